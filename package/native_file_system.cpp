@@ -1,5 +1,6 @@
 // Host file system for the native build: maps "\" to "/" and has no Windows attributes
 // except the write permission, which stands in for read-only.
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -17,6 +18,42 @@ stdfs::path HostPath(const std::string& path) {
   }
   return stdfs::path(p);
 }
+
+class NativeReadableFile final : public ReadableFile {
+ public:
+  explicit NativeReadableFile(std::FILE* f) : f_(f) {}
+  ~NativeReadableFile() override { std::fclose(f_); }
+  uint64_t Size() override {
+    if (std::fseek(f_, 0, SEEK_END) != 0) return 0;
+    const long size = std::ftell(f_);
+    return size < 0 ? 0 : static_cast<uint64_t>(size);
+  }
+  bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
+    if (std::fseek(f_, static_cast<long>(offset), SEEK_SET) != 0) return false;
+    return std::fread(buffer, 1, size, f_) == size;
+  }
+
+ private:
+  std::FILE* f_;
+};
+
+class NativeWritableFile final : public WritableFile {
+ public:
+  explicit NativeWritableFile(std::FILE* f) : f_(f) {}
+  ~NativeWritableFile() override { Close(); }
+  bool Write(const void* data, size_t size) override {
+    return f_ && std::fwrite(data, 1, size, f_) == size;
+  }
+  bool Close() override {
+    if (!f_) return false;
+    const bool ok = std::fclose(f_) == 0;
+    f_ = nullptr;
+    return ok;
+  }
+
+ private:
+  std::FILE* f_;
+};
 
 class NativeFileSystem final : public FileSystem {
  public:
@@ -52,6 +89,23 @@ class NativeFileSystem final : public FileSystem {
   bool RemoveFile(const std::string& path) override {
     std::error_code ec;
     return stdfs::remove(HostPath(path), ec) && !ec;
+  }
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override {
+    if (!FileExists(path)) return nullptr;
+    std::FILE* f = std::fopen(HostPath(path).c_str(), "rb");
+    if (!f) return nullptr;
+    return std::make_unique<NativeReadableFile>(f);
+  }
+  std::unique_ptr<WritableFile> CreateReplacing(const std::string& path) override {
+    std::FILE* f = std::fopen(HostPath(path).c_str(), "wb");
+    if (!f) return nullptr;
+    return std::make_unique<NativeWritableFile>(f);
+  }
+  bool CopyReplacing(const std::string& from, const std::string& to) override {
+    std::error_code ec;
+    return stdfs::copy_file(HostPath(from), HostPath(to), stdfs::copy_options::overwrite_existing,
+                            ec) &&
+           !ec;
   }
 };
 
