@@ -106,13 +106,13 @@ class WinFileSystem final : public FileSystem {
   bool RemoveFile(const std::string& path) override { return ::DeleteFileA(path.c_str()) != FALSE; }
   std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override {
     UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return nullptr;
     return std::make_unique<WinReadableFile>(std::move(file));
   }
   std::unique_ptr<WritableFile> CreateReplacing(const std::string& path) override {
     UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return nullptr;
     return std::make_unique<WinWritableFile>(std::move(file));
   }

@@ -81,13 +81,11 @@ void IniText::Set(const std::string& section, const std::string& key, const std:
   s.lines.push_back(key + "=" + value);
 }
 
-void IniText::Append(const std::string& section, const std::string& key,
-                     const std::string& value) {
+void IniText::Append(const std::string& section, const std::string& key, const std::string& value) {
   FindOrAdd(section).lines.push_back(key + "=" + value);
 }
 
-std::optional<std::string> IniText::Get(const std::string& section,
-                                        const std::string& key) const {
+std::optional<std::string> IniText::Get(const std::string& section, const std::string& key) const {
   for (const auto& [k, v] : Entries(section)) {
     if (SameText(k, key)) return v;
   }

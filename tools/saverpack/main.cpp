@@ -45,7 +45,8 @@ int Build(const std::vector<std::string>& args) {
   auto split = [](const std::string& text, char at, const std::string& option) {
     const size_t cut = text.find(at);
     if (cut == std::string::npos || cut == 0) {
-      throw std::runtime_error(option + " expects " + (at == '.' ? "SECTION.KEY=VALUE" : "SECTION=TEXT"));
+      throw std::runtime_error(option + " expects " +
+                               (at == '.' ? "SECTION.KEY=VALUE" : "SECTION=TEXT"));
     }
     return std::make_pair(text.substr(0, cut), text.substr(cut + 1));
   };

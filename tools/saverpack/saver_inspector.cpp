@@ -83,8 +83,8 @@ bool InspectSaver(const std::string& path, std::ostream& out) {
   file.seekg(static_cast<std::streamoff>(size - window_size));
   file.read(window.data(), static_cast<std::streamsize>(window_size));
   out << path << ": " << size << " bytes\n";
-  const auto record = flashsaver::FindTailRecord(reinterpret_cast<const uint8_t*>(window.data()),
-                                                 window.size());
+  const auto record =
+      flashsaver::FindTailRecord(reinterpret_cast<const uint8_t*>(window.data()), window.size());
   if (!record) {
     out << "no tail record in the last " << window_size
         << " bytes: a bare engine, or not a built screen saver\n";

@@ -11,13 +11,11 @@ namespace {
 uint32_t Get16(const std::string& b, size_t at) {
   return static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8);
 }
-uint32_t Get32(const std::string& b, size_t at) {
-  return Get16(b, at) | (Get16(b, at + 2) << 16);
-}
+uint32_t Get32(const std::string& b, size_t at) { return Get16(b, at) | (Get16(b, at + 2) << 16); }
 
 // Reads exactly n bytes at offset (relative to the range) or nothing.
-std::optional<std::string> ReadAt(std::istream& file, uint64_t start, uint64_t end,
-                                  uint64_t offset, uint64_t n) {
+std::optional<std::string> ReadAt(std::istream& file, uint64_t start, uint64_t end, uint64_t offset,
+                                  uint64_t n) {
   if (offset > end - start || n > end - start - offset) return std::nullopt;
   std::string bytes(static_cast<size_t>(n), '\0');
   file.clear();

@@ -42,8 +42,7 @@ uint32_t DosNow() {
 #endif
   const uint32_t date =
       static_cast<uint32_t>(((t.tm_year - 80) << 9) | ((t.tm_mon + 1) << 5) | t.tm_mday);
-  const uint32_t time =
-      static_cast<uint32_t>((t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec / 2));
+  const uint32_t time = static_cast<uint32_t>((t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec / 2));
   return (date << 16) | time;
 }
 
@@ -78,8 +77,8 @@ void ZipWriter::Add(const std::string& name, std::istream& data, const ZipEntryO
   Write(out_, header);
 
   z_stream z{};
-  if (options.deflate && deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
-                                      Z_DEFAULT_STRATEGY) != Z_OK) {
+  if (options.deflate &&
+      deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
     throw std::runtime_error("zlib cannot start");
   }
   std::string in(kChunk, '\0');
