@@ -50,6 +50,9 @@ class FileSystem {
   virtual std::unique_ptr<WritableFile> CreateReplacing(const std::string& path) = 0;
   // Copies a file, replacing the target.
   virtual bool CopyReplacing(const std::string& from, const std::string& to) = 0;
+  // Renames from to to, replacing an existing to in one step, so that to is never seen
+  // half-written.
+  virtual bool MoveReplacing(const std::string& from, const std::string& to) = 0;
 };
 
 // The implementation the build chose for this platform.

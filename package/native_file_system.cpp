@@ -107,6 +107,11 @@ class NativeFileSystem final : public FileSystem {
                             ec) &&
            !ec;
   }
+  bool MoveReplacing(const std::string& from, const std::string& to) override {
+    std::error_code ec;
+    stdfs::rename(HostPath(from), HostPath(to), ec);
+    return !ec;
+  }
 };
 
 }  // namespace

@@ -119,6 +119,10 @@ class WinFileSystem final : public FileSystem {
   bool CopyReplacing(const std::string& from, const std::string& to) override {
     return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
   }
+  bool MoveReplacing(const std::string& from, const std::string& to) override {
+    return ::MoveFileExA(from.c_str(), to.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  }
 };
 
 }  // namespace
