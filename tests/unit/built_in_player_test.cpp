@@ -1,0 +1,318 @@
+// The built-in player over a scripted movie source, a hand-moved clock and a recording renderer.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "show/built_in_player.h"
+#include "tools/swf_writer.h"
+
+namespace flashsaver {
+namespace {
+
+struct Scripted {
+  MovieLoad::State state = MovieLoad::State::kWaiting;
+  std::vector<uint8_t> bytes;
+};
+
+class ScriptedLoad : public MovieLoad {
+ public:
+  explicit ScriptedLoad(Scripted& s) : s_(s) {}
+  State Poll() override { return s_.state; }
+  std::vector<uint8_t> TakeBytes() override { return std::move(s_.bytes); }
+
+ private:
+  Scripted& s_;
+};
+
+class ScriptedSource : public MovieSource {
+ public:
+  std::map<std::string, Scripted> movies;
+  std::vector<std::string> loads;
+  std::unique_ptr<MovieLoad> Load(const std::string& movie) override {
+    loads.push_back(movie);
+    return std::make_unique<ScriptedLoad>(movies[movie]);
+  }
+  void Arrive(const std::string& movie, const SwfMovieSpec& spec) {
+    movies[movie].state = MovieLoad::State::kArrived;
+    movies[movie].bytes = WriteSwfMovie(spec);
+  }
+};
+
+struct Fill {
+  PixelRect rect;
+  uint32_t colour;
+  friend bool operator==(const Fill&, const Fill&) = default;
+};
+
+class RecordingRenderer : public StageRenderer {
+ public:
+  std::vector<Fill> fills;
+  void FillRect(const PixelRect& rect, Rgb colour) override {
+    fills.push_back({rect, colour.value});
+  }
+  // The colour of one pixel after all fills, and whether any pixel was painted twice.
+  uint32_t At(int32_t x, int32_t y) const {
+    uint32_t c = 0xDEADBEEF;
+    for (const Fill& f : fills) {
+      if (x >= f.rect.left && x < f.rect.right && y >= f.rect.top && y < f.rect.bottom)
+        c = f.colour;
+    }
+    return c;
+  }
+  int64_t Area() const {
+    int64_t a = 0;
+    for (const Fill& f : fills) a += int64_t{f.rect.Width()} * f.rect.Height();
+    return a;
+  }
+};
+
+class Player : public ::testing::Test {
+ protected:
+  ScriptedSource source;
+  int64_t now = 1000;
+  int repaints = 0;
+  BuiltInPlayer player{source, [this] { return now; }, [this] { ++repaints; }};
+
+  SwfMovieSpec Spec(uint16_t fps, uint16_t frames) {
+    SwfMovieSpec spec;
+    spec.frame_rate_8_8 = static_cast<uint16_t>(fps * 256);
+    spec.frame_count = frames;
+    spec.background_rgb = 0x336699;
+    return spec;
+  }
+};
+
+TEST_F(Player, WaitsUntilTheMovieArrivesThenShowsFrameZero) {
+  player.SetMovie("C:\\movies\\a.swf");
+  EXPECT_EQ(player.Movie(), "C:\\movies\\a.swf");
+  player.Tick();
+  EXPECT_LT(player.FrameNum(), 0);
+  EXPECT_EQ(player.TotalFrames(), 0);
+  now += 5000;
+  source.Arrive("C:\\movies\\a.swf", Spec(10, 30));
+  EXPECT_LT(player.FrameNum(), 0) << "a frame counts only once the player has shown it";
+  player.Tick();
+  EXPECT_EQ(player.FrameNum(), 0);
+  EXPECT_EQ(player.TotalFrames(), 30);
+}
+
+struct TimelineCase {
+  const char* label;
+  uint16_t fps;
+  uint16_t frames;
+  int64_t after_ms;
+  int32_t expected_frame;
+};
+
+class Timeline : public Player, public ::testing::WithParamInterface<TimelineCase> {};
+
+TEST_P(Timeline, RunsAtTheMoviesRateAndLoops) {
+  const TimelineCase& c = GetParam();
+  player.SetMovie("m.swf");
+  source.Arrive("m.swf", Spec(c.fps, c.frames));
+  player.Tick();
+  now += c.after_ms;
+  EXPECT_EQ(player.FrameNum(), c.expected_frame);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Timeline,
+    ::testing::Values(TimelineCase{"JustBeforeSecondFrame", 10, 30, 99, 0},
+                      TimelineCase{"SecondFrame", 10, 30, 100, 1},
+                      TimelineCase{"LastFrame", 10, 30, 2999, 29},
+                      TimelineCase{"LoopsToFirst", 10, 30, 3000, 0},
+                      TimelineCase{"SecondRound", 10, 30, 4550, 15},
+                      TimelineCase{"OneFrameStays", 25, 1, 100000, 0},
+                      TimelineCase{"NoFramesStaysAtZero", 25, 0, 100000, 0},
+                      TimelineCase{"ZeroRateStays", 0, 30, 100000, 0},
+                      TimelineCase{
+                          "LongRunNoOverflow", 255, 65535, int64_t{1} << 40,
+                          static_cast<int32_t>(((int64_t{1} << 40) * 255 / 1000) % 65535)}),
+    [](const ::testing::TestParamInfo<TimelineCase>& info) { return info.param.label; });
+
+TEST_F(Player, RewindStopsOnFrameZeroAndPlayGoesOn) {
+  player.SetMovie("m.swf");
+  source.Arrive("m.swf", Spec(10, 30));
+  player.Tick();
+  now += 1250;
+  EXPECT_EQ(player.FrameNum(), 12);
+  player.Rewind();
+  EXPECT_EQ(player.FrameNum(), 0);
+  now += 1000;
+  EXPECT_EQ(player.FrameNum(), 0);
+  player.Play();
+  now += 300;
+  EXPECT_EQ(player.FrameNum(), 3);
+  player.Play();
+  now += 100;
+  EXPECT_EQ(player.FrameNum(), 4) << "Play while playing changes nothing";
+}
+
+TEST_F(Player, RewindAndPlayBeforeArrivalDoNothing) {
+  player.SetMovie("m.swf");
+  player.Rewind();
+  player.Play();
+  EXPECT_LT(player.FrameNum(), 0);
+}
+
+TEST_F(Player, NewMovieStartsWaitingAgain) {
+  player.SetMovie("a.swf");
+  source.Arrive("a.swf", Spec(10, 30));
+  player.Tick();
+  player.SetMovie("http://127.0.0.1/b.swf");
+  EXPECT_EQ(player.Movie(), "http://127.0.0.1/b.swf");
+  EXPECT_LT(player.FrameNum(), 0);
+  EXPECT_EQ(player.TotalFrames(), 0);
+  EXPECT_EQ(source.loads, (std::vector<std::string>{"a.swf", "http://127.0.0.1/b.swf"}));
+}
+
+struct BadLoadCase {
+  const char* label;
+  MovieLoad::State state;
+  std::vector<uint8_t> bytes;
+};
+
+class BadLoads : public Player, public ::testing::WithParamInterface<BadLoadCase> {};
+
+TEST_P(BadLoads, NeverShowAFrame) {
+  player.SetMovie("x.swf");
+  source.movies["x.swf"] = Scripted{GetParam().state, GetParam().bytes};
+  for (int i = 0; i < 3; ++i) {
+    player.Tick();
+    now += 1000;
+  }
+  EXPECT_LT(player.FrameNum(), 0);
+  EXPECT_EQ(player.TotalFrames(), 0);
+  EXPECT_EQ(player.Movie(), "x.swf");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadLoads,
+    ::testing::Values(BadLoadCase{"Failed", MovieLoad::State::kFailed, {}},
+                      BadLoadCase{"NotSwf", MovieLoad::State::kArrived, {'<', 'h', 't', 'm', 'l'}},
+                      BadLoadCase{"Lzma",
+                                  MovieLoad::State::kArrived,
+                                  {'Z', 'W', 'S', 13, 40, 0, 0, 0, 0, 0, 0, 0}},
+                      BadLoadCase{"Empty", MovieLoad::State::kArrived, {}}),
+    [](const ::testing::TestParamInfo<BadLoadCase>& info) { return info.param.label; });
+
+TEST_F(Player, EmptyMovieLoadsNothing) {
+  player.SetMovie("");
+  EXPECT_TRUE(source.loads.empty());
+  EXPECT_EQ(player.Movie(), "");
+  EXPECT_LT(player.FrameNum(), 0);
+}
+
+struct PaintCase {
+  const char* label;
+  std::optional<int32_t> background_property;
+  std::optional<uint32_t> movie_background;
+  bool loaded;
+  uint32_t expected_stage;
+  uint32_t expected_outside;
+};
+
+class Painting : public Player, public ::testing::WithParamInterface<PaintCase> {};
+
+TEST_P(Painting, ColoursStageAndBandsOnceEach) {
+  const PaintCase& c = GetParam();
+  SwfMovieSpec spec = Spec(10, 10);
+  spec.width_px = 400;
+  spec.height_px = 300;
+  spec.background_rgb = c.movie_background;
+  player.SetMovie("m.swf");
+  if (c.loaded) {
+    source.Arrive("m.swf", spec);
+    player.Tick();
+  }
+  if (c.background_property) player.SetBackgroundColor(*c.background_property);
+  RecordingRenderer renderer;
+  player.Paint(renderer, 1000, 600);  // show-all: stage at 100..900
+  EXPECT_EQ(renderer.At(500, 300), c.expected_stage);
+  EXPECT_EQ(renderer.At(50, 300), c.expected_outside);
+  EXPECT_EQ(renderer.At(950, 599), c.expected_outside);
+  EXPECT_EQ(renderer.Area(), 1000 * 600) << "every pixel painted exactly once";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Painting,
+    ::testing::Values(
+        PaintCase{"MoviesOwnEverywhere", std::nullopt, 0x336699u, true, 0x336699, 0x336699},
+        PaintCase{"PropertyWins", 0x102030, 0x336699u, true, 0x102030, 0x102030},
+        PaintCase{"NoTagIsWhite", std::nullopt, std::nullopt, true, 0xFFFFFF, 0xFFFFFF},
+        PaintCase{"MinusOneGivesTheMovieBack", -1, 0x336699u, true, 0x336699, 0x336699},
+        PaintCase{"WaitingIsBlack", std::nullopt, 0x336699u, false, 0x000000, 0x000000},
+        PaintCase{"WaitingInThePropertysColour", 0xFF0000, 0x336699u, false, 0xFF0000, 0xFF0000},
+        PaintCase{"TopByteDropped", static_cast<int32_t>(0x7F00FF00), 0x336699u, true, 0x00FF00,
+                  0x00FF00}),
+    [](const ::testing::TestParamInfo<PaintCase>& info) { return info.param.label; });
+
+TEST_F(Player, StageFollowsScaleAndAlignMode) {
+  SwfMovieSpec spec = Spec(10, 10);
+  spec.width_px = 400;
+  spec.height_px = 300;
+  player.SetMovie("m.swf");
+  source.Arrive("m.swf", spec);
+  player.Tick();
+  player.SetScaleMode(kScaleNoScale);
+  player.SetAlignMode(kAlignLeft | kAlignTop);
+  RecordingRenderer renderer;
+  player.Paint(renderer, 1000, 600);
+  EXPECT_EQ(renderer.fills.back(), (Fill{{0, 0, 400, 300}, 0x336699}));
+  EXPECT_EQ(renderer.Area(), 1000 * 600);
+}
+
+TEST_F(Player, StageLargerThanTheWindowIsClipped) {
+  SwfMovieSpec spec = Spec(10, 10);
+  spec.width_px = 3000;
+  spec.height_px = 2000;
+  player.SetMovie("m.swf");
+  source.Arrive("m.swf", spec);
+  player.Tick();
+  player.SetScaleMode(kScaleNoScale);
+  RecordingRenderer renderer;
+  player.Paint(renderer, 1000, 600);
+  ASSERT_EQ(renderer.fills.size(), 1u);
+  EXPECT_EQ(renderer.fills[0].rect, (PixelRect{0, 0, 1000, 600}));
+}
+
+TEST_F(Player, ChangesAskForARepaint) {
+  player.SetMovie("m.swf");
+  const int after_set = repaints;
+  source.Arrive("m.swf", Spec(10, 10));
+  player.Tick();
+  EXPECT_GT(repaints, after_set);
+  const int after_arrival = repaints;
+  player.SetBackgroundColor(0x00FF00);
+  player.SetScaleMode(kScaleExactFit);
+  EXPECT_EQ(repaints, after_arrival + 2);
+}
+
+TEST_F(Player, KeepsQuality) {
+  player.SetQuality(3);
+  EXPECT_EQ(player.quality(), 3);
+}
+
+struct AddressCase {
+  const char* movie;
+  bool web;
+};
+
+class Addresses : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(Addresses, OnlyHttpAndHttpsAreFetched) {
+  EXPECT_EQ(IsWebAddress(GetParam().movie), GetParam().web);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Addresses,
+                         ::testing::Values(AddressCase{"http://127.0.0.1/a.swf", true},
+                                           AddressCase{"HTTPS://host/a.swf", true},
+                                           AddressCase{"C:\\a.swf", false},
+                                           AddressCase{"ftp://host/a.swf", false},
+                                           AddressCase{"http:/host", false},
+                                           AddressCase{"", false}));
+
+}  // namespace
+}  // namespace flashsaver
