@@ -129,6 +129,8 @@ struct SettingsRecord {
 
   // Section "set" (one section with Set): read only, never written back.
   EffectSet useeffects = ParseEffectList(kDefaultEffectList);
+
+  bool operator==(const SettingsRecord&) const = default;
 };
 
 // The settings file of the run: opened once by PreparePaths, read from memory afterwards.
