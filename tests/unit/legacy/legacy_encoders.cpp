@@ -146,10 +146,13 @@ Bytes Shrink(const Bytes& data, ShrinkOptions options, ShrinkStats* stats) {
     ++since_clear;
     if (i == data.size()) break;
     const uint8_t c = data[i];
-    // A clear must not free the string just sent: the decoder still extends it.
-    const bool may_clear = w < 256 || children[w] > 0;
-    if (may_clear &&
-        (next_free >= kSlots || (options.clear_every > 0 && since_clear >= options.clear_every))) {
+    // A full table is cleared at once; unzip rejects codes sent while it stays full. The string
+    // just sent is extended even when the clear freed it, as the decoders do; an early clear
+    // waits for a string that stays.
+    const bool early = options.clear_every > 0 && since_clear >= options.clear_every &&
+                       (w < 256 || children[w] > 0);
+    if (next_free >= kSlots || early) {
+      if (w >= 257 && children[w] == 0) ++st.freed_last_code;
       partial_clear();
     }
     if (next_free < kSlots) {

@@ -20,7 +20,8 @@ struct ShrinkStats {
   int widest = 9;
   int widenings = 0;
   int partial_clears = 0;
-  int kwkwk = 0;  // codes sent for the string that the decoder is about to add
+  int kwkwk = 0;            // codes sent for the string that the decoder is about to add
+  int freed_last_code = 0;  // clears that freed the code just sent, which is still extended
 };
 Bytes Shrink(const Bytes& data, ShrinkOptions options = {}, ShrinkStats* stats = nullptr);
 
