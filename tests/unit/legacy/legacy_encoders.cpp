@@ -6,33 +6,26 @@
 #include <unordered_map>
 
 namespace flashsaver::legacy_test {
-namespace {
 
-// Bits go out least significant first, as the older methods store them.
-class BitWriter {
- public:
-  void Put(uint32_t value, int n) {
-    for (int i = 0; i < n; ++i) {
-      acc_ |= ((value >> i) & 1u) << count_;
-      if (++count_ == 8) {
-        out_.push_back(static_cast<uint8_t>(acc_));
-        acc_ = 0;
-        count_ = 0;
-      }
+void BitWriter::Put(uint32_t value, int n) {
+  for (int i = 0; i < n; ++i) {
+    acc_ |= ((value >> i) & 1u) << count_;
+    if (++count_ == 8) {
+      out_.push_back(static_cast<uint8_t>(acc_));
+      acc_ = 0;
+      count_ = 0;
     }
   }
-  Bytes Finish() {
-    if (count_ > 0) out_.push_back(static_cast<uint8_t>(acc_));
-    count_ = 0;
-    acc_ = 0;
-    return std::move(out_);
-  }
+}
 
- private:
-  Bytes out_;
-  uint32_t acc_ = 0;
-  int count_ = 0;
-};
+Bytes BitWriter::Finish() {
+  if (count_ > 0) out_.push_back(static_cast<uint8_t>(acc_));
+  count_ = 0;
+  acc_ = 0;
+  return std::move(out_);
+}
+
+namespace {
 
 // Greedy LZ77 matching over hash chains of two-byte prefixes.
 class MatchFinder {
@@ -299,6 +292,21 @@ std::vector<int> CodeLengths(std::vector<uint64_t> freq, int limit) {
   }
 }
 
+struct Tree {
+  std::vector<int> lengths;
+  std::vector<uint16_t> codes;
+  void Put(BitWriter& out, unsigned symbol) const { PutCode(out, codes[symbol], lengths[symbol]); }
+};
+
+Tree MakeTree(const std::vector<uint64_t>& freq) {
+  Tree t;
+  t.lengths = CodeLengths(freq, 16);
+  t.codes = ShannonFanoCodes(t.lengths);
+  return t;
+}
+
+}  // namespace
+
 // The codes as APPNOTE builds them: lengths sorted ascending (stable), codes counted up from the
 // longest; each code is left-aligned in 16 bits.
 std::vector<uint16_t> ShannonFanoCodes(const std::vector<int>& lengths) {
@@ -332,22 +340,9 @@ void PutTree(BitWriter& out, const std::vector<int>& lengths) {
   for (uint8_t b : packed) out.Put(b, 8);
 }
 
-struct Tree {
-  std::vector<int> lengths;
-  std::vector<uint16_t> codes;
-  void Put(BitWriter& out, unsigned symbol) const {
-    for (int k = 0; k < lengths[symbol]; ++k) out.Put((codes[symbol] >> (15 - k)) & 1u, 1);
-  }
-};
-
-Tree MakeTree(const std::vector<uint64_t>& freq) {
-  Tree t;
-  t.lengths = CodeLengths(freq, 16);
-  t.codes = ShannonFanoCodes(t.lengths);
-  return t;
+void PutCode(BitWriter& out, uint16_t code, int length) {
+  for (int k = 0; k < length; ++k) out.Put((code >> (15 - k)) & 1u, 1);
 }
-
-}  // namespace
 
 uint16_t ImplodeFlags(bool dictionary_8k, bool literal_tree) {
   return static_cast<uint16_t>((dictionary_8k ? 2 : 0) | (literal_tree ? 4 : 0));

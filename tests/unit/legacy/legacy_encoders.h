@@ -12,6 +12,18 @@ namespace flashsaver::legacy_test {
 
 using Bytes = std::vector<uint8_t>;
 
+// Bits go out least significant first, as the older methods store them.
+class BitWriter {
+ public:
+  void Put(uint32_t value, int n);
+  Bytes Finish();
+
+ private:
+  Bytes out_;
+  uint32_t acc_ = 0;
+  int count_ = 0;
+};
+
 struct ShrinkOptions {
   // Also clear partially after this many codes, table full or not; 0: only when it is full.
   size_t clear_every = 0;
@@ -47,5 +59,11 @@ struct ImplodeStats {
 uint16_t ImplodeFlags(bool dictionary_8k, bool literal_tree);
 Bytes Implode(const Bytes& data, bool dictionary_8k, bool literal_tree,
               ImplodeStats* stats = nullptr);
+
+// Pieces of imploding for hand-made streams: the codes of a tree as APPNOTE builds them (each
+// left-aligned in 16 bits), a tree in its stored form, and one code as it is sent.
+std::vector<uint16_t> ShannonFanoCodes(const std::vector<int>& lengths);
+void PutTree(BitWriter& out, const std::vector<int>& lengths);
+void PutCode(BitWriter& out, uint16_t code, int length);
 
 }  // namespace flashsaver::legacy_test

@@ -19,7 +19,10 @@ namespace stdfs = std::filesystem;
 size_t MemoryInput::ReadChunk(uint8_t* buffer, size_t max) {
   EXPECT_LE(max, 32768u);
   size_t n = std::min({max, chunk_, data_.size() - pos_});
-  if (n == 0) ++calls_after_end;
+  if (n == 0) {
+    ++calls_after_end;
+    return 0;
+  }
   std::memcpy(buffer, data_.data() + pos_, n);
   pos_ += n;
   return n;
