@@ -30,3 +30,10 @@ class MovieSource {
 bool IsWebAddress(const std::string& movie);
 
 }  // namespace flashsaver
+
+namespace flashsaver {
+
+// Files through the file interface, web addresses fetched in the background (Windows build).
+MovieSource& SystemMovieSource();
+
+}  // namespace flashsaver
