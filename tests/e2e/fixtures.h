@@ -56,9 +56,10 @@ class ScreenSaveUsePassword {
 // and answers from "password_script.txt" there (a missing script answers 1 and 0):
 //   VerifyScreenSavePwd 0 0 1      answers in call order, the last one repeats
 //   PwdChangePasswordA 5
-// Wine has an MPR.DLL of its own, which the engine loads unless told otherwise: engines started
-// while this object lives get WINEDLLOVERRIDES so that they load the test MPR.DLL (mpr_dll true)
-// or none at all (mpr_dll false). The system's file comes back at the end.
+// Wine has an MPR.DLL of its own, which programs load unless told otherwise: while this object
+// lives, Wine's load order for "mpr" (HKEY_CURRENT_USER\Software\Wine\DllOverrides) makes
+// programs started in the prefix load the test MPR.DLL (mpr_dll true) or none at all (mpr_dll
+// false). Wine's file and the earlier load order come back at the end.
 class PasswordLibraries {
  public:
   PasswordLibraries(const FixtureFolder& folder, bool password_cpl, bool mpr_dll);
@@ -75,8 +76,8 @@ class PasswordLibraries {
   bool ok_ = false;
   bool password_cpl_ = false;
   bool mpr_dll_ = false;
-  std::string saved_overrides_;
-  bool had_overrides_ = false;
+  std::string saved_override_;
+  bool had_override_ = false;
 };
 
 // The test COM server registered (HKEY_LOCAL_MACHINE\Software\Classes\CLSID) under the Flash
