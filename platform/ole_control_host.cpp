@@ -30,7 +30,9 @@ void ReleaseAndClear(T*& p) {
 }  // namespace
 
 // The container's side: one object serving as client site, in-place site and in-place frame.
-class OleControlSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+class OleControlSite final : public IOleClientSite,
+                             public IOleInPlaceSite,
+                             public IOleInPlaceFrame {
  public:
   explicit OleControlSite(HWND parent, const RECT& rect) : parent_(parent), rect_(rect) {}
 
@@ -146,14 +148,14 @@ OleControlHost::OleControlHost(const CLSID& clsid, HWND parent, const RECT& rect
     Check(object_->SetClientSite(static_cast<IOleClientSite*>(site_)),
           "the control refuses its site");
     IPersistStreamInit* persist = nullptr;
-    if (SUCCEEDED(object_->QueryInterface(IID_IPersistStreamInit,
-                                          reinterpret_cast<void**>(&persist)))) {
+    if (SUCCEEDED(
+            object_->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
       persist->InitNew();
       persist->Release();
     }
     RECT place = rect;
-    Check(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(site_),
-                          0, parent, &place),
+    Check(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(site_), 0,
+                          parent, &place),
           "the control does not activate");
     Check(object_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&in_place_)),
           "the control has no in-place interface");
@@ -195,8 +197,8 @@ void OleControlHost::SetRect(const RECT& rect) {
 void OleControlHost::PutProperty(DISPID id, VARIANT value) {
   DISPID named = DISPID_PROPERTYPUT;
   DISPPARAMS params{&value, &named, 1, 1};
-  Check(dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params,
-                          nullptr, nullptr, nullptr),
+  Check(dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
+                          nullptr, nullptr),
         "a property of the control cannot be set");
 }
 
@@ -266,8 +268,8 @@ void OleControlHost::Call(const wchar_t* name, DISPID fallback) {
 
 std::wstring WideFromAnsi(const std::string& text) {
   if (text.empty()) return std::wstring();
-  const int n = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
+  const int n =
+      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(static_cast<size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
   return out;

@@ -97,9 +97,9 @@ void RunFetch(std::shared_ptr<Fetch> fetch, std::string address) {
   const WinInet& inet = LoadWinInet();
   bool arrived = false;
   std::vector<uint8_t> bytes;
-  HINTERNET session = inet.ok() ? inet.open("FlashSaver", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                            nullptr, 0)
-                                : nullptr;
+  HINTERNET session =
+      inet.ok() ? inet.open("FlashSaver", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)
+                : nullptr;
   if (session) {
     bool abandoned = false;
     {
@@ -110,8 +110,8 @@ void RunFetch(std::shared_ptr<Fetch> fetch, std::string address) {
     if (abandoned) {
       inet.close(session);
     } else {
-      const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI |
-                          INTERNET_FLAG_NO_COOKIES;
+      const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                          INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
       HINTERNET request = inet.open_url(session, address.c_str(), nullptr, 0, flags, 0);
       if (request) {
         DWORD status = 0;

@@ -57,8 +57,8 @@ class FillShowWindow {
   }
 
  private:
-  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
-                                    UINT_PTR, DWORD_PTR data) {
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                    DWORD_PTR data) {
     if (message == WM_SIZE) {
       auto* self = reinterpret_cast<FillShowWindow*>(data);
       self->resize_(ClientRect(hwnd));

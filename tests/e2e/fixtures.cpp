@@ -166,9 +166,10 @@ PasswordLibraries::PasswordLibraries(const FixtureFolder& folder, bool password_
   char saved_value[256] = {};
   DWORD size = sizeof(saved_value) - 1;
   DWORD type = REG_NONE;
-  had_override_ = ::RegQueryValueExA(key, "mpr", nullptr, &type,
-                                     reinterpret_cast<BYTE*>(saved_value), &size) == ERROR_SUCCESS &&
-                  type == REG_SZ;
+  had_override_ =
+      ::RegQueryValueExA(key, "mpr", nullptr, &type, reinterpret_cast<BYTE*>(saved_value), &size) ==
+          ERROR_SUCCESS &&
+      type == REG_SZ;
   if (had_override_) saved_override_ = saved_value;
   const char* order = mpr_dll_ ? "native" : "";
   ok_ = ok_ && ::RegSetValueExA(key, "mpr", 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
@@ -178,9 +179,11 @@ PasswordLibraries::PasswordLibraries(const FixtureFolder& folder, bool password_
 
 PasswordLibraries::~PasswordLibraries() {
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(HKEY_CURRENT_USER, kWineOverrides, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, kWineOverrides, 0, KEY_ALL_ACCESS, &key) ==
+      ERROR_SUCCESS) {
     if (had_override_) {
-      ::RegSetValueExA(key, "mpr", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_override_.c_str()),
+      ::RegSetValueExA(key, "mpr", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(saved_override_.c_str()),
                        static_cast<DWORD>(saved_override_.size() + 1));
     } else {
       ::RegDeleteValueA(key, "mpr");

@@ -195,7 +195,8 @@ TEST_F(HostedControl, ServerThatCannotLoadIsAFailureNotTheBuiltInPlayer) {
                             0, KEY_ALL_ACCESS, &key),
             ERROR_SUCCESS);
   const char missing[] = "C:\\nowhere\\missing_control.dll";
-  ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(missing), sizeof(missing));
+  ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(missing),
+                   sizeof(missing));
   ::RegCloseKey(key);
   ShowStandIn show(320, 200);
   EXPECT_THROW(flashsaver::CreateFlashPlayer(show.hwnd()), flashsaver::FlashPlayerError);
@@ -281,6 +282,8 @@ struct BadMovieCase {
   std::string content;
 };
 
+void PrintTo(const BadMovieCase& c, std::ostream* os) { *os << c.label; }
+
 class BuiltInPlayerBadMovie : public BuiltInPlayer,
                               public ::testing::WithParamInterface<BadMovieCase> {};
 
@@ -350,9 +353,10 @@ class LocalServer {
         while (!stop_) ::Sleep(20);
       } else {
         ::Sleep(static_cast<DWORD>(delay_ms_));
-        const std::string answer = "HTTP/1.0 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
-                                   "Content-Length: " +
-                                   std::to_string(body_.size()) + "\r\n\r\n" + body_;
+        const std::string answer =
+            "HTTP/1.0 200 OK\r\nContent-Type: application/x-shockwave-flash\r\n"
+            "Content-Length: " +
+            std::to_string(body_.size()) + "\r\n\r\n" + body_;
         ::send(client, answer.data(), static_cast<int>(answer.size()), 0);
       }
       ::closesocket(client);
