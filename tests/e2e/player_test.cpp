@@ -16,6 +16,8 @@
 #include "fixtures.h"
 #include "harness.h"
 #include "show/flash_player.h"
+#include "startup/password.h"
+#include "startup/run_state.h"
 #include "tools/swf_writer.h"
 
 using namespace e2e;
@@ -126,6 +128,99 @@ TEST(ChangePasswordDialog, WithoutAWindowArgumentConfigures) {
   ::PostMessageA(window, WM_CLOSE, 0, 0);
   ASSERT_TRUE(engine.WaitExit(kExitWait).has_value());
   EXPECT_TRUE(libraries.Calls().empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The password check and the running state, in this process, with the test PASSWORD.CPL.
+
+// The cursor's display count of this thread; the probe leaves it as it was.
+int CursorCount() {
+  const int count = ::ShowCursor(FALSE) + 1;
+  ::ShowCursor(TRUE);
+  return count;
+}
+
+class PasswordCheck : public ::testing::Test {
+ protected:
+  void SetUp() override { flashsaver::ParamWindow = 0; }
+  void TearDown() override { flashsaver::ParamWindow = 0; }
+  FixtureFolder folder;
+};
+
+TEST_F(PasswordCheck, AsksTheSystemWithTheWindowAndTheCursorShown) {
+  PasswordLibraries libraries(folder, true, false);
+  ASSERT_TRUE(libraries.ok());
+  ScreenSaveUsePassword use = ScreenSaveUsePassword::Dword(1);
+  libraries.Script("VerifyScreenSavePwd 0 1\n");
+  const int before = CursorCount();
+  const uintptr_t window = 0x1234;
+  EXPECT_FALSE(flashsaver::VerifySaverPassword(window, true)) << "cancel keeps the show";
+  EXPECT_EQ(CursorCount(), before);
+  EXPECT_TRUE(flashsaver::VerifySaverPassword(window, true)) << "the next attempt asks again";
+  EXPECT_EQ(CursorCount(), before);
+  EXPECT_TRUE(flashsaver::VerifySaverPassword(window, false));
+  const std::string shown = "VerifyScreenSavePwd window=4660 cursor=" + std::to_string(before + 1);
+  const std::string as_is = "VerifyScreenSavePwd window=4660 cursor=" + std::to_string(before);
+  EXPECT_EQ(libraries.Calls(), (Lines{shown, shown, as_is}));
+}
+
+struct NoDialogCase {
+  const char* label;
+  int value;  // -1: absent, -2: stored as text
+  bool library;
+};
+
+void PrintTo(const NoDialogCase& c, std::ostream* os) { *os << c.label; }
+
+class PasswordCheckWithoutDialog : public PasswordCheck,
+                                   public ::testing::WithParamInterface<NoDialogCase> {};
+
+TEST_P(PasswordCheckWithoutDialog, LetsTheShowEnd) {
+  const NoDialogCase& c = GetParam();
+  PasswordLibraries libraries(folder, c.library, false);
+  ASSERT_TRUE(libraries.ok());
+  libraries.Script("VerifyScreenSavePwd 0\n");
+  ScreenSaveUsePassword use = c.value == -1   ? ScreenSaveUsePassword::Absent()
+                              : c.value == -2 ? ScreenSaveUsePassword::Text("1")
+                                              : ScreenSaveUsePassword::Dword(c.value);
+  const int before = CursorCount();
+  EXPECT_TRUE(flashsaver::VerifySaverPassword(0x1234, true));
+  EXPECT_EQ(CursorCount(), before);
+  EXPECT_TRUE(libraries.Calls().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PasswordCheckWithoutDialog,
+    ::testing::Values(NoDialogCase{"Absent", -1, true}, NoDialogCase{"Zero", 0, true},
+                      NoDialogCase{"Text", -2, true}, NoDialogCase{"NoLibrary", 1, false}),
+    [](const ::testing::TestParamInfo<NoDialogCase>& info) { return info.param.label; });
+
+TEST_F(PasswordCheck, RunWithACommandLineWindowNeverCloses) {
+  PasswordLibraries libraries(folder, true, false);
+  ScreenSaveUsePassword use = ScreenSaveUsePassword::Absent();
+  flashsaver::ParamWindow = 4711;
+  EXPECT_FALSE(flashsaver::VerifySaverPassword(0x1234, true));
+  EXPECT_TRUE(libraries.Calls().empty());
+}
+
+bool SystemSaysSaverRuns() {
+  BOOL running = FALSE;
+  ::SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
+  return running != FALSE;
+}
+
+TEST_F(PasswordCheck, RunningStateAndCursorArePaired) {
+  const int before = CursorCount();
+  flashsaver::SetSaverRunning(false, true);
+  EXPECT_TRUE(SystemSaysSaverRuns());
+  EXPECT_EQ(CursorCount(), before - 1);
+  flashsaver::SetSaverRunning(true, true);
+  EXPECT_FALSE(SystemSaysSaverRuns());
+  EXPECT_EQ(CursorCount(), before);
+  flashsaver::ParamWindow = 4711;
+  flashsaver::SetSaverRunning(false, false);
+  EXPECT_FALSE(SystemSaysSaverRuns()) << "a run given a window never enters the running state";
+  EXPECT_EQ(CursorCount(), before);
 }
 
 // ---------------------------------------------------------------------------------------------
