@@ -28,12 +28,19 @@ namespace flashsaver {
 namespace {
 
 constexpr int kMaxCodeLength = 16;
+constexpr int kFastBits = 10;
+constexpr uint16_t kLongCode = 0xFFFF;
 
-// A decoding table indexed by the next max_length bits of the input, as read: an entry holds
-// the code length in its high byte and the symbol in its low byte; 0 marks an unused pattern.
+// Codes of up to fast_bits bits decode with one look-up in `fast`, indexed by the next bits of
+// the input as read: an entry holds the code length in its high byte and the symbol in its low
+// byte, 0 marks a pattern that is no code, kLongCode the start of a longer code. Longer codes,
+// the rare ones, are decoded bit by bit from the counts per length and the symbols in code
+// order.
 struct Tree {
-  int max_length = 0;
-  uint16_t table[1u << kMaxCodeLength];
+  int fast_bits = 0;
+  uint16_t fast[1u << kFastBits];
+  uint16_t count[kMaxCodeLength + 1];
+  uint8_t symbol[256];
 };
 
 struct ExplodeState {
@@ -90,22 +97,58 @@ int ReadTree(ExplodeState& s, Tree& tree, int symbols) {
     code = (code + static_cast<unsigned>(count[len])) << 1;
   }
 
-  tree.max_length = max_length;
-  const unsigned size = 1u << max_length;
-  for (unsigned i = 0; i < size; ++i) tree.table[i] = 0;
+  int offset[kMaxCodeLength + 1];
+  offset[1] = 0;
+  for (int len = 1; len < kMaxCodeLength; ++len) offset[len + 1] = offset[len] + count[len];
+  for (int len = 0; len <= kMaxCodeLength; ++len)
+    tree.count[len] = static_cast<uint16_t>(count[len]);
+
+  tree.fast_bits = max_length < kFastBits ? max_length : kFastBits;
+  const int fast = tree.fast_bits;
+  const unsigned size = 1u << fast;
+  for (unsigned i = 0; i < size; ++i) tree.fast[i] = 0;
   for (int symbol = 0; symbol < symbols; ++symbol) {
     int len = lengths[symbol];
+    tree.symbol[offset[len]++] = static_cast<uint8_t>(symbol);
     unsigned stored = ~next[len]++ & ((1u << len) - 1);
-    uint16_t entry = static_cast<uint16_t>((len << 8) | symbol);
-    for (unsigned i = Reverse(stored, len); i < size; i += 1u << len) tree.table[i] = entry;
+    if (len <= fast) {
+      uint16_t entry = static_cast<uint16_t>((len << 8) | symbol);
+      for (unsigned i = Reverse(stored, len); i < size; i += 1u << len) tree.fast[i] = entry;
+    } else {
+      tree.fast[Reverse(stored >> (len - fast), fast)] = kLongCode;
+    }
   }
   return 0;
 }
 
+// Decodes a code longer than fast_bits: the canonical code is built bit by bit (each bit read
+// inverted) until it falls into the range of its length.
+int DecodeLong(LsbBitReader& bits, const Tree& tree) {
+  bits.Need(kMaxCodeLength);
+  uint32_t input = bits.Peek(kMaxCodeLength);
+  int code = 0;
+  int first = 0;
+  int index = 0;
+  for (int len = 1; len <= kMaxCodeLength; ++len) {
+    code |= static_cast<int>(~input & 1);
+    input >>= 1;
+    const int count = tree.count[len];
+    if (code - first < count) {
+      bits.Drop(len);
+      return tree.symbol[index + code - first];
+    }
+    index += count;
+    first = (first + count) << 1;
+    code <<= 1;
+  }
+  return -1;
+}
+
 // Returns the next symbol of the tree, or -1 for a pattern that is no code.
 int DecodeSymbol(LsbBitReader& bits, const Tree& tree) {
-  bits.Need(tree.max_length);
-  uint16_t entry = tree.table[bits.Peek(tree.max_length)];
+  bits.Need(tree.fast_bits);
+  const uint16_t entry = tree.fast[bits.Peek(tree.fast_bits)];
+  if (entry == kLongCode) return DecodeLong(bits, tree);
   if (entry == 0) return -1;
   bits.Drop(entry >> 8);
   return entry & 0xFF;
