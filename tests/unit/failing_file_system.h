@@ -2,6 +2,7 @@
 // fails, a rename that fails, a file that exists but cannot be opened.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ class FailingFileSystem final : public FileSystem {
   bool close_fails = false;
   bool move_fails = false;
   bool open_for_reading_fails = false;
+  // Files opened for reading report this size when it is not 0.
+  uint64_t reported_size = 0;
 
   bool FolderExists(const std::string& path) override { return host_.FolderExists(path); }
   bool FileExists(const std::string& path) override { return host_.FileExists(path); }
@@ -28,7 +31,9 @@ class FailingFileSystem final : public FileSystem {
   bool RemoveFile(const std::string& path) override { return host_.RemoveFile(path); }
   std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override {
     if (open_for_reading_fails) return nullptr;
-    return host_.OpenForReading(path);
+    std::unique_ptr<ReadableFile> file = host_.OpenForReading(path);
+    if (!file || reported_size == 0) return file;
+    return std::make_unique<Sized>(std::move(file), reported_size);
   }
   std::unique_ptr<WritableFile> CreateReplacing(const std::string& path) override {
     std::unique_ptr<WritableFile> file = host_.CreateReplacing(path);
@@ -43,6 +48,20 @@ class FailingFileSystem final : public FileSystem {
   }
 
  private:
+  class Sized final : public ReadableFile {
+   public:
+    Sized(std::unique_ptr<ReadableFile> file, uint64_t size)
+        : file_(std::move(file)), size_(size) {}
+    uint64_t Size() override { return size_; }
+    bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
+      return file_->ReadAt(offset, buffer, size);
+    }
+
+   private:
+    std::unique_ptr<ReadableFile> file_;
+    uint64_t size_;
+  };
+
   class File final : public WritableFile {
    public:
     File(FailingFileSystem& fs, std::unique_ptr<WritableFile> file)

@@ -202,3 +202,57 @@ TEST(IniFileTest, WritesReplaceInPlaceAppendToSectionOrFile) {
 
 }  // namespace
 }  // namespace flashsaver
+
+namespace flashsaver {
+namespace {
+
+// Whatever the input, the rewrite reads back as the same file and rewrites to itself.
+const char* const kOddFiles[] = {
+    "",
+    "\r\n\r\n\n\r",
+    "no section=1\r\nat all\r\n",
+    "[]",
+    "[]\r\n=\r\n==\r\n",
+    "[",
+    "]",
+    "[a]b]\r\nk=v]\r\n[[x]]\r\n[ spaced ]\r\n k = v \r\n",
+    "[Set]\r\n\t\r\n \r\n;\r\n[set]\r\n",
+    "[Set]\r\r\n\n\rFlashSize=1\r",
+    "[Set]\r\nk=\x01\x7f\xff\r\n[\xe9t\xe9]\r\ncl\xe9=1\r\n",
+};
+
+TEST(IniFileTest, RewriteIsStable) {
+  for (const char* raw : kOddFiles) {
+    const std::string input(raw);
+    IniFile first;
+    first.Parse(input);
+    const std::string text = first.Text();
+    IniFile second;
+    second.Parse(text);
+    EXPECT_EQ(second.Text(), text) << "'" << input << "'";
+    for (const char* section : {"Set", "", "a]b", " spaced ", "[x]"}) {
+      EXPECT_EQ(second.SectionKeys(section), first.SectionKeys(section)) << section;
+      for (const std::string& key : first.SectionKeys(section)) {
+        EXPECT_EQ(second.ReadString(section, key, "-"), first.ReadString(section, key, "-"));
+      }
+    }
+  }
+}
+
+TEST(IniFileTest, NulBytesAreText) {
+  IniFile ini;
+  ini.Parse(std::string_view("[Set]\r\nScrName=a\0b\r\n", 20));
+  EXPECT_EQ(ini.ReadString("Set", "ScrName", ""), std::string("a\0b", 3));
+}
+
+TEST(IniFileTest, OpenMissingFileIsEmptyAndWritable) {
+  IniFile ini;
+  EXPECT_FALSE(ini.IsOpen());
+  EXPECT_FALSE(ini.Save()) << "a file never opened has nowhere to go";
+  ini.Parse("[Set]\r\nA=1\r\n");
+  ini.Close();
+  EXPECT_FALSE(ini.SectionExists("Set"));
+}
+
+}  // namespace
+}  // namespace flashsaver

@@ -313,16 +313,26 @@ TEST_F(SettingsFileWriteTest, FailedWriteLeavesTheOldFileWhole) {
 
 TEST_F(SettingsFileWriteTest, UnreadableFileIsNeverWrittenOver) {
   const std::string old_text = "[Set]\r\nFlashSize=2\r\n";
-  Put(old_text);
-  FailingFileSystem fs;
-  fs.open_for_reading_fails = true;
-  IniFile ini;
-  ini.Open(fs, path_);
-  SettingsRecord record;
-  ReadSettingsFile(ini, kInstall, record);
-  EXPECT_EQ(record.FlashSize, 0);  // defaults, as for a missing file
-  EXPECT_FALSE(SaveSettingsFile(record, ini));
-  EXPECT_EQ(Get(), old_text);
+  const struct {
+    const char* label;
+    std::function<void(FailingFileSystem&)> fault;
+  } faults[] = {
+      {"cannot be opened", [](auto& fs) { fs.open_for_reading_fails = true; }},
+      {"cannot be read whole", [](auto& fs) { fs.reported_size = 4096; }},
+      {"too large", [](auto& fs) { fs.reported_size = IniFile::kMaxFileSize + 1; }},
+  };
+  for (const auto& f : faults) {
+    Put(old_text);
+    FailingFileSystem fs;
+    f.fault(fs);
+    IniFile ini;
+    ini.Open(fs, path_);
+    SettingsRecord record;
+    ReadSettingsFile(ini, kInstall, record);
+    EXPECT_EQ(record.FlashSize, 0) << f.label;  // defaults, as for a missing file
+    EXPECT_FALSE(SaveSettingsFile(record, ini)) << f.label;
+    EXPECT_EQ(Get(), old_text) << f.label;
+  }
 }
 
 TEST_F(SettingsFileWriteTest, ProcessWideSaveIgnoresFailures) {
