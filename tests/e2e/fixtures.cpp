@@ -6,6 +6,8 @@
 #include <sstream>
 #include <utility>
 
+#include <gtest/gtest.h>
+
 #include "harness.h"
 
 namespace e2e {
@@ -30,6 +32,37 @@ std::string SystemFile(const std::string& name) {
   const UINT n = ::GetSystemDirectoryA(buffer, sizeof(buffer));
   return std::string(buffer, n) + "\\" + name;
 }
+
+void RestoreWineMpr() {
+  const std::string mpr = SystemFile("mpr.dll");
+  const std::string saved = mpr + kSavedSuffix;
+  if (::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      ::CopyFileA(saved.c_str(), mpr.c_str(), FALSE)) {
+    ::DeleteFileA(saved.c_str());
+  }
+}
+
+// Stand-ins left behind by a test process that was killed go before any test of this one runs.
+class LeftoverStandIns : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    const std::string saved = SystemFile("mpr.dll") + kSavedSuffix;
+    if (::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      RestoreWineMpr();
+      HKEY key = nullptr;
+      if (::RegOpenKeyExA(HKEY_CURRENT_USER, kWineOverrides, 0, KEY_ALL_ACCESS, &key) ==
+          ERROR_SUCCESS) {
+        ::RegDeleteValueA(key, "mpr");
+        ::RegCloseKey(key);
+      }
+    }
+    ::DeleteFileA(SystemFile("PASSWORD.CPL").c_str());
+    UnregisterFlashComServer();
+  }
+};
+
+[[maybe_unused]] ::testing::Environment* const kLeftovers =
+    ::testing::AddGlobalTestEnvironment(new LeftoverStandIns);
 
 }  // namespace
 
@@ -191,12 +224,7 @@ PasswordLibraries::~PasswordLibraries() {
     ::RegCloseKey(key);
   }
   ::DeleteFileA(SystemFile("PASSWORD.CPL").c_str());
-  const std::string mpr = SystemFile("mpr.dll");
-  const std::string saved = mpr + kSavedSuffix;
-  if (::GetFileAttributesA(saved.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      ::CopyFileA(saved.c_str(), mpr.c_str(), FALSE)) {
-    ::DeleteFileA(saved.c_str());
-  }
+  RestoreWineMpr();
 }
 
 void PasswordLibraries::Script(const std::string& content) const {

@@ -3,7 +3,8 @@
 // the password libraries PASSWORD.CPL and MPR.DLL, and a COM server registered under the Flash
 // class id. They record every call to files in a fixture folder and answer from a script there.
 // Engines started while a fixture object lives find the folder through the environment variable
-// FLASHSAVER_FIXTURE_DIR, which the fixture folder sets in the test process.
+// FLASHSAVER_FIXTURE_DIR, which the fixture folder sets in the test process. Stand-ins left
+// behind by a test process that was killed are removed before the first test of the next.
 #pragma once
 
 #include <windows.h>
