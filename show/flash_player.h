@@ -34,7 +34,8 @@ class FlashPlayerError : public std::runtime_error {
 // Either is made visible at 0,0 with the show window's current client size, gets a sent (not
 // posted) WM_LBUTTONDOWN with wParam 0 and lParam 0, and from then on fills the show window's
 // client area (it follows the show window's size by itself). Destroy the player before the show
-// window. Throws FlashPlayerError when neither can be created.
+// window. Throws FlashPlayerError when the registered control fails to come up (the built-in
+// player does not stand in for a broken installation), or when the built-in player fails.
 std::unique_ptr<FlashControl> CreateFlashPlayer(HWND show_window);
 
 // Only the ActiveX control, placed as above. Throws FlashPlayerError, also when the class is not
