@@ -1,6 +1,8 @@
 // The SWF reader over byte tables, and over movies of the test writer.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <vector>
 
 #include "show/swf/byte_reader.h"
@@ -167,6 +169,25 @@ TEST(SwfReader, MissingEndTagIsNoProblem) {
   const SwfMovie movie = ReadSwfMovie(b);
   EXPECT_FALSE(movie.tag_problem.has_value());
   EXPECT_EQ(movie.show_frame_tags, 2u);
+}
+
+TEST(SwfReader, ZlibStreamCutShortKeepsTheHeaderAndTheTagsBeforeTheCut) {
+  SwfMovieSpec spec;
+  spec.frame_count = 500;
+  const Bytes plain = WriteSwfMovie(spec);
+  // Stored (level 0) blocks keep the bytes in place, so the cut falls at a known spot.
+  uLongf packed_size = compressBound(static_cast<uLong>(plain.size() - 8));
+  Bytes packed(packed_size);
+  ASSERT_EQ(compress2(packed.data(), &packed_size, plain.data() + 8,
+                      static_cast<uLong>(plain.size() - 8), 0),
+            Z_OK);
+  Bytes file(plain.begin(), plain.begin() + 8);
+  file[0] = 'C';
+  file.insert(file.end(), packed.begin(), packed.begin() + 2 + 5 + 400);
+  const SwfMovie movie = ReadSwfMovie(file);
+  EXPECT_EQ(movie.header.frame_count, 500);
+  EXPECT_GT(movie.show_frame_tags, 150u);
+  EXPECT_LT(movie.show_frame_tags, 500u);
 }
 
 struct BitsCase {
