@@ -29,6 +29,19 @@ bool HookDrops(MSG& msg) {
 
 void SetMessageHook(MessageHook hook) { Hook() = std::move(hook); }
 
+void ProcessPendingMessages() {
+  MSG msg;
+  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    if (HookDrops(msg)) continue;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+}
+
 void RunMessageLoop(Window* main_window) {
   if (!main_window || !main_window->hwnd()) return;
   main_window->MakeMain();

@@ -28,7 +28,8 @@ class DecodedOutput {
 void Unshrink(CompressedInput& in, DecodedOutput& out, uint64_t uncompressed_size);
 // factor: 1 to 4 (the method number minus 1).
 void Expand(CompressedInput& in, DecodedOutput& out, int factor, uint64_t uncompressed_size);
-// general_flags: the entry's general-purpose bit flags (bit 1: 8 KB dictionary, bit 2: three trees).
+// general_flags: the entry's general-purpose bit flags (bit 1: 8 KB dictionary, bit 2: three
+// trees).
 void Explode(CompressedInput& in, DecodedOutput& out, uint16_t general_flags,
              uint64_t uncompressed_size);
 
