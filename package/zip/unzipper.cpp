@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "package/zip/buffered_file_stream.h"
-#include "package/zip/byte_reader.h"
+#include "show/swf/byte_reader.h"
 #include "package/zip/dos_time.h"
 #include "package/zip/entry_decoding.h"
 #include "package/zip/output_names.h"
@@ -257,7 +257,7 @@ int TUnZipper::ExtractAll(TBufferedFileStream& stream, const TZipDirectory& dire
     stream.Seek(entry.local_offset);
     uint8_t local[kLocalHeaderSize];
     if (stream.Read(local, sizeof local) != sizeof local) throw EFatalUnzipError();
-    ByteReader fields(local, sizeof local);
+    ByteReader fields(local);
     fields.Skip(26);
     const uint16_t name_length = fields.U16();
     const uint16_t extra_length = fields.U16();

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "package/zip/byte_reader.h"
+#include "show/swf/byte_reader.h"
 
 namespace flashsaver {
 
 std::optional<TEndOfCentralDir> ParseEndRecord(const uint8_t* data, size_t size) {
-  ByteReader r(data, size);
+  ByteReader r({data, size});
   if (r.U32() != kEndRecordSignature) return std::nullopt;
   TEndOfCentralDir end;
   end.this_disk = r.U16();
@@ -38,7 +38,7 @@ std::optional<size_t> FindEndSignature(const uint8_t* data, size_t size) {
 }
 
 std::optional<TZipEntryInfo> ParseCentralEntry(const uint8_t* data, size_t size) {
-  ByteReader r(data, size);
+  ByteReader r({data, size});
   if (r.U32() != kCentralEntrySignature) return std::nullopt;
   TZipEntryInfo e;
   e.version_made_by = r.U16();
@@ -63,7 +63,7 @@ std::optional<TZipEntryInfo> ParseCentralEntry(const uint8_t* data, size_t size)
 }
 
 std::optional<TZipEntryInfo> ParseLocalHeader(const uint8_t* data, size_t size) {
-  ByteReader r(data, size);
+  ByteReader r({data, size});
   if (r.U32() != kLocalHeaderSignature) return std::nullopt;
   TZipEntryInfo e;
   e.version_needed = r.U16();

@@ -1,4 +1,4 @@
-// The small pieces under the reader: field reading, the end signature search, DOS times, the
+// The small pieces under the reader: the end signature search, DOS times, the
 // names that may become files, and the buffered stream.
 #include <gtest/gtest.h>
 
@@ -7,36 +7,12 @@
 #include <random>
 
 #include "package/zip/buffered_file_stream.h"
-#include "package/zip/byte_reader.h"
 #include "package/zip/dos_time.h"
 #include "package/zip/output_names.h"
 #include "package/zip/zip_records.h"
 
 namespace flashsaver {
 namespace {
-
-TEST(ByteReaderTest, ReadsLittleEndianAndStaysFailedAfterAnOverrun) {
-  const uint8_t data[] = {0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 0xAA};
-  ByteReader r(data, sizeof data);
-  EXPECT_EQ(r.U16(), 0x1234);
-  EXPECT_EQ(r.U32(), 0x12345678u);
-  EXPECT_TRUE(r.ok());
-  EXPECT_EQ(r.U16(), 0);  // one byte left: fails
-  EXPECT_FALSE(r.ok());
-  EXPECT_EQ(r.Text(1), "");  // stays failed although one byte would fit
-  EXPECT_EQ(r.remaining(), 0u);
-
-  ByteReader huge(data, sizeof data);
-  huge.Skip(2);
-  huge.Skip(SIZE_MAX);  // offset + length overflows: must fail, not wrap
-  EXPECT_FALSE(huge.ok());
-}
-
-TEST(ByteReaderTest, TextKeepsNulBytes) {
-  const uint8_t data[] = {'a', 0, 'b'};
-  ByteReader r(data, sizeof data);
-  EXPECT_EQ(r.Text(3), std::string("a\0b", 3));
-}
 
 TEST(EndSignatureTest, TakesTheOccurrenceNearestToTheEnd) {
   struct Case {
