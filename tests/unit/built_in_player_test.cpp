@@ -1,6 +1,8 @@
 // The built-in player over a scripted movie source, a hand-moved clock and a recording renderer.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -106,6 +108,8 @@ struct TimelineCase {
   int32_t expected_frame;
 };
 
+void PrintTo(const TimelineCase& c, std::ostream* os) { *os << c.label; }
+
 class Timeline : public Player, public ::testing::WithParamInterface<TimelineCase> {};
 
 TEST_P(Timeline, RunsAtTheMoviesRateAndLoops) {
@@ -174,6 +178,8 @@ struct BadLoadCase {
   std::vector<uint8_t> bytes;
 };
 
+void PrintTo(const BadLoadCase& c, std::ostream* os) { *os << c.label; }
+
 class BadLoads : public Player, public ::testing::WithParamInterface<BadLoadCase> {};
 
 TEST_P(BadLoads, NeverShowAFrame) {
@@ -213,6 +219,8 @@ struct PaintCase {
   uint32_t expected_stage;
   uint32_t expected_outside;
 };
+
+void PrintTo(const PaintCase& c, std::ostream* os) { *os << c.label; }
 
 class Painting : public Player, public ::testing::WithParamInterface<PaintCase> {};
 

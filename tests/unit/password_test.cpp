@@ -1,6 +1,8 @@
 // The password and running-state operations over a scripted system that records every call.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -63,6 +65,8 @@ struct VerifyCase {
   bool expected;
   Calls expected_calls;
 };
+
+void PrintTo(const VerifyCase& c, std::ostream* os) { *os << c.label; }
 
 class Verify : public ::testing::TestWithParam<VerifyCase> {};
 
@@ -159,6 +163,8 @@ struct RunningCase {
   Calls expected_calls;
 };
 
+void PrintTo(const RunningCase& c, std::ostream* os) { *os << c.label; }
+
 class Running : public ::testing::TestWithParam<RunningCase> {};
 
 TEST_P(Running, SetsTheStateAndTouchesTheCursorOnce) {
@@ -185,6 +191,8 @@ struct ChangeCase {
   bool throws;
   int32_t expected;
 };
+
+void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.label; }
 
 class Change : public ::testing::TestWithParam<ChangeCase> {};
 

@@ -1,6 +1,8 @@
 // Placement of the stage by scale mode and alignment.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "show/stage_layout.h"
 
 namespace flashsaver {
@@ -13,6 +15,8 @@ struct LayoutCase {
   int32_t scale_mode, align_mode;
   PixelRect expected;
 };
+
+void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.label; }
 
 class Placement : public ::testing::TestWithParam<LayoutCase> {};
 

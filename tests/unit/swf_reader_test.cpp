@@ -1,6 +1,8 @@
 // The SWF reader over byte tables, and over movies of the test writer.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <zlib.h>
 
 #include <vector>
@@ -45,6 +47,8 @@ struct WrittenCase {
   SwfMovieSpec spec;
 };
 
+void PrintTo(const WrittenCase& c, std::ostream* os) { *os << c.label; }
+
 class SwfRoundTrip : public ::testing::TestWithParam<WrittenCase> {};
 
 TEST_P(SwfRoundTrip, ReadsBackWhatTheWriterWrote) {
@@ -79,6 +83,8 @@ struct BadCase {
   Bytes bytes;
   SwfErrorKind kind;
 };
+
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.label; }
 
 Bytes Truncated(size_t n) { return Bytes(kSmallMovie.begin(), kSmallMovie.begin() + n); }
 
@@ -133,6 +139,8 @@ struct TagProblemCase {
   SwfErrorKind kind;
   bool background_found;
 };
+
+void PrintTo(const TagProblemCase& c, std::ostream* os) { *os << c.label; }
 
 class SwfTagProblems : public ::testing::TestWithParam<TagProblemCase> {};
 
