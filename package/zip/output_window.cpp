@@ -36,7 +36,7 @@ void OutputWindow::Copy(size_t distance, size_t length) {
   }
 }
 
-void OutputWindow::Append(const uint8_t* data, size_t size) {
+void OutputWindow::AppendWrapping(const uint8_t* data, size_t size) {
   if (size > left_) size = static_cast<size_t>(left_);
   left_ -= size;
   while (size > 0) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "package/zip/legacy_methods.h"
 
@@ -32,13 +33,22 @@ class OutputWindow {
   void Copy(size_t distance, size_t length);
 
   // Appends bytes, cut at the uncompressed size.
-  void Append(const uint8_t* data, size_t size);
+  void Append(const uint8_t* data, size_t size) {
+    if (size < kSize - pos_ && size <= left_) {
+      std::memcpy(window_ + pos_, data, size);
+      pos_ += size;
+      left_ -= size;
+    } else {
+      AppendWrapping(data, size);
+    }
+  }
 
   // Hands over what is not yet delivered; the decoder calls it once at the end.
   void Flush();
 
  private:
   void Wrap();
+  void AppendWrapping(const uint8_t* data, size_t size);
 
   DecodedOutput& out_;
   uint64_t left_;

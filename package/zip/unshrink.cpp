@@ -11,6 +11,9 @@
 // - 256 is followed by one more code at the current width: 1 widens the codes by one bit (valid
 //   streams stop at 13 bits), 2 frees every slot whose string is no prefix of another (a partial
 //   clear). Freed slots are reused lowest first.
+// - A clear may free the previous code itself; the string added next still names that slot as
+//   its prefix, and so means whatever the slot holds when it is read. Strings are therefore
+//   always read by walking the current table, never from a cache.
 // - There is no end code: the stream ends with the entry's uncompressed size.
 #include <cstdint>
 #include <memory>
@@ -36,7 +39,6 @@ struct UnshrinkState {
   OutputWindow window;
   uint16_t parent[kSlots];  // kFree for a free slot; unused for 0 to 256
   uint8_t suffix[kSlots];
-  uint8_t first[kSlots];  // first byte of each slot's string
   bool is_parent[kSlots];
   uint8_t string[kSlots];  // a string is built here backwards
 };
@@ -57,19 +59,23 @@ unsigned NextFree(const UnshrinkState& s, unsigned from) {
   return from;
 }
 
-// Writes the string of an in-use code to the output. Returns false for a broken chain (a freed
-// prefix or a loop), which only a corrupt stream produces.
-bool PutString(UnshrinkState& s, unsigned code) {
-  size_t start = kSlots;
+constexpr int kMeetsPending = -1;
+constexpr int kBroken = -2;
+
+// Builds the string of a code backwards at the end of s.string and returns where it starts.
+// kMeetsPending: the chain reaches `pending`, the free slot this step fills; kBroken: it reaches
+// another free slot or loops, which only a corrupt stream does.
+int Walk(UnshrinkState& s, unsigned code, unsigned pending) {
+  int start = static_cast<int>(kSlots);
   while (code >= kFirstFree) {
-    if (start == 0 || s.parent[code] == kFree) return false;
+    if (s.parent[code] == kFree) return code == pending ? kMeetsPending : kBroken;
+    if (start == 0) return kBroken;
     s.string[--start] = s.suffix[code];
     code = s.parent[code];
   }
-  if (code == kControl || start == 0) return false;
+  if (code == kControl || start == 0) return kBroken;
   s.string[--start] = static_cast<uint8_t>(code);
-  s.window.Append(s.string + start, kSlots - start);
-  return true;
+  return start;
 }
 
 // Return codes:
@@ -77,13 +83,10 @@ bool PutString(UnshrinkState& s, unsigned code) {
 //   1  the input ran out first
 //  -1  a control code asked for more than 13 bits
 //  -2  an unknown control code
-//  -3  a code names a free slot that this step does not fill
-//  -4  a string chain is broken
+//  -3  a code names a free slot that this step does not fill, or its string runs through one
+//  -4  the previous string is broken where this code needs it
 int Decode(UnshrinkState& s) {
-  for (unsigned code = 0; code < kSlots; ++code) {
-    s.parent[code] = code < kFirstFree ? 0 : kFree;
-    s.first[code] = static_cast<uint8_t>(code);
-  }
+  for (unsigned code = 0; code < kSlots; ++code) s.parent[code] = code < kFirstFree ? 0 : kFree;
   int width = 9;
   int prev = -1;
   unsigned next_free = kFirstFree;
@@ -105,21 +108,30 @@ int Decode(UnshrinkState& s) {
       continue;
     }
 
+    // The string added now ends with the first byte of this code's string. When that string
+    // runs through the slot being filled (always so for the "KwKwK" case), the byte is the
+    // first of the previous string.
+    int start = Walk(s, code, next_free);
+    if (start == kBroken) return -3;
     uint8_t first_byte;
-    if (code < kControl || s.parent[code] != kFree) {
-      first_byte = s.first[code];
-    } else if (prev >= 0 && code == next_free) {
-      first_byte = s.first[prev];
+    if (start == kMeetsPending) {
+      if (prev < 0) return -3;
+      int prev_start = Walk(s, static_cast<unsigned>(prev), kSlots);
+      if (prev_start < 0) return -4;
+      first_byte = s.string[prev_start];
     } else {
-      return -3;
+      first_byte = s.string[start];
     }
     if (prev >= 0 && next_free < kSlots) {
       s.parent[next_free] = static_cast<uint16_t>(prev);
       s.suffix[next_free] = first_byte;
-      s.first[next_free] = s.first[prev];
       next_free = NextFree(s, next_free + 1);
     }
-    if (!PutString(s, code)) return -4;
+    if (start == kMeetsPending) {
+      start = Walk(s, code, kSlots);
+      if (start < 0) return -4;
+    }
+    s.window.Append(s.string + start, kSlots - static_cast<size_t>(start));
     prev = static_cast<int>(code);
   }
   return 0;

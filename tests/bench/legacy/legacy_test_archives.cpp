@@ -2,6 +2,8 @@
 // and imploded entry in memory and checks its CRC-32. scripts/bench-legacy times it against
 // unzip. Usage: legacy_test_archives [-r ROUNDS] ARCHIVE...
 // Prints the output MB/s per method over the rounds; exits 1 when an entry fails its CRC.
+// legacy_test_archives --make DIR writes large shrunk, imploded and reduced archives there with
+// the test encoders, so that the decoders and unzip can be compared on more than tiny files.
 #include <zlib.h>
 
 #include <chrono>
@@ -16,6 +18,8 @@
 #include <vector>
 
 #include "package/zip/legacy_methods.h"
+#include "tests/unit/legacy/legacy_encoders.h"
+#include "tests/unit/legacy/legacy_zip_files.h"
 
 namespace {
 
@@ -83,6 +87,32 @@ bool ReadEntries(const Bytes& zip, std::vector<Entry>& entries) {
   return true;
 }
 
+int MakeArchives(const std::string& dir) {
+  using namespace flashsaver::legacy_test;
+  const Bytes text = TextSample(6000000, 31);
+  const Bytes binary = RandomSample(3000000, 32, 24);
+  auto entry = [](const char* name, unsigned method, unsigned flags, const Bytes& data,
+                  Bytes packed) {
+    ZipEntry e;
+    e.name = name;
+    e.method = static_cast<uint16_t>(method);
+    e.flags = static_cast<uint16_t>(flags);
+    e.crc = Crc32(data);
+    e.size = data.size();
+    e.compressed = std::move(packed);
+    return e;
+  };
+  WriteFile(dir + "/big-shrunk.zip", MakeZip({entry("text.txt", 1, 0, text, Shrink(text)),
+                                              entry("binary.bin", 1, 0, binary, Shrink(binary))}));
+  WriteFile(dir + "/big-imploded.zip",
+            MakeZip({entry("text.txt", 6, 6, text, Implode(text, true, true)),
+                     entry("binary.bin", 6, 0, binary, Implode(binary, false, false))}));
+  WriteFile(dir + "/big-reduced.zip",
+            MakeZip({entry("text.txt", 5, 0, text, Reduce(text, 4)),
+                     entry("binary.bin", 3, 0, binary, Reduce(binary, 2))}));
+  return 0;
+}
+
 const char* Family(unsigned method) {
   return method == 1 ? "shrunk" : method == 6 ? "imploded" : "reduced";
 }
@@ -90,6 +120,7 @@ const char* Family(unsigned method) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--make") == 0) return MakeArchives(argv[2]);
   int rounds = 1;
   int first = 1;
   if (argc > 2 && std::strcmp(argv[1], "-r") == 0) {

@@ -99,6 +99,30 @@ TEST_P(LegacyExternalTools, EncodedArchivesPass) {
   stdfs::remove_all(dir);
 }
 
+TEST_P(LegacyExternalTools, HandMadeShrinkStreamsPass) {
+  const std::string tool = GetParam();
+  if (!HaveTool(tool.c_str())) GTEST_SKIP() << tool << " is not installed (scripts/setup)";
+  const stdfs::path dir = ScratchFolder();
+  std::vector<ZipEntry> entries;
+  int n = 0;
+  for (const HandMadeStream& h : HandMadeShrinkStreams()) {
+    ZipEntry e;
+    e.name = "case" + std::to_string(++n) + ".txt";
+    e.method = 1;
+    e.crc = Crc32(h.text);
+    e.size = h.text.size();
+    e.compressed = h.stream;
+    entries.push_back(std::move(e));
+  }
+  const stdfs::path archive = dir / "hand-made.zip";
+  WriteFile(archive, MakeZip(entries));
+  std::string output;
+  EXPECT_EQ(RunTool((tool == "unzip" ? "unzip -t '" : "7z t '") + archive.string() + "'", output),
+            0)
+      << output;
+  stdfs::remove_all(dir);
+}
+
 INSTANTIATE_TEST_SUITE_P(Tools, LegacyExternalTools, ::testing::Values("unzip", "7z"),
                          [](const auto& info) { return std::string(info.param); });
 

@@ -1,6 +1,7 @@
 #include "tests/unit/legacy/legacy_encoders.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <queue>
 #include <unordered_map>
@@ -161,6 +162,40 @@ Bytes Shrink(const Bytes& data, ShrinkOptions options, ShrinkStats* stats) {
     w = c;
   }
   return out.Finish();
+}
+
+std::vector<HandMadeStream> HandMadeShrinkStreams() {
+  struct Step {
+    int width;
+    std::vector<unsigned> codes;
+  };
+  auto make = [](std::vector<Step> steps) {
+    BitWriter out;
+    for (const Step& s : steps) {
+      for (unsigned code : s.codes) out.Put(code, s.width);
+    }
+    return out.Finish();
+  };
+  auto text = [](const char* s) { return Bytes(s, s + std::strlen(s)); };
+  return {
+      // 257 = AAA... is named while it is being added.
+      {"KwKwK", make({{9, {'A', 257, 258}}}), text("AAAAAA")},
+      {"13-bit codes after four widenings",
+       make({{9, {'A', 256, 1}},
+             {10, {256, 1}},
+             {11, {256, 1}},
+             {12, {256, 1}},
+             {13, {'B', 257, 258}}}),
+       text("ABABBA")},
+      // 257 = AB and 258 = BC are leaves; after the clear CD takes 257, DC 258.
+      {"slots freed by a clear are reused lowest first",
+       make({{9, {'A', 'B', 'C', 256, 2, 'D', 257, 258}}}), text("ABCDCDDC")},
+      // 258 = BC is sent, then freed by the clear with 257 and 259; the next string, 258 + D,
+      // goes to 257; 258 becomes DE. 257 then reads DE + D, and the string added with it ends
+      // in its new first byte: 259 = ED.
+      {"a string added after its prefix was freed follows the slot's new string",
+       make({{9, {'A', 'B', 'C', 258, 256, 2, 'D', 'E', 257, 259}}}), text("ABCBCDEDEDED")},
+  };
 }
 
 // --- Reducing ------------------------------------------------------------------------------

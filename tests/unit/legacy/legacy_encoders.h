@@ -45,6 +45,15 @@ struct ReduceStats {
   int follower_sets = 0;
   int single_follower_sets = 0;
 };
+// Valid shrink streams written code by code, one for each rule of the format; unzip and 7-Zip
+// read them as `text`.
+struct HandMadeStream {
+  const char* label;
+  Bytes stream;
+  Bytes text;
+};
+std::vector<HandMadeStream> HandMadeShrinkStreams();
+
 // factor: 1 to 4; the entry's method is factor + 1.
 Bytes Reduce(const Bytes& data, int factor, ReduceStats* stats = nullptr);
 

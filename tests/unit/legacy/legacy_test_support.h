@@ -1,5 +1,5 @@
 // Helpers shared by the tests of the older ZIP methods: in-memory input and output for the
-// decoders, a minimal ZIP writer and a walker over an archive's central directory.
+// decoders and the places of test data.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +9,9 @@
 #include <vector>
 
 #include "package/zip/legacy_methods.h"
+#include "tests/unit/legacy/legacy_zip_files.h"
 
 namespace flashsaver::legacy_test {
-
-using Bytes = std::vector<uint8_t>;
 
 // Hands out the data in chunks of at most chunk bytes, as the archive reader does.
 class MemoryInput : public CompressedInput {
@@ -38,31 +37,6 @@ class MemoryOutput : public DecodedOutput {
 // Runs the decoder that the method and flags call for.
 Bytes Decode(uint16_t method, uint16_t flags, const Bytes& compressed, uint64_t size,
              size_t chunk = 32768);
-
-uint32_t Crc32(const Bytes& data);
-
-struct ZipEntry {
-  std::string name;
-  uint16_t method = 0;
-  uint16_t flags = 0;
-  uint32_t crc = 0;
-  uint64_t size = 0;
-  Bytes compressed;
-};
-
-// A single-disk archive with the entries in order, as the classic tools wrote them.
-Bytes MakeZip(const std::vector<ZipEntry>& entries);
-
-// Reads the entries of an archive through its central directory; nullopt when it is malformed.
-std::optional<std::vector<ZipEntry>> ReadZip(const Bytes& archive);
-
-Bytes ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const Bytes& data);
-
-// Sample data: text-like, a small alphabet, random bytes, long runs.
-Bytes TextSample(size_t size, uint32_t seed);
-Bytes RandomSample(size_t size, uint32_t seed, int alphabet = 256);
-Bytes RunsSample(size_t size, uint32_t seed);
 
 // The folder of public archives with the older methods, if this machine has it.
 std::optional<std::filesystem::path> PublicArchiveFolder();

@@ -138,18 +138,6 @@ std::vector<Crafted> CraftedStreams() {
          Codes(o, 13, {'B', 256, 1, 'C'});
        },
        10, ab},
-      {"shrink: 13-bit codes after four widenings",
-       1,
-       0,
-       [](BitWriter& o) {
-         Codes(o, 9, {'A', 256, 1});
-         Codes(o, 10, {256, 1});
-         Codes(o, 11, {256, 1});
-         Codes(o, 12, {256, 1});
-         Codes(o, 13, {'B', 257, 258});
-       },
-       6,
-       {'A', 'B', 'A', 'B', 'B', 'A'}},
       {"shrink: unknown control code stops", 1, 0,
        [](BitWriter& o) {
          Codes(o, 9, {'A', 'B', 256, 3, 'C'});
@@ -168,14 +156,6 @@ std::vector<Crafted> CraftedStreams() {
          Codes(o, 9, {'A', 'B', 300, 'C'});
        },
        10, ab},
-      {"shrink: KwKwK",
-       1,
-       0,
-       [](BitWriter& o) {
-         Codes(o, 9, {'A', 257, 258});
-       },
-       6,
-       {'A', 'A', 'A', 'A', 'A', 'A'}},
       {"shrink: a freed slot is not named again",
        1,
        0,
@@ -185,16 +165,6 @@ std::vector<Crafted> CraftedStreams() {
        },
        20,
        {'A', 'B', 'A'}},
-      {"shrink: slots freed by a clear are reused lowest first",
-       1,
-       0,
-       // AB=257, BC=258, CAB... after the clear 257 and 258 are free; the next string (C + D
-       // = CD) takes 257, then 258 = DC.
-       [](BitWriter& o) {
-         Codes(o, 9, {'A', 'B', 'C', 256, 2, 'D', 257, 258});
-       },
-       20,
-       {'A', 'B', 'C', 'D', 'C', 'D', 'D', 'C'}},
       {"reduce: more than 32 followers", 5, 0, [](BitWriter& o) { o.Put(33, 6); }, 10, {}},
       {"reduce: index past the follower set",
        5,

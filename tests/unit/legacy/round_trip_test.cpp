@@ -60,6 +60,24 @@ TEST(LegacyRoundTrip, Shrink) {
   EXPECT_GT(freed_last_code, 0) << "no clear freed the code just sent";
 }
 
+TEST(LegacyRoundTrip, HandMadeShrinkStreams) {
+  for (const HandMadeStream& h : HandMadeShrinkStreams()) {
+    SCOPED_TRACE(h.label);
+    EXPECT_EQ(Decode(1, 0, h.stream, h.text.size()), h.text);
+  }
+}
+
+// Megabytes of text meet a clear that frees the code just sent, whose slot then takes a new
+// string before the string added after it is read.
+TEST(LegacyRoundTrip, ShrinkOfMegabytes) {
+  const Bytes data = TextSample(3000000, 31);
+  const Bytes packed = Shrink(data);
+  MemoryInput in(packed);
+  MemoryOutput out;
+  Unshrink(in, out, data.size());
+  EXPECT_TRUE(out.bytes == data);
+}
+
 TEST(LegacyRoundTrip, ShrinkReachesThirteenBitsAndClearsPartially) {
   ShrinkStats stats;
   Bytes data = RandomSample(120000, 2, 5);
