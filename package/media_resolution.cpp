@@ -24,7 +24,7 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 
 // The item becomes its copy in the temporary folder, cut out of the package the first time.
 bool PackageLookup(const MediaPlaces& places, std::string& item, const std::string& key) {
-  const std::string name = FileNamePart(item);
+  const std::string name = FileNameOfPath(item);
   item = places.temp_folder + name;
   // "/" would lead out of the temporary folder; such a name is never packed.
   if (name.find('/') != std::string::npos) return false;
@@ -44,7 +44,7 @@ bool DiskSearch(const MediaPlaces& places, std::string& item) {
   FileSystem& fs = *places.fs;
   if (item.find(':') == std::string::npos) item = places.exe_folder + "sample\\" + item;
   if (fs.FileExists(item)) return true;
-  const std::string name = FileNamePart(item);
+  const std::string name = FileNameOfPath(item);
   for (const std::string& candidate :
        {places.install_folder + name, places.install_folder + "sample\\" + name,
         places.exe_folder + name}) {
@@ -60,7 +60,7 @@ bool DiskSearch(const MediaPlaces& places, std::string& item) {
 
 bool ResolveMediaItemIn(const MediaPlaces& places, std::string& item) {
   FileSystem& fs = *places.fs;
-  const std::string key = FileNamePart(item);
+  const std::string key = FileNameOfPath(item);
   item = ReplaceAll(item, "**", "=");
   if (item.empty()) return false;
   if (item.find("://") != std::string::npos) {

@@ -51,25 +51,25 @@ bool IsPlainFileInTempFolder(const std::string& path) {
 
 }  // namespace
 
-std::string FileNamePart(const std::string& path) {
+std::string FileNameOfPath(const std::string& path) {
   const size_t cut = path.find_last_of("\\:");
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-std::string ExtensionOf(const std::string& path) {
-  const std::string name = FileNamePart(path);
+std::string ExtensionOfPath(const std::string& path) {
+  const std::string name = FileNameOfPath(path);
   const size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
 std::string SaverNameFor(const std::string& program_path, const DisplayNameLookup& display_name) {
   std::string path = program_path;
-  if (FileNamePart(path).find('~') != std::string::npos) {
+  if (FileNameOfPath(path).find('~') != std::string::npos) {
     // A short 8.3 alias: the shell knows the long name.
     if (std::optional<std::string> long_name = display_name(path)) path = *long_name;
   }
-  std::string name = FileNamePart(path);
-  const std::string extension = ExtensionOf(path);
+  std::string name = FileNameOfPath(path);
+  const std::string extension = ExtensionOfPath(path);
   if (!extension.empty()) name = name.substr(0, name.find(extension));
   return name;
 }
@@ -106,7 +106,7 @@ void LocatePackage() {
     return;
   }
   PackageFound = true;
-  if (UpperCase(ExtensionOf(ProgramFilePath)) == ".EXE") StandAloneRun = true;
+  if (UpperCase(ExtensionOfPath(ProgramFilePath)) == ".EXE") StandAloneRun = true;
   g_program_file = std::move(program);
 
   const std::string archive = TempFolder + record->settings_name + "~";

@@ -44,9 +44,9 @@ void UnzipArchive(const std::string& archive_path);
 // The parts of the above that depend on nothing process-wide, for tests.
 
 // The file-name part: the text after the last "\" or ":".
-std::string FileNamePart(const std::string& path);
+std::string FileNameOfPath(const std::string& path);
 // From the last "." of the file-name part, or empty.
-std::string ExtensionOf(const std::string& path);
+std::string ExtensionOfPath(const std::string& path);
 
 // The shell's display name of a file, or nothing when the shell does not answer.
 using DisplayNameLookup = std::function<std::optional<std::string>(const std::string& path)>;

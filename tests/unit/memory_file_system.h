@@ -60,6 +60,14 @@ class MemoryFileSystem final : public FileSystem {
     files_[to] = {it->second.data, false};
     return true;
   }
+  bool MoveReplacing(const std::string& from, const std::string& to) override {
+    auto it = files_.find(from);
+    if (it == files_.end()) return false;
+    File moved = it->second;
+    files_.erase(it);
+    files_[to] = moved;
+    return true;
+  }
 
  private:
   static std::string Trimmed(std::string path) {

@@ -40,7 +40,7 @@ TEST(SaverName, FromTheProgramFileName) {
     });
     EXPECT_EQ(name, c.name);
     EXPECT_EQ(asked > 0, std::string(c.path).find('~') != std::string::npos &&
-                             FileNamePart(c.path).find('~') != std::string::npos);
+                             FileNameOfPath(c.path).find('~') != std::string::npos);
   }
 }
 
