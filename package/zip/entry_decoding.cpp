@@ -149,6 +149,18 @@ EntryResult EntryDecoder::Decode(const TZipEntryInfo& entry, ArchiveOutput& out)
         }
         break;
       }
+      case 1:
+        Unshrink(in, sink, entry.uncompressed_size);
+        break;
+      case 2:
+      case 3:
+      case 4:
+      case 5:
+        Expand(in, sink, entry.method - 1, entry.uncompressed_size);
+        break;
+      case 6:
+        Explode(in, sink, entry.flags, entry.uncompressed_size);
+        break;
       default:
         host_.ShowMessage("Unknown Compression Method", "Zip Error");
         break;

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# saverunzip as authors use it: an archive made by Debian's zip extracts flat with its count, the
+# read-only mark and the time; a broken archive ends with the error's type, message and exit 1.
+#   saverunzip_test.sh SAVERUNZIP [wine]
+set -uo pipefail
+tool=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+runner=()
+if [ "${2:-}" = wine ]; then runner=(bash "$here/../../scripts/wine-run"); fi
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+mkdir -p "$work/src/sub"
+printf 'hello\n' > "$work/src/a.txt"
+seq 1 5000 > "$work/src/sub/numbers.txt"
+printf 'locked\n' > "$work/src/sub/locked.txt"
+chmod a-w "$work/src/sub/locked.txt"
+touch -t 200102030405.06 "$work/src/a.txt"
+(cd "$work/src" && zip -q -r ../good.zip .) || fail "zip failed"
+
+cd "$work"
+out=$("${runner[@]}" "$tool" good.zip dest 2>err.txt)
+rc=$?
+[ $rc = 0 ] || fail "exit $rc: $(cat err.txt)"
+# a.txt, numbers.txt, locked.txt and the folder entry sub/
+[ "$(echo "$out" | tr -d '\r')" = 4 ] || fail "count '$out'"
+cmp -s dest/numbers.txt src/sub/numbers.txt || fail "numbers.txt differs"
+[ "$(cat dest/a.txt)" = hello ] || fail "a.txt differs"
+[ -w dest/locked.txt ] && [ "$(id -u)" != 0 ] && fail "locked.txt writable"
+stat -c %A dest/locked.txt | grep -q '^-r--' || fail "locked.txt not read-only: $(stat -c %A dest/locked.txt)"
+[ "$(date -r dest/a.txt +%Y%m%d%H%M)" = 200102030405 ] || fail "a.txt time $(date -r dest/a.txt)"
+[ ! -e dest/sub ] || fail "a folder was made"
+
+head -c 100 good.zip > cut.zip
+"${runner[@]}" "$tool" cut.zip dest2 >out2.txt 2>err2.txt
+rc=$?
+[ $rc = 1 ] || fail "broken archive: exit $rc"
+grep -q "EIncompleteZip: Incomplete Zip File" err2.txt || fail "broken archive: '$(cat err2.txt)'"
+
+"${runner[@]}" "$tool" only-one-argument >/dev/null 2>&1
+[ $? = 2 ] || fail "usage error not reported"
+echo "saverunzip: all checks passed"
