@@ -100,7 +100,13 @@ class WinArchiveFiles final : public ArchiveFiles {
     return std::make_unique<WinInput>(std::move(file));
   }
   std::unique_ptr<ArchiveOutput> CreateOutput(const std::string& path) override {
-    // CREATE_ALWAYS refuses an existing read-only file, as it should.
+    // Tested here rather than left to CREATE_ALWAYS: under Wine an administrator may replace a
+    // read-only file.
+    DWORD existing;
+    if (Attributes(path, existing) &&
+        (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+      return nullptr;
+    }
     UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return nullptr;

@@ -32,6 +32,13 @@ stat -c %A dest/locked.txt | grep -q '^-r--' || fail "locked.txt not read-only: 
 [ "$(date -r dest/a.txt +%Y%m%d%H%M)" = 200102030405 ] || fail "a.txt time $(date -r dest/a.txt)"
 [ ! -e dest/sub ] || fail "a folder was made"
 
+# Again over the same folder: files are replaced, the read-only one stays and is not counted.
+printf 'changed\n' > dest/a.txt
+out=$("${runner[@]}" "$tool" good.zip dest 2>err.txt)
+[ "$(echo "$out" | tr -d '\r')" = 3 ] || fail "second run count '$out' $(cat err.txt)"
+[ "$(cat dest/a.txt)" = hello ] || fail "a.txt not replaced"
+[ "$(cat dest/locked.txt)" = locked ] || fail "locked.txt changed"
+
 head -c 100 good.zip > cut.zip
 "${runner[@]}" "$tool" cut.zip dest2 >out2.txt 2>err2.txt
 rc=$?
