@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -26,8 +25,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: zip_limits ARCHIVE\n");
     return 2;
   }
-  std::ifstream f(argv[1], std::ios::binary);
-  const std::vector<uint8_t> zip((std::istreambuf_iterator<char>(f)), {});
+  std::ifstream f(argv[1], std::ios::binary | std::ios::ate);
+  std::vector<uint8_t> zip(static_cast<size_t>(f.tellg()));
+  f.seekg(0);
+  f.read(reinterpret_cast<char*>(zip.data()), static_cast<std::streamsize>(zip.size()));
   const auto at = FindEndSignature(zip.data(), zip.size());
   if (!at) return 1;
   const auto end = ParseEndRecord(zip.data() + *at, zip.size() - *at);
