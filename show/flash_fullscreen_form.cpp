@@ -42,7 +42,6 @@ class TFlashFullscreenForm : public Window, private PlaybackHost {
   void ShowAsMain() override {
     FormShow();
     ::ShowWindow(hwnd(), SW_SHOW);
-    ::SetForegroundWindow(hwnd());
   }
 
  protected:

@@ -45,7 +45,7 @@ class ShowRun {
   EngineProcess& engine() { return engine_; }
   HWND window() const { return window_; }
   const std::string& error() const { return error_; }
-  bool Running() { return !engine_.WaitExit(0).has_value(); }
+  bool Running() { return engine_.handle() && !engine_.WaitExit(0).has_value(); }
   // True when the engine ends within the time.
   bool EndsWithin(DWORD milliseconds) { return engine_.WaitExit(milliseconds).has_value(); }
 
