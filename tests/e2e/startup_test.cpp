@@ -4,6 +4,7 @@
 #include <string>
 
 #include "harness.h"
+#include "ui_driver.h"
 
 using namespace e2e;
 
@@ -51,8 +52,8 @@ TEST_P(ModeWindow, OpensTheModesWindowAndEndsWhenItCloses) {
   HWND window = WaitForTopWindow(engine.pid(), c.class_name);
   ASSERT_NE(window, nullptr) << "no " << c.class_name << " for '" << c.arguments << "'";
   EXPECT_EQ(TextOf(window).rfind(c.caption, 0), 0u) << TextOf(window);
-  Pump(300);
-  EXPECT_TRUE(::IsWindowVisible(window));
+  // A window is found as soon as it exists; it shows once its content is filled in.
+  EXPECT_TRUE(WaitUntil(5000, [&] { return ::IsWindowVisible(window) != FALSE; }));
   CloseAndExpectExit(engine, window);
 }
 
