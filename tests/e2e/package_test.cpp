@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "ui_driver.h"
 #include "package/tail_record.h"
 #include "tools/saverpack/saver_builder.h"
 
@@ -70,7 +71,7 @@ HWND FindButton(HWND window, const std::string& text) {
       window,
       [](HWND child, LPARAM p) -> BOOL {
         auto* s = reinterpret_cast<Search*>(p);
-        if (ClassNameOf(child) == "Button" && TextOf(child) == s->text) {
+        if (ClassNameOf(child) == "Button" && ControlText(child) == s->text) {
           s->found = child;
           return FALSE;
         }
@@ -130,6 +131,9 @@ class Package : public ::testing::Test {
     ASSERT_TRUE(engine.Start(arguments, program)) << program;
     HWND window = WaitForTopWindow(engine.pid(), class_name, kWait);
     ASSERT_NE(window, nullptr) << "no " << class_name << " for " << program << " " << arguments;
+    // The window's show handler fills its controls; it has run once the window is visible.
+    WaitUntil(kWait, [&] { return ::IsWindowVisible(window) != FALSE; });
+    Pump(300);
     check(window);
     ::PostMessageA(window, WM_CLOSE, 0, 0);
     const auto code = engine.WaitExit(kWait);
@@ -233,7 +237,7 @@ void SetUserValues(const std::string& program_name, bool with_wrong_type) {
 constexpr char kCursorBox[] = "Show mouse cursor && Ignore mouse events";
 constexpr char kEscBox[] = "Exit only when press ESC key ";
 
-TEST_F(Package, DISABLED_UserValuesOverlayTheFileUpToAValueOfTheWrongType) {
+TEST_F(Package, UserValuesOverlayTheFileUpToAValueOfTheWrongType) {
   const std::string saver = Build("Sky.scr", [](saverpack::BuildRequest& r) {
     r.settings.push_back({"Set", "MouseMove", "0"});
     r.settings.push_back({"Set", "MousePress", "1"});
@@ -264,7 +268,7 @@ TEST_F(Package, DISABLED_UserValuesOverlayTheFileUpToAValueOfTheWrongType) {
   });
 }
 
-TEST_F(Package, DISABLED_BareEngineReadsNoUserValues) {
+TEST_F(Package, BareEngineReadsNoUserValues) {
   ASSERT_TRUE(::CopyFileA(EnginePath().c_str(), (dir_ + "Bare.scr").c_str(), FALSE));
   ASSERT_TRUE(WriteFile(dir_ + "Bare.002", "[Set]\r\nScrName=Bare Title\r\nMousePress=1\r\n"));
   SetUserValues("Bare.scr", false);
@@ -275,7 +279,7 @@ TEST_F(Package, DISABLED_BareEngineReadsNoUserValues) {
   });
 }
 
-TEST_F(Package, DISABLED_ShortProgramNameFindsTheLongNamesSideFile) {
+TEST_F(Package, ShortProgramNameFindsTheLongNamesSideFile) {
   const std::string long_path = dir_ + "Long Saver Name.scr";
   ASSERT_TRUE(::CopyFileA(EnginePath().c_str(), long_path.c_str(), FALSE));
   ASSERT_TRUE(WriteFile(dir_ + "Long Saver Name.002", "[Set]\r\nScrName=From Long Name\r\n"));
