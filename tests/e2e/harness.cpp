@@ -1,6 +1,8 @@
 #include "harness.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 namespace e2e {
 
@@ -174,6 +176,11 @@ HWND CreateTestWindow(const char* caption, int width, int height, bool visible) 
                         width, height, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
   Pump(50);
   return hwnd;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace e2e

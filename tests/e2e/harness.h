@@ -53,6 +53,7 @@ std::string EngineTempFolder();
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& content);
+std::string ReadWholeFile(const std::string& path);
 
 // A top-level window of the test's own, for parents and foreground checks.
 HWND CreateTestWindow(const char* caption, int width, int height, bool visible = true);

@@ -3,9 +3,7 @@
 // Wine's registry, and the clean-up.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,13 +17,6 @@ using namespace e2e;
 namespace {
 
 constexpr DWORD kWait = 30000;
-
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Names of the plain files in a folder.
 std::vector<std::string> FilesIn(const std::string& folder) {
@@ -45,15 +36,6 @@ void EmptyFolder(const std::string& folder) {
     ::SetFileAttributesA((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileA((folder + name).c_str());
   }
-}
-
-bool WaitForFile(const std::string& path, DWORD milliseconds) {
-  const DWORD start = ::GetTickCount();
-  while (!FileExists(path)) {
-    if (::GetTickCount() - start > milliseconds) return false;
-    Pump(50);
-  }
-  return true;
 }
 
 bool IsReadOnly(const std::string& path) {
@@ -145,7 +127,7 @@ class Package : public ::testing::Test {
 };
 
 TEST_F(Package, EngineDoesNotCarryTheMarker) {
-  const std::string engine = ReadWhole(EnginePath());
+  const std::string engine = ReadWholeFile(EnginePath());
   ASSERT_GT(engine.size(), flashsaver::kTailWindowSize);
   EXPECT_EQ(engine.find(flashsaver::PackageMarker()), std::string::npos);
 }
@@ -158,7 +140,7 @@ TEST_F(Package, SideFileIsThereBeforeTheShowAndCleanUpEmptiesTheFolders) {
   RunAndClose(saver, "/s", "TFlashFullscreenForm", [&](HWND) {
     EXPECT_TRUE(FileExists(temp_ + "settings.ini"));
     EXPECT_TRUE(FileExists(temp_ + "settings.ini~"));
-    EXPECT_EQ(ReadWhole(temp_ + "data.xml"), "<data/>");
+    EXPECT_EQ(ReadWholeFile(temp_ + "data.xml"), "<data/>");
     EXPECT_TRUE(IsReadOnly(temp_ + "data.xml")) << "the entry's read-only mark was not kept";
   });
   EXPECT_TRUE(FolderExists(temp_));
@@ -190,22 +172,6 @@ TEST_F(Package, BareEngineUnpacksNothing) {
   ASSERT_TRUE(::CopyFileA(EnginePath().c_str(), (dir_ + "Bare.scr").c_str(), FALSE));
   RunAndClose(dir_ + "Bare.scr", "/c", "TDistributeConfigForm",
               [&](HWND) { EXPECT_TRUE(FilesIn(temp_).empty()); });
-}
-
-// Needs the show window that resolves its movies; enabled when the show is in.
-TEST_F(Package, DISABLED_MovieIsUnpackedOnItsFirstResolutionOnly) {
-  const std::string saver = Build("Sky.scr");
-  EngineProcess engine;
-  ASSERT_TRUE(engine.Start("/s", saver));
-  ASSERT_NE(WaitForTopWindow(engine.pid(), "TFlashFullscreenForm", kWait), nullptr);
-  ASSERT_TRUE(WaitForFile(temp_ + "movie1.swf", kWait)) << "the first movie was not unpacked";
-  EXPECT_EQ(ReadWhole(temp_ + "movie1.swf"), ReadWhole(dir_ + "movie1.swf"));
-  // Later resolutions of the same movie find it and cut nothing out again.
-  ASSERT_TRUE(WaitForFile(temp_ + "movie1.swf~", kWait));
-  ASSERT_TRUE(::DeleteFileA((temp_ + "movie1.swf~").c_str()));
-  Pump(3000);
-  EXPECT_FALSE(FileExists(temp_ + "movie1.swf~"));
-  engine.Kill();
 }
 
 // The next three read the settings through the configuration dialog's check boxes and caption;

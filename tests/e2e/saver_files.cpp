@@ -3,8 +3,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "harness.h"
 
@@ -70,11 +68,6 @@ bool CopyFixture(const std::string& fixture, const std::string& destination) {
   std::fprintf(stderr, "cannot copy %s to %s: error %lu\n", source.c_str(), destination.c_str(),
                ::GetLastError());
   return false;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TestSaver MakeBareSaver(const std::string& name, const std::string& settings) {

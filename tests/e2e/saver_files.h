@@ -17,7 +17,6 @@ std::string FreshFolder(const std::string& name);
 bool CopyFixture(const std::string& fixture, const std::string& destination);
 // A file of the source tree (FLASHSAVER_SOURCE) as a Windows path.
 std::string SourceFile(const std::string& relative);
-std::string ReadWholeFile(const std::string& path);
 
 struct TestSaver {
   std::string name;     // the screen saver's name, the program's file name without ".scr"

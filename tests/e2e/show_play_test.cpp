@@ -201,6 +201,39 @@ INSTANTIATE_TEST_SUITE_P(Sequences, ShowOrder,
                            return info.param.label;
                          });
 
+// A packed movie is cut out of the program file and unpacked into the temporary folder when the
+// show first comes to it; later rounds find it there. The cut-out archive ("~") is removed after
+// the first round: were the movie unpacked again, it would come back.
+TEST_F(ShowPlay, PackedMovieIsUnpackedOnItsFirstTurnOnly) {
+  FlashComServer server(folder_);
+  ASSERT_TRUE(server.ok());
+  server.Script("TotalFrames 3\nFrameNum 0 1 2 3\n");
+  SaverSpec spec;
+  spec.name = "lazy_unpack";
+  spec.movies = {movies_[0], movies_[1]};
+  const std::string temp = EngineTempFolder();
+  for (const char* name : {"a.swf", "a.swf~", "b.swf", "b.swf~"}) {
+    ::SetFileAttributesA((temp + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA((temp + name).c_str());
+  }
+  ASSERT_TRUE(show_.Start(BuildSaver(spec))) << show_.error();
+  ASSERT_EQ(WaitForMovies(server, 1).size(), 1u);
+  const std::vector<std::string> first = Matching(server.Calls(), "put Movie ");
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(first[0], "put Movie " + temp + "a.swf");
+  EXPECT_EQ(ReadWholeFile(temp + "a.swf"), ReadWholeFile(movies_[0]));
+  ASSERT_TRUE(FileExists(temp + "a.swf~"));
+  ASSERT_TRUE(::DeleteFileA((temp + "a.swf~").c_str()));
+
+  const std::vector<std::string> played = WaitForMovies(server, 5);
+  ASSERT_GE(played.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(played.begin(), played.begin() + 5),
+            (std::vector<std::string>{"a.swf", "b.swf", "a.swf", "b.swf", "a.swf"}));
+  EXPECT_FALSE(FileExists(temp + "a.swf~")) << "the movie was cut out and unpacked again";
+  EXPECT_EQ(ReadWholeFile(temp + "a.swf"), ReadWholeFile(movies_[0]));
+  EXPECT_EQ(ReadWholeFile(temp + "b.swf"), ReadWholeFile(movies_[1]));
+}
+
 }  // namespace
 
 namespace {
