@@ -8,7 +8,7 @@
 
 #include "tools/saverpack/ini_text.h"
 #include "tools/saverpack/saver_builder.h"
-#include "tools/saverpack/saver_inspector.h"
+#include "tools/saverpack/saver_listing.h"
 #include "tools/saverpack/zip_check.h"
 #include "tools/saverpack/zip_writer.h"
 

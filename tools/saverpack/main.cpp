@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "tools/saverpack/saver_builder.h"
-#include "tools/saverpack/saver_inspector.h"
+#include "tools/saverpack/saver_listing.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/saverpack/saver_inspector.h"
+#include "tools/saverpack/saver_listing.h"
 
 #include <algorithm>
 #include <filesystem>
