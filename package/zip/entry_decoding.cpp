@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "package/zip/legacy_methods.h"
+#include "package/zip/write_behind.h"
 #include "package/zip/zip_errors.h"
 
 namespace flashsaver {
@@ -14,6 +15,9 @@ namespace {
 constexpr size_t kInputBufferSize = 32780;
 constexpr size_t kOutputBufferSize = 32769;
 constexpr size_t kFileBufferSize = 8192;
+// Entries from this size on are written by the write-behind thread; for smaller ones handing
+// the bytes over would cost more than it overlaps.
+constexpr uint64_t kWriteBehindFrom = WriteBehind::kBlockSize;
 
 // The entry's compressed bytes, never more.
 class EntryInput final : public CompressedInput {
@@ -40,16 +44,30 @@ class EntryInput final : public CompressedInput {
   bool messages_;
 };
 
-// Size test, CRC and buffered writing of the decoded blocks.
+// Size test, CRC and buffered writing of the decoded blocks, directly or through the
+// write-behind thread.
 class EntryOutput final : public DecodedOutput {
  public:
-  EntryOutput(ArchiveOutput& file, uint64_t limit) : file_(file), limit_(limit) {}
+  EntryOutput(ArchiveOutput& file, uint64_t limit, WriteBehind* behind)
+      : file_(file), limit_(limit), behind_(behind) {
+    if (behind_) behind_->Start(file_);
+  }
+  // Whatever ends the entry, the thread is done with the file before it is closed.
+  ~EntryOutput() override {
+    if (behind_) behind_->Finish();
+  }
+  EntryOutput(const EntryOutput&) = delete;
+  EntryOutput& operator=(const EntryOutput&) = delete;
 
   void WriteBlock(const uint8_t* data, size_t size) override {
     if (size == 0) return;
     if (size > limit_ - written_) throw EBiggerThanUncompressed();
     crc_ = crc32_z(crc_, data, size);
     written_ += size;
+    if (behind_) {
+      if (!behind_->Write(data, size)) throw ECantWriteUCF();
+      return;
+    }
     if (size <= kFileBufferSize - pending_) {
       std::memcpy(buffer_ + pending_, data, size);
       pending_ += size;
@@ -65,6 +83,7 @@ class EntryOutput final : public DecodedOutput {
   }
 
   void Flush() {
+    if (behind_ && !behind_->Finish()) throw ECantWriteUCF();
     if (pending_ == 0) return;
     Put(buffer_, pending_);
     pending_ = 0;
@@ -80,6 +99,7 @@ class EntryOutput final : public DecodedOutput {
 
   ArchiveOutput& file_;
   uint64_t limit_;
+  WriteBehind* behind_;
   uint64_t written_ = 0;
   uLong crc_ = crc32_z(0, nullptr, 0);
   uint8_t buffer_[kFileBufferSize];
@@ -108,7 +128,11 @@ EntryDecoder::~EntryDecoder() = default;
 
 EntryResult EntryDecoder::Decode(const TZipEntryInfo& entry, ArchiveOutput& out) {
   EntryInput in(stream_, entry.compressed_size, host_, process_messages_);
-  EntryOutput sink(out, entry.uncompressed_size);
+  if (entry.uncompressed_size >= kWriteBehindFrom && !write_behind_) {
+    write_behind_ = std::make_unique<WriteBehind>();
+  }
+  EntryOutput sink(out, entry.uncompressed_size,
+                   entry.uncompressed_size >= kWriteBehindFrom ? write_behind_.get() : nullptr);
   EntryResult result;
   try {
     switch (entry.method) {

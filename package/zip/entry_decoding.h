@@ -12,6 +12,8 @@
 
 namespace flashsaver {
 
+class WriteBehind;
+
 struct EntryResult {
   uint64_t written = 0;
   uint32_t crc32 = 0;
@@ -43,6 +45,7 @@ class EntryDecoder {
   std::unique_ptr<uint8_t[]> input_;   // 32780 bytes
   std::unique_ptr<uint8_t[]> output_;  // 32769 bytes
   std::unique_ptr<Inflater> inflater_;
+  std::unique_ptr<WriteBehind> write_behind_;  // made for the first large entry
 };
 
 }  // namespace flashsaver

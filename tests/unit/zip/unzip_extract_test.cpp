@@ -135,6 +135,28 @@ TEST_F(EntryRules, EachKindOfEntryIsWrittenCountedOrSkippedAsItShould) {
                                                    "Zip Error|Unknown Compression Method"}));
 }
 
+// Entries of a megabyte and more are written by a thread of their own; the rules stay the same.
+TEST_F(EntryRules, LargeEntriesAreWrittenWholeAndJudgedLikeSmallOnes) {
+  const std::string stored = Sample(2500001, 7);
+  const std::string deflated = Sample(3 * 1048576 + 1, 8);
+  TestEntry bad_crc = Stored("badcrc.bin", Sample(1048576, 9));
+  bad_crc.crc ^= 1;
+  TestEntry too_big = Stored("toobig.bin", Sample(2 * 1048576, 11));
+  too_big.uncompressed_size = 1048576 + 5;
+  Write(ZipBuilder()
+            .Add(Stored("stored.bin", stored))
+            .Add(Stored("small.txt", "small"))
+            .Add(bad_crc)
+            .Add(Deflated("deflated.txt", deflated))
+            .Add(too_big)
+            .Add(Stored("last.txt", "last")));
+  EXPECT_EQ(unzipper_.UnZip(), 4);
+  EXPECT_EQ(Output(), (Files{{"stored.bin", stored},
+                             {"small.txt", "small"},
+                             {"deflated.txt", deflated},
+                             {"last.txt", "last"}}));
+}
+
 TEST_F(EntryRules, ExistingFilesAreReplacedButReadOnlyOnesStay) {
   stdfs::create_directories(dest_);
   std::ofstream(dest_ / "plain.txt") << "old plain";
@@ -214,17 +236,16 @@ TEST_F(EntryRules, MessagesAreServicedBeforeEachChunkOnlyWhenAsked) {
 class EscapingErrors : public UnzipTest {};
 
 TEST_F(EscapingErrors, ArchiveEndingInsideDataRemovesThePartialFile) {
-  ArchiveLayout layout = ZipBuilder()
-                             .Add(Stored("first.txt", "first"))
-                             .Add(Stored("cut.bin", Sample(100000, 5)))
-                             .Build();
-  // The cut entry claims more data than the file holds.
-  TestEntry cut = Stored("cut.bin", Sample(100000, 5));
-  cut.compressed_size = 0x7FFFFFF0;
-  Write(ZipBuilder().Add(Stored("first.txt", "first")).Add(cut));
-  EXPECT_THROW(unzipper_.UnZip(), EFatalUnzipError);
-  EXPECT_EQ(Output(), (Files{{"first.txt", "first"}}));
-  EXPECT_EQ(host_.depth, 0);
+  for (const size_t size : {size_t{100000}, size_t{3 * 1048576}}) {
+    // The cut entry claims more data than the file holds.
+    TestEntry cut = Stored("cut.bin", Sample(size, 5));
+    cut.compressed_size = 0x7FFFFFF0;
+    Write(ZipBuilder().Add(Stored("first.txt", "first")).Add(cut));
+    EXPECT_THROW(unzipper_.UnZip(), EFatalUnzipError) << size;
+    EXPECT_EQ(Output(), (Files{{"first.txt", "first"}})) << size;
+    EXPECT_EQ(host_.depth, 0);
+    stdfs::remove_all(dest_);
+  }
 }
 
 TEST_F(EscapingErrors, LocalHeaderPastTheEndIsPrematureEnd) {
@@ -275,13 +296,18 @@ TEST_F(EscapingErrors, FullDiskIsCantWriteAndLeavesNoPartialFile) {
   struct Case {
     const char* label;
     TestEntry entry;
+    size_t room;
   };
+  const std::string large = Sample(3 * 1048576 + 100, 2);
   const Case cases[] = {
-      {"small stored", Stored("a.txt", "0123456789")},
-      {"large deflated", Deflated("b.txt", Sample(300000, 2))},
+      {"small stored", Stored("a.txt", "0123456789"), 4},
+      {"deflated", Deflated("b.txt", Sample(300000, 2)), 4},
+      {"large, first block", Deflated("c.txt", large), 4},
+      {"large, a later block", Stored("d.txt", large), 1048576 + 1000},
+      {"large, the last bytes", Stored("e.txt", large), large.size() - 1},
   };
   for (const Case& c : cases) {
-    ShortWriteFiles files(4);
+    ShortWriteFiles files(c.room);
     TUnZipper unzipper(files, host_);
     unzipper.SetZipName(archive_);
     unzipper.SetDestDir(dest_.string());
