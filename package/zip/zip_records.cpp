@@ -37,11 +37,10 @@ std::optional<size_t> FindEndSignature(const uint8_t* data, size_t size) {
   return std::nullopt;
 }
 
-std::optional<TZipEntryInfo> ParseCentralEntry(const uint8_t* data, size_t size) {
-  ByteReader r({data, size});
-  if (r.U32() != kCentralEntrySignature) return std::nullopt;
-  TZipEntryInfo e;
-  e.version_made_by = r.U16();
+namespace {
+
+// The fields that the central entry and the local header hold alike and in the same order.
+void ReadSharedFields(ByteReader& r, TZipEntryInfo& e) {
   e.version_needed = r.U16();
   e.flags = r.U16();
   e.method = r.U16();
@@ -53,6 +52,16 @@ std::optional<TZipEntryInfo> ParseCentralEntry(const uint8_t* data, size_t size)
   e.uncompressed_size = r.U32();
   e.name_length = r.U16();
   e.extra_length = r.U16();
+}
+
+}  // namespace
+
+std::optional<TZipEntryInfo> ParseCentralEntry(const uint8_t* data, size_t size) {
+  ByteReader r({data, size});
+  if (r.U32() != kCentralEntrySignature) return std::nullopt;
+  TZipEntryInfo e;
+  e.version_made_by = r.U16();
+  ReadSharedFields(r, e);
   e.comment_length = r.U16();
   e.disk_start = r.U16();
   e.internal_attributes = r.U16();
@@ -66,17 +75,7 @@ std::optional<TZipEntryInfo> ParseLocalHeader(const uint8_t* data, size_t size) 
   ByteReader r({data, size});
   if (r.U32() != kLocalHeaderSignature) return std::nullopt;
   TZipEntryInfo e;
-  e.version_needed = r.U16();
-  e.flags = r.U16();
-  e.method = r.U16();
-  const uint16_t time = r.U16();
-  const uint16_t date = r.U16();
-  e.dos_date_time = (uint32_t{date} << 16) | time;
-  e.crc32 = r.U32();
-  e.compressed_size = r.U32();
-  e.uncompressed_size = r.U32();
-  e.name_length = r.U16();
-  e.extra_length = r.U16();
+  ReadSharedFields(r, e);
   if (!r.ok()) return std::nullopt;
   return e;
 }
