@@ -13,7 +13,7 @@
 
 #include "package/file_system.h"
 #include "show/movie_source.h"
-#include "show/swf/swf_movie.h"
+#include "player/swf/swf_movie.h"
 
 namespace flashsaver {
 namespace {

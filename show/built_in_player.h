@@ -13,7 +13,7 @@
 #include "show/flash_control.h"
 #include "show/movie_source.h"
 #include "show/stage_renderer.h"
-#include "show/swf/swf_movie.h"
+#include "player/swf/swf_movie.h"
 
 namespace flashsaver {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "show/stage_layout.h"
-#include "show/swf/swf_types.h"
+#include "player/swf/swf_types.h"
 
 namespace flashsaver {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "package/zip/buffered_file_stream.h"
-#include "show/swf/byte_reader.h"
+#include "player/swf/byte_reader.h"
 #include "package/zip/dos_time.h"
 #include "package/zip/entry_decoding.h"
 #include "package/zip/output_names.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "show/swf/byte_reader.h"
+#include "player/swf/byte_reader.h"
 
 namespace flashsaver {
 

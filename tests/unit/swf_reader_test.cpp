@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "show/swf/byte_reader.h"
-#include "show/swf/swf_movie.h"
+#include "player/swf/byte_reader.h"
+#include "player/swf/swf_movie.h"
 #include "tools/swf_writer.h"
 
 namespace flashsaver {

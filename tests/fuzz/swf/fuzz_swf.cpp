@@ -4,7 +4,7 @@
 #include <span>
 
 #include "show/stage_layout.h"
-#include "show/swf/swf_movie.h"
+#include "player/swf/swf_movie.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {

@@ -1,4 +1,4 @@
-#include "show/swf/byte_reader.h"
+#include "player/swf/byte_reader.h"
 
 namespace flashsaver {
 

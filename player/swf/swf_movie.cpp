@@ -1,11 +1,11 @@
-#include "show/swf/swf_movie.h"
+#include "player/swf/swf_movie.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <string>
 
-#include "show/swf/byte_reader.h"
+#include "player/swf/byte_reader.h"
 
 namespace flashsaver {
 

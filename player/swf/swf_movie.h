@@ -7,8 +7,9 @@
 #include <span>
 #include <vector>
 
-#include "show/swf/swf_error.h"
-#include "show/swf/swf_types.h"
+#include "player/swf/swf_error.h"
+#include "player/swf/swf_types.h"
+#include "player/swf/tag_codes.h"
 
 namespace flashsaver {
 
@@ -27,12 +28,6 @@ struct SwfTag {
   uint16_t code = 0;
   std::span<const uint8_t> body;
 };
-
-namespace swf_tag {
-inline constexpr uint16_t kEnd = 0;
-inline constexpr uint16_t kShowFrame = 1;
-inline constexpr uint16_t kSetBackgroundColor = 9;
-}  // namespace swf_tag
 
 struct SwfMovie {
   SwfHeader header;

@@ -1,0 +1,55 @@
+// One movie as the player runs it: the character library, the root timeline with its sprites,
+// and the display list that a Canvas draws. Frames advance only when asked, so the caller owns
+// the clock (the show's timer, swfplay's frame count).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "player/render/canvas.h"
+#include "player/swf/swf_movie.h"
+
+namespace flashsaver {
+
+class DeviceFonts;
+
+class MoviePlayer {
+ public:
+  // Reads the header and the tag list; throws SwfError when the header cannot be read. A damaged
+  // tag list plays up to the damage.
+  explicit MoviePlayer(std::span<const uint8_t> file, const DeviceFonts* device_fonts = nullptr);
+  ~MoviePlayer();
+  MoviePlayer(const MoviePlayer&) = delete;
+  MoviePlayer& operator=(const MoviePlayer&) = delete;
+
+  const SwfHeader& header() const;
+  // SetBackgroundColor's colour; white when the movie has none, as Flash shows it.
+  Rgb background() const;
+
+  // Runs one frame of the root timeline and of every sprite on the display list. The first call
+  // shows frame 1. A stopped root stays on its frame; its sprites go on.
+  void AdvanceFrame();
+  // The root's current frame, 0-based; -1 before the first AdvanceFrame.
+  int32_t current_frame() const;
+  int32_t total_frames() const;
+  bool playing() const;
+  // Back to the first frame, stopped (the control's Rewind); Play resumes.
+  void Rewind();
+  void Play();
+  void Stop();
+
+  // Draws the display list (not the background) with stage twips mapped by stage_to_target.
+  void Render(Canvas& canvas, const Matrix& stage_to_target) const;
+  // The part of the stage (twips) whose picture may have changed since the last call: nothing
+  // when no frame changed anything that is drawn.
+  std::optional<SwfRect> TakeInvalidatedArea();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace flashsaver

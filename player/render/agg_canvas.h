@@ -1,0 +1,30 @@
+// The Canvas that rasterizes with AGG into a Picture.
+#pragma once
+
+#include <memory>
+
+#include "player/render/canvas.h"
+
+namespace flashsaver {
+
+class AggCanvas final : public Canvas {
+ public:
+  // target must outlive the canvas; options.clip limits every pixel touched.
+  AggCanvas(Picture& target, const CanvasOptions& options);
+  ~AggCanvas() override;
+  AggCanvas(const AggCanvas&) = delete;
+  AggCanvas& operator=(const AggCanvas&) = delete;
+
+  void DrawShape(const ShapeDrawing& shape, const RenderState& state,
+                 const BitmapSource& bitmaps) override;
+  void FillPath(const Path& path, FillRule rule, Rgba colour, const RenderState& state) override;
+  void BeginMask() override;
+  void EndMask() override;
+  void PopMask() override;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace flashsaver

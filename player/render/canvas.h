@@ -1,0 +1,56 @@
+// The player's drawing back end. The display list walks its objects and asks a Canvas to draw
+// them; the AGG canvas rasterizes into a Picture, the null canvas only records, so that the
+// display list and timelines are tested without pixels.
+#pragma once
+
+#include <cstdint>
+
+#include "player/render/path.h"
+#include "player/render/picture.h"
+#include "player/swf/swf_types.h"
+
+namespace flashsaver {
+
+class ShapeDrawing;  // a shape's styles and outlines, prepared for drawing (render/shape_drawing.h)
+
+// Where bitmap fills find their pictures: the movie's character library.
+class BitmapSource {
+ public:
+  virtual ~BitmapSource() = default;
+  // The decoded bitmap of a character id, or null when there is none.
+  virtual const Picture* FindBitmap(uint16_t id) const = 0;
+};
+
+// Everything that transforms a drawn object on its way to the target: the matrix from the
+// object's twips to target pixels, and the concatenated colour transform.
+struct RenderState {
+  Matrix matrix;
+  ColorTransform color;
+};
+
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+
+  // A shape with its fill and line styles (solid, gradient and bitmap fills, strokes).
+  virtual void DrawShape(const ShapeDrawing& shape, const RenderState& state,
+                         const BitmapSource& bitmaps) = 0;
+  // An outline filled with one colour (glyphs of text); the colour transform is applied here.
+  virtual void FillPath(const Path& path, FillRule rule, Rgba colour, const RenderState& state) = 0;
+
+  // Masks (clip depths): after BeginMask the following draws build the mask's coverage
+  // (intersected with the masks already in force); after EndMask they are drawn clipped to it;
+  // PopMask drops it. Masks nest.
+  virtual void BeginMask() = 0;
+  virtual void EndMask() = 0;
+  virtual void PopMask() = 0;
+};
+
+// What the player asks of the rasterizer for one picture.
+struct CanvasOptions {
+  bool anti_alias = true;      // off at low quality
+  bool smooth_bitmaps = true;  // off at low quality
+  PixelBox clip;               // only these pixels are touched; empty means the whole picture
+};
+
+}  // namespace flashsaver
