@@ -12,7 +12,9 @@ constexpr size_t kMaxGradientStops = 15;
 
 [[noreturn]] void Fail(const std::string& what) { throw SwfError(SwfErrorKind::kBadTag, what); }
 
+// RECT and MATRIX start on a byte boundary; an empty byte read realigns.
 SwfRect ReadRect(ByteReader& r) {
+  r.Skip(0);
   const int n = static_cast<int>(r.UnsignedBits(5));
   SwfRect rect;
   rect.x_min = Twips{r.SignedBits(n)};
@@ -24,6 +26,7 @@ SwfRect ReadRect(ByteReader& r) {
 
 // MATRIX: the scale and rotate-skew terms are 16.16 fixed point, the translation whole twips.
 Matrix ReadMatrix(ByteReader& r) {
+  r.Skip(0);
   Matrix m;
   if (r.UnsignedBits(1)) {
     const int n = static_cast<int>(r.UnsignedBits(5));
