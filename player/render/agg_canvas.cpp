@@ -110,18 +110,22 @@ agg::line_join_e AggJoin(JoinStyle join) {
   return agg::round_join;
 }
 
-// Premultiplied source over destination, the source scaled by cover (0..255).
+// All four 8-bit channels of a pixel times k/255 (k 0..255), two channels per multiply.
+inline uint32_t Scale(uint32_t p, uint32_t k) {
+  uint32_t rb = (p & 0x00FF00FFu) * k + 0x00800080u;
+  rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+  uint32_t ag = ((p >> 8) & 0x00FF00FFu) * k + 0x00800080u;
+  ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+  return rb | ag;
+}
+
+// Premultiplied source over destination, the source scaled by cover (0..255). Premultiplied
+// channels never exceed alpha, so the sum cannot carry into the next channel.
 inline uint32_t BlendOver(uint32_t dst, uint32_t src, uint32_t cover) {
-  if (cover == 255 && (src >> 24) == 255) return src;
-  uint32_t out = 0;
-  const uint32_t sa = ((src >> 24) * cover + 127) / 255;
-  const uint32_t keep = 255 - sa;
-  for (int s = 0; s < 32; s += 8) {
-    const uint32_t sc = (((src >> s) & 0xFF) * cover + 127) / 255;
-    const uint32_t dc = ((dst >> s) & 0xFF) * keep / 255;
-    out |= std::min<uint32_t>(255, sc + dc) << s;
-  }
-  return out;
+  if (cover != 255) src = Scale(src, cover);
+  const uint32_t sa = src >> 24;
+  if (sa == 255) return src;
+  return src + Scale(dst, 255 - sa);
 }
 
 }  // namespace
@@ -139,7 +143,12 @@ struct AggCanvas::Impl {
   // Per-draw scratch, kept between draws so that a frame does not allocate per shape.
   std::vector<Paint> paints;
   std::vector<uint32_t> colors;
-  std::vector<uint32_t> mix[4];  // premultiplied channels × cover, per pixel of the scanline
+  // Premultiplied channels times cover, summed over the styles of a pixel: red and blue, alpha
+  // and green, 16 bits each.
+  struct Mix {
+    uint32_t rb = 0, ag = 0;
+  };
+  std::vector<Mix> mix;
   std::vector<uint8_t> covers;
 
   // The mask stack: coverage buffers over the whole target, each intersected with the one below
@@ -172,10 +181,11 @@ struct AggCanvas::Impl {
     return c >= 128 ? 255 : 0;
   }
 
-  // Writes one row of pixels whose colours (premultiplied) come with their covers.
-  void BlendRow(int x, int y, int len, const uint32_t* src, const uint8_t* cover) {
+  // Writes one row of pixels whose colours (premultiplied, or one solid colour when src is
+  // null) come with their covers.
+  void BlendRow(int x, int y, int len, const uint32_t* src, uint32_t solid, const uint8_t* cover) {
     if (y < clip.top || y >= clip.bottom) return;
-    int start = std::max(x, clip.left);
+    const int start = std::max(x, clip.left);
     const int stop = std::min(x + len, clip.right);
     if (building) {
       uint8_t* m = masks[mask_depth - 1].data() + static_cast<size_t>(y) * target.width;
@@ -187,10 +197,10 @@ struct AggCanvas::Impl {
     }
     const uint8_t* mask = ActiveMaskRow(y);
     uint32_t* row = target.Row(y);
-    for (; start < stop; ++start) {
-      uint32_t c = cover[start - x];
-      if (mask) c = (c * mask[start] + 127) / 255;
-      if (c) row[start] = BlendOver(row[start], src[start - x], c);
+    for (int i = start; i < stop; ++i) {
+      uint32_t c = cover[i - x];
+      if (mask) c = (c * mask[i] + 127) / 255;
+      if (c) row[i] = BlendOver(row[i], src ? src[i - x] : solid, c);
     }
   }
 
@@ -198,7 +208,7 @@ struct AggCanvas::Impl {
     if (colors.size() < len) {
       colors.resize(len);
       covers.resize(len);
-      for (auto& m : mix) m.resize(len);
+      mix.resize(len);
     }
   }
 
@@ -211,56 +221,73 @@ struct AggCanvas::Impl {
     EnsureScratch(len);
     scanline.reset(min_x, compound.max_x());
     while (unsigned num_styles = compound.sweep_styles()) {
+      if (num_styles == 1) {
+        // One style on this scanline: nothing to share, blend its spans directly.
+        if (!compound.sweep_scanline(scanline, 0)) continue;
+        const Paint& paint = paints[compound.style(0)];
+        SweepSpans(paint);
+        continue;
+      }
       const int sl_start = compound.scanline_start();
       const unsigned sl_len = compound.scanline_length();
       if (sl_len == 0) continue;
       const size_t base = static_cast<size_t>(sl_start - min_x);
-      for (auto& m : mix) std::fill_n(m.begin() + static_cast<ptrdiff_t>(base), sl_len, 0u);
+      std::fill_n(mix.begin() + static_cast<ptrdiff_t>(base), sl_len, Mix{});
       std::fill_n(covers.begin() + static_cast<ptrdiff_t>(base), sl_len, uint8_t{0});
       int y = 0;
       for (unsigned i = 0; i < num_styles; ++i) {
-        const unsigned style = compound.style(i);
         if (!compound.sweep_scanline(scanline, static_cast<int>(i))) continue;
         y = scanline.y();
-        const Paint& paint = paints[style];
+        const Paint& paint = paints[compound.style(i)];
         auto span = scanline.begin();
         for (unsigned n = scanline.num_spans(); n > 0; --n, ++span) {
           const size_t off = static_cast<size_t>(span->x - min_x);
           uint32_t* cs = colors.data() + off;
           if (!building) paint.Generate(cs, span->x, y, span->len);
-          for (int k = 0; k < span->len; ++k) {
-            uint32_t c = Cover(span->covers[k]);
-            uint8_t& have = covers[off + static_cast<size_t>(k)];
-            c = std::min<uint32_t>(c, 255u - have);
+          for (size_t k = 0; k < static_cast<size_t>(span->len); ++k) {
+            uint8_t& have = covers[off + k];
+            const uint32_t c = std::min<uint32_t>(Cover(span->covers[k]), 255u - have);
             if (!c) continue;
             have = static_cast<uint8_t>(have + c);
-            if (building) continue;
             const uint32_t p = cs[k];
-            for (int ch = 0; ch < 4; ++ch)
-              mix[ch][off + static_cast<size_t>(k)] += ((p >> (ch * 8)) & 0xFF) * c;
+            Mix& m = mix[off + k];
+            m.rb += (p & 0x00FF00FFu) * c;
+            m.ag += ((p >> 8) & 0x00FF00FFu) * c;
           }
         }
       }
-      // The mixed colour already carries its coverage: blend it at full cover.
+      // The mixed colour already carries its coverage: blend it at full cover where anything
+      // was drawn.
       uint32_t* out = colors.data() + base;
-      for (unsigned k = 0; k < sl_len; ++k) {
-        uint32_t p = 0;
-        if (!building) {
-          for (int ch = 0; ch < 4; ++ch) {
-            p |= std::min<uint32_t>(255, (mix[ch][base + k] + 127) / 255) << (ch * 8);
-          }
-        }
-        out[k] = p;
+      for (size_t k = 0; k < sl_len; ++k) {
+        const Mix& m = mix[base + k];
+        // Each 16-bit lane holds at most 255·255; divide by 255 with rounding.
+        auto div = [](uint32_t v) {
+          const uint32_t lo = v & 0xFFFFu, hi = v >> 16;
+          return ((lo + 128 + ((lo + 128) >> 8)) >> 8) |
+                 (((hi + 128 + ((hi + 128) >> 8)) >> 8) << 16);
+        };
+        out[k] = div(m.rb) | (div(m.ag) << 8);
+        if (!building && covers[base + k]) covers[base + k] = 255;
       }
-      if (building) {
-        BlendRow(sl_start, y, static_cast<int>(sl_len), out, covers.data() + base);
-      } else {
-        // Scale cover back to "full where anything was drawn": colours are premultiplied by it.
-        for (unsigned k = 0; k < sl_len; ++k) {
-          if (covers[base + k]) covers[base + k] = 255;
-        }
-        BlendRow(sl_start, y, static_cast<int>(sl_len), out, covers.data() + base);
+      BlendRow(sl_start, y, static_cast<int>(sl_len), out, 0, covers.data() + base);
+    }
+  }
+
+  // Blends the spans of the last swept scanline with one paint.
+  void SweepSpans(const Paint& paint) {
+    const int y = scanline.y();
+    const bool solid = paint.solid();
+    auto span = scanline.begin();
+    for (unsigned n = scanline.num_spans(); n > 0; --n, ++span) {
+      const uint8_t* cover = span->covers;
+      if (!options.anti_alias) {
+        for (int k = 0; k < span->len; ++k)
+          covers[static_cast<size_t>(k)] = static_cast<uint8_t>(Cover(span->covers[k]));
+        cover = covers.data();
       }
+      if (!building && !solid) paint.Generate(colors.data(), span->x, y, span->len);
+      BlendRow(span->x, y, span->len, solid ? nullptr : colors.data(), paint.color(), cover);
     }
   }
 
@@ -269,16 +296,7 @@ struct AggCanvas::Impl {
     if (!rasterizer.rewind_scanlines()) return;
     scanline.reset(rasterizer.min_x(), rasterizer.max_x());
     EnsureScratch(static_cast<size_t>(rasterizer.max_x() - rasterizer.min_x() + 2));
-    while (rasterizer.sweep_scanline(scanline)) {
-      const int y = scanline.y();
-      auto span = scanline.begin();
-      for (unsigned n = scanline.num_spans(); n > 0; --n, ++span) {
-        if (!building) paint.Generate(colors.data(), span->x, y, span->len);
-        for (int k = 0; k < span->len; ++k)
-          covers[static_cast<size_t>(k)] = static_cast<uint8_t>(Cover(span->covers[k]));
-        BlendRow(span->x, y, span->len, colors.data(), covers.data());
-      }
-    }
+    while (rasterizer.sweep_scanline(scanline)) SweepSpans(paint);
   }
 
   void DrawFills(const ShapeLayer& layer, const ShapeDrawing& shape, const RenderState& state,
