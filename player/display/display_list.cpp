@@ -157,7 +157,40 @@ struct LeafVisitor {
   }
 };
 
+void Unite(std::optional<SwfRect>& area, const std::optional<SwfRect>& add) {
+  if (!add) return;
+  if (!area) {
+    area = add;
+    return;
+  }
+  area->x_min.value = std::min(area->x_min.value, add->x_min.value);
+  area->y_min.value = std::min(area->y_min.value, add->y_min.value);
+  area->x_max.value = std::max(area->x_max.value, add->x_max.value);
+  area->y_max.value = std::max(area->y_max.value, add->y_max.value);
+}
+
 }  // namespace
+
+std::optional<SwfRect> ChangedArea(const std::vector<DrawnLeaf>& before,
+                                   const std::vector<DrawnLeaf>& now) {
+  std::optional<SwfRect> area;
+  // Both lists are sorted by serial: a merge finds the leaves that came, went or changed.
+  size_t i = 0, j = 0;
+  while (i < before.size() || j < now.size()) {
+    if (j == now.size() || (i < before.size() && before[i].serial < now[j].serial)) {
+      Unite(area, before[i++].bounds);
+    } else if (i == before.size() || now[j].serial < before[i].serial) {
+      Unite(area, now[j++].bounds);
+    } else {
+      if (!before[i].SameLook(now[j])) {
+        Unite(area, before[i].bounds);
+        Unite(area, now[j].bounds);
+      }
+      ++i, ++j;
+    }
+  }
+  return area;
+}
 
 DisplayObject::~DisplayObject() {
   if (live_count) --*live_count;

@@ -63,6 +63,11 @@ struct DrawnLeaf {
   }
 };
 
+// The stage area (twips) covered, before or now, by the leaves that came, went or changed
+// between two lists sorted by serial; nothing when none did.
+std::optional<SwfRect> ChangedArea(const std::vector<DrawnLeaf>& before,
+                                   const std::vector<DrawnLeaf>& now);
+
 // Limits against hostile movies: each caps memory or recursion and is tested.
 inline constexpr int kMaxClipNesting = 64;            // sprites inside sprites, at run time
 inline constexpr size_t kMaxDisplayObjects = 100000;  // live objects in the whole tree

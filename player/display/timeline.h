@@ -56,7 +56,7 @@ class ButtonCharacter final : public Character {
 };
 
 // Limits that keep a hostile tag list from taking unbounded memory or time.
-inline constexpr size_t kMaxFramesPerTimeline = 16000;    // Flash's own frame limit
-inline constexpr size_t kMaxCommandsPerMovie = 1u << 20;  // all timelines together
+inline constexpr size_t kMaxFramesPerTimeline = 16000;  // Flash's own frame limit
+inline constexpr size_t kMaxCommandsPerMovie = 200000;  // all timelines together
 
 }  // namespace flashsaver
