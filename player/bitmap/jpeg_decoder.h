@@ -1,11 +1,20 @@
-// JPEG decoding for the still pictures of the preview and the dialog's banner.
+// JPEG decoding through libjpeg: the player's DefineBits pictures, and the still pictures of the
+// preview and the dialog's banner.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
+#include "player/render/picture.h"
+
 namespace flashsaver {
+
+// An opaque picture (alpha 0xFF), or nothing for data that is not a JPEG picture libjpeg can
+// decode, or one of more than max_pixels (refused before anything is allocated).
+std::optional<Picture> DecodeJpegPicture(std::span<const uint8_t> data, uint64_t max_pixels);
 
 struct DecodedImage {
   int width = 0;
