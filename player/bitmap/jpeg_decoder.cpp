@@ -1,4 +1,5 @@
 #include "player/bitmap/jpeg_decoder.h"
+#include "player/bitmap/jpeg_dib.h"
 
 #include <csetjmp>
 #include <cstdio>
