@@ -24,6 +24,7 @@ SwfRect ReadRect(ByteReader& reader) {
   r.x_max = Twips{reader.SignedBits(n)};
   r.y_min = Twips{reader.SignedBits(n)};
   r.y_max = Twips{reader.SignedBits(n)};
+  reader.Skip(0);  // records start on a byte: a following MATRIX does not share this byte
   return r;
 }
 
@@ -42,6 +43,7 @@ Matrix ReadMatrix(ByteReader& reader) {
   const int n = static_cast<int>(reader.UnsignedBits(5));
   m.tx = reader.SignedBits(n);
   m.ty = reader.SignedBits(n);
+  reader.Skip(0);
   return m;
 }
 

@@ -11,6 +11,7 @@
 
 namespace flashsaver::text {
 
+// RECT and MATRIX end on a byte boundary, as every SWF record does.
 SwfRect ReadRect(ByteReader& reader);
 Matrix ReadMatrix(ByteReader& reader);
 Rgba ReadRgb(ByteReader& reader);
