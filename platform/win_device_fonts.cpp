@@ -46,7 +46,10 @@ std::wstring Lower(std::wstring s) {
   return s;
 }
 
-UniqueGdiObject CreateFace(const std::wstring& name, int height, bool bold, bool italic) {
+// family: FF_* and *_PITCH hints that lead GDI's mapper to a like face when the named one is
+// missing.
+UniqueGdiObject CreateFace(const std::wstring& name, int height, bool bold, bool italic,
+                           BYTE family) {
   LOGFONTW lf{};
   lf.lfHeight = -height;  // negative: the EM height, not the cell height
   lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
@@ -54,6 +57,7 @@ UniqueGdiObject CreateFace(const std::wstring& name, int height, bool bold, bool
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfOutPrecision = OUT_TT_ONLY_PRECIS;
   lf.lfQuality = ANTIALIASED_QUALITY;
+  lf.lfPitchAndFamily = family;
   wcsncpy_s(lf.lfFaceName, name.c_str(), _TRUNCATE);
   return UniqueGdiObject(::CreateFontIndirectW(&lf));
 }
@@ -177,10 +181,14 @@ class GdiFonts final : public DeviceFonts {
  public:
   const DeviceFace* Face(std::string_view name, bool bold, bool italic) const override {
     std::wstring face;
+    BYTE hint = FF_DONTCARE;
     if (const auto family = StandardDeviceFamily(name)) {
       face = *family == DeviceFamily::kSans    ? L"Arial"
              : *family == DeviceFamily::kSerif ? L"Times New Roman"
                                                : L"Courier New";
+      hint = *family == DeviceFamily::kSans    ? FF_SWISS | VARIABLE_PITCH
+             : *family == DeviceFamily::kSerif ? FF_ROMAN | VARIABLE_PITCH
+                                               : FF_MODERN | FIXED_PITCH;
     } else {
       face = Widen(name);
     }
@@ -188,21 +196,25 @@ class GdiFonts final : public DeviceFonts {
     const auto key = std::make_tuple(Lower(face), bold, italic);
     auto [it, inserted] = faces_.try_emplace(key);
     if (inserted) {
-      it->second = Open(face, bold, italic);
-      // Names the system lacks get the default device font, as in Flash.
-      if (!it->second && Lower(face) != L"times new roman") {
-        it->second = Open(L"Times New Roman", bold, italic);
+      // The generic names take whatever face GDI maps them to (a metric-compatible one where
+      // the core fonts are missing); other names the system lacks get the default device font,
+      // as in Flash.
+      const bool standard = StandardDeviceFamily(name).has_value();
+      it->second = Open(face, bold, italic, hint, !standard);
+      if (!it->second) {
+        it->second = Open(L"Times New Roman", bold, italic, FF_ROMAN | VARIABLE_PITCH, false);
       }
     }
     return it->second.get();
   }
 
  private:
-  static std::unique_ptr<GdiFace> Open(const std::wstring& name, bool bold, bool italic) {
+  static std::unique_ptr<GdiFace> Open(const std::wstring& name, bool bold, bool italic,
+                                       BYTE family, bool exact_name) {
     UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
     if (!dc) return nullptr;
     // First at any size to learn the EM square, then again at that size: outlines in font units.
-    UniqueGdiObject probe = CreateFace(name, 1024, bold, italic);
+    UniqueGdiObject probe = CreateFace(name, 1024, bold, italic, family);
     if (!probe) return nullptr;
     const HGDIOBJ previous = ::SelectObject(dc.get(), probe.get());
     wchar_t actual[LF_FACESIZE] = {};
@@ -212,9 +224,9 @@ class GdiFonts final : public DeviceFonts {
     const bool outline = ::GetOutlineTextMetricsW(dc.get(), sizeof otm, &otm) != 0;
     ::SelectObject(dc.get(), previous);
     // GDI substitutes another face for a name it lacks; Flash falls back to its own default.
-    if (!outline || Lower(actual) != Lower(name)) return nullptr;
+    if (!outline || (exact_name && Lower(actual) != Lower(name))) return nullptr;
     const int em = static_cast<int>(otm.otmEMSquare);
-    UniqueGdiObject font = CreateFace(name, em, bold, italic);
+    UniqueGdiObject font = CreateFace(name, em, bold, italic, family);
     if (!font) return nullptr;
     const HGDIOBJ before = ::SelectObject(dc.get(), font.get());
     TEXTMETRICW tm{};
