@@ -90,14 +90,24 @@ void TextField::LayOut() {
 void TextField::Draw(Canvas& canvas, const RenderState& state) const {
   const EditTextDefinition& d = *definition_;
   if (d.border) {
-    // A one-pixel black border around a white background, whatever the field's scale.
+    // A white background inside the bounds and a one-pixel black line whatever the field's
+    // scale, drawn as Flash draws it: the line's pixels start at each edge and go right and
+    // down, so the top and left lines reach one pixel past the right and bottom edges and the
+    // bottom-right corner pixel stays empty.
     const Matrix& m = state.matrix;
     const double pixels_per_twip = std::sqrt(std::abs(m.a * m.d - m.b * m.c));
-    const double line = pixels_per_twip > 0 ? 1 / pixels_per_twip : Twips::kPerPixel;
-    canvas.FillPath(RectPath(bounds_), FillRule::kEvenOdd, {0, 0, 0, 255}, state);
-    canvas.FillPath(RectPath(bounds_.x_min.value + line, bounds_.y_min.value + line,
-                             bounds_.x_max.value - line, bounds_.y_max.value - line),
-                    FillRule::kEvenOdd, {255, 255, 255, 255}, state);
+    const double px = pixels_per_twip > 0 ? 1 / pixels_per_twip : Twips::kPerPixel;
+    const double x0 = bounds_.x_min.value, x1 = bounds_.x_max.value;
+    const double y0 = bounds_.y_min.value, y1 = bounds_.y_max.value;
+    canvas.FillPath(RectPath(bounds_), FillRule::kEvenOdd, {255, 255, 255, 255}, state);
+    Path line = RectPath(x0, y0, x1 + px, y0 + px);             // top
+    const Path left = RectPath(x0, y0 + px, x0 + px, y1 + px);  // left
+    const Path right = RectPath(x1, y0 + px, x1 + px, y1);      // right
+    const Path bottom = RectPath(x0 + px, y1, x1, y1 + px);     // bottom
+    for (const Path* part : {&left, &right, &bottom}) {
+      line.commands.insert(line.commands.end(), part->commands.begin(), part->commands.end());
+    }
+    canvas.FillPath(line, FillRule::kNonZero, {0, 0, 0, 255}, state);
   }
   if (layout_.glyphs.empty() && layout_.underlines.empty()) return;
 

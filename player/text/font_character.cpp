@@ -38,10 +38,16 @@ float Float16(uint16_t bits) {
 }  // namespace
 
 std::optional<size_t> FontCharacter::GlyphIndex(uint16_t code) const {
+  const auto it = index_of_code_.find(code);
+  if (it == index_of_code_.end()) return std::nullopt;
+  return it->second;
+}
+
+void FontCharacter::IndexCodes() {
+  index_of_code_.clear();
   for (size_t i = 0; i < glyphs.size(); ++i) {
-    if (glyphs[i].code == code) return i;
+    index_of_code_.try_emplace(glyphs[i].code, static_cast<uint32_t>(i));
   }
-  return std::nullopt;
 }
 
 int16_t FontCharacter::Kerning(uint16_t left, uint16_t right) const {
@@ -110,6 +116,7 @@ std::shared_ptr<FontCharacter> ReadDefineFont2(const SwfTag& tag, uint8_t swf_ve
   ByteReader rest(tag.body.subspan(base + code_table));
   for (FontGlyph& glyph : font->glyphs) glyph.code = font->wide_codes ? rest.U16() : rest.U8();
   if (!rest.ok()) Bad(tag, "DefineFont2 code table truncated");
+  font->IndexCodes();
   if (font->has_layout) {
     font->ascent = rest.U16();
     font->descent = rest.U16();
@@ -152,6 +159,7 @@ std::shared_ptr<FontCharacter> ApplyFontInfo(const SwfTag& tag, const FontCharac
   if (tag.code == swf_tag::kDefineFontInfo2) out->language = reader.U8();
   for (FontGlyph& glyph : out->glyphs) glyph.code = out->wide_codes ? reader.U16() : reader.U8();
   if (!reader.ok()) Bad(tag, "DefineFontInfo code table truncated");
+  out->IndexCodes();
   return out;
 }
 

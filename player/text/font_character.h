@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "player/display/character.h"
@@ -37,8 +38,10 @@ class FontCharacter final : public Character {
 
   // Text of height h twips scales glyphs by h / em_square.
   double GlyphScale(double height_twips) const { return height_twips / em_square; }
-  // The glyph index that draws code, or nullopt.
+  // The glyph index that draws code (the first such glyph), or nullopt.
   std::optional<size_t> GlyphIndex(uint16_t code) const;
+  // Rebuilds the lookup of GlyphIndex once the glyphs' codes are set.
+  void IndexCodes();
   // Kerning between two codes in EM units (0 when the font has none).
   int16_t Kerning(uint16_t left, uint16_t right) const;
 
@@ -55,6 +58,9 @@ class FontCharacter final : public Character {
   // DefineFont and DefineFont2 glyphs use a 1024-unit EM square; DefineFont3 draws them 20
   // times finer.
   double em_square = 1024;
+
+ private:
+  std::unordered_map<uint16_t, uint32_t> index_of_code_;
 };
 
 // Every reader starts after the tag's first two bytes, the font's id, which the caller reads.
