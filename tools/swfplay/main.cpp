@@ -14,6 +14,7 @@
 
 #include "player/display/movie_player.h"
 #include "player/render/agg_canvas.h"
+#include "player/text/device_fonts.h"
 #include "show/stage_layout.h"
 #include "tools/swfplay/png_file.h"
 
@@ -184,7 +185,7 @@ void Draw(const MoviePlayer& player, const Target& target, const CanvasOptions& 
 
 int Run(const Options& options) {
   const std::vector<uint8_t> file = ReadFile(options.movie);
-  MoviePlayer player(file);
+  MoviePlayer player(file, SystemDeviceFonts());
   const Target target = PlaceTarget(options, player.header().stage);
   Picture picture(target.width, target.height);
   CanvasOptions canvas_options;
