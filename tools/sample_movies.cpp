@@ -44,7 +44,14 @@ double Wave(int frame, int period) {
   return 0.5 - 0.5 * std::cos(2 * std::numbers::pi * frame / period);
 }
 
-SwfMovieSpec Stage(int32_t w, int32_t h, int fps, int frames, uint32_t background) {
+struct Movie {
+  SwfMovieSpec spec;
+  Bytes timeline;
+};
+
+Bytes Write(const Movie& movie) { return WriteSwfMovie(movie.spec, movie.timeline); }
+
+Movie Stage(int32_t w, int32_t h, int fps, int frames, uint32_t background) {
   SwfMovieSpec spec;
   spec.version = 8;
   spec.compressed = true;
@@ -53,8 +60,7 @@ SwfMovieSpec Stage(int32_t w, int32_t h, int fps, int frames, uint32_t backgroun
   spec.frame_rate_8_8 = static_cast<uint16_t>(fps * 256);
   spec.frame_count = static_cast<uint16_t>(frames);
   spec.background_rgb = background;
-  Add(spec.timeline, FileAttributes(0));
-  return spec;
+  return {spec, FileAttributes(0)};
 }
 
 // --- the definitions, each at its own position (pixels) so that movies can share them --------
@@ -296,11 +302,11 @@ Bytes MaskDefinitions(MaskIds ids, int32_t w, int32_t h) {
 
 // --- the movies -----------------------------------------------------------------------------
 
-Bytes OneFrame(SwfMovieSpec spec, const Bytes& definitions, uint16_t id, Matrix m = {}) {
+Bytes OneFrame(Movie spec, const Bytes& definitions, uint16_t id, Matrix m = {}) {
   Add(spec.timeline, definitions);
   Add(spec.timeline, PlaceObject2({1, id, false, m, {}, {}, {}, {}}));
   Add(spec.timeline, ShowFrame());
-  return WriteSwfMovie(spec);
+  return Write(spec);
 }
 
 Bytes ShapesMovie() {
@@ -312,28 +318,28 @@ Bytes GradientsMovie() {
 }
 
 Bytes BitmapMovie() {
-  SwfMovieSpec spec = Stage(240, 120, 12, 1, 0xE0E8F0);
+  Movie spec = Stage(240, 120, 12, 1, 0xE0E8F0);
   Add(spec.timeline, LosslessBitmap(1));
   Add(spec.timeline, BitmapRectDefinition(2, 1, 96, 96, 3, 10, 10, false));
   Add(spec.timeline, BitmapRectDefinition(3, 1, 100, 96, 1, 130, 10, true));
   Add(spec.timeline, PlaceObject2({1, 2, false, {}, {}, {}, {}, {}}));
   Add(spec.timeline, PlaceObject2({2, 3, false, {}, {}, {}, {}, {}}));
   Add(spec.timeline, ShowFrame());
-  return WriteSwfMovie(spec);
+  return Write(spec);
 }
 
 Bytes JpegMovie() {
-  SwfMovieSpec spec = Stage(212, 148, 12, 1, 0x202020);
+  Movie spec = Stage(212, 148, 12, 1, 0x202020);
   Add(spec.timeline, JpegBitmap(1));
   Add(spec.timeline, BitmapRectDefinition(2, 1, 192, 128, 2, 10, 10, false));
   Add(spec.timeline, PlaceObject2({1, 2, false, {}, {}, {}, {}, {}}));
   Add(spec.timeline, ShowFrame());
-  return WriteSwfMovie(spec);
+  return Write(spec);
 }
 
 // Frames 1, 2 and 3 show ratios 0, one half and 1.
 Bytes MorphMovie() {
-  SwfMovieSpec spec = Stage(160, 160, 12, 3, 0xFFFFFF);
+  Movie spec = Stage(160, 160, 12, 3, 0xFFFFFF);
   Add(spec.timeline, MorphDefinition(1, 60));
   for (int f = 0; f < 3; ++f) {
     Add(spec.timeline, PlaceObject2({1,
@@ -346,30 +352,30 @@ Bytes MorphMovie() {
                                      {}}));
     Add(spec.timeline, ShowFrame());
   }
-  return WriteSwfMovie(spec);
+  return Write(spec);
 }
 
 Bytes TextMovie() {
-  SwfMovieSpec spec = Stage(300, 90, 12, 1, 0xFFFFFF);
+  Movie spec = Stage(300, 90, 12, 1, 0xFFFFFF);
   Add(spec.timeline, TextDefinitions({1, 2}, "FLASH SAVER", 480, {20, 40, 160, 255}));
   Add(spec.timeline, PlaceObject2({1, 2, false, At(10, 40), {}, {}, {}, {}}));
   Add(spec.timeline, PlaceObject2({2, 2, false, At(10, 80, 0.5), {}, {}, {}, {}}));
   Add(spec.timeline, ShowFrame());
-  return WriteSwfMovie(spec);
+  return Write(spec);
 }
 
 Bytes SpritesMovie() {
-  SwfMovieSpec spec = Stage(200, 200, 12, 36, 0x101830);
+  Movie spec = Stage(200, 200, 12, 36, 0x101830);
   Add(spec.timeline, SpriteDefinitions({1, 2, 3}));
   Add(spec.timeline, PlaceObject2({1, 3, false, At(100, 100), {}, {}, {}, {}}));
   Add(spec.timeline, ShowFrame());
   for (int f = 1; f < 36; ++f) Add(spec.timeline, ShowFrame());
-  return WriteSwfMovie(spec);
+  return Write(spec);
 }
 
 // A circle (the mask, clip depth 2) shows the stripes below it as it moves over 3 frames.
 Bytes MaskMovie() {
-  SwfMovieSpec spec = Stage(240, 100, 12, 3, 0x303030);
+  Movie spec = Stage(240, 100, 12, 3, 0x303030);
   Add(spec.timeline, MaskDefinitions({1, 2}, 240, 80));
   Add(spec.timeline, PlaceObject2({1, 2, false, At(60, 50), {}, {}, {}, uint16_t{2}}));
   Add(spec.timeline, PlaceObject2({2, 1, false, At(0, 10), {}, {}, {}, {}}));
@@ -378,13 +384,13 @@ Bytes MaskMovie() {
     Add(spec.timeline, PlaceObject2({1, {}, true, At(60 + 60 * f, 50), {}, {}, {}, {}}));
     Add(spec.timeline, ShowFrame());
   }
-  return WriteSwfMovie(spec);
+  return Write(spec);
 }
 
 // Everything at once on a 640 x 480 stage, four seconds at 24 fps.
 Bytes DemoMovie() {
   constexpr int kFrames = 96;
-  SwfMovieSpec spec = Stage(640, 480, 24, kFrames, 0x000000);
+  Movie spec = Stage(640, 480, 24, kFrames, 0x000000);
   Bytes& t = spec.timeline;
 
   Shape sky;
@@ -462,7 +468,7 @@ Bytes DemoMovie() {
     place(10, 10, At(36, 455), glow);
     Add(t, ShowFrame());
   }
-  return WriteSwfMovie(spec);
+  return Write(spec);
 }
 
 struct Sample {

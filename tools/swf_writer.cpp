@@ -55,6 +55,12 @@ void PutTag(std::vector<uint8_t>& out, uint16_t code, const std::vector<uint8_t>
 }
 
 std::vector<uint8_t> WriteSwfMovie(const SwfMovieSpec& spec) {
+  std::vector<uint8_t> frames;
+  for (uint32_t i = 0; i < spec.frame_count; ++i) PutTag(frames, 1, {});
+  return WriteSwfMovie(spec, frames);
+}
+
+std::vector<uint8_t> WriteSwfMovie(const SwfMovieSpec& spec, const std::vector<uint8_t>& timeline) {
   std::vector<uint8_t> body;
   const int32_t xmax = spec.width_px * 20;
   const int32_t ymax = spec.height_px * 20;
@@ -75,11 +81,7 @@ std::vector<uint8_t> WriteSwfMovie(const SwfMovieSpec& spec) {
            {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
             static_cast<uint8_t>(rgb)});
   }
-  if (spec.timeline.empty()) {
-    for (uint32_t i = 0; i < spec.frame_count; ++i) PutTag(body, 1, {});
-  } else {
-    body.insert(body.end(), spec.timeline.begin(), spec.timeline.end());
-  }
+  body.insert(body.end(), timeline.begin(), timeline.end());
   PutTag(body, 0, {});
 
   std::vector<uint8_t> out = {static_cast<uint8_t>(spec.compressed ? 'C' : 'F'), 'W', 'S',

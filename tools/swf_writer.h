@@ -19,12 +19,12 @@ struct SwfMovieSpec {
   uint16_t frame_rate_8_8 = 12 * 256;
   uint16_t frame_count = 1;
   std::optional<uint32_t> background_rgb = 0xFFFFFF;  // 0xRRGGBB; nothing: no tag
-  // Encoded tags of the root timeline, ShowFrame tags included; when empty the writer adds
-  // frame_count bare ShowFrame tags.
-  std::vector<uint8_t> timeline;
 };
 
+// frame_count bare ShowFrame tags.
 std::vector<uint8_t> WriteSwfMovie(const SwfMovieSpec& spec);
+// The root timeline's tags as given (ShowFrame tags included) instead of bare frames.
+std::vector<uint8_t> WriteSwfMovie(const SwfMovieSpec& spec, const std::vector<uint8_t>& timeline);
 
 // False when the file cannot be written.
 bool WriteSwfMovieFile(const SwfMovieSpec& spec, const std::string& path);
