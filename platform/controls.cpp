@@ -101,6 +101,11 @@ void Label::SetFont(HFONT font) {
   ::InvalidateRect(hwnd(), nullptr, TRUE);
 }
 
+void Label::SetColor(COLORREF color) {
+  style_.color = color;
+  ::InvalidateRect(hwnd(), nullptr, TRUE);
+}
+
 RECT Label::RectInParent() const {
   RECT r{};
   ::GetWindowRect(hwnd(), &r);

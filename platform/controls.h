@@ -43,8 +43,10 @@ class Label : public Window {
 
   void SetText(const std::string& text);
   void SetFont(HFONT font);
+  void SetColor(COLORREF color);
   void SetHandCursor(bool hand) { style_.hand_cursor = hand; }
   HFONT font() const { return style_.font; }
+  COLORREF color() const { return style_.color; }
   bool hand_cursor() const { return style_.hand_cursor; }
   void SetClick(std::function<void()> click) { click_ = std::move(click); }
   RECT RectInParent() const;

@@ -1,10 +1,34 @@
 #include "platform/window.h"
 
 #include <exception>
+#include <string>
 
 #include "platform/error_report.h"
 
 namespace flashsaver {
+namespace {
+
+std::string CreationErrorText(const char* class_name, DWORD system_error) {
+  std::string text = std::string("Cannot create the window ") + class_name;
+  char* reason = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, system_error, 0, reinterpret_cast<char*>(&reason), 0, nullptr);
+  if (system_error != 0 && length > 0 && reason) {
+    std::string said(reason, length);
+    while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' ')) {
+      said.pop_back();
+    }
+    text += ": " + said;
+  }
+  if (reason) ::LocalFree(reason);
+  return text;
+}
+
+}  // namespace
+
+WindowCreationError::WindowCreationError(const char* class_name, DWORD system_error)
+    : std::runtime_error(CreationErrorText(class_name, system_error)) {}
 
 Window::~Window() {
   if (hwnd_) {
@@ -28,10 +52,14 @@ bool Window::CreateWindowFromParams(const WindowParams& p) {
     wc.hCursor = p.cursor ? p.cursor : ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
     wc.hbrBackground = p.background ? p.background : reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = p.class_name;
-    if (!::RegisterClassExA(&wc)) return false;
+    if (!::RegisterClassExA(&wc)) {
+      creation_error_ = ::GetLastError();
+      return false;
+    }
   }
   HWND created = ::CreateWindowExA(p.ex_style, p.class_name, p.caption, p.style, p.x, p.y, p.width,
                                    p.height, p.parent, nullptr, instance, this);
+  creation_error_ = created ? 0 : ::GetLastError();
   return created != nullptr;
 }
 

@@ -4,7 +4,16 @@
 
 #include <windows.h>
 
+#include <stdexcept>
+
 namespace flashsaver {
+
+// A window that the system would not create, with the system's reason when it gave one. For a
+// main window it escapes start-up, whose error report ends the run.
+class WindowCreationError : public std::runtime_error {
+ public:
+  WindowCreationError(const char* class_name, DWORD system_error);
+};
 
 struct WindowParams {
   const char* class_name = nullptr;
@@ -28,6 +37,8 @@ class Window {
   virtual ~Window();
 
   HWND hwnd() const { return hwnd_; }
+  // The system's error code when CreateWindowFromParams failed; 0 otherwise.
+  DWORD creation_error() const { return creation_error_; }
 
   // The main window's destruction ends the message loop.
   void MakeMain() { main_ = true; }
@@ -51,6 +62,7 @@ class Window {
 
   HWND hwnd_ = nullptr;
   bool main_ = false;
+  DWORD creation_error_ = 0;
 };
 
 }  // namespace flashsaver

@@ -611,7 +611,9 @@ void DistributeConfigForm::FormShow() {
 
   // 12, 13, 14: the e-mail address.
   if (!s.ScrEmail.empty() && !s.Website.empty()) {
+    // The link's whole look, its colour with its font.
     author_label_->SetFont(website_label_->font());
+    author_label_->SetColor(website_label_->color());
     author_label_->SetHandCursor(website_label_->hand_cursor());
     author_label_->SetClick([this] { _TextWebsiteClick(author_label_->hwnd()); });
     SetTooltip(author_label_->hwnd(), "mailto:" + s.ScrEmail);
@@ -776,7 +778,7 @@ LRESULT DistributeConfigForm::HandleMessage(UINT message, WPARAM wparam, LPARAM 
 
 std::unique_ptr<Window> CreateConfigForm() {
   auto form = std::make_unique<DistributeConfigForm>();
-  if (!form->Create()) return nullptr;
+  if (!form->Create()) throw WindowCreationError("TDistributeConfigForm", form->creation_error());
   return form;
 }
 

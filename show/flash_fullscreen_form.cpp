@@ -7,7 +7,9 @@
 #include <exception>
 #include <memory>
 
+#include "package/file_system.h"
 #include "package/media_lists.h"
+#include "package/temp_folder.h"
 #include "platform/message_loop.h"
 #include "platform/monitors.h"
 #include "settings/saver_settings.h"
@@ -117,7 +119,9 @@ std::unique_ptr<TFlashFullscreenForm> TFlashFullscreenForm::Create() {
   p.width = kDesignWidth;
   p.height = kDesignHeight;
   p.background = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
-  if (!form->CreateWindowFromParams(p)) return nullptr;
+  if (!form->CreateWindowFromParams(p)) {
+    throw WindowCreationError(p.class_name, form->creation_error());
+  }
   ::SetTimer(form->hwnd(), kMouseTimer, kMouseTimerInterval, nullptr);
   TFlashFullscreenForm* self = form.get();
   SetMessageHook([self](MSG& message) { return self->ApplicationEvents1Message(message); });
@@ -169,16 +173,10 @@ void TFlashFullscreenForm::Timer1Timer() {
   if (!started_ && !FlashList.empty()) {
     if (FlashControl* control = CreateFlashControl()) {
       started_ = true;
-      // A player that refuses a setting still plays; the waiting limit covers the rest.
-      try {
-        ApplyFlashSettings(*control, static_cast<uint32_t>(SaverSettings.FlashColor),
+      playback_.Start(*control, [](FlashControl& c) {
+        ApplyFlashSettings(c, static_cast<uint32_t>(SaverSettings.FlashColor),
                            SaverSettings.FlashQuality, SaverSettings.FlashSize);
-      } catch (const std::exception&) {
-      }
-      try {
-        playback_.Begin(*control);
-      } catch (const std::exception&) {
-      }
+      });
     }
   }
   if (started_ && control_ && !close_pending_) {
@@ -265,12 +263,30 @@ LRESULT TFlashFullscreenForm::HandleMessage(UINT message, WPARAM wparam, LPARAM 
       if (wparam == kMouseTimer) MouseTimerTimer();
       return 0;
     case WM_CLOSE:
-      Close();
+      // The show's own exit path closes without this message; anyone else's close (another
+      // program, or Alt+F4 turned into one) is an exit attempt, which asks for the password.
+      // One attempt at a time: the prompt's own loop dispatches messages.
+      if (!::IsWindowVisible(hwnd())) {
+        Close();
+      } else if (!asking_password_) {
+        RequestExit();
+      }
       return 0;
     case WM_SYSCOMMAND:
       // Sent rather than posted, it passes no filter: a second screen saver must not start.
       if (wparam == kSysCommandScreenSave) return 0;
+      // Alt+F4's default handling asks for SC_CLOSE after the exit filter has seen the key;
+      // the key alone decides whether the show ends.
+      if ((wparam & 0xFFF0) == SC_CLOSE && ::IsWindowVisible(hwnd())) return 0;
       break;
+    case WM_ENDSESSION:
+      // The system may end the process as soon as this returns: the show closes without a
+      // password, and the unpacked files go now instead of at the end of the run.
+      if (wparam) {
+        Close();
+        TempFolderCleanup(SystemFileSystem());
+      }
+      return 0;
     case WM_DESTROY:
       ::KillTimer(hwnd(), kMouseTimer);
       if (!closed_) FormClose();

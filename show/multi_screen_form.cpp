@@ -63,6 +63,13 @@ LRESULT TMultiScreenForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lpar
         return 0;
       }
       break;
+    case WM_SYSCOMMAND:
+      // A cover ends with the show (DestroyCoverWindows), never alone: Alt+F4 on a cover
+      // would bare its monitor while the show runs.
+      if ((wparam & 0xFFF0) == SC_CLOSE) return 0;
+      break;
+    case WM_CLOSE:
+      return 0;
     case WM_DESTROY:
       ::KillTimer(hwnd(), kTimer1);
       break;

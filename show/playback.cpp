@@ -51,6 +51,14 @@ void Playback::Begin(FlashControl& control) {
   PlayNextMovie(control);
 }
 
+void Playback::Start(FlashControl& control, const std::function<void(FlashControl&)>& apply_look) {
+  try {
+    apply_look(control);
+    Begin(control);
+  } catch (const std::exception&) {
+  }
+}
+
 void Playback::Tick(FlashControl& control) {
   const bool is_address = current_movie_.find("://") != std::string::npos;
   const int64_t limit = is_address ? settings_.flash_download_time : settings_.flash_stop_time;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,10 @@ class Playback {
   void Reset();
   // The player has just been created: the first movie of the list's order.
   void Begin(FlashControl& control);
+  // Begin after the player's look is applied, both under one guard, as the show's first tick
+  // does: a player that refuses its look is handed no movie now; the waiting limit brings the
+  // first one.
+  void Start(FlashControl& control, const std::function<void(FlashControl&)>& apply_look);
   // One 100 ms tick while playing.
   void Tick(FlashControl& control);
   void PlayNextMovie(FlashControl& control);

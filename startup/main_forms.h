@@ -1,4 +1,5 @@
-// One factory per mode's main window; each lives with its window class.
+// One factory per mode's main window; each lives with its window class. A window that cannot
+// be created raises WindowCreationError, which ends the run through start-up's error report.
 #pragma once
 
 #include <memory>

@@ -242,11 +242,11 @@ bool ChoosePreviewForm() {
 std::unique_ptr<Window> CreatePreviewForm(bool commerce) {
   if (commerce) {
     auto form = std::make_unique<CommercePreviewForm>();
-    if (!form->Create()) return nullptr;
+    if (!form->Create()) throw WindowCreationError("TCommercePreviewForm", form->creation_error());
     return form;
   }
   auto form = std::make_unique<OtherPreviewForm>();
-  if (!form->Create()) return nullptr;
+  if (!form->Create()) throw WindowCreationError("TOtherPreviewForm", form->creation_error());
   return form;
 }
 

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <random>
+#include <stdexcept>
 
 #include "fake_flash_control.h"
 
@@ -343,6 +344,26 @@ TEST(FileNamePart, CutsAfterTheLastBackslashOrColon) {
   EXPECT_EQ(FileNamePart("http://host/b.swf"), "//host/b.swf");
   EXPECT_EQ(FileNamePart("b.swf"), "b.swf");
   EXPECT_EQ(FileNamePart("dir\\"), "");
+}
+
+TEST_F(PlaybackTest, StartAppliesTheLookThenHandsOverTheFirstMovie) {
+  list_ = {"a.swf", "b.swf"};
+  playback_ = std::make_unique<Playback>(list_, PlaybackSettings{}, host_);
+  playback_->Start(control_, [](FlashControl& c) { c.SetQuality(1); });
+  const std::vector<std::string> expected{"Quality=1", "StopTimer", "Resolve a.swf",
+                                          "Movie=" + Temp("a.swf"), "StartTimer"};
+  EXPECT_EQ(log_, expected);
+}
+
+TEST_F(PlaybackTest, LookRefusedSkipsTheFirstMovieUntilTheWaitingLimit) {
+  PlaybackSettings settings;
+  settings.flash_download_time = 1;
+  list_ = {"a.swf", "b.swf"};
+  playback_ = std::make_unique<Playback>(list_, settings, host_);
+  playback_->Start(control_, [](FlashControl&) { throw std::runtime_error("look refused"); });
+  EXPECT_TRUE(log_.empty());
+  EXPECT_EQ(TicksUntilNextMovie(), 11);
+  EXPECT_EQ(playback_->current_movie(), Temp("a.swf"));
 }
 
 }  // namespace
