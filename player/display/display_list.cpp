@@ -202,11 +202,13 @@ DisplayList::DisplayList(const MovieDefinition& movie) : movie_(movie) {
 
 void DisplayList::AdvanceFrame() {
   ++tick_;
+  created_this_tick_ = 0;
   AdvanceClip(root_, 0);
 }
 
 void DisplayList::GotoFrame(int32_t frame) {
   ++tick_;
+  created_this_tick_ = 0;
   if (root_.current_frame < 0) {
     RunFrame(root_, 0, 0);
     if (frame == 0) return;
@@ -284,7 +286,11 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
 
 std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, int level) {
   const Character* character = movie_.library.Find(id);
-  if (!character || live_objects_ >= kMaxDisplayObjects) return nullptr;
+  if (!character || live_objects_ >= kMaxDisplayObjects ||
+      created_this_tick_ >= kMaxCreationsPerFrame) {
+    return nullptr;
+  }
+  ++created_this_tick_;
   const CharacterType type = character->type();
   const bool container = type == CharacterType::kSprite || type == CharacterType::kButton;
   // A sprite that places itself would nest without end: the innermost one is left out.

@@ -69,8 +69,11 @@ std::optional<SwfRect> ChangedArea(const std::vector<DrawnLeaf>& before,
                                    const std::vector<DrawnLeaf>& now);
 
 // Limits against hostile movies: each caps memory or recursion and is tested.
-inline constexpr int kMaxClipNesting = 64;            // sprites inside sprites, at run time
-inline constexpr size_t kMaxDisplayObjects = 100000;  // live objects in the whole tree
+inline constexpr int kMaxClipNesting = 64;           // sprites inside sprites, at run time
+inline constexpr size_t kMaxDisplayObjects = 20000;  // live objects in the whole tree
+// Objects created in one frame: a frame that replaces a large sprite over and over at one
+// depth would otherwise build and drop the tree without end.
+inline constexpr size_t kMaxCreationsPerFrame = 40000;
 
 class DisplayList {
  public:
@@ -106,6 +109,7 @@ class DisplayList {
   size_t live_objects_ = 0;  // before root_: its objects count down as they go
   uint64_t next_serial_ = 1;
   uint64_t tick_ = 0;
+  size_t created_this_tick_ = 0;
   Clip root_;
 };
 

@@ -24,7 +24,9 @@ struct MovieDefinition {
   CharacterLibrary library;
   Timeline root;
 
-  std::map<std::string, uint16_t> exports;             // ExportAssets: name → character id
+  std::map<std::string, uint16_t> exports;  // ExportAssets: name → character id
+  // DefineScalingGrid: the centre rectangle (twips) of a sprite's or button's nine-slice grid.
+  std::map<uint16_t, SwfRect> scaling_grids;
   std::vector<std::span<const uint8_t>> init_actions;  // DoInitAction bodies (sprite id first)
   std::optional<uint16_t> max_recursion_depth;         // ScriptLimits
   std::optional<uint16_t> script_timeout_seconds;      // ScriptLimits

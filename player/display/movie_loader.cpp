@@ -145,10 +145,19 @@ class TimelineReader {
       case kProtect:
         movie_.is_protected = true;
         break;
-      case kDefineScalingGrid:
-        // Kept nowhere yet: nine-slice scaling is drawn unscaled, as Flash draws a grid it
-        // cannot apply.
+      case kDefineScalingGrid: {
+        // Kept for the character; drawn unscaled until nine-slice drawing comes.
+        ByteReader reader(tag.body);
+        const uint16_t id = reader.U16();
+        const int bits = static_cast<int>(reader.UnsignedBits(5));
+        SwfRect grid;
+        grid.x_min = Twips{reader.SignedBits(bits)};
+        grid.x_max = Twips{reader.SignedBits(bits)};
+        grid.y_min = Twips{reader.SignedBits(bits)};
+        grid.y_max = Twips{reader.SignedBits(bits)};
+        if (reader.ok()) movie_.scaling_grids.try_emplace(id, grid);
         break;
+      }
       default:  // sounds, video, debugger and unknown tags
         break;
     }

@@ -325,6 +325,22 @@ TEST(DisplayListLimits, LiveObjectsAreCapped) {
   EXPECT_EQ(p.list->live_objects(), 0u);
 }
 
+TEST(DisplayListLimits, CreationsPerFrameAreCapped) {
+  // One frame places a sprite of 1000 shapes at the same depth 100 times.
+  std::vector<std::vector<uint8_t>> shapes;
+  for (uint16_t d = 1; d <= 1000; ++d) shapes.push_back(Place(d, 1));
+  shapes.push_back(ShowFrame());
+  std::vector<std::vector<uint8_t>> tags = {Sprite(20, shapes)};
+  for (int i = 0; i < 100; ++i) tags.push_back(Place(1, 20));
+  tags.push_back(ShowFrame());
+  Played p = Load(tags);
+  p.list->AdvanceFrame();
+  // Serials count creations: the sprite left at the depth was made before the budget ran out.
+  ASSERT_EQ(p.list->root().children.count(1), 1u);
+  EXPECT_LE(p.list->root().children.at(1)->serial, kMaxCreationsPerFrame);
+  EXPECT_LE(p.list->live_objects(), 1001u);
+}
+
 TEST(DisplayListLimits, FramesAndCommandsAreCapped) {
   std::vector<std::vector<uint8_t>> many_frames(kMaxFramesPerTimeline + 10, ShowFrame());
   EXPECT_EQ(Load(many_frames).movie->root.frames.size(), kMaxFramesPerTimeline);
@@ -348,8 +364,12 @@ TEST(MovieLoader, DamageEndsTheTagListButNotWhatCameBefore) {
 TEST(MovieLoader, KeepsLabelsExportsAndScriptsForLater) {
   SwfBytes exports;
   exports.U16(1).U16(20).Append({'c', 'a', 'r', 0});
+  SwfBytes grid;  // id 20, RECT of 10-bit fields: x 5 to 100, y -8 to 60
+  grid.U16(20).Bits(10, 5).Bits(5, 10).Bits(100, 10).Bits(static_cast<uint32_t>(-8), 10);
+  grid.Bits(60, 10);
   Played p =
-      Load({Tag(swf_tag::kExportAssets, exports.Take()), ShowFrame(),
+      Load({Tag(swf_tag::kExportAssets, exports.Take()),
+            Tag(swf_tag::kDefineScalingGrid, grid.Take()), ShowFrame(),
             Tag(swf_tag::kFrameLabel, {'e', 'n', 'd', 0}), Tag(swf_tag::kDoAction, {0x07, 0x00}),
             Tag(swf_tag::kScriptLimits, {1, 2, 3, 4}), ShowFrame()});
   EXPECT_EQ(p.movie->exports.at("car"), 20);
@@ -358,6 +378,7 @@ TEST(MovieLoader, KeepsLabelsExportsAndScriptsForLater) {
   EXPECT_EQ(p.movie->root.frames[1].actions.size(), 1u);
   EXPECT_EQ(p.movie->max_recursion_depth, 0x0201);
   EXPECT_EQ(p.movie->script_timeout_seconds, 0x0403);
+  EXPECT_EQ(p.movie->scaling_grids.at(20), (SwfRect{Twips{5}, Twips{100}, Twips{-8}, Twips{60}}));
 }
 
 }  // namespace
