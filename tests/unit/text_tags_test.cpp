@@ -6,6 +6,7 @@
 
 #include "player/display/character_library.h"
 #include "player/display/definition_tags.h"
+#include "player/text/edit_text.h"
 #include "player/text/font_character.h"
 #include "player/text/static_text.h"
 
@@ -259,6 +260,51 @@ TEST(StaticText, RecordsPlaceGlyphsByOffsetAdvanceAndHeight) {
         canvas.fills[0].colour,
         (Rgba{0x10, 0x20, 0x30, code == swf_tag::kDefineText2 ? uint8_t{0x80} : uint8_t{255}}));
   }
+}
+
+TEST(EditText, FieldsOfTheTagInOrderAndOpaqueTextColour) {
+  CharacterLibrary library(8);
+  Define(library, swf_tag::kDefineFont2,
+         FontBody(1, {swf_tag::kDefineFont2, false, {'A', 'B'}, {500, 600}}));
+  TagWriter w;
+  w.U16(2);
+  w.Bits(11, 5);  // bounds 0..1000 x 0..600 twips
+  for (int v : {0, 1000, 0, 600}) w.Bits(v, 11);
+  w.U8(0x80 | 0x40 | 0x04 | 0x02 | 0x01);  // text, wrap, colour, max length, font
+  w.U8(0x20 | 0x08 | 0x01);                // layout, border, outlines
+  w.U16(1);
+  w.U16(360);
+  for (uint8_t v : {0x11, 0x22, 0x33, 0x44}) w.U8(v);
+  w.U16(12);
+  w.U8(2);  // centre
+  w.U16(20);
+  w.U16(30);
+  w.U16(40);
+  w.U16(static_cast<uint16_t>(-5));
+  for (const uint32_t c : {0x76u, 0u, 0x41u, 0x42u, 0u}) w.U8(c);  // "v", "AB"
+  ReadTextTag({swf_tag::kDefineEditText, w.bytes}, library);
+  const auto* field = library.FindAs<EditTextCharacter>(2, CharacterType::kEditText);
+  ASSERT_NE(field, nullptr);
+  const EditTextDefinition& d = *field->definition();
+  EXPECT_EQ(d.bounds, (SwfRect{Twips{0}, Twips{1000}, Twips{0}, Twips{600}}));
+  EXPECT_TRUE(d.word_wrap && d.border && d.use_outlines);
+  EXPECT_FALSE(d.multiline || d.html || d.password);
+  EXPECT_EQ(d.height, 360);
+  EXPECT_EQ(d.colour, (Rgba{0x11, 0x22, 0x33, 255}));
+  EXPECT_EQ(d.max_length, 12);
+  EXPECT_EQ(d.align, TextAlign::kCenter);
+  EXPECT_EQ(d.left_margin, 20);
+  EXPECT_EQ(d.right_margin, 30);
+  EXPECT_EQ(d.indent, 40);
+  EXPECT_EQ(d.leading, -5);
+  EXPECT_EQ(d.variable_name, "v");
+  EXPECT_EQ(d.initial_text, "AB");
+  EXPECT_EQ(field->initial_field().layout().glyphs.size(), 2u);
+
+  RecordingCanvas canvas;
+  field->Draw(canvas, {}, library, 0);
+  ASSERT_EQ(canvas.fills.size(), 4u);  // background, border, two glyphs
+  EXPECT_EQ(canvas.fills[2].colour, d.colour);
 }
 
 }  // namespace
