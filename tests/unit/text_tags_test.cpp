@@ -62,41 +62,41 @@ std::vector<uint8_t> SquareGlyph(int size) {
   return w.bytes;
 }
 
-struct FontSpec {
+struct FontRecipe {
   uint16_t tag = swf_tag::kDefineFont2;
   bool wide_codes = false;
   std::vector<uint16_t> codes;
   std::vector<int16_t> advances;  // empty: no layout
 };
 
-std::vector<uint8_t> FontBody(uint16_t id, const FontSpec& spec) {
+std::vector<uint8_t> FontBody(uint16_t id, const FontRecipe& recipe) {
   TagWriter w;
   w.U16(id);
-  const bool layout = !spec.advances.empty();
-  w.U8((layout ? 0x80 : 0) | (spec.wide_codes ? 0x04 : 0));
+  const bool layout = !recipe.advances.empty();
+  w.U8((layout ? 0x80 : 0) | (recipe.wide_codes ? 0x04 : 0));
   w.U8(1);  // language
   w.U8(4);
   for (char c : std::string("Test")) w.U8(static_cast<uint8_t>(c));
-  w.U16(static_cast<uint32_t>(spec.codes.size()));
+  w.U16(static_cast<uint32_t>(recipe.codes.size()));
   const std::vector<uint8_t> glyph = SquareGlyph(1000);
-  const size_t table = (spec.codes.size() + 1) * 2;
-  for (size_t i = 0; i <= spec.codes.size(); ++i) {
+  const size_t table = (recipe.codes.size() + 1) * 2;
+  for (size_t i = 0; i <= recipe.codes.size(); ++i) {
     w.U16(static_cast<uint32_t>(table + i * glyph.size()));
   }
-  for (size_t i = 0; i < spec.codes.size(); ++i) {
+  for (size_t i = 0; i < recipe.codes.size(); ++i) {
     w.bytes.insert(w.bytes.end(), glyph.begin(), glyph.end());
   }
-  const bool wide = spec.wide_codes || spec.tag == swf_tag::kDefineFont3;
-  for (uint16_t c : spec.codes) wide ? w.U16(c) : w.U8(c);
+  const bool wide = recipe.wide_codes || recipe.tag == swf_tag::kDefineFont3;
+  for (uint16_t c : recipe.codes) wide ? w.U16(c) : w.U8(c);
   if (layout) {
     w.U16(900);  // ascent
     w.U16(200);  // descent
     w.U16(static_cast<uint16_t>(-10));
-    for (int16_t a : spec.advances) w.U16(static_cast<uint16_t>(a));
-    for (size_t i = 0; i < spec.codes.size(); ++i) w.U8(0);  // empty RECTs
+    for (int16_t a : recipe.advances) w.U16(static_cast<uint16_t>(a));
+    for (size_t i = 0; i < recipe.codes.size(); ++i) w.U8(0);  // empty RECTs
     w.U16(1);
-    wide ? w.U16(spec.codes[0]) : w.U8(spec.codes[0]);
-    wide ? w.U16(spec.codes[1]) : w.U8(spec.codes[1]);
+    wide ? w.U16(recipe.codes[0]) : w.U8(recipe.codes[0]);
+    wide ? w.U16(recipe.codes[1]) : w.U8(recipe.codes[1]);
     w.U16(static_cast<uint16_t>(-30));
   }
   return w.bytes;
@@ -111,7 +111,7 @@ const FontCharacter* Define(CharacterLibrary& library, uint16_t code,
 TEST(FontTags, CodeTablesAdvancesAndKerningOfEachForm) {
   struct Case {
     const char* label;
-    FontSpec spec;
+    FontRecipe recipe;
     double em;
   };
   const Case cases[] = {
@@ -122,20 +122,20 @@ TEST(FontTags, CodeTablesAdvancesAndKerningOfEachForm) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     CharacterLibrary library(8);
-    const FontCharacter* font = Define(library, c.spec.tag, FontBody(1, c.spec));
+    const FontCharacter* font = Define(library, c.recipe.tag, FontBody(1, c.recipe));
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(font->name, "Test");
     EXPECT_DOUBLE_EQ(font->GlyphScale(400), 400 / c.em);
     ASSERT_EQ(font->glyphs.size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
-      EXPECT_EQ(font->glyphs[i].code, c.spec.codes[i]);
-      EXPECT_EQ(font->glyphs[i].advance, c.spec.advances[i]);
-      EXPECT_EQ(font->GlyphIndex(c.spec.codes[i]), i);
+      EXPECT_EQ(font->glyphs[i].code, c.recipe.codes[i]);
+      EXPECT_EQ(font->glyphs[i].advance, c.recipe.advances[i]);
+      EXPECT_EQ(font->GlyphIndex(c.recipe.codes[i]), i);
     }
     EXPECT_EQ(font->ascent, 900);
     EXPECT_EQ(font->leading, -10);
-    EXPECT_EQ(font->Kerning(c.spec.codes[0], c.spec.codes[1]), -30);
-    EXPECT_EQ(font->Kerning(c.spec.codes[1], c.spec.codes[0]), 0);
+    EXPECT_EQ(font->Kerning(c.recipe.codes[0], c.recipe.codes[1]), -30);
+    EXPECT_EQ(font->Kerning(c.recipe.codes[1], c.recipe.codes[0]), 0);
   }
 }
 
