@@ -169,7 +169,12 @@ std::shared_ptr<EditTextCharacter> ReadDefineEditText(const SwfTag& tag,
   if (has_font) d->font_id = reader.U16();
   if (has_font_class) d->font_class = text::ReadString(reader, version);
   if (has_font || has_font_class) d->height = reader.U16();
-  if (has_colour) d->colour = text::ReadRgba(reader);
+  if (has_colour) {
+    d->colour = text::ReadRgba(reader);
+    // Fields draw their text opaque whatever alpha the tag gives (text colours are RGB in
+    // Flash; the render set's gameswf_event-test1 shows a field with alpha 131 drawn black).
+    d->colour.a = 255;
+  }
   if (has_max_length) d->max_length = reader.U16();
   if (has_layout) {
     const uint8_t align = reader.U8();

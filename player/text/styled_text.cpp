@@ -8,6 +8,11 @@
 namespace flashsaver {
 namespace {
 
+// Limits that keep hostile HTML linear: formats are looked up by comparison, closing tags by a
+// walk down the open ones.
+constexpr size_t kMaxFormats = 256;
+constexpr size_t kMaxOpenTags = 64;
+
 std::string Lower(std::string_view s) {
   std::string out(s);
   std::transform(out.begin(), out.end(), out.begin(),
@@ -118,9 +123,16 @@ std::optional<char32_t> Entity(std::string_view text, size_t& i) {
 void StyledText::Append(std::u32string_view text, const TextFormat& format) {
   if (text.empty()) return;
   if (paragraphs.empty()) paragraphs.emplace_back();
-  size_t index = 0;
-  while (index < formats.size() && !(formats[index] == format)) ++index;
-  if (index == formats.size()) formats.push_back(format);
+  size_t index = formats.size();
+  while (index > 0 && !(formats[index - 1] == format)) --index;
+  if (index > 0) {
+    --index;
+  } else if (formats.size() < kMaxFormats) {
+    index = formats.size();
+    formats.push_back(format);
+  } else {
+    index = formats.size() - 1;  // past the limit, text keeps the last new format
+  }
   chars.append(text);
   format_of.insert(format_of.end(), text.size(), static_cast<uint16_t>(index));
 }
@@ -262,7 +274,8 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
         twips("indent", para.indent);
         twips("leading", para.leading);
         if (at_paragraph_start) out.paragraphs.back() = para;
-      } else if (tag == "font" || tag == "b" || tag == "i" || tag == "u" || tag == "a") {
+      } else if ((tag == "font" || tag == "b" || tag == "i" || tag == "u" || tag == "a") &&
+                 open.size() < kMaxOpenTags) {
         flush();
         open.push_back({tag, current});
         if (tag == "b") current.bold = true;

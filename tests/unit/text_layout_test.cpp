@@ -164,5 +164,18 @@ TEST(HtmlText, FormatsNestAndParagraphsKeepTheirOwn) {
   EXPECT_TRUE(t.paragraphs[1].bullet);
 }
 
+TEST(HtmlText, HostileMarkupStaysWithinLimits) {
+  std::string html;
+  for (int i = 0; i < 5000; ++i) html += "<font size=\"" + std::to_string(i) + "\">x";
+  for (int i = 0; i < 20000; ++i) html += "<b>";
+  html += "y";
+  for (int i = 0; i < 20000; ++i) html += "</i>";
+  const StyledText t = ParseHtml(html, {}, {});
+  EXPECT_EQ(t.chars.size(), 5001u);
+  EXPECT_EQ(t.chars.back(), U'y');
+  EXPECT_LE(t.formats.size(), 256u);
+  for (uint16_t f : t.format_of) ASSERT_LT(f, t.formats.size());
+}
+
 }  // namespace
 }  // namespace flashsaver

@@ -6,6 +6,7 @@
 
 #include "player/display/character_library.h"
 #include "player/display/definition_tags.h"
+#include "player/text/edit_text.h"
 #include "player/text/font_character.h"
 #include "player/text/static_text.h"
 
@@ -61,41 +62,41 @@ std::vector<uint8_t> SquareGlyph(int size) {
   return w.bytes;
 }
 
-struct FontSpec {
+struct FontRecipe {
   uint16_t tag = swf_tag::kDefineFont2;
   bool wide_codes = false;
   std::vector<uint16_t> codes;
   std::vector<int16_t> advances;  // empty: no layout
 };
 
-std::vector<uint8_t> FontBody(uint16_t id, const FontSpec& spec) {
+std::vector<uint8_t> FontBody(uint16_t id, const FontRecipe& recipe) {
   TagWriter w;
   w.U16(id);
-  const bool layout = !spec.advances.empty();
-  w.U8((layout ? 0x80 : 0) | (spec.wide_codes ? 0x04 : 0));
+  const bool layout = !recipe.advances.empty();
+  w.U8((layout ? 0x80 : 0) | (recipe.wide_codes ? 0x04 : 0));
   w.U8(1);  // language
   w.U8(4);
   for (char c : std::string("Test")) w.U8(static_cast<uint8_t>(c));
-  w.U16(static_cast<uint32_t>(spec.codes.size()));
+  w.U16(static_cast<uint32_t>(recipe.codes.size()));
   const std::vector<uint8_t> glyph = SquareGlyph(1000);
-  const size_t table = (spec.codes.size() + 1) * 2;
-  for (size_t i = 0; i <= spec.codes.size(); ++i) {
+  const size_t table = (recipe.codes.size() + 1) * 2;
+  for (size_t i = 0; i <= recipe.codes.size(); ++i) {
     w.U16(static_cast<uint32_t>(table + i * glyph.size()));
   }
-  for (size_t i = 0; i < spec.codes.size(); ++i) {
+  for (size_t i = 0; i < recipe.codes.size(); ++i) {
     w.bytes.insert(w.bytes.end(), glyph.begin(), glyph.end());
   }
-  const bool wide = spec.wide_codes || spec.tag == swf_tag::kDefineFont3;
-  for (uint16_t c : spec.codes) wide ? w.U16(c) : w.U8(c);
+  const bool wide = recipe.wide_codes || recipe.tag == swf_tag::kDefineFont3;
+  for (uint16_t c : recipe.codes) wide ? w.U16(c) : w.U8(c);
   if (layout) {
     w.U16(900);  // ascent
     w.U16(200);  // descent
     w.U16(static_cast<uint16_t>(-10));
-    for (int16_t a : spec.advances) w.U16(static_cast<uint16_t>(a));
-    for (size_t i = 0; i < spec.codes.size(); ++i) w.U8(0);  // empty RECTs
+    for (int16_t a : recipe.advances) w.U16(static_cast<uint16_t>(a));
+    for (size_t i = 0; i < recipe.codes.size(); ++i) w.U8(0);  // empty RECTs
     w.U16(1);
-    wide ? w.U16(spec.codes[0]) : w.U8(spec.codes[0]);
-    wide ? w.U16(spec.codes[1]) : w.U8(spec.codes[1]);
+    wide ? w.U16(recipe.codes[0]) : w.U8(recipe.codes[0]);
+    wide ? w.U16(recipe.codes[1]) : w.U8(recipe.codes[1]);
     w.U16(static_cast<uint16_t>(-30));
   }
   return w.bytes;
@@ -110,7 +111,7 @@ const FontCharacter* Define(CharacterLibrary& library, uint16_t code,
 TEST(FontTags, CodeTablesAdvancesAndKerningOfEachForm) {
   struct Case {
     const char* label;
-    FontSpec spec;
+    FontRecipe recipe;
     double em;
   };
   const Case cases[] = {
@@ -121,20 +122,20 @@ TEST(FontTags, CodeTablesAdvancesAndKerningOfEachForm) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     CharacterLibrary library(8);
-    const FontCharacter* font = Define(library, c.spec.tag, FontBody(1, c.spec));
+    const FontCharacter* font = Define(library, c.recipe.tag, FontBody(1, c.recipe));
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(font->name, "Test");
     EXPECT_DOUBLE_EQ(font->GlyphScale(400), 400 / c.em);
     ASSERT_EQ(font->glyphs.size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
-      EXPECT_EQ(font->glyphs[i].code, c.spec.codes[i]);
-      EXPECT_EQ(font->glyphs[i].advance, c.spec.advances[i]);
-      EXPECT_EQ(font->GlyphIndex(c.spec.codes[i]), i);
+      EXPECT_EQ(font->glyphs[i].code, c.recipe.codes[i]);
+      EXPECT_EQ(font->glyphs[i].advance, c.recipe.advances[i]);
+      EXPECT_EQ(font->GlyphIndex(c.recipe.codes[i]), i);
     }
     EXPECT_EQ(font->ascent, 900);
     EXPECT_EQ(font->leading, -10);
-    EXPECT_EQ(font->Kerning(c.spec.codes[0], c.spec.codes[1]), -30);
-    EXPECT_EQ(font->Kerning(c.spec.codes[1], c.spec.codes[0]), 0);
+    EXPECT_EQ(font->Kerning(c.recipe.codes[0], c.recipe.codes[1]), -30);
+    EXPECT_EQ(font->Kerning(c.recipe.codes[1], c.recipe.codes[0]), 0);
   }
 }
 
@@ -259,6 +260,51 @@ TEST(StaticText, RecordsPlaceGlyphsByOffsetAdvanceAndHeight) {
         canvas.fills[0].colour,
         (Rgba{0x10, 0x20, 0x30, code == swf_tag::kDefineText2 ? uint8_t{0x80} : uint8_t{255}}));
   }
+}
+
+TEST(EditText, FieldsOfTheTagInOrderAndOpaqueTextColour) {
+  CharacterLibrary library(8);
+  Define(library, swf_tag::kDefineFont2,
+         FontBody(1, {swf_tag::kDefineFont2, false, {'A', 'B'}, {500, 600}}));
+  TagWriter w;
+  w.U16(2);
+  w.Bits(11, 5);  // bounds 0..1000 x 0..600 twips
+  for (int v : {0, 1000, 0, 600}) w.Bits(v, 11);
+  w.U8(0x80 | 0x40 | 0x04 | 0x02 | 0x01);  // text, wrap, colour, max length, font
+  w.U8(0x20 | 0x08 | 0x01);                // layout, border, outlines
+  w.U16(1);
+  w.U16(360);
+  for (uint8_t v : {0x11, 0x22, 0x33, 0x44}) w.U8(v);
+  w.U16(12);
+  w.U8(2);  // centre
+  w.U16(20);
+  w.U16(30);
+  w.U16(40);
+  w.U16(static_cast<uint16_t>(-5));
+  for (const uint32_t c : {0x76u, 0u, 0x41u, 0x42u, 0u}) w.U8(c);  // "v", "AB"
+  ReadTextTag({swf_tag::kDefineEditText, w.bytes}, library);
+  const auto* field = library.FindAs<EditTextCharacter>(2, CharacterType::kEditText);
+  ASSERT_NE(field, nullptr);
+  const EditTextDefinition& d = *field->definition();
+  EXPECT_EQ(d.bounds, (SwfRect{Twips{0}, Twips{1000}, Twips{0}, Twips{600}}));
+  EXPECT_TRUE(d.word_wrap && d.border && d.use_outlines);
+  EXPECT_FALSE(d.multiline || d.html || d.password);
+  EXPECT_EQ(d.height, 360);
+  EXPECT_EQ(d.colour, (Rgba{0x11, 0x22, 0x33, 255}));
+  EXPECT_EQ(d.max_length, 12);
+  EXPECT_EQ(d.align, TextAlign::kCenter);
+  EXPECT_EQ(d.left_margin, 20);
+  EXPECT_EQ(d.right_margin, 30);
+  EXPECT_EQ(d.indent, 40);
+  EXPECT_EQ(d.leading, -5);
+  EXPECT_EQ(d.variable_name, "v");
+  EXPECT_EQ(d.initial_text, "AB");
+  EXPECT_EQ(field->initial_field().layout().glyphs.size(), 2u);
+
+  RecordingCanvas canvas;
+  field->Draw(canvas, {}, library, 0);
+  ASSERT_EQ(canvas.fills.size(), 4u);  // background, border, two glyphs
+  EXPECT_EQ(canvas.fills[2].colour, d.colour);
 }
 
 }  // namespace
