@@ -144,6 +144,57 @@ TEST(AggCanvas, MasksClipAndNest) {
   EXPECT_EQ(pic.Row(6)[6], 0xFF0000FFu);  // after both pops nothing clips
 }
 
+// A 2 x 1 bitmap (red, blue) filled with its matrix in twips per bitmap pixel: 20 twips, drawn
+// at 1/10 so that each bitmap pixel covers two target pixels.
+TEST(AggCanvas, BitmapFills) {
+  class OneBitmap final : public BitmapSource {
+   public:
+    OneBitmap() : picture(2, 1) { picture.pixels = {0xFFFF0000u, 0xFF0000FFu}; }
+    const Picture* FindBitmap(uint16_t id) const override { return id == 7 ? &picture : nullptr; }
+    Picture picture;
+  } bitmaps;
+  struct Case {
+    bool repeat, smooth;
+    int x;
+    uint32_t expected;
+  } cases[] = {
+      {true, false, 5, 0xFFFF0000u},   // repeats: the third pair of pixels is red again
+      {false, false, 5, 0xFF0000FFu},  // clipped: the last column extends
+      {false, false, 1, 0xFFFF0000u},
+      {false, true, 1, 0xFFBF0040u},  // a quarter of the way into blue, bilinear
+  };
+  for (const Case& c : cases) {
+    Shape s = Rectangle({}, 0, 0, 80, 10);
+    FillStyle& f = s.styles[0].fills[0];
+    f.kind = FillKind::kBitmap;
+    f.bitmap_id = 7;
+    f.bitmap_repeat = c.repeat;
+    f.bitmap_smooth = c.smooth;
+    f.matrix = Matrix::Scale(20, 20);
+    Picture pic(8, 1);
+    AggCanvas canvas(pic, {});
+    canvas.DrawShape(ShapeDrawing::FromShape(s), {Matrix::Scale(0.1, 0.1), {}}, bitmaps);
+    EXPECT_EQ(pic.Row(0)[c.x], c.expected) << c.repeat << c.smooth << c.x;
+  }
+}
+
+// Coordinates far past the picture, and a stroke wider than it, are clipped, not wrapped.
+TEST(AggCanvas, HugeCoordinatesStayInside) {
+  Shape s = Rectangle({0, 0, 0, 255}, -1000000000, -1000000000, 1000000000, 1000000000);
+  LineStyle line;
+  line.width = 65535;
+  line.color = {255, 0, 0, 255};
+  s.styles[0].lines.push_back(line);
+  s.records[0].line = 1;
+  Picture pic(4, 4);
+  CanvasOptions options;
+  options.clip = {0, 0, 2, 4};
+  AggCanvas canvas(pic, options);
+  canvas.DrawShape(ShapeDrawing::FromShape(s), {Matrix::Scale(1e6, 1e6), {}}, NoBitmaps());
+  EXPECT_EQ(pic.Row(2)[1], 0xFF000000u);
+  EXPECT_EQ(pic.Row(2)[2], 0u);  // outside the clip box
+}
+
 TEST(AggCanvas, LowQualityHasNoPartialCoverage) {
   Picture pic(10, 10);
   CanvasOptions low;
