@@ -197,10 +197,31 @@ struct AggCanvas::Impl {
     }
     const uint8_t* mask = ActiveMaskRow(y);
     uint32_t* row = target.Row(y);
-    for (int i = start; i < stop; ++i) {
-      uint32_t c = cover[i - x];
-      if (mask) c = (c * mask[i] + 127) / 255;
-      if (c) row[i] = BlendOver(row[i], src ? src[i - x] : solid, c);
+    const uint8_t* cov = cover - x;
+    if (mask) {
+      for (int i = start; i < stop; ++i) {
+        const uint32_t c = (cov[i] * mask[i] + 127) / 255;
+        if (c) row[i] = BlendOver(row[i], src ? src[i - x] : solid, c);
+      }
+    } else if (src) {
+      const uint32_t* s = src - x;
+      for (int i = start; i < stop; ++i) {
+        if (cov[i]) row[i] = BlendOver(row[i], s[i], cov[i]);
+      }
+    } else if ((solid >> 24) == 255) {
+      // The common case: an opaque colour, fully covered inside a shape.
+      for (int i = start; i < stop; ++i) {
+        const uint32_t c = cov[i];
+        if (c == 255) {
+          row[i] = solid;
+        } else if (c) {
+          row[i] = BlendOver(row[i], solid, c);
+        }
+      }
+    } else {
+      for (int i = start; i < stop; ++i) {
+        if (cov[i]) row[i] = BlendOver(row[i], solid, cov[i]);
+      }
     }
   }
 
