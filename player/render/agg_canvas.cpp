@@ -176,6 +176,15 @@ struct AggCanvas::Impl {
     return masks[finished - 1].data() + static_cast<size_t>(y) * static_cast<size_t>(target.width);
   }
 
+  // Calls f(offset, count) for the part of each mask row inside the clip box.
+  template <typename F>
+  void ForClipRows(F f) const {
+    for (int32_t y = clip.top; y < clip.bottom; ++y) {
+      f(static_cast<size_t>(y) * static_cast<size_t>(target.width) + static_cast<size_t>(clip.left),
+        static_cast<size_t>(clip.Width()));
+    }
+  }
+
   uint32_t Cover(uint32_t c) const {
     if (options.anti_alias) return c;
     return c >= 128 ? 255 : 0;
@@ -411,7 +420,11 @@ void AggCanvas::BeginMask() {
   Impl& d = *impl_;
   if (d.masks.size() <= d.mask_depth) d.masks.emplace_back();
   std::vector<uint8_t>& m = d.masks[d.mask_depth];
-  m.assign(static_cast<size_t>(d.target.width) * static_cast<size_t>(d.target.height), 0);
+  // Only the clip box is ever read or written; the buffer is kept for the next mask.
+  m.resize(static_cast<size_t>(d.target.width) * static_cast<size_t>(d.target.height));
+  d.ForClipRows([&m](size_t at, size_t n) {
+    std::fill_n(m.begin() + static_cast<ptrdiff_t>(at), n, uint8_t{0});
+  });
   ++d.mask_depth;
   d.building = true;
 }
@@ -424,8 +437,10 @@ void AggCanvas::EndMask() {
   // Nested masks: only what lies inside the mask below stays.
   std::vector<uint8_t>& top = d.masks[d.mask_depth - 1];
   const std::vector<uint8_t>& below = d.masks[d.mask_depth - 2];
-  for (size_t i = 0; i < top.size(); ++i)
-    top[i] = static_cast<uint8_t>((top[i] * below[i] + 127) / 255);
+  d.ForClipRows([&top, &below](size_t at, size_t n) {
+    for (size_t i = at; i < at + n; ++i)
+      top[i] = static_cast<uint8_t>((top[i] * below[i] + 127) / 255);
+  });
 }
 
 void AggCanvas::PopMask() {
