@@ -24,13 +24,45 @@ namespace {
 using CompoundRasterizer = agg::rasterizer_compound_aa<agg::rasterizer_sl_clip_dbl>;
 using Rasterizer = agg::rasterizer_scanline_aa<agg::rasterizer_sl_clip_dbl>;
 
-// Coordinates far outside any picture are pulled in before they reach the rasterizer's 24.8
-// fixed point; the clipper then cuts them at the clip box.
-double Tame(double v) { return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) : 0.0; }
+// The double clipper cuts every edge at the clip box before the rasterizer's 24.8 fixed point
+// sees it; this only keeps infinities and NaNs (from degenerate matrices) out of it.
+double Tame(double v) { return std::isfinite(v) ? std::clamp(v, -1e12, 1e12) : 0.0; }
+
+// A curve whose control points all lie on one side of the box (grown by margin) crosses the
+// box's rows exactly as the straight edge between its ends does, so it is drawn as that edge.
+bool CurveOutside(Point a, Point c, Point b, const PixelBox& box, double margin) {
+  const auto all = [&](auto pred) { return pred(a) && pred(c) && pred(b); };
+  return all([&](Point p) { return p.x < box.left - margin; }) ||
+         all([&](Point p) { return p.x > box.right + margin; }) ||
+         all([&](Point p) { return p.y < box.top - margin; }) ||
+         all([&](Point p) { return p.y > box.bottom + margin; });
+}
+
+// Hands a quadratic curve in target pixels to line(end) or curve(control, end). Flattening a
+// curve millions of pixels long would make millions of segments, so long curves are halved
+// until each half is short or outside the box, where a straight edge does as well.
+template <typename Line, typename Curve>
+void EmitCurve(Point a, Point c, Point b, const PixelBox& box, double margin, Line line,
+               Curve curve, int depth = 0) {
+  if (CurveOutside(a, c, b, box, margin)) {
+    line(b);
+    return;
+  }
+  const double extent = std::max(
+      {std::fabs(c.x - a.x), std::fabs(b.x - c.x), std::fabs(c.y - a.y), std::fabs(b.y - c.y)});
+  if (extent > 4096 && depth < 48) {
+    const Point ac{(a.x + c.x) / 2, (a.y + c.y) / 2}, cb{(c.x + b.x) / 2, (c.y + b.y) / 2};
+    const Point mid{(ac.x + cb.x) / 2, (ac.y + cb.y) / 2};
+    EmitCurve(a, ac, mid, box, margin, line, curve, depth + 1);
+    EmitCurve(mid, cb, b, box, margin, line, curve, depth + 1);
+    return;
+  }
+  curve(c, b);
+}
 
 // A Path in twips fed to a rasterizer in target pixels, curves flattened there.
 template <typename Sink>
-void FeedPath(const Path& path, const Matrix& m, Sink& sink) {
+void FeedPath(const Path& path, const Matrix& m, const PixelBox& clip, Sink& sink) {
   Point pen;
   agg::curve3_div curve;
   for (const PathCommand& cmd : path.commands) {
@@ -43,12 +75,21 @@ void FeedPath(const Path& path, const Matrix& m, Sink& sink) {
         sink.line_to_d(Tame(to.x), Tame(to.y));
         break;
       case PathCommand::Kind::kCurveTo: {
-        const Point c = m.Apply(cmd.control);
-        curve.init(Tame(pen.x), Tame(pen.y), Tame(c.x), Tame(c.y), Tame(to.x), Tame(to.y));
-        double x, y;
-        curve.rewind(0);
-        curve.vertex(&x, &y);  // the start point, already there
-        while (!agg::is_stop(curve.vertex(&x, &y))) sink.line_to_d(x, y);
+        Point start = pen;  // of the piece being emitted
+        EmitCurve(
+            pen, m.Apply(cmd.control), to, clip, 1,
+            [&](Point p) {
+              sink.line_to_d(Tame(p.x), Tame(p.y));
+              start = p;
+            },
+            [&](Point c, Point p) {
+              curve.init(Tame(start.x), Tame(start.y), Tame(c.x), Tame(c.y), Tame(p.x), Tame(p.y));
+              double x, y;
+              curve.rewind(0);
+              curve.vertex(&x, &y);  // the start point, already there
+              while (!agg::is_stop(curve.vertex(&x, &y))) sink.line_to_d(x, y);
+              start = p;
+            });
         break;
       }
     }
@@ -58,7 +99,9 @@ void FeedPath(const Path& path, const Matrix& m, Sink& sink) {
 
 // A line style's path as AGG vertices in target pixels; a subpath that ends where it began is
 // closed (so it gets a join there, not two caps) unless the style says otherwise.
-void BuildStrokePath(const Path& path, const Matrix& m, bool no_close, agg::path_storage& out) {
+void BuildStrokePath(const Path& path, const Matrix& m, bool no_close, const PixelBox& clip,
+                     double width, agg::path_storage& out) {
+  Point device_pen;
   out.remove_all();
   Point start, pen;
   auto close_if_closed = [&] {
@@ -76,12 +119,15 @@ void BuildStrokePath(const Path& path, const Matrix& m, bool no_close, agg::path
         out.line_to(Tame(to.x), Tame(to.y));
         break;
       case PathCommand::Kind::kCurveTo: {
-        const Point c = m.Apply(cmd.control);
-        out.curve3(Tame(c.x), Tame(c.y), Tame(to.x), Tame(to.y));
+        EmitCurve(
+            device_pen, m.Apply(cmd.control), to, clip, width + 2,
+            [&](Point p) { out.line_to(Tame(p.x), Tame(p.y)); },
+            [&](Point c, Point p) { out.curve3(Tame(c.x), Tame(c.y), Tame(p.x), Tame(p.y)); });
         break;
       }
     }
     pen = cmd.to;
+    device_pen = to;
   }
   close_if_closed();
 }
@@ -345,7 +391,7 @@ struct AggCanvas::Impl {
     compound.filling_rule(shape.non_zero() ? agg::fill_non_zero : agg::fill_even_odd);
     for (const FillRun& run : layer.fill_runs) {
       compound.styles(static_cast<int>(run.fill0) - 1, static_cast<int>(run.fill1) - 1);
-      FeedPath(run.path, state.matrix, compound);
+      FeedPath(run.path, state.matrix, clip, compound);
     }
     SweepCompound();
   }
@@ -377,10 +423,11 @@ struct AggCanvas::Impl {
         }
         if (paint.solid() && paint.color() == 0) continue;
       }
-      BuildStrokePath(path, state.matrix, line.no_close, stroke_path);
+      const double width = StrokeWidth(line, state.matrix);
+      BuildStrokePath(path, state.matrix, line.no_close, clip, width, stroke_path);
       agg::conv_curve<agg::path_storage> curves(stroke_path);
       agg::conv_stroke<agg::conv_curve<agg::path_storage>> stroke(curves);
-      stroke.width(StrokeWidth(line, state.matrix));
+      stroke.width(width);
       stroke.line_cap(AggCap(line.start_cap));
       stroke.line_join(AggJoin(line.join));
       stroke.miter_limit(std::max(1.0, line.miter_limit));
@@ -412,7 +459,7 @@ void AggCanvas::FillPath(const Path& path, FillRule rule, Rgba colour, const Ren
   paint.SetSolid(colour, state.color);
   d.rasterizer.reset();
   d.rasterizer.filling_rule(rule == FillRule::kNonZero ? agg::fill_non_zero : agg::fill_even_odd);
-  FeedPath(path, state.matrix, d.rasterizer);
+  FeedPath(path, state.matrix, d.clip, d.rasterizer);
   d.SweepSingle(paint);
 }
 

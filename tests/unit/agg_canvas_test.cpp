@@ -186,6 +186,15 @@ TEST(AggCanvas, HugeCoordinatesStayInside) {
   line.color = {255, 0, 0, 255};
   s.styles[0].lines.push_back(line);
   s.records[0].line = 1;
+  // A curve bulging a thousand million twips away from the shape; scaled it would flatten into
+  // more segments than memory holds.
+  ShapeRecord bulge;
+  bulge.kind = ShapeRecord::Kind::kCurve;
+  bulge.control_dx = 2000000000;
+  bulge.control_dy = 0;
+  bulge.dx = 0;
+  bulge.dy = 2000000000;
+  s.records.push_back(bulge);
   Picture pic(4, 4);
   CanvasOptions options;
   options.clip = {0, 0, 2, 4};
