@@ -211,7 +211,8 @@ struct AggCanvas::Impl {
                           std::min(o.clip.right, t.width), std::min(o.clip.bottom, t.height)};
     compound.clip_box(clip.left, clip.top, clip.right, clip.bottom);
     rasterizer.clip_box(clip.left, clip.top, clip.right, clip.bottom);
-    compound.layer_order(agg::layer_direct);
+    // Styles in ascending order: later fill styles paint over earlier ones where they overlap.
+    compound.layer_order(agg::layer_inverse);
   }
 
   const uint8_t* ActiveMaskRow(int y) const {
@@ -288,6 +289,21 @@ struct AggCanvas::Impl {
     }
   }
 
+  // Paints colour p (premultiplied) over the fraction over/255 of a pixel whose mix so far
+  // covers have/255 of it: that part is taken to hold the mix's mean colour.
+  static void PaintOver(Mix& m, uint32_t p, uint32_t over, uint32_t have) {
+    const uint32_t alpha = p >> 24;
+    uint32_t lanes[4] = {m.rb & 0xFFFFu, m.ag & 0xFFFFu, m.rb >> 16, m.ag >> 16};  // b g r a
+    for (int ch = 0; ch < 4; ++ch) {
+      const uint32_t src = (p >> (8 * ch)) & 0xFF;
+      const uint64_t under = static_cast<uint64_t>(lanes[ch]) * over * alpha / (have * 255u);
+      const uint64_t value = lanes[ch] + static_cast<uint64_t>(src) * over - under;
+      lanes[ch] = static_cast<uint32_t>(std::min<uint64_t>(value, 255u * 255u));
+    }
+    m.rb = lanes[0] | (lanes[2] << 16);
+    m.ag = lanes[1] | (lanes[3] << 16);
+  }
+
   // Sweeps the compound rasterizer: at each pixel the styles share one coverage budget, so two
   // fills that meet along an edge cover it fully and show no seam.
   void SweepCompound() {
@@ -322,13 +338,18 @@ struct AggCanvas::Impl {
           if (!building) paint.Generate(cs, span->x, y, span->len);
           for (size_t k = 0; k < static_cast<size_t>(span->len); ++k) {
             uint8_t& have = covers[off + k];
-            const uint32_t c = std::min<uint32_t>(Cover(span->covers[k]), 255u - have);
-            if (!c) continue;
-            have = static_cast<uint8_t>(have + c);
+            const uint32_t cover = Cover(span->covers[k]);
+            if (!cover) continue;
+            // The part of the cover that fits beside what earlier styles cover is added; the
+            // rest overlaps them and is painted over them (later styles draw on top).
+            const uint32_t beside = std::min<uint32_t>(cover, 255u - have);
+            const uint32_t over = cover - beside;
             const uint32_t p = cs[k];
             Mix& m = mix[off + k];
-            m.rb += (p & 0x00FF00FFu) * c;
-            m.ag += ((p >> 8) & 0x00FF00FFu) * c;
+            if (over != 0 && have != 0) PaintOver(m, p, over, have);
+            have = static_cast<uint8_t>(have + beside);
+            m.rb += (p & 0x00FF00FFu) * beside;
+            m.ag += ((p >> 8) & 0x00FF00FFu) * beside;
           }
         }
       }

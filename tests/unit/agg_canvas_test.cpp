@@ -90,6 +90,25 @@ TEST(AggCanvas, SharedEdgeOfTwoFillsHasNoSeam) {
   EXPECT_EQ(pic.Row(4)[7], 0xFF0000FFu);
 }
 
+TEST(AggCanvas, LaterFillStylePaintsOverEarlierOne) {
+  // Two squares of one layer overlap: the half-transparent blue (style 2) lies over the red.
+  Shape s;
+  s.styles.push_back({{Solid({255, 0, 0, 255}), Solid({0, 0, 255, 128})}, {}});
+  for (uint32_t style : {1u, 2u}) {
+    const double at = style == 1 ? 0 : 4;
+    s.records.push_back(Change(0, style, std::nullopt, Point{at, at}));
+    for (const auto& [dx, dy] : {std::pair{6, 0}, {0, 6}, {-6, 0}, {0, -6}}) {
+      s.records.push_back(Edge(dx, dy));
+    }
+  }
+  Picture pic(10, 10, 0xFFFFFFFF);
+  AggCanvas canvas(pic, {});
+  canvas.DrawShape(ShapeDrawing::FromShape(s), kPixels, NoBitmaps());
+  EXPECT_EQ(pic.Row(1)[1], 0xFFFF0000u);
+  EXPECT_EQ(pic.Row(8)[8], 0xFF7F7FFFu);  // blue over white
+  EXPECT_EQ(pic.Row(5)[5], 0xFF7F0080u);  // blue over red
+}
+
 TEST(AggCanvas, FillRules) {
   // Two overlapping squares drawn the same way round: non-zero fills the overlap, even-odd
   // leaves it empty.
