@@ -24,13 +24,45 @@ namespace {
 using CompoundRasterizer = agg::rasterizer_compound_aa<agg::rasterizer_sl_clip_dbl>;
 using Rasterizer = agg::rasterizer_scanline_aa<agg::rasterizer_sl_clip_dbl>;
 
-// Coordinates far outside any picture are pulled in before they reach the rasterizer's 24.8
-// fixed point; the clipper then cuts them at the clip box.
-double Tame(double v) { return std::isfinite(v) ? std::clamp(v, -1e7, 1e7) : 0.0; }
+// The double clipper cuts every edge at the clip box before the rasterizer's 24.8 fixed point
+// sees it; this only keeps infinities and NaNs (from degenerate matrices) out of it.
+double Tame(double v) { return std::isfinite(v) ? std::clamp(v, -1e12, 1e12) : 0.0; }
+
+// A curve whose control points all lie on one side of the box (grown by margin) crosses the
+// box's rows exactly as the straight edge between its ends does, so it is drawn as that edge.
+bool CurveOutside(Point a, Point c, Point b, const PixelBox& box, double margin) {
+  const auto all = [&](auto pred) { return pred(a) && pred(c) && pred(b); };
+  return all([&](Point p) { return p.x < box.left - margin; }) ||
+         all([&](Point p) { return p.x > box.right + margin; }) ||
+         all([&](Point p) { return p.y < box.top - margin; }) ||
+         all([&](Point p) { return p.y > box.bottom + margin; });
+}
+
+// Hands a quadratic curve in target pixels to line(end) or curve(control, end). Flattening a
+// curve millions of pixels long would make millions of segments, so long curves are halved
+// until each half is short or outside the box, where a straight edge does as well.
+template <typename Line, typename Curve>
+void EmitCurve(Point a, Point c, Point b, const PixelBox& box, double margin, Line line,
+               Curve curve, int depth = 0) {
+  if (CurveOutside(a, c, b, box, margin)) {
+    line(b);
+    return;
+  }
+  const double extent = std::max(
+      {std::fabs(c.x - a.x), std::fabs(b.x - c.x), std::fabs(c.y - a.y), std::fabs(b.y - c.y)});
+  if (extent > 4096 && depth < 48) {
+    const Point ac{(a.x + c.x) / 2, (a.y + c.y) / 2}, cb{(c.x + b.x) / 2, (c.y + b.y) / 2};
+    const Point mid{(ac.x + cb.x) / 2, (ac.y + cb.y) / 2};
+    EmitCurve(a, ac, mid, box, margin, line, curve, depth + 1);
+    EmitCurve(mid, cb, b, box, margin, line, curve, depth + 1);
+    return;
+  }
+  curve(c, b);
+}
 
 // A Path in twips fed to a rasterizer in target pixels, curves flattened there.
 template <typename Sink>
-void FeedPath(const Path& path, const Matrix& m, Sink& sink) {
+void FeedPath(const Path& path, const Matrix& m, const PixelBox& clip, Sink& sink) {
   Point pen;
   agg::curve3_div curve;
   for (const PathCommand& cmd : path.commands) {
@@ -43,12 +75,21 @@ void FeedPath(const Path& path, const Matrix& m, Sink& sink) {
         sink.line_to_d(Tame(to.x), Tame(to.y));
         break;
       case PathCommand::Kind::kCurveTo: {
-        const Point c = m.Apply(cmd.control);
-        curve.init(Tame(pen.x), Tame(pen.y), Tame(c.x), Tame(c.y), Tame(to.x), Tame(to.y));
-        double x, y;
-        curve.rewind(0);
-        curve.vertex(&x, &y);  // the start point, already there
-        while (!agg::is_stop(curve.vertex(&x, &y))) sink.line_to_d(x, y);
+        Point start = pen;  // of the piece being emitted
+        EmitCurve(
+            pen, m.Apply(cmd.control), to, clip, 1,
+            [&](Point p) {
+              sink.line_to_d(Tame(p.x), Tame(p.y));
+              start = p;
+            },
+            [&](Point c, Point p) {
+              curve.init(Tame(start.x), Tame(start.y), Tame(c.x), Tame(c.y), Tame(p.x), Tame(p.y));
+              double x, y;
+              curve.rewind(0);
+              curve.vertex(&x, &y);  // the start point, already there
+              while (!agg::is_stop(curve.vertex(&x, &y))) sink.line_to_d(x, y);
+              start = p;
+            });
         break;
       }
     }
@@ -58,7 +99,9 @@ void FeedPath(const Path& path, const Matrix& m, Sink& sink) {
 
 // A line style's path as AGG vertices in target pixels; a subpath that ends where it began is
 // closed (so it gets a join there, not two caps) unless the style says otherwise.
-void BuildStrokePath(const Path& path, const Matrix& m, bool no_close, agg::path_storage& out) {
+void BuildStrokePath(const Path& path, const Matrix& m, bool no_close, const PixelBox& clip,
+                     double width, agg::path_storage& out) {
+  Point device_pen;
   out.remove_all();
   Point start, pen;
   auto close_if_closed = [&] {
@@ -76,12 +119,15 @@ void BuildStrokePath(const Path& path, const Matrix& m, bool no_close, agg::path
         out.line_to(Tame(to.x), Tame(to.y));
         break;
       case PathCommand::Kind::kCurveTo: {
-        const Point c = m.Apply(cmd.control);
-        out.curve3(Tame(c.x), Tame(c.y), Tame(to.x), Tame(to.y));
+        EmitCurve(
+            device_pen, m.Apply(cmd.control), to, clip, width + 2,
+            [&](Point p) { out.line_to(Tame(p.x), Tame(p.y)); },
+            [&](Point c, Point p) { out.curve3(Tame(c.x), Tame(c.y), Tame(p.x), Tame(p.y)); });
         break;
       }
     }
     pen = cmd.to;
+    device_pen = to;
   }
   close_if_closed();
 }
@@ -165,7 +211,8 @@ struct AggCanvas::Impl {
                           std::min(o.clip.right, t.width), std::min(o.clip.bottom, t.height)};
     compound.clip_box(clip.left, clip.top, clip.right, clip.bottom);
     rasterizer.clip_box(clip.left, clip.top, clip.right, clip.bottom);
-    compound.layer_order(agg::layer_direct);
+    // Styles in ascending order: later fill styles paint over earlier ones where they overlap.
+    compound.layer_order(agg::layer_inverse);
   }
 
   const uint8_t* ActiveMaskRow(int y) const {
@@ -174,6 +221,15 @@ struct AggCanvas::Impl {
     const size_t finished = building ? mask_depth - 1 : mask_depth;
     if (finished == 0) return nullptr;
     return masks[finished - 1].data() + static_cast<size_t>(y) * static_cast<size_t>(target.width);
+  }
+
+  // Calls f(offset, count) for the part of each mask row inside the clip box.
+  template <typename F>
+  void ForClipRows(F f) const {
+    for (int32_t y = clip.top; y < clip.bottom; ++y) {
+      f(static_cast<size_t>(y) * static_cast<size_t>(target.width) + static_cast<size_t>(clip.left),
+        static_cast<size_t>(clip.Width()));
+    }
   }
 
   uint32_t Cover(uint32_t c) const {
@@ -197,10 +253,31 @@ struct AggCanvas::Impl {
     }
     const uint8_t* mask = ActiveMaskRow(y);
     uint32_t* row = target.Row(y);
-    for (int i = start; i < stop; ++i) {
-      uint32_t c = cover[i - x];
-      if (mask) c = (c * mask[i] + 127) / 255;
-      if (c) row[i] = BlendOver(row[i], src ? src[i - x] : solid, c);
+    const uint8_t* cov = cover - x;
+    if (mask) {
+      for (int i = start; i < stop; ++i) {
+        const uint32_t c = (cov[i] * mask[i] + 127) / 255;
+        if (c) row[i] = BlendOver(row[i], src ? src[i - x] : solid, c);
+      }
+    } else if (src) {
+      const uint32_t* s = src - x;
+      for (int i = start; i < stop; ++i) {
+        if (cov[i]) row[i] = BlendOver(row[i], s[i], cov[i]);
+      }
+    } else if ((solid >> 24) == 255) {
+      // The common case: an opaque colour, fully covered inside a shape.
+      for (int i = start; i < stop; ++i) {
+        const uint32_t c = cov[i];
+        if (c == 255) {
+          row[i] = solid;
+        } else if (c) {
+          row[i] = BlendOver(row[i], solid, c);
+        }
+      }
+    } else {
+      for (int i = start; i < stop; ++i) {
+        if (cov[i]) row[i] = BlendOver(row[i], solid, cov[i]);
+      }
     }
   }
 
@@ -210,6 +287,21 @@ struct AggCanvas::Impl {
       covers.resize(len);
       mix.resize(len);
     }
+  }
+
+  // Paints colour p (premultiplied) over the fraction over/255 of a pixel whose mix so far
+  // covers have/255 of it: that part is taken to hold the mix's mean colour.
+  static void PaintOver(Mix& m, uint32_t p, uint32_t over, uint32_t have) {
+    const uint32_t alpha = p >> 24;
+    uint32_t lanes[4] = {m.rb & 0xFFFFu, m.ag & 0xFFFFu, m.rb >> 16, m.ag >> 16};  // b g r a
+    for (int ch = 0; ch < 4; ++ch) {
+      const uint32_t src = (p >> (8 * ch)) & 0xFF;
+      const uint64_t under = static_cast<uint64_t>(lanes[ch]) * over * alpha / (have * 255u);
+      const uint64_t value = lanes[ch] + static_cast<uint64_t>(src) * over - under;
+      lanes[ch] = static_cast<uint32_t>(std::min<uint64_t>(value, 255u * 255u));
+    }
+    m.rb = lanes[0] | (lanes[2] << 16);
+    m.ag = lanes[1] | (lanes[3] << 16);
   }
 
   // Sweeps the compound rasterizer: at each pixel the styles share one coverage budget, so two
@@ -246,13 +338,18 @@ struct AggCanvas::Impl {
           if (!building) paint.Generate(cs, span->x, y, span->len);
           for (size_t k = 0; k < static_cast<size_t>(span->len); ++k) {
             uint8_t& have = covers[off + k];
-            const uint32_t c = std::min<uint32_t>(Cover(span->covers[k]), 255u - have);
-            if (!c) continue;
-            have = static_cast<uint8_t>(have + c);
+            const uint32_t cover = Cover(span->covers[k]);
+            if (!cover) continue;
+            // The part of the cover that fits beside what earlier styles cover is added; the
+            // rest overlaps them and is painted over them (later styles draw on top).
+            const uint32_t beside = std::min<uint32_t>(cover, 255u - have);
+            const uint32_t over = cover - beside;
             const uint32_t p = cs[k];
             Mix& m = mix[off + k];
-            m.rb += (p & 0x00FF00FFu) * c;
-            m.ag += ((p >> 8) & 0x00FF00FFu) * c;
+            if (over != 0 && have != 0) PaintOver(m, p, over, have);
+            have = static_cast<uint8_t>(have + beside);
+            m.rb += (p & 0x00FF00FFu) * beside;
+            m.ag += ((p >> 8) & 0x00FF00FFu) * beside;
           }
         }
       }
@@ -315,7 +412,7 @@ struct AggCanvas::Impl {
     compound.filling_rule(shape.non_zero() ? agg::fill_non_zero : agg::fill_even_odd);
     for (const FillRun& run : layer.fill_runs) {
       compound.styles(static_cast<int>(run.fill0) - 1, static_cast<int>(run.fill1) - 1);
-      FeedPath(run.path, state.matrix, compound);
+      FeedPath(run.path, state.matrix, clip, compound);
     }
     SweepCompound();
   }
@@ -347,10 +444,11 @@ struct AggCanvas::Impl {
         }
         if (paint.solid() && paint.color() == 0) continue;
       }
-      BuildStrokePath(path, state.matrix, line.no_close, stroke_path);
+      const double width = StrokeWidth(line, state.matrix);
+      BuildStrokePath(path, state.matrix, line.no_close, clip, width, stroke_path);
       agg::conv_curve<agg::path_storage> curves(stroke_path);
       agg::conv_stroke<agg::conv_curve<agg::path_storage>> stroke(curves);
-      stroke.width(StrokeWidth(line, state.matrix));
+      stroke.width(width);
       stroke.line_cap(AggCap(line.start_cap));
       stroke.line_join(AggJoin(line.join));
       stroke.miter_limit(std::max(1.0, line.miter_limit));
@@ -382,7 +480,7 @@ void AggCanvas::FillPath(const Path& path, FillRule rule, Rgba colour, const Ren
   paint.SetSolid(colour, state.color);
   d.rasterizer.reset();
   d.rasterizer.filling_rule(rule == FillRule::kNonZero ? agg::fill_non_zero : agg::fill_even_odd);
-  FeedPath(path, state.matrix, d.rasterizer);
+  FeedPath(path, state.matrix, d.clip, d.rasterizer);
   d.SweepSingle(paint);
 }
 
@@ -390,7 +488,11 @@ void AggCanvas::BeginMask() {
   Impl& d = *impl_;
   if (d.masks.size() <= d.mask_depth) d.masks.emplace_back();
   std::vector<uint8_t>& m = d.masks[d.mask_depth];
-  m.assign(static_cast<size_t>(d.target.width) * static_cast<size_t>(d.target.height), 0);
+  // Only the clip box is ever read or written; the buffer is kept for the next mask.
+  m.resize(static_cast<size_t>(d.target.width) * static_cast<size_t>(d.target.height));
+  d.ForClipRows([&m](size_t at, size_t n) {
+    std::fill_n(m.begin() + static_cast<ptrdiff_t>(at), n, uint8_t{0});
+  });
   ++d.mask_depth;
   d.building = true;
 }
@@ -403,8 +505,10 @@ void AggCanvas::EndMask() {
   // Nested masks: only what lies inside the mask below stays.
   std::vector<uint8_t>& top = d.masks[d.mask_depth - 1];
   const std::vector<uint8_t>& below = d.masks[d.mask_depth - 2];
-  for (size_t i = 0; i < top.size(); ++i)
-    top[i] = static_cast<uint8_t>((top[i] * below[i] + 127) / 255);
+  d.ForClipRows([&top, &below](size_t at, size_t n) {
+    for (size_t i = at; i < at + n; ++i)
+      top[i] = static_cast<uint8_t>((top[i] * below[i] + 127) / 255);
+  });
 }
 
 void AggCanvas::PopMask() {

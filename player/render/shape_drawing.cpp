@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <tuple>
 
 namespace flashsaver {
 
@@ -74,6 +76,54 @@ class ShapeBuilder {
   FillRun* run_ = nullptr;  // stable: a layer's runs only grow while it is the last layer
 };
 
+namespace {
+
+// Flash fills a style's area as if its outline were closed: a path that ends away from where it
+// began gets a straight edge back (the reference pictures show it). Edges are taken with the
+// style on their right; where more edges leave a point than arrive, an open chain starts, and
+// the chain followed to its end is closed back to that point. Closed outlines, however their
+// edges are split between records, are left as they are.
+void CloseOpenFills(ShapeLayer& layer) {
+  using Key = std::tuple<uint32_t, double, double>;
+  std::map<Key, std::vector<Point>> out;  // style and point to the ends of the edges leaving it
+  std::map<Key, int> balance;             // edges leaving minus edges arriving
+  for (const FillRun& run : layer.fill_runs) {
+    Point from;
+    for (const PathCommand& cmd : run.path.commands) {
+      if (cmd.kind != PathCommand::Kind::kMoveTo) {
+        for (const auto& [style, a, b] :
+             {std::tuple{run.fill1, from, cmd.to}, std::tuple{run.fill0, cmd.to, from}}) {
+          if (style == 0) continue;
+          out[{style, a.x, a.y}].push_back(b);
+          ++balance[{style, a.x, a.y}];
+          --balance[{style, b.x, b.y}];
+        }
+      }
+      from = cmd.to;
+    }
+  }
+  for (const auto& [key, excess] : balance) {
+    const auto [style, x, y] = key;
+    for (int i = 0; i < excess; ++i) {
+      Point at{x, y};
+      // Bounded by the edge count: each step uses one edge up.
+      for (;;) {
+        auto it = out.find({style, at.x, at.y});
+        if (it == out.end() || it->second.empty()) break;
+        at = it->second.back();
+        it->second.pop_back();
+      }
+      if (at == Point{x, y}) continue;
+      FillRun& closing = layer.fill_runs.emplace_back();
+      closing.fill1 = style;
+      closing.path.MoveTo(at);
+      closing.path.LineTo({x, y});
+    }
+  }
+}
+
+}  // namespace
+
 ShapeDrawing ShapeDrawing::FromShape(const Shape& shape) {
   ShapeDrawing out;
   out.non_zero_ = shape.non_zero;
@@ -105,6 +155,7 @@ ShapeDrawing ShapeDrawing::FromShape(const Shape& shape) {
       }
     }
   }
+  for (ShapeLayer& layer : out.layers_) CloseOpenFills(layer);
   return out;
 }
 
@@ -224,6 +275,7 @@ ShapeDrawing ShapeDrawing::FromMorph(const MorphShape& morph, uint16_t ratio) {
       b.CurveTo(Lerp(s.control, e.control, t), Lerp(s.to, e.to, t));
     }
   }
+  for (ShapeLayer& layer : out.layers_) CloseOpenFills(layer);
   return out;
 }
 

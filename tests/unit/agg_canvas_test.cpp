@@ -90,6 +90,25 @@ TEST(AggCanvas, SharedEdgeOfTwoFillsHasNoSeam) {
   EXPECT_EQ(pic.Row(4)[7], 0xFF0000FFu);
 }
 
+TEST(AggCanvas, LaterFillStylePaintsOverEarlierOne) {
+  // Two squares of one layer overlap: the half-transparent blue (style 2) lies over the red.
+  Shape s;
+  s.styles.push_back({{Solid({255, 0, 0, 255}), Solid({0, 0, 255, 128})}, {}});
+  for (uint32_t style : {1u, 2u}) {
+    const double at = style == 1 ? 0 : 4;
+    s.records.push_back(Change(0, style, std::nullopt, Point{at, at}));
+    for (const auto& [dx, dy] : {std::pair{6, 0}, {0, 6}, {-6, 0}, {0, -6}}) {
+      s.records.push_back(Edge(dx, dy));
+    }
+  }
+  Picture pic(10, 10, 0xFFFFFFFF);
+  AggCanvas canvas(pic, {});
+  canvas.DrawShape(ShapeDrawing::FromShape(s), kPixels, NoBitmaps());
+  EXPECT_EQ(pic.Row(1)[1], 0xFFFF0000u);
+  EXPECT_EQ(pic.Row(8)[8], 0xFF7F7FFFu);  // blue over white
+  EXPECT_EQ(pic.Row(5)[5], 0xFF7F0080u);  // blue over red
+}
+
 TEST(AggCanvas, FillRules) {
   // Two overlapping squares drawn the same way round: non-zero fills the overlap, even-odd
   // leaves it empty.
@@ -142,6 +161,66 @@ TEST(AggCanvas, MasksClipAndNest) {
   canvas.PopMask();
   canvas.FillPath(Square(0, 0, 8, 8), FillRule::kNonZero, {0, 0, 255, 255}, kPixels);
   EXPECT_EQ(pic.Row(6)[6], 0xFF0000FFu);  // after both pops nothing clips
+}
+
+// A 2 x 1 bitmap (red, blue) filled with its matrix in twips per bitmap pixel: 20 twips, drawn
+// at 1/10 so that each bitmap pixel covers two target pixels.
+TEST(AggCanvas, BitmapFills) {
+  class OneBitmap final : public BitmapSource {
+   public:
+    OneBitmap() : picture(2, 1) { picture.pixels = {0xFFFF0000u, 0xFF0000FFu}; }
+    const Picture* FindBitmap(uint16_t id) const override { return id == 7 ? &picture : nullptr; }
+    Picture picture;
+  } bitmaps;
+  struct Case {
+    bool repeat, smooth;
+    int x;
+    uint32_t expected;
+  } cases[] = {
+      {true, false, 5, 0xFFFF0000u},   // repeats: the third pair of pixels is red again
+      {false, false, 5, 0xFF0000FFu},  // clipped: the last column extends
+      {false, false, 1, 0xFFFF0000u},
+      {false, true, 1, 0xFFBF0040u},  // a quarter of the way into blue, bilinear
+  };
+  for (const Case& c : cases) {
+    Shape s = Rectangle({}, 0, 0, 80, 10);
+    FillStyle& f = s.styles[0].fills[0];
+    f.kind = FillKind::kBitmap;
+    f.bitmap_id = 7;
+    f.bitmap_repeat = c.repeat;
+    f.bitmap_smooth = c.smooth;
+    f.matrix = Matrix::Scale(20, 20);
+    Picture pic(8, 1);
+    AggCanvas canvas(pic, {});
+    canvas.DrawShape(ShapeDrawing::FromShape(s), {Matrix::Scale(0.1, 0.1), {}}, bitmaps);
+    EXPECT_EQ(pic.Row(0)[c.x], c.expected) << c.repeat << c.smooth << c.x;
+  }
+}
+
+// Coordinates far past the picture, and a stroke wider than it, are clipped, not wrapped.
+TEST(AggCanvas, HugeCoordinatesStayInside) {
+  Shape s = Rectangle({0, 0, 0, 255}, -1000000000, -1000000000, 1000000000, 1000000000);
+  LineStyle line;
+  line.width = 65535;
+  line.color = {255, 0, 0, 255};
+  s.styles[0].lines.push_back(line);
+  s.records[0].line = 1;
+  // A curve bulging a thousand million twips away from the shape; scaled it would flatten into
+  // more segments than memory holds.
+  ShapeRecord bulge;
+  bulge.kind = ShapeRecord::Kind::kCurve;
+  bulge.control_dx = 2000000000;
+  bulge.control_dy = 0;
+  bulge.dx = 0;
+  bulge.dy = 2000000000;
+  s.records.push_back(bulge);
+  Picture pic(4, 4);
+  CanvasOptions options;
+  options.clip = {0, 0, 2, 4};
+  AggCanvas canvas(pic, options);
+  canvas.DrawShape(ShapeDrawing::FromShape(s), {Matrix::Scale(1e6, 1e6), {}}, NoBitmaps());
+  EXPECT_EQ(pic.Row(2)[1], 0xFF000000u);
+  EXPECT_EQ(pic.Row(2)[2], 0u);  // outside the clip box
 }
 
 TEST(AggCanvas, LowQualityHasNoPartialCoverage) {

@@ -52,7 +52,8 @@ TEST(ShapeDrawing, LayersRunsAndLinePaths) {
   const ShapeDrawing d = ShapeDrawing::FromShape(shape);
   ASSERT_EQ(d.layers().size(), 2u);
   const ShapeLayer& first = d.layers()[0];
-  ASSERT_EQ(first.fill_runs.size(), 1u);
+  // The open edge is closed for each of its two styles.
+  ASSERT_EQ(first.fill_runs.size(), 3u);
   EXPECT_EQ(first.fill_runs[0].fill0, 1u);
   EXPECT_EQ(first.fill_runs[0].fill1, 2u);
   ASSERT_EQ(first.fill_runs[0].path.commands.size(), 2u);
@@ -62,11 +63,27 @@ TEST(ShapeDrawing, LayersRunsAndLinePaths) {
   EXPECT_EQ(first.line_paths[0].commands.size(), 3u);
 
   const ShapeLayer& second = d.layers()[1];
-  ASSERT_EQ(second.fill_runs.size(), 1u);
+  ASSERT_EQ(second.fill_runs.size(), 2u);
   EXPECT_EQ(second.fill_runs[0].path.commands.front().to, (Point{0, 0}));
   EXPECT_EQ(second.fill_runs[0].path.commands.back().to, (Point{10, 10}));
+  // Its open outline gets the straight edge back to where it began.
+  EXPECT_EQ(second.fill_runs[1].fill1, 1u);
+  EXPECT_EQ(second.fill_runs[1].path.commands.front().to, (Point{10, 10}));
+  EXPECT_EQ(second.fill_runs[1].path.commands.back().to, (Point{0, 0}));
   EXPECT_TRUE(second.line_paths[0].Empty());
   EXPECT_EQ(second.line_paths[1].commands.size(), 3u);
+}
+
+TEST(ShapeDrawing, ClosedOutlinesSplitAcrossRecordsGetNoClosingEdge) {
+  // A square drawn as two open halves, each starting with a move: closed as a whole.
+  Shape shape;
+  shape.styles = {Arrays(1, 0)};
+  shape.records = {
+      StyleChange(std::nullopt, 1, std::nullopt, true, 0, 0), Edge(10, 0), Edge(0, 10),
+      StyleChange(std::nullopt, 1, std::nullopt, true, 0, 0), Edge(0, 10), Edge(10, 0)};
+  shape.records[3].fill0 = 1;  // the second half is drawn the other way round
+  shape.records[3].fill1 = 0;
+  EXPECT_EQ(ShapeDrawing::FromShape(shape).layers()[0].fill_runs.size(), 2u);
 }
 
 TEST(ShapeDrawing, MorphInterpolatesPairedEdges) {
