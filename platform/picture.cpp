@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/unique_handle.h"
-#include "startup/jpeg_decoder.h"
+#include "player/bitmap/jpeg_dib.h"
 #include "startup/picture_format.h"
 
 namespace flashsaver {

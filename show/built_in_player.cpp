@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+
+#include "player/render/agg_canvas.h"
 
 namespace flashsaver {
 namespace {
@@ -31,33 +34,47 @@ bool IsWebAddress(const std::string& movie) {
 }
 
 BuiltInPlayer::BuiltInPlayer(MovieSource& source, std::function<int64_t()> clock,
-                             std::function<void()> repaint)
-    : source_(source), clock_(std::move(clock)), repaint_(std::move(repaint)) {}
+                             std::function<void()> repaint, StageMovieOpener open)
+    : source_(source),
+      clock_(std::move(clock)),
+      repaint_(std::move(repaint)),
+      open_(std::move(open)) {}
+
+void BuiltInPlayer::Changed() {
+  all_dirty_ = true;
+  repaint_();
+}
 
 void BuiltInPlayer::SetMovie(const std::string& movie) {
   movie_ = movie;
   load_.reset();
-  data_.reset();
+  stage_.reset();
   base_frame_ = -1;
   playing_ = false;
   if (!movie.empty()) load_ = source_.Load(movie);
-  repaint_();
+  Changed();
 }
 
-int32_t BuiltInPlayer::FrameAt(int64_t now) const {
-  if (!data_ || base_frame_ < 0) return -1;
-  const int32_t count = data_->header.frame_count;
-  const uint32_t rate = data_->header.frame_rate.fixed_8_8;
+int64_t BuiltInPlayer::FramesAt(int64_t now) const {
+  if (!stage_ || base_frame_ < 0) return -1;
+  const int32_t count = stage_->header().frame_count;
+  const uint32_t rate = stage_->header().frame_rate.fixed_8_8;
   if (!playing_ || count <= 1 || rate == 0) return base_frame_;
   const int64_t elapsed = std::max<int64_t>(0, now - base_time_);
   // Frames passed: elapsed ms × (rate / 256) frames per 1000 ms.
-  const int64_t passed = elapsed * rate / (1000 * 256);
-  return static_cast<int32_t>((base_frame_ + passed) % count);
+  return base_frame_ + elapsed * rate / (1000 * 256);
+}
+
+int32_t BuiltInPlayer::FrameAt(int64_t now) const {
+  const int64_t frames = FramesAt(now);
+  if (frames < 0) return -1;
+  const int32_t count = std::max<int32_t>(1, stage_->header().frame_count);
+  return static_cast<int32_t>(frames % count);
 }
 
 int32_t BuiltInPlayer::FrameNum() { return FrameAt(clock_()); }
 
-int32_t BuiltInPlayer::TotalFrames() { return data_ ? data_->header.frame_count : 0; }
+int32_t BuiltInPlayer::TotalFrames() { return stage_ ? stage_->header().frame_count : 0; }
 
 void BuiltInPlayer::Tick() {
   if (load_) {
@@ -68,40 +85,80 @@ void BuiltInPlayer::Tick() {
         load_.reset();
         return;
       case MovieLoad::State::kArrived: {
-        const std::vector<uint8_t> bytes = load_->TakeBytes();
+        std::vector<uint8_t> bytes = load_->TakeBytes();
         load_.reset();
         try {
-          data_ = ReadSwfMovie(bytes);
+          stage_ = open_(std::move(bytes));
+          rewind_pending_ = play_pending_ = false;
         } catch (const SwfError&) {
           // A movie that cannot be read never shows a frame; the show moves on by its limits.
           return;
         }
+        stage_->AdvanceFrame();
         base_frame_ = 0;
+        shown_ = 0;
         base_time_ = clock_();
         playing_ = true;
-        repaint_();
+        Changed();
         return;
       }
     }
   }
-  // Stage 1 draws the same picture on every frame, so frames pass without a repaint.
+  if (!stage_ || base_frame_ < 0) return;
+  if (rewind_pending_) {
+    stage_->Rewind();
+    stage_->AdvanceFrame();
+    rewind_pending_ = false;
+    all_dirty_ = true;
+  }
+  if (play_pending_) {
+    stage_->Play();
+    play_pending_ = false;
+  }
+  const int64_t now = clock_();
+  const int64_t due = FramesAt(now);
+  int steps = 0;
+  for (; shown_ < due && steps < kMaxCatchUpFrames; ++steps, ++shown_) stage_->AdvanceFrame();
+  if (shown_ < due) {
+    // Too far behind: the clock starts again from the frame the movie shows.
+    base_frame_ = shown_;
+    base_time_ = now;
+  }
+  if (steps > 0) repaint_();
 }
 
 int32_t BuiltInPlayer::NextTickDelay() const {
   if (load_) return kLoadPollMs;
-  return kIdleMs;
+  if (!stage_ || !playing_ || stage_->header().frame_rate.fixed_8_8 == 0) return kIdleMs;
+  const double period = frame_period_ms();
+  const int64_t now = clock_();
+  // Until the next frame is due by the clock, at least 1 ms.
+  const int64_t next =
+      base_time_ + static_cast<int64_t>(
+                       std::ceil(static_cast<double>(FramesAt(now) + 1 - base_frame_) * period));
+  return static_cast<int32_t>(std::clamp<int64_t>(next - now, 1, kIdleMs));
+}
+
+double BuiltInPlayer::frame_period_ms() const {
+  if (!stage_ || stage_->header().frame_rate.fixed_8_8 == 0) return 0;
+  return 256000.0 / stage_->header().frame_rate.fixed_8_8;
 }
 
 void BuiltInPlayer::Rewind() {
-  if (!data_ || base_frame_ < 0) return;
+  if (!stage_ || base_frame_ < 0) return;
+  rewind_pending_ = true;
+  play_pending_ = false;
   base_frame_ = 0;
+  shown_ = 0;
   base_time_ = clock_();
   playing_ = false;
   repaint_();
 }
 
 void BuiltInPlayer::Play() {
-  if (!data_ || base_frame_ < 0 || playing_) return;
+  if (!stage_ || base_frame_ < 0 || playing_) return;
+  play_pending_ = true;
+  base_frame_ = shown_;
   base_time_ = clock_();
   playing_ = true;
 }
@@ -113,31 +170,128 @@ void BuiltInPlayer::SetBackgroundColor(int32_t rgb) {
   } else {
     background_ = Rgb{static_cast<uint32_t>(rgb) & 0xFFFFFFu};
   }
-  repaint_();
+  Changed();
+}
+
+void BuiltInPlayer::SetQuality(int32_t quality) {
+  quality_ = quality;
+  governor_ = QualityGovernor(quality);
+  Changed();
 }
 
 void BuiltInPlayer::SetAlignMode(int32_t mode) {
   align_mode_ = mode;
-  repaint_();
+  Changed();
 }
 
 void BuiltInPlayer::SetScaleMode(int32_t mode) {
   scale_mode_ = mode;
-  repaint_();
+  Changed();
+}
+
+void BuiltInPlayer::FrameRendered(double render_ms) {
+  const bool before = governor_.high();
+  governor_.FrameRendered(render_ms, frame_period_ms());
+  if (governor_.high() != before) Changed();
+}
+
+StageLayout BuiltInPlayer::Layout(int32_t width, int32_t height) const {
+  const SwfRect& stage = stage_->header().stage;
+  return PlaceStage(stage.Width().ToPixels(), stage.Height().ToPixels(), width, height, scale_mode_,
+                    align_mode_);
+}
+
+Matrix BuiltInPlayer::StageMatrix(int32_t width, int32_t height) const {
+  if (!stage_) return Matrix{};
+  const StageLayout layout = Layout(width, height);
+  const SwfRect& stage = stage_->header().stage;
+  const double sx = layout.scale_x / Twips::kPerPixel;
+  const double sy = layout.scale_y / Twips::kPerPixel;
+  return Matrix{sx,
+                0,
+                0,
+                sy,
+                layout.offset_x - stage.x_min.value * sx,
+                layout.offset_y - stage.y_min.value * sy};
+}
+
+std::optional<PixelBox> BuiltInPlayer::TakeDirtyBox(int32_t width, int32_t height) {
+  const PixelBox window{0, 0, width, height};
+  if (window.Empty()) return std::nullopt;
+  const std::optional<SwfRect> area = stage_ ? stage_->TakeInvalidatedArea() : std::nullopt;
+  if (all_dirty_ || width != dirty_width_ || height != dirty_height_) {
+    all_dirty_ = false;
+    dirty_width_ = width;
+    dirty_height_ = height;
+    return window;
+  }
+  if (!area) return std::nullopt;
+  const Matrix m = StageMatrix(width, height);
+  const Point a =
+      m.Apply({static_cast<double>(area->x_min.value), static_cast<double>(area->y_min.value)});
+  const Point b =
+      m.Apply({static_cast<double>(area->x_max.value), static_cast<double>(area->y_max.value)});
+  // One pixel more on each side for the anti-aliased edge; clamped before the conversion so
+  // that huge coordinates stay defined.
+  auto px = [](double v, int32_t limit) {
+    return static_cast<int32_t>(std::clamp(v, 0.0, static_cast<double>(limit)));
+  };
+  const PixelBox box{
+      px(std::floor(std::min(a.x, b.x)) - 1, width), px(std::floor(std::min(a.y, b.y)) - 1, height),
+      px(std::ceil(std::max(a.x, b.x)) + 1, width), px(std::ceil(std::max(a.y, b.y)) + 1, height)};
+  if (box.Empty()) return std::nullopt;
+  return box;
+}
+
+namespace {
+
+class RecordingFills final : public StageRenderer {
+ public:
+  explicit RecordingFills(std::vector<std::pair<PixelRect, Rgb>>& fills) : fills_(fills) {}
+  void FillRect(const PixelRect& rect, Rgb colour) override { fills_.emplace_back(rect, colour); }
+
+ private:
+  std::vector<std::pair<PixelRect, Rgb>>& fills_;
+};
+
+}  // namespace
+
+StageFrame BuiltInPlayer::PrepareFrame(int32_t width, int32_t height, const PixelBox& clip) const {
+  StageFrame frame;
+  RecordingFills fills(frame.fills);
+  Paint(fills, width, height);
+  frame.options.anti_alias = governor_.high();
+  frame.options.smooth_bitmaps = governor_.high();
+  frame.options.clip = clip.Empty() ? PixelBox{0, 0, width, height} : clip;
+  if (stage_ && base_frame_ >= 0) {
+    frame.movie = stage_;
+    frame.matrix = StageMatrix(width, height);
+  }
+  return frame;
+}
+
+void StageFrame::Draw(Picture& target) const {
+  const PixelBox& box = options.clip;
+  for (const auto& [rect, colour] : fills) {
+    target.Fill(PixelBox{std::max(rect.left, box.left), std::max(rect.top, box.top),
+                         std::min(rect.right, box.right), std::min(rect.bottom, box.bottom)},
+                colour);
+  }
+  if (!movie) return;
+  AggCanvas canvas(target, options);
+  movie->Render(canvas, matrix);
 }
 
 void BuiltInPlayer::Paint(StageRenderer& renderer, int32_t width, int32_t height) const {
   const PixelRect window{0, 0, width, height};
   if (window.Empty()) return;
-  if (!data_) {
+  if (!stage_) {
     renderer.FillRect(window, background_.value_or(kEmpty));
     return;
   }
-  const Rgb stage_colour = background_.value_or(data_->background.value_or(kDefaultStage));
+  const Rgb stage_colour = background_.value_or(stage_->background().value_or(kDefaultStage));
   const Rgb outside = background_.value_or(stage_colour);
-  const SwfRect& stage = data_->header.stage;
-  const StageLayout layout = PlaceStage(stage.Width().ToPixels(), stage.Height().ToPixels(), width,
-                                        height, scale_mode_, align_mode_);
+  const StageLayout layout = Layout(width, height);
   const PixelRect s{
       std::clamp(layout.stage.left, 0, width), std::clamp(layout.stage.top, 0, height),
       std::clamp(layout.stage.right, 0, width), std::clamp(layout.stage.bottom, 0, height)};

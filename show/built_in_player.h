@@ -1,7 +1,8 @@
-// The engine's own Flash player behind the control's properties and calls. This stage reads the
-// movie's header and background and plays its timeline at the movie's frame rate, looping at
-// the end as Flash does by default; it paints the stage's background, placed by ScaleMode and
-// AlignMode. The window around it (platform side) calls Tick on a timer and Paint on repaint.
+// The engine's own Flash player behind the control's properties and calls. It runs the movie's
+// timeline at the movie's frame rate from the clock, looping at the end as Flash does by
+// default, and draws the stage, placed by ScaleMode and AlignMode, into a picture of the
+// window's size: vectors at the window's resolution, never a small picture stretched. The
+// window around it (platform side) calls Tick on a timer and renders what TakeDirtyBox names.
 #pragma once
 
 #include <cstdint>
@@ -9,19 +10,38 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "player/render/picture.h"
+#include "player/swf/swf_movie.h"
 #include "show/flash_control.h"
 #include "show/movie_source.h"
+#include "show/quality_governor.h"
+#include "show/stage_movie.h"
 #include "show/stage_renderer.h"
-#include "player/swf/swf_movie.h"
 
 namespace flashsaver {
+
+// Everything one picture needs, taken from the player on its thread, so that the picture can
+// be drawn on another while the player goes on answering the show. The movie must not run a
+// frame until Draw has returned.
+struct StageFrame {
+  std::shared_ptr<const StageMovie> movie;  // null: backgrounds only
+  std::vector<std::pair<PixelRect, Rgb>> fills;
+  Matrix matrix;
+  CanvasOptions options;
+  // Draws into target, which holds the previous picture outside options.clip.
+  void Draw(Picture& target) const;
+};
 
 class BuiltInPlayer : public FlashControl {
  public:
   // clock gives milliseconds from any fixed start; repaint is asked for whenever the picture
   // changes.
-  BuiltInPlayer(MovieSource& source, std::function<int64_t()> clock, std::function<void()> repaint);
+  // repaint is asked for whenever the picture changes. open reads an arrived movie.
+  BuiltInPlayer(MovieSource& source, std::function<int64_t()> clock, std::function<void()> repaint,
+                StageMovieOpener open);
 
   std::string Movie() override { return movie_; }
   void SetMovie(const std::string& movie) override;
@@ -30,38 +50,65 @@ class BuiltInPlayer : public FlashControl {
   void Rewind() override;
   void Play() override;
   void SetBackgroundColor(int32_t rgb) override;
-  void SetQuality(int32_t quality) override { quality_ = quality; }
+  void SetQuality(int32_t quality) override;
   void SetAlignMode(int32_t mode) override;
   void SetScaleMode(int32_t mode) override;
 
-  // Takes in an arrived movie and moves the timeline to the clock's time.
+  // Takes in an arrived movie, applies Rewind and Play to it, and runs the timeline up to the
+  // clock's time. Frames that a slow picture left behind are run up to kMaxCatchUpFrames at a time;
+  // beyond that the timeline waits for the picture, as Flash's does.
   void Tick();
+  static constexpr int kMaxCatchUpFrames = 4;
   // Milliseconds until Tick has something to do: the next frame, or the next look at a load.
   int32_t NextTickDelay() const;
+  // The background colours alone, placed as the stage is.
   void Paint(StageRenderer& renderer, int32_t width, int32_t height) const;
 
+  // The part of a window of this size whose picture changed since the last call: all of it
+  // after a change of movie, size, colour, placement or quality.
+  std::optional<PixelBox> TakeDirtyBox(int32_t width, int32_t height);
+  // The picture of a window of this size inside clip (empty: all of it): backgrounds, then
+  // the movie.
+  StageFrame PrepareFrame(int32_t width, int32_t height, const PixelBox& clip) const;
+  // The stage's twips to window pixels, for a window of this size.
+  Matrix StageMatrix(int32_t width, int32_t height) const;
+  // Feeds the auto quality modes; frame_period_ms() is the movie's.
+  void FrameRendered(double render_ms);
+  double frame_period_ms() const;
+
   int32_t quality() const { return quality_; }
+  bool high_quality() const { return governor_.high(); }
   bool playing() const { return playing_; }
-  // The movie's own data once read; nothing while waiting or after a failed load.
-  const std::optional<SwfMovie>& movie_data() const { return data_; }
 
  private:
+  int64_t FramesAt(int64_t now) const;
   int32_t FrameAt(int64_t now) const;
+  StageLayout Layout(int32_t width, int32_t height) const;
+  void Changed();
 
   MovieSource& source_;
   std::function<int64_t()> clock_;
   std::function<void()> repaint_;
 
   std::string movie_;
+  StageMovieOpener open_;
   std::unique_ptr<MovieLoad> load_;
-  std::optional<SwfMovie> data_;
-  // The timeline: frame base_frame_ was current at base_time_; it runs from there while playing.
-  int32_t base_frame_ = -1;
+  std::shared_ptr<StageMovie> stage_;
+  // The timeline: frame base_frame_ (counted from the first, not wrapped) was current at
+  // base_time_; it runs from there while playing. shown_ frames have been run on the movie.
+  int64_t base_frame_ = -1;
   int64_t base_time_ = 0;
+  int64_t shown_ = 0;
   bool playing_ = false;
+  bool all_dirty_ = true;
+  // Rewind and Play reach the movie in Tick, so that they never run while a frame is drawn.
+  bool rewind_pending_ = false;
+  bool play_pending_ = false;
+  int32_t dirty_width_ = 0, dirty_height_ = 0;
 
   std::optional<Rgb> background_;  // the BackgroundColor property; nothing: the movie's own
   int32_t quality_ = 1;
+  QualityGovernor governor_;
   int32_t align_mode_ = 0;
   int32_t scale_mode_ = kScaleShowAll;
 };

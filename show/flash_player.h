@@ -44,6 +44,12 @@ std::unique_ptr<FlashControl> CreateActiveXFlashPlayer(HWND show_window);
 // Only the built-in player, placed as above. Throws FlashPlayerError when its window fails.
 std::unique_ptr<FlashControl> CreateBuiltInFlashPlayer(HWND show_window);
 
+// Stretches the built-in player's last finished picture over target (a cover window's client
+// rectangle to). False when show_window holds no built-in player: the ActiveX control draws
+// where the engine cannot see its frames, so its covers copy the window's device context.
+bool MirrorBuiltInPlayer(HWND show_window, HDC target, const RECT& to);
+bool ShowsBuiltInPlayer(HWND show_window);
+
 // The user's failure report when no player can be created: a modal box with kFlashFailureText,
 // the caption "Error" and the buttons Yes and No, owned by owner (may be null: a hidden show
 // window makes a poor owner). Yes opens kFlashDownloadPage through the shell (no verb, SW_SHOW).

@@ -6,14 +6,21 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <utility>
 
 #include "platform/ole_control_host.h"
 #include "platform/window.h"
 #include "show/built_in_player.h"
 #include "show/flash_player.h"
+#include "show/multi_screen_form.h"
+#include "show/stage_movie.h"
 
 namespace flashsaver {
 namespace {
@@ -108,20 +115,6 @@ class ActiveXFlashPlayer final : public FlashControl {
 // ---------------------------------------------------------------------------------------------
 // The built-in player.
 
-class GdiRenderer final : public StageRenderer {
- public:
-  explicit GdiRenderer(HDC dc) : dc_(dc) {}
-  void FillRect(const PixelRect& rect, Rgb colour) override {
-    const RECT r{rect.left, rect.top, rect.right, rect.bottom};
-    // The DC brush needs no object of its own per colour.
-    ::SetDCBrushColor(dc_, RGB(colour.Red(), colour.Green(), colour.Blue()));
-    ::FillRect(dc_, &r, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
-  }
-
- private:
-  HDC dc_;
-};
-
 // BeginPaint paired with EndPaint.
 class PaintScope {
  public:
@@ -130,6 +123,7 @@ class PaintScope {
   PaintScope& operator=(const PaintScope&) = delete;
   ~PaintScope() { ::EndPaint(hwnd_, &paint_); }
   HDC dc() const { return dc_; }
+  const RECT& rect() const { return paint_.rcPaint; }
 
  private:
   HWND hwnd_;
@@ -137,35 +131,84 @@ class PaintScope {
   HDC dc_;
 };
 
-// An off-screen picture the size of the window, so that a repaint never shows half a frame.
-class BackBuffer {
- public:
-  BackBuffer(HDC target, int width, int height)
-      : dc_(::CreateCompatibleDC(target)),
-        bitmap_(::CreateCompatibleBitmap(target, width, height)),
-        previous_(dc_ && bitmap_ ? ::SelectObject(dc_, bitmap_) : nullptr) {}
-  BackBuffer(const BackBuffer&) = delete;
-  BackBuffer& operator=(const BackBuffer&) = delete;
-  ~BackBuffer() {
-    if (previous_) ::SelectObject(dc_, previous_);
-    if (bitmap_) ::DeleteObject(bitmap_);
-    if (dc_) ::DeleteDC(dc_);
-  }
-  bool ok() const { return previous_ != nullptr; }
-  HDC dc() const { return dc_; }
+// A picture is a top-down 32-bit DIB as it is.
+BITMAPINFO DibInfo(const Picture& picture) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = picture.width;
+  info.bmiHeader.biHeight = -picture.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
 
- private:
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ previous_;
+constexpr UINT kFrameDrawn = WM_APP + 1;
+
+// Pictures are drawn on a thread of their own, so that a slow frame never holds up the message
+// loop and the exit conditions. The window thread hands over one frame at a time and runs the
+// movie only while no frame is being drawn; the drawing thread works in its own picture and
+// copies the changed part into the shown picture, which the window blits.
+struct RenderShared {
+  std::mutex lock;
+  std::condition_variable wake;
+  std::optional<StageFrame> job;
+  bool busy = false;  // a job is queued or being drawn
+  bool stop = false;
+  HWND notify = nullptr;
+  Picture shown;
+  PixelBox drawn;  // the part of shown the last frame changed
+  double drawn_ms = 0;
+  uint64_t frames = 0;
 };
+
+void RenderLoop(std::shared_ptr<RenderShared> shared) {
+  Picture back;
+  for (;;) {
+    StageFrame frame;
+    int32_t width = 0, height = 0;
+    {
+      std::unique_lock<std::mutex> hold(shared->lock);
+      shared->wake.wait(hold, [&] { return shared->stop || shared->job; });
+      if (shared->stop) return;
+      frame = std::move(*shared->job);
+      shared->job.reset();
+      width = shared->shown.width;
+      height = shared->shown.height;
+    }
+    if (back.width != width || back.height != height) back = Picture(width, height);
+    const ULONGLONG start = ::GetTickCount64();
+    frame.Draw(back);
+    const double ms = static_cast<double>(::GetTickCount64() - start);
+    frame = StageFrame{};  // a movie left by the show is let go here, off the window's thread
+    std::lock_guard<std::mutex> hold(shared->lock);
+    shared->busy = false;
+    if (shared->stop) return;
+    const PixelBox& box = frame.options.clip;
+    if (shared->shown.width == width && shared->shown.height == height) {
+      for (int32_t y = box.top; y < box.bottom; ++y) {
+        std::copy(back.Row(y) + box.left, back.Row(y) + box.right, shared->shown.Row(y) + box.left);
+      }
+      shared->drawn = box;
+      shared->drawn_ms = ms;
+      ++shared->frames;
+    }
+    if (shared->notify) ::PostMessageA(shared->notify, kFrameDrawn, 0, 0);
+  }
+}
+
+class BuiltInPlayerWindow;
+// The show's one built-in player, for the covers that mirror its picture (window thread only).
+BuiltInPlayerWindow* TheBuiltInPlayer = nullptr;
 
 class BuiltInPlayerWindow final : public Window {
  public:
   explicit BuiltInPlayerWindow(HWND show_window)
       : player_(
             SystemMovieSource(), [] { return static_cast<int64_t>(::GetTickCount64()); },
-            [this] { Repaint(); }) {
+            [this] { Schedule(0); }, &OpenPlayerMovie),
+        show_window_(show_window),
+        shared_(std::make_shared<RenderShared>()) {
     const RECT rect = ClientRect(show_window);
     WindowParams p;
     p.class_name = kBuiltInPlayerClass;
@@ -177,21 +220,53 @@ class BuiltInPlayerWindow final : public Window {
     p.parent = show_window;
     p.background = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
     if (!CreateWindowFromParams(p)) throw FlashPlayerError("the player window cannot be created");
+    shared_->notify = hwnd();
+    shared_->shown = Picture(std::max<LONG>(rect.right, 0), std::max<LONG>(rect.bottom, 0));
+    worker_ = std::thread(RenderLoop, shared_);
+    TheBuiltInPlayer = this;
+  }
+
+  ~BuiltInPlayerWindow() override {
+    if (TheBuiltInPlayer == this) TheBuiltInPlayer = nullptr;
+    {
+      std::lock_guard<std::mutex> hold(shared_->lock);
+      shared_->stop = true;
+      shared_->notify = nullptr;
+      shared_->job.reset();
+    }
+    shared_->wake.notify_all();
+    // A frame still being drawn must not hold up the end of the show: the thread owns what it
+    // draws (shared), and finishes on its own.
+    worker_.detach();
   }
 
   BuiltInPlayer& player() { return player_; }
+  HWND show_window() const { return show_window_; }
 
   void MovieChanged() {
     ::SetWindowTextA(hwnd(), player_.Movie().c_str());
-    Schedule();
+    Schedule(0);
+  }
+
+  // Stretches the shown picture over target's rectangle to (the covers).
+  void Mirror(HDC target, const RECT& to) {
+    std::lock_guard<std::mutex> hold(shared_->lock);
+    const Picture& shown = shared_->shown;
+    if (shown.width <= 0 || shown.height <= 0) return;
+    const BITMAPINFO info = DibInfo(shown);
+    ::SetStretchBltMode(target, COLORONCOLOR);
+    ::StretchDIBits(target, 0, 0, to.right - to.left, to.bottom - to.top, 0, 0, shown.width,
+                    shown.height, shown.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
   }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
     switch (message) {
       case WM_TIMER:
-        player_.Tick();
-        Schedule();
+        Step();
+        return 0;
+      case kFrameDrawn:
+        FrameDrawn();
         return 0;
       case WM_ERASEBKGND:
         return 1;
@@ -199,7 +274,7 @@ class BuiltInPlayerWindow final : public Window {
         Paint();
         return 0;
       case WM_SIZE:
-        Repaint();
+        Resize(LOWORD(lparam), HIWORD(lparam));
         return 0;
       default:
         return DefaultHandling(message, wparam, lparam);
@@ -209,29 +284,86 @@ class BuiltInPlayerWindow final : public Window {
  private:
   static constexpr UINT_PTR kTimer = 1;
 
-  void Repaint() {
-    if (hwnd()) ::InvalidateRect(hwnd(), nullptr, FALSE);
+  void Schedule(int32_t delay_ms) {
+    if (hwnd()) ::SetTimer(hwnd(), kTimer, static_cast<UINT>(std::max(delay_ms, 1)), nullptr);
   }
 
-  void Schedule() {
-    if (hwnd()) ::SetTimer(hwnd(), kTimer, static_cast<UINT>(player_.NextTickDelay()), nullptr);
+  // The movie runs and a frame is handed over only while the drawing thread is idle; when it
+  // is busy, its end (kFrameDrawn) steps again.
+  void Step() {
+    ::KillTimer(hwnd(), kTimer);
+    int32_t width = 0, height = 0;
+    {
+      std::lock_guard<std::mutex> hold(shared_->lock);
+      if (shared_->busy) return;
+      width = shared_->shown.width;
+      height = shared_->shown.height;
+    }
+    player_.Tick();
+    if (const std::optional<PixelBox> box = player_.TakeDirtyBox(width, height)) {
+      StageFrame frame = player_.PrepareFrame(width, height, *box);
+      {
+        std::lock_guard<std::mutex> hold(shared_->lock);
+        shared_->job = std::move(frame);
+        shared_->busy = true;
+      }
+      shared_->wake.notify_one();
+      return;
+    }
+    Schedule(player_.NextTickDelay());
+  }
+
+  void FrameDrawn() {
+    PixelBox box;
+    double ms = 0;
+    {
+      std::lock_guard<std::mutex> hold(shared_->lock);
+      box = shared_->drawn;
+      ms = shared_->drawn_ms;
+    }
+    player_.FrameRendered(ms);
+    const RECT rect{box.left, box.top, box.right, box.bottom};
+    ::InvalidateRect(hwnd(), &rect, FALSE);
+    ::UpdateWindow(hwnd());
+    for (const auto& cover : CoverWindows) {
+      if (cover) cover->MirrorNow();
+    }
+    Schedule(player_.NextTickDelay());
+  }
+
+  void Resize(int32_t width, int32_t height) {
+    {
+      std::lock_guard<std::mutex> hold(shared_->lock);
+      // The drawing thread sees the new size with its next frame; a frame of the old size is
+      // dropped when it ends.
+      shared_->shown = Picture(width, height);
+    }
+    ::InvalidateRect(hwnd(), nullptr, FALSE);
+    Schedule(0);
   }
 
   void Paint() {
     PaintScope paint(hwnd());
-    const RECT client = ClientRect(hwnd());
-    BackBuffer buffer(paint.dc(), client.right, client.bottom);
-    if (buffer.ok()) {
-      GdiRenderer renderer(buffer.dc());
-      player_.Paint(renderer, client.right, client.bottom);
-      ::BitBlt(paint.dc(), 0, 0, client.right, client.bottom, buffer.dc(), 0, 0, SRCCOPY);
-    } else {
-      GdiRenderer renderer(paint.dc());
-      player_.Paint(renderer, client.right, client.bottom);
-    }
+    if (!paint.dc()) return;
+    std::lock_guard<std::mutex> hold(shared_->lock);
+    const Picture& shown = shared_->shown;
+    if (shown.width <= 0 || shown.height <= 0) return;
+    // The rows of the paint rectangle, handed over as a top-down DIB of their own.
+    const RECT& r = paint.rect();
+    const int top = std::clamp<int>(r.top, 0, shown.height);
+    const int bottom = std::clamp<int>(r.bottom, 0, shown.height);
+    if (bottom <= top) return;
+    BITMAPINFO info = DibInfo(shown);
+    info.bmiHeader.biHeight = -(bottom - top);
+    ::SetDIBitsToDevice(paint.dc(), 0, top, static_cast<DWORD>(shown.width),
+                        static_cast<DWORD>(bottom - top), 0, 0, 0, static_cast<UINT>(bottom - top),
+                        shown.Row(top), &info, DIB_RGB_COLORS);
   }
 
   BuiltInPlayer player_;
+  HWND show_window_;
+  std::shared_ptr<RenderShared> shared_;
+  std::thread worker_;
 };
 
 class BuiltInFlashPlayer final : public FlashControl {
@@ -270,6 +402,16 @@ std::unique_ptr<FlashControl> CreateActiveXFlashPlayer(HWND show_window) {
   } catch (const OleError& e) {
     throw FlashPlayerError(e.what(), e.hr());
   }
+}
+
+bool MirrorBuiltInPlayer(HWND show_window, HDC target, const RECT& to) {
+  if (!ShowsBuiltInPlayer(show_window)) return false;
+  TheBuiltInPlayer->Mirror(target, to);
+  return true;
+}
+
+bool ShowsBuiltInPlayer(HWND show_window) {
+  return TheBuiltInPlayer && TheBuiltInPlayer->show_window() == show_window;
 }
 
 std::unique_ptr<FlashControl> CreateBuiltInFlashPlayer(HWND show_window) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "show/flash_player.h"
+
 namespace flashsaver {
 namespace {
 
@@ -70,8 +72,18 @@ LRESULT TMultiScreenForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lpar
   return DefaultHandling(message, wparam, lparam);
 }
 
+void TMultiScreenForm::MirrorNow() {
+  if (!mirror_ || !hwnd()) return;
+  HDC dc = ::GetDC(hwnd());
+  if (!dc) return;
+  CopyShowWindow(dc);
+  ::ReleaseDC(hwnd(), dc);
+}
+
 void TMultiScreenForm::Timer1Timer() {
   if (!mirror_ || !show_window_ || !::IsWindow(show_window_)) return;
+  // The built-in player hands each frame over itself; only the ActiveX control is sampled.
+  if (ShowsBuiltInPlayer(show_window_)) return;
   RECT from{};
   if (!::GetClientRect(show_window_, &from)) return;
   HDC source = ::GetDC(show_window_);
@@ -121,6 +133,7 @@ void TMultiScreenForm::CopyShowWindow(HDC target) {
   RECT from{};
   RECT to{};
   if (!::GetClientRect(show_window_, &from) || !::GetClientRect(hwnd(), &to)) return;
+  if (MirrorBuiltInPlayer(show_window_, target, to)) return;
   HDC source = ::GetDC(show_window_);
   if (!source) return;
   ::SetStretchBltMode(target, COLORONCOLOR);

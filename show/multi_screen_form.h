@@ -17,6 +17,8 @@ class TMultiScreenForm : public Window {
  public:
   static std::unique_ptr<TMultiScreenForm> Create(HWND show_window, bool mirror);
   ~TMultiScreenForm() override;
+  // Repeats the show window's picture now (the built-in player calls it with each frame).
+  void MirrorNow();
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;

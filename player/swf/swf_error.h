@@ -9,12 +9,11 @@
 namespace flashsaver {
 
 enum class SwfErrorKind {
-  kNotSwf,                  // the signature is none of "FWS", "CWS", "ZWS"
-  kUnsupportedCompression,  // "ZWS" (LZMA)
-  kBadCompressedData,       // the zlib stream of a "CWS" file is damaged
-  kTooLarge,                // the movie claims more than the reader accepts
-  kTruncated,               // the data ends inside the header or a tag
-  kBadTag,                  // a tag's body does not hold what its code needs
+  kNotSwf,             // the signature is none of "FWS", "CWS", "ZWS"
+  kBadCompressedData,  // the zlib or LZMA data of a "CWS" or "ZWS" file is damaged
+  kTooLarge,           // the movie claims more than the reader accepts
+  kTruncated,          // the data ends inside the header or a tag
+  kBadTag,             // a tag's body does not hold what its code needs
 };
 
 class SwfError : public std::runtime_error {

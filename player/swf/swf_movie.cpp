@@ -1,8 +1,10 @@
 #include "player/swf/swf_movie.h"
 
+#include <lzma.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "player/swf/byte_reader.h"
@@ -18,6 +20,7 @@ SwfError::SwfError(SwfErrorKind kind, const std::string& detail, std::optional<u
 namespace {
 
 constexpr size_t kSignatureLength = 8;
+constexpr size_t kLzmaPropertiesSize = 5;
 
 SwfCompression CompressionOf(std::span<const uint8_t> file) {
   if (file.size() < 3 || file[1] != 'W' || file[2] != 'S') {
@@ -63,6 +66,54 @@ void Inflate(std::span<const uint8_t> packed, uint32_t wanted, std::vector<uint8
   }
 }
 
+// "ZWS" format notes: after the 8 signature bytes come the compressed length (U32), the 5
+// LZMA property bytes (lc/lp/pb, then the dictionary size) and raw LZMA1 data, usually without
+// an end marker. The uncompressed length is the file's claim minus the 8 header bytes; decoding
+// stops there, as the stream does not say where it ends.
+void DecodeLzma(std::span<const uint8_t> rest, uint32_t wanted, std::vector<uint8_t>& out) {
+  ByteReader reader(rest);
+  reader.Skip(4);  // the compressed length: the data's own end is the file's end
+  const std::span<const uint8_t> properties = reader.Bytes(kLzmaPropertiesSize);
+  if (!reader.ok()) throw SwfError(SwfErrorKind::kTruncated, "LZMA header ends early");
+  const std::span<const uint8_t> packed = rest.subspan(reader.offset());
+
+  lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
+  if (lzma_properties_decode(&filters[0], nullptr, properties.data(), properties.size()) !=
+      LZMA_OK) {
+    throw SwfError(SwfErrorKind::kBadCompressedData, "bad LZMA properties");
+  }
+  // No match can reach further back than the movie is long, so a larger dictionary, which the
+  // decoder would allocate in full, is cut down to that.
+  auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
+  options->dict_size = std::clamp<uint32_t>(options->dict_size, LZMA_DICT_SIZE_MIN,
+                                            std::max<uint32_t>(wanted, LZMA_DICT_SIZE_MIN));
+  lzma_stream stream = LZMA_STREAM_INIT;
+  const lzma_ret started = lzma_raw_decoder(&stream, filters);
+  std::free(filters[0].options);
+  if (started != LZMA_OK) throw SwfError(SwfErrorKind::kBadCompressedData, "LZMA cannot start");
+
+  stream.next_in = packed.data();
+  stream.avail_in = packed.size();
+  const size_t target = kSignatureLength + static_cast<size_t>(wanted);
+  lzma_ret status = LZMA_OK;
+  while (out.size() < target && status == LZMA_OK) {
+    const size_t before = out.size();
+    const size_t chunk = std::min<size_t>(target - before, 1 << 20);
+    out.resize(before + chunk);
+    stream.next_out = out.data() + before;
+    stream.avail_out = chunk;
+    status = lzma_code(&stream, LZMA_FINISH);
+    out.resize(before + chunk - stream.avail_out);
+    if (stream.avail_out == chunk && status == LZMA_OK) break;  // no progress: input used up
+  }
+  lzma_end(&stream);
+  // Data that ends early leaves a shorter movie, as with zlib; data that makes no sense is
+  // refused.
+  if (status != LZMA_OK && status != LZMA_STREAM_END && status != LZMA_BUF_ERROR) {
+    throw SwfError(SwfErrorKind::kBadCompressedData, "damaged LZMA data");
+  }
+}
+
 }  // namespace
 
 std::vector<uint8_t> UncompressSwf(std::span<const uint8_t> file) {
@@ -71,9 +122,6 @@ std::vector<uint8_t> UncompressSwf(std::span<const uint8_t> file) {
   reader.Skip(4);
   const uint32_t length = reader.U32();
   if (!reader.ok()) throw SwfError(SwfErrorKind::kTruncated, "header ends early");
-  if (compression == SwfCompression::kLzma) {
-    throw SwfError(SwfErrorKind::kUnsupportedCompression, "LZMA compression is not supported");
-  }
   if (length > kMaxSwfLength) {
     throw SwfError(SwfErrorKind::kTooLarge, "claims " + std::to_string(length) + " bytes");
   }
@@ -82,7 +130,11 @@ std::vector<uint8_t> UncompressSwf(std::span<const uint8_t> file) {
   }
   std::vector<uint8_t> out(file.begin(), file.begin() + kSignatureLength);
   const uint32_t wanted = length > kSignatureLength ? length - kSignatureLength : 0;
-  Inflate(file.subspan(kSignatureLength), wanted, out);
+  if (compression == SwfCompression::kLzma) {
+    DecodeLzma(file.subspan(kSignatureLength), wanted, out);
+  } else {
+    Inflate(file.subspan(kSignatureLength), wanted, out);
+  }
   return out;
 }
 

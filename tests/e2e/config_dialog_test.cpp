@@ -459,6 +459,59 @@ INSTANTIATE_TEST_SUITE_P(
                       ListCase{"Empty", "", false}),
     [](const ::testing::TestParamInfo<ListCase>& info) { return std::string(info.param.label); });
 
+TEST(ConfigDialog, TypedDownloadTimeAndItsArrowReachTheFile) {
+  const TestSaver saver =
+      MakeBareSaver("SpinTyped", SetSection({}) + "[Flash]\r\nhttp://example.com/b.swf=1\r\n");
+  Dialog dialog;
+  ASSERT_TRUE(dialog.Open(saver));
+  HWND edit = dialog.SpinEdit();
+  ASSERT_NE(edit, nullptr);
+  Click(edit);
+  PressKey(VK_END);
+  for (int i = 0; i < 5; ++i) PressKey(VK_BACK);
+  for (WORD key : {'3', 'A', '4', '5'}) PressKey(key);  // the field takes digits only
+  EXPECT_EQ(ControlText(edit), "345");
+  PressKey(VK_UP);
+  EXPECT_EQ(ControlText(edit), "346");
+  ASSERT_TRUE(dialog.ClickAndWaitExit(dialog.Button("&OK")));
+  EXPECT_EQ(IniValue(ReadWholeFile(saver.side_settings()), "Set", "FlashDownloadTime"), "346");
+}
+
+// The engine's dialog box of the class the system gives dialogs, with that caption.
+HWND WaitForBox(EngineProcess& engine, const std::string& caption) {
+  HWND box = nullptr;
+  WaitUntil(kExitWait, [&] {
+    for (HWND w : TopWindowsOf(engine.pid(), "#32770")) {
+      if (TextOf(w) == caption && ::IsWindowVisible(w)) box = w;
+    }
+    return box != nullptr;
+  });
+  return box;
+}
+
+TEST(ConfigDialog, CustomColourComesFromTheColourDialog) {
+  const TestSaver saver = MakeBareSaver("CustomColour", "");
+  Dialog dialog;
+  ASSERT_TRUE(dialog.Open(saver));
+  HWND list = dialog.ColourList();
+  Click(list);
+  PressKey(VK_END);  // the list is open: choosing "Custom" opens the colour dialog at once
+  HWND colours = WaitForBox(dialog.engine(), "Color");
+  ASSERT_NE(colours, nullptr) << "no colour dialog";
+  // The dialog's red, green and blue fields.
+  const char* parts[] = {"18", "52", "86"};
+  for (int i = 0; i < 3; ++i) {
+    ::SendMessageA(::GetDlgItem(colours, 706 + i), WM_SETTEXT, 0,
+                   reinterpret_cast<LPARAM>(parts[i]));
+  }
+  Click(::GetDlgItem(colours, IDOK));
+  ASSERT_TRUE(WaitUntil(kExitWait, [&] { return !::IsWindow(colours); }));
+  EXPECT_EQ(ControlText(list), "Custom");
+  ASSERT_TRUE(dialog.ClickAndWaitExit(dialog.Button("&OK")));
+  EXPECT_EQ(IniValue(ReadWholeFile(saver.side_settings()), "Set", "FlashColor"),
+            std::to_string(RGB(18, 52, 86)));
+}
+
 struct HeaderCase {
   const char* label;
   std::vector<std::string> settings;
@@ -670,6 +723,31 @@ TEST(PackagedConfigDialog, ShowsTheRegistryValuesAndCancelLeavesThem) {
   EXPECT_EQ(UserDword(saver.overrides_key(), "FlashSize"), std::optional<DWORD>(2));
   EXPECT_EQ(UserDword(saver.overrides_key(), "MouseMoveExit"), std::optional<DWORD>(1));
   EXPECT_FALSE(UserDword(saver.overrides_key(), "FlashSequence").has_value());
+  DeleteUserKey(saver.overrides_key());
+}
+
+// With a registry that refuses the value FlashSize (a test build of the engine), OK reports the
+// error, keeps the dialog open and leaves the values written before it.
+TEST(PackagedConfigDialog, FailedRegistryWriteIsReportedAndTheDialogStays) {
+  saverpack::BuildRequest request = PackageWith({});
+  const std::string engine = EnginePath();
+  request.engine =
+      engine.substr(0, engine.find_last_of('\\') + 1) + "fixtures\\FailingRegistry.scr";
+  const TestSaver saver = MakePackagedSaver("RefusedWrite", request);
+  DeleteUserKey(saver.overrides_key());
+  Dialog dialog;
+  ASSERT_TRUE(dialog.Open(saver));
+  Click(dialog.Button("Shuffle"));
+  Click(dialog.Button("&OK"));
+  HWND box = WaitForBox(dialog.engine(), saver.name);
+  ASSERT_NE(box, nullptr) << "no error report";
+  EXPECT_EQ(ControlText(::GetDlgItem(box, 0xFFFF)), "Cannot write the registry value FlashSize.");
+  EXPECT_EQ(UserDword(saver.overrides_key(), "FlashSequence"), std::optional<DWORD>(1));
+  EXPECT_FALSE(UserDword(saver.overrides_key(), "FlashSize").has_value());
+  ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+  EXPECT_FALSE(dialog.engine().WaitExit(1000).has_value()) << "the dialog closed";
+  EXPECT_TRUE(::IsWindowVisible(dialog.form()));
+  ASSERT_TRUE(dialog.ClickAndWaitExit(dialog.Button("&Cancel")));
   DeleteUserKey(saver.overrides_key());
 }
 

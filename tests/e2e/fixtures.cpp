@@ -265,4 +265,46 @@ void FlashComServer::Script(const std::string& content) const {
 
 std::vector<std::string> FlashComServer::Calls() const { return folder_.Lines("flash_calls.txt"); }
 
+// ---------------------------------------------------------------------------------------------
+
+WaveOutStandIn::WaveOutStandIn(const FixtureFolder& folder, const std::string& program) {
+  const size_t slash = program.find_last_of('\\');
+  dll_path_ = program.substr(0, slash + 1) + "WINMM.DLL";
+  app_key_ = "Software\\Wine\\AppDefaults\\" + program.substr(slash + 1);
+  ::CopyFileA(FixtureBinary("WINMM.DLL").c_str(), dll_path_.c_str(), FALSE);
+  HKEY key = nullptr;
+  if (::RegCreateKeyExA(HKEY_CURRENT_USER, (app_key_ + "\\DllOverrides").c_str(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    const char native[] = "native";
+    ::RegSetValueExA(key, "winmm", 0, REG_SZ, reinterpret_cast<const BYTE*>(native),
+                     sizeof(native));
+    ::RegCloseKey(key);
+  }
+  // Under another name: the test's own process keeps Wine's load order for "winmm".
+  probe_path_ = folder.path() + "wave_out_probe.dll";
+  ::CopyFileA(FixtureBinary("WINMM.DLL").c_str(), probe_path_.c_str(), FALSE);
+  dll_ = ::LoadLibraryA(probe_path_.c_str());
+  if (!dll_) return;
+  get_ = reinterpret_cast<decltype(get_)>(
+      reinterpret_cast<void*>(::GetProcAddress(dll_, "waveOutGetVolume")));
+  set_ = reinterpret_cast<decltype(set_)>(
+      reinterpret_cast<void*>(::GetProcAddress(dll_, "waveOutSetVolume")));
+}
+
+WaveOutStandIn::~WaveOutStandIn() {
+  if (dll_) ::FreeLibrary(dll_);
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, app_key_.c_str());
+  ::DeleteFileA(dll_path_.c_str());
+  ::DeleteFileA(probe_path_.c_str());
+}
+
+DWORD WaveOutStandIn::Volume() const {
+  DWORD volume = 0;
+  return get_ && get_(nullptr, &volume) == 0 ? volume : 0xDEADBEEF;
+}
+
+void WaveOutStandIn::SetVolume(DWORD volume) const {
+  if (set_) set_(nullptr, volume);
+}
+
 }  // namespace e2e

@@ -53,9 +53,11 @@ class ScreenSaveUsePassword {
 // The test PASSWORD.CPL and MPR.DLL in the prefix's system directory. Each library appends one
 // line per call to "password_calls.txt" in the fixture folder:
 //   VerifyScreenSavePwd window=<decimal HWND> cursor=<display count of the cursor at the call>
+//                       after=<the count when the prompt ends>
 //   PwdChangePasswordA provider=<text> window=<decimal> <third> <fourth>
 // and answers from "password_script.txt" there (a missing script answers 1 and 0):
 //   VerifyScreenSavePwd 0 0 1      answers in call order, the last one repeats
+//   HoldMs 500                     the prompt stays open that long, dispatching messages
 //   PwdChangePasswordA 5
 // Wine has an MPR.DLL of its own, which programs load unless told otherwise: while this object
 // lives, Wine's load order for "mpr" (HKEY_CURRENT_USER\Software\Wine\DllOverrides) makes
@@ -90,7 +92,7 @@ class PasswordLibraries {
 //   call Rewind | call Play
 //   message WM_LBUTTONDOWN <wParam> <lParam>
 //   size <width> <height>      every placement of its window (in-place activation and after)
-//   close
+//   close                      (a script line "CloseHoldMs N" then holds the caller N ms)
 // and answers from "flash_script.txt" there:
 //   TotalFrames 10
 //   FrameNum -1 -1 0 1 2 3     answers in read order, the last one repeats (none: -1)
@@ -109,6 +111,31 @@ class FlashComServer {
  private:
   const FixtureFolder& folder_;
   bool ok_ = false;
+};
+
+// The test WINMM.DLL put beside one saver program, which Wine's load order for that program
+// (HKEY_CURRENT_USER\Software\Wine\AppDefaults\<file name>\DllOverrides) makes it load in
+// place of Wine's own, whose volume calls take no device number. The volume of wave-out device 0
+// lives in the fixture folder; Volume and SetVolume reach it through the same DLL, as another
+// program would through the system's. Both go at the end.
+class WaveOutStandIn {
+ public:
+  WaveOutStandIn(const FixtureFolder& folder, const std::string& program);
+  WaveOutStandIn(const WaveOutStandIn&) = delete;
+  WaveOutStandIn& operator=(const WaveOutStandIn&) = delete;
+  ~WaveOutStandIn();
+
+  bool ok() const { return get_ && set_; }
+  DWORD Volume() const;
+  void SetVolume(DWORD volume) const;
+
+ private:
+  std::string dll_path_;
+  std::string probe_path_;
+  std::string app_key_;
+  HMODULE dll_ = nullptr;
+  UINT(WINAPI* get_)(HANDLE, DWORD*) = nullptr;
+  UINT(WINAPI* set_)(HANDLE, DWORD) = nullptr;
 };
 
 // Makes sure that no test COM server is registered under the Flash class id (the built-in

@@ -85,7 +85,7 @@ TestSaver MakePackagedSaver(const std::string& name, saverpack::BuildRequest req
   saver.name = name;
   saver.folder = FreshFolder(name);
   saver.program = saver.folder + name + ".scr";
-  request.engine = EnginePath();
+  if (request.engine.empty()) request.engine = EnginePath();
   request.output = saver.program;
   saverpack::BuildSaver(request);
   return saver;

@@ -32,7 +32,8 @@ struct TestSaver {
 
 // The engine copied as name + ".scr" into a fresh folder, with its settings file beside it.
 TestSaver MakeBareSaver(const std::string& name, const std::string& settings);
-// A packaged screen saver built with saverpack: request.engine and request.output are filled in.
+// A packaged screen saver built with saverpack: request.output is filled in, and request.engine
+// when it is empty.
 TestSaver MakePackagedSaver(const std::string& name, saverpack::BuildRequest request);
 
 // The value of the first line key=... of the section; nothing when absent.

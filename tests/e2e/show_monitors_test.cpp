@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures.h"
 #include "show_harness.h"
 
 using namespace e2e;
@@ -110,6 +111,11 @@ class TwoMonitors : public ::testing::Test {
 };
 
 TEST_F(TwoMonitors, ShowOnTheFirstMonitorAndACoverOnTheSecond) {
+  // The stand-in player holds its close: the covers must be gone by then, while the engine runs.
+  FixtureFolder folder;
+  FlashComServer player(folder);
+  ASSERT_TRUE(player.ok());
+  player.Script("CloseHoldMs 3000\n");
   StartShow("monitors_cover", {"FlashSameMonitor=1", "ImageSameMonitor=1"});
   Pump(500);
   EXPECT_TRUE(SameRect(WindowRect(show_.window()), monitors_[0]))
@@ -130,8 +136,18 @@ TEST_F(TwoMonitors, ShowOnTheFirstMonitorAndACoverOnTheSecond) {
   }
   // Input to a cover passes the exit filter like input to the show.
   ::PostMessageA(covers[0], WM_KEYDOWN, 'A', 0);
-  EXPECT_TRUE(show_.EndsWithin(kEndWait));
+  const DWORD start = ::GetTickCount();
+  auto closing = [&] {
+    for (const std::string& call : player.Calls()) {
+      if (call == "close") return true;
+    }
+    return false;
+  };
+  while (!closing() && ::GetTickCount() - start < kEndWait) Pump(50);
+  ASSERT_TRUE(closing()) << "the show did not close its player";
+  EXPECT_TRUE(show_.Running());
   EXPECT_TRUE(TopWindowsOf(show_.engine().pid(), "TMultiScreenForm").empty());
+  EXPECT_TRUE(show_.EndsWithin(kEndWait));
 }
 
 TEST_F(TwoMonitors, CoverMirrorsTheShowsPicture) {

@@ -110,6 +110,33 @@ TEST_F(ShowPlay, HostsTheControlAppliesTheSettingsAndPlaysTheFirstMovie) {
             "size " + std::to_string(client.right) + " " + std::to_string(client.bottom));
 }
 
+// FlashMute: wave-out device 0 is silent while the show runs and back at its volume after.
+class ShowMute : public ShowPlay, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ShowMute, WaveOutVolumeDuringAndAfterTheShow) {
+  const bool mute = GetParam();
+  SaverSpec spec;
+  spec.name = mute ? "mute_on" : "mute_off";
+  spec.set = {std::string("FlashMute=") + (mute ? "1" : "0")};
+  spec.movies = {movies_[0]};
+  const std::string saver = BuildSaver(spec);
+  WaveOutStandIn wave(folder_, saver);
+  ASSERT_TRUE(wave.ok());
+  constexpr DWORD kVolume = 0x80004000;  // left and right channels differ
+  wave.SetVolume(kVolume);
+  ASSERT_TRUE(show_.Start(saver)) << show_.error();
+  Pump(1000);
+  EXPECT_EQ(wave.Volume(), mute ? 0u : kVolume);
+  ::PostMessageA(show_.window(), WM_KEYDOWN, 'A', 0);
+  ASSERT_TRUE(show_.EndsWithin(kEndWait));
+  EXPECT_EQ(wave.Volume(), kVolume);
+}
+
+INSTANTIATE_TEST_SUITE_P(FlashMute, ShowMute, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "On" : "Off";
+                         });
+
 struct ClickCase {
   const char* label;
   const char* show_cursor;

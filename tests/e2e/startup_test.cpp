@@ -4,6 +4,8 @@
 #include <string>
 
 #include "harness.h"
+#include "package/tail_record.h"
+#include "saver_files.h"
 #include "ui_driver.h"
 
 using namespace e2e;
@@ -35,6 +37,25 @@ std::string TestName(const char* arguments) {
     }
   }
   return name.empty() ? "none" : name;
+}
+
+TEST(StartUp, ErrorThatEscapesStartUpIsReportedAndEndsTheRunWithOne) {
+  // A tail record whose settings archive is no archive.
+  const std::string folder = FreshFolder("BrokenPackage");
+  const std::string program = folder + "Broken.scr";
+  ASSERT_TRUE(WriteFile(program, ReadWholeFile(EnginePath()) + flashsaver::PackageMarker() +
+                                     "Broken.ini**not an archive"));
+  EngineProcess engine;
+  ASSERT_TRUE(engine.Start("/s", program));
+  HWND box = WaitForTopWindow(engine.pid(), "#32770");
+  ASSERT_NE(box, nullptr) << "no error report";
+  EXPECT_EQ(TextOf(box), "Application Error");
+  const std::string text = ControlText(::GetDlgItem(box, 0xFFFF));
+  EXPECT_EQ(text.rfind("Exception ", 0), 0u) << text;
+  EXPECT_NE(text.find(" in module Broken.scr at "), std::string::npos) << text;
+  EXPECT_TRUE(TopWindowsOf(engine.pid(), "TFlashFullscreenForm").empty());
+  ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(engine.WaitExit(kExitWait), std::optional<DWORD>(1));
 }
 
 struct ModeCase {

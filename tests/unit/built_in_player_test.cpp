@@ -1,10 +1,12 @@
-// The built-in player over a scripted movie source, a hand-moved clock and a recording renderer.
+// The built-in player over a scripted movie source, a hand-moved clock, a movie that only counts
+// its frames, and a recording renderer.
 #include <gtest/gtest.h>
 
 #include <ostream>
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "show/built_in_player.h"
@@ -42,6 +44,25 @@ class ScriptedSource : public MovieSource {
   }
 };
 
+// The movie's header and background as the reader gives them; frames only counted.
+class CountingMovie : public StageMovie {
+ public:
+  CountingMovie(std::vector<uint8_t> file, int& advanced, std::optional<SwfRect>& invalid)
+      : data_(ReadSwfMovie(file)), advanced_(advanced), invalid_(invalid) {}
+  const SwfHeader& header() const override { return data_.header; }
+  std::optional<Rgb> background() const override { return data_.background; }
+  void AdvanceFrame() override { ++advanced_; }
+  void Rewind() override { advanced_ = 0; }
+  void Play() override {}
+  void Render(Canvas&, const Matrix&) const override {}
+  std::optional<SwfRect> TakeInvalidatedArea() override { return std::exchange(invalid_, {}); }
+
+ private:
+  SwfMovie data_;
+  int& advanced_;
+  std::optional<SwfRect>& invalid_;
+};
+
 struct Fill {
   PixelRect rect;
   uint32_t colour;
@@ -75,7 +96,12 @@ class Player : public ::testing::Test {
   ScriptedSource source;
   int64_t now = 1000;
   int repaints = 0;
-  BuiltInPlayer player{source, [this] { return now; }, [this] { ++repaints; }};
+  int advanced = 0;  // frames the movie has been run
+  std::optional<SwfRect> invalid;
+  BuiltInPlayer player{source, [this] { return now; }, [this] { ++repaints; },
+                       [this](std::vector<uint8_t> file) {
+                         return std::make_unique<CountingMovie>(std::move(file), advanced, invalid);
+                       }};
 
   SwfMovieSpec Spec(uint16_t fps, uint16_t frames) {
     SwfMovieSpec spec;
@@ -301,6 +327,84 @@ TEST_F(Player, ChangesAskForARepaint) {
 TEST_F(Player, KeepsQuality) {
   player.SetQuality(3);
   EXPECT_EQ(player.quality(), 3);
+}
+
+TEST_F(Player, RunsTheMovieFrameByFrameAndWaitsWhenFarBehind) {
+  player.SetMovie("m.swf");
+  source.Arrive("m.swf", Spec(10, 30));
+  player.Tick();
+  EXPECT_EQ(advanced, 1) << "arrival shows frame 1";
+  now += 300;
+  player.Tick();
+  EXPECT_EQ(advanced, 4);
+  EXPECT_EQ(player.FrameNum(), 3);
+  // A picture that took 2 s: only a few frames are run, and the clock goes on from there.
+  now += 2000;
+  player.Tick();
+  EXPECT_EQ(advanced, 4 + BuiltInPlayer::kMaxCatchUpFrames);
+  EXPECT_EQ(player.FrameNum(), 3 + BuiltInPlayer::kMaxCatchUpFrames);
+  now += 100;
+  player.Tick();
+  EXPECT_EQ(advanced, 5 + BuiltInPlayer::kMaxCatchUpFrames);
+  EXPECT_EQ(player.NextTickDelay(), 100);
+  // Rewind reaches the movie on the next tick, never while a picture may be drawn.
+  player.Rewind();
+  EXPECT_EQ(advanced, 5 + BuiltInPlayer::kMaxCatchUpFrames);
+  player.Tick();
+  EXPECT_EQ(advanced, 1);
+}
+
+TEST_F(Player, DirtyBoxIsTheWholeWindowAfterChangesAndTheMoviesAreaOtherwise) {
+  SwfMovieSpec spec = Spec(10, 10);
+  spec.width_px = 400;
+  spec.height_px = 300;
+  player.SetMovie("m.swf");
+  source.Arrive("m.swf", spec);
+  player.Tick();
+  EXPECT_EQ(player.TakeDirtyBox(1000, 600), (PixelBox{0, 0, 1000, 600}));
+  EXPECT_EQ(player.TakeDirtyBox(1000, 600), std::nullopt);
+  // Show-all doubles the stage: twips 200..400 become window pixels 120..140 after the
+  // 100-pixel band, one more pixel each side for the anti-aliased edge.
+  invalid = SwfRect{Twips{200}, Twips{400}, Twips{2000}, Twips{2100}};
+  EXPECT_EQ(player.TakeDirtyBox(1000, 600), (PixelBox{119, 199, 141, 211}));
+  invalid = SwfRect{Twips{-100000000}, Twips{100000000}, Twips{0}, Twips{20}};
+  EXPECT_EQ(player.TakeDirtyBox(1000, 600), (PixelBox{0, 0, 1000, 3}));
+  EXPECT_EQ(player.TakeDirtyBox(800, 600), (PixelBox{0, 0, 800, 600})) << "resized";
+  player.SetQuality(0);
+  EXPECT_EQ(player.TakeDirtyBox(800, 600), (PixelBox{0, 0, 800, 600}));
+}
+
+struct GovernorCase {
+  const char* label;
+  int32_t quality;
+  std::vector<double> render_ms;  // against a 40 ms frame period
+  bool high_after;
+};
+
+TEST(QualityGovernor, StartsAtItsLevelAndStepsOnlyInTheAutoModes) {
+  const std::vector<double> late(QualityGovernor::kLateToStepDown, 50.0);
+  std::vector<double> late_but_one = late;
+  late_but_one.back() = 20;
+  const std::vector<double> quick(QualityGovernor::kQuickToStepUp, 5.0);
+  std::vector<double> down_then_up = late;
+  down_then_up.insert(down_then_up.end(), quick.begin(), quick.end());
+  const GovernorCase cases[] = {
+      {"low stays low", 0, quick, false},
+      {"high stays high", 1, late, true},
+      {"auto low starts low", 2, {}, false},
+      {"auto high starts high", 3, {}, true},
+      {"auto high steps down after late frames", 3, late, false},
+      {"an in-time frame breaks the run", 3, late_but_one, true},
+      {"auto low steps up after quick frames", 2, quick, true},
+      {"auto high comes back up", 3, down_then_up, true},
+      {"frames under the period but not quick keep low", 2, std::vector<double>(100, 20.0), false},
+      {"unknown value plays high", 7, late, true},
+  };
+  for (const GovernorCase& c : cases) {
+    QualityGovernor governor(c.quality);
+    for (double ms : c.render_ms) governor.FrameRendered(ms, 40);
+    EXPECT_EQ(governor.high(), c.high_after) << c.label;
+  }
 }
 
 struct AddressCase {

@@ -1,9 +1,10 @@
-// The host file system with faults on request: a write that stops part-way, a close that
-// fails, a rename that fails, a file that exists but cannot be opened.
+// The host file system with faults on request: a write that stops part-way or throws, a close
+// that fails, a rename that fails, a file that exists but cannot be opened.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ class FailingFileSystem final : public FileSystem {
  public:
   // Writes fail once this many bytes in all have been written; negative: never.
   long long bytes_before_write_failure = -1;
+  bool write_throws = false;
   bool close_fails = false;
   bool move_fails = false;
   bool open_for_reading_fails = false;
@@ -67,6 +69,7 @@ class FailingFileSystem final : public FileSystem {
     File(FailingFileSystem& fs, std::unique_ptr<WritableFile> file)
         : fs_(fs), file_(std::move(file)) {}
     bool Write(const void* data, size_t size) override {
+      if (fs_.write_throws) throw std::runtime_error("the device was removed");
       long long& left = fs_.bytes_before_write_failure;
       if (left >= 0 && static_cast<unsigned long long>(left) < size) {
         // The bytes that fit reach the file, as on a disk that fills up.

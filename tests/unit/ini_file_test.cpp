@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_file_system.h"
 #include "settings/integer_text.h"
 
 namespace flashsaver {
@@ -246,11 +247,19 @@ TEST(IniFileTest, NulBytesAreText) {
 }
 
 TEST(IniFileTest, OpenMissingFileIsEmptyAndWritable) {
+  MemoryFileSystem fs;
   IniFile ini;
-  EXPECT_FALSE(ini.IsOpen());
   EXPECT_FALSE(ini.Save()) << "a file never opened has nowhere to go";
-  ini.Parse("[Set]\r\nA=1\r\n");
+  ini.Open(fs, "C:\\s\\Sky.002");
+  EXPECT_TRUE(ini.IsOpen());
+  EXPECT_FALSE(ini.SectionExists("Set"));
+  EXPECT_EQ(ini.ReadInteger("Set", "FlashSize", 7), 7);
+  ini.WriteInteger("Set", "FlashSize", 2);
+  ASSERT_TRUE(ini.Save());
+  ASSERT_NE(fs.Find("C:\\s\\Sky.002"), nullptr);
+  EXPECT_EQ(fs.Find("C:\\s\\Sky.002")->data, "[Set]\r\nFlashSize=2\r\n\r\n");
   ini.Close();
+  EXPECT_FALSE(ini.IsOpen());
   EXPECT_FALSE(ini.SectionExists("Set"));
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "startup/jpeg_decoder.h"
+#include "player/bitmap/jpeg_dib.h"
 #include "startup/picture_format.h"
 
 namespace flashsaver {

@@ -168,7 +168,9 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"DownloadTimeZero", kLocal, 10, 0, {-1}, 100, 1},
         LimitCase{"NegativeDownloadTime", kAddress, 10, -5, {-1}, 100, 1},
         LimitCase{"NegativeDownloadTimeLeavesAddressOnAFrame", kAddress, 10, -1, {3}, 100, 1},
-        LimitCase{"HugeLimitsDoNotOverflow", kLocal, INT32_MAX, INT32_MAX, {0}, INT32_MIN, 1}),
+        // Limits whose tick counts pass 32 bits: a wrapped count (-10) would leave at once.
+        LimitCase{
+            "HugeLimitsDoNotOverflow", kLocal, INT32_MAX, INT32_MAX, {-1, -1, 0, 0, 5}, 5, 5}),
     [](const ::testing::TestParamInfo<LimitCase>& info) { return info.param.label; });
 
 TEST_F(PlaybackTest, PlayerThatCannotAnswerIsLeftByTheWaitingLimit) {

@@ -1,8 +1,11 @@
 // The SWF reader over byte tables, and over movies of the test writer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <ostream>
 
+#include <lzma.h>
 #include <zlib.h>
 
 #include <vector>
@@ -121,9 +124,15 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"Empty", {}, SwfErrorKind::kNotSwf},
         BadCase{"OtherSignature", {'G', 'I', 'F', '8', '9', 'a', 0, 0}, SwfErrorKind::kNotSwf},
         BadCase{"LowerCase", {'f', 'w', 's', 6, 8, 0, 0, 0}, SwfErrorKind::kNotSwf},
-        BadCase{"Lzma",
+        BadCase{"LzmaWithoutProperties",
                 {'Z', 'W', 'S', 13, 100, 0, 0, 0, 1, 2, 3},
-                SwfErrorKind::kUnsupportedCompression},
+                SwfErrorKind::kTruncated},
+        BadCase{"LzmaBadProperties",
+                {'Z', 'W', 'S', 13, 100, 0, 0, 0, 9, 0, 0, 0, 0xFF, 0, 0, 1, 0, 0},
+                SwfErrorKind::kBadCompressedData},
+        BadCase{"LzmaDamagedData",
+                {'Z', 'W', 'S', 13, 100, 0, 0, 0, 9, 0, 0, 0, 0x5D, 0, 0, 1, 0, 0xFF, 0xFF},
+                SwfErrorKind::kBadCompressedData},
         BadCase{"NoLength", Truncated(6), SwfErrorKind::kTruncated},
         BadCase{"InsideRect", Truncated(12), SwfErrorKind::kTruncated},
         BadCase{"NoFrameCount", Truncated(20), SwfErrorKind::kTruncated},
@@ -196,6 +205,62 @@ TEST(SwfReader, ZlibStreamCutShortKeepsTheHeaderAndTheTagsBeforeTheCut) {
   EXPECT_EQ(movie.header.frame_count, 500);
   EXPECT_GT(movie.show_frame_tags, 150u);
   EXPECT_LT(movie.show_frame_tags, 500u);
+}
+
+// A "ZWS" movie as the authoring tools write it: the LZMA properties from an .lzma stream
+// (5 property bytes, 8 size bytes), moved behind the compressed length.
+Bytes LzmaMovie(const Bytes& plain, size_t keep_packed = SIZE_MAX) {
+  lzma_options_lzma options;
+  EXPECT_FALSE(lzma_lzma_preset(&options, 6));
+  lzma_stream stream = LZMA_STREAM_INIT;
+  EXPECT_EQ(lzma_alone_encoder(&stream, &options), LZMA_OK);
+  Bytes alone(plain.size() + 1024);
+  stream.next_in = plain.data() + 8;
+  stream.avail_in = plain.size() - 8;
+  stream.next_out = alone.data();
+  stream.avail_out = alone.size();
+  EXPECT_EQ(lzma_code(&stream, LZMA_FINISH), LZMA_STREAM_END);
+  alone.resize(alone.size() - stream.avail_out);
+  lzma_end(&stream);
+  const Bytes properties(alone.begin(), alone.begin() + 5);
+  Bytes packed(alone.begin() + 13, alone.end());
+  packed.resize(std::min(packed.size(), keep_packed));
+  Bytes file(plain.begin(), plain.begin() + 8);
+  file[0] = 'Z';
+  for (int i = 0; i < 4; ++i) file.push_back(static_cast<uint8_t>(packed.size() >> (8 * i)));
+  file.insert(file.end(), properties.begin(), properties.end());
+  file.insert(file.end(), packed.begin(), packed.end());
+  return file;
+}
+
+TEST(SwfReader, LzmaMovieReadsAsItsUncompressedForm) {
+  SwfMovieSpec spec;
+  spec.frame_count = 300;
+  spec.background_rgb = 0x204060;
+  const Bytes plain = WriteSwfMovie(spec);
+  const Bytes file = LzmaMovie(plain);
+  const Bytes uncompressed = UncompressSwf(file);
+  ASSERT_EQ(uncompressed.size(), plain.size());
+  EXPECT_TRUE(std::equal(plain.begin() + 1, plain.end(), uncompressed.begin() + 1))
+      << "all but the signature's first letter";
+  const SwfMovie movie = ReadSwfMovie(file);
+  EXPECT_EQ(movie.header.compression, SwfCompression::kLzma);
+  EXPECT_EQ(movie.show_frame_tags, 300u);
+  ASSERT_TRUE(movie.background.has_value());
+  EXPECT_EQ(movie.background->value, 0x204060u);
+  EXPECT_FALSE(movie.tag_problem.has_value());
+}
+
+TEST(SwfReader, LzmaDataCutShortKeepsTheTagsBeforeTheCut) {
+  SwfMovieSpec spec;
+  spec.frame_count = 5000;
+  const Bytes plain = WriteSwfMovie(spec);
+  const Bytes whole = LzmaMovie(plain);
+  const Bytes file = LzmaMovie(plain, (whole.size() - 17) / 2);
+  const SwfMovie movie = ReadSwfMovie(file);
+  EXPECT_EQ(movie.header.frame_count, 5000);
+  EXPECT_GT(movie.show_frame_tags, 0u);
+  EXPECT_LT(movie.show_frame_tags, 5000u);
 }
 
 struct BitsCase {

@@ -1,4 +1,6 @@
-// JPEG decoding for the still pictures of the preview and the dialog's banner.
+// JPEG decoding for the still pictures of the preview and the dialog's banner, as device-
+// independent bitmap rows. Apart from jpeg_decoder.h because the window side has a Picture of
+// its own.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,5 @@
-#include "startup/jpeg_decoder.h"
+#include "player/bitmap/jpeg_decoder.h"
+#include "player/bitmap/jpeg_dib.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -23,7 +24,8 @@ struct ErrorManager {
 void IgnoreMessage(j_common_ptr, int) {}
 
 // Everything that lives across setjmp is trivially destructible or was constructed before it.
-bool DecodeInto(const uint8_t* data, size_t size, DecodedImage& image, std::vector<uint8_t>& row) {
+bool DecodeInto(std::span<const uint8_t> data, uint64_t max_pixels, Picture& image,
+                std::vector<uint8_t>& row) {
   jpeg_decompress_struct info{};
   ErrorManager errors{};
   info.err = jpeg_std_error(&errors.base);
@@ -34,13 +36,13 @@ bool DecodeInto(const uint8_t* data, size_t size, DecodedImage& image, std::vect
     return false;
   }
   jpeg_create_decompress(&info);
-  jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
+  jpeg_mem_src(&info, data.data(), static_cast<unsigned long>(data.size()));
   if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
     jpeg_destroy_decompress(&info);
     return false;
   }
   const uint64_t pixels = static_cast<uint64_t>(info.image_width) * info.image_height;
-  if (pixels == 0 || pixels > kMaxDecodedPixels) {
+  if (pixels == 0 || pixels > max_pixels) {
     jpeg_destroy_decompress(&info);
     return false;
   }
@@ -51,19 +53,17 @@ bool DecodeInto(const uint8_t* data, size_t size, DecodedImage& image, std::vect
     return false;
   }
   const size_t width = info.output_width;
-  image.width = static_cast<int>(info.output_width);
-  image.height = static_cast<int>(info.output_height);
-  image.pixels.assign(width * info.output_height * 4, 0);
+  image =
+      Picture(static_cast<int32_t>(info.output_width), static_cast<int32_t>(info.output_height));
   row.assign(width * 3, 0);
   while (info.output_scanline < info.output_height) {
-    const size_t y = info.output_scanline;
+    const int32_t y = static_cast<int32_t>(info.output_scanline);
     JSAMPROW rows[1] = {row.data()};
     if (jpeg_read_scanlines(&info, rows, 1) != 1) break;
-    uint8_t* out = image.pixels.data() + y * width * 4;
+    uint32_t* out = image.Row(y);
     for (size_t x = 0; x < width; ++x) {
-      out[x * 4 + 0] = row[x * 3 + 2];
-      out[x * 4 + 1] = row[x * 3 + 1];
-      out[x * 4 + 2] = row[x * 3 + 0];
+      out[x] = 0xFF000000u | static_cast<uint32_t>(row[x * 3]) << 16 |
+               static_cast<uint32_t>(row[x * 3 + 1]) << 8 | row[x * 3 + 2];
     }
   }
   const bool complete = info.output_scanline == info.output_height;
@@ -74,12 +74,29 @@ bool DecodeInto(const uint8_t* data, size_t size, DecodedImage& image, std::vect
 
 }  // namespace
 
-bool DecodeJpeg(const uint8_t* data, size_t size, DecodedImage& image) {
-  if (!data || size < 4) return false;
+std::optional<Picture> DecodeJpegPicture(std::span<const uint8_t> data, uint64_t max_pixels) {
+  if (data.size() < 4) return std::nullopt;
   std::vector<uint8_t> row;
-  DecodedImage decoded;
-  if (!DecodeInto(data, size, decoded, row)) return false;
-  image = std::move(decoded);
+  Picture picture;
+  if (!DecodeInto(data, max_pixels, picture, row)) return std::nullopt;
+  return picture;
+}
+
+bool DecodeJpeg(const uint8_t* data, size_t size, DecodedImage& image) {
+  if (!data) return false;
+  const std::optional<Picture> picture =
+      DecodeJpegPicture(std::span<const uint8_t>(data, size), kMaxDecodedPixels);
+  if (!picture) return false;
+  image.width = picture->width;
+  image.height = picture->height;
+  image.pixels.resize(picture->pixels.size() * 4);
+  uint8_t* out = image.pixels.data();
+  for (const uint32_t pixel : picture->pixels) {
+    *out++ = static_cast<uint8_t>(pixel);
+    *out++ = static_cast<uint8_t>(pixel >> 8);
+    *out++ = static_cast<uint8_t>(pixel >> 16);
+    *out++ = 0;
+  }
   return true;
 }
 

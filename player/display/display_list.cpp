@@ -1,0 +1,372 @@
+#include "player/display/display_list.h"
+
+#include <algorithm>
+#include <cmath>
+#include <type_traits>
+
+namespace flashsaver {
+namespace {
+
+void ApplyPlace(DisplayObject& object, const PlaceCommand& place) {
+  if (place.matrix) object.matrix = *place.matrix;
+  if (place.color) object.color = *place.color;
+  if (place.ratio) object.ratio = *place.ratio;
+  if (place.name) object.name = *place.name;
+  if (place.clip_depth) object.clip_depth = *place.clip_depth;
+  if (place.blend_mode) object.blend_mode = place.blend_mode;
+  if (place.cache_as_bitmap) object.cache_as_bitmap = *place.cache_as_bitmap;
+  if (!place.filter_ids.empty()) object.filter_ids = place.filter_ids;
+  if (!place.clip_actions.empty()) object.clip_actions = place.clip_actions;
+}
+
+// The state a frame of a timeline reaches when played from its first frame: per depth the
+// character, the frame that created it, and the fields placed since.
+struct TargetPlace {
+  uint16_t character_id = 0;
+  int32_t created_frame = 0;
+  PlaceCommand fields;  // the merged fields
+};
+
+void Merge(PlaceCommand& into, const PlaceCommand& place) {
+  if (place.matrix) into.matrix = place.matrix;
+  if (place.color) into.color = place.color;
+  if (place.ratio) into.ratio = place.ratio;
+  if (place.name) into.name = place.name;
+  if (place.clip_depth) into.clip_depth = place.clip_depth;
+  if (place.blend_mode) into.blend_mode = place.blend_mode;
+  if (place.cache_as_bitmap) into.cache_as_bitmap = place.cache_as_bitmap;
+  if (!place.filter_ids.empty()) into.filter_ids = place.filter_ids;
+  if (!place.clip_actions.empty()) into.clip_actions = place.clip_actions;
+}
+
+std::map<int32_t, TargetPlace> StateAt(const Timeline& timeline, int32_t frame) {
+  std::map<int32_t, TargetPlace> state;
+  for (int32_t f = 0; f <= frame; ++f) {
+    for (const ControlCommand& command : timeline.frames[static_cast<size_t>(f)].commands) {
+      if (const auto* remove = std::get_if<RemoveCommand>(&command)) {
+        state.erase(remove->depth);
+        continue;
+      }
+      const auto& place = std::get<PlaceCommand>(command);
+      const auto it = state.find(place.depth);
+      if (!place.move && place.character_id) {
+        TargetPlace target{*place.character_id, f, {}};
+        Merge(target.fields, place);
+        state.insert_or_assign(place.depth, std::move(target));
+      } else if (place.move && it != state.end()) {
+        if (place.character_id) it->second.character_id = *place.character_id;
+        Merge(it->second.fields, place);
+      }
+    }
+  }
+  return state;
+}
+
+SwfRect TransformBounds(const SwfRect& r, const Matrix& m) {
+  const Point corners[4] = {m.Apply({double(r.x_min.value), double(r.y_min.value)}),
+                            m.Apply({double(r.x_max.value), double(r.y_min.value)}),
+                            m.Apply({double(r.x_min.value), double(r.y_max.value)}),
+                            m.Apply({double(r.x_max.value), double(r.y_max.value)})};
+  double x0 = corners[0].x, x1 = x0, y0 = corners[0].y, y1 = y0;
+  for (const Point& p : corners) {
+    x0 = std::min(x0, p.x), x1 = std::max(x1, p.x);
+    y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+  }
+  // Out-of-range coordinates are held to what a twips rectangle can say.
+  auto clamp = [](double v) {
+    return static_cast<int32_t>(std::clamp(std::isfinite(v) ? v : 0.0, -1e9, 1e9));
+  };
+  return {Twips{clamp(std::floor(x0))}, Twips{clamp(std::ceil(x1))}, Twips{clamp(std::floor(y0))},
+          Twips{clamp(std::ceil(y1))}};
+}
+
+uint64_t MixKey(uint64_t key, uint64_t serial) {
+  return (key ^ serial) * 0x100000001B3ull + 0x9E3779B97F4A7C15ull;
+}
+
+// Walks the tree in drawing order with the masks in force, for drawing and for the leaf list.
+template <typename Visitor>
+class Walker {
+ public:
+  Walker(Visitor& visit, int max_level) : visit_(visit), max_level_(max_level) {}
+
+  void WalkClip(const Clip& clip, const Matrix& m, const ColorTransform& c, uint64_t mask_key,
+                int level) {
+    if (level > max_level_) return;
+    std::vector<std::pair<int32_t, uint64_t>> masks;  // clip depth, key before it
+    for (const auto& [depth, object] : clip.children) {
+      while (!masks.empty() && depth > masks.back().first) {
+        mask_key = masks.back().second;
+        masks.pop_back();
+        visit_.PopMask();
+      }
+      const Matrix om = m * object->matrix;
+      if (object->clip_depth != 0) {
+        const uint64_t mask_built = MixKey(mask_key, object->serial);
+        visit_.BeginMask();
+        WalkObject(*object, om, ColorTransform{}, MixKey(mask_built, 1), level);
+        visit_.EndMask();
+        masks.emplace_back(object->clip_depth, mask_key);
+        mask_key = mask_built;
+        continue;
+      }
+      WalkObject(*object, om, c * object->color, mask_key, level);
+    }
+    for (size_t i = 0; i < masks.size(); ++i) visit_.PopMask();
+  }
+
+ private:
+  void WalkObject(const DisplayObject& object, const Matrix& m, const ColorTransform& c,
+                  uint64_t mask_key, int level) {
+    if (object.clip) {
+      WalkClip(*object.clip, m, c, mask_key, level + 1);
+    } else if (const auto* drawable = dynamic_cast<const DrawableCharacter*>(object.character)) {
+      visit_.Leaf(object, *drawable, m, c, mask_key);
+    }
+  }
+
+  Visitor& visit_;
+  int max_level_;
+};
+
+struct DrawVisitor {
+  Canvas& canvas;
+  const BitmapSource& bitmaps;
+  void BeginMask() { canvas.BeginMask(); }
+  void EndMask() { canvas.EndMask(); }
+  void PopMask() { canvas.PopMask(); }
+  void Leaf(const DisplayObject& object, const DrawableCharacter& drawable, const Matrix& m,
+            const ColorTransform& c, uint64_t) {
+    drawable.Draw(canvas, RenderState{m, c}, bitmaps, object.ratio);
+  }
+};
+
+struct LeafVisitor {
+  std::vector<DrawnLeaf> leaves;
+  void BeginMask() {}
+  void EndMask() {}
+  void PopMask() {}
+  void Leaf(const DisplayObject& object, const DrawableCharacter& drawable, const Matrix& m,
+            const ColorTransform& c, uint64_t mask_key) {
+    DrawnLeaf leaf{object.serial, &drawable, m, c, object.ratio, mask_key, std::nullopt};
+    const SwfRect own = drawable.Bounds(object.ratio);
+    if (own.x_min.value <= own.x_max.value && own.y_min.value <= own.y_max.value) {
+      leaf.bounds = TransformBounds(own, m);
+    }
+    leaves.push_back(leaf);
+  }
+};
+
+void Unite(std::optional<SwfRect>& area, const std::optional<SwfRect>& add) {
+  if (!add) return;
+  if (!area) {
+    area = add;
+    return;
+  }
+  area->x_min.value = std::min(area->x_min.value, add->x_min.value);
+  area->y_min.value = std::min(area->y_min.value, add->y_min.value);
+  area->x_max.value = std::max(area->x_max.value, add->x_max.value);
+  area->y_max.value = std::max(area->y_max.value, add->y_max.value);
+}
+
+}  // namespace
+
+std::optional<SwfRect> ChangedArea(const std::vector<DrawnLeaf>& before,
+                                   const std::vector<DrawnLeaf>& now) {
+  std::optional<SwfRect> area;
+  // Both lists are sorted by serial: a merge finds the leaves that came, went or changed.
+  size_t i = 0, j = 0;
+  while (i < before.size() || j < now.size()) {
+    if (j == now.size() || (i < before.size() && before[i].serial < now[j].serial)) {
+      Unite(area, before[i++].bounds);
+    } else if (i == before.size() || now[j].serial < before[i].serial) {
+      Unite(area, now[j++].bounds);
+    } else {
+      if (!before[i].SameLook(now[j])) {
+        Unite(area, before[i].bounds);
+        Unite(area, now[j].bounds);
+      }
+      ++i, ++j;
+    }
+  }
+  return area;
+}
+
+DisplayObject::~DisplayObject() {
+  if (live_count) --*live_count;
+}
+
+DisplayList::DisplayList(const MovieDefinition& movie) : movie_(movie) {
+  root_.timeline = &movie.root;
+}
+
+void DisplayList::AdvanceFrame() {
+  ++tick_;
+  AdvanceClip(root_, 0);
+}
+
+void DisplayList::GotoFrame(int32_t frame) {
+  ++tick_;
+  if (root_.current_frame < 0) {
+    RunFrame(root_, 0, 0);
+    if (frame == 0) return;
+  }
+  GotoClipFrame(root_, frame, 0);
+}
+
+void DisplayList::AdvanceClip(Clip& clip, int level) {
+  if (clip.timeline && clip.playing) {
+    const auto frames = static_cast<int32_t>(clip.timeline->frames.size());
+    if (clip.current_frame < 0) {
+      RunFrame(clip, 0, level);
+    } else if (clip.current_frame + 1 < frames) {
+      RunFrame(clip, clip.current_frame + 1, level);
+    } else if (frames > 1) {
+      GotoClipFrame(clip, 0, level);
+    }
+  }
+  // Children placed during this tick have just run their first frame.
+  for (auto& [depth, child] : clip.children) {
+    if (child->clip && child->created_tick != tick_) AdvanceClip(*child->clip, level + 1);
+  }
+}
+
+void DisplayList::RunFrame(Clip& clip, int32_t frame, int level) {
+  clip.current_frame = frame;
+  for (const ControlCommand& command : clip.timeline->frames[static_cast<size_t>(frame)].commands) {
+    if (const auto* remove = std::get_if<RemoveCommand>(&command)) {
+      clip.children.erase(remove->depth);
+    } else {
+      Place(clip, std::get<PlaceCommand>(command), frame, level);
+    }
+  }
+}
+
+void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, int level) {
+  const auto it = clip.children.find(place.depth);
+  if (!place.move) {
+    if (!place.character_id) return;
+    std::unique_ptr<DisplayObject> object = Create(*place.character_id, frame, level);
+    if (!object) return;
+    ApplyPlace(*object, place);
+    Start(*object, level);
+    clip.children.insert_or_assign(place.depth, std::move(object));
+    return;
+  }
+  if (it == clip.children.end()) return;
+  DisplayObject& existing = *it->second;
+  if (place.character_id && *place.character_id != existing.character_id) {
+    const Character* character = movie_.library.Find(*place.character_id);
+    if (!character) return;
+    const bool container =
+        character->type() == CharacterType::kSprite || character->type() == CharacterType::kButton;
+    if (!container && !existing.clip) {
+      // A shape, text or morph swaps its character and keeps its instance and fields.
+      existing.character = character;
+      existing.character_id = *place.character_id;
+    } else {
+      std::unique_ptr<DisplayObject> object =
+          Create(*place.character_id, existing.placed_frame, level);
+      if (!object) return;
+      object->matrix = existing.matrix;
+      object->color = existing.color;
+      object->ratio = existing.ratio;
+      object->name = existing.name;
+      object->clip_depth = existing.clip_depth;
+      ApplyPlace(*object, place);
+      Start(*object, level);
+      it->second = std::move(object);
+      return;
+    }
+  }
+  ApplyPlace(existing, place);
+}
+
+std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, int level) {
+  const Character* character = movie_.library.Find(id);
+  if (!character || live_objects_ >= kMaxDisplayObjects) return nullptr;
+  const CharacterType type = character->type();
+  const bool container = type == CharacterType::kSprite || type == CharacterType::kButton;
+  // A sprite that places itself would nest without end: the innermost one is left out.
+  if (container && level + 1 >= kMaxClipNesting) return nullptr;
+  auto object = std::make_unique<DisplayObject>();
+  object->serial = next_serial_++;
+  object->character_id = id;
+  object->character = character;
+  object->placed_frame = frame;
+  object->created_tick = tick_;
+  object->live_count = &live_objects_;
+  ++live_objects_;
+  if (type == CharacterType::kSprite) {
+    object->clip = std::make_unique<Clip>();
+    object->clip->timeline = &static_cast<const SpriteCharacter*>(character)->timeline();
+  } else if (type == CharacterType::kButton) {
+    object->clip = std::make_unique<Clip>();
+    for (const ButtonRecord& record : static_cast<const ButtonCharacter*>(character)->up_records) {
+      std::unique_ptr<DisplayObject> child = Create(record.character_id, 0, level + 1);
+      if (!child) continue;
+      child->matrix = record.matrix;
+      child->color = record.color;
+      Start(*child, level + 1);
+      object->clip->children.insert_or_assign(record.depth, std::move(child));
+    }
+  }
+  return object;
+}
+
+// A sprite shows its first frame as soon as it is placed.
+void DisplayList::Start(DisplayObject& object, int level) {
+  if (object.clip && object.clip->timeline) RunFrame(*object.clip, 0, level + 1);
+}
+
+void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
+  const auto frames = static_cast<int32_t>(clip.timeline->frames.size());
+  frame = std::clamp(frame, 0, frames - 1);
+  if (frame > clip.current_frame) {
+    for (int32_t f = clip.current_frame + 1; f <= frame; ++f) RunFrame(clip, f, level);
+    return;
+  }
+  const std::map<int32_t, TargetPlace> target = StateAt(*clip.timeline, frame);
+  // Objects still placed at the target frame, by the same placement, stay as they are.
+  for (auto it = clip.children.begin(); it != clip.children.end();) {
+    const auto wanted = target.find(it->first);
+    const bool keep = wanted != target.end() &&
+                      wanted->second.character_id == it->second->character_id &&
+                      wanted->second.created_frame == it->second->placed_frame;
+    it = keep ? std::next(it) : clip.children.erase(it);
+  }
+  clip.current_frame = frame;
+  for (const auto& [depth, place] : target) {
+    const auto it = clip.children.find(depth);
+    if (it != clip.children.end()) {
+      // Fields set after the target frame are undone: the object looks as it did there.
+      DisplayObject& kept = *it->second;
+      kept.matrix = place.fields.matrix.value_or(Matrix{});
+      kept.color = place.fields.color.value_or(ColorTransform{});
+      kept.ratio = place.fields.ratio.value_or(0);
+      kept.clip_depth = place.fields.clip_depth.value_or(0);
+      ApplyPlace(kept, place.fields);
+      continue;
+    }
+    std::unique_ptr<DisplayObject> object = Create(place.character_id, place.created_frame, level);
+    if (!object) continue;
+    ApplyPlace(*object, place.fields);
+    Start(*object, level);
+    clip.children.emplace(depth, std::move(object));
+  }
+}
+
+void DisplayList::Render(Canvas& canvas, const Matrix& stage_to_target) const {
+  DrawVisitor visit{canvas, movie_.library};
+  Walker<DrawVisitor>(visit, kMaxClipNesting).WalkClip(root_, stage_to_target, {}, 0, 0);
+}
+
+std::vector<DrawnLeaf> DisplayList::Leaves() const {
+  LeafVisitor visit;
+  Walker<LeafVisitor>(visit, kMaxClipNesting).WalkClip(root_, Matrix{}, {}, 0, 0);
+  std::sort(visit.leaves.begin(), visit.leaves.end(),
+            [](const DrawnLeaf& a, const DrawnLeaf& b) { return a.serial < b.serial; });
+  return std::move(visit.leaves);
+}
+
+}  // namespace flashsaver

@@ -1,0 +1,112 @@
+// The display list: what the root timeline and every sprite have placed, by depth, and how a
+// frame advances them. Sprites and buttons are containers with children of their own; every
+// other character is a leaf that draws itself.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "player/display/movie_definition.h"
+#include "player/render/canvas.h"
+
+namespace flashsaver {
+
+struct DisplayObject;
+
+// The root, a sprite instance (with its timeline) or a button instance (without one).
+struct Clip {
+  const Timeline* timeline = nullptr;
+  int32_t current_frame = -1;  // 0-based; -1 before the first frame ran
+  bool playing = true;
+  std::map<int32_t, std::unique_ptr<DisplayObject>> children;  // by depth, drawn bottom first
+};
+
+struct DisplayObject {
+  ~DisplayObject();
+
+  uint64_t serial = 0;  // unique for the movie's lifetime: tells a new object from a kept one
+  uint16_t character_id = 0;
+  const Character* character = nullptr;
+  Matrix matrix;
+  ColorTransform color;
+  uint16_t ratio = 0;
+  std::string name;
+  uint16_t clip_depth = 0;   // nonzero: a mask over the depths above it up to this one
+  int32_t placed_frame = 0;  // the parent's frame that created it, for going back in time
+  uint64_t created_tick = 0;
+  // Kept from PlaceObject3 for later; not drawn.
+  std::optional<uint8_t> blend_mode;
+  bool cache_as_bitmap = false;
+  std::vector<uint8_t> filter_ids;
+  std::span<const uint8_t> clip_actions;
+
+  std::unique_ptr<Clip> clip;  // sprites and buttons
+  size_t* live_count = nullptr;
+};
+
+// One leaf as last drawn, in stage twips: what TakeInvalidatedArea compares between frames.
+struct DrawnLeaf {
+  uint64_t serial = 0;
+  const Character* character = nullptr;
+  Matrix matrix;
+  ColorTransform color;
+  uint16_t ratio = 0;
+  uint64_t mask_key = 0;  // which masks it draws under (or builds)
+  std::optional<SwfRect> bounds;
+  bool SameLook(const DrawnLeaf& other) const {
+    return character == other.character && matrix == other.matrix && color == other.color &&
+           ratio == other.ratio && mask_key == other.mask_key;
+  }
+};
+
+// The stage area (twips) covered, before or now, by the leaves that came, went or changed
+// between two lists sorted by serial; nothing when none did.
+std::optional<SwfRect> ChangedArea(const std::vector<DrawnLeaf>& before,
+                                   const std::vector<DrawnLeaf>& now);
+
+// Limits against hostile movies: each caps memory or recursion and is tested.
+inline constexpr int kMaxClipNesting = 64;            // sprites inside sprites, at run time
+inline constexpr size_t kMaxDisplayObjects = 100000;  // live objects in the whole tree
+
+class DisplayList {
+ public:
+  explicit DisplayList(const MovieDefinition& movie);
+  DisplayList(const DisplayList&) = delete;
+  DisplayList& operator=(const DisplayList&) = delete;
+
+  // Runs the root's next frame when it plays (frame 1 first, then looping) and one frame of
+  // every sprite already on the list.
+  void AdvanceFrame();
+  // Sends the root to a frame (0-based): objects that are still placed there are kept, with
+  // their own frames, as Flash keeps them.
+  void GotoFrame(int32_t frame);
+
+  Clip& root() { return root_; }
+  const Clip& root() const { return root_; }
+  int32_t root_frames() const { return static_cast<int32_t>(movie_.root.frames.size()); }
+  size_t live_objects() const { return live_objects_; }
+
+  void Render(Canvas& canvas, const Matrix& stage_to_target) const;
+  // The leaves as Render would draw them, sorted by serial.
+  std::vector<DrawnLeaf> Leaves() const;
+
+ private:
+  void AdvanceClip(Clip& clip, int level);
+  void RunFrame(Clip& clip, int32_t frame, int level);
+  void GotoClipFrame(Clip& clip, int32_t frame, int level);
+  void Place(Clip& clip, const PlaceCommand& place, int32_t frame, int level);
+  std::unique_ptr<DisplayObject> Create(uint16_t id, int32_t frame, int level);
+  void Start(DisplayObject& object, int level);
+
+  const MovieDefinition& movie_;
+  size_t live_objects_ = 0;  // before root_: its objects count down as they go
+  uint64_t next_serial_ = 1;
+  uint64_t tick_ = 0;
+  Clip root_;
+};
+
+}  // namespace flashsaver

@@ -1,0 +1,50 @@
+// Everything the tag list of a movie defines, read once: the header, the characters, the root
+// timeline, and the movie-wide tags kept for later (exports, script limits, attributes).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "player/display/character_library.h"
+#include "player/display/timeline.h"
+#include "player/swf/swf_movie.h"
+
+namespace flashsaver {
+
+struct MovieDefinition {
+  explicit MovieDefinition(uint8_t version) : library(version) {}
+
+  SwfHeader header;
+  std::optional<Rgb> background;  // the first SetBackgroundColor
+  CharacterLibrary library;
+  Timeline root;
+
+  std::map<std::string, uint16_t> exports;             // ExportAssets: name → character id
+  std::vector<std::span<const uint8_t>> init_actions;  // DoInitAction bodies (sprite id first)
+  std::optional<uint16_t> max_recursion_depth;         // ScriptLimits
+  std::optional<uint16_t> script_timeout_seconds;      // ScriptLimits
+  uint32_t file_attributes = 0;                        // FileAttributes flags
+  std::string metadata;                                // Metadata (XML)
+  bool is_protected = false;                           // Protect
+  uint32_t skipped_tags = 0;  // definition or control tags that could not be read
+  // A fault that ended the tag list early: what came before it plays.
+  std::optional<SwfError> tag_problem;
+
+  // The uncompressed file: tags and commands point into it.
+  std::vector<uint8_t> data;
+};
+
+// Reads the whole movie; throws SwfError only when the header cannot be read.
+std::unique_ptr<MovieDefinition> LoadMovie(std::span<const uint8_t> file,
+                                           const DeviceFonts* device_fonts = nullptr);
+
+// DefineButton or DefineButton2 (with DefineButtonCxform's transform for the first kind, when
+// it came before). Throws SwfError (kBadTag).
+std::shared_ptr<const ButtonCharacter> ReadButton(const SwfTag& tag);
+
+}  // namespace flashsaver

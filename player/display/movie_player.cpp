@@ -1,0 +1,54 @@
+#include "player/display/movie_player.h"
+
+#include "player/display/display_list.h"
+#include "player/display/movie_definition.h"
+
+namespace flashsaver {
+
+struct MoviePlayer::State {
+  explicit State(std::unique_ptr<MovieDefinition> definition)
+      : movie(std::move(definition)), list(*movie) {}
+
+  std::unique_ptr<MovieDefinition> movie;
+  DisplayList list;
+  std::vector<DrawnLeaf> drawn;  // as of the last TakeInvalidatedArea, by serial
+};
+
+MoviePlayer::MoviePlayer(std::span<const uint8_t> file, const DeviceFonts* device_fonts)
+    : state_(std::make_unique<State>(LoadMovie(file, device_fonts))) {}
+
+MoviePlayer::~MoviePlayer() = default;
+
+const SwfHeader& MoviePlayer::header() const { return state_->movie->header; }
+
+Rgb MoviePlayer::background() const { return state_->movie->background.value_or(Rgb{0xFFFFFF}); }
+
+void MoviePlayer::AdvanceFrame() { state_->list.AdvanceFrame(); }
+
+int32_t MoviePlayer::current_frame() const { return state_->list.root().current_frame; }
+
+int32_t MoviePlayer::total_frames() const { return state_->list.root_frames(); }
+
+bool MoviePlayer::playing() const { return state_->list.root().playing; }
+
+void MoviePlayer::Rewind() {
+  state_->list.GotoFrame(0);
+  state_->list.root().playing = false;
+}
+
+void MoviePlayer::Play() { state_->list.root().playing = true; }
+
+void MoviePlayer::Stop() { state_->list.root().playing = false; }
+
+void MoviePlayer::Render(Canvas& canvas, const Matrix& stage_to_target) const {
+  state_->list.Render(canvas, stage_to_target);
+}
+
+std::optional<SwfRect> MoviePlayer::TakeInvalidatedArea() {
+  std::vector<DrawnLeaf> now = state_->list.Leaves();
+  std::optional<SwfRect> area = ChangedArea(state_->drawn, now);
+  state_->drawn = std::move(now);
+  return area;
+}
+
+}  // namespace flashsaver

@@ -1,0 +1,62 @@
+// Timelines as the loader reads them: the root's and every sprite's frames, each holding the
+// control commands that run when the frame is reached. Definition tags are not kept here; they
+// fill the character library as the tag list is read.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "player/display/character.h"
+#include "player/display/control_records.h"
+
+namespace flashsaver {
+
+using ControlCommand = std::variant<PlaceCommand, RemoveCommand>;
+
+struct Frame {
+  std::vector<ControlCommand> commands;           // in tag order
+  std::vector<std::span<const uint8_t>> actions;  // DoAction bodies, kept for the script engine
+};
+
+struct Timeline {
+  std::vector<Frame> frames;              // never empty once read
+  std::map<std::string, int32_t> labels;  // FrameLabel → 0-based frame
+};
+
+class SpriteCharacter final : public Character {
+ public:
+  explicit SpriteCharacter(Timeline timeline) : timeline_(std::move(timeline)) {}
+  CharacterType type() const override { return CharacterType::kSprite; }
+  const Timeline& timeline() const { return timeline_; }
+
+ private:
+  Timeline timeline_;
+};
+
+// A button's character in its up state: the records it shows when the pointer is away.
+struct ButtonRecord {
+  uint16_t character_id = 0;
+  uint16_t depth = 0;
+  Matrix matrix;
+  ColorTransform color;
+};
+
+class ButtonCharacter final : public Character {
+ public:
+  CharacterType type() const override { return CharacterType::kButton; }
+
+  std::vector<ButtonRecord> up_records;  // in tag order
+  std::span<const uint8_t> actions;      // the raw conditions and actions, for the script engine
+  bool track_as_menu = false;
+};
+
+// Limits that keep a hostile tag list from taking unbounded memory or time.
+inline constexpr size_t kMaxFramesPerTimeline = 16000;  // Flash's own frame limit
+inline constexpr size_t kMaxCommandsPerMovie = 200000;  // all timelines together
+
+}  // namespace flashsaver

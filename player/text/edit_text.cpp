@@ -1,0 +1,192 @@
+#include "player/text/edit_text.h"
+
+#include <cmath>
+
+#include "player/display/character_library.h"
+#include "player/swf/byte_reader.h"
+#include "player/text/record_reading.h"
+#include "player/text/static_text.h"
+
+namespace flashsaver {
+namespace {
+
+Path RectPath(double x0, double y0, double x1, double y1) {
+  Path p;
+  p.MoveTo({x0, y0});
+  p.LineTo({x1, y0});
+  p.LineTo({x1, y1});
+  p.LineTo({x0, y1});
+  p.LineTo({x0, y0});
+  return p;
+}
+
+Path RectPath(const SwfRect& r) {
+  return RectPath(r.x_min.value, r.y_min.value, r.x_max.value, r.y_max.value);
+}
+
+}  // namespace
+
+TextField::TextField(std::shared_ptr<const EditTextDefinition> definition)
+    : definition_(std::move(definition)),
+      text_(definition_->initial_text),
+      html_(definition_->html) {
+  LayOut();
+}
+
+void TextField::SetText(std::string text) {
+  text_ = std::move(text);
+  LayOut();
+}
+
+void TextField::SetHtml(bool html) {
+  html_ = html;
+  LayOut();
+}
+
+void TextField::LayOut() {
+  const EditTextDefinition& d = *definition_;
+  TextFormat format;
+  if (const FontCharacter* font = d.fonts.embedded.get()) {
+    format.face = font->name;
+  } else {
+    format.face = d.font_class;
+  }
+  format.size = d.height;
+  format.colour = d.colour;
+  ParagraphFormat paragraph;
+  paragraph.align = d.align;
+  paragraph.left_margin = d.left_margin;
+  paragraph.right_margin = d.right_margin;
+  paragraph.indent = d.indent;
+  paragraph.leading = d.leading;
+  const StyledText styled =
+      html_ ? ParseHtml(text_, format, paragraph) : PlainText(text_, format, paragraph);
+
+  bounds_ = d.bounds;
+  LayoutBox box{static_cast<double>(bounds_.x_min.value), static_cast<double>(bounds_.y_min.value),
+                static_cast<double>(bounds_.Width().value), d.word_wrap, d.password};
+  layout_ = LayOutText(styled, d.fonts, box);
+  if (!d.auto_size) return;
+
+  // An auto-sized field grows or shrinks to its text, held at the side its alignment names.
+  bounds_.y_max = Twips{bounds_.y_min.value +
+                        static_cast<int32_t>(std::ceil(layout_.text_height + 2 * kTextGutter))};
+  if (!d.word_wrap) {
+    const auto width = static_cast<int32_t>(std::ceil(layout_.text_width + 2 * kTextGutter));
+    if (d.align == TextAlign::kRight) {
+      bounds_.x_min = Twips{bounds_.x_max.value - width};
+    } else if (d.align == TextAlign::kCenter) {
+      bounds_.x_min = Twips{(bounds_.x_min.value + bounds_.x_max.value - width) / 2};
+      bounds_.x_max = Twips{bounds_.x_min.value + width};
+    } else {
+      bounds_.x_max = Twips{bounds_.x_min.value + width};
+    }
+    box.left = bounds_.x_min.value;
+    box.width = width;
+    layout_ = LayOutText(styled, d.fonts, box);
+  }
+}
+
+void TextField::Draw(Canvas& canvas, const RenderState& state) const {
+  const EditTextDefinition& d = *definition_;
+  if (d.border) {
+    // A white background inside the bounds and a one-pixel black line whatever the field's
+    // scale, drawn as Flash draws it: the line's pixels start at each edge and go right and
+    // down, so the top and left lines reach one pixel past the right and bottom edges and the
+    // bottom-right corner pixel stays empty.
+    const Matrix& m = state.matrix;
+    const double pixels_per_twip = std::sqrt(std::abs(m.a * m.d - m.b * m.c));
+    const double px = pixels_per_twip > 0 ? 1 / pixels_per_twip : Twips::kPerPixel;
+    const double x0 = bounds_.x_min.value, x1 = bounds_.x_max.value;
+    const double y0 = bounds_.y_min.value, y1 = bounds_.y_max.value;
+    canvas.FillPath(RectPath(bounds_), FillRule::kEvenOdd, {255, 255, 255, 255}, state);
+    Path line = RectPath(x0, y0, x1 + px, y0 + px);             // top
+    const Path left = RectPath(x0, y0 + px, x0 + px, y1 + px);  // left
+    const Path right = RectPath(x1, y0 + px, x1 + px, y1);      // right
+    const Path bottom = RectPath(x0 + px, y1, x1, y1 + px);     // bottom
+    for (const Path* part : {&left, &right, &bottom}) {
+      line.commands.insert(line.commands.end(), part->commands.begin(), part->commands.end());
+    }
+    canvas.FillPath(line, FillRule::kNonZero, {0, 0, 0, 255}, state);
+  }
+  if (layout_.glyphs.empty() && layout_.underlines.empty()) return;
+
+  // Text that leaves the field is cut at its bounds.
+  bool overflows =
+      layout_.lines.empty()
+          ? false
+          : layout_.lines.back().baseline + layout_.lines.back().descent > bounds_.y_max.value;
+  for (const LaidOutLine& line : layout_.lines) {
+    overflows = overflows || line.x < bounds_.x_min.value ||
+                line.x + line.width > bounds_.x_max.value ||
+                line.baseline - line.ascent < bounds_.y_min.value;
+  }
+  if (overflows) {
+    canvas.BeginMask();
+    canvas.FillPath(RectPath(bounds_), FillRule::kEvenOdd, {0, 0, 0, 255}, state);
+    canvas.EndMask();
+  }
+  for (const LaidOutGlyph& g : layout_.glyphs) {
+    DrawGlyph(canvas, *g.outline, g.scale, g.x, g.y, g.colour, state);
+  }
+  for (const SwfRect& u : layout_.underlines) {
+    canvas.FillPath(RectPath(u), FillRule::kEvenOdd, d.colour, state);
+  }
+  if (overflows) canvas.PopMask();
+}
+
+// Format notes: CharacterID, Bounds RECT, two flag bytes (HasText, WordWrap, Multiline,
+// Password, ReadOnly, HasTextColor, HasMaxLength, HasFont; HasFontClass, AutoSize, HasLayout,
+// NoSelect, Border, WasStatic, HTML, UseOutlines), FontID UI16 (HasFont), FontClass STRING
+// (HasFontClass), FontHeight UI16 (either), TextColor RGBA, MaxLength UI16, then with HasLayout
+// Align UI8, LeftMargin UI16, RightMargin UI16, Indent UI16, Leading SI16; VariableName STRING
+// and InitialText STRING (HasText).
+std::shared_ptr<EditTextCharacter> ReadDefineEditText(const SwfTag& tag,
+                                                      const CharacterLibrary& library) {
+  ByteReader reader(tag.body);
+  reader.Skip(2);
+  auto d = std::make_shared<EditTextDefinition>();
+  d->bounds = text::ReadRect(reader);
+  const uint8_t f1 = reader.U8();
+  const uint8_t f2 = reader.U8();
+  const bool has_text = f1 & 0x80;
+  d->word_wrap = f1 & 0x40;
+  d->multiline = f1 & 0x20;
+  d->password = f1 & 0x10;
+  d->read_only = f1 & 0x08;
+  const bool has_colour = f1 & 0x04;
+  const bool has_max_length = f1 & 0x02;
+  const bool has_font = f1 & 0x01;
+  const bool has_font_class = f2 & 0x80;
+  d->auto_size = f2 & 0x40;
+  const bool has_layout = f2 & 0x20;
+  d->no_select = f2 & 0x10;
+  d->border = f2 & 0x08;
+  d->was_static = f2 & 0x04;
+  d->html = f2 & 0x02;
+  d->use_outlines = f2 & 0x01;
+  const uint8_t version = library.swf_version();
+  if (has_font) d->font_id = reader.U16();
+  if (has_font_class) d->font_class = text::ReadString(reader, version);
+  if (has_font || has_font_class) d->height = reader.U16();
+  if (has_colour) d->colour = text::ReadRgba(reader);
+  if (has_max_length) d->max_length = reader.U16();
+  if (has_layout) {
+    const uint8_t align = reader.U8();
+    d->align = align <= 3 ? static_cast<TextAlign>(align) : TextAlign::kLeft;
+    d->left_margin = reader.U16();
+    d->right_margin = reader.U16();
+    d->indent = reader.U16();
+    d->leading = static_cast<int16_t>(reader.U16());
+  }
+  d->variable_name = text::ReadString(reader, version);
+  if (has_text) d->initial_text = text::ReadString(reader, version);
+  if (!reader.ok()) throw SwfError(SwfErrorKind::kBadTag, "DefineEditText truncated", tag.code);
+
+  d->fonts.embedded = std::dynamic_pointer_cast<const FontCharacter>(library.Shared(d->font_id));
+  d->fonts.use_outlines = d->use_outlines;
+  d->fonts.device = library.device_fonts;
+  return std::make_shared<EditTextCharacter>(std::move(d));
+}
+
+}  // namespace flashsaver

@@ -1,0 +1,316 @@
+#include "player/text/styled_text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <optional>
+
+namespace flashsaver {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  std::transform(out.begin(), out.end(), out.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return out;
+}
+
+struct Attribute {
+  std::string name;
+  std::string value;
+};
+
+// "name a=1 b='x' c=\"y\"": the tag's lower-case name and its attributes.
+std::string ParseTag(std::string_view inside, std::vector<Attribute>& attributes) {
+  size_t i = 0;
+  auto skip_space = [&] {
+    while (i < inside.size() && std::isspace(static_cast<unsigned char>(inside[i]))) ++i;
+  };
+  auto word = [&] {
+    const size_t start = i;
+    while (i < inside.size() && !std::isspace(static_cast<unsigned char>(inside[i])) &&
+           inside[i] != '=' && inside[i] != '/') {
+      ++i;
+    }
+    return inside.substr(start, i - start);
+  };
+  skip_space();
+  const std::string name = Lower(word());
+  for (;;) {
+    skip_space();
+    if (i >= inside.size()) break;
+    if (inside[i] == '/') {
+      ++i;
+      continue;
+    }
+    Attribute a;
+    a.name = Lower(word());
+    skip_space();
+    if (i < inside.size() && inside[i] == '=') {
+      ++i;
+      skip_space();
+      if (i < inside.size() && (inside[i] == '"' || inside[i] == '\'')) {
+        const char quote = inside[i++];
+        const size_t end = inside.find(quote, i);
+        const size_t stop = end == std::string_view::npos ? inside.size() : end;
+        a.value = inside.substr(i, stop - i);
+        i = stop + 1;
+      } else {
+        a.value = word();
+      }
+    }
+    if (a.name.empty()) ++i;  // a stray '=' cannot stop the loop
+    attributes.push_back(std::move(a));
+  }
+  return name;
+}
+
+const std::string* Find(const std::vector<Attribute>& attributes, std::string_view name) {
+  for (const Attribute& a : attributes) {
+    if (a.name == name) return &a.value;
+  }
+  return nullptr;
+}
+
+std::optional<long> Number(std::string_view s, int base = 10) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  long v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
+  if (ec != std::errc() || end == s.data()) return std::nullopt;
+  return v;
+}
+
+std::optional<TextAlign> ParseAlign(std::string_view s) {
+  const std::string v = Lower(s);
+  if (v == "left") return TextAlign::kLeft;
+  if (v == "right") return TextAlign::kRight;
+  if (v == "center") return TextAlign::kCenter;
+  if (v == "justify") return TextAlign::kJustify;
+  return std::nullopt;
+}
+
+// "&amp;" and friends at text[i] ('&'); on success i moves past the ';'.
+std::optional<char32_t> Entity(std::string_view text, size_t& i) {
+  const size_t end = text.find(';', i);
+  if (end == std::string_view::npos || end - i > 10) return std::nullopt;
+  const std::string_view name = text.substr(i + 1, end - i - 1);
+  std::optional<char32_t> c;
+  if (name == "lt") c = U'<';
+  if (name == "gt") c = U'>';
+  if (name == "amp") c = U'&';
+  if (name == "quot") c = U'"';
+  if (name == "apos") c = U'\'';
+  if (name == "nbsp") c = U'\u00A0';
+  if (name.size() > 1 && name[0] == '#') {
+    const bool hex = name[1] == 'x' || name[1] == 'X';
+    if (const auto v = Number(name.substr(hex ? 2 : 1), hex ? 16 : 10);
+        v && *v > 0 && *v < 0x110000) {
+      c = static_cast<char32_t>(*v);
+    }
+  }
+  if (c) i = end + 1;
+  return c;
+}
+
+}  // namespace
+
+void StyledText::Append(std::u32string_view text, const TextFormat& format) {
+  if (text.empty()) return;
+  if (paragraphs.empty()) paragraphs.emplace_back();
+  size_t index = 0;
+  while (index < formats.size() && !(formats[index] == format)) ++index;
+  if (index == formats.size()) formats.push_back(format);
+  chars.append(text);
+  format_of.insert(format_of.end(), text.size(), static_cast<uint16_t>(index));
+}
+
+void StyledText::BreakParagraph(const TextFormat& format, const ParagraphFormat& next) {
+  if (paragraphs.empty()) paragraphs.emplace_back();
+  Append(U"\n", format);
+  paragraphs.push_back(next);
+}
+
+std::u32string DecodeUtf8(std::string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    int extra = b >= 0xF0 && b < 0xF5 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : 0;
+    if (b >= 0xF5) extra = 0;
+    char32_t c = extra == 3 ? b & 0x07 : extra == 2 ? b & 0x0F : extra == 1 ? b & 0x1F : b;
+    bool valid = i + static_cast<size_t>(extra) < text.size() || extra == 0;
+    for (int k = 1; valid && k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+      if ((next & 0xC0) != 0x80) valid = false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    if (!valid) {
+      extra = 0;
+      c = b;
+    }
+    out.push_back(c);
+    i += static_cast<size_t>(extra) + 1;
+  }
+  return out;
+}
+
+StyledText PlainText(std::string_view text, const TextFormat& format,
+                     const ParagraphFormat& paragraph) {
+  StyledText out;
+  out.paragraphs.push_back(paragraph);
+  out.formats.push_back(format);
+  const std::u32string chars = DecodeUtf8(text);
+  size_t start = 0;
+  for (size_t i = 0; i < chars.size(); ++i) {
+    if (chars[i] != U'\r' && chars[i] != U'\n') continue;
+    out.Append(std::u32string_view(chars).substr(start, i - start), format);
+    out.BreakParagraph(format, paragraph);
+    if (chars[i] == U'\r' && i + 1 < chars.size() && chars[i + 1] == U'\n') ++i;
+    start = i + 1;
+  }
+  out.Append(std::u32string_view(chars).substr(start), format);
+  return out;
+}
+
+StyledText ParseHtml(std::string_view html, const TextFormat& format,
+                     const ParagraphFormat& paragraph) {
+  StyledText out;
+  out.paragraphs.push_back(paragraph);
+  out.formats.push_back(format);
+  struct Open {
+    std::string tag;
+    TextFormat before;
+  };
+  std::vector<Open> open;
+  TextFormat current = format;
+  ParagraphFormat para = paragraph;
+  bool at_paragraph_start = true;
+  bool break_pending = false;
+  std::u32string run;
+
+  auto flush = [&] {
+    out.Append(run, current);
+    run.clear();
+  };
+  auto emit_break = [&] {
+    flush();
+    out.BreakParagraph(current, para);
+    at_paragraph_start = true;
+    break_pending = false;
+  };
+  auto add_char = [&](char32_t c) {
+    if (break_pending) emit_break();
+    run.push_back(c);
+    at_paragraph_start = false;
+  };
+  // A new block (<p>, <li>) starts its own paragraph and sets its format.
+  auto start_block = [&](const ParagraphFormat& block) {
+    if (!at_paragraph_start || break_pending) emit_break();
+    para = block;
+    out.paragraphs.back() = block;
+  };
+
+  for (size_t i = 0; i < html.size();) {
+    const char c = html[i];
+    if (c == '<') {
+      const size_t end = html.find('>', i);
+      if (end == std::string_view::npos) break;  // an unclosed tag ends the text
+      std::string_view inside = html.substr(i + 1, end - i - 1);
+      i = end + 1;
+      const bool closing = !inside.empty() && inside[0] == '/';
+      if (closing) inside.remove_prefix(1);
+      std::vector<Attribute> attributes;
+      const std::string tag = ParseTag(inside, attributes);
+      if (closing) {
+        if (tag == "p" || tag == "li") {
+          break_pending = true;
+          if (tag == "li") para.bullet = false;
+          continue;
+        }
+        for (size_t k = open.size(); k-- > 0;) {
+          if (open[k].tag != tag) continue;
+          flush();
+          current = open[k].before;
+          open.resize(k);
+          break;
+        }
+        continue;
+      }
+      if (tag == "br") {
+        if (break_pending) emit_break();
+        emit_break();
+      } else if (tag == "p") {
+        ParagraphFormat block = para;
+        block.bullet = false;
+        if (const auto* a = Find(attributes, "align")) {
+          if (const auto align = ParseAlign(*a)) block.align = *align;
+        }
+        start_block(block);
+      } else if (tag == "li") {
+        ParagraphFormat block = para;
+        block.bullet = true;
+        start_block(block);
+      } else if (tag == "textformat") {
+        auto twips = [&](const char* name, double& field) {
+          if (const auto* a = Find(attributes, name)) {
+            if (const auto v = Number(*a)) field = static_cast<double>(*v) * 20;
+          }
+        };
+        twips("leftmargin", para.left_margin);
+        twips("rightmargin", para.right_margin);
+        twips("indent", para.indent);
+        twips("leading", para.leading);
+        if (at_paragraph_start) out.paragraphs.back() = para;
+      } else if (tag == "font" || tag == "b" || tag == "i" || tag == "u" || tag == "a") {
+        flush();
+        open.push_back({tag, current});
+        if (tag == "b") current.bold = true;
+        if (tag == "i") current.italic = true;
+        if (tag == "u") current.underline = true;
+        if (tag == "a") {
+          if (const auto* a = Find(attributes, "href")) current.url = *a;
+        }
+        if (tag == "font") {
+          if (const auto* a = Find(attributes, "face")) current.face = *a;
+          if (const auto* a = Find(attributes, "size")) {
+            if (const auto v = Number(*a)) {
+              const bool relative = !a->empty() && (a->front() == '+' || a->front() == '-');
+              const double px =
+                  relative ? current.size / 20 + static_cast<double>(*v) : static_cast<double>(*v);
+              current.size = std::max(0.0, px) * 20;
+            }
+          }
+          if (const auto* a = Find(attributes, "color"); a && a->size() == 7 && (*a)[0] == '#') {
+            if (const auto v = Number(std::string_view(*a).substr(1), 16)) {
+              current.colour = {static_cast<uint8_t>(*v >> 16), static_cast<uint8_t>(*v >> 8),
+                                static_cast<uint8_t>(*v), current.colour.a};
+            }
+          }
+        }
+      }
+      continue;
+    }
+    if (c == '\r' || c == '\n') {
+      if (break_pending) emit_break();
+      emit_break();
+      i += (c == '\r' && i + 1 < html.size() && html[i + 1] == '\n') ? 2 : 1;
+      continue;
+    }
+    if (c == '&') {
+      if (const auto e = Entity(html, i)) {
+        add_char(*e);
+        continue;
+      }
+    }
+    // One UTF-8 sequence, up to the next markup.
+    size_t stop = i + 1;
+    while (stop < html.size() && (static_cast<unsigned char>(html[stop]) & 0xC0) == 0x80) ++stop;
+    for (char32_t d : DecodeUtf8(html.substr(i, stop - i))) add_char(d);
+    i = stop;
+  }
+  flush();
+  return out;
+}
+
+}  // namespace flashsaver

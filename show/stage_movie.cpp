@@ -1,0 +1,45 @@
+#include "show/stage_movie.h"
+
+#include "player/display/movie_player.h"
+
+namespace flashsaver {
+namespace {
+
+class PlayerMovie final : public StageMovie {
+ public:
+  // The file stays with the player, whose tags point into it.
+  explicit PlayerMovie(std::vector<uint8_t> file)
+      : file_(std::move(file)), player_(file_), own_background_(ReadBackground(file_)) {}
+
+  const SwfHeader& header() const override { return player_.header(); }
+  std::optional<Rgb> background() const override { return own_background_; }
+  void AdvanceFrame() override { player_.AdvanceFrame(); }
+  void Rewind() override { player_.Rewind(); }
+  void Play() override { player_.Play(); }
+  void Render(Canvas& canvas, const Matrix& stage_to_target) const override {
+    player_.Render(canvas, stage_to_target);
+  }
+  std::optional<SwfRect> TakeInvalidatedArea() override { return player_.TakeInvalidatedArea(); }
+
+ private:
+  // MoviePlayer answers white for a movie without the tag; the show tells the two apart.
+  static std::optional<Rgb> ReadBackground(const std::vector<uint8_t>& file) {
+    try {
+      return ReadSwfMovie(file).background;
+    } catch (const SwfError&) {
+      return std::nullopt;
+    }
+  }
+
+  std::vector<uint8_t> file_;
+  MoviePlayer player_;
+  std::optional<Rgb> own_background_;
+};
+
+}  // namespace
+
+std::unique_ptr<StageMovie> OpenPlayerMovie(std::vector<uint8_t> file) {
+  return std::make_unique<PlayerMovie>(std::move(file));
+}
+
+}  // namespace flashsaver

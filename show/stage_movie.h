@@ -1,0 +1,38 @@
+// What the show's player needs of a running movie: the player library's MoviePlayer behind a
+// small interface, so that the adapter's timing and placement are tested with a movie that
+// draws nothing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "player/render/canvas.h"
+#include "player/swf/swf_movie.h"
+
+namespace flashsaver {
+
+class StageMovie {
+ public:
+  virtual ~StageMovie() = default;
+  virtual const SwfHeader& header() const = 0;
+  // SetBackgroundColor's colour, or nothing when the movie has no such tag.
+  virtual std::optional<Rgb> background() const = 0;
+  // The first call shows frame 1.
+  virtual void AdvanceFrame() = 0;
+  virtual void Rewind() = 0;
+  virtual void Play() = 0;
+  virtual void Render(Canvas& canvas, const Matrix& stage_to_target) const = 0;
+  // Stage twips whose picture may have changed since the last call.
+  virtual std::optional<SwfRect> TakeInvalidatedArea() = 0;
+};
+
+// Reads a movie; throws SwfError when its header cannot be read.
+using StageMovieOpener = std::function<std::unique_ptr<StageMovie>(std::vector<uint8_t> file)>;
+
+// The player library's movie.
+std::unique_ptr<StageMovie> OpenPlayerMovie(std::vector<uint8_t> file);
+
+}  // namespace flashsaver
