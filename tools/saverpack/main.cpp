@@ -2,10 +2,12 @@
 // holds.
 #include <filesystem>
 #include <iostream>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "tools/saverpack/movie_still.h"
 #include "tools/saverpack/saver_builder.h"
 #include "tools/saverpack/saver_listing.h"
 
@@ -28,14 +30,39 @@ constexpr char kUsage[] =
     "  --notzip | --zip       the files that follow are packed raw | as ZIP archives (default)\n"
     "  --stored               ZIP archives store instead of deflate\n"
     "  --readonly             ZIP entries that follow carry the read-only attribute\n"
-    "  --archive-extra FILE   put FILE into the settings archive as well\n";
+    "  --archive-extra FILE   put FILE into the settings archive as well\n"
+    "  --still MOVIE.swf[:FRAME]  pack the built-in player's picture of FRAME (default 1) as\n"
+    "                         the preview still (a BMP) and name it in Set.Build_StaticImage\n";
 
 std::string FileName(const std::string& path) {
   return std::filesystem::path(path).filename().string();
 }
 
+// A folder of this run's own for files made on the way (the still), removed at the end.
+class WorkFolder {
+ public:
+  const std::filesystem::path& Path() {
+    if (path_.empty()) {
+      const auto base = std::filesystem::temp_directory_path();
+      for (unsigned n = 0;; ++n) {
+        path_ = base / ("saverpack-" + std::to_string(std::random_device{}()) + std::to_string(n));
+        if (std::filesystem::create_directory(path_)) break;
+      }
+    }
+    return path_;
+  }
+  ~WorkFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
 int Build(const std::vector<std::string>& args) {
   saverpack::BuildRequest request;
+  WorkFolder work;
   bool raw = false;
   bool read_only = false;
   auto next = [&](size_t& i) -> const std::string& {
@@ -91,6 +118,9 @@ int Build(const std::vector<std::string>& args) {
       request.deflate = false;
     } else if (a == "--readonly") {
       read_only = true;
+    } else if (a == "--still") {
+      const std::string& argument = next(i);
+      saverpack::AddMovieStill(request, argument, raw, work.Path());
     } else if (a == "--archive-extra") {
       request.archive_extras.push_back(next(i));
     } else {

@@ -128,6 +128,12 @@ bool InspectSaver(const std::string& path, std::ostream& out) {
     out << "list " << section << ":\n";
     for (const auto& [item, value] : entries) out << "  " << item << "=" << value << "\n";
   }
+  if (const auto still = ini.Get("Set", "Build_StaticImage"); still && !still->empty()) {
+    const bool packed = seen.count(*still) > 0;
+    out << "preview still: " << *still << (packed ? " (packed)" : " (not packed)")
+        << (ini.Get("Set", "Build_UseStaticPreview").value_or("0") == "0" ? ", not in use" : "")
+        << "\n";
+  }
   out << (intact ? "all intact\n" : "NOT INTACT\n");
   return intact;
 }
