@@ -214,7 +214,8 @@ struct Interpreter {
   }
   void SetTarget2() {  // 0x20
     Value t = Pop();
-    if (t.IsObject()) {
+    // Objects are converted to a path string, even clips (set_target_2 tests).
+    if (t.IsObject() && t.AsObject()->kind() == ObjectKind::kClip) {
       SetTargetClip(t.AsObject());
     } else {
       SetTargetPath(vm.ToString(t));
@@ -450,7 +451,13 @@ struct Interpreter {
     std::vector<Value> args = PopArgs();
     std::string n = name.IsUndefined() ? std::string() : vm.ToString(name);
     if (n.empty()) {
-      // An empty name calls the object itself.
+      // An empty name calls the object itself; super() calls the parent constructor.
+      if (Object* o = obj.AsObject(); o && o->kind() == ObjectKind::kSuper) {
+        auto* s = static_cast<SuperObject*>(o);
+        Value ctor = s->home ? vm.GetMember(s->home, "__constructor__") : Value();
+        Push(vm.CallFunction(ctor, s->this_obj, args, s->home ? s->home->proto() : nullptr));
+        return;
+      }
       Push(vm.CallFunction(obj, nullptr, args));
       return;
     }
@@ -496,6 +503,11 @@ struct Interpreter {
   void BitURShift() {  // 0x65
     int32_t b = vm.ToInt(Pop());
     uint32_t a = static_cast<uint32_t>(vm.ToInt(Pop()));
+    // A shift by 0 leaves the value signed in the player (biturshift_swf8).
+    if ((b & 31) == 0) {
+      Push(static_cast<double>(static_cast<int32_t>(a)));
+      return;
+    }
     Push(static_cast<double>(a >> (b & 31)));
   }
   void StrictEqualsAction() {  // 0x66

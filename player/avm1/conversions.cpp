@@ -19,9 +19,8 @@ double Vm::ToNumber(const Value& v) {
     case ValueType::kString:
       return StringToNumber(v.AsString(), swf_version_);
     case ValueType::kObject: {
-      if (swf_version_ < 5) return 0;
       Value p = ToPrimitive(v, false);
-      if (p.IsObject()) return NAN;
+      if (p.IsObject()) return swf_version_ < 5 ? 0.0 : NAN;
       return ToNumber(p);
     }
   }
@@ -144,7 +143,8 @@ bool Vm::StrictEquals(const Value& a, const Value& b) const {
     case ValueType::kBool:
       return a.AsBool() == b.AsBool();
     case ValueType::kNumber:
-      return a.AsNumber() == b.AsNumber();
+      // NaN === NaN holds in the player (strictly_equals).
+      return a.AsNumber() == b.AsNumber() || (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
     case ValueType::kString:
       return a.AsString() == b.AsString();
     case ValueType::kObject:
@@ -200,11 +200,6 @@ Value Vm::Add(const Value& x, const Value& y) {
   Value a = ToPrimitive(x, true);
   Value b = ToPrimitive(y, true);
   if (a.IsString() || b.IsString()) return ToString(a) + ToString(b);
-  // An object that stays an object after valueOf counts as a string too.
-  if ((a.IsObject() && a.AsObject()->kind() != ObjectKind::kClip) ||
-      (b.IsObject() && b.AsObject()->kind() != ObjectKind::kClip)) {
-    return ToString(a) + ToString(b);
-  }
   return ToNumber(a) + ToNumber(b);
 }
 

@@ -145,7 +145,8 @@ Value Reverse(Vm& vm, const CallArgs& c) {
   return c.this_obj;
 }
 
-// A merge sort that tolerates comparators that are not consistent (script ones often aren't).
+// A merge sort (greater(a, b): b goes first) that tolerates comparators that are not consistent
+// (script ones often aren't).
 template <typename Less>
 void MergeSort(std::vector<size_t>& v, Less less) {
   std::vector<size_t> tmp(v.size());
@@ -153,7 +154,7 @@ void MergeSort(std::vector<size_t>& v, Less less) {
     for (size_t lo = 0; lo < v.size(); lo += 2 * width) {
       size_t mid = std::min(lo + width, v.size()), hi = std::min(lo + 2 * width, v.size());
       size_t i = lo, j = mid, k = lo;
-      while (i < mid && j < hi) tmp[k++] = less(v[j], v[i]) ? v[j++] : v[i++];
+      while (i < mid && j < hi) tmp[k++] = less(v[i], v[j]) ? v[j++] : v[i++];
       while (i < mid) tmp[k++] = v[i++];
       while (j < hi) tmp[k++] = v[j++];
     }
@@ -180,7 +181,7 @@ Value SortWith(Vm& vm, Object* self, const std::vector<Value>& items,
     if (r == 0 && (flags & kUniqueSort) && a != b) unique_failed = true;
     return r;
   };
-  MergeSort(order, [&](size_t a, size_t b) { return cmp(a, b) < 0; });
+  MergeSort(order, [&](size_t a, size_t b) { return cmp(a, b) > 0; });
   if (unique_failed) return 0.0;
   if (flags & kReturnIndexedArray) {
     std::vector<Value> idx;
@@ -238,7 +239,7 @@ Value SortOn(Vm& vm, const CallArgs& c) {
     if ((flags & kUniqueSort) && a != b) unique_failed = true;
     return 0;
   };
-  MergeSort(order, [&](size_t a, size_t b) { return cmp(a, b) < 0; });
+  MergeSort(order, [&](size_t a, size_t b) { return cmp(a, b) > 0; });
   if (unique_failed) return 0.0;
   if (flags & kReturnIndexedArray) {
     std::vector<Value> idx;

@@ -15,6 +15,7 @@ int DigitValue(char c) {
 }
 
 Value ParseInt(Vm& vm, const CallArgs& c) {
+  if (c.args.empty()) return Value();
   std::string s = vm.ToString(c.Arg(0));
   int radix = c.args.size() > 1 ? vm.ToInt(c.Arg(1)) : 0;
   if (c.args.size() > 1 && (radix < 2 || radix > 36)) return NAN;
