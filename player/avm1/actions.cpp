@@ -336,6 +336,12 @@ struct Interpreter {
   void DefineLocal() {  // 0x3C
     Value v = Pop();
     std::string name = vm.ToString(Pop());
+    Object* path_obj;
+    std::string member;
+    if (SplitPath(name, path_obj, member)) {
+      if (path_obj && !member.empty()) vm.SetMember(path_obj, member, v);
+      return;
+    }
     Object* o = act.locals ? act.locals : Target();
     vm.SetMember(o, name, v);
   }

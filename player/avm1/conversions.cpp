@@ -3,6 +3,7 @@
 // and reads bad number text as 0.
 #include <cmath>
 
+#include "player/avm1/text_util.h"
 #include "player/avm1/vm.h"
 
 namespace flashsaver::avm1 {
@@ -189,7 +190,8 @@ Value Vm::LessThan(const Value& x, const Value& y) {
   if (a.IsObject() && a.AsObject()->kind() != ObjectKind::kClip) return false;
   Value b = ToPrimitive(y, false);
   if (b.IsObject() && b.AsObject()->kind() != ObjectKind::kClip) return false;
-  if (a.IsString() && b.IsString()) return a.AsString() < b.AsString();
+  // Strings compare by UTF-16 code units (string_relational_compare).
+  if (a.IsString() && b.IsString()) return ToUtf16(a.AsString()) < ToUtf16(b.AsString());
   double na = ToNumber(a), nb = ToNumber(b);
   if (std::isnan(na) || std::isnan(nb)) return Value();
   return na < nb;

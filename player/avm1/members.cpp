@@ -42,7 +42,8 @@ Object* Vm::FindHolder(Object* obj, std::string_view name) {
   bool cs = case_sensitive();
   int n = 0;
   for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
-    if (o->FindOwn(name, cs)) return o;
+    if (Property* p = o->FindOwn(name, cs); p && prop_flag::VisibleTo(p->flags, swf_version_))
+      return o;
   }
   return nullptr;
 }
@@ -76,6 +77,7 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
   int n = 0;
   for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
     if (Property* p = o->FindOwn(name, cs)) {
+      if (!prop_flag::VisibleTo(p->flags, swf_version_)) continue;
       if (p->virtual_property) {
         return p->getter ? CallFunction(p->getter, obj, {}) : Value();
       }
@@ -160,6 +162,8 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
       return;
     }
     if (o == obj && (p->flags & prop_flag::kReadOnly)) return;
+    // Writing a property hidden from this version makes it visible again.
+    if (o == obj) p->flags &= static_cast<uint16_t>(~prop_flag::kVersionMask);
     break;
   }
   Property& p = obj->SetOwn(name, value, cs);

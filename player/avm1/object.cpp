@@ -78,7 +78,7 @@ Property& Object::SetOwn(std::string_view name, Value value, bool case_sensitive
   return ref;
 }
 
-void Object::Define(std::string_view name, Value value, uint8_t flags) {
+void Object::Define(std::string_view name, Value value, uint16_t flags) {
   Property& p = SetOwn(name, std::move(value), true);
   p.flags = flags;
 }

@@ -23,6 +23,20 @@ namespace prop_flag {
 inline constexpr uint8_t kDontEnum = 1;
 inline constexpr uint8_t kDontDelete = 2;
 inline constexpr uint8_t kReadOnly = 4;
+// Set by ASSetPropFlags: the property is seen only by movies of that SWF version or later.
+inline constexpr uint16_t kVersion6 = 1 << 7;
+inline constexpr uint16_t kVersion7 = 1 << 10;
+inline constexpr uint16_t kVersion8 = 1 << 12;
+inline constexpr uint16_t kVersion9 = 1 << 13;
+inline constexpr uint16_t kVersion10 = 1 << 14;
+inline constexpr uint16_t kVersionMask = kVersion6 | kVersion7 | kVersion8 | kVersion9 | kVersion10;
+// Whether a movie of this version sees a property with these flags.
+inline bool VisibleTo(uint16_t flags, int version) {
+  if (!(flags & kVersionMask)) return true;
+  return !((flags & kVersion6 && version < 6) || (flags & kVersion7 && version < 7) ||
+           (flags & kVersion8 && version < 8) || (flags & kVersion9 && version < 9) ||
+           (flags & kVersion10 && version < 10));
+}
 }  // namespace prop_flag
 
 struct Property {
@@ -31,7 +45,7 @@ struct Property {
   Object* getter = nullptr;  // from addProperty; value is unused when either is set
   Object* setter = nullptr;
   bool virtual_property = false;
-  uint8_t flags = 0;
+  uint16_t flags = 0;
   bool watch_busy = false;  // a watcher of this property is running: no re-entry
 };
 
@@ -68,7 +82,7 @@ class Object {
   // Adds or overwrites the value, keeping flags of an existing property.
   Property& SetOwn(std::string_view name, Value value, bool case_sensitive);
   // Adds with flags, for built-ins.
-  void Define(std::string_view name, Value value, uint8_t flags = prop_flag::kDontEnum);
+  void Define(std::string_view name, Value value, uint16_t flags = prop_flag::kDontEnum);
   bool RemoveOwn(std::string_view name, bool case_sensitive);
   // Live properties in insertion order.
   template <typename F>

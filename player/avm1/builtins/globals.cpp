@@ -136,7 +136,7 @@ Value AsSetPropFlags(Vm& vm, const CallArgs& c) {
   if (!o) return Value();
   uint32_t set = static_cast<uint32_t>(vm.ToInt(c.Arg(2)));
   uint32_t clear = static_cast<uint32_t>(vm.ToInt(c.Arg(3)));
-  auto apply = [&](Property& p) { p.flags = static_cast<uint8_t>(((p.flags & ~clear) | set) & 7); };
+  auto apply = [&](Property& p) { p.flags = static_cast<uint16_t>((p.flags & ~clear) | set); };
   Value names = c.Arg(1);
   if (names.IsNull()) {
     o->ForEachOwn(apply);
