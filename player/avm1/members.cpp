@@ -10,6 +10,7 @@ namespace flashsaver::avm1 {
 namespace {
 
 constexpr int kMaxChain = 256;  // a prototype loop must not hang a lookup
+constexpr int kMaxWatchNesting = 65;
 
 // The display property a name stands for on a clip ("_x", "_ALPHA" in SWF 6...), or -1.
 int ClipPropertyIndex(std::string_view name, bool case_sensitive) {
@@ -129,24 +130,26 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
   }
   Value value = value_in;
   // watch(): the callback sees old and new values and decides what is stored.
+  // Watchers re-enter when they set their own property, but past kMaxWatchNesting the
+  // player stores the value without calling them (watch_recursion_swf7: 65 calls).
   for (auto& [wname, watcher] : obj->watchers()) {
     if (!NamesEqual(wname, name, cs)) continue;
+    if (watch_depth_ >= kMaxWatchNesting) break;
     Property* own = obj->FindOwn(name, cs);
-    if (own && own->watch_busy) break;
     Value old = own && !own->virtual_property ? own->value : Value();
     if (!own) {
       own = &obj->SetOwn(name, Value(), cs);
     }
-    own->watch_busy = true;
     Value args[4] = {Value(std::string(name)), old, value, watcher.user_data};
     Object* callback = watcher.callback;
+    ++watch_depth_;
     try {
       value = CallFunction(callback, obj, args);
     } catch (...) {
-      if (Property* again = obj->FindOwn(name, cs)) again->watch_busy = false;
+      --watch_depth_;
       throw;
     }
-    if (Property* again = obj->FindOwn(name, cs)) again->watch_busy = false;
+    --watch_depth_;
     break;
   }
   // A setter anywhere on the chain takes the write.

@@ -46,7 +46,6 @@ struct Property {
   Object* setter = nullptr;
   bool virtual_property = false;
   uint16_t flags = 0;
-  bool watch_busy = false;  // a watcher of this property is running: no re-entry
 };
 
 // What kind of built-in an object is, for natives that check their `this`.

@@ -187,6 +187,7 @@ class Vm {
   std::vector<Value> stack_;
   int depth_ = 0;
   int native_depth_ = 0;
+  int watch_depth_ = 0;
   std::chrono::steady_clock::time_point block_start_;
   uint32_t step_counter_ = 0;
 };
