@@ -1,5 +1,6 @@
 // Math: the functions and constants.
 #include <cmath>
+#include <numbers>
 
 #include "player/avm1/builtins/builtins.h"
 
@@ -70,14 +71,14 @@ void InstallMath(Vm& vm) {
       {"sin", Sin},   {"sqrt", Sqrt}, {"tan", Tan}};
   for (const auto& method : methods) vm.DefineMethod(m, method.name, method.fn, 7);
   constexpr uint8_t kConst = 7;
-  m->Define("E", M_E, kConst);
-  m->Define("LN10", M_LN10, kConst);
-  m->Define("LN2", M_LN2, kConst);
-  m->Define("LOG10E", M_LOG10E, kConst);
-  m->Define("LOG2E", M_LOG2E, kConst);
-  m->Define("PI", M_PI, kConst);
-  m->Define("SQRT1_2", M_SQRT1_2, kConst);
-  m->Define("SQRT2", M_SQRT2, kConst);
+  m->Define("E", std::numbers::e, kConst);
+  m->Define("LN10", std::numbers::ln10, kConst);
+  m->Define("LN2", std::numbers::ln2, kConst);
+  m->Define("LOG10E", std::numbers::log10e, kConst);
+  m->Define("LOG2E", std::numbers::log2e, kConst);
+  m->Define("PI", std::numbers::pi, kConst);
+  m->Define("SQRT1_2", 1 / std::numbers::sqrt2, kConst);
+  m->Define("SQRT2", std::numbers::sqrt2, kConst);
 }
 
 }  // namespace flashsaver::avm1
