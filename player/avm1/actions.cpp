@@ -1,0 +1,1216 @@
+// The interpreter: decodes actions and runs them, one function per action in the order of the
+// action codes. Format notes: an action is a code byte; codes from 0x80 carry a 16-bit length
+// and that many bytes of data. Jumps are relative to the end of the jumping action. Strings
+// are NUL-terminated. Everything read from the movie is bounds-checked: a record that runs past
+// its block ends the block.
+#include <cmath>
+#include <cstring>
+
+#include "player/avm1/activation.h"
+#include "player/avm1/text_util.h"
+#include "player/avm1/vm.h"
+#include "player/swf/byte_reader.h"
+
+namespace flashsaver::avm1 {
+namespace {
+
+constexpr int kMaxTryNesting = 64;  // nested try blocks recurse in the interpreter
+
+std::string ReadString(ByteReader& r) {
+  std::string s;
+  while (r.remaining() > 0) {
+    uint8_t c = r.U8();
+    if (c == 0) break;
+    s.push_back(static_cast<char>(c));
+  }
+  return s;
+}
+
+}  // namespace
+
+struct Interpreter {
+  Vm& vm;
+  Activation& act;
+  std::vector<Value>& stack;
+
+  Value Pop() {
+    if (stack.size() <= act.stack_base) return Value();
+    Value v = std::move(stack.back());
+    stack.pop_back();
+    return v;
+  }
+  void Push(Value v) { stack.push_back(std::move(v)); }
+  // SWF 4 has no booleans: comparisons give 1 and 0.
+  Value Bool(bool b) const { return vm.swf_version() < 5 ? Value(b ? 1.0 : 0.0) : Value(b); }
+  Host& host() { return vm.host(); }
+  Object* Target() { return act.target ? act.target : host().Level(0); }
+
+  // --- variables and paths ---
+
+  // Splits "path:var" or "a.b.c" into the object and the member name; false when the name is
+  // a plain variable.
+  bool SplitPath(std::string_view name, Object*& obj, std::string& member) {
+    size_t colon = name.rfind(':');
+    size_t cut = colon;
+    if (cut == std::string_view::npos) {
+      if (name.find('/') == std::string_view::npos && name.find('.') == std::string_view::npos)
+        return false;
+      cut = name.rfind('.');
+      if (cut == std::string_view::npos) {
+        // A bare slash path names a clip: the clip is the value.
+        obj = nullptr;
+        member.clear();
+        return true;
+      }
+    }
+    std::string_view path = name.substr(0, cut);
+    member = std::string(name.substr(cut + 1));
+    if (path.empty()) {
+      obj = Target();
+      return true;
+    }
+    obj = ResolvePath(path);
+    return true;
+  }
+
+  // A path whose first dot-separated segment may be a variable of the scope chain.
+  Object* ResolvePath(std::string_view path) {
+    if (path[0] == '/' || path.find('/') != std::string_view::npos ||
+        path.find('.') == std::string_view::npos) {
+      if (path[0] != '/' && path.find('/') == std::string_view::npos) {
+        Value first = GetSimple(path);
+        if (first.IsObject()) return first.AsObject();
+      }
+      return vm.ResolveTarget(Target(), path);
+    }
+    size_t dot = path.find('.');
+    Value first = GetSimple(path.substr(0, dot));
+    Object* o = first.AsObject();
+    if (!o) return nullptr;
+    return vm.ResolveTarget(o, path.substr(dot + 1));
+  }
+
+  Value GetSimple(std::string_view name) {
+    bool cs = vm.case_sensitive();
+    if (!name.empty() && (name[0] == '_' || name[0] == 't' || name[0] == 'T')) {
+      if (NamesEqual(name, "this", cs)) return act.this_obj ? Value(act.this_obj) : Value(Target());
+      if (NamesEqual(name, "_global", cs) && vm.swf_version() >= 6) return vm.global();
+      if (NamesEqual(name, "_root", cs)) return vm.ResolveTarget(Target(), "_root");
+      if (NamesEqual(name, "_parent", cs)) return host().Parent(Target());
+      if (name.size() > 6 && NamesEqual(name.substr(0, 6), "_level", cs)) {
+        std::string_view digits = name.substr(6);
+        if (digits.find_first_not_of("0123456789") == std::string_view::npos) {
+          return host().Level(static_cast<int32_t>(StringToNumber(digits, 5)));
+        }
+      }
+    }
+    for (size_t i = act.scope.size(); i-- > 0;) {
+      Object* s = act.scope[i];
+      if (s && vm.HasProperty(s, name)) return vm.GetMember(s, name);
+    }
+    return Value();
+  }
+
+  Value GetVariable(std::string_view name) {
+    Object* obj;
+    std::string member;
+    if (SplitPath(name, obj, member)) {
+      if (member.empty() && !obj) {
+        Object* clip = vm.ResolveTarget(Target(), name);
+        return clip ? Value(clip) : Value();
+      }
+      return obj ? vm.GetMember(obj, member) : Value();
+    }
+    return GetSimple(name);
+  }
+
+  void SetVariable(std::string_view name, const Value& v) {
+    Object* obj;
+    std::string member;
+    if (SplitPath(name, obj, member)) {
+      if (obj && !member.empty()) vm.SetMember(obj, member, v);
+      return;
+    }
+    for (size_t i = act.scope.size(); i-- > 0;) {
+      Object* s = act.scope[i];
+      if (i == 0) break;  // the global object is written only through _global
+      if (s && vm.HasProperty(s, name)) {
+        vm.SetMember(s, name, v);
+        return;
+      }
+    }
+    vm.SetMember(act.locals && false ? act.locals : Target(), name, v);
+  }
+
+  // --- actions in the order of their codes ---
+
+  void NextFrame() { host().NextFrame(Target()); }  // 0x04
+  void PrevFrame() { host().PrevFrame(Target()); }  // 0x05
+  void Play() { host().Play(Target()); }            // 0x06
+  void Stop() { host().Stop(Target()); }            // 0x07
+  void Add() {                                      // 0x0A
+    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    Push(a + b);
+  }
+  void Subtract() {  // 0x0B
+    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    Push(a - b);
+  }
+  void Multiply() {  // 0x0C
+    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    Push(a * b);
+  }
+  void Divide() {  // 0x0D
+    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    // SWF 4 players printed division by zero as an error (swf4_function_calls).
+    if (b == 0 && vm.swf_version() < 5) {
+      Push("#ERROR#");
+      return;
+    }
+    Push(a / b);
+  }
+  void Equals() {  // 0x0E
+    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    Push(Bool(a == b));
+  }
+  void Less() {  // 0x0F
+    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    Push(Bool(a < b));
+  }
+  void And() {  // 0x10
+    bool b = vm.ToBool(Pop()), a = vm.ToBool(Pop());
+    Push(Bool(a && b));
+  }
+  void Or() {  // 0x11
+    bool b = vm.ToBool(Pop()), a = vm.ToBool(Pop());
+    Push(Bool(a || b));
+  }
+  void Not() { Push(Bool(!vm.ToBool(Pop()))); }  // 0x12
+  void StringEquals() {                          // 0x13
+    std::string b = vm.ToString(Pop()), a = vm.ToString(Pop());
+    Push(Bool(a == b));
+  }
+  void StringLength() { Push(static_cast<double>(Utf8Length(vm.ToString(Pop())))); }  // 0x14
+  void StringExtract() {                                                              // 0x15
+    double count = vm.ToNumber(Pop()), index = vm.ToNumber(Pop());
+    std::string s = vm.ToString(Pop());
+    int64_t len = static_cast<int64_t>(Utf8Length(s));
+    int64_t start = std::isfinite(index) ? static_cast<int64_t>(index) - 1 : 0;
+    if (start < 0) start = 0;
+    int64_t n = std::isfinite(count) ? static_cast<int64_t>(count) : 0;
+    if (n < 0 || start + n > len) n = len - start;
+    Push(start >= len ? std::string()
+                      : Utf8Substr(s, static_cast<size_t>(start), static_cast<size_t>(n)));
+  }
+  void ToInteger() { Push(static_cast<double>(ToInt32(vm.ToNumber(Pop())))); }  // 0x18
+  void GetVariableAction() {                                                    // 0x1C
+    std::string name = vm.ToString(Pop());
+    Push(GetVariable(name));
+  }
+  void SetVariableAction() {  // 0x1D
+    Value v = Pop();
+    std::string name = vm.ToString(Pop());
+    SetVariable(name, v);
+  }
+  void SetTarget2() {  // 0x20
+    Value t = Pop();
+    // Objects are converted to a path string, even clips (set_target_2 tests).
+    if (t.IsObject() && t.AsObject()->kind() == ObjectKind::kClip) {
+      SetTargetClip(t.AsObject());
+    } else {
+      SetTargetPath(vm.ToString(t));
+    }
+  }
+  void StringAdd() {  // 0x21
+    std::string b = vm.ToString(Pop()), a = vm.ToString(Pop());
+    Push(a + b);
+  }
+  Object* TargetOf(const Value& v) {
+    if (v.IsObject()) return v.AsObject();
+    std::string path = vm.ToString(v);
+    if (path.empty()) return Target();
+    return vm.ResolveTarget(Target(), path);
+  }
+  void GetProperty() {  // 0x22
+    double index = vm.ToNumber(Pop());
+    Object* clip = TargetOf(Pop());
+    if (!clip || !(index >= 0 && index < kClipPropertyCount)) {
+      Push(Value());
+      return;
+    }
+    Push(host().GetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index))));
+  }
+  void SetProperty() {  // 0x23
+    Value v = Pop();
+    double index = vm.ToNumber(Pop());
+    Object* clip = TargetOf(Pop());
+    if (clip && index >= 0 && index < kClipPropertyCount) {
+      host().SetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), v);
+    }
+  }
+  void CloneSprite() {  // 0x24
+    double depth = vm.ToNumber(Pop());
+    std::string name = vm.ToString(Pop());
+    Object* source = TargetOf(Pop());
+    if (source) host().CloneClip(source, name, ToInt32(depth));
+  }
+  void RemoveSprite() {  // 0x25
+    Object* clip = TargetOf(Pop());
+    if (clip) host().RemoveClip(clip);
+  }
+  void TraceAction() {  // 0x26
+    Value v = Pop();
+    // trace() prints undefined as such in every version.
+    host().Trace(v.IsUndefined() ? std::string("undefined") : vm.ToString(v));
+  }
+  void StartDrag() {  // 0x27
+    Object* clip = TargetOf(Pop());
+    bool lock = vm.ToBool(Pop());
+    bool constrain = vm.ToBool(Pop());
+    double bounds[4];
+    if (constrain) {
+      bounds[3] = vm.ToNumber(Pop());
+      bounds[2] = vm.ToNumber(Pop());
+      bounds[1] = vm.ToNumber(Pop());
+      bounds[0] = vm.ToNumber(Pop());
+    }
+    if (clip) host().StartDrag(clip, lock, constrain ? bounds : nullptr);
+  }
+  void EndDrag() { host().StopDrag(); }  // 0x28
+  void StringLess() {                    // 0x29
+    std::string b = vm.ToString(Pop()), a = vm.ToString(Pop());
+    Push(Bool(a < b));
+  }
+  void Throw() { throw ScriptThrow{Pop()}; }  // 0x2A
+  void CastOp() {                             // 0x2B
+    Value obj = Pop();
+    Value ctor = Pop();
+    Push(vm.InstanceOf(obj, ctor.AsObject()) ? obj : Value::Null());
+  }
+  void ImplementsOp() {  // 0x2C
+    Object* ctor = Pop().AsObject();
+    double count = vm.ToNumber(Pop());
+    std::vector<Value> interfaces;
+    for (int i = 0; i < count && i < 1000 && stack.size() > act.stack_base; ++i) {
+      interfaces.push_back(Pop());
+    }
+    if (!ctor) return;
+    Object* proto = vm.GetMember(ctor, "prototype").AsObject();
+    if (!proto) return;
+    proto->Define("__interfaces__", vm.NewArray(interfaces), prop_flag::kDontEnum);
+  }
+  void RandomNumber() {  // 0x30
+    double max = vm.ToNumber(Pop());
+    int32_t m = ToInt32(max);
+    Push(m <= 0 ? 0.0 : std::floor(host().Random() * m));
+  }
+  void CharToAscii() {  // 0x32 and 0x36
+    std::string s = vm.ToString(Pop());
+    if (s.empty()) {
+      Push(vm.swf_version() < 5 ? Value(0.0) : Value(NAN));
+      return;
+    }
+    Push(static_cast<double>(Utf8At(s, 0)));
+  }
+  void AsciiToChar() {  // 0x33 and 0x37
+    uint32_t code = static_cast<uint32_t>(ToInt32(vm.ToNumber(Pop()))) & 0xFFFF;
+    Push(code == 0 ? std::string() : Utf8Encode(code));
+  }
+  void GetTime() { Push(std::floor(host().Milliseconds())); }  // 0x34
+  void Delete() {                                              // 0x3A
+    std::string name = vm.ToString(Pop());
+    Value obj = Pop();
+    Push(Bool(obj.IsObject() && vm.DeleteMember(obj.AsObject(), name)));
+  }
+  void Delete2() {  // 0x3B
+    std::string name = vm.ToString(Pop());
+    for (size_t i = act.scope.size(); i-- > 0;) {
+      Object* s = act.scope[i];
+      if (s && s->FindOwn(name, vm.case_sensitive())) {
+        Push(Bool(vm.DeleteMember(s, name)));
+        return;
+      }
+    }
+    Push(Bool(false));
+  }
+  void DefineLocal() {  // 0x3C
+    Value v = Pop();
+    std::string name = vm.ToString(Pop());
+    Object* path_obj;
+    std::string member;
+    if (SplitPath(name, path_obj, member)) {
+      if (path_obj && !member.empty()) vm.SetMember(path_obj, member, v);
+      return;
+    }
+    Object* o = act.locals ? act.locals : Target();
+    vm.SetMember(o, name, v);
+  }
+  std::vector<Value> PopArgs() {
+    double n = vm.ToNumber(Pop());
+    std::vector<Value> args;
+    if (!(n > 0)) return args;
+    size_t count = static_cast<size_t>(std::min(n, 65536.0));
+    size_t avail = stack.size() - act.stack_base;
+    count = std::min(count, avail);
+    args.reserve(count);
+    for (size_t i = 0; i < count; ++i) args.push_back(Pop());
+    return args;
+  }
+  void CallFunctionAction() {  // 0x3D
+    std::string name = vm.ToString(Pop());
+    std::vector<Value> args = PopArgs();
+    Value fn = GetVariable(name);
+    Object* this_obj = Target();
+    Push(vm.CallFunction(fn, this_obj, args));
+  }
+  void Return() {  // 0x3E
+    act.return_value = Pop();
+    act.returned = true;
+  }
+  void Modulo() {  // 0x3F
+    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    Push(std::fmod(a, b));
+  }
+  void NewObject() {  // 0x40
+    std::string name = vm.ToString(Pop());
+    std::vector<Value> args = PopArgs();
+    Push(vm.Construct(GetVariable(name), args));
+  }
+  void DefineLocal2() {  // 0x41
+    std::string name = vm.ToString(Pop());
+    Object* o = act.locals ? act.locals : Target();
+    if (!o->FindOwn(name, vm.case_sensitive())) vm.SetMember(o, name, Value());
+  }
+  void InitArray() { Push(vm.NewArray(PopArgs())); }  // 0x42
+  void InitObject() {                                 // 0x43
+    double n = vm.ToNumber(Pop());
+    Object* o = vm.NewObject();
+    size_t count = n > 0 ? static_cast<size_t>(std::min(n, 65536.0)) : 0;
+    // Pairs are set as they are popped, the last written first, which is the order for..in
+    // then lists them (enumerate).
+    for (size_t i = 0; i < count && stack.size() > act.stack_base; ++i) {
+      Value v = Pop();
+      std::string name = vm.ToString(Pop());
+      vm.SetMember(o, name, v);
+    }
+    Push(o);
+  }
+  void TypeOf() { Push(vm.TypeOf(Pop())); }  // 0x44
+  void TargetPath() {                        // 0x45
+    Value v = Pop();
+    if (v.IsObject() && v.AsObject()->kind() == ObjectKind::kClip) {
+      Push(host().ClipPath(v.AsObject(), true));
+    } else {
+      Push(Value());
+    }
+  }
+  void PushNames(Object* obj) {
+    Push(Value());
+    if (!obj) return;
+    std::vector<std::string> names = vm.EnumerableNames(obj);
+    for (auto it = names.rbegin(); it != names.rend(); ++it) Push(*it);
+  }
+  void Enumerate() {  // 0x46
+    std::string name = vm.ToString(Pop());
+    PushNames(GetVariable(name).AsObject());
+  }
+  void Add2() {  // 0x47
+    Value b = Pop(), a = Pop();
+    Push(vm.Add(a, b));
+  }
+  void Less2() {  // 0x48
+    Value b = Pop(), a = Pop();
+    Push(vm.LessThan(a, b));
+  }
+  void Equals2() {  // 0x49
+    Value b = Pop(), a = Pop();
+    Push(vm.LooseEquals(a, b));
+  }
+  void ToNumberAction() { Push(vm.ToNumber(Pop())); }  // 0x4A
+  void ToStringAction() { Push(vm.ToString(Pop())); }  // 0x4B
+  void PushDuplicate() {                               // 0x4C
+    Value v = stack.size() > act.stack_base ? stack.back() : Value();
+    Push(v);
+  }
+  void StackSwap() {  // 0x4D
+    Value a = Pop(), b = Pop();
+    Push(a);
+    Push(b);
+  }
+  void GetMemberAction() {  // 0x4E
+    Value name = Pop();
+    Value obj = Pop();
+    std::string n = vm.ToString(name);
+    Push(vm.GetMemberOf(obj, n));
+  }
+  void SetMemberAction() {  // 0x4F
+    Value v = Pop();
+    std::string name = vm.ToString(Pop());
+    Value obj = Pop();
+    if (obj.IsObject()) vm.SetMember(obj.AsObject(), name, v);
+  }
+  void Increment() { Push(vm.ToNumber(Pop()) + 1); }  // 0x50
+  void Decrement() { Push(vm.ToNumber(Pop()) - 1); }  // 0x51
+  void CallMethodAction() {                           // 0x52
+    Value name = Pop();
+    Value obj = Pop();
+    std::vector<Value> args = PopArgs();
+    std::string n = name.IsUndefined() ? std::string() : vm.ToString(name);
+    if (n.empty()) {
+      // An empty name calls the object itself; super() calls the parent constructor.
+      if (Object* o = obj.AsObject(); o && o->kind() == ObjectKind::kSuper) {
+        auto* s = static_cast<SuperObject*>(o);
+        Value ctor = s->home ? vm.GetMember(s->home, "__constructor__") : Value();
+        Push(vm.CallFunction(ctor, s->this_obj, args, s->home ? s->home->proto() : nullptr));
+        return;
+      }
+      Push(vm.CallFunction(obj, nullptr, args));
+      return;
+    }
+    Push(vm.CallMethod(obj, n, args));
+  }
+  void NewMethod() {  // 0x53
+    Value name = Pop();
+    Value obj = Pop();
+    std::vector<Value> args = PopArgs();
+    std::string n = name.IsUndefined() ? std::string() : vm.ToString(name);
+    Value ctor = n.empty() ? obj : vm.GetMemberOf(obj, n);
+    Push(vm.Construct(ctor, args));
+  }
+  void InstanceOfAction() {  // 0x54
+    Object* ctor = Pop().AsObject();
+    Value obj = Pop();
+    Push(vm.InstanceOf(obj, ctor));
+  }
+  void Enumerate2() {  // 0x55
+    Value v = Pop();
+    PushNames(v.AsObject());
+  }
+  void BitAnd() {  // 0x60
+    int32_t b = vm.ToInt(Pop()), a = vm.ToInt(Pop());
+    Push(static_cast<double>(a & b));
+  }
+  void BitOr() {  // 0x61
+    int32_t b = vm.ToInt(Pop()), a = vm.ToInt(Pop());
+    Push(static_cast<double>(a | b));
+  }
+  void BitXor() {  // 0x62
+    int32_t b = vm.ToInt(Pop()), a = vm.ToInt(Pop());
+    Push(static_cast<double>(a ^ b));
+  }
+  void BitLShift() {  // 0x63
+    int32_t b = vm.ToInt(Pop()), a = vm.ToInt(Pop());
+    Push(static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(a) << (b & 31))));
+  }
+  void BitRShift() {  // 0x64
+    int32_t b = vm.ToInt(Pop()), a = vm.ToInt(Pop());
+    Push(static_cast<double>(a >> (b & 31)));
+  }
+  void BitURShift() {  // 0x65
+    int32_t b = vm.ToInt(Pop());
+    uint32_t a = static_cast<uint32_t>(vm.ToInt(Pop()));
+    // A shift by 0 leaves the value signed in the player (biturshift_swf8).
+    if ((b & 31) == 0) {
+      Push(static_cast<double>(static_cast<int32_t>(a)));
+      return;
+    }
+    Push(static_cast<double>(a >> (b & 31)));
+  }
+  void StrictEqualsAction() {  // 0x66
+    Value b = Pop(), a = Pop();
+    Push(vm.StrictEquals(a, b));
+  }
+  void Greater() {  // 0x67
+    Value b = Pop(), a = Pop();
+    Push(vm.LessThan(b, a));
+  }
+  void StringGreater() {  // 0x68
+    std::string b = vm.ToString(Pop()), a = vm.ToString(Pop());
+    Push(Bool(a > b));
+  }
+  void Extends() {  // 0x69
+    Object* super_class = Pop().AsObject();
+    Object* sub_class = Pop().AsObject();
+    if (!super_class || !sub_class) return;
+    Object* proto = vm.NewObject(vm.GetMember(super_class, "prototype").AsObject());
+    proto->Define("__constructor__", super_class, prop_flag::kDontEnum);
+    vm.SetMember(sub_class, "prototype", proto);
+  }
+
+  // --- actions with data ---
+
+  void GotoFrame(ByteReader& r) { host().GotoFrame(Target(), r.U16(), false); }  // 0x81
+  void GetUrl(ByteReader& r) {                                                   // 0x83
+    std::string url = ReadString(r);
+    std::string target = ReadString(r);
+    DoGetUrl(url, target, 0);
+  }
+  void DoGetUrl(const std::string& url, const std::string& target, int method) {
+    if (url.size() >= 10 && NamesEqual(std::string_view(url).substr(0, 10), "FSCommand:", false)) {
+      host().FsCommand(std::string_view(url).substr(10), target);
+      return;
+    }
+    host().GetUrl(url, target, method);
+  }
+  void StoreRegister(ByteReader& r) {  // 0x87
+    uint8_t reg = r.U8();
+    Value v = stack.size() > act.stack_base ? stack.back() : Value();
+    if (reg < act.registers.size()) act.registers[reg] = v;
+  }
+  void ConstantPool(ByteReader& r) {  // 0x88
+    uint16_t count = r.U16();
+    auto pool = std::make_shared<std::vector<std::string>>();
+    pool->reserve(count);
+    for (uint16_t i = 0; i < count && r.remaining() > 0; ++i) pool->push_back(ReadString(r));
+    act.constants = std::move(pool);
+  }
+  void SkipActions(size_t count) {
+    for (size_t i = 0; i < count && act.pc < act.code.size(); ++i) {
+      uint8_t code = act.code[act.pc++];
+      if (code >= 0x80) {
+        if (act.pc + 2 > act.code.size()) {
+          act.pc = act.code.size();
+          return;
+        }
+        size_t len = act.code[act.pc] | (act.code[act.pc + 1] << 8);
+        act.pc += 2 + len;
+      }
+    }
+  }
+  void WaitForFrame(ByteReader& r) {  // 0x8A
+    uint16_t frame = r.U16();
+    uint8_t skip = r.U8();
+    if (!host().FrameLoaded(Target(), frame)) SkipActions(skip);
+  }
+  void SetTargetClip(Object* clip) {
+    if (act.target_slot >= 0 && static_cast<size_t>(act.target_slot) < act.scope.size()) {
+      act.scope.erase(act.scope.begin() + act.target_slot);
+      act.target_slot = -1;
+    }
+    if (!clip || clip == act.base_clip) {
+      act.target = act.base_clip;
+      return;
+    }
+    act.target = clip;
+    act.target_slot = static_cast<int>(act.scope.size());
+    act.scope.push_back(clip);
+  }
+  void SetTargetPath(const std::string& path) {
+    if (path.empty()) {
+      SetTargetClip(nullptr);
+      return;
+    }
+    Object* clip = vm.ResolveTarget(act.base_clip ? act.base_clip : Target(), path);
+    // A missing target leaves actions without a timeline; they go nowhere.
+    SetTargetClip(clip ? clip : nullptr);
+    if (!clip) act.target = nullptr, act.target_slot = -1;
+  }
+  void SetTarget(ByteReader& r) { SetTargetPath(ReadString(r)); }  // 0x8B
+  void GoToLabel(ByteReader& r) {                                  // 0x8C
+    std::string label = ReadString(r);
+    host().GotoLabel(Target(), label, false);
+  }
+  void WaitForFrame2(ByteReader& r) {  // 0x8D
+    uint8_t skip = r.U8();
+    Value frame = Pop();
+    Object* clip = Target();
+    double f = vm.ToNumber(frame);
+    if (std::isfinite(f) && f >= 1 && !host().FrameLoaded(clip, static_cast<uint32_t>(f) - 1)) {
+      SkipActions(skip);
+    }
+  }
+  std::shared_ptr<FunctionCode> NewCode(std::string name, uint16_t body_size) {
+    auto code = std::make_shared<FunctionCode>();
+    code->name = std::move(name);
+    code->owner = act.owner;
+    size_t start = act.pc;
+    size_t size = std::min<size_t>(body_size, act.code.size() - start);
+    code->body = act.code.subspan(start, size);
+    act.pc = start + size;
+    // Functions run with SWF 5 rules at least, even in a SWF 4 movie (swf4_function_calls).
+    code->swf_version = std::max(5, vm.swf_version());
+    return code;
+  }
+  FunctionObject* MakeClosure(std::shared_ptr<FunctionCode> code) {
+    FunctionObject* fn = vm.NewNative(nullptr);
+    fn->code = std::move(code);
+    fn->scope = act.scope;
+    fn->constants = act.constants;
+    fn->base_clip = act.base_clip;
+    Object* proto = vm.NewObject();
+    proto->Define("constructor", fn, prop_flag::kDontEnum);
+    fn->Define("prototype", proto, prop_flag::kDontEnum);
+    return fn;
+  }
+  void Finish(FunctionObject* fn) {
+    if (fn->code->name.empty()) {
+      Push(fn);
+    } else {
+      Object* o = act.locals ? act.locals : Target();
+      vm.SetMember(o, fn->code->name, fn);
+    }
+  }
+  void DefineFunction2(ByteReader& r) {  // 0x8E
+    std::string name = ReadString(r);
+    uint16_t nparams = r.U16();
+    uint8_t regs = r.U8();
+    uint16_t flags = r.U16();
+    std::vector<FunctionCode::Param> params;
+    for (uint16_t i = 0; i < nparams && r.ok(); ++i) {
+      FunctionCode::Param p;
+      p.reg = r.U8();
+      p.name = ReadString(r);
+      params.push_back(std::move(p));
+    }
+    uint16_t body = r.U16();
+    if (!r.ok()) return;
+    auto code = NewCode(std::move(name), body);
+    code->params = std::move(params);
+    code->flags = flags;
+    code->register_count = regs;
+    code->is_function2 = true;
+    Finish(MakeClosure(std::move(code)));
+  }
+  void Try(ByteReader& r, int try_depth) {  // 0x8F
+    uint8_t flags = r.U8();
+    uint16_t try_size = r.U16(), catch_size = r.U16(), finally_size = r.U16();
+    bool catch_in_register = flags & 4;
+    std::string catch_name;
+    uint8_t catch_reg = 0;
+    if (catch_in_register) {
+      catch_reg = r.U8();
+    } else {
+      catch_name = ReadString(r);
+    }
+    if (!r.ok()) return;
+    if (try_depth >= kMaxTryNesting) throw ScriptAbort{AbortReason::kBadCode};
+    size_t try_start = act.pc;
+    size_t try_end = std::min(act.code.size(), try_start + try_size);
+    size_t catch_end = std::min(act.code.size(), try_end + catch_size);
+    size_t finally_end = std::min(act.code.size(), catch_end + finally_size);
+    bool has_catch = flags & 1;
+    bool has_finally = flags & 2;
+    size_t stack_size = stack.size();
+    bool pending = false;
+    Value pending_value;
+    try {
+      vm.Execute(act, try_end, try_depth + 1);
+      if (act.pc == try_end) act.pc = catch_end;
+    } catch (ScriptThrow& t) {
+      if (stack.size() > stack_size) stack.resize(stack_size);
+      if (has_catch) {
+        if (catch_in_register) {
+          if (catch_reg < act.registers.size()) act.registers[catch_reg] = t.value;
+        } else {
+          SetVariableLocal(catch_name, t.value);
+        }
+        act.pc = try_end;
+        try {
+          vm.Execute(act, catch_end, try_depth + 1);
+        } catch (ScriptThrow& t2) {
+          pending = true;
+          pending_value = t2.value;
+          act.pc = catch_end;
+        }
+      } else {
+        pending = true;
+        pending_value = t.value;
+        act.pc = catch_end;
+      }
+    }
+    size_t resume = act.pc;
+    if (has_finally) {
+      bool returned = act.returned;
+      Value ret = act.return_value;
+      act.returned = false;
+      act.pc = catch_end;
+      vm.Execute(act, finally_end, try_depth + 1);
+      if (act.returned) return;  // a return in finally wins over everything
+      act.returned = returned;
+      act.return_value = ret;
+      if (resume == catch_end) resume = finally_end;
+      if (!act.returned) act.pc = resume;
+    } else if (resume == catch_end) {
+      act.pc = finally_end;
+    }
+    if (pending) throw ScriptThrow{pending_value};
+  }
+  void SetVariableLocal(const std::string& name, const Value& v) {
+    if (act.locals) {
+      vm.SetMember(act.locals, name, v);
+    } else {
+      SetVariable(name, v);
+    }
+  }
+  void With(ByteReader& r) {  // 0x94
+    uint16_t size = r.U16();
+    Value v = Pop();
+    Object* o = v.IsObject() ? v.AsObject() : vm.ToObject(v);
+    if (!o) {
+      act.pc += size;  // with(undefined) skips its block
+      return;
+    }
+    act.withs.push_back({act.pc, std::min(act.code.size(), act.pc + size), act.scope.size()});
+    act.scope.push_back(o);
+  }
+  void PushAction(ByteReader& r) {  // 0x96
+    while (r.remaining() > 0) {
+      uint8_t type = r.U8();
+      switch (type) {
+        case 0:
+          Push(ReadString(r));
+          break;
+        case 1: {
+          uint32_t bits = r.U32();
+          float f;
+          std::memcpy(&f, &bits, 4);
+          Push(static_cast<double>(f));
+          break;
+        }
+        case 2:
+          Push(Value::Null());
+          break;
+        case 3:
+          Push(Value());
+          break;
+        case 4: {
+          uint8_t reg = r.U8();
+          Push(reg < act.registers.size() ? act.registers[reg] : Value());
+          break;
+        }
+        case 5:
+          Push(r.U8() != 0);
+          break;
+        case 6: {
+          // The two 32-bit halves are stored high word first.
+          uint64_t hi = r.U32(), lo = r.U32();
+          uint64_t bits = (hi << 32) | lo;
+          double d;
+          std::memcpy(&d, &bits, 8);
+          Push(d);
+          break;
+        }
+        case 7:
+          Push(static_cast<double>(static_cast<int32_t>(r.U32())));
+          break;
+        case 8:
+        case 9: {
+          uint16_t i = type == 8 ? r.U8() : r.U16();
+          if (act.constants && i < act.constants->size()) {
+            Push((*act.constants)[i]);
+          } else {
+            Push(Value());
+          }
+          break;
+        }
+        default:
+          return;  // an unknown type ends the record
+      }
+      if (!r.ok()) return;
+    }
+  }
+  void Jump(ByteReader& r) {  // 0x99
+    int16_t offset = static_cast<int16_t>(r.U16());
+    Branch(offset);
+  }
+  void Branch(int16_t offset) {
+    int64_t target = static_cast<int64_t>(act.pc) + offset;
+    act.pc = target < 0 ? act.code.size() : static_cast<size_t>(target);
+  }
+  void GetUrl2(ByteReader& r) {  // 0x9A
+    uint8_t flags = r.U8();
+    std::string target = vm.ToString(Pop());
+    std::string url = vm.ToString(Pop());
+    DoGetUrl(url, target, flags & 3);
+  }
+  void DefineFunction(ByteReader& r) {  // 0x9B
+    std::string name = ReadString(r);
+    uint16_t nparams = r.U16();
+    std::vector<FunctionCode::Param> params;
+    for (uint16_t i = 0; i < nparams && r.ok(); ++i) params.push_back({0, ReadString(r)});
+    uint16_t body = r.U16();
+    if (!r.ok()) return;
+    auto code = NewCode(std::move(name), body);
+    code->params = std::move(params);
+    Finish(MakeClosure(std::move(code)));
+  }
+  void If(ByteReader& r) {  // 0x9D
+    int16_t offset = static_cast<int16_t>(r.U16());
+    if (vm.ToBool(Pop())) Branch(offset);
+  }
+  void Call() { Pop(); }  // 0x9E: runs a frame's actions; frames call through the host later
+  void GotoFrame2(ByteReader& r) {  // 0x9F
+    uint8_t flags = r.U8();
+    uint16_t bias = (flags & 2) ? r.U16() : 0;
+    bool play = flags & 1;
+    Value frame = Pop();
+    Object* clip = Target();
+    if (frame.IsString()) {
+      std::string s = frame.AsString();
+      size_t colon = s.rfind(':');
+      if (colon != std::string::npos) {
+        clip = vm.ResolveTarget(clip, s.substr(0, colon));
+        s = s.substr(colon + 1);
+      }
+      if (!clip) return;
+      double n = StringToNumber(s, vm.swf_version());
+      if (std::isfinite(n) && !s.empty()) {
+        if (n >= 1) host().GotoFrame(clip, static_cast<uint32_t>(n) - 1 + bias, play);
+      } else {
+        host().GotoLabel(clip, s, play);
+      }
+      return;
+    }
+    double n = vm.ToNumber(frame);
+    if (std::isfinite(n) && n >= 1)
+      host().GotoFrame(clip, static_cast<uint32_t>(n) - 1 + bias, play);
+  }
+
+  // Runs one action; false at the end of the block.
+  bool Step(int try_depth) {
+    if (act.pc >= act.code.size()) return false;
+    uint8_t code = act.code[act.pc++];
+    if (code == 0) return false;
+    if (code < 0x80) {
+      switch (code) {
+        case 0x04:
+          NextFrame();
+          break;
+        case 0x05:
+          PrevFrame();
+          break;
+        case 0x06:
+          Play();
+          break;
+        case 0x07:
+          Stop();
+          break;
+        case 0x08:
+          break;  // ToggleQuality
+        case 0x09:
+          break;  // StopSounds
+        case 0x0A:
+          Add();
+          break;
+        case 0x0B:
+          Subtract();
+          break;
+        case 0x0C:
+          Multiply();
+          break;
+        case 0x0D:
+          Divide();
+          break;
+        case 0x0E:
+          Equals();
+          break;
+        case 0x0F:
+          Less();
+          break;
+        case 0x10:
+          And();
+          break;
+        case 0x11:
+          Or();
+          break;
+        case 0x12:
+          Not();
+          break;
+        case 0x13:
+          StringEquals();
+          break;
+        case 0x14:
+          StringLength();
+          break;
+        case 0x15:
+          StringExtract();
+          break;
+        case 0x17:
+          Pop();
+          break;
+        case 0x18:
+          ToInteger();
+          break;
+        case 0x1C:
+          GetVariableAction();
+          break;
+        case 0x1D:
+          SetVariableAction();
+          break;
+        case 0x20:
+          SetTarget2();
+          break;
+        case 0x21:
+          StringAdd();
+          break;
+        case 0x22:
+          GetProperty();
+          break;
+        case 0x23:
+          SetProperty();
+          break;
+        case 0x24:
+          CloneSprite();
+          break;
+        case 0x25:
+          RemoveSprite();
+          break;
+        case 0x26:
+          TraceAction();
+          break;
+        case 0x27:
+          StartDrag();
+          break;
+        case 0x28:
+          EndDrag();
+          break;
+        case 0x29:
+          StringLess();
+          break;
+        case 0x2A:
+          Throw();
+          break;
+        case 0x2B:
+          CastOp();
+          break;
+        case 0x2C:
+          ImplementsOp();
+          break;
+        case 0x30:
+          RandomNumber();
+          break;
+        case 0x31:
+          StringLength();
+          break;  // MBStringLength
+        case 0x32:
+          CharToAscii();
+          break;
+        case 0x33:
+          AsciiToChar();
+          break;
+        case 0x34:
+          GetTime();
+          break;
+        case 0x35:
+          StringExtract();
+          break;  // MBStringExtract
+        case 0x36:
+          CharToAscii();
+          break;  // MBCharToAscii
+        case 0x37:
+          AsciiToChar();
+          break;  // MBAsciiToChar
+        case 0x3A:
+          Delete();
+          break;
+        case 0x3B:
+          Delete2();
+          break;
+        case 0x3C:
+          DefineLocal();
+          break;
+        case 0x3D:
+          CallFunctionAction();
+          break;
+        case 0x3E:
+          Return();
+          break;
+        case 0x3F:
+          Modulo();
+          break;
+        case 0x40:
+          NewObject();
+          break;
+        case 0x41:
+          DefineLocal2();
+          break;
+        case 0x42:
+          InitArray();
+          break;
+        case 0x43:
+          InitObject();
+          break;
+        case 0x44:
+          TypeOf();
+          break;
+        case 0x45:
+          TargetPath();
+          break;
+        case 0x46:
+          Enumerate();
+          break;
+        case 0x47:
+          Add2();
+          break;
+        case 0x48:
+          Less2();
+          break;
+        case 0x49:
+          Equals2();
+          break;
+        case 0x4A:
+          ToNumberAction();
+          break;
+        case 0x4B:
+          ToStringAction();
+          break;
+        case 0x4C:
+          PushDuplicate();
+          break;
+        case 0x4D:
+          StackSwap();
+          break;
+        case 0x4E:
+          GetMemberAction();
+          break;
+        case 0x4F:
+          SetMemberAction();
+          break;
+        case 0x50:
+          Increment();
+          break;
+        case 0x51:
+          Decrement();
+          break;
+        case 0x52:
+          CallMethodAction();
+          break;
+        case 0x53:
+          NewMethod();
+          break;
+        case 0x54:
+          InstanceOfAction();
+          break;
+        case 0x55:
+          Enumerate2();
+          break;
+        case 0x60:
+          BitAnd();
+          break;
+        case 0x61:
+          BitOr();
+          break;
+        case 0x62:
+          BitXor();
+          break;
+        case 0x63:
+          BitLShift();
+          break;
+        case 0x64:
+          BitRShift();
+          break;
+        case 0x65:
+          BitURShift();
+          break;
+        case 0x66:
+          StrictEqualsAction();
+          break;
+        case 0x67:
+          Greater();
+          break;
+        case 0x68:
+          StringGreater();
+          break;
+        case 0x69:
+          Extends();
+          break;
+        default:
+          break;  // unknown actions are skipped
+      }
+      return true;
+    }
+    if (act.pc + 2 > act.code.size()) return false;
+    size_t len = act.code[act.pc] | (act.code[act.pc + 1] << 8);
+    act.pc += 2;
+    if (act.pc + len > act.code.size()) return false;
+    ByteReader r(act.code.subspan(act.pc, len));
+    act.pc += len;
+    switch (code) {
+      case 0x81:
+        GotoFrame(r);
+        break;
+      case 0x83:
+        GetUrl(r);
+        break;
+      case 0x87:
+        StoreRegister(r);
+        break;
+      case 0x88:
+        ConstantPool(r);
+        break;
+      case 0x8A:
+        WaitForFrame(r);
+        break;
+      case 0x8B:
+        SetTarget(r);
+        break;
+      case 0x8C:
+        GoToLabel(r);
+        break;
+      case 0x8D:
+        WaitForFrame2(r);
+        break;
+      case 0x8E:
+        DefineFunction2(r);
+        break;
+      case 0x8F:
+        Try(r, try_depth);
+        break;
+      case 0x94:
+        With(r);
+        break;
+      case 0x96:
+        PushAction(r);
+        break;
+      case 0x99:
+        Jump(r);
+        break;
+      case 0x9A:
+        GetUrl2(r);
+        break;
+      case 0x9B:
+        DefineFunction(r);
+        break;
+      case 0x9D:
+        If(r);
+        break;
+      case 0x9E:
+        Call();
+        break;
+      case 0x9F:
+        GotoFrame2(r);
+        break;
+      default:
+        break;
+    }
+    return true;
+  }
+};
+
+void Vm::Execute(Activation& act, size_t end, int try_depth) {
+  Interpreter in{*this, act, stack_};
+  size_t start = act.pc;
+  while (!act.returned && act.pc < end && act.pc >= start) {
+    while (!act.withs.empty() &&
+           (act.pc < act.withs.back().start || act.pc >= act.withs.back().end)) {
+      size_t index = act.withs.back().scope_index;
+      if (index < act.scope.size()) act.scope.erase(act.scope.begin() + index);
+      if (act.target_slot > static_cast<int>(index)) --act.target_slot;
+      act.withs.pop_back();
+    }
+    if (++step_counter_ >= 2048) {
+      step_counter_ = 0;
+      CheckLimits();
+      if (depth_ <= 1 && native_depth_ == 0 && heap_.allocated_since_collect() > 200000) {
+        Collect();
+      }
+    }
+    if (!in.Step(try_depth)) {
+      // End of the block (or a damaged record): everything stops, as after a return.
+      act.returned = true;
+      break;
+    }
+  }
+}
+
+}  // namespace flashsaver::avm1

@@ -1,0 +1,26 @@
+// The built-in classes and global functions, one file each; InstallBuiltins calls them in
+// dependency order (Object and Function first).
+#pragma once
+
+#include "player/avm1/vm.h"
+
+namespace flashsaver::avm1 {
+
+void InstallBuiltins(Vm& vm);
+
+void InstallObject(Vm& vm);
+void InstallFunction(Vm& vm);
+void InstallGlobals(Vm& vm);
+void InstallBoolean(Vm& vm);
+void InstallNumber(Vm& vm);
+void InstallMath(Vm& vm);
+void InstallString(Vm& vm);
+void InstallArray(Vm& vm);
+void InstallDate(Vm& vm);
+void InstallError(Vm& vm);
+void InstallAsBroadcaster(Vm& vm);
+
+// Array.sort's comparison of two values under the sort flags (also used by sortOn).
+int CompareForSort(Vm& vm, const Value& a, const Value& b, int flags);
+
+}  // namespace flashsaver::avm1

@@ -1,0 +1,27 @@
+// Error: message and name, and toString giving the message.
+#include "player/avm1/builtins/builtins.h"
+
+namespace flashsaver::avm1 {
+namespace {
+
+Value ConstructError(Vm& vm, const CallArgs& c) {
+  if (c.this_obj && !c.Arg(0).IsUndefined()) vm.SetMember(c.this_obj, "message", c.Arg(0));
+  return Value();
+}
+
+Value ToStringMethod(Vm& vm, const CallArgs& c) {
+  return vm.ToString(vm.GetMember(c.this_obj, "message"));
+}
+
+}  // namespace
+
+void InstallError(Vm& vm) {
+  Object* proto = vm.NewObject();
+  vm.error_proto = proto;
+  proto->Define("message", "Error", prop_flag::kDontEnum);
+  proto->Define("name", "Error", prop_flag::kDontEnum);
+  vm.DefineMethod(proto, "toString", ToStringMethod, 7);
+  vm.DefineClass("Error", ConstructError, nullptr, proto);
+}
+
+}  // namespace flashsaver::avm1

@@ -1,0 +1,40 @@
+// Function: call and apply.
+#include "player/avm1/builtins/builtins.h"
+
+namespace flashsaver::avm1 {
+namespace {
+
+// call(thisArg, args...): a missing or null this gives the function no this.
+Value Call(Vm& vm, const CallArgs& c) {
+  Object* self = c.this_obj;
+  Object* this_obj = c.Arg(0).IsNullish() ? nullptr : vm.ToObject(c.Arg(0));
+  std::span<const Value> rest = c.args.size() > 1 ? c.args.subspan(1) : std::span<const Value>();
+  return vm.CallFunction(self, this_obj, rest);
+}
+
+Value Apply(Vm& vm, const CallArgs& c) {
+  Object* self = c.this_obj;
+  Object* this_obj = c.Arg(0).IsNullish() ? nullptr : vm.ToObject(c.Arg(0));
+  std::vector<Value> args;
+  if (Object* list = c.Arg(1).AsObject()) {
+    uint32_t n = std::min<uint32_t>(vm.ArrayLength(list), 65536);
+    for (uint32_t i = 0; i < n; ++i) args.push_back(vm.GetIndex(list, i));
+  }
+  return vm.CallFunction(self, this_obj, args);
+}
+
+Value Construct(Vm& vm, const CallArgs& c) {
+  (void)c;
+  return vm.NewObject();
+}
+
+}  // namespace
+
+void InstallFunction(Vm& vm) {
+  Object* proto = vm.function_proto;
+  vm.DefineMethod(proto, "call", Call, 7);
+  vm.DefineMethod(proto, "apply", Apply, 7);
+  vm.function_ctor = vm.DefineClass("Function", Construct, Construct, proto);
+}
+
+}  // namespace flashsaver::avm1

@@ -1,0 +1,200 @@
+// The global functions: number parsing, escaping, time, timers, ASSetPropFlags, fscommand.
+#include <cmath>
+
+#include "player/avm1/builtins/builtins.h"
+#include "player/avm1/text_util.h"
+
+namespace flashsaver::avm1 {
+namespace {
+
+int DigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+  return 99;
+}
+
+Value ParseInt(Vm& vm, const CallArgs& c) {
+  if (c.args.empty()) return Value();
+  std::string s = vm.ToString(c.Arg(0));
+  int radix = c.args.size() > 1 ? vm.ToInt(c.Arg(1)) : 0;
+  if (c.args.size() > 1 && (radix < 2 || radix > 36)) return NAN;
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
+  bool negative = false;
+  bool signed_text = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+    negative = s[i] == '-';
+    signed_text = true;
+    ++i;
+  }
+  if (radix == 0) {
+    radix = 10;
+    if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+      radix = 16;
+      i += 2;
+    } else if (i < s.size() && s[i] == '0' && !signed_text &&
+               s.find_first_not_of("01234567", i) == std::string::npos) {
+      radix = 8;  // a leading zero reads as octal when every digit allows it
+    }
+  } else if (radix == 16 && i + 1 < s.size() && s[i] == '0' &&
+             (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    i += 2;
+  }
+  double result = 0;
+  size_t start = i;
+  for (; i < s.size(); ++i) {
+    int d = DigitValue(s[i]);
+    if (d >= radix) break;
+    result = result * radix + d;
+  }
+  if (i == start) return NAN;
+  return negative ? -result : result;
+}
+
+Value ParseFloat(Vm& vm, const CallArgs& c) { return ParseFloatPrefix(vm.ToString(c.Arg(0))); }
+
+Value IsNaN(Vm& vm, const CallArgs& c) { return std::isnan(vm.ToNumber(c.Arg(0))); }
+
+Value IsFinite(Vm& vm, const CallArgs& c) { return std::isfinite(vm.ToNumber(c.Arg(0))); }
+
+Value Escape(Vm& vm, const CallArgs& c) {
+  std::string s = vm.ToString(c.Arg(0));
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char ch : s) {
+    bool plain = (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+    if (plain) {
+      out.push_back(static_cast<char>(ch));
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[ch >> 4]);
+      out.push_back(kHex[ch & 15]);
+    }
+  }
+  return out;
+}
+
+Value Unescape(Vm& vm, const CallArgs& c) {
+  std::string s = vm.ToString(c.Arg(0));
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size()) {
+      int hi = DigitValue(s[i + 1]), lo = DigitValue(s[i + 2]);
+      if (hi < 16 && lo < 16) {
+        out.push_back(static_cast<char>(hi * 16 + lo));
+        i += 2;
+        continue;
+      }
+    }
+    out.push_back(s[i] == '+' ? ' ' : s[i]);
+  }
+  return out;
+}
+
+Value GetTimer(Vm& vm, const CallArgs&) { return std::floor(vm.host().Milliseconds()); }
+
+Value Random(Vm& vm, const CallArgs& c) {
+  int32_t max = vm.ToInt(c.Arg(0));
+  return max <= 0 ? 0.0 : std::floor(vm.host().Random() * max);
+}
+
+Value AddTimer(Vm& vm, const CallArgs& c, bool once) {
+  Vm::Timer t;
+  size_t next;
+  if (vm.IsFunction(c.Arg(0))) {
+    t.fn = c.Arg(0);
+    next = 1;
+  } else if (Object* o = c.Arg(0).AsObject()) {
+    t.this_obj = o;
+    t.method = vm.ToString(c.Arg(1));
+    next = 2;
+  } else {
+    return Value();
+  }
+  t.interval_ms = std::max(0.0, vm.ToNumber(c.Arg(next)));
+  if (std::isnan(t.interval_ms)) t.interval_ms = 0;
+  for (size_t i = next + 1; i < c.args.size(); ++i) t.args.push_back(c.args[i]);
+  t.next_ms = vm.host().Milliseconds() + t.interval_ms;
+  t.once = once;
+  int32_t id = vm.next_timer_id++;
+  vm.timers[id] = std::move(t);
+  return static_cast<double>(id);
+}
+
+Value SetInterval(Vm& vm, const CallArgs& c) { return AddTimer(vm, c, false); }
+Value SetTimeout(Vm& vm, const CallArgs& c) { return AddTimer(vm, c, true); }
+
+Value ClearInterval(Vm& vm, const CallArgs& c) {
+  vm.timers.erase(vm.ToInt(c.Arg(0)));
+  return Value();
+}
+
+// ASSetPropFlags(object, names, set, clear): names is a comma list, an array or null for all.
+Value AsSetPropFlags(Vm& vm, const CallArgs& c) {
+  Object* o = c.Arg(0).AsObject();
+  if (!o) return Value();
+  uint32_t set = static_cast<uint32_t>(vm.ToInt(c.Arg(2)));
+  uint32_t clear = static_cast<uint32_t>(vm.ToInt(c.Arg(3)));
+  auto apply = [&](Property& p) { p.flags = static_cast<uint16_t>((p.flags & ~clear) | set); };
+  Value names = c.Arg(1);
+  if (names.IsNull()) {
+    o->ForEachOwn(apply);
+    return Value();
+  }
+  std::vector<std::string> list;
+  if (Object* arr = names.AsObject()) {
+    uint32_t n = vm.ArrayLength(arr);
+    for (uint32_t i = 0; i < n; ++i) list.push_back(vm.ToString(vm.GetIndex(arr, i)));
+  } else if (names.IsString()) {
+    std::string s = names.AsString();
+    size_t start = 0;
+    while (start <= s.size()) {
+      size_t comma = s.find(',', start);
+      if (comma == std::string::npos) comma = s.size();
+      list.push_back(s.substr(start, comma - start));
+      start = comma + 1;
+    }
+  } else {
+    return Value();
+  }
+  for (auto& n : list) {
+    if (Property* p = o->FindOwn(n, vm.case_sensitive())) apply(*p);
+  }
+  return Value();
+}
+
+Value FsCommand(Vm& vm, const CallArgs& c) {
+  vm.host().FsCommand(vm.ToString(c.Arg(0)), vm.ToString(c.Arg(1)));
+  return Value();
+}
+
+Value GetVersion(Vm&, const CallArgs&) { return "WIN 8,0,0,0"; }
+
+Value Noop(Vm&, const CallArgs&) { return Value(); }
+
+}  // namespace
+
+void InstallGlobals(Vm& vm) {
+  Object* g = vm.global();
+  vm.DefineMethod(g, "parseInt", ParseInt);
+  vm.DefineMethod(g, "parseFloat", ParseFloat);
+  vm.DefineMethod(g, "isNaN", IsNaN);
+  vm.DefineMethod(g, "isFinite", IsFinite);
+  vm.DefineMethod(g, "escape", Escape);
+  vm.DefineMethod(g, "unescape", Unescape);
+  vm.DefineMethod(g, "getTimer", GetTimer);
+  vm.DefineMethod(g, "random", Random);
+  vm.DefineMethod(g, "setInterval", SetInterval);
+  vm.DefineMethod(g, "clearInterval", ClearInterval);
+  vm.DefineMethod(g, "setTimeout", SetTimeout);
+  vm.DefineMethod(g, "clearTimeout", ClearInterval);
+  vm.DefineMethod(g, "ASSetPropFlags", AsSetPropFlags);
+  vm.DefineMethod(g, "fscommand", FsCommand);
+  vm.DefineMethod(g, "getVersion", GetVersion);
+  vm.DefineMethod(g, "updateAfterEvent", Noop);
+  g->Define("NaN", NAN, prop_flag::kDontEnum);
+  g->Define("Infinity", INFINITY, prop_flag::kDontEnum);
+}
+
+}  // namespace flashsaver::avm1

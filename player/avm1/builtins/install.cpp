@@ -1,0 +1,19 @@
+#include "player/avm1/builtins/builtins.h"
+
+namespace flashsaver::avm1 {
+
+void InstallBuiltins(Vm& vm) {
+  InstallObject(vm);
+  InstallFunction(vm);
+  InstallGlobals(vm);
+  InstallBoolean(vm);
+  InstallNumber(vm);
+  InstallMath(vm);
+  InstallString(vm);
+  InstallArray(vm);
+  InstallDate(vm);
+  InstallError(vm);
+  InstallAsBroadcaster(vm);
+}
+
+}  // namespace flashsaver::avm1

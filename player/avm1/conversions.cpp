@@ -1,0 +1,239 @@
+// Conversions and comparisons, with the differences between SWF versions. SWF 6 and below
+// turn undefined into 0 and "" (7 gives NaN and "undefined"); SWF 4 has no booleans (1 and 0)
+// and reads bad number text as 0.
+#include <cmath>
+
+#include "player/avm1/text_util.h"
+#include "player/avm1/vm.h"
+
+namespace flashsaver::avm1 {
+
+double Vm::ToNumber(const Value& v) {
+  switch (v.type()) {
+    case ValueType::kUndefined:
+    case ValueType::kNull:
+      return swf_version_ < 7 ? 0.0 : NAN;
+    case ValueType::kBool:
+      return v.AsBool() ? 1 : 0;
+    case ValueType::kNumber:
+      return v.AsNumber();
+    case ValueType::kString:
+      return StringToNumber(v.AsString(), swf_version_);
+    case ValueType::kObject: {
+      Value p = ToPrimitive(v, false);
+      if (p.IsObject()) return swf_version_ < 5 ? 0.0 : NAN;
+      return ToNumber(p);
+    }
+  }
+  return NAN;
+}
+
+// valueOf for numbers; an object whose valueOf gives an object stays an object. With for_add,
+// Date objects use toString from SWF 6 on (the "+" operator).
+Value Vm::ToPrimitive(const Value& v, bool for_add) {
+  Object* o = v.AsObject();
+  if (!o) return v;
+  if (o->kind() == ObjectKind::kClip) return v;
+  const char* method =
+      for_add && swf_version_ > 5 && o->kind() == ObjectKind::kDate ? "toString" : "valueOf";
+  Value r = CallMethod(v, method, {});
+  return r;
+}
+
+std::string Vm::ToString(const Value& v) {
+  switch (v.type()) {
+    case ValueType::kUndefined:
+      return swf_version_ < 7 ? "" : "undefined";
+    case ValueType::kNull:
+      return "null";
+    case ValueType::kBool:
+      if (swf_version_ < 5) return v.AsBool() ? "1" : "0";
+      return v.AsBool() ? "true" : "false";
+    case ValueType::kNumber:
+      return NumberToString(v.AsNumber());
+    case ValueType::kString:
+      return v.AsString();
+    case ValueType::kObject: {
+      Object* o = v.AsObject();
+      if (o->kind() == ObjectKind::kClip) return host_.ClipPath(o, true);
+      Value r = CallMethod(v, "toString", {});
+      if (r.IsString()) return r.AsString();
+      return o->kind() == ObjectKind::kFunction ? "[type Function]" : "[type Object]";
+    }
+  }
+  return "";
+}
+
+bool Vm::ToBool(const Value& v) const {
+  switch (v.type()) {
+    case ValueType::kBool:
+      return v.AsBool();
+    case ValueType::kNumber:
+      return !std::isnan(v.AsNumber()) && v.AsNumber() != 0;
+    case ValueType::kString: {
+      if (swf_version_ >= 7) return !v.AsString().empty();
+      double n = StringToNumber(v.AsString(), swf_version_);
+      return !std::isnan(n) && n != 0;
+    }
+    case ValueType::kObject:
+      return true;
+    default:
+      return false;
+  }
+}
+
+Object* Vm::ToObject(const Value& v) {
+  switch (v.type()) {
+    case ValueType::kObject:
+      return v.AsObject();
+    case ValueType::kBool: {
+      auto* o = New<ValueObject>(ObjectKind::kBoolean, v);
+      o->Define("__proto__", boolean_proto);
+      return o;
+    }
+    case ValueType::kNumber: {
+      auto* o = New<ValueObject>(ObjectKind::kNumber, v);
+      o->Define("__proto__", number_proto);
+      return o;
+    }
+    case ValueType::kString: {
+      auto* o = New<ValueObject>(ObjectKind::kString, v);
+      o->Define("__proto__", string_proto);
+      return o;
+    }
+    default:
+      return nullptr;
+  }
+}
+
+std::string Vm::TypeOf(const Value& v) const {
+  switch (v.type()) {
+    case ValueType::kUndefined:
+      return "undefined";
+    case ValueType::kNull:
+      return "null";
+    case ValueType::kBool:
+      return "boolean";
+    case ValueType::kNumber:
+      return "number";
+    case ValueType::kString:
+      return "string";
+    case ValueType::kObject:
+      switch (v.AsObject()->kind()) {
+        case ObjectKind::kFunction:
+          return "function";
+        case ObjectKind::kClip:
+          return "movieclip";
+        default:
+          return "object";
+      }
+  }
+  return "undefined";
+}
+
+bool Vm::IsFunction(const Value& v) const {
+  return v.IsObject() && v.AsObject()->kind() == ObjectKind::kFunction;
+}
+
+bool Vm::StrictEquals(const Value& a, const Value& b) const {
+  if (a.type() != b.type()) return false;
+  switch (a.type()) {
+    case ValueType::kUndefined:
+    case ValueType::kNull:
+      return true;
+    case ValueType::kBool:
+      return a.AsBool() == b.AsBool();
+    case ValueType::kNumber:
+      // NaN === NaN holds in the player (strictly_equals).
+      return a.AsNumber() == b.AsNumber() || (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
+    case ValueType::kString:
+      return a.AsString() == b.AsString();
+    case ValueType::kObject:
+      return a.AsObject() == b.AsObject();
+  }
+  return false;
+}
+
+// Equals2. SWF 5 calls valueOf on both sides first, even for two objects.
+bool Vm::LooseEquals(const Value& x, const Value& y) {
+  Value a = x, b = y;
+  if (swf_version_ <= 5) {
+    a = ToPrimitive(x, false);
+    b = ToPrimitive(y, false);
+  }
+  ValueType ta = a.type(), tb = b.type();
+  if (a.IsNullish() && b.IsNullish()) return true;
+  if (ta == tb) {
+    if (ta == ValueType::kNumber) {
+      // NaN equals NaN in the player's Equals2 (equals2_swf6/7 tests).
+      return a.AsNumber() == b.AsNumber() || (std::isnan(a.AsNumber()) && std::isnan(b.AsNumber()));
+    }
+    return StrictEquals(a, b);
+  }
+  if (ta == ValueType::kBool) return LooseEquals(Value(a.AsBool() ? 1.0 : 0.0), b);
+  if (tb == ValueType::kBool) return LooseEquals(a, Value(b.AsBool() ? 1.0 : 0.0));
+  if (ta == ValueType::kNumber && tb == ValueType::kString) return a.AsNumber() == ToNumber(b);
+  if (ta == ValueType::kString && tb == ValueType::kNumber) return ToNumber(a) == b.AsNumber();
+  if (ta == ValueType::kObject && !b.IsNullish()) {
+    Value p = ToPrimitive(a, false);
+    return p.IsPrimitive() && LooseEquals(p, b);
+  }
+  if (tb == ValueType::kObject && !a.IsNullish()) {
+    Value p = ToPrimitive(b, false);
+    return p.IsPrimitive() && LooseEquals(a, p);
+  }
+  return false;
+}
+
+Value Vm::LessThan(const Value& x, const Value& y) {
+  Value a = ToPrimitive(x, false);
+  if (a.IsObject() && a.AsObject()->kind() != ObjectKind::kClip) return false;
+  Value b = ToPrimitive(y, false);
+  if (b.IsObject() && b.AsObject()->kind() != ObjectKind::kClip) return false;
+  // Strings compare by UTF-16 code units (string_relational_compare).
+  if (a.IsString() && b.IsString()) return ToUtf16(a.AsString()) < ToUtf16(b.AsString());
+  double na = ToNumber(a), nb = ToNumber(b);
+  if (std::isnan(na) || std::isnan(nb)) return Value();
+  return na < nb;
+}
+
+// Add2: strings concatenate when either side is (or becomes) a string.
+Value Vm::Add(const Value& x, const Value& y) {
+  Value a = ToPrimitive(x, true);
+  Value b = ToPrimitive(y, true);
+  if (a.IsString() || b.IsString()) return ToString(a) + ToString(b);
+  return ToNumber(a) + ToNumber(b);
+}
+
+bool Vm::InstanceOf(const Value& v, Object* ctor) {
+  Object* o = v.AsObject();
+  if (!o || !ctor) return false;
+  Value proto_v = GetMember(ctor, "prototype");
+  Object* proto = proto_v.AsObject();
+  if (!proto) return false;
+  int guard = 0;
+  for (Object* p = o->proto(); p && guard < 10000; p = p->proto(), ++guard) {
+    if (p == proto) return true;
+  }
+  // implements: the class's prototype lists interfaces in __interfaces__ (set by Implements).
+  for (Object* p = o->proto(); p && guard < 20000; p = p->proto(), ++guard) {
+    if (Property* list = p->FindOwn("__interfaces__", true)) {
+      if (Object* arr = list->value.AsObject()) {
+        uint32_t n = ArrayLength(arr);
+        for (uint32_t i = 0; i < n; ++i) {
+          Object* iface = GetIndex(arr, i).AsObject();
+          if (iface == ctor) return true;
+          if (iface) {
+            Object* ip = GetMember(iface, "prototype").AsObject();
+            for (Object* q = ip; q && guard < 30000; q = q->proto(), ++guard) {
+              if (q == proto) return true;
+            }
+          }
+        }
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace flashsaver::avm1

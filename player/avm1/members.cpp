@@ -1,0 +1,369 @@
+// Reading and writing members: prototype chains, addProperty getters and setters, watch(),
+// __resolve, the length of arrays, and the display properties of clips.
+#include <algorithm>
+#include <cmath>
+
+#include "player/avm1/activation.h"
+#include "player/avm1/vm.h"
+
+namespace flashsaver::avm1 {
+namespace {
+
+constexpr int kMaxChain = 256;  // a prototype loop must not hang a lookup
+constexpr int kMaxWatchNesting = 65;
+
+// The display property a name stands for on a clip ("_x", "_ALPHA" in SWF 6...), or -1.
+int ClipPropertyIndex(std::string_view name, bool case_sensitive) {
+  if (name.empty() || name[0] != '_') return -1;
+  for (int i = 0; i < kClipPropertyCount; ++i) {
+    // Display properties ignore case in every version.
+    if (NamesEqual(name, ClipPropertyName(i), false)) return i;
+  }
+  (void)case_sensitive;
+  return -1;
+}
+
+// An array index: digits only, no leading zero, below 2^32 - 1.
+bool ArrayIndex(std::string_view name, uint32_t& out) {
+  if (name.empty() || name.size() > 10) return false;
+  if (name.size() > 1 && name[0] == '0') return false;
+  uint64_t v = 0;
+  for (char c : name) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (v >= 4294967295u) return false;
+  out = static_cast<uint32_t>(v);
+  return true;
+}
+
+}  // namespace
+
+Object* Vm::FindHolder(Object* obj, std::string_view name) {
+  bool cs = case_sensitive();
+  int n = 0;
+  for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
+    if (Property* p = o->FindOwn(name, cs); p && prop_flag::VisibleTo(p->flags, swf_version_))
+      return o;
+  }
+  return nullptr;
+}
+
+bool Vm::HasProperty(Object* obj, std::string_view name) {
+  if (FindHolder(obj, name)) return true;
+  if (obj->kind() == ObjectKind::kClip) {
+    if (ClipPropertyIndex(name, case_sensitive()) >= 0) return true;
+    if (host_.ClipChild(obj, name)) return true;
+  }
+  return false;
+}
+
+Value Vm::GetMember(Object* obj, std::string_view name) {
+  if (!obj) return Value();
+  if (obj->kind() == ObjectKind::kSuper) {
+    auto* s = static_cast<SuperObject*>(obj);
+    Object* start = s->home ? s->home->proto() : nullptr;
+    if (!start) return Value();
+    Object* holder = FindHolder(start, name);
+    if (!holder) return Value();
+    Property* p = holder->FindOwn(name, case_sensitive());
+    if (p->virtual_property) return p->getter ? CallFunction(p->getter, s->this_obj, {}) : Value();
+    return p->value;
+  }
+  bool cs = case_sensitive();
+  if (obj->kind() == ObjectKind::kClip) {
+    int index = ClipPropertyIndex(name, cs);
+    if (index >= 0) return host_.GetClipProperty(obj, static_cast<ClipProperty>(index));
+  }
+  int n = 0;
+  for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
+    if (Property* p = o->FindOwn(name, cs)) {
+      if (!prop_flag::VisibleTo(p->flags, swf_version_)) continue;
+      if (p->virtual_property) {
+        return p->getter ? CallFunction(p->getter, obj, {}) : Value();
+      }
+      return p->value;
+    }
+    if (o == obj && obj->kind() == ObjectKind::kClip) {
+      if (Object* child = host_.ClipChild(obj, name)) return child;
+    }
+  }
+  if (obj->kind() == ObjectKind::kString && NamesEqual(name, "length", cs)) {
+    // Boxed strings answer length from their value.
+    return static_cast<double>(
+        std::count_if(static_cast<ValueObject*>(obj)->value.AsString().begin(),
+                      static_cast<ValueObject*>(obj)->value.AsString().end(),
+                      [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  }
+  if (name != "__resolve" && swf_version_ >= 6) {
+    Value resolve = GetMember(obj, "__resolve");
+    if (IsFunction(resolve)) {
+      Value arg(name);
+      return CallFunction(resolve, obj, std::span<const Value>(&arg, 1));
+    }
+  }
+  return Value();
+}
+
+Value Vm::GetMemberOf(const Value& v, std::string_view name) {
+  if (v.IsObject()) return GetMember(v.AsObject(), name);
+  if (v.IsString() && NamesEqual(name, "length", case_sensitive())) {
+    return static_cast<double>(std::count_if(v.AsString().begin(), v.AsString().end(), [](char c) {
+      return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+  }
+  Object* boxed = ToObject(v);
+  return boxed ? GetMember(boxed, name) : Value();
+}
+
+void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
+  if (!obj) return;
+  bool cs = case_sensitive();
+  if (obj->kind() == ObjectKind::kSuper) obj = static_cast<SuperObject*>(obj)->this_obj;
+  if (!obj) return;
+  if (obj->kind() == ObjectKind::kClip) {
+    int index = ClipPropertyIndex(name, cs);
+    if (index >= 0) {
+      host_.SetClipProperty(obj, static_cast<ClipProperty>(index), value_in);
+      return;
+    }
+  }
+  Value value = value_in;
+  // watch(): the callback sees old and new values and decides what is stored.
+  // Watchers re-enter when they set their own property, but past kMaxWatchNesting the
+  // player stores the value without calling them (watch_recursion_swf7: 65 calls).
+  for (auto& [wname, watcher] : obj->watchers()) {
+    if (!NamesEqual(wname, name, cs)) continue;
+    if (watch_depth_ >= kMaxWatchNesting) break;
+    Property* own = obj->FindOwn(name, cs);
+    Value old = own && !own->virtual_property ? own->value : Value();
+    if (!own) {
+      own = &obj->SetOwn(name, Value(), cs);
+    }
+    Value args[4] = {Value(std::string(name)), old, value, watcher.user_data};
+    Object* callback = watcher.callback;
+    ++watch_depth_;
+    try {
+      value = CallFunction(callback, obj, args);
+    } catch (...) {
+      --watch_depth_;
+      throw;
+    }
+    --watch_depth_;
+    break;
+  }
+  // A setter anywhere on the chain takes the write.
+  int n = 0;
+  for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
+    Property* p = o->FindOwn(name, cs);
+    if (!p) continue;
+    if (p->virtual_property) {
+      if (p->setter) {
+        Value arg = value;
+        CallFunction(p->setter, obj, std::span<const Value>(&arg, 1));
+      }
+      return;
+    }
+    if (o == obj && (p->flags & prop_flag::kReadOnly)) return;
+    // Writing a property hidden from this version makes it visible again.
+    if (o == obj) p->flags &= static_cast<uint16_t>(~prop_flag::kVersionMask);
+    break;
+  }
+  Property& p = obj->SetOwn(name, value, cs);
+  (void)p;
+  if (obj->kind() == ObjectKind::kArray) {
+    uint32_t index;
+    if (ArrayIndex(name, index)) {
+      if (index >= ArrayLength(obj)) {
+        obj->SetOwn("length", static_cast<double>(index) + 1, true).flags =
+            prop_flag::kDontEnum | prop_flag::kDontDelete;
+      }
+    } else if (NamesEqual(name, "length", cs)) {
+      double len = ToNumber(value);
+      SetArrayLength(obj, std::isfinite(len) && len > 0 ? static_cast<uint32_t>(len) : 0);
+    }
+  }
+}
+
+uint32_t Vm::ArrayLength(Object* obj) {
+  if (!obj) return 0;
+  if (obj->kind() == ObjectKind::kArray) {
+    if (Property* p = obj->FindOwn("length", true)) {
+      double n = p->value.IsNumber() ? p->value.AsNumber() : 0;
+      return n > 0 && n < 4294967295.0 ? static_cast<uint32_t>(n) : 0;
+    }
+    return 0;
+  }
+  double n = ToNumber(GetMember(obj, "length"));
+  return std::isfinite(n) && n > 0 ? static_cast<uint32_t>(std::min(n, 4294967294.0)) : 0;
+}
+
+void Vm::SetArrayLength(Object* obj, uint32_t length) {
+  if (obj->kind() == ObjectKind::kArray) {
+    uint32_t old = ArrayLength(obj);
+    if (length < old) {
+      if (old - length < obj->OwnCount() * 2) {
+        for (uint32_t i = length; i < old; ++i) obj->RemoveOwn(std::to_string(i), true);
+      } else {
+        std::vector<std::string> doomed;
+        obj->ForEachOwn([&](Property& p) {
+          uint32_t index;
+          if (ArrayIndex(p.name, index) && index >= length) doomed.push_back(p.name);
+        });
+        for (auto& d : doomed) obj->RemoveOwn(d, true);
+      }
+    }
+    obj->SetOwn("length", static_cast<double>(length), true).flags =
+        prop_flag::kDontEnum | prop_flag::kDontDelete;
+  } else {
+    SetMember(obj, "length", static_cast<double>(length));
+  }
+}
+
+bool Vm::DeleteMember(Object* obj, std::string_view name) {
+  if (!obj) return false;
+  Property* p = obj->FindOwn(name, case_sensitive());
+  if (!p || (p->flags & prop_flag::kDontDelete)) return false;
+  return obj->RemoveOwn(name, case_sensitive());
+}
+
+// for..in lists own names first, then each prototype's, skipping DontEnum and names already
+// seen; each object's names come newest first.
+std::vector<std::string> Vm::EnumerableNames(Object* obj) {
+  std::vector<std::string> names;
+  bool cs = case_sensitive();
+  int n = 0;
+  std::vector<Object*> chain;
+  for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) chain.push_back(o);
+  for (Object* o : chain) {
+    std::vector<std::string> own;
+    o->ForEachOwn([&](Property& p) {
+      if (p.flags & prop_flag::kDontEnum) return;
+      own.push_back(p.name);
+    });
+    for (auto it = own.rbegin(); it != own.rend(); ++it) {
+      bool seen = std::any_of(names.begin(), names.end(),
+                              [&](const std::string& s) { return NamesEqual(s, *it, cs); });
+      // A name hidden by a DontEnum property nearer the object is hidden too.
+      if (!seen && o != obj) {
+        for (Object* q : chain) {
+          if (q == o) break;
+          if (q->FindOwn(*it, cs)) {
+            seen = true;
+            break;
+          }
+        }
+      }
+      if (!seen) names.push_back(*it);
+    }
+  }
+  return names;
+}
+
+Value Vm::CallMethod(const Value& target, std::string_view name, std::span<const Value> args) {
+  Object* obj = target.IsObject() ? target.AsObject() : ToObject(target);
+  if (!obj) return Value();
+  Value fn = GetMember(obj, name);
+  if (!IsFunction(fn)) return Value();
+  Object* home = nullptr;
+  if (obj->kind() == ObjectKind::kSuper) {
+    auto* s = static_cast<SuperObject*>(obj);
+    home = s->home ? FindHolder(s->home->proto(), name) : nullptr;
+    return CallFunction(fn, s->this_obj, args, home);
+  }
+  home = FindHolder(obj, name);
+  return CallFunction(fn, obj, args, home);
+}
+
+Value Vm::Construct(const Value& ctor_v, std::span<const Value> args) {
+  auto* ctor = ctor_v.IsObject() && ctor_v.AsObject()->kind() == ObjectKind::kFunction
+                   ? static_cast<FunctionObject*>(ctor_v.AsObject())
+                   : nullptr;
+  if (!ctor) return Value();
+  if (ctor->native_construct) {
+    CallArgs call{nullptr, args, ctor, true};
+    ++native_depth_;
+    struct Guard {
+      int& d;
+      ~Guard() { --d; }
+    } guard{native_depth_};
+    return ctor->native_construct(*this, call);
+  }
+  Object* obj = NewObject(GetMember(ctor, "prototype").AsObject());
+  if (!GetMember(ctor, "prototype").IsObject()) obj->RemoveOwn("__proto__", true);
+  obj->Define("__constructor__", ctor, prop_flag::kDontEnum);
+  if (swf_version_ < 7) obj->Define("constructor", ctor, prop_flag::kDontEnum);
+  Value r = CallFunction(ctor, obj, args, obj->proto());
+  // A constructor returning an object replaces the new one only for native classes.
+  (void)r;
+  return obj;
+}
+
+Object* Vm::CurrentTarget() {
+  Activation* act = current();
+  if (act && act->target) return act->target;
+  return host_.Level(0);
+}
+
+Object* Vm::ResolveTarget(Object* from, std::string_view path) {
+  Object* clip = from;
+  if (path.empty()) return from;
+  size_t i = 0;
+  if (path[0] == '/') {
+    clip = from ? host_.Level(0) : nullptr;
+    // The root of the clip's own level.
+    if (from) {
+      Object* r = from;
+      for (int guard = 0; guard < 10000; ++guard) {
+        Object* p = host_.Parent(r);
+        if (!p) break;
+        r = p;
+      }
+      clip = r;
+    }
+    i = 1;
+  }
+  while (i < path.size() && clip) {
+    size_t j = i;
+    while (j < path.size() && path[j] != '/' && path[j] != '.' && path[j] != ':') ++j;
+    if (j + 1 < path.size() && path[j] == '.' && path[j + 1] == '.' && j == i) {
+      // "..": the parent.
+      clip = host_.Parent(clip);
+      i = j + 2;
+      if (i < path.size() && path[i] == '/') ++i;
+      continue;
+    }
+    std::string_view seg = path.substr(i, j - i);
+    if (!seg.empty()) {
+      if (NamesEqual(seg, "_root", false)) {
+        Object* r = clip;
+        for (int guard = 0; guard < 10000; ++guard) {
+          Object* p = host_.Parent(r);
+          if (!p) break;
+          r = p;
+        }
+        clip = r;
+      } else if (NamesEqual(seg, "_parent", false)) {
+        clip = host_.Parent(clip);
+      } else if (NamesEqual(seg, "this", false)) {
+      } else if (seg.size() > 6 && NamesEqual(seg.substr(0, 6), "_level", false)) {
+        clip = host_.Level(static_cast<int32_t>(StringToNumber(seg.substr(6), 5)));
+      } else if (NamesEqual(seg, "_global", false)) {
+        clip = global_;
+      } else {
+        Value v = GetMember(clip, seg);
+        clip = v.AsObject();
+      }
+    }
+    i = j < path.size() ? j + 1 : j;
+  }
+  return clip;
+}
+
+void SuperObject::Trace(Tracer& tracer) {
+  Object::Trace(tracer);
+  tracer.Mark(this_obj);
+  tracer.Mark(home);
+}
+
+}  // namespace flashsaver::avm1

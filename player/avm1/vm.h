@@ -1,0 +1,195 @@
+// The ActionScript 1/2 virtual machine: one per movie (its SWF version fixes the conversion
+// rules). The host runs action blocks in the context of a clip; the Vm executes them
+// (actions.cpp), converts and compares values (conversions.cpp), reads and writes members and
+// variables (members.cpp) and owns the built-ins (builtins/).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "player/avm1/heap.h"
+#include "player/avm1/host.h"
+#include "player/avm1/object.h"
+#include "player/avm1/value.h"
+
+namespace flashsaver::avm1 {
+
+// A value thrown by the script (ActionThrow) and not yet caught.
+struct ScriptThrow {
+  Value value;
+};
+
+enum class AbortReason { kRecursion, kTimeout, kHostAbort, kBadCode };
+// Stops the whole action block being run, as the player abandons a runaway script.
+struct ScriptAbort {
+  AbortReason reason;
+};
+
+// From the ScriptLimits tag, or the player's defaults.
+struct ScriptLimits {
+  int max_recursion = 256;
+  double timeout_seconds = 15;
+};
+
+// The super object of a method: this, and the prototype whose parent holds the overridden
+// members.
+class SuperObject : public Object {
+ public:
+  SuperObject(Object* t, Object* h) : Object(ObjectKind::kSuper), this_obj(t), home(h) {}
+  Object* this_obj;
+  Object* home;
+  void Trace(Tracer& tracer) override;
+};
+
+struct Activation;
+
+class Vm {
+ public:
+  Vm(Host& host, int swf_version);
+  ~Vm();
+  Vm(const Vm&) = delete;
+  Vm& operator=(const Vm&) = delete;
+
+  Host& host() { return host_; }
+  int swf_version() const { return swf_version_; }
+  bool case_sensitive() const { return swf_version_ >= 7; }
+  Object* global() { return global_; }
+  void set_limits(const ScriptLimits& limits) { limits_ = limits; }
+  const ScriptLimits& limits() const { return limits_; }
+
+  // Runs an action block (DoAction, DoInitAction, clip or button actions) with `clip` as its
+  // target and this. The bytes must stay alive while functions defined in them live: owner
+  // keeps them. Returns false when the block was abandoned (limits, host abort, bad code);
+  // an uncaught throw is reported through trace as the player's debugger does.
+  bool RunActions(std::shared_ptr<const std::vector<uint8_t>> owner, std::span<const uint8_t> code,
+                  Object* clip);
+  // Calls a function value (script or native); an uncaught throw or abort is reported and
+  // gives undefined. For event handlers and timers.
+  Value CallHandler(const Value& fn, Object* this_obj, std::span<const Value> args);
+  // Calls obj[name](args) if it is a function; for events like onEnterFrame.
+  Value CallMethodIfPresent(Object* obj, std::string_view name, std::span<const Value> args);
+
+  // Timers of setInterval / setTimeout that are due by the host clock.
+  void RunTimers();
+  // Collects when enough was allocated since the last collection. Safe between action blocks.
+  void MaybeCollect();
+  size_t Collect();
+  size_t heap_size() const { return heap_.size(); }
+  // Roots the host holds (clip objects, event listeners).
+  std::function<void(Tracer&)> host_roots;
+
+  // --- For the built-ins and the host ---
+  template <typename T, typename... A>
+  T* New(A&&... args) {
+    T* o = heap_.New<T>(std::forward<A>(args)...);
+    return o;
+  }
+  Object* NewObject(Object* proto = nullptr);  // proto null: Object.prototype
+  Object* NewArray(std::span<const Value> items = {});
+  FunctionObject* NewNative(NativeFn fn, NativeFn construct = nullptr);
+  // Adds a native method to obj, DontEnum as built-ins are.
+  FunctionObject* DefineMethod(Object* obj, std::string_view name, NativeFn fn,
+                               uint8_t flags = prop_flag::kDontEnum);
+  // A class: constructor function with a prototype object whose __proto__ is parent_proto.
+  FunctionObject* DefineClass(std::string_view name, NativeFn fn, NativeFn construct, Object* proto,
+                              uint8_t flags = prop_flag::kDontEnum);
+
+  double ToNumber(const Value& v);
+  std::string ToString(const Value& v);
+  bool ToBool(const Value& v) const;
+  // Boxes primitives; null and undefined give null.
+  Object* ToObject(const Value& v);
+  int32_t ToInt(const Value& v) { return ToInt32(ToNumber(v)); }
+  Value ToPrimitive(const Value& v, bool for_add);
+  std::string TypeOf(const Value& v) const;
+  bool IsFunction(const Value& v) const;
+  bool StrictEquals(const Value& a, const Value& b) const;
+  bool LooseEquals(const Value& a, const Value& b);
+  // a < b: true, false or undefined (NaN involved).
+  Value LessThan(const Value& a, const Value& b);
+  Value Add(const Value& a, const Value& b);
+  bool InstanceOf(const Value& v, Object* ctor);
+
+  Value GetMember(Object* obj, std::string_view name);
+  Value GetMemberOf(const Value& v, std::string_view name);  // boxes primitives
+  void SetMember(Object* obj, std::string_view name, const Value& value);
+  bool DeleteMember(Object* obj, std::string_view name);
+  bool HasProperty(Object* obj, std::string_view name);
+  // The object of the prototype chain of obj that holds name, or null.
+  Object* FindHolder(Object* obj, std::string_view name);
+  Value CallFunction(const Value& fn, Object* this_obj, std::span<const Value> args,
+                     Object* super_home = nullptr);
+  Value CallMethod(const Value& obj, std::string_view name, std::span<const Value> args);
+  Value Construct(const Value& ctor, std::span<const Value> args);
+  // Names enumerated by for..in, in the player's order.
+  std::vector<std::string> EnumerableNames(Object* obj);
+  void ThrowError(std::string_view message);
+
+  // Array helpers working through length and index properties.
+  uint32_t ArrayLength(Object* obj);
+  void SetArrayLength(Object* obj, uint32_t length);
+  Value GetIndex(Object* obj, uint32_t i) { return GetMember(obj, std::to_string(i)); }
+  void SetIndex(Object* obj, uint32_t i, const Value& v) { SetMember(obj, std::to_string(i), v); }
+
+  // Prototypes and constructors of the built-ins.
+  Object* object_proto = nullptr;
+  Object* function_proto = nullptr;
+  Object* array_proto = nullptr;
+  Object* string_proto = nullptr;
+  Object* number_proto = nullptr;
+  Object* boolean_proto = nullptr;
+  Object* date_proto = nullptr;
+  Object* error_proto = nullptr;
+  Object* object_ctor = nullptr;
+  Object* array_ctor = nullptr;
+  Object* function_ctor = nullptr;
+
+  // Timers of setInterval / setTimeout.
+  struct Timer {
+    Value fn;
+    Object* this_obj = nullptr;
+    std::string method;  // setInterval(obj, "name", ms)
+    std::vector<Value> args;
+    double interval_ms = 0;
+    double next_ms = 0;
+    bool once = false;
+  };
+  std::map<int32_t, Timer> timers;
+  int32_t next_timer_id = 1;
+
+  // The action block being run, for natives that need the current target.
+  Activation* current() { return activations_.empty() ? nullptr : activations_.back(); }
+  Object* CurrentTarget();
+  // Resolves a target path ("/a/b", "_root.a", "..", "a.b") from a clip; null when missing.
+  Object* ResolveTarget(Object* from, std::string_view path);
+
+ private:
+  friend struct Interpreter;
+  Value RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Value> args,
+                    Object* super_home);
+  void Execute(Activation& act, size_t end, int try_depth);
+  void CheckLimits();
+  void ReportUncaught(const Value& v);
+
+  Host& host_;
+  int swf_version_;
+  ScriptLimits limits_;
+  Heap heap_;
+  Object* global_ = nullptr;
+  std::vector<Activation*> activations_;
+  std::vector<Value> stack_;
+  int depth_ = 0;
+  int native_depth_ = 0;
+  int watch_depth_ = 0;
+  std::chrono::steady_clock::time_point block_start_;
+  uint32_t step_counter_ = 0;
+};
+
+}  // namespace flashsaver::avm1
