@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "fixtures.h"
 #include "show_harness.h"
 #include "tools/swf_records.h"
 #include "tools/swf_writer.h"
@@ -96,6 +97,7 @@ class ShowDrawn : public ::testing::Test {
  protected:
   void SetUp() override {
     ::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "ScreenSaveUsePassword");
+    UnregisterFlashComServer();  // the built-in player, not a stand-in control
   }
   void TearDown() override {
     if (show_.Running()) {
@@ -120,9 +122,7 @@ TEST_F(ShowDrawn, TheShowWindowShowsTheMovieVectors) {
     COLORREF wanted;
   };
   const std::vector<Probe> probes = {{r.left + w / 4, r.top + h / 2, RGB(255, 0, 0)},
-                                     {r.left + w * 3 / 4, r.top + h / 2, RGB(0, 0, 255)},
-                                     {r.left + 5, r.top + 5, RGB(255, 0, 0)},
-                                     {r.right - 5, r.bottom - 5, RGB(0, 0, 255)}};
+                                     {r.left + w * 3 / 4, r.top + h / 2, RGB(0, 0, 255)}};
   const DWORD start = ::GetTickCount();
   auto all_shown = [&] {
     for (const Probe& p : probes) {
