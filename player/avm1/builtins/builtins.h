@@ -19,6 +19,8 @@ void InstallArray(Vm& vm);
 void InstallDate(Vm& vm);
 void InstallError(Vm& vm);
 void InstallAsBroadcaster(Vm& vm);
+void InstallXmlNode(Vm& vm);
+void InstallXml(Vm& vm);
 
 // Array.sort's comparison of two values under the sort flags (also used by sortOn).
 int CompareForSort(Vm& vm, const Value& a, const Value& b, int flags);

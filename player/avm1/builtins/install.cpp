@@ -14,6 +14,8 @@ void InstallBuiltins(Vm& vm) {
   InstallDate(vm);
   InstallError(vm);
   InstallAsBroadcaster(vm);
+  InstallXmlNode(vm);
+  InstallXml(vm);
 }
 
 }  // namespace flashsaver::avm1
