@@ -16,6 +16,8 @@ void InstallBuiltins(Vm& vm) {
   InstallAsBroadcaster(vm);
   InstallXmlNode(vm);
   InstallXml(vm);
+  InstallExternalInterface(vm);
+  InstallLoadVars(vm);
 }
 
 }  // namespace flashsaver::avm1
