@@ -50,7 +50,9 @@ TEST(Avm1Xml, ParseStatusAndRoundTrip) {
     XmlMachine m;
     Object* doc = m.Parse(c.src);
     EXPECT_EQ(m.Status(doc), c.status) << c.label;
-    if (c.out) EXPECT_EQ(m.Str(doc), c.out) << c.label;
+    if (c.out) {
+      EXPECT_EQ(m.Str(doc), c.out) << c.label;
+    }
   }
 }
 
