@@ -5,6 +5,7 @@
 
 #include "player/avm1/builtins/builtins.h"
 #include "player/avm1/builtins/xml_node.h"
+#include "player/avm1/text_util.h"
 
 namespace flashsaver::avm1 {
 namespace {
@@ -39,6 +40,28 @@ std::string Unescape(std::string_view s) {
           done = true;
           break;
         }
+      }
+    }
+    // Character references (&#39; &#x27;); a malformed one stays as written.
+    if (!done && s.substr(i, 2) == "&#") {
+      size_t semi = s.find(';', i);
+      bool hex = i + 2 < s.size() && (s[i + 2] == 'x' || s[i + 2] == 'X');
+      size_t digits = i + (hex ? 3 : 2);
+      uint32_t code = 0;
+      bool ok = semi != std::string_view::npos && semi > digits && semi - digits <= 6;
+      for (size_t k = digits; ok && k < semi; ++k) {
+        char d = s[k];
+        uint32_t v = d >= '0' && d <= '9'          ? d - '0'
+                     : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
+                     : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                                   : 99;
+        ok = v < (hex ? 16u : 10u);
+        code = code * (hex ? 16 : 10) + v;
+      }
+      if (ok && code > 0 && code <= 0x10FFFF) {
+        out += Utf8Encode(code);
+        i = semi + 1;
+        done = true;
       }
     }
     if (!done) out += s[i++];
