@@ -162,8 +162,13 @@ Target PlaceTarget(const Options& options, const SwfRect& stage) {
     throw std::runtime_error("stage of " + std::to_string(stage_w) + " x " +
                              std::to_string(stage_h) + " pixels is too large");
   }
-  double sx = 1, sy = 1, ox = 0, oy = 0;
+  // A stage of fractional pixels fills its rounded picture exactly, as a player window of that
+  // size shows it in exactFit. An empty stage is drawn unscaled.
+  auto fit = [](int32_t side, double pixels) { return pixels >= 1 ? side / pixels : 1.0; };
+  double sx = fit(target.width, stage_w), sy = fit(target.height, stage_h);
+  double ox = 0, oy = 0;
   if (options.width || options.height) {
+    sx = sy = 1;
     const StageLayout layout =
         PlaceStage(stage_w, stage_h, target.width, target.height, options.scale, options.align);
     if (!layout.stage.Empty()) {
