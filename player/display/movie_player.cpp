@@ -10,7 +10,7 @@ struct MoviePlayer::State {
   explicit State(std::unique_ptr<MovieDefinition> definition)
       : movie(std::move(definition)),
         list(*movie),
-        sound(movie->sounds, movie->exports, movie->header.frame_rate.PerSecond()) {
+        sound(movie->sounds, movie->exports, movie->root, movie->header.frame_rate.PerSecond()) {
     list.on_frame = [this](const Clip& clip, int32_t frame) {
       sound.RunFrame(&clip, *clip.timeline, frame, &clip == &list.root());
     };

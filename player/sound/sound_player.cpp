@@ -7,8 +7,18 @@
 namespace flashsaver {
 
 SoundPlayer::SoundPlayer(const SoundLibrary& library,
-                         const std::map<std::string, uint16_t>& exports, double frame_rate)
-    : library_(library), exports_(exports), frame_rate_(frame_rate > 0 ? frame_rate : 12) {}
+                         const std::map<std::string, uint16_t>& exports, const Timeline& root,
+                         double frame_rate)
+    : library_(library),
+      exports_(exports),
+      root_timeline_(root),
+      frame_rate_(frame_rate > 0 ? frame_rate : 12) {}
+
+std::optional<double> SoundPlayer::RootStreamFrameRate() const {
+  const std::optional<StreamHead>& head = root_timeline_.stream;
+  if (!head || head->samples_per_block == 0) return std::nullopt;
+  return static_cast<double>(head->format.rate) / head->samples_per_block;
+}
 
 void SoundPlayer::set_enabled(bool enabled) {
   enabled_ = enabled;
@@ -22,6 +32,16 @@ void SoundPlayer::RunFrame(const void* clip, const Timeline& timeline, int32_t f
                            bool is_root) {
   if (!enabled_ || frame < 0 || static_cast<size_t>(frame) >= timeline.frames.size()) return;
   const Frame& f = timeline.frames[static_cast<size_t>(frame)];
+  if (is_root) {
+    root_block_length_.reset();
+    if (timeline.stream && !f.stream_block.empty()) {
+      const StreamHead& head = *timeline.stream;
+      double samples = head.samples_per_block;
+      if (head.format.codec == SoundCodec::kMp3 && f.stream_block.size() >= 2)
+        samples = f.stream_block[0] | (f.stream_block[1] << 8);
+      root_block_length_ = samples * kMixRate / head.format.rate;
+    }
+  }
   for (const StartSoundCommand& command : f.sounds) StartEvent(command);
   if (!timeline.stream) return;
   auto found = streams_.find(clip);
@@ -47,9 +67,17 @@ void SoundPlayer::RunFrame(const void* clip, const Timeline& timeline, int32_t f
     found = streams_.emplace(clip, stream).first;
     if (is_root) root_ = clip;
   }
-  found->second.last_frame = frame;
-  found->second.last_tick = tick_;
-  mixer_.Feed(found->second.voice, StreamBlockData(*timeline.stream, f.stream_block));
+  Stream& stream = found->second;
+  stream.last_frame = frame;
+  stream.last_tick = tick_;
+  // The stream is fed one frame ahead: a block's last MP3 frame often ends after the timeline's
+  // frame does, and the voice must not run dry at every frame boundary.
+  for (int32_t ahead = std::max(frame, stream.fed_through + 1);
+       ahead <= frame + 1 && static_cast<size_t>(ahead) < timeline.frames.size(); ++ahead) {
+    const std::span<const uint8_t> block = timeline.frames[static_cast<size_t>(ahead)].stream_block;
+    if (!block.empty()) mixer_.Feed(stream.voice, StreamBlockData(*timeline.stream, block));
+    stream.fed_through = ahead;
+  }
 }
 
 void SoundPlayer::StopStream(const void* clip) {
@@ -76,8 +104,9 @@ std::optional<int32_t> SoundPlayer::RootStreamFrame() const {
   if (found == streams_.end()) return std::nullopt;
   const std::optional<uint64_t> played = mixer_.Position(found->second.voice);
   if (!played) return std::nullopt;
+  const double rate = RootStreamFrameRate().value_or(frame_rate_);
   return found->second.first_frame +
-         static_cast<int32_t>(static_cast<double>(*played) * frame_rate_ / kMixRate);
+         static_cast<int32_t>(static_cast<double>(*played) * rate / kMixRate);
 }
 
 void SoundPlayer::StartEvent(const StartSoundCommand& command) {

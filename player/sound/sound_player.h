@@ -20,7 +20,7 @@ struct Timeline;
 class SoundPlayer {
  public:
   SoundPlayer(const SoundLibrary& library, const std::map<std::string, uint16_t>& exports,
-              double frame_rate);
+              const Timeline& root, double frame_rate);
 
   Mixer& mixer() { return mixer_; }
   void set_enabled(bool enabled);
@@ -35,6 +35,13 @@ class SoundPlayer {
   // How many frames of the root's stream sound have been heard since its first block: the show
   // advances the root to this frame, dropping frames when the sound runs ahead.
   std::optional<int32_t> RootStreamFrame() const;
+  // Frames per second at which the root's stream sound plays its blocks (the sample rate over
+  // the samples per block), when the root has one: its clock, not the header's rate, paces the
+  // movie while it plays.
+  std::optional<double> RootStreamFrameRate() const;
+  // 44.1 kHz samples in the root's stream block of the frame that ran last (an MP3 block says
+  // its own count, which may differ from the head's); nullopt without a block.
+  std::optional<double> RootBlockLength() const { return root_block_length_; }
 
   // For the Sound object. Sounds are named by character id (attachSound resolves the export
   // name with FindExport). Start returns 0 when the sound is unknown or no voice is free.
@@ -56,11 +63,13 @@ class SoundPlayer {
     int32_t first_frame = 0;
     int32_t last_frame = -1;
     uint64_t last_tick = 0;
+    int32_t fed_through = -1;  // the last frame whose block the voice has
   };
   void StartEvent(const StartSoundCommand& command);
 
   const SoundLibrary& library_;
   const std::map<std::string, uint16_t>& exports_;
+  const Timeline& root_timeline_;
   double frame_rate_;
   bool enabled_ = false;
   Mixer mixer_;
@@ -68,6 +77,7 @@ class SoundPlayer {
   const void* root_ = nullptr;
   uint64_t next_stream_key_ = uint64_t{1} << 32;
   uint64_t tick_ = 0;
+  std::optional<double> root_block_length_;
 };
 
 }  // namespace flashsaver

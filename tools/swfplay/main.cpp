@@ -197,24 +197,26 @@ int Run(const Options& options) {
   canvas_options.anti_alias = !options.low_quality;
   canvas_options.smooth_bitmaps = !options.low_quality;
 
-  // The sound of each frame is mixed right after it runs: frame n ends at n / rate seconds.
+  // The sound of each frame is mixed right after it runs. A frame lasts 1 / rate seconds, or
+  // as long as the root's stream block when it has one: the stream's clock paces the movie.
   std::optional<WavWriter> wav;
   if (options.wav) {
     wav.emplace(*options.wav);
     if (!wav->ok()) throw std::runtime_error("cannot write " + *options.wav);
     player.sound().set_enabled(true);
   }
-  const double frame_rate = player.header().frame_rate.PerSecond() > 0
-                                ? player.header().frame_rate.PerSecond()
-                                : 12.0;
+  const double frame_rate =
+      player.header().frame_rate.PerSecond() > 0 ? player.header().frame_rate.PerSecond() : 12.0;
   std::vector<int16_t> samples;
   uint64_t mixed = 0;
+  double frame_end = 0;
 
   std::vector<double> times;
   for (int32_t frame = 1; frame <= options.frames; ++frame) {
     player.AdvanceFrame();
     if (wav) {
-      const auto until = static_cast<uint64_t>(std::llround(frame * kMixRate / frame_rate));
+      frame_end += player.sound().RootBlockLength().value_or(kMixRate / frame_rate);
+      const auto until = static_cast<uint64_t>(std::llround(frame_end));
       samples.resize(2 * (until - mixed));
       player.sound().mixer().Mix(samples.data(), until - mixed);
       wav->Write(samples.data(), until - mixed);
