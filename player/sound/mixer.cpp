@@ -104,7 +104,8 @@ struct Mixer::Voice {
     const EnvelopePoint& a = points[envelope_at];
     if (envelope_at + 1 >= points.size() || at <= a.position) return level(a) / 32768.0f;
     const EnvelopePoint& b = points[envelope_at + 1];
-    const float t = static_cast<float>(at - a.position) / static_cast<float>(b.position - a.position);
+    const float t =
+        static_cast<float>(at - a.position) / static_cast<float>(b.position - a.position);
     return (level(a) + (static_cast<float>(level(b)) - level(a)) * t) / 32768.0f;
   }
 
@@ -131,8 +132,8 @@ Mixer::VoiceId Mixer::Play(DecoderFactory make, const VoiceSettings& settings, u
   return voices_.back()->id;
 }
 
-Mixer::VoiceId Mixer::PlayStream(std::unique_ptr<SoundDecoder> decoder,
-                                 uint32_t skip_source_frames, uint64_t key) {
+Mixer::VoiceId Mixer::PlayStream(std::unique_ptr<SoundDecoder> decoder, uint32_t skip_source_frames,
+                                 uint64_t key) {
   std::lock_guard lock(mutex_);
   if (voices_.size() >= kMaxVoices) return 0;
   auto voice = std::make_unique<Voice>();
@@ -232,9 +233,10 @@ void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
   // The transform as four gains: each output side from each input side.
   auto gains = [](const SoundTransform& t) {
     const double volume = t.volume / 100.0 / 100.0;
-    return std::array<float, 4>{
-        static_cast<float>(t.left_to_left * volume), static_cast<float>(t.right_to_left * volume),
-        static_cast<float>(t.left_to_right * volume), static_cast<float>(t.right_to_right * volume)};
+    return std::array<float, 4>{static_cast<float>(t.left_to_left * volume),
+                                static_cast<float>(t.right_to_left * volume),
+                                static_cast<float>(t.left_to_right * volume),
+                                static_cast<float>(t.right_to_right * volume)};
   };
   const auto own = gains(v.transform), all = gains(master_);
   const float ll = all[0] * own[0] + all[1] * own[2], rl = all[0] * own[1] + all[1] * own[3];
@@ -244,7 +246,7 @@ void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
   if (!v.primed && v.fade_left < 0) {
     if (!v.NextSourceFrame(v.cur)) {
       if (!v.stream) v.done = v.ended_by_itself = true;  // an empty sound
-      return;  // a stream waits for its first block
+      return;                                            // a stream waits for its first block
     }
     v.primed = true;
     if (!v.Advance()) v.cur[0] = v.prev[0], v.cur[1] = v.prev[1];  // one frame, played once
@@ -260,8 +262,8 @@ void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
       acc[2 * i + 1] += static_cast<int32_t>(v.fade_from[1] * t);
       continue;
     }
-    if (v.settings.out_point && v.played_in_loop + v.settings.in_point.value_or(0) >=
-                                    *v.settings.out_point) {
+    if (v.settings.out_point &&
+        v.played_in_loop + v.settings.in_point.value_or(0) >= *v.settings.out_point) {
       if (v.loops_left > 1) {
         --v.loops_left;
         v.StartLoop();

@@ -24,9 +24,8 @@ class PcmDecoder final : public SoundDecoder {
       }
       int16_t s[2];
       for (size_t c = 0; c < channels; ++c) {
-        s[c] = format_.sixteen_bit
-                   ? static_cast<int16_t>(piece[2 * c] | (piece[2 * c + 1] << 8))
-                   : static_cast<int16_t>((piece[c] - 128) << 8);
+        s[c] = format_.sixteen_bit ? static_cast<int16_t>(piece[2 * c] | (piece[2 * c + 1] << 8))
+                                   : static_cast<int16_t>((piece[c] - 128) << 8);
       }
       out[2 * done] = s[0];
       out[2 * done + 1] = channels == 2 ? s[1] : s[0];

@@ -47,8 +47,10 @@ void SoundPlayer::RunFrame(const void* clip, const Timeline& timeline, int32_t f
   auto found = streams_.find(clip);
   if (f.stream_block.empty()) {
     // Frames without blocks keep a running stream; a jump elsewhere ends it.
-    if (found != streams_.end() && frame != found->second.last_frame + 1) StopStream(clip);
-    else if (found != streams_.end()) found->second.last_frame = frame, found->second.last_tick = tick_;
+    if (found != streams_.end() && frame != found->second.last_frame + 1)
+      StopStream(clip);
+    else if (found != streams_.end())
+      found->second.last_frame = frame, found->second.last_tick = tick_;
     return;
   }
   if (found != streams_.end() && frame != found->second.last_frame + 1) {

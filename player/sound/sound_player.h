@@ -51,7 +51,9 @@ class SoundPlayer {
   void StopAll() { mixer_.StopAll(); }  // stopAllSounds, and StartSound with no id
   double DurationMs(uint16_t id) const;
   double PositionMs(Mixer::VoiceId voice) const;
-  void SetTransform(Mixer::VoiceId voice, const SoundTransform& t) { mixer_.SetTransform(voice, t); }
+  void SetTransform(Mixer::VoiceId voice, const SoundTransform& t) {
+    mixer_.SetTransform(voice, t);
+  }
   void SetGlobalTransform(const SoundTransform& t) { mixer_.SetMasterTransform(t); }
   // Calls handler for each voice that played to its end since the last call (onSoundComplete);
   // run from the movie's thread once per frame.

@@ -48,15 +48,15 @@ struct EnvelopePoint {
 
 // SoundInfo of StartSound and StartSound2 (and of buttons).
 struct SoundInfo {
-  bool stop = false;         // SyncStop: stop the sound instead of starting it
-  bool no_multiple = false;  // SyncNoMultiple: do not start it while it plays
+  bool stop = false;                            // SyncStop: stop the sound instead of starting it
+  bool no_multiple = false;                     // SyncNoMultiple: do not start it while it plays
   std::optional<uint32_t> in_point, out_point;  // in 44.1 kHz samples
   uint16_t loops = 1;
   std::vector<EnvelopePoint> envelope;
 };
 
 struct StartSoundCommand {
-  uint16_t sound_id = 0;  // StartSound
+  uint16_t sound_id = 0;   // StartSound
   std::string class_name;  // StartSound2 names the sound by its export name instead
   SoundInfo info;
 };

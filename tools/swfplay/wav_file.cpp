@@ -12,9 +12,9 @@ void Put32(uint8_t* at, uint32_t v) {
 }
 
 void Header(uint8_t (&h)[44], uint32_t data_bytes) {
-  const uint8_t fixed[44] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't',
-                             ' ', 16,  0,   0,   0, 1, 0, 2, 0, 0,   0,   0,   0,   0,   0,
-                             0,   0,   4,   0,   16, 0, 'd', 'a', 't', 'a', 0, 0, 0, 0};
+  const uint8_t fixed[44] = {'R', 'I', 'F', 'F', 0,  0, 0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't',
+                             ' ', 16,  0,   0,   0,  1, 0,   2,   0,   0,   0,   0,   0,   0,   0,
+                             0,   0,   4,   0,   16, 0, 'd', 'a', 't', 'a', 0,   0,   0,   0};
   for (int i = 0; i < 44; ++i) h[i] = fixed[i];
   Put32(h + 4, 36 + data_bytes);
   Put32(h + 24, kMixRate);
