@@ -2,15 +2,23 @@
 
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
+#include "player/sound/sound_player.h"
 
 namespace flashsaver {
 
 struct MoviePlayer::State {
   explicit State(std::unique_ptr<MovieDefinition> definition)
-      : movie(std::move(definition)), list(*movie) {}
+      : movie(std::move(definition)),
+        list(*movie),
+        sound(movie->sounds, movie->exports, movie->root, movie->header.frame_rate.PerSecond()) {
+    list.on_frame = [this](const Clip& clip, int32_t frame) {
+      sound.RunFrame(&clip, *clip.timeline, frame, &clip == &list.root());
+    };
+  }
 
   std::unique_ptr<MovieDefinition> movie;
   DisplayList list;
+  SoundPlayer sound;
   std::vector<DrawnLeaf> drawn;  // as of the last TakeInvalidatedArea, by serial
 };
 
@@ -23,7 +31,12 @@ const SwfHeader& MoviePlayer::header() const { return state_->movie->header; }
 
 Rgb MoviePlayer::background() const { return state_->movie->background.value_or(Rgb{0xFFFFFF}); }
 
-void MoviePlayer::AdvanceFrame() { state_->list.AdvanceFrame(); }
+void MoviePlayer::AdvanceFrame() {
+  state_->list.AdvanceFrame();
+  state_->sound.EndTick();
+}
+
+SoundPlayer& MoviePlayer::sound() { return state_->sound; }
 
 int32_t MoviePlayer::current_frame() const { return state_->list.root().current_frame; }
 
