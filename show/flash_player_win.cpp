@@ -185,11 +185,11 @@ void DrawFrames(RenderShared* shared) {
     const ULONGLONG start = ::GetTickCount64();
     frame.Draw(back, &shared->cancel);
     const double ms = static_cast<double>(::GetTickCount64() - start);
+    const PixelBox box = frame.options.clip;
     frame = StageFrame{};  // a movie left by the show is let go here, off the window's thread
     std::lock_guard<std::mutex> hold(shared->lock);
     shared->busy = false;
     if (shared->stop) return;
-    const PixelBox& box = frame.options.clip;
     if (shared->shown.width == width && shared->shown.height == height) {
       for (int32_t y = box.top; y < box.bottom; ++y) {
         std::copy(back.Row(y) + box.left, back.Row(y) + box.right, shared->shown.Row(y) + box.left);
