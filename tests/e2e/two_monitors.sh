@@ -5,7 +5,7 @@
 #   two_monitors.sh E2E_EXE [GTEST_FILTER]
 set -euo pipefail
 exe=$1
-filter=${2:-TwoMonitors*}
+filter=${2:-TwoMonitors*:*.TwoMonitors*}
 source "$(dirname "$0")/../../scripts/lib.sh"
 export FLASHSAVER_WINEPREFIX="$FLASHSAVER_ROOT/build/wineprefix-two-monitors"
 export WINEPREFIX="$FLASHSAVER_WINEPREFIX"
