@@ -64,6 +64,10 @@ class TimelineReader {
       case kDoAction:
         frame.actions.push_back(tag.body);
         return true;
+      case kDoInitAction:
+        movie_.init_actions.push_back(tag.body);
+        if (tag.body.size() >= 2) frame.init_actions.push_back(tag.body);
+        return true;
       case kFrameLabel: {
         ByteReader reader(tag.body);
         const std::string label = ReadCString(reader);
@@ -118,9 +122,6 @@ class TimelineReader {
         break;
       case kExportAssets:
         ReadExports(tag);
-        break;
-      case kDoInitAction:
-        movie_.init_actions.push_back(tag.body);
         break;
       case kScriptLimits: {
         ByteReader reader(tag.body);

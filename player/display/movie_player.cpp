@@ -2,15 +2,18 @@
 
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
+#include "player/display/script_host.h"
 
 namespace flashsaver {
 
 struct MoviePlayer::State {
   explicit State(std::unique_ptr<MovieDefinition> definition)
-      : movie(std::move(definition)), list(*movie) {}
+      : movie(std::move(definition)), list(*movie), scripts(*movie, list) {}
 
   std::unique_ptr<MovieDefinition> movie;
   DisplayList list;
+  ScriptHost scripts;  // after the list: it detaches from it when it goes
+  uint64_t frames_run = 0;
   std::vector<DrawnLeaf> drawn;  // as of the last TakeInvalidatedArea, by serial
 };
 
@@ -23,7 +26,24 @@ const SwfHeader& MoviePlayer::header() const { return state_->movie->header; }
 
 Rgb MoviePlayer::background() const { return state_->movie->background.value_or(Rgb{0xFFFFFF}); }
 
-void MoviePlayer::AdvanceFrame() { state_->list.AdvanceFrame(); }
+void MoviePlayer::AdvanceFrame() {
+  // The script clock runs with the frames, so a run repeats whatever the machine's speed.
+  state_->scripts.set_clock(static_cast<double>(state_->frames_run++) * state_->scripts.frame_ms());
+  state_->scripts.Tick();
+}
+
+void MoviePlayer::SetTraceOutput(std::function<void(std::string_view)> output) {
+  state_->scripts.trace_output = std::move(output);
+}
+
+void MoviePlayer::SetUrl(std::string url) { state_->scripts.url = std::move(url); }
+
+bool MoviePlayer::quit_requested() const { return state_->scripts.quit_requested(); }
+
+void MoviePlayer::SetMousePosition(double x, double y) {
+  state_->scripts.mouse_x = x;
+  state_->scripts.mouse_y = y;
+}
 
 int32_t MoviePlayer::current_frame() const { return state_->list.root().current_frame; }
 
@@ -34,6 +54,7 @@ bool MoviePlayer::playing() const { return state_->list.root().playing; }
 void MoviePlayer::Rewind() {
   state_->list.GotoFrame(0);
   state_->list.root().playing = false;
+  state_->scripts.RunQueue();
 }
 
 void MoviePlayer::Play() { state_->list.root().playing = true; }

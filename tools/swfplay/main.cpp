@@ -186,6 +186,13 @@ void Draw(const MoviePlayer& player, const Target& target, const CanvasOptions& 
 int Run(const Options& options) {
   const std::vector<uint8_t> file = ReadFile(options.movie);
   MoviePlayer player(file, SystemDeviceFonts());
+  if (options.trace) {
+    player.SetTraceOutput([](std::string_view line) {
+      std::fwrite(line.data(), 1, line.size(), stdout);
+      std::fputc('\n', stdout);
+    });
+  }
+  player.SetUrl("file:///" + options.movie);
   const Target target = PlaceTarget(options, player.header().stage);
   Picture picture(target.width, target.height);
   CanvasOptions canvas_options;
@@ -195,6 +202,8 @@ int Run(const Options& options) {
   std::vector<double> times;
   for (int32_t frame = 1; frame <= options.frames; ++frame) {
     player.AdvanceFrame();
+    // fscommand("quit") ends the run once its frame is done.
+    if (player.quit_requested()) break;
     if (!options.bench) continue;
     const auto start = std::chrono::steady_clock::now();
     Draw(player, target, canvas_options, picture);
