@@ -286,10 +286,15 @@ void DisplayList::AdvanceClip(Clip& clip, int level) {
       GotoClipFrame(clip, 0, level);
     }
   }
-  // Children placed during this tick have just run their first frame.
+  // Children placed during this tick have just run their first frame. The others run newest
+  // first, as the player's execution list orders them.
+  std::vector<DisplayObject*> order;
   for (auto& [depth, child] : clip.children) {
-    if (child->clip && child->created_tick != tick_) AdvanceClip(*child->clip, level + 1);
+    if (child->clip && child->created_tick != tick_) order.push_back(child.get());
   }
+  std::sort(order.begin(), order.end(),
+            [](const DisplayObject* a, const DisplayObject* b) { return a->serial > b->serial; });
+  for (DisplayObject* child : order) AdvanceClip(*child->clip, level + 1);
 }
 
 void DisplayList::RunFrame(Clip& clip, int32_t frame, int level, bool scripts) {
@@ -376,6 +381,10 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
   ++live_objects_;
   object->parent = &parent;
   object->depth = depth;
+  // Unnamed objects get the player's names, counted over the movie's life.
+  if (container || type == CharacterType::kEditText) {
+    object->name = "instance" + std::to_string(++instances_);
+  }
   if (type == CharacterType::kSprite) {
     object->clip = std::make_unique<Clip>();
     object->clip->timeline = &static_cast<const SpriteCharacter*>(character)->timeline();

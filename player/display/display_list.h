@@ -158,6 +158,7 @@ class DisplayList {
   const MovieDefinition& movie_;
   size_t live_objects_ = 0;  // before root_: its objects count down as they go
   uint64_t next_serial_ = 1;
+  uint64_t instances_ = 0;
   uint64_t tick_ = 0;
   size_t created_this_tick_ = 0;
   Clip root_;

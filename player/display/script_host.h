@@ -137,6 +137,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   double clock_ms_ = 0;
   double frame_ms_ = 1000.0 / 12;
   uint64_t ticks_ = 0;
+  uint64_t instances_ = 0;
   bool quit_ = false;
 };
 
