@@ -166,13 +166,16 @@ void ScriptHost::SetClipProperty(avm1::Object* obj, ClipProperty p, const Value&
   switch (p) {
     case ClipProperty::kX:
     case ClipProperty::kY:
-      if (!number(n)) break;
+      n = vm_->ToNumber(v);
+      // Twips are 32-bit: infinities wrap to the lowest, NaN gives 0.
+      n = std::isnan(n) ? 0 : std::isinf(n) ? -2147483648.0 / 20 : n;
       if (!o->has_script_transform) {
         const ScaleRotation s = Decompose(o->matrix);
         o->has_script_transform = true;
         o->script_xscale = s.xscale, o->script_yscale = s.yscale, o->script_rotation = s.rotation;
       }
-      (p == ClipProperty::kX ? o->matrix.tx : o->matrix.ty) = std::round(n * 20);
+      (p == ClipProperty::kX ? o->matrix.tx : o->matrix.ty) =
+          std::clamp(std::round(n * 20), -2147483648.0, 2147483647.0);
       break;
     case ClipProperty::kXScale:
     case ClipProperty::kYScale:

@@ -185,8 +185,10 @@ Value GetInstanceAtDepth(Vm& vm, const CallArgs& c) {
   int32_t key = 0;
   if (!clip || !ScriptDepth(vm, c.Arg(0), key)) return Value();
   const auto it = clip->children.find(key);
-  if (it == clip->children.end() || !it->second->clip) return Value();
-  return Value(static_cast<Object*>(HostOf(vm).ObjectFor(*it->second->clip)));
+  if (it == clip->children.end()) return Value();
+  // A shape has no script object of its own: the player answers with its parent.
+  Clip* found = it->second->clip ? it->second->clip.get() : clip;
+  return Value(static_cast<Object*>(HostOf(vm).ObjectFor(*found)));
 }
 
 // Bounds of the clip in the space of `target` (pixels); empty clips give the player's

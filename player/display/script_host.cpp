@@ -156,9 +156,7 @@ void ScriptHost::QueueEvent(Clip& clip, uint32_t event, const char* method) {
   if (method) queue_.push_back({o, {}, method, removed});
 }
 
-void ScriptHost::ClipPlaced(Clip& clip) {
-  (void)clip;
-}
+void ScriptHost::ClipPlaced(Clip& clip) { (void)clip; }
 
 void ScriptHost::ClipLoaded(Clip& clip) { QueueEvent(clip, clip_event::kLoad, "onLoad"); }
 
