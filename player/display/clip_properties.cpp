@@ -51,7 +51,7 @@ std::optional<SwfRect> ContentBounds(const DisplayObject& object, const Matrix& 
       if (auto b = ContentBounds(*child, m * child->matrix, level + 1)) Unite(bounds, *b);
     }
   } else if (const auto* d = dynamic_cast<const DrawableCharacter*>(object.character)) {
-    const SwfRect own = d->Bounds(object.ratio);
+    const SwfRect own = object.text ? object.text->bounds() : d->Bounds(object.ratio);
     if (own.x_min.value <= own.x_max.value && own.y_min.value <= own.y_max.value) {
       bounds = Transformed(own, m);
     }
@@ -89,7 +89,15 @@ void SetTransform(DisplayObject& o, const ScaleRotation& s) {
 
 Value ScriptHost::GetClipProperty(avm1::Object* obj, ClipProperty p) {
   Clip* clip = ClipOf(obj);
-  DisplayObject* o = ObjectOf(clip, root_object_);
+  return PropertyOf(ObjectOf(clip, root_object_), clip, p);
+}
+
+void ScriptHost::SetClipProperty(avm1::Object* obj, ClipProperty p, const Value& v) {
+  Clip* clip = ClipOf(obj);
+  SetPropertyOf(ObjectOf(clip, root_object_), clip, p, v);
+}
+
+Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
   if (!o) return Value();
   const Matrix& m = o->matrix;
   switch (p) {
@@ -106,10 +114,11 @@ Value ScriptHost::GetClipProperty(avm1::Object* obj, ClipProperty p) {
       return r;
     }
     case ClipProperty::kCurrentFrame:
-      return clip->timeline ? static_cast<double>(std::max(clip->current_frame, 0) + 1) : 1.0;
+      return clip && clip->timeline ? static_cast<double>(std::max(clip->current_frame, 0) + 1)
+                                    : 1.0;
     case ClipProperty::kTotalFrames:
     case ClipProperty::kFramesLoaded:
-      return clip->timeline ? static_cast<double>(clip->timeline->frames.size()) : 1.0;
+      return clip && clip->timeline ? static_cast<double>(clip->timeline->frames.size()) : 1.0;
     case ClipProperty::kAlpha:
       return o->color.a_mult / 256.0 * 100;
     case ClipProperty::kVisible:
@@ -121,10 +130,13 @@ Value ScriptHost::GetClipProperty(avm1::Object* obj, ClipProperty p) {
       return p == ClipProperty::kWidth ? (b->x_max.value - b->x_min.value) / 20.0
                                        : (b->y_max.value - b->y_min.value) / 20.0;
     }
-    case ClipProperty::kTarget:
-      return ClipPath(obj, false);
+    case ClipProperty::kTarget: {
+      if (clip) return ClipPath(ObjectFor(*clip), false);
+      std::string parent = o->parent ? ClipPath(ObjectFor(*o->parent), false) : "";
+      return (parent == "/" ? "" : parent) + "/" + o->name;
+    }
     case ClipProperty::kName:
-      return clip->owner ? clip->owner->name : std::string();
+      return o == &root_object_ ? std::string() : o->name;
     case ClipProperty::kDropTarget:
       return std::string();
     case ClipProperty::kUrl:
@@ -141,8 +153,11 @@ Value ScriptHost::GetClipProperty(avm1::Object* obj, ClipProperty p) {
     case ClipProperty::kYMouse: {
       // The pointer in the clip's own space.
       Matrix to_stage;
-      for (Clip* c = clip; c && c->owner; c = c->owner->parent)
-        to_stage = c->owner->matrix * to_stage;
+      if (o != &root_object_) {
+        for (const DisplayObject* d = o; d; d = d->parent ? d->parent->owner : nullptr) {
+          to_stage = d->matrix * to_stage;
+        }
+      }
       const double det = to_stage.a * to_stage.d - to_stage.b * to_stage.c;
       if (det == 0) return 0.0;
       const double x = mouse_x * 20 - to_stage.tx, y = mouse_y * 20 - to_stage.ty;
@@ -154,9 +169,8 @@ Value ScriptHost::GetClipProperty(avm1::Object* obj, ClipProperty p) {
   return Value();
 }
 
-void ScriptHost::SetClipProperty(avm1::Object* obj, ClipProperty p, const Value& v) {
-  Clip* clip = ClipOf(obj);
-  DisplayObject* o = ObjectOf(clip, root_object_);
+void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, const Value& v) {
+  (void)clip;
   if (!o) return;
   auto number = [&](double& out) {
     out = vm_->ToNumber(v);
@@ -215,7 +229,7 @@ void ScriptHost::SetClipProperty(avm1::Object* obj, ClipProperty p, const Value&
       break;
     }
     case ClipProperty::kName:
-      if (clip->owner) clip->owner->name = vm_->ToString(v);
+      if (o != &root_object_) o->name = vm_->ToString(v);
       break;
     default:
       break;  // the rest are read-only or movie-wide settings without effect here

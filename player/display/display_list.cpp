@@ -138,7 +138,11 @@ struct DrawVisitor {
   void PopMask() { canvas.PopMask(); }
   void Leaf(const DisplayObject& object, const DrawableCharacter& drawable, const Matrix& m,
             const ColorTransform& c, uint64_t) {
-    drawable.Draw(canvas, RenderState{m, c}, bitmaps, object.ratio);
+    if (object.text) {
+      object.text->Draw(canvas, RenderState{m, c});
+    } else {
+      drawable.Draw(canvas, RenderState{m, c}, bitmaps, object.ratio);
+    }
   }
 };
 
@@ -149,8 +153,10 @@ struct LeafVisitor {
   void PopMask() {}
   void Leaf(const DisplayObject& object, const DrawableCharacter& drawable, const Matrix& m,
             const ColorTransform& c, uint64_t mask_key) {
-    DrawnLeaf leaf{object.serial, &drawable, m, c, object.ratio, mask_key, std::nullopt};
-    const SwfRect own = drawable.Bounds(object.ratio);
+    DrawnLeaf leaf{
+        object.serial, &drawable,   m, c, object.text ? object.text_revision : object.ratio,
+        mask_key,      std::nullopt};
+    const SwfRect own = object.text ? object.text->bounds() : drawable.Bounds(object.ratio);
     if (own.x_min.value <= own.x_max.value && own.y_min.value <= own.y_max.value) {
       leaf.bounds = TransformBounds(own, m);
     }
@@ -195,6 +201,7 @@ std::optional<SwfRect> ChangedArea(const std::vector<DrawnLeaf>& before,
 
 DisplayObject::~DisplayObject() {
   if (live_count) --*live_count;
+  if (text_script && parent && parent->hooks) parent->hooks->TextRemoved(*this);
 }
 
 Clip::~Clip() {
@@ -390,6 +397,9 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
     object->clip->timeline = &static_cast<const SpriteCharacter*>(character)->timeline();
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
+  } else if (type == CharacterType::kEditText) {
+    object->text =
+        std::make_unique<TextField>(static_cast<const EditTextCharacter*>(character)->definition());
   } else if (type == CharacterType::kButton) {
     object->clip = std::make_unique<Clip>();
     object->clip->owner = object.get();

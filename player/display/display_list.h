@@ -12,6 +12,7 @@
 
 #include "player/display/movie_definition.h"
 #include "player/render/canvas.h"
+#include "player/text/edit_text.h"
 
 namespace flashsaver {
 namespace avm1 {
@@ -36,6 +37,8 @@ class DisplayHooks {
   virtual void ClipEnterFrame(Clip& clip) = 0;
   // The placements of a frame ran; its scripts are due.
   virtual void FrameRan(Clip& clip, int32_t frame) = 0;
+  // A text field with a script object is about to go.
+  virtual void TextRemoved(DisplayObject& object) = 0;
 };
 
 // The root, a sprite instance (with its timeline) or a button instance (without one).
@@ -78,6 +81,10 @@ struct DisplayObject {
   std::span<const uint8_t> clip_actions;
 
   std::unique_ptr<Clip> clip;  // sprites and buttons
+  // Edit text: the field's own text, which scripts change; its script object when made.
+  std::unique_ptr<TextField> text;
+  avm1::Object* text_script = nullptr;
+  uint16_t text_revision = 0;  // counts changes, so a changed text redraws
   size_t* live_count = nullptr;
 };
 

@@ -69,6 +69,7 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   if (fps > 0) frame_ms_ = 1000.0 / fps;
   vm_->host_roots = [this](avm1::Tracer& t) { MarkRoots(t); };
   InstallMovieClipClass(*this);
+  InstallTextFieldClass(*this);
   list_.set_hooks(this);
 }
 
@@ -98,6 +99,7 @@ void ScriptHost::MarkRoots(avm1::Tracer& t) {
     t.Mark(c->script);
     for (auto& [depth, child] : c->children) {
       if (child->clip) stack.push_back(child->clip.get());
+      t.Mark(child->text_script);
     }
   }
 }
@@ -126,6 +128,7 @@ void ScriptHost::Tick() {
   RunQueue();
   vm_->RunTimers();
   RunQueue();
+  UpdateBoundFields();
   vm_->MaybeCollect();
 }
 
@@ -279,8 +282,9 @@ Object* ScriptHost::ClipChild(Object* obj, std::string_view name) {
   if (!clip) return nullptr;
   const bool cs = vm_->case_sensitive();
   for (auto& [depth, child] : clip->children) {
-    if (child->clip && !child->name.empty() && avm1::NamesEqual(child->name, name, cs)) {
-      return ObjectFor(*child->clip);
+    if (!child->name.empty() && avm1::NamesEqual(child->name, name, cs)) {
+      if (child->clip) return ObjectFor(*child->clip);
+      if (child->text) return TextObjectFor(*child);
     }
   }
   return nullptr;

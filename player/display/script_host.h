@@ -27,6 +27,13 @@ class ClipObject final : public avm1::Object {
   Clip* clip = nullptr;
 };
 
+// A text field's script face (TextField.prototype); detached when the field goes.
+class TextFieldObject final : public avm1::Object {
+ public:
+  TextFieldObject() : Object(avm1::ObjectKind::kOther) {}
+  DisplayObject* field = nullptr;
+};
+
 // Events of onClipEvent, by their bit in the CLIPACTIONS flags (SWF 6 layout).
 namespace clip_event {
 inline constexpr uint32_t kLoad = 1u << 0;
@@ -111,6 +118,14 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   void ClipRemoved(Clip& clip) override;
   void ClipEnterFrame(Clip& clip) override;
   void FrameRan(Clip& clip, int32_t frame) override;
+  void TextRemoved(DisplayObject& object) override;
+
+  // Display properties of any object (clip null for text fields and the root's stand-in).
+  avm1::Value PropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p);
+  void SetPropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p, const avm1::Value& v);
+  avm1::Object* TextObjectFor(DisplayObject& field);
+  // Fields bound to variables show the variables' values.
+  void UpdateBoundFields();
 
   // Timeline depths as scripts count them: the tag's depth minus this.
   static constexpr int32_t kDepthOffset = 16384;
@@ -143,5 +158,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 
 // MovieClip and its prototype's methods (movie_clip_class.cpp).
 void InstallMovieClipClass(ScriptHost& host);
+// TextField's prototype with its properties (text_field_class.cpp).
+void InstallTextFieldClass(ScriptHost& host);
 
 }  // namespace flashsaver
