@@ -306,6 +306,9 @@ void DisplayList::AdvanceClip(Clip& clip, int level) {
 
 void DisplayList::RunFrame(Clip& clip, int32_t frame, int level, bool scripts) {
   clip.current_frame = frame;
+  // The frame's scripts are queued before those of the children it places: they run first,
+  // after every placement of the tick.
+  if (scripts && hooks_) hooks_->FrameRan(clip, frame);
   for (const ControlCommand& command : clip.timeline->frames[static_cast<size_t>(frame)].commands) {
     if (const auto* remove = std::get_if<RemoveCommand>(&command)) {
       clip.children.erase(remove->depth);
@@ -313,7 +316,6 @@ void DisplayList::RunFrame(Clip& clip, int32_t frame, int level, bool scripts) {
       Place(clip, std::get<PlaceCommand>(command), frame, level);
     }
   }
-  if (scripts && hooks_) hooks_->FrameRan(clip, frame);
 }
 
 void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, int level) {
@@ -444,6 +446,7 @@ void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
     it = keep ? std::next(it) : clip.children.erase(it);
   }
   clip.current_frame = frame;
+  if (hooks_) hooks_->FrameRan(clip, frame);
   for (const auto& [depth, place] : target) {
     const auto it = clip.children.find(depth);
     if (it != clip.children.end()) {
@@ -465,7 +468,6 @@ void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
     clip.children.emplace(depth, std::move(object));
     Start(*raw, level);
   }
-  if (hooks_) hooks_->FrameRan(clip, frame);
 }
 
 void DisplayList::Render(Canvas& canvas, const Matrix& stage_to_target) const {

@@ -109,11 +109,11 @@ struct OrderCase {
 
 TEST(ScriptHostTest, RunsScriptsInThePlayersOrder) {
   const OrderCase cases[] = {
-      {"a child's first frame runs before the frame script that placed it",
+      {"the frame script that places a child runs before the child's first frame",
        {Sprite(10, {DoAction(TraceAction("child")), ShowFrame()}), Place(1, 10),
         DoAction(TraceAction("root")), ShowFrame()},
        1,
-       {"child", "root"},
+       {"root", "child"},
        false},
       {"init scripts run before frame scripts whatever their tag order",
        {Sprite(10, {ShowFrame()}), DoAction(TraceAction("frame")),
