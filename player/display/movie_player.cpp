@@ -45,6 +45,19 @@ void MoviePlayer::SetMousePosition(double x, double y) {
   state_->scripts.mouse_y = y;
 }
 
+void MoviePlayer::MouseMove(double x, double y) {
+  SetMousePosition(x, y);
+  state_->scripts.Broadcast(clip_event::kMouseMove, "onMouseMove");
+}
+
+void MoviePlayer::MouseDown() { state_->scripts.Broadcast(clip_event::kMouseDown, "onMouseDown"); }
+
+void MoviePlayer::MouseUp() { state_->scripts.Broadcast(clip_event::kMouseUp, "onMouseUp"); }
+
+void MoviePlayer::KeyDown() { state_->scripts.Broadcast(clip_event::kKeyDown, nullptr); }
+
+void MoviePlayer::KeyUp() { state_->scripts.Broadcast(clip_event::kKeyUp, nullptr); }
+
 int32_t MoviePlayer::current_frame() const { return state_->list.root().current_frame; }
 
 int32_t MoviePlayer::total_frames() const { return state_->list.root_frames(); }

@@ -52,6 +52,13 @@ class MoviePlayer {
   bool quit_requested() const;
   // The pointer in stage pixels, for _xmouse and _ymouse.
   void SetMousePosition(double x, double y);
+  // Input that reaches the movie: the pointer moved (stage pixels), its button went down or
+  // up, a key went down or up. Clip events and onMouse.../onKey... handlers run at once.
+  void MouseMove(double x, double y);
+  void MouseDown();
+  void MouseUp();
+  void KeyDown();
+  void KeyUp();
 
   // Draws the display list (not the background) with stage twips mapped by stage_to_target.
   void Render(Canvas& canvas, const Matrix& stage_to_target) const;

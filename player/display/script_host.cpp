@@ -148,6 +148,19 @@ void ScriptHost::RunQueue() {
   }
 }
 
+void ScriptHost::Broadcast(uint32_t event, const char* method) {
+  std::vector<Clip*> stack{&list_.root()};
+  while (!stack.empty()) {
+    Clip* c = stack.back();
+    stack.pop_back();
+    QueueEvent(*c, event, method);
+    for (auto& [depth, child] : c->children) {
+      if (child->clip) stack.push_back(child->clip.get());
+    }
+  }
+  RunQueue();
+}
+
 void ScriptHost::QueueEvent(Clip& clip, uint32_t event, const char* method) {
   Object* o = ObjectFor(clip);
   const bool removed = event == clip_event::kUnload;

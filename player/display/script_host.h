@@ -87,6 +87,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   const MovieDefinition& movie() const { return movie_; }
   // Runs queued scripts until none is left.
   void RunQueue();
+  // Sends a mouse or key event to every clip (clip events and the named method), then runs it.
+  void Broadcast(uint32_t event, const char* method);
 
   // avm1::Host
   void Trace(std::string_view line) override;

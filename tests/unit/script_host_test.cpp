@@ -152,6 +152,46 @@ TEST(ScriptHostTest, RunsScriptsInThePlayersOrder) {
   }
 }
 
+// PlaceObject2 of a sprite with onClipEvent records: each event traces its name.
+Bytes PlaceWithEvents(uint16_t depth, uint16_t id,
+                      const std::vector<std::pair<uint32_t, std::string>>& events) {
+  Bytes b{0x80 | 0x02 | 0x04};
+  Put16(b, depth);
+  Put16(b, id);
+  b.push_back(0);
+  Put16(b, 0);
+  uint32_t all = 0;
+  for (const auto& e : events) all |= e.first;
+  Put32(b, all);
+  for (const auto& [event, text] : events) {
+    Bytes code = TraceAction(text);
+    code.push_back(0);
+    Put32(b, event);
+    Put32(b, static_cast<uint32_t>(code.size()));
+    b.insert(b.end(), code.begin(), code.end());
+  }
+  Put32(b, 0);
+  return Tag(swf_tag::kPlaceObject2, b);
+}
+
+TEST(ScriptHostTest, ClipEventsRunOnTheirEvents) {
+  const Bytes file = Movie({Sprite(10, {ShowFrame()}),
+                            PlaceWithEvents(1, 10,
+                                            {{clip_event::kLoad, "load"},
+                                             {clip_event::kEnterFrame, "enter"},
+                                             {clip_event::kMouseDown, "down"}}),
+                            ShowFrame()});
+  MoviePlayer player(file);
+  std::vector<std::string> lines;
+  player.SetTraceOutput([&](std::string_view line) { lines.emplace_back(line); });
+  player.AdvanceFrame();
+  EXPECT_EQ(lines, (std::vector<std::string>{"load"}));
+  player.AdvanceFrame();
+  player.MouseDown();
+  player.MouseUp();
+  EXPECT_EQ(lines, (std::vector<std::string>{"load", "enter", "down"}));
+}
+
 TEST(ScriptHostTest, ReadsClipEventRecords) {
   // SWF 6: 32-bit flags; a key-press record carries its key code before the actions.
   Bytes swf6{0, 0, 0, 0, 0, 0};
