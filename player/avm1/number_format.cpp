@@ -105,8 +105,7 @@ std::string NumberToString(double n) {
     size_t lead = out.find_first_not_of('0');
     out.erase(0, lead == std::string::npos ? out.size() : lead);
     if (out.empty()) {
-      // push_back rather than assignment: mingw's g++ 12 sees a false overlap in the latter.
-      out.push_back('1');
+      out = "1";
       ++exp;
     } else {
       size_t last = out.find_last_not_of('0');

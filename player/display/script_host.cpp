@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "player/swf/byte_reader.h"
 
@@ -44,13 +45,13 @@ ScaleRotation Decompose(const Matrix& m) {
   const double ry = std::atan2(-m.c, m.d);
   s.xscale = std::hypot(m.a, m.b) * 100;
   s.yscale = std::hypot(m.c, m.d) * 100;
-  s.rotation = rx * 180 / M_PI;
+  s.rotation = rx * 180 / std::numbers::pi;
   s.skew = ry - rx;
   return s;
 }
 
 Matrix Recompose(const ScaleRotation& s, double tx, double ty) {
-  const double rx = s.rotation * M_PI / 180;
+  const double rx = s.rotation * std::numbers::pi / 180;
   const double ry = rx + s.skew;
   const double sx = s.xscale / 100, sy = s.yscale / 100;
   return {sx * std::cos(rx), sx * std::sin(rx), -sy * std::sin(ry), sy * std::cos(ry), tx, ty};
