@@ -243,7 +243,8 @@ class GdiFonts final : public DeviceFonts {
 }  // namespace
 
 const DeviceFonts* SystemDeviceFonts() {
-  static const GdiFonts fonts;
+  // Never destroyed: a picture still being drawn while the process ends may ask for a glyph.
+  static const GdiFonts& fonts = *new GdiFonts;
   static const bool usable = fonts.Face("_serif", false, false) != nullptr;
   return usable ? &fonts : nullptr;
 }

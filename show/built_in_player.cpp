@@ -34,11 +34,13 @@ bool IsWebAddress(const std::string& movie) {
 }
 
 BuiltInPlayer::BuiltInPlayer(MovieSource& source, std::function<int64_t()> clock,
-                             std::function<void()> repaint, StageMovieOpener open)
+                             std::function<void()> repaint, StageMovieOpener open,
+                             BackgroundRunner background)
     : source_(source),
       clock_(std::move(clock)),
       repaint_(std::move(repaint)),
-      open_(std::move(open)) {}
+      open_(std::move(open)),
+      background_runner_(std::move(background)) {}
 
 void BuiltInPlayer::Changed() {
   all_dirty_ = true;
@@ -48,6 +50,7 @@ void BuiltInPlayer::Changed() {
 void BuiltInPlayer::SetMovie(const std::string& movie) {
   movie_ = movie;
   load_.reset();
+  opening_.reset();
   stage_.reset();
   base_frame_ = -1;
   playing_ = false;
@@ -76,6 +79,28 @@ int32_t BuiltInPlayer::FrameNum() { return FrameAt(clock_()); }
 
 int32_t BuiltInPlayer::TotalFrames() { return stage_ ? stage_->header().frame_count : 0; }
 
+void BuiltInPlayer::StartOpening(std::vector<uint8_t> bytes) {
+  auto opening = std::make_shared<Opening>();
+  opening_ = opening;
+  auto job = [opening, open = open_, bytes = std::move(bytes)]() mutable {
+    std::unique_ptr<StageMovie> movie;
+    try {
+      movie = open(std::move(bytes));
+    } catch (const std::exception&) {
+      // A movie that cannot be read (or not held in memory) never shows a frame; the show
+      // moves on by its limits.
+    }
+    const std::lock_guard<std::mutex> hold(opening->lock);
+    opening->movie = std::move(movie);
+    opening->done = true;
+  };
+  if (background_runner_) {
+    background_runner_(std::move(job));
+  } else {
+    job();
+  }
+}
+
 void BuiltInPlayer::Tick() {
   if (load_) {
     switch (load_->Poll()) {
@@ -87,22 +112,29 @@ void BuiltInPlayer::Tick() {
       case MovieLoad::State::kArrived: {
         std::vector<uint8_t> bytes = load_->TakeBytes();
         load_.reset();
-        try {
-          stage_ = open_(std::move(bytes));
-          rewind_pending_ = play_pending_ = false;
-        } catch (const SwfError&) {
-          // A movie that cannot be read never shows a frame; the show moves on by its limits.
-          return;
-        }
-        stage_->AdvanceFrame();
-        base_frame_ = 0;
-        shown_ = 0;
-        base_time_ = clock_();
-        playing_ = true;
-        Changed();
-        return;
+        StartOpening(std::move(bytes));
+        break;
       }
     }
+  }
+  if (opening_) {
+    std::unique_ptr<StageMovie> movie;
+    {
+      const std::lock_guard<std::mutex> hold(opening_->lock);
+      if (!opening_->done) return;
+      movie = std::move(opening_->movie);
+    }
+    opening_.reset();
+    if (!movie) return;
+    stage_ = std::move(movie);
+    rewind_pending_ = play_pending_ = false;
+    stage_->AdvanceFrame();
+    base_frame_ = 0;
+    shown_ = 0;
+    base_time_ = clock_();
+    playing_ = true;
+    Changed();
+    return;
   }
   if (!stage_ || base_frame_ < 0) return;
   if (rewind_pending_) {
@@ -128,7 +160,7 @@ void BuiltInPlayer::Tick() {
 }
 
 int32_t BuiltInPlayer::NextTickDelay() const {
-  if (load_) return kLoadPollMs;
+  if (load_ || opening_) return kLoadPollMs;
   if (!stage_ || !playing_ || stage_->header().frame_rate.fixed_8_8 == 0) return kIdleMs;
   const double period = frame_period_ms();
   const int64_t now = clock_();
@@ -270,7 +302,33 @@ StageFrame BuiltInPlayer::PrepareFrame(int32_t width, int32_t height, const Pixe
   return frame;
 }
 
-void StageFrame::Draw(Picture& target) const {
+namespace {
+
+// Passes draws on until the show asks the picture to stop; masks always, so that they stay
+// paired.
+class CancellableCanvas final : public Canvas {
+ public:
+  CancellableCanvas(Canvas& inner, const std::atomic<bool>& cancel)
+      : inner_(inner), cancel_(cancel) {}
+  void DrawShape(const ShapeDrawing& shape, const RenderState& state,
+                 const BitmapSource& bitmaps) override {
+    if (!cancel_.load(std::memory_order_relaxed)) inner_.DrawShape(shape, state, bitmaps);
+  }
+  void FillPath(const Path& path, FillRule rule, Rgba colour, const RenderState& state) override {
+    if (!cancel_.load(std::memory_order_relaxed)) inner_.FillPath(path, rule, colour, state);
+  }
+  void BeginMask() override { inner_.BeginMask(); }
+  void EndMask() override { inner_.EndMask(); }
+  void PopMask() override { inner_.PopMask(); }
+
+ private:
+  Canvas& inner_;
+  const std::atomic<bool>& cancel_;
+};
+
+}  // namespace
+
+void StageFrame::Draw(Picture& target, const std::atomic<bool>* cancel) const {
   const PixelBox& box = options.clip;
   for (const auto& [rect, colour] : fills) {
     target.Fill(PixelBox{std::max(rect.left, box.left), std::max(rect.top, box.top),
@@ -279,7 +337,12 @@ void StageFrame::Draw(Picture& target) const {
   }
   if (!movie) return;
   AggCanvas canvas(target, options);
-  movie->Render(canvas, matrix);
+  if (!cancel) {
+    movie->Render(canvas, matrix);
+    return;
+  }
+  CancellableCanvas cancellable(canvas, *cancel);
+  movie->Render(cancellable, matrix);
 }
 
 void BuiltInPlayer::Paint(StageRenderer& renderer, int32_t width, int32_t height) const {

@@ -5,9 +5,11 @@
 // window around it (platform side) calls Tick on a timer and renders what TakeDirtyBox names.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -31,17 +33,23 @@ struct StageFrame {
   std::vector<std::pair<PixelRect, Rgb>> fills;
   Matrix matrix;
   CanvasOptions options;
-  // Draws into target, which holds the previous picture outside options.clip.
-  void Draw(Picture& target) const;
+  // Draws into target, which holds the previous picture outside options.clip. Once cancel is
+  // set, the remaining shapes and glyphs are skipped, so that a show that ends waits for no
+  // costly picture.
+  void Draw(Picture& target, const std::atomic<bool>* cancel = nullptr) const;
 };
+
+// Runs a job somewhere else (a thread of its own); empty: at once, on the caller's thread.
+using BackgroundRunner = std::function<void(std::function<void()> job)>;
 
 class BuiltInPlayer : public FlashControl {
  public:
   // clock gives milliseconds from any fixed start; repaint is asked for whenever the picture
   // changes.
-  // repaint is asked for whenever the picture changes. open reads an arrived movie.
+  // open reads an arrived movie, through background when given: a big movie then never holds
+  // up the caller, which keeps polling with Tick.
   BuiltInPlayer(MovieSource& source, std::function<int64_t()> clock, std::function<void()> repaint,
-                StageMovieOpener open);
+                StageMovieOpener open, BackgroundRunner background = {});
 
   std::string Movie() override { return movie_; }
   void SetMovie(const std::string& movie) override;
@@ -85,6 +93,7 @@ class BuiltInPlayer : public FlashControl {
   int32_t FrameAt(int64_t now) const;
   StageLayout Layout(int32_t width, int32_t height) const;
   void Changed();
+  void StartOpening(std::vector<uint8_t> bytes);
 
   MovieSource& source_;
   std::function<int64_t()> clock_;
@@ -93,6 +102,15 @@ class BuiltInPlayer : public FlashControl {
   std::string movie_;
   StageMovieOpener open_;
   std::unique_ptr<MovieLoad> load_;
+  // A movie being opened; shared with the job, which may outlive the player or a change of
+  // movie and then opens for nobody.
+  struct Opening {
+    std::mutex lock;
+    bool done = false;
+    std::unique_ptr<StageMovie> movie;  // null when done: unreadable
+  };
+  std::shared_ptr<Opening> opening_;
+  BackgroundRunner background_runner_;
   std::shared_ptr<StageMovie> stage_;
   // The timeline: frame base_frame_ (counted from the first, not wrapped) was current at
   // base_time_; it runs from there while playing. shown_ frames have been run on the movie.

@@ -7,6 +7,8 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -155,6 +157,9 @@ struct RenderShared {
   std::optional<StageFrame> job;
   bool busy = false;  // a job is queued or being drawn
   bool stop = false;
+  bool exited = false;  // the thread has let go of everything
+  std::condition_variable ended;
+  std::atomic<bool> cancel{false};  // the picture being drawn is not wanted any more
   HWND notify = nullptr;
   Picture shown;
   PixelBox drawn;  // the part of shown the last frame changed
@@ -162,7 +167,7 @@ struct RenderShared {
   uint64_t frames = 0;
 };
 
-void RenderLoop(std::shared_ptr<RenderShared> shared) {
+void DrawFrames(RenderShared* shared) {
   Picture back;
   for (;;) {
     StageFrame frame;
@@ -178,7 +183,7 @@ void RenderLoop(std::shared_ptr<RenderShared> shared) {
     }
     if (back.width != width || back.height != height) back = Picture(width, height);
     const ULONGLONG start = ::GetTickCount64();
-    frame.Draw(back);
+    frame.Draw(back, &shared->cancel);
     const double ms = static_cast<double>(::GetTickCount64() - start);
     frame = StageFrame{};  // a movie left by the show is let go here, off the window's thread
     std::lock_guard<std::mutex> hold(shared->lock);
@@ -197,6 +202,20 @@ void RenderLoop(std::shared_ptr<RenderShared> shared) {
   }
 }
 
+void RenderLoop(std::shared_ptr<RenderShared> shared) {
+  DrawFrames(shared.get());
+  std::lock_guard<std::mutex> hold(shared->lock);
+  shared->exited = true;
+  shared->ended.notify_all();
+}
+
+// Opens a movie on a thread of its own: a big movie's tags and bitmaps never hold up the
+// window's thread. The job owns all it touches.
+void OpenInBackground(std::function<void()> job) { std::thread(std::move(job)).detach(); }
+
+// How long the end of the show waits for a picture being drawn to give up.
+constexpr auto kRenderStopWait = std::chrono::milliseconds(100);
+
 class BuiltInPlayerWindow;
 // The show's one built-in player, for the covers that mirror its picture (window thread only).
 BuiltInPlayerWindow* TheBuiltInPlayer = nullptr;
@@ -206,7 +225,7 @@ class BuiltInPlayerWindow final : public Window {
   explicit BuiltInPlayerWindow(HWND show_window)
       : player_(
             SystemMovieSource(), [] { return static_cast<int64_t>(::GetTickCount64()); },
-            [this] { Schedule(0); }, &OpenPlayerMovie),
+            [this] { Schedule(0); }, &OpenPlayerMovie, &OpenInBackground),
         show_window_(show_window),
         shared_(std::make_shared<RenderShared>()) {
     const RECT rect = ClientRect(show_window);
@@ -233,11 +252,23 @@ class BuiltInPlayerWindow final : public Window {
       shared_->stop = true;
       shared_->notify = nullptr;
       shared_->job.reset();
+      shared_->cancel = true;
     }
     shared_->wake.notify_all();
-    // A frame still being drawn must not hold up the end of the show: the thread owns what it
-    // draws (shared), and finishes on its own.
-    worker_.detach();
+    // A cancelled picture stops after the shape it is drawing, which is quick but unbounded for
+    // a pathological shape: after a short wait the thread is left to end on its own. It owns
+    // what it touches (shared, the movie), and the fonts it may ask for live until the process
+    // ends, so an exit while it draws finds nothing freed under it.
+    bool exited = false;
+    {
+      std::unique_lock<std::mutex> hold(shared_->lock);
+      exited = shared_->ended.wait_for(hold, kRenderStopWait, [&] { return shared_->exited; });
+    }
+    if (exited) {
+      worker_.join();
+    } else {
+      worker_.detach();
+    }
   }
 
   BuiltInPlayer& player() { return player_; }

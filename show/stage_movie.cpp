@@ -1,6 +1,7 @@
 #include "show/stage_movie.h"
 
 #include "player/display/movie_player.h"
+#include "player/text/device_fonts.h"
 
 namespace flashsaver {
 namespace {
@@ -9,7 +10,9 @@ class PlayerMovie final : public StageMovie {
  public:
   // The file stays with the player, whose tags point into it.
   explicit PlayerMovie(std::vector<uint8_t> file)
-      : file_(std::move(file)), player_(file_), own_background_(ReadBackground(file_)) {}
+      : file_(std::move(file)),
+        player_(file_, SystemDeviceFonts()),
+        own_background_(ReadBackground(file_)) {}
 
   const SwfHeader& header() const override { return player_.header(); }
   std::optional<Rgb> background() const override { return own_background_; }

@@ -147,6 +147,8 @@ class Vm {
   Object* boolean_proto = nullptr;
   Object* date_proto = nullptr;
   Object* error_proto = nullptr;
+  Object* xml_node_proto = nullptr;
+  Object* xml_proto = nullptr;
   Object* object_ctor = nullptr;
   Object* array_ctor = nullptr;
   Object* function_ctor = nullptr;

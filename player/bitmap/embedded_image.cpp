@@ -66,10 +66,13 @@ bool ApplyAlphaPlane(Picture& picture, std::span<const uint8_t> zlib_alpha) {
   const size_t count = picture.pixels.size();
   const std::optional<std::vector<uint8_t>> alpha = InflateAtMost(zlib_alpha, count);
   if (!alpha || alpha->size() < count) return false;
+  // The JPEG's colours come already multiplied by this alpha (authoring tools write them so);
+  // a channel above its alpha, a JPEG rounding artefact, is held to it.
   for (size_t i = 0; i < count; ++i) {
     const uint32_t pixel = picture.pixels[i];
-    picture.pixels[i] =
-        Premultiplied(pixel >> 16 & 0xFF, pixel >> 8 & 0xFF, pixel & 0xFF, (*alpha)[i]);
+    const uint32_t a = (*alpha)[i];
+    auto held = [&](int shift) { return std::min<uint32_t>(pixel >> shift & 0xFF, a) << shift; };
+    picture.pixels[i] = a << 24 | held(16) | held(8) | held(0);
   }
   return true;
 }

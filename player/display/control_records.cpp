@@ -56,6 +56,7 @@ void SkipFilterList(ByteReader& reader, std::vector<uint8_t>& ids) {
 }
 
 Matrix ReadMatrixRecord(ByteReader& reader) {
+  reader.Skip(0);  // a record starts on a byte, never inside the bits of the one before
   Matrix m;
   if (reader.UnsignedBits(1)) {
     const int bits = static_cast<int>(reader.UnsignedBits(5));
@@ -74,6 +75,7 @@ Matrix ReadMatrixRecord(ByteReader& reader) {
 }
 
 ColorTransform ReadColorTransformRecord(ByteReader& reader, bool with_alpha) {
+  reader.Skip(0);
   ColorTransform c;
   const bool has_add = reader.UnsignedBits(1) != 0;
   const bool has_mult = reader.UnsignedBits(1) != 0;

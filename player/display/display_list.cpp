@@ -316,6 +316,7 @@ void DisplayList::RunFrame(Clip& clip, int32_t frame, int level, bool scripts) {
       Place(clip, std::get<PlaceCommand>(command), frame, level);
     }
   }
+  if (on_frame) on_frame(clip, frame);
 }
 
 void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, int level) {

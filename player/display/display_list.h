@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -149,6 +150,9 @@ class DisplayList {
   size_t live_objects() const { return live_objects_; }
 
   void Render(Canvas& canvas, const Matrix& stage_to_target) const;
+
+  // Told after each frame that runs, of the root or of any sprite (the sound player listens).
+  std::function<void(const Clip& clip, int32_t frame)> on_frame;
   // The leaves as Render would draw them, sorted by serial.
   std::vector<DrawnLeaf> Leaves() const;
 

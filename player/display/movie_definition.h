@@ -12,6 +12,7 @@
 
 #include "player/display/character_library.h"
 #include "player/display/timeline.h"
+#include "player/sound/sound_tags.h"
 #include "player/swf/swf_movie.h"
 
 namespace flashsaver {
@@ -22,6 +23,7 @@ struct MovieDefinition {
   SwfHeader header;
   std::optional<Rgb> background;  // the first SetBackgroundColor
   CharacterLibrary library;
+  SoundLibrary sounds;  // DefineSound
   Timeline root;
 
   std::map<std::string, uint16_t> exports;  // ExportAssets: name → character id

@@ -2,6 +2,7 @@
 
 #include "player/display/definition_tags.h"
 #include "player/display/movie_definition.h"
+#include "player/sound/sound_tags.h"
 #include "player/swf/byte_reader.h"
 #include "player/swf/tag_codes.h"
 
@@ -68,6 +69,23 @@ class TimelineReader {
         movie_.init_actions.push_back(tag.body);
         if (tag.body.size() >= 2) frame.init_actions.push_back(tag.body);
         return true;
+      case kStartSound:
+      case kStartSound2:
+        frame.sounds.push_back(ReadStartSound(tag));
+        return true;
+      case kSoundStreamHead:
+      case kSoundStreamHead2:
+        timeline.stream = ReadSoundStreamHead(tag);
+        return false;
+      case kSoundStreamBlock:
+        frame.stream_block = tag.body;
+        return true;
+      case kDefineSound: {
+        uint16_t id = 0;
+        SoundDefinition sound = ReadDefineSound(tag, id);
+        movie_.sounds.sounds.insert_or_assign(id, sound);
+        return false;
+      }
       case kFrameLabel: {
         ByteReader reader(tag.body);
         const std::string label = ReadCString(reader);

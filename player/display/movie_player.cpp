@@ -3,15 +3,24 @@
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
 #include "player/display/script_host.h"
+#include "player/sound/sound_player.h"
 
 namespace flashsaver {
 
 struct MoviePlayer::State {
   explicit State(std::unique_ptr<MovieDefinition> definition)
-      : movie(std::move(definition)), list(*movie), scripts(*movie, list) {}
+      : movie(std::move(definition)),
+        list(*movie),
+        sound(movie->sounds, movie->exports, movie->root, movie->header.frame_rate.PerSecond()),
+        scripts(*movie, list) {
+    list.on_frame = [this](const Clip& clip, int32_t frame) {
+      sound.RunFrame(&clip, *clip.timeline, frame, &clip == &list.root());
+    };
+  }
 
   std::unique_ptr<MovieDefinition> movie;
   DisplayList list;
+  SoundPlayer sound;
   ScriptHost scripts;  // after the list: it detaches from it when it goes
   uint64_t frames_run = 0;
   std::vector<DrawnLeaf> drawn;  // as of the last TakeInvalidatedArea, by serial
@@ -30,7 +39,10 @@ void MoviePlayer::AdvanceFrame() {
   // The script clock runs with the frames, so a run repeats whatever the machine's speed.
   state_->scripts.set_clock(static_cast<double>(state_->frames_run++) * state_->scripts.frame_ms());
   state_->scripts.Tick();
+  state_->sound.EndTick();
 }
+
+SoundPlayer& MoviePlayer::sound() { return state_->sound; }
 
 void MoviePlayer::SetTraceOutput(std::function<void(std::string_view)> output) {
   state_->scripts.trace_output = std::move(output);

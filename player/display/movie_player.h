@@ -18,6 +18,7 @@
 namespace flashsaver {
 
 class DeviceFonts;
+class SoundPlayer;
 
 class MoviePlayer {
  public:
@@ -65,6 +66,10 @@ class MoviePlayer {
   // The part of the stage (twips) whose picture may have changed since the last call: nothing
   // when no frame changed anything that is drawn.
   std::optional<SwfRect> TakeInvalidatedArea();
+
+  // The movie's sounds; silent until enabled (sound().set_enabled(true)) and mixed by whoever
+  // plays them out (sound().mixer().Mix).
+  SoundPlayer& sound();
 
  private:
   struct State;

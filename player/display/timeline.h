@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <variant>
@@ -13,6 +14,7 @@
 
 #include "player/display/character.h"
 #include "player/display/control_records.h"
+#include "player/sound/sound_tags.h"
 
 namespace flashsaver {
 
@@ -22,11 +24,14 @@ struct Frame {
   std::vector<ControlCommand> commands;           // in tag order
   std::vector<std::span<const uint8_t>> actions;  // DoAction bodies, kept for the script engine
   std::vector<std::span<const uint8_t>> init_actions;  // DoInitAction bodies (sprite id first)
+  std::vector<StartSoundCommand> sounds;          // StartSound and StartSound2
+  std::span<const uint8_t> stream_block;          // this frame's SoundStreamBlock
 };
 
 struct Timeline {
   std::vector<Frame> frames;              // never empty once read
   std::map<std::string, int32_t> labels;  // FrameLabel → 0-based frame
+  std::optional<StreamHead> stream;       // SoundStreamHead: the blocks' format
 };
 
 class SpriteCharacter final : public Character {

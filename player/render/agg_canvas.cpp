@@ -427,6 +427,82 @@ struct AggCanvas::Impl {
     return std::min(w, 1e6);
   }
 
+  // Flash gives each end of an open line its own cap; AGG's stroker has one for both. With two
+  // different caps the body is stroked with flat ends and each cap is added as a polygon wound
+  // the same way as the stroke's outline, so that the non-zero rule joins them without a seam.
+  template <typename Stroke, typename Curves>
+  void AddStrokeWithCaps(Stroke& stroke, Curves& curves, const LineStyle& line, double half) {
+    double area = 0;
+    Point first, prev;
+    stroke.rewind(0);
+    double x, y;
+    for (unsigned cmd; !agg::is_stop(cmd = stroke.vertex(&x, &y));) {
+      if (agg::is_move_to(cmd)) {
+        rasterizer.move_to_d(x, y);
+        first = prev = {x, y};
+      } else if (agg::is_vertex(cmd)) {
+        rasterizer.line_to_d(x, y);
+        area += prev.x * y - x * prev.y;
+        prev = {x, y};
+      } else if (agg::is_end_poly(cmd)) {
+        area += prev.x * first.y - first.x * prev.y;
+        prev = first;
+      }
+    }
+    std::vector<Point> polygon;
+    auto add_cap = [&](Point at, Point toward, CapStyle cap) {
+      const double dx = at.x - toward.x, dy = at.y - toward.y, len = std::hypot(dx, dy);
+      if (cap == CapStyle::kNone || len == 0 || !std::isfinite(len)) return;
+      const Point u{dx / len * half, dy / len * half}, n{-u.y, u.x};
+      polygon.clear();
+      if (cap == CapStyle::kSquare) {
+        polygon = {{at.x + n.x, at.y + n.y},
+                   {at.x + n.x + u.x, at.y + n.y + u.y},
+                   {at.x - n.x + u.x, at.y - n.y + u.y},
+                   {at.x - n.x, at.y - n.y}};
+      } else {
+        const int steps = std::clamp(static_cast<int>(half * 2) + 8, 8, 256);
+        for (int k = 0; k < steps; ++k) {
+          const double a = 2 * 3.14159265358979323846 * k / steps;
+          polygon.push_back({at.x + half * std::cos(a), at.y + half * std::sin(a)});
+        }
+      }
+      double own = 0;
+      for (size_t k = 0; k < polygon.size(); ++k) {
+        const Point& p = polygon[k];
+        const Point& q = polygon[(k + 1) % polygon.size()];
+        own += p.x * q.y - q.x * p.y;
+      }
+      if ((own < 0) != (area < 0)) std::reverse(polygon.begin(), polygon.end());
+      rasterizer.move_to_d(polygon[0].x, polygon[0].y);
+      for (size_t k = 1; k < polygon.size(); ++k) rasterizer.line_to_d(polygon[k].x, polygon[k].y);
+      rasterizer.close_polygon();
+    };
+    // The ends of each open subpath, with the points next to them for the directions.
+    std::vector<Point> sub;
+    bool closed = false;
+    auto finish = [&] {
+      if (sub.size() >= 2 && !closed) {
+        add_cap(sub.front(), sub[1], line.start_cap);
+        add_cap(sub.back(), sub[sub.size() - 2], line.end_cap);
+      }
+      sub.clear();
+      closed = false;
+    };
+    curves.rewind(0);
+    for (unsigned cmd; !agg::is_stop(cmd = curves.vertex(&x, &y));) {
+      if (agg::is_move_to(cmd)) {
+        finish();
+        sub.push_back({x, y});
+      } else if (agg::is_vertex(cmd)) {
+        if (sub.empty() || !(sub.back() == Point{x, y})) sub.push_back({x, y});
+      } else if (agg::is_close(cmd)) {
+        closed = true;
+      }
+    }
+    finish();
+  }
+
   void DrawLines(const ShapeLayer& layer, const RenderState& state, const BitmapSource& bitmaps) {
     Paint paint;
     for (size_t i = 0; i < layer.lines.size(); ++i) {
@@ -449,12 +525,17 @@ struct AggCanvas::Impl {
       agg::conv_curve<agg::path_storage> curves(stroke_path);
       agg::conv_stroke<agg::conv_curve<agg::path_storage>> stroke(curves);
       stroke.width(width);
-      stroke.line_cap(AggCap(line.start_cap));
+      const bool two_caps = line.start_cap != line.end_cap;
+      stroke.line_cap(two_caps ? agg::butt_cap : AggCap(line.start_cap));
       stroke.line_join(AggJoin(line.join));
       stroke.miter_limit(std::max(1.0, line.miter_limit));
       rasterizer.reset();
       rasterizer.filling_rule(agg::fill_non_zero);
-      rasterizer.add_path(stroke);
+      if (two_caps) {
+        AddStrokeWithCaps(stroke, curves, line, width / 2);
+      } else {
+        rasterizer.add_path(stroke);
+      }
       SweepSingle(paint);
     }
   }

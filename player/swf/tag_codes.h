@@ -61,5 +61,6 @@ inline constexpr uint16_t kMetadata = 77;
 inline constexpr uint16_t kDefineScalingGrid = 78;
 inline constexpr uint16_t kDefineShape4 = 83;
 inline constexpr uint16_t kDefineMorphShape2 = 84;
+inline constexpr uint16_t kStartSound2 = 89;
 
 }  // namespace flashsaver::swf_tag

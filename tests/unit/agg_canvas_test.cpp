@@ -141,6 +141,27 @@ TEST(AggCanvas, HairlineIsOnePixelWide) {
   }
 }
 
+TEST(AggCanvas, EachEndOfALineHasItsOwnCap) {
+  // A 4 px wide line from x = 4 to x = 12 at y = 5: no cap at its start, a square one (2 px
+  // further) at its end; the body joins the cap without a seam.
+  Shape s;
+  LineStyle line;
+  line.width = 4;
+  line.color = {0, 0, 0, 255};
+  line.start_cap = CapStyle::kNone;
+  line.end_cap = CapStyle::kSquare;
+  s.styles.push_back({{}, {line}});
+  s.records = {Change(std::nullopt, std::nullopt, 1, Point{4, 5}), Edge(8, 0)};
+  Picture pic(16, 10);
+  AggCanvas canvas(pic, {});
+  canvas.DrawShape(ShapeDrawing::FromShape(s), kPixels, NoBitmaps());
+  EXPECT_EQ(pic.Row(5)[3], 0u);
+  EXPECT_EQ(pic.Row(5)[4], 0xFF000000u);
+  EXPECT_EQ(pic.Row(5)[12], 0xFF000000u);
+  EXPECT_EQ(pic.Row(4)[13], 0xFF000000u);
+  EXPECT_EQ(pic.Row(5)[14], 0u);
+}
+
 TEST(AggCanvas, MasksClipAndNest) {
   Picture pic(8, 8);
   AggCanvas canvas(pic, {});

@@ -2,6 +2,8 @@
 // its frames, and a recording renderer.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <ostream>
 
 #include <map>
@@ -425,6 +427,85 @@ INSTANTIATE_TEST_SUITE_P(Cases, Addresses,
                                            AddressCase{"ftp://host/a.swf", false},
                                            AddressCase{"http:/host", false},
                                            AddressCase{"", false}));
+
+// Opening in the background: the caller keeps ticking while the job is parked, and a job that
+// ends after the movie changed installs nothing.
+TEST(PlayerOpening, WaitsForTheJobAndDropsAnAbandonedOne) {
+  ScriptedSource source;
+  int advanced = 0;
+  std::optional<SwfRect> invalid;
+  std::vector<std::function<void()>> parked;
+  BuiltInPlayer player(
+      source, [] { return int64_t{0}; }, [] {},
+      [&](std::vector<uint8_t> file) {
+        return std::make_unique<CountingMovie>(std::move(file), advanced, invalid);
+      },
+      [&](std::function<void()> job) { parked.push_back(std::move(job)); });
+  SwfMovieSpec a;
+  a.frame_count = 7;
+  SwfMovieSpec b;
+  b.frame_count = 9;
+
+  player.SetMovie("a.swf");
+  source.Arrive("a.swf", a);
+  player.Tick();
+  ASSERT_EQ(parked.size(), 1u);
+  player.Tick();
+  EXPECT_EQ(player.TotalFrames(), 0) << "shown before it was opened";
+  EXPECT_LE(player.NextTickDelay(), 50) << "an opening must be polled soon";
+
+  player.SetMovie("b.swf");
+  parked[0]();  // the abandoned job ends late
+  player.Tick();
+  EXPECT_EQ(player.TotalFrames(), 0) << "the abandoned movie was shown";
+  source.Arrive("b.swf", b);
+  player.Tick();
+  ASSERT_EQ(parked.size(), 2u);
+  parked[1]();
+  player.Tick();
+  EXPECT_EQ(player.TotalFrames(), 9);
+  EXPECT_EQ(player.FrameNum(), 0);
+}
+
+// Paints the whole stage in one colour through the canvas.
+class PaintingMovie : public StageMovie {
+ public:
+  PaintingMovie() : data_(ReadSwfMovie(WriteSwfMovie(SwfMovieSpec{}))) {}
+  const SwfHeader& header() const override { return data_.header; }
+  std::optional<Rgb> background() const override { return data_.background; }
+  void AdvanceFrame() override {}
+  void Rewind() override {}
+  void Play() override {}
+  void Render(Canvas& canvas, const Matrix& m) const override {
+    Path path;
+    const double w = 550 * 20, h = 400 * 20;
+    path.MoveTo({0, 0});
+    path.LineTo({w, 0});
+    path.LineTo({w, h});
+    path.LineTo({0, h});
+    path.LineTo({0, 0});
+    canvas.FillPath(path, FillRule::kNonZero, Rgba{255, 0, 0, 255}, RenderState{m, {}});
+  }
+  std::optional<SwfRect> TakeInvalidatedArea() override { return std::nullopt; }
+
+ private:
+  SwfMovie data_;
+};
+
+TEST(StageFrameDraw, ACancelledPictureSkipsTheMovieButNotTheBackground) {
+  StageFrame frame;
+  frame.movie = std::make_shared<PaintingMovie>();
+  frame.fills.push_back({PixelRect{0, 0, 55, 40}, Rgb{0x0000FF}});
+  frame.matrix = Matrix{1.0 / 200, 0, 0, 1.0 / 200, 0, 0};  // the 550x400 stage at 55x40
+  frame.options.clip = PixelBox{0, 0, 55, 40};
+  for (const bool cancelled : {false, true}) {
+    Picture picture(55, 40);
+    const std::atomic<bool> cancel{cancelled};
+    frame.Draw(picture, &cancel);
+    EXPECT_EQ(picture.Row(20)[27], OpaquePixel(Rgb{cancelled ? 0x0000FFu : 0xFF0000u}))
+        << (cancelled ? "cancelled" : "not cancelled");
+  }
+}
 
 }  // namespace
 }  // namespace flashsaver

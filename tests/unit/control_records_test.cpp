@@ -57,6 +57,20 @@ TEST(ControlRecords, PlaceObjectVariants) {
   EXPECT_EQ(p3.cache_as_bitmap, true);
 }
 
+TEST(ControlRecords, ColorTransformStartsOnTheByteAfterTheMatrix) {
+  // PlaceObject2: character 5 at depth 1, a 13-bit matrix (translate 1, -1) whose last byte
+  // has three bits to spare, then a CXFORM: multiply (128, 256, 256, 128), add (16, 0, -8, 0).
+  const PlaceCommand p = ReadPlaceObject(
+      TagOf(swf_tag::kPlaceObject2, {0x0E, 1, 0, 5, 0, 0x06, 0x78, 0xE8, 0x80, 0x40, 0x10, 0x02,
+                                     0x00, 0x10, 0x00, 0x3F, 0x80, 0x00}),
+      6);
+  ASSERT_TRUE(p.matrix);
+  EXPECT_EQ(*p.matrix, (Matrix{1, 0, 0, 1, 1, -1}));
+  ASSERT_TRUE(p.color);
+  const ColorTransform want{128, 256, 256, 128, 16, 0, -8, 0};
+  EXPECT_EQ(*p.color, want);
+}
+
 TEST(ControlRecords, ShortTagsAreRefused) {
   const std::vector<std::pair<uint16_t, std::vector<uint8_t>>> short_tags = {
       {swf_tag::kPlaceObject, {7, 0, 3}},

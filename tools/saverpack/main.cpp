@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/saverpack/movie_still.h"
+#include "tools/saverpack/rebuild_commands.h"
 #include "tools/saverpack/saver_builder.h"
 #include "tools/saverpack/saver_listing.h"
 
@@ -141,9 +142,11 @@ int Build(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    std::cout << kUsage;
+    std::cout << kUsage << saverpack::kRebuildUsage;
     return args.empty() ? 2 : 0;
   }
+  if (args[0] == "--rebuild") return saverpack::RunRebuild(args, argv[0]);
+  if (args[0] == "--unpack") return saverpack::RunUnpack(args);
   try {
     if (args[0] == "--inspect") {
       if (args.size() != 2) throw std::runtime_error("--inspect takes one file");

@@ -14,9 +14,11 @@
 
 #include "player/display/movie_player.h"
 #include "player/render/agg_canvas.h"
+#include "player/sound/sound_player.h"
 #include "player/text/device_fonts.h"
 #include "show/stage_layout.h"
 #include "tools/swfplay/png_file.h"
+#include "tools/swfplay/wav_file.h"
 
 namespace {
 
@@ -25,7 +27,7 @@ using namespace flashsaver;
 constexpr char kUsage[] =
     "usage: swfplay MOVIE.swf [--frames N] [--png OUT.png] [--width W] [--height H]\n"
     "               [--scale showall|noborder|exactfit|noscale] [--align [L|R][T|B]]\n"
-    "               [--quality low|medium|high|best] [--trace] [--bench]\n";
+    "               [--quality low|medium|high|best] [--trace] [--bench] [--wav OUT.wav]\n";
 
 // Pictures larger than this on either side are refused rather than allocated.
 constexpr int32_t kMaxPictureSide = 16384;
@@ -34,6 +36,7 @@ struct Options {
   std::string movie;
   int32_t frames = 1;
   std::optional<std::string> png;
+  std::optional<std::string> wav;
   std::optional<int32_t> width, height;
   int32_t scale = kScaleShowAll;
   int32_t align = 0;
@@ -96,6 +99,8 @@ Options Parse(int argc, char** argv) {
       options.frames = Number(a, value(), 1, 1000000);
     } else if (a == "--png") {
       options.png = value();
+    } else if (a == "--wav") {
+      options.wav = value();
     } else if (a == "--width") {
       options.width = Number(a, value(), 1, kMaxPictureSide);
     } else if (a == "--height") {
@@ -162,8 +167,13 @@ Target PlaceTarget(const Options& options, const SwfRect& stage) {
     throw std::runtime_error("stage of " + std::to_string(stage_w) + " x " +
                              std::to_string(stage_h) + " pixels is too large");
   }
-  double sx = 1, sy = 1, ox = 0, oy = 0;
+  // A stage of fractional pixels fills its rounded picture exactly, as a player window of that
+  // size shows it in exactFit. An empty stage is drawn unscaled.
+  auto fit = [](int32_t side, double pixels) { return pixels >= 1 ? side / pixels : 1.0; };
+  double sx = fit(target.width, stage_w), sy = fit(target.height, stage_h);
+  double ox = 0, oy = 0;
   if (options.width || options.height) {
+    sx = sy = 1;
     const StageLayout layout =
         PlaceStage(stage_w, stage_h, target.width, target.height, options.scale, options.align);
     if (!layout.stage.Empty()) {
@@ -199,9 +209,31 @@ int Run(const Options& options) {
   canvas_options.anti_alias = !options.low_quality;
   canvas_options.smooth_bitmaps = !options.low_quality;
 
+  // The sound of each frame is mixed right after it runs. A frame lasts 1 / rate seconds, or
+  // as long as the root's stream block when it has one: the stream's clock paces the movie.
+  std::optional<WavWriter> wav;
+  if (options.wav) {
+    wav.emplace(*options.wav);
+    if (!wav->ok()) throw std::runtime_error("cannot write " + *options.wav);
+    player.sound().set_enabled(true);
+  }
+  const double frame_rate =
+      player.header().frame_rate.PerSecond() > 0 ? player.header().frame_rate.PerSecond() : 12.0;
+  std::vector<int16_t> samples;
+  uint64_t mixed = 0;
+  double frame_end = 0;
+
   std::vector<double> times;
   for (int32_t frame = 1; frame <= options.frames; ++frame) {
     player.AdvanceFrame();
+    if (wav) {
+      frame_end += player.sound().RootBlockLength().value_or(kMixRate / frame_rate);
+      const auto until = static_cast<uint64_t>(std::llround(frame_end));
+      samples.resize(2 * (until - mixed));
+      player.sound().mixer().Mix(samples.data(), until - mixed);
+      wav->Write(samples.data(), until - mixed);
+      mixed = until;
+    }
     // fscommand("quit") ends the run once its frame is done.
     if (player.quit_requested()) break;
     if (!options.bench) continue;
@@ -224,6 +256,7 @@ int Run(const Options& options) {
       throw std::runtime_error("cannot write " + *options.png);
     }
   }
+  if (wav && !wav->Close()) throw std::runtime_error("cannot write " + *options.wav);
   return 0;
 }
 

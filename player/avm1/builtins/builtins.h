@@ -19,6 +19,14 @@ void InstallArray(Vm& vm);
 void InstallDate(Vm& vm);
 void InstallError(Vm& vm);
 void InstallAsBroadcaster(Vm& vm);
+void InstallXmlNode(Vm& vm);
+void InstallXml(Vm& vm);
+void InstallExternalInterface(Vm& vm);
+void InstallLoadVars(Vm& vm);
+
+// escape() and unescape(): every byte but letters and digits as %XX; '+' reads as a space.
+std::string UrlEscape(std::string_view s);
+std::string UrlUnescape(std::string_view s);
 
 // Array.sort's comparison of two values under the sort flags (also used by sortOn).
 int CompareForSort(Vm& vm, const Value& a, const Value& b, int flags);

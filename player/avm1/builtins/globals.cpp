@@ -58,39 +58,9 @@ Value IsNaN(Vm& vm, const CallArgs& c) { return std::isnan(vm.ToNumber(c.Arg(0))
 
 Value IsFinite(Vm& vm, const CallArgs& c) { return std::isfinite(vm.ToNumber(c.Arg(0))); }
 
-Value Escape(Vm& vm, const CallArgs& c) {
-  std::string s = vm.ToString(c.Arg(0));
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char ch : s) {
-    bool plain = (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
-    if (plain) {
-      out.push_back(static_cast<char>(ch));
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[ch >> 4]);
-      out.push_back(kHex[ch & 15]);
-    }
-  }
-  return out;
-}
+Value Escape(Vm& vm, const CallArgs& c) { return UrlEscape(vm.ToString(c.Arg(0))); }
 
-Value Unescape(Vm& vm, const CallArgs& c) {
-  std::string s = vm.ToString(c.Arg(0));
-  std::string out;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size()) {
-      int hi = DigitValue(s[i + 1]), lo = DigitValue(s[i + 2]);
-      if (hi < 16 && lo < 16) {
-        out.push_back(static_cast<char>(hi * 16 + lo));
-        i += 2;
-        continue;
-      }
-    }
-    out.push_back(s[i] == '+' ? ' ' : s[i]);
-  }
-  return out;
-}
+Value Unescape(Vm& vm, const CallArgs& c) { return UrlUnescape(vm.ToString(c.Arg(0))); }
 
 Value GetTimer(Vm& vm, const CallArgs&) { return std::floor(vm.host().Milliseconds()); }
 
@@ -195,6 +165,38 @@ void InstallGlobals(Vm& vm) {
   vm.DefineMethod(g, "updateAfterEvent", Noop);
   g->Define("NaN", NAN, prop_flag::kDontEnum);
   g->Define("Infinity", INFINITY, prop_flag::kDontEnum);
+}
+
+std::string UrlEscape(std::string_view s) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char ch : s) {
+    bool plain = (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z');
+    if (plain) {
+      out.push_back(static_cast<char>(ch));
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[ch >> 4]);
+      out.push_back(kHex[ch & 15]);
+    }
+  }
+  return out;
+}
+
+std::string UrlUnescape(std::string_view s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size()) {
+      int hi = DigitValue(s[i + 1]), lo = DigitValue(s[i + 2]);
+      if (hi < 16 && lo < 16) {
+        out.push_back(static_cast<char>(hi * 16 + lo));
+        i += 2;
+        continue;
+      }
+    }
+    out.push_back(s[i] == '+' ? ' ' : s[i]);
+  }
+  return out;
 }
 
 }  // namespace flashsaver::avm1

@@ -14,6 +14,10 @@ void InstallBuiltins(Vm& vm) {
   InstallDate(vm);
   InstallError(vm);
   InstallAsBroadcaster(vm);
+  InstallXmlNode(vm);
+  InstallXml(vm);
+  InstallExternalInterface(vm);
+  InstallLoadVars(vm);
 }
 
 }  // namespace flashsaver::avm1

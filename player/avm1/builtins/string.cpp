@@ -116,8 +116,13 @@ Value Substr(Vm& vm, const CallArgs& c) {
     double d = vm.ToNumber(c.Arg(1));
     if (std::isnan(d)) d = 0;
     d = std::trunc(d);
-    if (d < 0) d += static_cast<double>(len);
-    n = d < 0 ? 0 : static_cast<int64_t>(std::min(d, static_cast<double>(len)));
+    if (d < 0) {
+      // A negative count is taken from the length, and the player gives nothing when the
+      // substring would then reach the end of the string (string_methods_negative_args).
+      d += static_cast<double>(len);
+      if (d <= 0 || a + static_cast<int64_t>(d) >= len) return "";
+    }
+    n = static_cast<int64_t>(std::min(d, static_cast<double>(len)));
     n = std::min(n, len - a);
   }
   if (n <= 0) return "";
