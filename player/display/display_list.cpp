@@ -100,6 +100,7 @@ class Walker {
         masks.pop_back();
         visit_.PopMask();
       }
+      if (!object->visible) continue;
       const Matrix om = m * object->matrix;
       if (object->clip_depth != 0) {
         const uint64_t mask_built = MixKey(mask_key, object->serial);
@@ -137,7 +138,11 @@ struct DrawVisitor {
   void PopMask() { canvas.PopMask(); }
   void Leaf(const DisplayObject& object, const DrawableCharacter& drawable, const Matrix& m,
             const ColorTransform& c, uint64_t) {
-    drawable.Draw(canvas, RenderState{m, c}, bitmaps, object.ratio);
+    if (object.text) {
+      object.text->Draw(canvas, RenderState{m, c});
+    } else {
+      drawable.Draw(canvas, RenderState{m, c}, bitmaps, object.ratio);
+    }
   }
 };
 
@@ -148,8 +153,10 @@ struct LeafVisitor {
   void PopMask() {}
   void Leaf(const DisplayObject& object, const DrawableCharacter& drawable, const Matrix& m,
             const ColorTransform& c, uint64_t mask_key) {
-    DrawnLeaf leaf{object.serial, &drawable, m, c, object.ratio, mask_key, std::nullopt};
-    const SwfRect own = drawable.Bounds(object.ratio);
+    DrawnLeaf leaf{
+        object.serial, &drawable,   m, c, object.text ? object.text_revision : object.ratio,
+        mask_key,      std::nullopt};
+    const SwfRect own = object.text ? object.text->bounds() : drawable.Bounds(object.ratio);
     if (own.x_min.value <= own.x_max.value && own.y_min.value <= own.y_max.value) {
       leaf.bounds = TransformBounds(own, m);
     }
@@ -194,6 +201,64 @@ std::optional<SwfRect> ChangedArea(const std::vector<DrawnLeaf>& before,
 
 DisplayObject::~DisplayObject() {
   if (live_count) --*live_count;
+  if (text_script && parent && parent->hooks) parent->hooks->TextRemoved(*this);
+}
+
+Clip::~Clip() {
+  if (hooks) hooks->ClipRemoved(*this);
+}
+
+int DisplayList::LevelOf(const Clip& clip) {
+  int level = 0;
+  for (const Clip* c = &clip; c->owner && c->owner->parent; c = c->owner->parent) ++level;
+  return level;
+}
+
+void DisplayList::GotoClip(Clip& clip, int32_t frame) {
+  if (!clip.timeline || clip.timeline->frames.empty()) return;
+  const int level = LevelOf(clip);
+  if (clip.current_frame < 0) {
+    RunFrame(clip, 0, level);
+    if (frame <= 0) return;
+  }
+  GotoClipFrame(clip, frame, level);
+}
+
+void DisplayList::StepClip(Clip& clip, int delta) {
+  if (!clip.timeline) return;
+  const int32_t target = clip.current_frame + delta;
+  if (target < 0 || target >= static_cast<int32_t>(clip.timeline->frames.size())) return;
+  GotoClipFrame(clip, target, LevelOf(clip));
+}
+
+DisplayObject* DisplayList::AddScripted(Clip& parent, uint16_t character_id, int32_t depth,
+                                        const std::string& name) {
+  const int level = LevelOf(parent);
+  std::unique_ptr<DisplayObject> object;
+  if (character_id == 0) {
+    if (live_objects_ >= kMaxDisplayObjects || level + 1 >= kMaxClipNesting) return nullptr;
+    object = std::make_unique<DisplayObject>();
+    object->serial = next_serial_++;
+    object->created_tick = tick_;
+    object->live_count = &live_objects_;
+    ++live_objects_;
+    object->parent = &parent;
+    object->depth = depth;
+    object->clip = std::make_unique<Clip>();
+    object->clip->owner = object.get();
+    object->clip->hooks = hooks_;
+  } else {
+    object = Create(character_id, parent.current_frame, level, parent, depth);
+    if (!object) return nullptr;
+  }
+  object->scripted = true;
+  object->name = name;
+  // The old object goes first, so its unload comes before the new one's load.
+  parent.children.erase(depth);
+  DisplayObject* raw = object.get();
+  parent.children.emplace(depth, std::move(object));
+  Start(*raw, level);
+  return raw;
 }
 
 DisplayList::DisplayList(const MovieDefinition& movie) : movie_(movie) {
@@ -217,6 +282,7 @@ void DisplayList::GotoFrame(int32_t frame) {
 }
 
 void DisplayList::AdvanceClip(Clip& clip, int level) {
+  if (hooks_ && clip.current_frame >= 0) hooks_->ClipEnterFrame(clip);
   if (clip.timeline && clip.playing) {
     const auto frames = static_cast<int32_t>(clip.timeline->frames.size());
     if (clip.current_frame < 0) {
@@ -227,14 +293,22 @@ void DisplayList::AdvanceClip(Clip& clip, int level) {
       GotoClipFrame(clip, 0, level);
     }
   }
-  // Children placed during this tick have just run their first frame.
+  // Children placed during this tick have just run their first frame. The others run newest
+  // first, as the player's execution list orders them.
+  std::vector<DisplayObject*> order;
   for (auto& [depth, child] : clip.children) {
-    if (child->clip && child->created_tick != tick_) AdvanceClip(*child->clip, level + 1);
+    if (child->clip && child->created_tick != tick_) order.push_back(child.get());
   }
+  std::sort(order.begin(), order.end(),
+            [](const DisplayObject* a, const DisplayObject* b) { return a->serial > b->serial; });
+  for (DisplayObject* child : order) AdvanceClip(*child->clip, level + 1);
 }
 
-void DisplayList::RunFrame(Clip& clip, int32_t frame, int level) {
+void DisplayList::RunFrame(Clip& clip, int32_t frame, int level, bool scripts) {
   clip.current_frame = frame;
+  // The frame's scripts are queued before those of the children it places: they run first,
+  // after every placement of the tick.
+  if (scripts && hooks_) hooks_->FrameRan(clip, frame);
   for (const ControlCommand& command : clip.timeline->frames[static_cast<size_t>(frame)].commands) {
     if (const auto* remove = std::get_if<RemoveCommand>(&command)) {
       clip.children.erase(remove->depth);
@@ -249,11 +323,14 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
   const auto it = clip.children.find(place.depth);
   if (!place.move) {
     if (!place.character_id) return;
-    std::unique_ptr<DisplayObject> object = Create(*place.character_id, frame, level);
+    std::unique_ptr<DisplayObject> object =
+        Create(*place.character_id, frame, level, clip, place.depth);
     if (!object) return;
     ApplyPlace(*object, place);
-    Start(*object, level);
-    clip.children.insert_or_assign(place.depth, std::move(object));
+    if (it != clip.children.end()) clip.children.erase(it);
+    DisplayObject* raw = object.get();
+    clip.children.emplace(place.depth, std::move(object));
+    Start(*raw, level);
     return;
   }
   if (it == clip.children.end()) return;
@@ -269,7 +346,7 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
       existing.character_id = *place.character_id;
     } else {
       std::unique_ptr<DisplayObject> object =
-          Create(*place.character_id, existing.placed_frame, level);
+          Create(*place.character_id, existing.placed_frame, level, clip, place.depth);
       if (!object) return;
       object->matrix = existing.matrix;
       object->color = existing.color;
@@ -277,15 +354,23 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
       object->name = existing.name;
       object->clip_depth = existing.clip_depth;
       ApplyPlace(*object, place);
-      Start(*object, level);
       it->second = std::move(object);
+      Start(*it->second, level);
       return;
     }
+  }
+  // A clip that a script has moved no longer follows the timeline's moves.
+  if (existing.has_script_transform && place.matrix) {
+    PlaceCommand rest = place;
+    rest.matrix.reset();
+    ApplyPlace(existing, rest);
+    return;
   }
   ApplyPlace(existing, place);
 }
 
-std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, int level) {
+std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, int level,
+                                                   Clip& parent, int32_t depth) {
   const Character* character = movie_.library.Find(id);
   if (!character || live_objects_ >= kMaxDisplayObjects ||
       created_this_tick_ >= kMaxCreationsPerFrame) {
@@ -304,13 +389,27 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
   object->created_tick = tick_;
   object->live_count = &live_objects_;
   ++live_objects_;
+  object->parent = &parent;
+  object->depth = depth;
+  // Unnamed objects get the player's names, counted over the movie's life.
+  if (container || type == CharacterType::kEditText) {
+    object->name = "instance" + std::to_string(++instances_);
+  }
   if (type == CharacterType::kSprite) {
     object->clip = std::make_unique<Clip>();
     object->clip->timeline = &static_cast<const SpriteCharacter*>(character)->timeline();
+    object->clip->owner = object.get();
+    object->clip->hooks = hooks_;
+  } else if (type == CharacterType::kEditText) {
+    object->text =
+        std::make_unique<TextField>(static_cast<const EditTextCharacter*>(character)->definition());
   } else if (type == CharacterType::kButton) {
     object->clip = std::make_unique<Clip>();
+    object->clip->owner = object.get();
+    object->clip->hooks = hooks_;
     for (const ButtonRecord& record : static_cast<const ButtonCharacter*>(character)->up_records) {
-      std::unique_ptr<DisplayObject> child = Create(record.character_id, 0, level + 1);
+      std::unique_ptr<DisplayObject> child =
+          Create(record.character_id, 0, level + 1, *object->clip, record.depth);
       if (!child) continue;
       child->matrix = record.matrix;
       child->color = record.color;
@@ -323,31 +422,38 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
 
 // A sprite shows its first frame as soon as it is placed.
 void DisplayList::Start(DisplayObject& object, int level) {
-  if (object.clip && object.clip->timeline) RunFrame(*object.clip, 0, level + 1);
+  if (!object.clip) return;
+  if (hooks_) hooks_->ClipPlaced(*object.clip);
+  if (object.clip->timeline) RunFrame(*object.clip, 0, level + 1);
+  if (hooks_) hooks_->ClipLoaded(*object.clip);
 }
 
 void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
   const auto frames = static_cast<int32_t>(clip.timeline->frames.size());
   frame = std::clamp(frame, 0, frames - 1);
   if (frame > clip.current_frame) {
-    for (int32_t f = clip.current_frame + 1; f <= frame; ++f) RunFrame(clip, f, level);
+    // Only the target frame's scripts run; those of the frames passed over do not.
+    for (int32_t f = clip.current_frame + 1; f <= frame; ++f) RunFrame(clip, f, level, f == frame);
     return;
   }
   const std::map<int32_t, TargetPlace> target = StateAt(*clip.timeline, frame);
   // Objects still placed at the target frame, by the same placement, stay as they are.
   for (auto it = clip.children.begin(); it != clip.children.end();) {
     const auto wanted = target.find(it->first);
-    const bool keep = wanted != target.end() &&
-                      wanted->second.character_id == it->second->character_id &&
-                      wanted->second.created_frame == it->second->placed_frame;
+    const bool keep =
+        it->second->scripted ||
+        (wanted != target.end() && wanted->second.character_id == it->second->character_id &&
+         wanted->second.created_frame == it->second->placed_frame);
     it = keep ? std::next(it) : clip.children.erase(it);
   }
   clip.current_frame = frame;
+  if (hooks_) hooks_->FrameRan(clip, frame);
   for (const auto& [depth, place] : target) {
     const auto it = clip.children.find(depth);
     if (it != clip.children.end()) {
       // Fields set after the target frame are undone: the object looks as it did there.
       DisplayObject& kept = *it->second;
+      if (kept.scripted) continue;
       kept.matrix = place.fields.matrix.value_or(Matrix{});
       kept.color = place.fields.color.value_or(ColorTransform{});
       kept.ratio = place.fields.ratio.value_or(0);
@@ -355,11 +461,13 @@ void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
       ApplyPlace(kept, place.fields);
       continue;
     }
-    std::unique_ptr<DisplayObject> object = Create(place.character_id, place.created_frame, level);
+    std::unique_ptr<DisplayObject> object =
+        Create(place.character_id, place.created_frame, level, clip, depth);
     if (!object) continue;
     ApplyPlace(*object, place.fields);
-    Start(*object, level);
+    DisplayObject* raw = object.get();
     clip.children.emplace(depth, std::move(object));
+    Start(*raw, level);
   }
 }
 

@@ -13,14 +13,42 @@
 
 #include "player/display/movie_definition.h"
 #include "player/render/canvas.h"
+#include "player/text/edit_text.h"
 
 namespace flashsaver {
+namespace avm1 {
+class Object;
+}
 
 struct DisplayObject;
+struct Clip;
+
+// What the script side hears from the display list: clips that come and go and frames that
+// ran. Scripts never run inside these calls; the listener queues them.
+class DisplayHooks {
+ public:
+  virtual ~DisplayHooks() = default;
+  // A clip placed on the list, after its fields and before its first frame.
+  virtual void ClipPlaced(Clip& clip) = 0;
+  // The clip's first frame has run (placements and queued scripts).
+  virtual void ClipLoaded(Clip& clip) = 0;
+  // A clip about to go (its children go after it).
+  virtual void ClipRemoved(Clip& clip) = 0;
+  // A clip already on the list is about to run its next frame.
+  virtual void ClipEnterFrame(Clip& clip) = 0;
+  // The placements of a frame ran; its scripts are due.
+  virtual void FrameRan(Clip& clip, int32_t frame) = 0;
+  // A text field with a script object is about to go.
+  virtual void TextRemoved(DisplayObject& object) = 0;
+};
 
 // The root, a sprite instance (with its timeline) or a button instance (without one).
 struct Clip {
+  ~Clip();
   const Timeline* timeline = nullptr;
+  DisplayObject* owner = nullptr;  // null for the root
+  avm1::Object* script = nullptr;  // the clip's script object, made when first needed
+  DisplayHooks* hooks = nullptr;
   int32_t current_frame = -1;  // 0-based; -1 before the first frame ran
   bool playing = true;
   std::map<int32_t, std::unique_ptr<DisplayObject>> children;  // by depth, drawn bottom first
@@ -29,6 +57,14 @@ struct Clip {
 struct DisplayObject {
   ~DisplayObject();
 
+  Clip* parent = nullptr;
+  int32_t depth = 0;      // the key in the parent's children
+  bool scripted = false;  // made by a script: the timeline's gotos leave it alone
+  bool visible = true;
+  // _xscale, _yscale and _rotation as last set by script, kept because the matrix loses signs
+  // and rounding; cleared when the timeline moves the object.
+  bool has_script_transform = false;
+  double script_xscale = 100, script_yscale = 100, script_rotation = 0;
   uint64_t serial = 0;  // unique for the movie's lifetime: tells a new object from a kept one
   uint16_t character_id = 0;
   const Character* character = nullptr;
@@ -46,6 +82,10 @@ struct DisplayObject {
   std::span<const uint8_t> clip_actions;
 
   std::unique_ptr<Clip> clip;  // sprites and buttons
+  // Edit text: the field's own text, which scripts change; its script object when made.
+  std::unique_ptr<TextField> text;
+  avm1::Object* text_script = nullptr;
+  uint16_t text_revision = 0;  // counts changes, so a changed text redraws
   size_t* live_count = nullptr;
 };
 
@@ -89,6 +129,21 @@ class DisplayList {
   // their own frames, as Flash keeps them.
   void GotoFrame(int32_t frame);
 
+  void set_hooks(DisplayHooks* hooks) {
+    hooks_ = hooks;
+    root_.hooks = hooks;
+  }
+  // Sends any clip to a frame (0-based, clamped); scripts of the target frame only are due.
+  void GotoClip(Clip& clip, int32_t frame);
+  // Runs the clip's next frame now (nextFrame), or its previous one.
+  void StepClip(Clip& clip, int delta);
+  // A new child made by a script (attachMovie, createEmptyMovieClip, duplicateMovieClip):
+  // character 0 gives an empty clip. Replaces what is at the depth; null past the limits.
+  DisplayObject* AddScripted(Clip& parent, uint16_t character_id, int32_t depth,
+                             const std::string& name);
+  // Nesting level of a clip (root 0).
+  static int LevelOf(const Clip& clip);
+
   Clip& root() { return root_; }
   const Clip& root() const { return root_; }
   int32_t root_frames() const { return static_cast<int32_t>(movie_.root.frames.size()); }
@@ -103,15 +158,18 @@ class DisplayList {
 
  private:
   void AdvanceClip(Clip& clip, int level);
-  void RunFrame(Clip& clip, int32_t frame, int level);
+  void RunFrame(Clip& clip, int32_t frame, int level, bool scripts = true);
   void GotoClipFrame(Clip& clip, int32_t frame, int level);
   void Place(Clip& clip, const PlaceCommand& place, int32_t frame, int level);
-  std::unique_ptr<DisplayObject> Create(uint16_t id, int32_t frame, int level);
+  std::unique_ptr<DisplayObject> Create(uint16_t id, int32_t frame, int level, Clip& parent,
+                                        int32_t depth);
   void Start(DisplayObject& object, int level);
+  DisplayHooks* hooks_ = nullptr;
 
   const MovieDefinition& movie_;
   size_t live_objects_ = 0;  // before root_: its objects count down as they go
   uint64_t next_serial_ = 1;
+  uint64_t instances_ = 0;
   uint64_t tick_ = 0;
   size_t created_this_tick_ = 0;
   Clip root_;

@@ -65,6 +65,10 @@ class TimelineReader {
       case kDoAction:
         frame.actions.push_back(tag.body);
         return true;
+      case kDoInitAction:
+        movie_.init_actions.push_back(tag.body);
+        if (tag.body.size() >= 2) frame.init_actions.push_back(tag.body);
+        return true;
       case kStartSound:
       case kStartSound2:
         frame.sounds.push_back(ReadStartSound(tag));
@@ -136,9 +140,6 @@ class TimelineReader {
         break;
       case kExportAssets:
         ReadExports(tag);
-        break;
-      case kDoInitAction:
-        movie_.init_actions.push_back(tag.body);
         break;
       case kScriptLimits: {
         ByteReader reader(tag.body);

@@ -2,6 +2,7 @@
 
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
+#include "player/display/script_host.h"
 #include "player/sound/sound_player.h"
 
 namespace flashsaver {
@@ -10,7 +11,8 @@ struct MoviePlayer::State {
   explicit State(std::unique_ptr<MovieDefinition> definition)
       : movie(std::move(definition)),
         list(*movie),
-        sound(movie->sounds, movie->exports, movie->root, movie->header.frame_rate.PerSecond()) {
+        sound(movie->sounds, movie->exports, movie->root, movie->header.frame_rate.PerSecond()),
+        scripts(*movie, list) {
     list.on_frame = [this](const Clip& clip, int32_t frame) {
       sound.RunFrame(&clip, *clip.timeline, frame, &clip == &list.root());
     };
@@ -19,6 +21,8 @@ struct MoviePlayer::State {
   std::unique_ptr<MovieDefinition> movie;
   DisplayList list;
   SoundPlayer sound;
+  ScriptHost scripts;  // after the list: it detaches from it when it goes
+  uint64_t frames_run = 0;
   std::vector<DrawnLeaf> drawn;  // as of the last TakeInvalidatedArea, by serial
 };
 
@@ -32,11 +36,39 @@ const SwfHeader& MoviePlayer::header() const { return state_->movie->header; }
 Rgb MoviePlayer::background() const { return state_->movie->background.value_or(Rgb{0xFFFFFF}); }
 
 void MoviePlayer::AdvanceFrame() {
-  state_->list.AdvanceFrame();
+  // The script clock runs with the frames, so a run repeats whatever the machine's speed.
+  state_->scripts.set_clock(static_cast<double>(state_->frames_run++) * state_->scripts.frame_ms());
+  state_->scripts.Tick();
   state_->sound.EndTick();
 }
 
 SoundPlayer& MoviePlayer::sound() { return state_->sound; }
+
+void MoviePlayer::SetTraceOutput(std::function<void(std::string_view)> output) {
+  state_->scripts.trace_output = std::move(output);
+}
+
+void MoviePlayer::SetUrl(std::string url) { state_->scripts.url = std::move(url); }
+
+bool MoviePlayer::quit_requested() const { return state_->scripts.quit_requested(); }
+
+void MoviePlayer::SetMousePosition(double x, double y) {
+  state_->scripts.mouse_x = x;
+  state_->scripts.mouse_y = y;
+}
+
+void MoviePlayer::MouseMove(double x, double y) {
+  SetMousePosition(x, y);
+  state_->scripts.Broadcast(clip_event::kMouseMove, "onMouseMove");
+}
+
+void MoviePlayer::MouseDown() { state_->scripts.Broadcast(clip_event::kMouseDown, "onMouseDown"); }
+
+void MoviePlayer::MouseUp() { state_->scripts.Broadcast(clip_event::kMouseUp, "onMouseUp"); }
+
+void MoviePlayer::KeyDown() { state_->scripts.Broadcast(clip_event::kKeyDown, nullptr); }
+
+void MoviePlayer::KeyUp() { state_->scripts.Broadcast(clip_event::kKeyUp, nullptr); }
 
 int32_t MoviePlayer::current_frame() const { return state_->list.root().current_frame; }
 
@@ -47,6 +79,7 @@ bool MoviePlayer::playing() const { return state_->list.root().playing; }
 void MoviePlayer::Rewind() {
   state_->list.GotoFrame(0);
   state_->list.root().playing = false;
+  state_->scripts.RunQueue();
 }
 
 void MoviePlayer::Play() { state_->list.root().playing = true; }

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <optional>
 #include <span>
 #include <vector>
@@ -41,6 +44,22 @@ class MoviePlayer {
   void Rewind();
   void Play();
   void Stop();
+
+  // Where trace() lines go; nowhere when unset.
+  void SetTraceOutput(std::function<void(std::string_view)> output);
+  // The movie's own address, as _url shows it.
+  void SetUrl(std::string url);
+  // The movie asked to end (fscommand "quit").
+  bool quit_requested() const;
+  // The pointer in stage pixels, for _xmouse and _ymouse.
+  void SetMousePosition(double x, double y);
+  // Input that reaches the movie: the pointer moved (stage pixels), its button went down or
+  // up, a key went down or up. Clip events and onMouse.../onKey... handlers run at once.
+  void MouseMove(double x, double y);
+  void MouseDown();
+  void MouseUp();
+  void KeyDown();
+  void KeyUp();
 
   // Draws the display list (not the background) with stage twips mapped by stage_to_target.
   void Render(Canvas& canvas, const Matrix& stage_to_target) const;

@@ -12,6 +12,7 @@ import sys
 CHECKS = {
     "render": ("render_check.py", "testdata/swf-render", []),
     "suite_image": ("suite_check.py", "testdata/swf-suite", ["image"]),
+    "suite_trace": ("suite_check.py", "testdata/swf-suite", ["trace"]),
 }
 
 

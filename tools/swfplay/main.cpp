@@ -196,6 +196,13 @@ void Draw(const MoviePlayer& player, const Target& target, const CanvasOptions& 
 int Run(const Options& options) {
   const std::vector<uint8_t> file = ReadFile(options.movie);
   MoviePlayer player(file, SystemDeviceFonts());
+  if (options.trace) {
+    player.SetTraceOutput([](std::string_view line) {
+      std::fwrite(line.data(), 1, line.size(), stdout);
+      std::fputc('\n', stdout);
+    });
+  }
+  player.SetUrl("file:///" + options.movie);
   const Target target = PlaceTarget(options, player.header().stage);
   Picture picture(target.width, target.height);
   CanvasOptions canvas_options;
@@ -227,6 +234,8 @@ int Run(const Options& options) {
       wav->Write(samples.data(), until - mixed);
       mixed = until;
     }
+    // fscommand("quit") ends the run once its frame is done.
+    if (player.quit_requested()) break;
     if (!options.bench) continue;
     const auto start = std::chrono::steady_clock::now();
     Draw(player, target, canvas_options, picture);

@@ -1,0 +1,239 @@
+// The display properties of clips as scripts read and write them: positions in pixels, scale and
+// rotation taken apart from the matrix and put back, alpha from the colour transform, sizes
+// from the bounds in the parent's space.
+#include <cmath>
+#include <optional>
+
+#include "player/display/script_host.h"
+
+namespace flashsaver {
+namespace {
+
+using avm1::ClipProperty;
+using avm1::Value;
+
+void Unite(std::optional<SwfRect>& into, const SwfRect& r) {
+  if (!into) {
+    into = r;
+    return;
+  }
+  into->x_min.value = std::min(into->x_min.value, r.x_min.value);
+  into->y_min.value = std::min(into->y_min.value, r.y_min.value);
+  into->x_max.value = std::max(into->x_max.value, r.x_max.value);
+  into->y_max.value = std::max(into->y_max.value, r.y_max.value);
+}
+
+SwfRect Transformed(const SwfRect& r, const Matrix& m) {
+  const Point p[4] = {m.Apply({double(r.x_min.value), double(r.y_min.value)}),
+                      m.Apply({double(r.x_max.value), double(r.y_min.value)}),
+                      m.Apply({double(r.x_min.value), double(r.y_max.value)}),
+                      m.Apply({double(r.x_max.value), double(r.y_max.value)})};
+  double x0 = p[0].x, x1 = x0, y0 = p[0].y, y1 = y0;
+  for (const Point& q : p) {
+    x0 = std::min(x0, q.x), x1 = std::max(x1, q.x);
+    y0 = std::min(y0, q.y), y1 = std::max(y1, q.y);
+  }
+  auto twips = [](double v) {
+    return Twips{
+        static_cast<int32_t>(std::clamp(std::isfinite(v) ? std::round(v) : 0.0, -1e9, 1e9))};
+  };
+  return {twips(x0), twips(x1), twips(y0), twips(y1)};
+}
+
+}  // namespace
+
+// Bounds of an object's content in the space that `m` maps it to; none when it draws nothing.
+std::optional<SwfRect> ContentBounds(const DisplayObject& object, const Matrix& m, int level) {
+  std::optional<SwfRect> bounds;
+  if (level > kMaxClipNesting) return bounds;
+  if (object.clip) {
+    for (const auto& [depth, child] : object.clip->children) {
+      if (auto b = ContentBounds(*child, m * child->matrix, level + 1)) Unite(bounds, *b);
+    }
+  } else if (const auto* d = dynamic_cast<const DrawableCharacter*>(object.character)) {
+    const SwfRect own = object.text ? object.text->bounds() : d->Bounds(object.ratio);
+    if (own.x_min.value <= own.x_max.value && own.y_min.value <= own.y_max.value) {
+      bounds = Transformed(own, m);
+    }
+  }
+  return bounds;
+}
+
+namespace {
+
+DisplayObject* ObjectOf(Clip* clip, DisplayObject& root_object) {
+  if (!clip) return nullptr;
+  return clip->owner ? clip->owner : &root_object;
+}
+
+ScaleRotation ScriptTransform(const DisplayObject& o) {
+  if (o.has_script_transform) {
+    ScaleRotation s = Decompose(o.matrix);
+    s.xscale = o.script_xscale;
+    s.yscale = o.script_yscale;
+    s.rotation = o.script_rotation;
+    return s;
+  }
+  return Decompose(o.matrix);
+}
+
+void SetTransform(DisplayObject& o, const ScaleRotation& s) {
+  o.matrix = Recompose(s, o.matrix.tx, o.matrix.ty);
+  o.has_script_transform = true;
+  o.script_xscale = s.xscale;
+  o.script_yscale = s.yscale;
+  o.script_rotation = s.rotation;
+}
+
+}  // namespace
+
+Value ScriptHost::GetClipProperty(avm1::Object* obj, ClipProperty p) {
+  Clip* clip = ClipOf(obj);
+  return PropertyOf(ObjectOf(clip, root_object_), clip, p);
+}
+
+void ScriptHost::SetClipProperty(avm1::Object* obj, ClipProperty p, const Value& v) {
+  Clip* clip = ClipOf(obj);
+  SetPropertyOf(ObjectOf(clip, root_object_), clip, p, v);
+}
+
+Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
+  if (!o) return Value();
+  const Matrix& m = o->matrix;
+  switch (p) {
+    case ClipProperty::kX:
+      return m.tx / 20;
+    case ClipProperty::kY:
+      return m.ty / 20;
+    case ClipProperty::kXScale:
+      return ScriptTransform(*o).xscale;
+    case ClipProperty::kYScale:
+      return ScriptTransform(*o).yscale;
+    case ClipProperty::kRotation: {
+      double r = ScriptTransform(*o).rotation;
+      return r;
+    }
+    case ClipProperty::kCurrentFrame:
+      return clip && clip->timeline ? static_cast<double>(std::max(clip->current_frame, 0) + 1)
+                                    : 1.0;
+    case ClipProperty::kTotalFrames:
+    case ClipProperty::kFramesLoaded:
+      return clip && clip->timeline ? static_cast<double>(clip->timeline->frames.size()) : 1.0;
+    case ClipProperty::kAlpha:
+      return o->color.a_mult / 256.0 * 100;
+    case ClipProperty::kVisible:
+      return o->visible;
+    case ClipProperty::kWidth:
+    case ClipProperty::kHeight: {
+      const auto b = ContentBounds(*o, o->matrix, 0);
+      if (!b) return 0.0;
+      return p == ClipProperty::kWidth ? (b->x_max.value - b->x_min.value) / 20.0
+                                       : (b->y_max.value - b->y_min.value) / 20.0;
+    }
+    case ClipProperty::kTarget: {
+      if (clip) return ClipPath(ObjectFor(*clip), false);
+      std::string parent = o->parent ? ClipPath(ObjectFor(*o->parent), false) : "";
+      return (parent == "/" ? "" : parent) + "/" + o->name;
+    }
+    case ClipProperty::kName:
+      return o == &root_object_ ? std::string() : o->name;
+    case ClipProperty::kDropTarget:
+      return std::string();
+    case ClipProperty::kUrl:
+      return url;
+    case ClipProperty::kHighQuality:
+      return 1.0;
+    case ClipProperty::kFocusRect:
+      return true;
+    case ClipProperty::kSoundBufTime:
+      return 5.0;
+    case ClipProperty::kQuality:
+      return std::string("HIGH");
+    case ClipProperty::kXMouse:
+    case ClipProperty::kYMouse: {
+      // The pointer in the clip's own space.
+      Matrix to_stage;
+      if (o != &root_object_) {
+        for (const DisplayObject* d = o; d; d = d->parent ? d->parent->owner : nullptr) {
+          to_stage = d->matrix * to_stage;
+        }
+      }
+      const double det = to_stage.a * to_stage.d - to_stage.b * to_stage.c;
+      if (det == 0) return 0.0;
+      const double x = mouse_x * 20 - to_stage.tx, y = mouse_y * 20 - to_stage.ty;
+      const double lx = (to_stage.d * x - to_stage.c * y) / det;
+      const double ly = (-to_stage.b * x + to_stage.a * y) / det;
+      return std::round(p == ClipProperty::kXMouse ? lx / 20 : ly / 20);
+    }
+  }
+  return Value();
+}
+
+void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, const Value& v) {
+  (void)clip;
+  if (!o) return;
+  auto number = [&](double& out) {
+    out = vm_->ToNumber(v);
+    return std::isfinite(out);
+  };
+  double n = 0;
+  switch (p) {
+    case ClipProperty::kX:
+    case ClipProperty::kY:
+      n = vm_->ToNumber(v);
+      // Twips are 32-bit: infinities wrap to the lowest, NaN gives 0.
+      n = std::isnan(n) ? 0 : std::isinf(n) ? -2147483648.0 / 20 : n;
+      if (!o->has_script_transform) {
+        const ScaleRotation s = Decompose(o->matrix);
+        o->has_script_transform = true;
+        o->script_xscale = s.xscale, o->script_yscale = s.yscale, o->script_rotation = s.rotation;
+      }
+      (p == ClipProperty::kX ? o->matrix.tx : o->matrix.ty) =
+          std::clamp(std::round(n * 20), -2147483648.0, 2147483647.0);
+      break;
+    case ClipProperty::kXScale:
+    case ClipProperty::kYScale:
+    case ClipProperty::kRotation: {
+      if (!number(n)) break;
+      ScaleRotation s = ScriptTransform(*o);
+      if (p == ClipProperty::kXScale) s.xscale = n;
+      if (p == ClipProperty::kYScale) s.yscale = n;
+      if (p == ClipProperty::kRotation) {
+        n = std::fmod(n, 360);
+        if (n > 180) n -= 360;
+        if (n < -180) n += 360;
+        s.rotation = n;
+      }
+      SetTransform(*o, s);
+      break;
+    }
+    case ClipProperty::kAlpha:
+      if (number(n))
+        o->color.a_mult = static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0));
+      break;
+    case ClipProperty::kVisible:
+      if (v.IsNumber() || v.IsBool() || v.IsString()) o->visible = vm_->ToBool(v);
+      break;
+    case ClipProperty::kWidth:
+    case ClipProperty::kHeight: {
+      if (!number(n) || n < 0) break;
+      // Scale the content's own size to the wanted one, rotation kept.
+      const auto b = ContentBounds(*o, Matrix{}, 0);
+      if (!b) break;
+      const double own = p == ClipProperty::kWidth ? b->x_max.value - b->x_min.value
+                                                   : b->y_max.value - b->y_min.value;
+      if (own <= 0) break;
+      ScaleRotation s = ScriptTransform(*o);
+      (p == ClipProperty::kWidth ? s.xscale : s.yscale) = n * 20 / own * 100;
+      SetTransform(*o, s);
+      break;
+    }
+    case ClipProperty::kName:
+      if (o != &root_object_) o->name = vm_->ToString(v);
+      break;
+    default:
+      break;  // the rest are read-only or movie-wide settings without effect here
+  }
+}
+
+}  // namespace flashsaver
