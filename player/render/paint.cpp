@@ -147,16 +147,15 @@ void Paint::Generate(uint32_t* out, int x, int y, int len) const {
   }
 }
 
-void Paint::GenerateGradient(uint32_t* out, int x, int y, int len) const {
-  const double px = x + 0.5, py = y + 0.5;
-  double u = (ia_ * px + ic_ * py + itx_) / kGradientHalf;
-  double v = (ib_ * px + id_ * py + ity_) / kGradientHalf;
-  const double du = ia_ / kGradientHalf, dv = ib_ / kGradientHalf;
+// The ramp position of each pixel of a run, with the kind and spread fixed at compile time:
+// this loop runs for every gradient pixel of a frame.
+template <Paint::Kind kind, SpreadMode spread>
+void Paint::GradientRun(uint32_t* out, double u, double v, double du, double dv, int len) const {
   for (int i = 0; i < len; ++i, u += du, v += dv) {
     double t;
-    if (kind_ == Kind::kLinear) {
+    if constexpr (kind == Kind::kLinear) {
       t = (u + 1) / 2;
-    } else if (kind_ == Kind::kRadial) {
+    } else if constexpr (kind == Kind::kRadial) {
       t = std::sqrt(u * u + v * v);
     } else {
       // The ray from the focal point F through p meets the unit circle at F + s·(p - F);
@@ -172,8 +171,34 @@ void Paint::GenerateGradient(uint32_t* out, int x, int y, int len) const {
       }
     }
     if (!std::isfinite(t)) t = 1;
-    t = Spread(t, spread_);
+    t = Spread(t, spread);
     out[i] = ramp_[static_cast<size_t>(std::clamp(static_cast<int>(t * 255 + 0.5), 0, 255))];
+  }
+}
+
+template <Paint::Kind kind>
+void Paint::GradientRun(uint32_t* out, double u, double v, double du, double dv, int len) const {
+  switch (spread_) {
+    case SpreadMode::kPad:
+      return GradientRun<kind, SpreadMode::kPad>(out, u, v, du, dv, len);
+    case SpreadMode::kRepeat:
+      return GradientRun<kind, SpreadMode::kRepeat>(out, u, v, du, dv, len);
+    case SpreadMode::kReflect:
+      return GradientRun<kind, SpreadMode::kReflect>(out, u, v, du, dv, len);
+  }
+}
+
+void Paint::GenerateGradient(uint32_t* out, int x, int y, int len) const {
+  const double px = x + 0.5, py = y + 0.5;
+  const double u = (ia_ * px + ic_ * py + itx_) / kGradientHalf;
+  const double v = (ib_ * px + id_ * py + ity_) / kGradientHalf;
+  const double du = ia_ / kGradientHalf, dv = ib_ / kGradientHalf;
+  if (kind_ == Kind::kLinear) {
+    GradientRun<Kind::kLinear>(out, u, v, du, dv, len);
+  } else if (kind_ == Kind::kRadial) {
+    GradientRun<Kind::kRadial>(out, u, v, du, dv, len);
+  } else {
+    GradientRun<Kind::kFocal>(out, u, v, du, dv, len);
   }
 }
 
