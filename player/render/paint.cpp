@@ -202,37 +202,51 @@ void Paint::GenerateGradient(uint32_t* out, int x, int y, int len) const {
   }
 }
 
-void Paint::GenerateBitmap(uint32_t* out, int x, int y, int len) const {
+namespace {
+
+// floor() for the range the bitmap sampler keeps coordinates in (|d| <= 1e15): without SSE4.1
+// std::floor is a library call, twice per bitmap pixel.
+inline double FloorOf(double d) {
+  const double t = static_cast<double>(static_cast<long long>(d));
+  return t > d ? t - 1 : t;
+}
+
+// A bitmap coordinate wrapped (repeating fills) or clamped (clipped fills: the edges extend).
+template <bool repeat>
+inline int Wrap(long long i, int n) {
+  if constexpr (repeat) {
+    if (i >= 0 && i < n) return static_cast<int>(i);
+    const long long m = i % n;
+    return static_cast<int>(m < 0 ? m + n : m);
+  } else {
+    return static_cast<int>(std::clamp<long long>(i, 0, n - 1));
+  }
+}
+
+}  // namespace
+
+template <bool repeat, bool smooth>
+void Paint::BitmapRun(uint32_t* out, double u, double v, int len) const {
   const Picture& bm = *bitmap_;
   const int w = bm.width, h = bm.height;
-  const double px = x + 0.5, py = y + 0.5;
-  double u = ia_ * px + ic_ * py + itx_;
-  double v = ib_ * px + id_ * py + ity_;
-  auto wrap = [this](long long i, int n) {
-    if (repeat_) {
-      const long long m = i % n;
-      return static_cast<int>(m < 0 ? m + n : m);
-    }
-    return static_cast<int>(std::clamp<long long>(i, 0, n - 1));  // clipped: edges extend
-  };
   // Keep coordinates in a range that floor and the casts survive.
   auto safe = [](double d) { return std::isfinite(d) ? std::clamp(d, -1e15, 1e15) : 0.0; };
   const bool transform = !bitmap_cx_.IsIdentity();
   for (int i = 0; i < len; ++i, u += ia_, v += ib_) {
     uint32_t p;
-    if (!smooth_) {
-      const int bx = wrap(static_cast<long long>(std::floor(safe(u))), w);
-      const int by = wrap(static_cast<long long>(std::floor(safe(v))), h);
+    if constexpr (!smooth) {
+      const int bx = Wrap<repeat>(static_cast<long long>(FloorOf(safe(u))), w);
+      const int by = Wrap<repeat>(static_cast<long long>(FloorOf(safe(v))), h);
       p = bm.Row(by)[bx];
     } else {
       const double su = safe(u) - 0.5, sv = safe(v) - 0.5;
-      const double fu = std::floor(su), fv = std::floor(sv);
+      const double fu = FloorOf(su), fv = FloorOf(sv);
       const auto wx = static_cast<uint32_t>((su - fu) * 256),
                  wy = static_cast<uint32_t>((sv - fv) * 256);
-      const int x0 = wrap(static_cast<long long>(fu), w),
-                x1 = wrap(static_cast<long long>(fu) + 1, w);
-      const int y0 = wrap(static_cast<long long>(fv), h),
-                y1 = wrap(static_cast<long long>(fv) + 1, h);
+      const int x0 = Wrap<repeat>(static_cast<long long>(fu), w),
+                x1 = Wrap<repeat>(static_cast<long long>(fu) + 1, w);
+      const int y0 = Wrap<repeat>(static_cast<long long>(fv), h),
+                y1 = Wrap<repeat>(static_cast<long long>(fv) + 1, h);
       const uint32_t p00 = bm.Row(y0)[x0], p01 = bm.Row(y0)[x1];
       const uint32_t p10 = bm.Row(y1)[x0], p11 = bm.Row(y1)[x1];
       p = 0;
@@ -243,6 +257,17 @@ void Paint::GenerateBitmap(uint32_t* out, int x, int y, int len) const {
       }
     }
     out[i] = transform ? TransformPixel(p, bitmap_cx_) : p;
+  }
+}
+
+void Paint::GenerateBitmap(uint32_t* out, int x, int y, int len) const {
+  const double px = x + 0.5, py = y + 0.5;
+  const double u = ia_ * px + ic_ * py + itx_;
+  const double v = ib_ * px + id_ * py + ity_;
+  if (repeat_) {
+    smooth_ ? BitmapRun<true, true>(out, u, v, len) : BitmapRun<true, false>(out, u, v, len);
+  } else {
+    smooth_ ? BitmapRun<false, true>(out, u, v, len) : BitmapRun<false, false>(out, u, v, len);
   }
 }
 
