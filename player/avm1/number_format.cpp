@@ -105,7 +105,7 @@ std::string NumberToString(double n) {
     size_t lead = out.find_first_not_of('0');
     out.erase(0, lead == std::string::npos ? out.size() : lead);
     if (out.empty()) {
-      out = "1";
+      out.assign(1, '1');  // not = "1": GCC 12 -O3 warns falsely on that copy
       ++exp;
     } else {
       size_t last = out.find_last_not_of('0');

@@ -7,6 +7,7 @@
 #include <agg_rasterizer_compound_aa.h>
 #include <agg_rasterizer_scanline_aa.h>
 #include <agg_rasterizer_sl_clip.h>
+#include <agg_scanline_p.h>
 #include <agg_scanline_u.h>
 
 #include <algorithm>
@@ -184,6 +185,9 @@ struct AggCanvas::Impl {
   CompoundRasterizer compound;
   Rasterizer rasterizer;
   agg::scanline_u8 scanline;
+  // Single-style scanlines come packed: the inside of a shape is one run of one cover, filled
+  // without looking at each pixel's cover.
+  agg::scanline_p8 packed;
   agg::path_storage stroke_path;
 
   // Per-draw scratch, kept between draws so that a frame does not allocate per shape.
@@ -312,10 +316,11 @@ struct AggCanvas::Impl {
     const size_t len = static_cast<size_t>(compound.max_x() - min_x + 2);
     EnsureScratch(len);
     scanline.reset(min_x, compound.max_x());
+    packed.reset(min_x, compound.max_x());
     while (unsigned num_styles = compound.sweep_styles()) {
       if (num_styles == 1) {
         // One style on this scanline: nothing to share, blend its spans directly.
-        if (!compound.sweep_scanline(scanline, 0)) continue;
+        if (!compound.sweep_scanline(packed, 0)) continue;
         const Paint& paint = paints[compound.style(0)];
         SweepSpans(paint);
         continue;
@@ -371,29 +376,74 @@ struct AggCanvas::Impl {
     }
   }
 
-  // Blends the spans of the last swept scanline with one paint.
+  // Blends the spans of the last swept packed scanline with one paint.
   void SweepSpans(const Paint& paint) {
-    const int y = scanline.y();
-    const bool solid = paint.solid();
-    auto span = scanline.begin();
-    for (unsigned n = scanline.num_spans(); n > 0; --n, ++span) {
+    const int y = packed.y();
+    if (!paint.solid() && !building) {
+      SweepRuns(paint, y);
+      return;
+    }
+    const bool opaque_fill = (paint.color() >> 24) == 255 && !building &&
+                             ActiveMaskRow(y) == nullptr && y >= clip.top && y < clip.bottom;
+    auto span = packed.begin();
+    for (unsigned n = packed.num_spans(); n > 0; --n, ++span) {
       const uint8_t* cover = span->covers;
-      if (!options.anti_alias) {
-        for (int k = 0; k < span->len; ++k)
+      const int x = span->x;
+      int len = span->len;
+      if (len < 0) {
+        len = -len;
+        const uint8_t c = static_cast<uint8_t>(Cover(*span->covers));
+        if (c == 0) continue;
+        if (c == 255 && opaque_fill) {
+          uint32_t* row = target.Row(y);
+          const int start = std::max(x, clip.left);
+          const int stop = std::min(x + len, clip.right);
+          if (start < stop) std::fill(row + start, row + stop, paint.color());
+          continue;
+        }
+        std::fill_n(covers.data(), len, c);
+        cover = covers.data();
+      } else if (!options.anti_alias) {
+        for (int k = 0; k < len; ++k)
           covers[static_cast<size_t>(k)] = static_cast<uint8_t>(Cover(span->covers[k]));
         cover = covers.data();
       }
-      if (!building && !solid) paint.Generate(colors.data(), span->x, y, span->len);
-      BlendRow(span->x, y, span->len, solid ? nullptr : colors.data(), paint.color(), cover);
+      BlendRow(x, y, len, nullptr, paint.color(), cover);
+    }
+  }
+
+  // Gradients and bitmaps step their sampling point along a run from its start, so touching
+  // spans are joined into one run, as an unpacked scanline holds them: the colours then do not
+  // depend on where the rasterizer split the row.
+  void SweepRuns(const Paint& paint, int y) {
+    auto span = packed.begin();
+    unsigned n = packed.num_spans();
+    while (n > 0) {
+      const int run_x = span->x;
+      int run_len = 0;
+      do {
+        uint8_t* out = covers.data() + run_len;
+        const int len = span->len < 0 ? -span->len : span->len;
+        if (span->len < 0) {
+          std::fill_n(out, len, static_cast<uint8_t>(Cover(*span->covers)));
+        } else {
+          for (int k = 0; k < len; ++k) out[k] = static_cast<uint8_t>(Cover(span->covers[k]));
+        }
+        run_len += len;
+        ++span;
+        --n;
+      } while (n > 0 && span->x == run_x + run_len);
+      paint.Generate(colors.data(), run_x, y, run_len);
+      BlendRow(run_x, y, run_len, colors.data(), 0, covers.data());
     }
   }
 
   // Sweeps the scanline rasterizer with one paint.
   void SweepSingle(const Paint& paint) {
     if (!rasterizer.rewind_scanlines()) return;
-    scanline.reset(rasterizer.min_x(), rasterizer.max_x());
+    packed.reset(rasterizer.min_x(), rasterizer.max_x());
     EnsureScratch(static_cast<size_t>(rasterizer.max_x() - rasterizer.min_x() + 2));
-    while (rasterizer.sweep_scanline(scanline)) SweepSpans(paint);
+    while (rasterizer.sweep_scanline(packed)) SweepSpans(paint);
   }
 
   void DrawFills(const ShapeLayer& layer, const ShapeDrawing& shape, const RenderState& state,

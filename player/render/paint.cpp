@@ -147,16 +147,15 @@ void Paint::Generate(uint32_t* out, int x, int y, int len) const {
   }
 }
 
-void Paint::GenerateGradient(uint32_t* out, int x, int y, int len) const {
-  const double px = x + 0.5, py = y + 0.5;
-  double u = (ia_ * px + ic_ * py + itx_) / kGradientHalf;
-  double v = (ib_ * px + id_ * py + ity_) / kGradientHalf;
-  const double du = ia_ / kGradientHalf, dv = ib_ / kGradientHalf;
+// The ramp position of each pixel of a run, with the kind and spread fixed at compile time:
+// this loop runs for every gradient pixel of a frame.
+template <Paint::Kind kind, SpreadMode spread>
+void Paint::GradientRun(uint32_t* out, double u, double v, double du, double dv, int len) const {
   for (int i = 0; i < len; ++i, u += du, v += dv) {
     double t;
-    if (kind_ == Kind::kLinear) {
+    if constexpr (kind == Kind::kLinear) {
       t = (u + 1) / 2;
-    } else if (kind_ == Kind::kRadial) {
+    } else if constexpr (kind == Kind::kRadial) {
       t = std::sqrt(u * u + v * v);
     } else {
       // The ray from the focal point F through p meets the unit circle at F + s·(p - F);
@@ -172,42 +171,82 @@ void Paint::GenerateGradient(uint32_t* out, int x, int y, int len) const {
       }
     }
     if (!std::isfinite(t)) t = 1;
-    t = Spread(t, spread_);
+    t = Spread(t, spread);
     out[i] = ramp_[static_cast<size_t>(std::clamp(static_cast<int>(t * 255 + 0.5), 0, 255))];
   }
 }
 
-void Paint::GenerateBitmap(uint32_t* out, int x, int y, int len) const {
+template <Paint::Kind kind>
+void Paint::GradientRun(uint32_t* out, double u, double v, double du, double dv, int len) const {
+  switch (spread_) {
+    case SpreadMode::kPad:
+      return GradientRun<kind, SpreadMode::kPad>(out, u, v, du, dv, len);
+    case SpreadMode::kRepeat:
+      return GradientRun<kind, SpreadMode::kRepeat>(out, u, v, du, dv, len);
+    case SpreadMode::kReflect:
+      return GradientRun<kind, SpreadMode::kReflect>(out, u, v, du, dv, len);
+  }
+}
+
+void Paint::GenerateGradient(uint32_t* out, int x, int y, int len) const {
+  const double px = x + 0.5, py = y + 0.5;
+  const double u = (ia_ * px + ic_ * py + itx_) / kGradientHalf;
+  const double v = (ib_ * px + id_ * py + ity_) / kGradientHalf;
+  const double du = ia_ / kGradientHalf, dv = ib_ / kGradientHalf;
+  if (kind_ == Kind::kLinear) {
+    GradientRun<Kind::kLinear>(out, u, v, du, dv, len);
+  } else if (kind_ == Kind::kRadial) {
+    GradientRun<Kind::kRadial>(out, u, v, du, dv, len);
+  } else {
+    GradientRun<Kind::kFocal>(out, u, v, du, dv, len);
+  }
+}
+
+namespace {
+
+// floor() for the range the bitmap sampler keeps coordinates in (|d| <= 1e15): without SSE4.1
+// std::floor is a library call, twice per bitmap pixel.
+inline double FloorOf(double d) {
+  const double t = static_cast<double>(static_cast<long long>(d));
+  return t > d ? t - 1 : t;
+}
+
+// A bitmap coordinate wrapped (repeating fills) or clamped (clipped fills: the edges extend).
+template <bool repeat>
+inline int Wrap(long long i, int n) {
+  if constexpr (repeat) {
+    if (i >= 0 && i < n) return static_cast<int>(i);
+    const long long m = i % n;
+    return static_cast<int>(m < 0 ? m + n : m);
+  } else {
+    return static_cast<int>(std::clamp<long long>(i, 0, n - 1));
+  }
+}
+
+}  // namespace
+
+template <bool repeat, bool smooth>
+void Paint::BitmapRun(uint32_t* out, double u, double v, int len) const {
   const Picture& bm = *bitmap_;
   const int w = bm.width, h = bm.height;
-  const double px = x + 0.5, py = y + 0.5;
-  double u = ia_ * px + ic_ * py + itx_;
-  double v = ib_ * px + id_ * py + ity_;
-  auto wrap = [this](long long i, int n) {
-    if (repeat_) {
-      const long long m = i % n;
-      return static_cast<int>(m < 0 ? m + n : m);
-    }
-    return static_cast<int>(std::clamp<long long>(i, 0, n - 1));  // clipped: edges extend
-  };
   // Keep coordinates in a range that floor and the casts survive.
   auto safe = [](double d) { return std::isfinite(d) ? std::clamp(d, -1e15, 1e15) : 0.0; };
   const bool transform = !bitmap_cx_.IsIdentity();
   for (int i = 0; i < len; ++i, u += ia_, v += ib_) {
     uint32_t p;
-    if (!smooth_) {
-      const int bx = wrap(static_cast<long long>(std::floor(safe(u))), w);
-      const int by = wrap(static_cast<long long>(std::floor(safe(v))), h);
+    if constexpr (!smooth) {
+      const int bx = Wrap<repeat>(static_cast<long long>(FloorOf(safe(u))), w);
+      const int by = Wrap<repeat>(static_cast<long long>(FloorOf(safe(v))), h);
       p = bm.Row(by)[bx];
     } else {
       const double su = safe(u) - 0.5, sv = safe(v) - 0.5;
-      const double fu = std::floor(su), fv = std::floor(sv);
+      const double fu = FloorOf(su), fv = FloorOf(sv);
       const auto wx = static_cast<uint32_t>((su - fu) * 256),
                  wy = static_cast<uint32_t>((sv - fv) * 256);
-      const int x0 = wrap(static_cast<long long>(fu), w),
-                x1 = wrap(static_cast<long long>(fu) + 1, w);
-      const int y0 = wrap(static_cast<long long>(fv), h),
-                y1 = wrap(static_cast<long long>(fv) + 1, h);
+      const int x0 = Wrap<repeat>(static_cast<long long>(fu), w),
+                x1 = Wrap<repeat>(static_cast<long long>(fu) + 1, w);
+      const int y0 = Wrap<repeat>(static_cast<long long>(fv), h),
+                y1 = Wrap<repeat>(static_cast<long long>(fv) + 1, h);
       const uint32_t p00 = bm.Row(y0)[x0], p01 = bm.Row(y0)[x1];
       const uint32_t p10 = bm.Row(y1)[x0], p11 = bm.Row(y1)[x1];
       p = 0;
@@ -218,6 +257,17 @@ void Paint::GenerateBitmap(uint32_t* out, int x, int y, int len) const {
       }
     }
     out[i] = transform ? TransformPixel(p, bitmap_cx_) : p;
+  }
+}
+
+void Paint::GenerateBitmap(uint32_t* out, int x, int y, int len) const {
+  const double px = x + 0.5, py = y + 0.5;
+  const double u = ia_ * px + ic_ * py + itx_;
+  const double v = ib_ * px + id_ * py + ity_;
+  if (repeat_) {
+    smooth_ ? BitmapRun<true, true>(out, u, v, len) : BitmapRun<true, false>(out, u, v, len);
+  } else {
+    smooth_ ? BitmapRun<false, true>(out, u, v, len) : BitmapRun<false, false>(out, u, v, len);
   }
 }
 

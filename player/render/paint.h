@@ -34,7 +34,13 @@ class Paint {
  private:
   enum class Kind : uint8_t { kSolid, kLinear, kRadial, kFocal, kBitmap };
   void GenerateGradient(uint32_t* out, int x, int y, int len) const;
+  template <Kind kind>
+  void GradientRun(uint32_t* out, double u, double v, double du, double dv, int len) const;
+  template <Kind kind, SpreadMode spread>
+  void GradientRun(uint32_t* out, double u, double v, double du, double dv, int len) const;
   void GenerateBitmap(uint32_t* out, int x, int y, int len) const;
+  template <bool repeat, bool smooth>
+  void BitmapRun(uint32_t* out, double u, double v, int len) const;
 
   Kind kind_ = Kind::kSolid;
   uint32_t color_ = 0;

@@ -202,6 +202,8 @@ TEST(AggCanvas, BitmapFills) {
       {false, false, 5, 0xFF0000FFu},  // clipped: the last column extends
       {false, false, 1, 0xFFFF0000u},
       {false, true, 1, 0xFFBF0040u},  // a quarter of the way into blue, bilinear
+      {true, true, 7,
+       0xFF4000BFu},  // repeating and smoothed: the last column blends into the first
   };
   for (const Case& c : cases) {
     Shape s = Rectangle({}, 0, 0, 80, 10);
