@@ -323,7 +323,7 @@ std::string ScriptHost::ClipPath(Object* obj, bool dot_syntax) {
     path += dot_syntax ? "." : "/";
     path += **it;
   }
-  if (path.empty()) path = "/";
+  if (path.empty()) path.push_back('/');  // not = "/": mingw g++ 12 warns falsely there
   return path;
 }
 
