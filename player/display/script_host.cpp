@@ -323,7 +323,7 @@ std::string ScriptHost::ClipPath(Object* obj, bool dot_syntax) {
     path += dot_syntax ? "." : "/";
     path += **it;
   }
-  if (path.empty()) path = "/";
+  if (path.empty()) path.assign(1, '/');  // not = "/": GCC 12 -O3 warns falsely on that copy
   return path;
 }
 
