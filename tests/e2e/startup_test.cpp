@@ -49,6 +49,8 @@ TEST(StartUp, ErrorThatEscapesStartUpIsReportedAndEndsTheRunWithOne) {
   ASSERT_TRUE(engine.Start("/s", program));
   HWND box = WaitForTopWindow(engine.pid(), "#32770");
   ASSERT_NE(box, nullptr) << "no error report";
+  // The box is found as soon as it exists; its caption and text follow a moment later.
+  for (int i = 0; i < 100 && ControlText(::GetDlgItem(box, 0xFFFF)).empty(); ++i) ::Sleep(50);
   EXPECT_EQ(TextOf(box), "Application Error");
   const std::string text = ControlText(::GetDlgItem(box, 0xFFFF));
   EXPECT_EQ(text.rfind("Exception ", 0), 0u) << text;
