@@ -387,6 +387,43 @@ Bytes MaskMovie() {
   return Write(spec);
 }
 
+// A framed panel with round marks in its corners, as a sprite with a nine-slice grid, placed
+// at three sizes: the corners keep their size and shape, the edges and the middle stretch.
+Bytes Scale9Movie() {
+  Movie spec = Stage(280, 220, 12, 1, 0xE8E8F0);
+  Shape panel;
+  panel.fills = {FillStyle::Linear(LinearGradientMatrix(0, 0, 0, 60 * kTw),
+                                   {{0, {90, 150, 230, 255}}, {255, {30, 60, 140, 255}}}),
+                 FillStyle::Solid({230, 70, 40, 255})};
+  panel.lines = {{60, {20, 20, 40, 255}}};
+  Contour frame = Rectangle(0, 0, 100 * kTw, 60 * kTw);
+  frame.fill1 = 1;
+  frame.line = 1;
+  panel.contours = {frame};
+  for (const auto& [cx, cy] : {std::pair{10, 10}, {90, 10}, {10, 50}, {90, 50}}) {
+    Contour mark = Circle(cx * kTw, cy * kTw, 6 * kTw);
+    mark.fill1 = 2;
+    panel.contours.push_back(mark);
+  }
+  Add(spec.timeline, DefineShape3(1, panel));
+  Bytes sprite;
+  Add(sprite, PlaceObject2({1, 1, false, {}, {}, {}, {}, {}}));
+  Add(sprite, ShowFrame());
+  Add(spec.timeline, DefineSprite(2, 1, sprite));
+  Add(spec.timeline,
+      DefineScalingGrid(2, SwfRect{Twips{20 * kTw}, Twips{80 * kTw}, Twips{20 * kTw},
+                                   Twips{40 * kTw}}));
+  const Matrix sizes[] = {{2.5, 0, 0, 1, 10 * kTw, 10 * kTw},
+                          {0.8, 0, 0, 2, 10 * kTw, 85 * kTw},
+                          {1.6, 0, 0, 1.5, 110 * kTw, 100 * kTw}};
+  for (uint16_t i = 0; i < 3; ++i) {
+    Add(spec.timeline, PlaceObject2({static_cast<uint16_t>(i + 1), 2, false, sizes[i], {}, {},
+                                     {}, {}}));
+  }
+  Add(spec.timeline, ShowFrame());
+  return Write(spec);
+}
+
 // Everything at once on a 640 x 480 stage, four seconds at 24 fps.
 Bytes DemoMovie() {
   constexpr int kFrames = 96;
@@ -480,6 +517,7 @@ constexpr Sample kSamples[] = {
     {"shapes", ShapesMovie},   {"gradients", GradientsMovie}, {"bitmap", BitmapMovie},
     {"jpeg", JpegMovie},       {"morph", MorphMovie},         {"text", TextMovie},
     {"sprites", SpritesMovie}, {"mask", MaskMovie},           {"demo", DemoMovie},
+    {"scale9", Scale9Movie},
 };
 
 }  // namespace

@@ -496,4 +496,11 @@ Bytes DefineSprite(uint16_t id, uint16_t frame_count, const Bytes& tags) {
   return TagBytes(swf_tag::kDefineSprite, body);
 }
 
+Bytes DefineScalingGrid(uint16_t id, const SwfRect& centre) {
+  Bytes body;
+  PutU16(body, id);
+  PutRect(body, centre);
+  return TagBytes(swf_tag::kDefineScalingGrid, body);
+}
+
 }  // namespace flashsaver::swf_out

@@ -142,5 +142,7 @@ Bytes FileAttributes(uint32_t flags);
 // The sprite's own timeline: tags as concatenated records, ShowFrame tags included; End is
 // added here.
 Bytes DefineSprite(uint16_t id, uint16_t frame_count, const Bytes& tags);
+// The nine-slice grid of a sprite: its centre rectangle in the sprite's twips.
+Bytes DefineScalingGrid(uint16_t id, const SwfRect& centre);
 
 }  // namespace flashsaver::swf_out

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <type_traits>
 
+#include "player/display/shape_character.h"
+#include "player/render/nine_slice.h"
+
 namespace flashsaver {
 namespace {
 
@@ -84,14 +87,22 @@ uint64_t MixKey(uint64_t key, uint64_t serial) {
   return (key ^ serial) * 0x100000001B3ull + 0x9E3779B97F4A7C15ull;
 }
 
+// A leaf drawn through its sprite's nine-slice grid: its own matrix inside the sprite goes
+// into the slicing, and the leaf's matrix is the sprite's without the scale.
+struct SlicedLeaf {
+  const NineSlice& slice;
+  Matrix child;
+};
+
 // Walks the tree in drawing order with the masks in force, for drawing and for the leaf list.
 template <typename Visitor>
 class Walker {
  public:
-  Walker(Visitor& visit, int max_level) : visit_(visit), max_level_(max_level) {}
+  Walker(Visitor& visit, int max_level, const std::map<uint16_t, SwfRect>& grids)
+      : visit_(visit), max_level_(max_level), grids_(grids) {}
 
   void WalkClip(const Clip& clip, const Matrix& m, const ColorTransform& c, uint64_t mask_key,
-                int level) {
+                int level, const NineSlice* slice = nullptr) {
     if (level > max_level_) return;
     std::vector<std::pair<int32_t, uint64_t>> masks;  // clip depth, key before it
     for (const auto& [depth, object] : clip.children) {
@@ -111,6 +122,13 @@ class Walker {
         mask_key = mask_built;
         continue;
       }
+      if (slice && !object->clip && !object->text) {
+        if (const auto* drawable = dynamic_cast<const DrawableCharacter*>(object->character)) {
+          const SlicedLeaf sliced{*slice, object->matrix};
+          visit_.Leaf(*object, *drawable, slice->Unscaled(m), c * object->color, mask_key, &sliced);
+          continue;
+        }
+      }
       WalkObject(*object, om, c * object->color, mask_key, level);
     }
     for (size_t i = 0; i < masks.size(); ++i) visit_.PopMask();
@@ -120,14 +138,40 @@ class Walker {
   void WalkObject(const DisplayObject& object, const Matrix& m, const ColorTransform& c,
                   uint64_t mask_key, int level) {
     if (object.clip) {
-      WalkClip(*object.clip, m, c, mask_key, level + 1);
+      const std::optional<NineSlice> slice = SliceOf(object);
+      WalkClip(*object.clip, m, c, mask_key, level + 1, slice ? &*slice : nullptr);
     } else if (const auto* drawable = dynamic_cast<const DrawableCharacter*>(object.character)) {
-      visit_.Leaf(object, *drawable, m, c, mask_key);
+      visit_.Leaf(object, *drawable, m, c, mask_key, nullptr);
     }
+  }
+
+  // The grid of a sprite with a scaling grid, over the shapes placed directly in it.
+  std::optional<NineSlice> SliceOf(const DisplayObject& object) const {
+    const auto grid = grids_.find(object.character_id);
+    if (grid == grids_.end()) return std::nullopt;
+    std::optional<SwfRect> area;
+    for (const auto& [depth, child] : object.clip->children) {
+      const auto* drawable = dynamic_cast<const DrawableCharacter*>(child->character);
+      if (!drawable || child->clip || child->text || child->clip_depth != 0) continue;
+      const SwfRect own = drawable->Bounds(child->ratio);
+      if (own.x_min.value > own.x_max.value || own.y_min.value > own.y_max.value) continue;
+      const SwfRect placed = TransformBounds(own, child->matrix);
+      if (!area) {
+        area = placed;
+      } else {
+        area->x_min.value = std::min(area->x_min.value, placed.x_min.value);
+        area->y_min.value = std::min(area->y_min.value, placed.y_min.value);
+        area->x_max.value = std::max(area->x_max.value, placed.x_max.value);
+        area->y_max.value = std::max(area->y_max.value, placed.y_max.value);
+      }
+    }
+    if (!area) return std::nullopt;
+    return NineSlice::Make(*area, grid->second, object.matrix);
   }
 
   Visitor& visit_;
   int max_level_;
+  const std::map<uint16_t, SwfRect>& grids_;
 };
 
 struct DrawVisitor {
@@ -137,11 +181,15 @@ struct DrawVisitor {
   void EndMask() { canvas.EndMask(); }
   void PopMask() { canvas.PopMask(); }
   void Leaf(const DisplayObject& object, const DrawableCharacter& drawable, const Matrix& m,
-            const ColorTransform& c, uint64_t) {
+            const ColorTransform& c, uint64_t, const SlicedLeaf* sliced) {
     if (object.text) {
       object.text->Draw(canvas, RenderState{m, c});
+    } else if (const auto* shape = dynamic_cast<const ShapeCharacter*>(&drawable);
+               sliced && shape) {
+      canvas.DrawShape(sliced->slice.Slice(shape->drawing(), sliced->child), RenderState{m, c},
+                       bitmaps);
     } else {
-      drawable.Draw(canvas, RenderState{m, c}, bitmaps, object.ratio);
+      drawable.Draw(canvas, RenderState{sliced ? m * sliced->child : m, c}, bitmaps, object.ratio);
     }
   }
 };
@@ -152,12 +200,19 @@ struct LeafVisitor {
   void EndMask() {}
   void PopMask() {}
   void Leaf(const DisplayObject& object, const DrawableCharacter& drawable, const Matrix& m,
-            const ColorTransform& c, uint64_t mask_key) {
-    DrawnLeaf leaf{
-        object.serial, &drawable,   m, c, object.text ? object.text_revision : object.ratio,
-        mask_key,      std::nullopt};
+            const ColorTransform& c, uint64_t mask_key, const SlicedLeaf* sliced) {
+    // A sliced leaf looks different when its place in the sprite changes, too.
+    DrawnLeaf leaf{object.serial,
+                   &drawable,
+                   sliced ? m * sliced->child : m,
+                   c,
+                   object.text ? object.text_revision : object.ratio,
+                   mask_key,
+                   std::nullopt};
     const SwfRect own = object.text ? object.text->bounds() : drawable.Bounds(object.ratio);
-    if (own.x_min.value <= own.x_max.value && own.y_min.value <= own.y_max.value) {
+    if (sliced) {
+      leaf.bounds = TransformBounds(sliced->slice.MappedBounds(), m);
+    } else if (own.x_min.value <= own.x_max.value && own.y_min.value <= own.y_max.value) {
       leaf.bounds = TransformBounds(own, m);
     }
     leaves.push_back(leaf);
@@ -473,12 +528,14 @@ void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
 
 void DisplayList::Render(Canvas& canvas, const Matrix& stage_to_target) const {
   DrawVisitor visit{canvas, movie_.library};
-  Walker<DrawVisitor>(visit, kMaxClipNesting).WalkClip(root_, stage_to_target, {}, 0, 0);
+  Walker<DrawVisitor>(visit, kMaxClipNesting, movie_.scaling_grids)
+      .WalkClip(root_, stage_to_target, {}, 0, 0);
 }
 
 std::vector<DrawnLeaf> DisplayList::Leaves() const {
   LeafVisitor visit;
-  Walker<LeafVisitor>(visit, kMaxClipNesting).WalkClip(root_, Matrix{}, {}, 0, 0);
+  Walker<LeafVisitor>(visit, kMaxClipNesting, movie_.scaling_grids)
+      .WalkClip(root_, Matrix{}, {}, 0, 0);
   std::sort(visit.leaves.begin(), visit.leaves.end(),
             [](const DrawnLeaf& a, const DrawnLeaf& b) { return a.serial < b.serial; });
   return std::move(visit.leaves);

@@ -279,4 +279,41 @@ ShapeDrawing ShapeDrawing::FromMorph(const MorphShape& morph, uint16_t ratio) {
   return out;
 }
 
+ShapeDrawing ShapeDrawing::Transformed(const std::function<Point(Point)>& map,
+                                       const Matrix& fills) const {
+  ShapeDrawing out = *this;
+  auto move = [&](Path& path) {
+    for (PathCommand& c : path.commands) {
+      c.to = map(c.to);
+      if (c.kind == PathCommand::Kind::kCurveTo) c.control = map(c.control);
+    }
+  };
+  auto restyle = [&](FillStyle& f) { f.matrix = fills * f.matrix; };
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  bool any = false;
+  auto widen = [&](Point p) {
+    if (!any) x0 = x1 = p.x, y0 = y1 = p.y, any = true;
+    x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+  };
+  for (ShapeLayer& layer : out.layers_) {
+    for (FillStyle& f : layer.fills) restyle(f);
+    for (LineStyle& l : layer.lines) {
+      if (l.fill) restyle(*l.fill);
+    }
+    for (FillRun& run : layer.fill_runs) move(run.path);
+    for (Path& path : layer.line_paths) move(path);
+  }
+  for (Point corner : {Point{double(bounds_.x_min.value), double(bounds_.y_min.value)},
+                       Point{double(bounds_.x_max.value), double(bounds_.y_min.value)},
+                       Point{double(bounds_.x_min.value), double(bounds_.y_max.value)},
+                       Point{double(bounds_.x_max.value), double(bounds_.y_max.value)}}) {
+    widen(map(corner));
+  }
+  auto tw = [](double v) {
+    return Twips{static_cast<int32_t>(std::clamp(std::round(v), -2e9, 2e9))};
+  };
+  out.bounds_ = {tw(x0), tw(x1), tw(y0), tw(y1)};
+  return out;
+}
+
 }  // namespace flashsaver

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "player/render/path.h"
@@ -31,6 +32,10 @@ class ShapeDrawing {
   static ShapeDrawing FromShape(const Shape& shape);
   // ratio 0 is the start shape, 65535 the end shape.
   static ShapeDrawing FromMorph(const MorphShape& morph, uint16_t ratio);
+
+  // Every outline point moved by map and every fill matrix multiplied by fills (on the outside):
+  // for drawings that no single matrix describes (nine-slice scaling).
+  ShapeDrawing Transformed(const std::function<Point(Point)>& map, const Matrix& fills) const;
 
   const std::vector<ShapeLayer>& layers() const { return layers_; }
   bool non_zero() const { return non_zero_; }
