@@ -304,8 +304,8 @@ StageFrame BuiltInPlayer::PrepareFrame(int32_t width, int32_t height, const Pixe
 
 namespace {
 
-// Passes draws on until the show asks the picture to stop; masks always, so that they stay
-// paired.
+// Passes draws on until the show asks the picture to stop; masks and layers always, so that
+// they stay paired.
 class CancellableCanvas final : public Canvas {
  public:
   CancellableCanvas(Canvas& inner, const std::atomic<bool>& cancel)
@@ -320,6 +320,8 @@ class CancellableCanvas final : public Canvas {
   void BeginMask() override { inner_.BeginMask(); }
   void EndMask() override { inner_.EndMask(); }
   void PopMask() override { inner_.PopMask(); }
+  void BeginLayer(const LayerEffects& effects) override { inner_.BeginLayer(effects); }
+  void EndLayer() override { inner_.EndLayer(); }
 
  private:
   Canvas& inner_;

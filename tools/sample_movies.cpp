@@ -410,15 +410,155 @@ Bytes Scale9Movie() {
   Add(sprite, PlaceObject2({1, 1, false, {}, {}, {}, {}, {}}));
   Add(sprite, ShowFrame());
   Add(spec.timeline, DefineSprite(2, 1, sprite));
-  Add(spec.timeline,
-      DefineScalingGrid(2, SwfRect{Twips{20 * kTw}, Twips{80 * kTw}, Twips{20 * kTw},
-                                   Twips{40 * kTw}}));
+  Add(spec.timeline, DefineScalingGrid(2, SwfRect{Twips{20 * kTw}, Twips{80 * kTw}, Twips{20 * kTw},
+                                                  Twips{40 * kTw}}));
   const Matrix sizes[] = {{2.5, 0, 0, 1, 10 * kTw, 10 * kTw},
                           {0.8, 0, 0, 2, 10 * kTw, 85 * kTw},
                           {1.6, 0, 0, 1.5, 110 * kTw, 100 * kTw}};
   for (uint16_t i = 0; i < 3; ++i) {
-    Add(spec.timeline, PlaceObject2({static_cast<uint16_t>(i + 1), 2, false, sizes[i], {}, {},
-                                     {}, {}}));
+    Add(spec.timeline,
+        PlaceObject2({static_cast<uint16_t>(i + 1), 2, false, sizes[i], {}, {}, {}, {}}));
+  }
+  Add(spec.timeline, ShowFrame());
+  return Write(spec);
+}
+
+// --- Flash 8 effects: a cell of 120 x 120 pixels per filter or blend mode ------------------
+
+// Diagonal stripes over the whole stage, for effects to show against.
+Bytes Backdrop(uint16_t id, int32_t w, int32_t h) {
+  Shape s;
+  s.fills = {FillStyle::Solid({240, 236, 220, 255}), FillStyle::Solid({70, 140, 200, 255})};
+  Contour all = Rectangle(0, 0, w * kTw, h * kTw);
+  all.fill1 = 1;
+  s.contours = {all};
+  for (int32_t x = -h; x < w; x += 40) {
+    Contour band = Polygon({{x * kTw, h * kTw},
+                            {(x + 16) * kTw, h * kTw},
+                            {(x + 16 + h) * kTw, 0},
+                            {(x + h) * kTw, 0}});
+    band.fill1 = 2;
+    s.contours.push_back(band);
+  }
+  return DefineShape3(id, s);
+}
+
+// A five-pointed star and a disc beside it, half transparent, centred on 0, 0.
+Bytes EffectSubject(uint16_t shape, uint16_t sprite) {
+  Shape s;
+  s.fills = {FillStyle::Solid({230, 70, 40, 255}), FillStyle::Solid({40, 200, 90, 160})};
+  s.lines = {{40, {40, 30, 20, 255}}};
+  std::vector<std::pair<int32_t, int32_t>> points;
+  for (int i = 0; i < 10; ++i) {
+    const double r = (i % 2 ? 18 : 40) * kTw, a = i * std::numbers::pi / 5 - std::numbers::pi / 2;
+    points.emplace_back(static_cast<int32_t>(std::lround(r * std::cos(a))) - 8 * kTw,
+                        static_cast<int32_t>(std::lround(r * std::sin(a))));
+  }
+  Contour star = Polygon(points);
+  star.fill1 = 1;
+  star.line = 1;
+  Contour disc = Circle(22 * kTw, 18 * kTw, 22 * kTw);
+  disc.fill1 = 2;
+  s.contours = {star, disc};
+  Bytes out = DefineShape3(shape, s);
+  Bytes inside;
+  Add(inside, PlaceObject2({1, shape, false, {}, {}, {}, {}, {}}));
+  Add(inside, ShowFrame());
+  Add(out, DefineSprite(sprite, 1, inside));
+  return out;
+}
+
+Filter Shadowed(FilterKind kind, Rgba colour, double blur, double distance, int passes) {
+  Filter f;
+  f.kind = kind;
+  f.colour = colour;
+  f.blur_x = f.blur_y = blur;
+  f.angle = std::numbers::pi / 4;
+  f.distance = distance;
+  f.strength = 1;
+  f.passes = passes;
+  return f;
+}
+
+std::vector<Filter> SampleFilters() {
+  std::vector<Filter> out;
+  out.push_back(Shadowed(FilterKind::kDropShadow, {0, 0, 0, 200}, 8, 8, 1));
+  out.push_back(Shadowed(FilterKind::kBlur, {}, 10, 0, 2));
+  out.push_back(Shadowed(FilterKind::kGlow, {255, 230, 0, 255}, 12, 0, 2));
+  Filter bevel = Shadowed(FilterKind::kBevel, {0, 0, 80, 255}, 6, 4, 1);
+  bevel.highlight = {255, 255, 255, 255};
+  bevel.inner = true;
+  out.push_back(bevel);
+  Filter inner = Shadowed(FilterKind::kGlow, {0, 0, 160, 255}, 10, 0, 1);
+  inner.inner = true;
+  out.push_back(inner);
+  Filter knock = Shadowed(FilterKind::kDropShadow, {120, 0, 120, 255}, 4, 6, 1);
+  knock.knockout = true;
+  out.push_back(knock);
+  Filter grey;
+  grey.kind = FilterKind::kColorMatrix;
+  grey.colour_matrix = {0.3f, 0.59f, 0.11f, 0, 0, 0.3f, 0.59f, 0.11f, 0, 0,
+                        0.3f, 0.59f, 0.11f, 0, 0, 0,    0,     0,     1, 0};
+  out.push_back(grey);
+  // Convolution and the gradient filters are left out: the reference player does not draw
+  // them. A shadow without its object instead.
+  Filter alone = Shadowed(FilterKind::kDropShadow, {0, 60, 0, 255}, 6, 10, 2);
+  alone.hide_object = true;
+  out.push_back(alone);
+  return out;
+}
+
+Bytes FiltersMovie() {
+  Movie spec = Stage(480, 240, 12, 1, 0xFFFFFF);
+  Add(spec.timeline, Backdrop(1, 480, 240));
+  Add(spec.timeline, EffectSubject(2, 3));
+  Add(spec.timeline, PlaceObject2({1, 1, false, {}, {}, {}, {}, {}}));
+  const std::vector<Filter> filters = SampleFilters();
+  for (size_t i = 0; i < filters.size(); ++i) {
+    const Placement p{static_cast<uint16_t>(i + 2),
+                      uint16_t{3},
+                      false,
+                      At(60 + 120 * double(i % 4), 60 + 120 * double(i / 4)),
+                      {},
+                      {},
+                      {},
+                      {}};
+    Add(spec.timeline, PlaceObject3(p, {filters[i]}, std::nullopt));
+  }
+  Add(spec.timeline, ShowFrame());
+  return Write(spec);
+}
+
+// Blend modes 3 to 14 (but alpha, 11, which the reference player leaves undrawn) on a 6 x 2 grid
+// of 80-pixel cells; erase acts inside a layer.
+Bytes BlendsMovie() {
+  Movie spec = Stage(480, 160, 12, 1, 0xFFFFFF);
+  Add(spec.timeline, Backdrop(1, 480, 160));
+  Add(spec.timeline, EffectSubject(2, 3));
+  // For alpha and erase: a square under the subject, both inside a sprite of mode layer.
+  Shape square;
+  square.fills = {FillStyle::Solid({250, 200, 40, 255})};
+  Contour sq = Rectangle(-30 * kTw, -30 * kTw, 30 * kTw, 30 * kTw);
+  sq.fill1 = 1;
+  square.contours = {sq};
+  Add(spec.timeline, DefineShape3(4, square));
+  Add(spec.timeline, PlaceObject2({1, 1, false, {}, {}, {}, {}, {}}));
+  for (uint8_t mode = 3; mode <= 14; ++mode) {
+    if (mode == 11) continue;
+    const int cell = mode - 3;
+    const Matrix at = At(40 + 80 * double(cell % 6), 40 + 80 * double(cell / 6), 0.8);
+    const uint16_t depth = static_cast<uint16_t>(mode);
+    if (mode == 11 || mode == 12) {
+      Bytes inside;
+      Add(inside, PlaceObject2({1, uint16_t{4}, false, {}, {}, {}, {}, {}}));
+      Add(inside, PlaceObject3({2, uint16_t{3}, false, {}, {}, {}, {}, {}}, {}, mode));
+      Add(inside, ShowFrame());
+      const uint16_t sprite = static_cast<uint16_t>(10 + mode);
+      Add(spec.timeline, DefineSprite(sprite, 1, inside));
+      Add(spec.timeline, PlaceObject3({depth, sprite, false, at, {}, {}, {}, {}}, {}, uint8_t{2}));
+    } else {
+      Add(spec.timeline, PlaceObject3({depth, uint16_t{3}, false, at, {}, {}, {}, {}}, {}, mode));
+    }
   }
   Add(spec.timeline, ShowFrame());
   return Write(spec);
@@ -517,7 +657,7 @@ constexpr Sample kSamples[] = {
     {"shapes", ShapesMovie},   {"gradients", GradientsMovie}, {"bitmap", BitmapMovie},
     {"jpeg", JpegMovie},       {"morph", MorphMovie},         {"text", TextMovie},
     {"sprites", SpritesMovie}, {"mask", MaskMovie},           {"demo", DemoMovie},
-    {"scale9", Scale9Movie},
+    {"scale9", Scale9Movie},   {"filters", FiltersMovie},     {"blends", BlendsMovie},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
@@ -471,6 +472,87 @@ Bytes PlaceObject2(const Placement& p) {
   }
   if (p.clip_depth) PutU16(body, *p.clip_depth);
   return TagBytes(swf_tag::kPlaceObject2, body);
+}
+
+namespace {
+
+void PutFixed(Bytes& out, double v) { PutU32(out, static_cast<uint32_t>(std::lround(v * 65536))); }
+void PutFloat(Bytes& out, float v) { PutU32(out, std::bit_cast<uint32_t>(v)); }
+
+void PutFilter(Bytes& out, const Filter& f) {
+  PutU8(out, static_cast<uint8_t>(f.kind));
+  auto tail = [&](bool angle, bool bevel) {
+    PutFixed(out, f.blur_x);
+    PutFixed(out, f.blur_y);
+    if (angle) {
+      PutFixed(out, f.angle);
+      PutFixed(out, f.distance);
+    }
+    PutU16(out, static_cast<uint16_t>(std::lround(f.strength * 256)));
+    uint8_t flags = static_cast<uint8_t>((f.inner ? 0x80 : 0) | (f.knockout ? 0x40 : 0) |
+                                         (f.hide_object ? 0 : 0x20));
+    flags |= bevel ? static_cast<uint8_t>((f.on_top ? 0x10 : 0) | (f.passes & 0x0F))
+                   : static_cast<uint8_t>(f.passes & 0x1F);
+    PutU8(out, flags);
+  };
+  switch (f.kind) {
+    case FilterKind::kDropShadow:
+      PutRgba(out, f.colour);
+      tail(true, false);
+      break;
+    case FilterKind::kBlur:
+      PutFixed(out, f.blur_x);
+      PutFixed(out, f.blur_y);
+      PutU8(out, static_cast<uint8_t>(f.passes << 3));
+      break;
+    case FilterKind::kGlow:
+      PutRgba(out, f.colour);
+      tail(false, false);
+      break;
+    case FilterKind::kBevel:
+      PutRgba(out, f.highlight);
+      PutRgba(out, f.colour);
+      tail(true, true);
+      break;
+    case FilterKind::kGradientGlow:
+    case FilterKind::kGradientBevel:
+      PutU8(out, static_cast<uint8_t>(f.gradient.size()));
+      for (const auto& stop : f.gradient) PutRgba(out, stop.second);
+      for (const auto& stop : f.gradient) PutU8(out, stop.first);
+      tail(true, true);
+      break;
+    case FilterKind::kConvolution:
+      PutU8(out, static_cast<uint8_t>(f.matrix_x));
+      PutU8(out, static_cast<uint8_t>(f.matrix_y));
+      PutFloat(out, f.divisor);
+      PutFloat(out, f.bias);
+      for (float v : f.matrix) PutFloat(out, v);
+      PutRgba(out, f.default_colour);
+      PutU8(out, static_cast<uint8_t>((f.clamp ? 2 : 0) | (f.preserve_alpha ? 1 : 0)));
+      break;
+    case FilterKind::kColorMatrix:
+      for (float v : f.colour_matrix) PutFloat(out, v);
+      break;
+  }
+}
+
+}  // namespace
+
+Bytes PlaceObject3(const Placement& p, const std::vector<Filter>& filters,
+                   std::optional<uint8_t> blend_mode) {
+  Bytes tag = PlaceObject2(p);
+  // The PlaceObject2 body with the second flag byte after the first, the effects appended.
+  const size_t header = (tag[0] | (tag[1] << 8)) & 0x3F;
+  Bytes body(tag.begin() + (header == 0x3F ? 6 : 2), tag.end());
+  const uint8_t flags3 =
+      static_cast<uint8_t>((filters.empty() ? 0 : 0x01) | (blend_mode ? 0x02 : 0));
+  body.insert(body.begin() + 1, flags3);
+  if (!filters.empty()) {
+    PutU8(body, static_cast<uint8_t>(filters.size()));
+    for (const Filter& f : filters) PutFilter(body, f);
+  }
+  if (blend_mode) PutU8(body, *blend_mode);
+  return TagBytes(swf_tag::kPlaceObject3, body);
 }
 
 Bytes RemoveObject2(uint16_t depth) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "player/render/filters.h"
 #include "player/swf/swf_types.h"
 
 namespace flashsaver::swf_out {
@@ -136,6 +137,9 @@ struct Placement {
 };
 
 Bytes PlaceObject2(const Placement& p);
+// PlaceObject3 with a filter list and a blend mode (either may be absent).
+Bytes PlaceObject3(const Placement& p, const std::vector<Filter>& filters,
+                   std::optional<uint8_t> blend_mode);
 Bytes RemoveObject2(uint16_t depth);
 Bytes ShowFrame();
 Bytes FileAttributes(uint32_t flags);

@@ -1,5 +1,7 @@
 #include "player/display/control_records.h"
 
+#include <bit>
+
 #include "player/swf/tag_codes.h"
 
 namespace flashsaver {
@@ -15,43 +17,105 @@ int16_t Term(ByteReader& reader, int bits) { return static_cast<int16_t>(reader.
 
 }  // namespace
 
-void SkipFilterList(ByteReader& reader, std::vector<uint8_t>& ids) {
+namespace {
+
+Rgba ReadRgba(ByteReader& reader) {
+  Rgba c;
+  c.r = reader.U8();
+  c.g = reader.U8();
+  c.b = reader.U8();
+  c.a = reader.U8();
+  return c;
+}
+
+double ReadFixed(ByteReader& reader) { return static_cast<int32_t>(reader.U32()) / 65536.0; }
+double ReadFixed8(ByteReader& reader) { return static_cast<int16_t>(reader.U16()) / 256.0; }
+float ReadFloat(ByteReader& reader) { return std::bit_cast<float>(reader.U32()); }
+
+// Blur, angle, distance, strength and the flag byte that shadows, glows and bevels share.
+void ReadShadowTail(ByteReader& reader, Filter& f, bool has_angle, bool bevel) {
+  f.blur_x = ReadFixed(reader);
+  f.blur_y = ReadFixed(reader);
+  if (has_angle) {
+    f.angle = ReadFixed(reader);
+    f.distance = ReadFixed(reader);
+  }
+  f.strength = ReadFixed8(reader);
+  const uint8_t flags = reader.U8();
+  f.inner = (flags & 0x80) != 0;
+  f.knockout = (flags & 0x40) != 0;
+  f.hide_object = (flags & 0x20) == 0;  // "composite source" clear: the object is not drawn
+  if (bevel) {
+    f.on_top = (flags & 0x10) != 0;
+    f.passes = flags & 0x0F;
+  } else {
+    f.passes = flags & 0x1F;
+  }
+  // Only a drop shadow can hide its object; the others always keep it.
+  if (f.kind != FilterKind::kDropShadow) f.hide_object = false;
+}
+
+}  // namespace
+
+void ReadFilterList(ByteReader& reader, std::vector<Filter>& filters) {
   const uint8_t count = reader.U8();
   for (uint8_t i = 0; i < count && reader.ok(); ++i) {
     const uint8_t id = reader.U8();
-    ids.push_back(id);
+    Filter f;
+    f.kind = static_cast<FilterKind>(id);
     switch (id) {
       case 0:  // drop shadow
-        reader.Skip(23);
+        f.colour = ReadRgba(reader);
+        ReadShadowTail(reader, f, true, false);
         break;
-      case 1:  // blur
-        reader.Skip(9);
+      case 1: {  // blur
+        f.blur_x = ReadFixed(reader);
+        f.blur_y = ReadFixed(reader);
+        f.passes = reader.U8() >> 3;
         break;
+      }
       case 2:  // glow
-        reader.Skip(15);
+        f.colour = ReadRgba(reader);
+        ReadShadowTail(reader, f, false, false);
         break;
-      case 3:  // bevel
-        reader.Skip(27);
+      case 3:  // bevel: the first colour is the highlight's, whatever the record's name says
+        f.highlight = ReadRgba(reader);
+        f.colour = ReadRgba(reader);
+        ReadShadowTail(reader, f, true, true);
         break;
       case 4:    // gradient glow
       case 7: {  // gradient bevel
         const uint8_t colours = reader.U8();
-        reader.Skip(static_cast<size_t>(colours) * 5 + 19);
+        std::vector<Rgba> rgba;
+        for (uint8_t k = 0; k < colours && reader.ok(); ++k) rgba.push_back(ReadRgba(reader));
+        for (uint8_t k = 0; k < colours && reader.ok(); ++k) {
+          f.gradient.emplace_back(reader.U8(), rgba[k]);
+        }
+        ReadShadowTail(reader, f, true, true);
         break;
       }
       case 5: {  // convolution
-        const uint8_t columns = reader.U8();
-        const uint8_t rows = reader.U8();
-        reader.Skip(8 + static_cast<size_t>(columns) * rows * 4 + 5);
+        f.matrix_x = reader.U8();
+        f.matrix_y = reader.U8();
+        f.divisor = ReadFloat(reader);
+        f.bias = ReadFloat(reader);
+        const size_t n = static_cast<size_t>(f.matrix_x) * static_cast<size_t>(f.matrix_y);
+        for (size_t k = 0; k < n && reader.ok(); ++k) f.matrix.push_back(ReadFloat(reader));
+        f.default_colour = ReadRgba(reader);
+        const uint8_t flags = reader.U8();
+        f.clamp = (flags & 0x02) != 0;
+        f.preserve_alpha = (flags & 0x01) != 0;
         break;
       }
       case 6:  // colour matrix
-        reader.Skip(80);
+        for (float& v : f.colour_matrix) v = ReadFloat(reader);
         break;
       default:  // an unknown filter's length is unknown: nothing after it can be read
         reader.Skip(reader.remaining() + 1);
         break;
     }
+    // Each filter costs a pass over the object's picture: a few dozen are all any movie uses.
+    if (reader.ok() && filters.size() < kMaxFiltersPerObject) filters.push_back(std::move(f));
   }
 }
 
@@ -134,13 +198,13 @@ PlaceCommand ReadPlaceObject(const SwfTag& tag, uint8_t swf_version) {
   if (flags & 0x20) place.name = ReadCString(reader);
   if (flags & 0x40) place.clip_depth = reader.U16();
   if (!reader.ok()) Bad(tag, "PlaceObject2 ends early");
-  if (flags3 & 0x01) SkipFilterList(reader, place.filter_ids);
+  if (flags3 & 0x01) ReadFilterList(reader, place.filters);
   if (flags3 & 0x02) place.blend_mode = reader.U8();
   if (flags3 & 0x04) place.cache_as_bitmap = reader.U8() != 0;
   // What the fields above describe is enough to draw; a damaged tail (effects, clip events)
   // loses only what lies in it.
   if (!reader.ok()) {
-    place.filter_ids.clear();
+    place.filters.clear();
     return place;
   }
   if (flags3 & 0x20) reader.Skip(5);  // visible flag and opaque background colour

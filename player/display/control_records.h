@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "player/render/filters.h"
 #include "player/swf/byte_reader.h"
 #include "player/swf/swf_movie.h"
 #include "player/swf/swf_types.h"
@@ -22,9 +23,11 @@ ColorTransform ReadColorTransformRecord(ByteReader& reader, bool with_alpha);
 // A zero-terminated string; the bytes are kept as they are (SWF 6+ text is UTF-8).
 std::string ReadCString(ByteReader& reader);
 
-// A FILTERLIST: the filter ids are kept, their bodies stepped over so that the fields after
-// them can be read. An unknown filter fails the reader (its length is unknown).
-void SkipFilterList(ByteReader& reader, std::vector<uint8_t>& ids);
+inline constexpr size_t kMaxFiltersPerObject = 16;
+
+// A FILTERLIST, appended to filters (the first kMaxFiltersPerObject of them). An unknown filter
+// fails the reader (its length is unknown).
+void ReadFilterList(ByteReader& reader, std::vector<Filter>& filters);
 
 // One PlaceObject tag. Absent fields leave the placed object's value as it is.
 struct PlaceCommand {
@@ -36,11 +39,10 @@ struct PlaceCommand {
   std::optional<uint16_t> ratio;
   std::optional<std::string> name;
   std::optional<uint16_t> clip_depth;
-  // Kept for the script engine and later effects; not drawn yet.
-  std::optional<std::string> class_name;
+  std::optional<std::string> class_name;  // kept for the script engine
   std::optional<uint8_t> blend_mode;
   std::optional<bool> cache_as_bitmap;
-  std::vector<uint8_t> filter_ids;        // one per filter of the list, in order
+  std::vector<Filter> filters;
   std::span<const uint8_t> clip_actions;  // the raw CLIPACTIONS record
 };
 

@@ -18,7 +18,7 @@ void ApplyPlace(DisplayObject& object, const PlaceCommand& place) {
   if (place.clip_depth) object.clip_depth = *place.clip_depth;
   if (place.blend_mode) object.blend_mode = place.blend_mode;
   if (place.cache_as_bitmap) object.cache_as_bitmap = *place.cache_as_bitmap;
-  if (!place.filter_ids.empty()) object.filter_ids = place.filter_ids;
+  if (!place.filters.empty()) object.filters = place.filters;
   if (!place.clip_actions.empty()) object.clip_actions = place.clip_actions;
 }
 
@@ -38,7 +38,7 @@ void Merge(PlaceCommand& into, const PlaceCommand& place) {
   if (place.clip_depth) into.clip_depth = place.clip_depth;
   if (place.blend_mode) into.blend_mode = place.blend_mode;
   if (place.cache_as_bitmap) into.cache_as_bitmap = place.cache_as_bitmap;
-  if (!place.filter_ids.empty()) into.filter_ids = place.filter_ids;
+  if (!place.filters.empty()) into.filters = place.filters;
   if (!place.clip_actions.empty()) into.clip_actions = place.clip_actions;
 }
 
@@ -87,6 +87,29 @@ uint64_t MixKey(uint64_t key, uint64_t serial) {
   return (key ^ serial) * 0x100000001B3ull + 0x9E3779B97F4A7C15ull;
 }
 
+// Filters and blend modes other than normal draw the object into a layer of its own.
+bool HasEffects(const DisplayObject& object) {
+  return !object.filters.empty() ||
+         (object.blend_mode && BlendModeOf(*object.blend_mode) != BlendMode::kNormal);
+}
+
+// Tells one set of effects from another, so that a changed filter redraws its object.
+uint64_t EffectsKey(const DisplayObject& object) {
+  uint64_t key = 0xCBF29CE484222325ull ^ object.blend_mode.value_or(0);
+  auto mix = [&key](double v) { key = (key ^ std::hash<double>{}(v)) * 0x100000001B3ull; };
+  for (const Filter& f : object.filters) {
+    mix(static_cast<double>(f.kind));
+    mix(f.blur_x), mix(f.blur_y), mix(f.angle), mix(f.distance), mix(f.strength);
+    mix(f.passes), mix(f.inner + 2 * f.knockout + 4 * f.hide_object + 8 * f.on_top);
+    mix(f.colour.r << 24 | f.colour.g << 16 | f.colour.b << 8 | f.colour.a);
+    mix(f.highlight.r << 24 | f.highlight.g << 16 | f.highlight.b << 8 | f.highlight.a);
+    for (const auto& [ratio, c] : f.gradient) mix(ratio << 24 | c.r << 16 | c.g << 8 | c.b);
+    for (float v : f.matrix) mix(v);
+    for (float v : f.colour_matrix) mix(v);
+  }
+  return key;
+}
+
 // A leaf drawn through its sprite's nine-slice grid: its own matrix inside the sprite goes
 // into the slicing, and the leaf's matrix is the sprite's without the scale.
 struct SlicedLeaf {
@@ -128,6 +151,12 @@ class Walker {
           visit_.Leaf(*object, *drawable, slice->Unscaled(m), c * object->color, mask_key, &sliced);
           continue;
         }
+      }
+      if (HasEffects(*object)) {
+        visit_.BeginLayer(*object);
+        WalkObject(*object, om, c * object->color, MixKey(mask_key, EffectsKey(*object)), level);
+        visit_.EndLayer();
+        continue;
       }
       WalkObject(*object, om, c * object->color, mask_key, level);
     }
@@ -177,6 +206,16 @@ class Walker {
 struct DrawVisitor {
   Canvas& canvas;
   const BitmapSource& bitmaps;
+  double scale_x = 1, scale_y = 1;  // stage pixels to target pixels, for filter sizes
+  void BeginLayer(const DisplayObject& object) {
+    LayerEffects effects;
+    effects.filters = object.filters;
+    effects.blend = BlendModeOf(object.blend_mode.value_or(0));
+    effects.scale_x = scale_x;
+    effects.scale_y = scale_y;
+    canvas.BeginLayer(effects);
+  }
+  void EndLayer() { canvas.EndLayer(); }
   void BeginMask() { canvas.BeginMask(); }
   void EndMask() { canvas.EndMask(); }
   void PopMask() { canvas.PopMask(); }
@@ -196,6 +235,18 @@ struct DrawVisitor {
 
 struct LeafVisitor {
   std::vector<DrawnLeaf> leaves;
+  // How far the filters of the layers now open reach beyond a leaf, in stage twips.
+  std::vector<PixelBox> reach{PixelBox{}};
+  void BeginLayer(const DisplayObject& object) {
+    PixelBox r = reach.back();
+    for (const Filter& f : object.filters) {
+      const PixelBox m = FilterMargins(f, 1, 1);
+      r.left += m.left * 20, r.top += m.top * 20, r.right += m.right * 20,
+          r.bottom += m.bottom * 20;
+    }
+    reach.push_back(r);
+  }
+  void EndLayer() { reach.pop_back(); }
   void BeginMask() {}
   void EndMask() {}
   void PopMask() {}
@@ -214,6 +265,11 @@ struct LeafVisitor {
       leaf.bounds = TransformBounds(sliced->slice.MappedBounds(), m);
     } else if (own.x_min.value <= own.x_max.value && own.y_min.value <= own.y_max.value) {
       leaf.bounds = TransformBounds(own, m);
+    }
+    if (leaf.bounds) {
+      const PixelBox& r = reach.back();
+      leaf.bounds->x_min.value -= r.left, leaf.bounds->y_min.value -= r.top;
+      leaf.bounds->x_max.value += r.right, leaf.bounds->y_max.value += r.bottom;
     }
     leaves.push_back(leaf);
   }
@@ -468,6 +524,8 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
       if (!child) continue;
       child->matrix = record.matrix;
       child->color = record.color;
+      child->filters = record.filters;
+      child->blend_mode = record.blend_mode;
       Start(*child, level + 1);
       object->clip->children.insert_or_assign(record.depth, std::move(child));
     }
@@ -527,7 +585,8 @@ void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
 }
 
 void DisplayList::Render(Canvas& canvas, const Matrix& stage_to_target) const {
-  DrawVisitor visit{canvas, movie_.library};
+  DrawVisitor visit{canvas, movie_.library, std::hypot(stage_to_target.a, stage_to_target.b) * 20,
+                    std::hypot(stage_to_target.c, stage_to_target.d) * 20};
   Walker<DrawVisitor>(visit, kMaxClipNesting, movie_.scaling_grids)
       .WalkClip(root_, stage_to_target, {}, 0, 0);
 }

@@ -75,10 +75,10 @@ struct DisplayObject {
   uint16_t clip_depth = 0;   // nonzero: a mask over the depths above it up to this one
   int32_t placed_frame = 0;  // the parent's frame that created it, for going back in time
   uint64_t created_tick = 0;
-  // Kept from PlaceObject3 for later; not drawn.
+  // From PlaceObject3 or scripts: drawn through a layer of their own.
   std::optional<uint8_t> blend_mode;
   bool cache_as_bitmap = false;
-  std::vector<uint8_t> filter_ids;
+  std::vector<Filter> filters;
   std::span<const uint8_t> clip_actions;
 
   std::unique_ptr<Clip> clip;  // sprites and buttons

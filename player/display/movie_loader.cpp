@@ -264,9 +264,8 @@ std::shared_ptr<const ButtonCharacter> ReadButton(const SwfTag& tag) {
     record.matrix = ReadMatrixRecord(reader);
     if (second) {
       record.color = ReadColorTransformRecord(reader, true);
-      std::vector<uint8_t> filters;
-      if (flags & 0x10) SkipFilterList(reader, filters);
-      if (flags & 0x20) reader.U8();  // blend mode
+      if (flags & 0x10) ReadFilterList(reader, record.filters);
+      if (flags & 0x20) record.blend_mode = reader.U8();
     }
     if (reader.ok() && (flags & 0x01)) button->up_records.push_back(record);
   }

@@ -11,6 +11,7 @@
 #include <agg_scanline_u.h>
 
 #include <algorithm>
+#include <deque>
 #include <cmath>
 #include <vector>
 
@@ -178,7 +179,7 @@ inline uint32_t BlendOver(uint32_t dst, uint32_t src, uint32_t cover) {
 }  // namespace
 
 struct AggCanvas::Impl {
-  Picture& target;
+  Picture* target;  // the picture or the innermost layer
   CanvasOptions options;
   PixelBox clip;
 
@@ -207,7 +208,24 @@ struct AggCanvas::Impl {
   size_t mask_depth = 0;
   bool building = false;
 
-  Impl(Picture& t, const CanvasOptions& o) : target(t), options(o) {
+  // Open layers, innermost last, and finished layers' pictures kept for the next.
+  struct Layer {
+    Picture picture;
+    LayerEffects effects;
+    PixelBox outer_clip;
+    Picture* below = nullptr;
+  };
+  std::deque<Layer> layers;  // a deque: the pictures below keep their addresses
+  std::vector<Picture> spare_pictures;
+  size_t passed_layers = 0;  // layers begun past the limit, drawn without effects
+
+  void SetClip(const PixelBox& box) {
+    clip = box;
+    compound.clip_box(clip.left, clip.top, clip.right, clip.bottom);
+    rasterizer.clip_box(clip.left, clip.top, clip.right, clip.bottom);
+  }
+
+  Impl(Picture& t, const CanvasOptions& o) : target(&t), options(o) {
     const PixelBox whole{0, 0, t.width, t.height};
     clip = o.clip.Empty()
                ? whole
@@ -224,14 +242,15 @@ struct AggCanvas::Impl {
     // by the top finished mask.
     const size_t finished = building ? mask_depth - 1 : mask_depth;
     if (finished == 0) return nullptr;
-    return masks[finished - 1].data() + static_cast<size_t>(y) * static_cast<size_t>(target.width);
+    return masks[finished - 1].data() + static_cast<size_t>(y) * static_cast<size_t>(target->width);
   }
 
   // Calls f(offset, count) for the part of each mask row inside the clip box.
   template <typename F>
   void ForClipRows(F f) const {
     for (int32_t y = clip.top; y < clip.bottom; ++y) {
-      f(static_cast<size_t>(y) * static_cast<size_t>(target.width) + static_cast<size_t>(clip.left),
+      f(static_cast<size_t>(y) * static_cast<size_t>(target->width) +
+            static_cast<size_t>(clip.left),
         static_cast<size_t>(clip.Width()));
     }
   }
@@ -248,7 +267,7 @@ struct AggCanvas::Impl {
     const int start = std::max(x, clip.left);
     const int stop = std::min(x + len, clip.right);
     if (building) {
-      uint8_t* m = masks[mask_depth - 1].data() + static_cast<size_t>(y) * target.width;
+      uint8_t* m = masks[mask_depth - 1].data() + static_cast<size_t>(y) * target->width;
       for (int i = start; i < stop; ++i) {
         const uint32_t c = cover[i - x];
         m[i] = static_cast<uint8_t>(m[i] + (c * (255u - m[i]) + 127) / 255);
@@ -256,7 +275,7 @@ struct AggCanvas::Impl {
       return;
     }
     const uint8_t* mask = ActiveMaskRow(y);
-    uint32_t* row = target.Row(y);
+    uint32_t* row = target->Row(y);
     const uint8_t* cov = cover - x;
     if (mask) {
       for (int i = start; i < stop; ++i) {
@@ -395,7 +414,7 @@ struct AggCanvas::Impl {
         const uint8_t c = static_cast<uint8_t>(Cover(*span->covers));
         if (c == 0) continue;
         if (c == 255 && opaque_fill) {
-          uint32_t* row = target.Row(y);
+          uint32_t* row = target->Row(y);
           const int start = std::max(x, clip.left);
           const int stop = std::min(x + len, clip.right);
           if (start < stop) std::fill(row + start, row + stop, paint.color());
@@ -620,7 +639,7 @@ void AggCanvas::BeginMask() {
   if (d.masks.size() <= d.mask_depth) d.masks.emplace_back();
   std::vector<uint8_t>& m = d.masks[d.mask_depth];
   // Only the clip box is ever read or written; the buffer is kept for the next mask.
-  m.resize(static_cast<size_t>(d.target.width) * static_cast<size_t>(d.target.height));
+  m.resize(static_cast<size_t>(d.target->width) * static_cast<size_t>(d.target->height));
   d.ForClipRows([&m](size_t at, size_t n) {
     std::fill_n(m.begin() + static_cast<ptrdiff_t>(at), n, uint8_t{0});
   });
@@ -647,6 +666,102 @@ void AggCanvas::PopMask() {
   if (d.mask_depth == 0) return;
   --d.mask_depth;
   d.building = false;
+}
+
+namespace {
+
+PixelBox Grow(const PixelBox& box, const PixelBox& by, const PixelBox& within) {
+  return {std::max(box.left - by.left, within.left), std::max(box.top - by.top, within.top),
+          std::min(box.right + by.right, within.right),
+          std::min(box.bottom + by.bottom, within.bottom)};
+}
+
+// The smallest box holding every pixel of the picture inside box that is not transparent.
+PixelBox Content(const Picture& picture, const PixelBox& box) {
+  PixelBox found{box.right, box.bottom, box.left, box.top};
+  for (int32_t y = box.top; y < box.bottom; ++y) {
+    const uint32_t* row = picture.Row(y);
+    int32_t x0 = box.left;
+    while (x0 < box.right && row[x0] == 0) ++x0;
+    if (x0 == box.right) continue;
+    int32_t x1 = box.right;
+    while (x1 > x0 && row[x1 - 1] == 0) --x1;
+    found.left = std::min(found.left, x0);
+    found.right = std::max(found.right, x1);
+    found.top = std::min(found.top, y);
+    found.bottom = y + 1;
+  }
+  return found;
+}
+
+}  // namespace
+
+void AggCanvas::BeginLayer(const LayerEffects& effects) {
+  Impl& d = *impl_;
+  // Each layer holds a picture of the whole target: past a few levels the effects are dropped
+  // and the objects drawn straight through, so that nesting cannot take unbounded memory.
+  if (d.layers.size() >= kMaxLayers || d.passed_layers > 0) {
+    ++d.passed_layers;
+    return;
+  }
+  Impl::Layer layer;
+  layer.effects = effects;
+  layer.outer_clip = d.clip;
+  layer.below = d.target;
+  // A filter reaches in from beyond the area being drawn: draw that far around it too.
+  const PixelBox whole{0, 0, d.target->width, d.target->height};
+  PixelBox reach = d.clip;
+  for (const Filter& f : effects.filters) {
+    reach = Grow(reach, FilterMargins(f, effects.scale_x, effects.scale_y), whole);
+  }
+  if (!d.spare_pictures.empty()) {
+    layer.picture = std::move(d.spare_pictures.back());
+    d.spare_pictures.pop_back();
+  }
+  if (layer.picture.width != d.target->width || layer.picture.height != d.target->height) {
+    layer.picture = Picture(d.target->width, d.target->height);
+  }
+  for (int32_t y = reach.top; y < reach.bottom; ++y) {
+    std::fill_n(layer.picture.Row(y) + reach.left, reach.Width(), 0u);
+  }
+  d.layers.push_back(std::move(layer));
+  d.target = &d.layers.back().picture;
+  d.SetClip(reach);
+}
+
+void AggCanvas::EndLayer() {
+  Impl& d = *impl_;
+  if (d.passed_layers > 0) {
+    --d.passed_layers;
+    return;
+  }
+  if (d.layers.empty()) return;
+  Impl::Layer layer = std::move(d.layers.back());
+  d.layers.pop_back();
+  const PixelBox drawn = d.clip;
+  PixelBox area = Content(layer.picture, drawn);
+  const LayerEffects& fx = layer.effects;
+  for (const Filter& f : fx.filters) {
+    if (area.Empty()) break;
+    area = Grow(area, FilterMargins(f, fx.scale_x, fx.scale_y), drawn);
+    ApplyFilter(f, layer.picture, area, fx.scale_x, fx.scale_y);
+  }
+  d.target = layer.below;
+  d.SetClip(layer.outer_clip);
+  // Alpha and erase change what lies below wherever the layer is, transparent parts included.
+  const bool everywhere = fx.blend == BlendMode::kAlpha;
+  const PixelBox put =
+      everywhere
+          ? d.clip
+          : PixelBox{std::max(area.left, d.clip.left), std::max(area.top, d.clip.top),
+                     std::min(area.right, d.clip.right), std::min(area.bottom, d.clip.bottom)};
+  if (!put.Empty()) {
+    for (int32_t y = put.top; y < put.bottom; ++y) {
+      flashsaver::BlendRow(d.target->Row(y) + put.left, layer.picture.Row(y) + put.left,
+                           put.Width(), fx.blend);
+    }
+  }
+  d.spare_pictures.push_back(std::move(layer.picture));
 }
 
 }  // namespace flashsaver

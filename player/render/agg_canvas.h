@@ -9,6 +9,9 @@ namespace flashsaver {
 
 class AggCanvas final : public Canvas {
  public:
+  // Layers open at once that get a picture of their own; deeper ones draw without effects.
+  static constexpr size_t kMaxLayers = 8;
+
   // target must outlive the canvas; options.clip limits every pixel touched.
   AggCanvas(Picture& target, const CanvasOptions& options);
   ~AggCanvas() override;
@@ -21,6 +24,8 @@ class AggCanvas final : public Canvas {
   void BeginMask() override;
   void EndMask() override;
   void PopMask() override;
+  void BeginLayer(const LayerEffects& effects) override;
+  void EndLayer() override;
 
  private:
   struct Impl;

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "player/render/blend.h"
+#include "player/render/filters.h"
 #include "player/render/path.h"
 #include "player/render/picture.h"
 #include "player/swf/swf_types.h"
@@ -28,6 +31,14 @@ struct RenderState {
   ColorTransform color;
 };
 
+// What a layer does to its picture: its filters in order, then its blend mode. Filter sizes
+// are stage pixels, multiplied by scale_x and scale_y to reach target pixels.
+struct LayerEffects {
+  std::vector<Filter> filters;
+  BlendMode blend = BlendMode::kNormal;
+  double scale_x = 1, scale_y = 1;
+};
+
 class Canvas {
  public:
   virtual ~Canvas() = default;
@@ -44,6 +55,12 @@ class Canvas {
   virtual void BeginMask() = 0;
   virtual void EndMask() = 0;
   virtual void PopMask() = 0;
+
+  // Layers (filters and blend modes): after BeginLayer the following draws go into a new
+  // transparent picture; EndLayer runs the filters over it and blends it onto what lies below.
+  // Layers nest; masks in force apply to the draws inside a layer.
+  virtual void BeginLayer(const LayerEffects& effects) = 0;
+  virtual void EndLayer() = 0;
 };
 
 // What the player asks of the rasterizer for one picture.

@@ -11,7 +11,15 @@ namespace flashsaver {
 class NullCanvas final : public Canvas {
  public:
   struct Call {
-    enum class Kind : uint8_t { kShape, kPath, kBeginMask, kEndMask, kPopMask };
+    enum class Kind : uint8_t {
+      kShape,
+      kPath,
+      kBeginMask,
+      kEndMask,
+      kPopMask,
+      kBeginLayer,
+      kEndLayer
+    };
     Kind kind = Kind::kShape;
     const ShapeDrawing* shape = nullptr;  // kShape
     const Path* path = nullptr;           // kPath; valid only during the draw
@@ -29,6 +37,13 @@ class NullCanvas final : public Canvas {
   void BeginMask() override { calls.push_back({Call::Kind::kBeginMask, nullptr, nullptr, {}, {}}); }
   void EndMask() override { calls.push_back({Call::Kind::kEndMask, nullptr, nullptr, {}, {}}); }
   void PopMask() override { calls.push_back({Call::Kind::kPopMask, nullptr, nullptr, {}, {}}); }
+  void BeginLayer(const LayerEffects& effects) override {
+    calls.push_back({Call::Kind::kBeginLayer, nullptr, nullptr, {}, {}});
+    layers.push_back(effects);
+  }
+  void EndLayer() override { calls.push_back({Call::Kind::kEndLayer, nullptr, nullptr, {}, {}}); }
+
+  std::vector<LayerEffects> layers;  // the effects of each BeginLayer, in order
 
   std::vector<Call> calls;
 };

@@ -52,7 +52,9 @@ TEST(ControlRecords, PlaceObjectVariants) {
   const PlaceCommand p3 = ReadPlaceObject(TagOf(swf_tag::kPlaceObject3, body), 8);
   EXPECT_EQ(p3.class_name, "C");
   EXPECT_EQ(p3.character_id, 5);
-  EXPECT_EQ(p3.filter_ids, (std::vector<uint8_t>{1, 2}));
+  ASSERT_EQ(p3.filters.size(), 2u);
+  EXPECT_EQ(p3.filters[0].kind, FilterKind::kBlur);
+  EXPECT_EQ(p3.filters[1].kind, FilterKind::kGlow);
   EXPECT_EQ(p3.blend_mode, 3);
   EXPECT_EQ(p3.cache_as_bitmap, true);
 }

@@ -160,6 +160,12 @@ std::string Drawn(const DisplayList& list) {
       case NullCanvas::Call::Kind::kShape:
         out += "shape";
         break;
+      case NullCanvas::Call::Kind::kBeginLayer:
+        out += "{";
+        break;
+      case NullCanvas::Call::Kind::kEndLayer:
+        out += "}";
+        break;
     }
   }
   return out;

@@ -209,6 +209,8 @@ class RecordingCanvas final : public Canvas {
   void BeginMask() override {}
   void EndMask() override {}
   void PopMask() override {}
+  void BeginLayer(const LayerEffects&) override {}
+  void EndLayer() override {}
 };
 
 TEST(StaticText, RecordsPlaceGlyphsByOffsetAdvanceAndHeight) {
