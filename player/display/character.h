@@ -20,6 +20,7 @@ enum class CharacterType : uint8_t {
   kEditText,
   kSprite,
   kButton,
+  kVideo,
 };
 
 class Character {

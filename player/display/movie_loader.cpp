@@ -2,6 +2,7 @@
 
 #include "player/display/definition_tags.h"
 #include "player/display/movie_definition.h"
+#include "player/display/video_character.h"
 #include "player/sound/sound_tags.h"
 #include "player/swf/byte_reader.h"
 #include "player/swf/tag_codes.h"
@@ -164,8 +165,26 @@ class TimelineReader {
       case kProtect:
         movie_.is_protected = true;
         break;
+      case kDefineVideoStream: {
+        uint16_t id = 0;
+        std::shared_ptr<VideoCharacter> video = VideoCharacter::Read(tag, id);
+        movie_.library.Define(id, std::move(video));
+        break;
+      }
+      case kVideoFrame: {
+        ByteReader reader(tag.body);
+        const uint16_t stream = reader.U16();
+        const uint16_t number = reader.U16();
+        if (!reader.ok()) break;
+        // The character is const in the library; its frames are added while the movie loads.
+        if (auto* video = const_cast<VideoCharacter*>(
+                movie_.library.FindAs<VideoCharacter>(stream, CharacterType::kVideo))) {
+          video->AddFrame(number, tag.body.subspan(reader.offset()));
+        }
+        break;
+      }
       case kDefineScalingGrid: {
-        // Kept for the character; drawn unscaled until nine-slice drawing comes.
+        // The centre of a sprite's nine-slice grid.
         ByteReader reader(tag.body);
         const uint16_t id = reader.U16();
         const int bits = static_cast<int>(reader.UnsignedBits(5));
@@ -177,7 +196,7 @@ class TimelineReader {
         if (reader.ok()) movie_.scaling_grids.try_emplace(id, grid);
         break;
       }
-      default:  // sounds, video, debugger and unknown tags
+      default:  // debugger and unknown tags
         break;
     }
     return false;

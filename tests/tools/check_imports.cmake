@@ -7,6 +7,9 @@ set(allowed
   kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll oleaut32.dll
   comdlg32.dll comctl32.dll winmm.dll msvcrt.dll wininet.dll shlwapi.dll version.dll uuid.dll)
 # A DLL joins the list only with its reason, here.
+# bcrypt.dll (Windows Vista and later): libavutil, linked for the video decoders, seeds its
+# random numbers with BCryptGenRandom.
+list(APPEND allowed bcrypt.dll)
 
 set(programs)
 set(after_dashes OFF)

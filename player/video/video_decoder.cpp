@@ -1,0 +1,183 @@
+// The decoders are libavcodec's, built with only these codecs by scripts/setup.
+#include "player/video/video_decoder.h"
+
+#include <algorithm>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libavutil/mem.h>
+}
+
+namespace flashsaver {
+namespace {
+
+constexpr int kMaxSide = 4096;  // larger frames are refused, as the player refuses such bitmaps
+
+struct CodecContextFree {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameFree {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketFree {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+
+// One libavcodec decoder, fed whole packets.
+class AvStream {
+ public:
+  explicit AvStream(AVCodecID id) {
+    const AVCodec* codec = avcodec_find_decoder(id);
+    if (!codec) return;
+    context_.reset(avcodec_alloc_context3(codec));
+    if (!context_) return;
+    context_->thread_count = 1;
+    if (avcodec_open2(context_.get(), codec, nullptr) < 0) context_.reset();
+    frame_.reset(av_frame_alloc());
+    packet_.reset(av_packet_alloc());
+  }
+  bool ok() const { return context_ && frame_ && packet_; }
+
+  // The decoded frame of the packet, or null.
+  const AVFrame* Decode(std::span<const uint8_t> data) {
+    if (!ok() || data.empty() || data.size() > (64u << 20)) return nullptr;
+    // libavcodec reads up to its padding past the end of a packet.
+    buffer_.assign(data.begin(), data.end());
+    const size_t size = buffer_.size();
+    buffer_.resize(size + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    packet_->data = buffer_.data();
+    packet_->size = static_cast<int>(size);
+    if (avcodec_send_packet(context_.get(), packet_.get()) < 0) return nullptr;
+    if (avcodec_receive_frame(context_.get(), frame_.get()) < 0) return nullptr;
+    if (frame_->width <= 0 || frame_->height <= 0 || frame_->width > kMaxSide ||
+        frame_->height > kMaxSide) {
+      return nullptr;
+    }
+    return frame_.get();
+  }
+
+ private:
+  std::unique_ptr<AVCodecContext, CodecContextFree> context_;
+  std::unique_ptr<AVFrame, FrameFree> frame_;
+  std::unique_ptr<AVPacket, PacketFree> packet_;
+  std::vector<uint8_t> buffer_;
+};
+
+void Resize(Picture& picture, int w, int h) {
+  if (picture.width != w || picture.height != h) picture = Picture(w, h);
+}
+
+// A planar 4:2:0 frame (and the luma of an alpha frame, when given) into the picture.
+bool FromYuv(const AVFrame& f, const AVFrame* alpha, Picture& picture) {
+  if (f.format != AV_PIX_FMT_YUV420P && f.format != AV_PIX_FMT_YUVA420P) return false;
+  Resize(picture, f.width, f.height);
+  const bool own_alpha = f.format == AV_PIX_FMT_YUVA420P;
+  for (int y = 0; y < f.height; ++y) {
+    const uint8_t* yr = f.data[0] + static_cast<ptrdiff_t>(y) * f.linesize[0];
+    const uint8_t* ur = f.data[1] + static_cast<ptrdiff_t>(y / 2) * f.linesize[1];
+    const uint8_t* vr = f.data[2] + static_cast<ptrdiff_t>(y / 2) * f.linesize[2];
+    const uint8_t* ar = nullptr;
+    if (own_alpha) {
+      ar = f.data[3] + static_cast<ptrdiff_t>(y) * f.linesize[3];
+    } else if (alpha && y < alpha->height) {
+      ar = alpha->data[0] + static_cast<ptrdiff_t>(y) * alpha->linesize[0];
+    }
+    const int alpha_width = own_alpha ? f.width : (alpha ? alpha->width : 0);
+    uint32_t* out = picture.Row(y);
+    for (int x = 0; x < f.width; ++x) {
+      const int a = ar && x < alpha_width ? ar[x] : 255;
+      out[x] = YuvToPixel(yr[x], ur[x / 2], vr[x / 2], a);
+    }
+  }
+  return true;
+}
+
+// Screen video frames come as packed BGR.
+bool FromBgr(const AVFrame& f, Picture& picture) {
+  if (f.format != AV_PIX_FMT_BGR24) return false;
+  Resize(picture, f.width, f.height);
+  for (int y = 0; y < f.height; ++y) {
+    const uint8_t* in = f.data[0] + static_cast<ptrdiff_t>(y) * f.linesize[0];
+    uint32_t* out = picture.Row(y);
+    for (int x = 0; x < f.width; ++x) {
+      out[x] = 0xFF000000u | (uint32_t(in[3 * x + 2]) << 16) | (uint32_t(in[3 * x + 1]) << 8) |
+               in[3 * x];
+    }
+  }
+  return true;
+}
+
+class OneStreamDecoder final : public VideoDecoder {
+ public:
+  explicit OneStreamDecoder(AVCodecID id) : stream_(id) {}
+  bool ok() const { return stream_.ok(); }
+  bool Decode(std::span<const uint8_t> packet, Picture& picture) override {
+    const AVFrame* f = stream_.Decode(packet);
+    if (!f) return false;
+    return f->format == AV_PIX_FMT_BGR24 ? FromBgr(*f, picture) : FromYuv(*f, nullptr, picture);
+  }
+
+ private:
+  AvStream stream_;
+};
+
+// VP6 with alpha in SWF: a 24-bit offset, the colour stream, then the alpha stream, each a
+// VP6 stream of its own whose luma is the alpha.
+class Vp6AlphaDecoder final : public VideoDecoder {
+ public:
+  Vp6AlphaDecoder() : colour_(AV_CODEC_ID_VP6F), alpha_(AV_CODEC_ID_VP6F) {}
+  bool ok() const { return colour_.ok() && alpha_.ok(); }
+  bool Decode(std::span<const uint8_t> packet, Picture& picture) override {
+    if (packet.size() < 3) return false;
+    const size_t offset = packet[0] << 16 | packet[1] << 8 | packet[2];
+    if (offset > packet.size() - 3) return false;
+    const AVFrame* c = colour_.Decode(packet.subspan(3, offset));
+    if (!c) return false;
+    const AVFrame* a = alpha_.Decode(packet.subspan(3 + offset));
+    return FromYuv(*c, a, picture);
+  }
+
+ private:
+  AvStream colour_, alpha_;
+};
+
+template <typename D, typename... Args>
+std::unique_ptr<VideoDecoder> Opened(Args... args) {  // null when the codec is missing
+  auto d = std::make_unique<D>(args...);
+  if (!d->ok()) return nullptr;
+  return d;
+}
+
+}  // namespace
+
+uint32_t YuvToPixel(int y, int u, int v, int alpha) {
+  // Fixed point with 16 fraction bits; the coefficients are BT.601's for studio range.
+  const int c = (y - 16) * 76309, d = u - 128, e = v - 128;
+  auto clamp = [](int value) { return std::clamp((value + 32768) >> 16, 0, 255); };
+  const int r = clamp(c + 104597 * e), g = clamp(c - 25675 * d - 53279 * e),
+            b = clamp(c + 132201 * d);
+  const int a = std::clamp(alpha, 0, 255);
+  auto pre = [a](int ch) { return static_cast<uint32_t>((ch * a + 127) / 255); };
+  return (uint32_t(a) << 24) | (pre(r) << 16) | (pre(g) << 8) | pre(b);
+}
+
+std::unique_ptr<VideoDecoder> MakeVideoDecoder(uint8_t codec_id) {
+  switch (codec_id) {
+    case 2:
+      return Opened<OneStreamDecoder>(AV_CODEC_ID_FLV1);
+    case 3:
+      return Opened<OneStreamDecoder>(AV_CODEC_ID_FLASHSV);
+    case 4:
+      // The Flash form of VP6: upside down to plain VP6; SWF packets are its raw frames.
+      return Opened<OneStreamDecoder>(AV_CODEC_ID_VP6F);
+    case 5:
+      return Opened<Vp6AlphaDecoder>();
+    case 6:
+      return Opened<OneStreamDecoder>(AV_CODEC_ID_FLASHSV2);
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace flashsaver
