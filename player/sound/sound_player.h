@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "player/sound/mixer.h"
@@ -33,8 +34,9 @@ class SoundPlayer {
   // After each tick: streams whose timeline ran no frame in it (stopped, removed) end.
   void EndTick();
   // How many frames of the root's stream sound have been heard since its first block: the show
-  // advances the root to this frame, dropping frames when the sound runs ahead.
-  std::optional<int32_t> RootStreamFrame() const;
+  // advances the root to this frame, dropping frames when the sound runs ahead. unheard: 44.1 kHz
+  // frames mixed but still queued in the output.
+  std::optional<int32_t> RootStreamFrame(uint32_t unheard = 0) const;
   // Frames per second at which the root's stream sound plays its blocks (the sample rate over
   // the samples per block), when the root has one: its clock, not the header's rate, paces the
   // movie while it plays.
@@ -50,6 +52,9 @@ class SoundPlayer {
   void Stop(uint16_t id) { mixer_.StopKey(id); }
   void StopAll() { mixer_.StopAll(); }  // stopAllSounds, and StartSound with no id
   double DurationMs(uint16_t id) const;
+  // An MP3 file loaded by a script, played like a defined sound under the id returned; its
+  // bytes must outlive the player. Nothing when it holds no MP3 frame.
+  std::optional<uint16_t> AddLoadedMp3(std::span<const uint8_t> file);
   double PositionMs(Mixer::VoiceId voice) const;
   void SetTransform(Mixer::VoiceId voice, const SoundTransform& t) {
     mixer_.SetTransform(voice, t);
@@ -68,6 +73,7 @@ class SoundPlayer {
     int32_t fed_through = -1;  // the last frame whose block the voice has
   };
   void StartEvent(const StartSoundCommand& command);
+  const SoundDefinition* Find(uint16_t id) const;
 
   const SoundLibrary& library_;
   const std::map<std::string, uint16_t>& exports_;
@@ -80,6 +86,7 @@ class SoundPlayer {
   uint64_t next_stream_key_ = uint64_t{1} << 32;
   uint64_t tick_ = 0;
   std::optional<double> root_block_length_;
+  std::map<uint16_t, SoundDefinition> loaded_;  // ids the movie leaves free, from the top down
 };
 
 }  // namespace flashsaver
