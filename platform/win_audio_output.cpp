@@ -2,19 +2,12 @@
 // thread of its own as the device hands them back, so that a sound starts within about 100 ms
 // of its frame. Device 0 is opened (not the mapper) because that is the device whose volume
 // the show sets to nothing for a muted show.
-//
-// FLASHSAVER_AUDIO_RECORD names a file that receives every buffer as raw 16-bit stereo: the
-// end-to-end tests hear the show with it, with or without a sound device (without one, the
-// buffers are taken at the device's pace all the same).
 #include <windows.h>
 #include <mmsystem.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -31,26 +24,21 @@ constexpr size_t kBufferCount = 3;      // 90 ms between a mix and the ear, at m
 
 class WaveOutput final : public AudioOutput {
  public:
-  WaveOutput(HWAVEOUT device, HANDLE event, std::FILE* record)
-      : device_(device), event_(event), record_(record) {
+  WaveOutput(HWAVEOUT device, HANDLE event) : device_(device), event_(event) {
     for (auto& data : data_) data.assign(2 * kBufferFrames, 0);
     thread_ = std::thread([this] { Run(); });
   }
 
   ~WaveOutput() override {
     stop_ = true;
-    if (event_) ::SetEvent(event_);
+    ::SetEvent(event_);
     thread_.join();
-    if (device_) {
-      ::waveOutReset(device_);
-      for (WAVEHDR& header : headers_) {
-        if (header.dwFlags & WHDR_PREPARED)
-          ::waveOutUnprepareHeader(device_, &header, sizeof header);
-      }
-      ::waveOutClose(device_);
+    ::waveOutReset(device_);
+    for (WAVEHDR& header : headers_) {
+      if (header.dwFlags & WHDR_PREPARED) ::waveOutUnprepareHeader(device_, &header, sizeof header);
     }
-    if (event_) ::CloseHandle(event_);
-    if (record_) std::fclose(record_);
+    ::waveOutClose(device_);
+    ::CloseHandle(event_);
   }
 
   void SetSource(Source source) override {
@@ -65,30 +53,15 @@ class WaveOutput final : public AudioOutput {
 
  private:
   void Fill(size_t index) {
-    int16_t* out = data_[index].data();
-    {
-      std::lock_guard<std::mutex> hold(source_lock_);
-      if (source_) {
-        source_(out, kBufferFrames);
-      } else {
-        std::fill(data_[index].begin(), data_[index].end(), int16_t{0});
-      }
+    std::lock_guard<std::mutex> hold(source_lock_);
+    if (source_) {
+      source_(data_[index].data(), kBufferFrames);
+    } else {
+      std::fill(data_[index].begin(), data_[index].end(), int16_t{0});
     }
-    if (record_) std::fwrite(out, sizeof(int16_t), 2 * kBufferFrames, record_);
   }
 
   void Run() {
-    if (!device_) {
-      // No device: the recording alone, at the device's pace.
-      queued_ = static_cast<uint32_t>(kBufferFrames);
-      auto next = std::chrono::steady_clock::now();
-      while (!stop_) {
-        Fill(0);
-        next += std::chrono::microseconds(kBufferFrames * 1000000 / kRate);
-        std::this_thread::sleep_until(next);
-      }
-      return;
-    }
     for (size_t i = 0; i < kBufferCount; ++i) {
       WAVEHDR& header = headers_[i];
       header = WAVEHDR{};
@@ -116,7 +89,6 @@ class WaveOutput final : public AudioOutput {
 
   HWAVEOUT device_;
   HANDLE event_;
-  std::FILE* record_;
   std::array<WAVEHDR, kBufferCount> headers_{};
   std::array<std::vector<int16_t>, kBufferCount> data_;
   std::mutex source_lock_;
@@ -129,10 +101,6 @@ class WaveOutput final : public AudioOutput {
 }  // namespace
 
 std::unique_ptr<AudioOutput> OpenSystemAudioOutput() {
-  std::FILE* record = nullptr;
-  if (const char* path = std::getenv("FLASHSAVER_AUDIO_RECORD"); path && *path) {
-    record = std::fopen(path, "wb");
-  }
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;
   format.nChannels = 2;
@@ -140,18 +108,16 @@ std::unique_ptr<AudioOutput> OpenSystemAudioOutput() {
   format.wBitsPerSample = 16;
   format.nBlockAlign = 4;
   format.nAvgBytesPerSec = kRate * 4;
+  if (::waveOutGetNumDevs() == 0) return nullptr;
   HANDLE event = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (!event) return nullptr;
   HWAVEOUT device = nullptr;
-  if (!event || ::waveOutGetNumDevs() == 0 ||
-      ::waveOutOpen(&device, 0, &format, reinterpret_cast<DWORD_PTR>(event), 0, CALLBACK_EVENT) !=
-          MMSYSERR_NOERROR) {
-    device = nullptr;
-  }
-  if (!device && !record) {
-    if (event) ::CloseHandle(event);
+  if (::waveOutOpen(&device, 0, &format, reinterpret_cast<DWORD_PTR>(event), 0, CALLBACK_EVENT) !=
+      MMSYSERR_NOERROR) {
+    ::CloseHandle(event);
     return nullptr;
   }
-  return std::make_unique<WaveOutput>(device, event, record);
+  return std::make_unique<WaveOutput>(device, event);
 }
 
 }  // namespace flashsaver
