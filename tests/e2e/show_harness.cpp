@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <exception>
+#include <numbers>
 
 #include "tools/saverpack/saver_builder.h"
 #include "tools/swf_writer.h"
@@ -75,7 +76,8 @@ std::string WriteSwf(const SwfFile& movie) {
   flashsaver::PutU8(sound, 0x3A);  // little-endian PCM, 22.05 kHz, 16-bit, mono
   flashsaver::PutU32(sound, 2205);
   for (int i = 0; i < 2205; ++i)  // 100 whole periods: the loops join smoothly
-    PutU16(sound, static_cast<uint16_t>(std::lround(12000 * std::sin(i * 2 * M_PI / 22.05))));
+    PutU16(sound,
+           static_cast<uint16_t>(std::lround(12000 * std::sin(i * 2 * std::numbers::pi / 22.05))));
   PutU16(start, 1);
   flashsaver::PutU8(start, 0x04);  // loops follow
   PutU16(start, 65535);
