@@ -108,14 +108,14 @@ std::unique_ptr<AudioOutput> OpenSystemAudioOutput() {
   format.wBitsPerSample = 16;
   format.nBlockAlign = 4;
   format.nAvgBytesPerSec = kRate * 4;
-  if (::waveOutGetNumDevs() == 0) return nullptr;
+  if (::waveOutGetNumDevs() == 0) return MakeSilentAudioOutput();
   HANDLE event = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (!event) return nullptr;
+  if (!event) return MakeSilentAudioOutput();
   HWAVEOUT device = nullptr;
   if (::waveOutOpen(&device, 0, &format, reinterpret_cast<DWORD_PTR>(event), 0, CALLBACK_EVENT) !=
       MMSYSERR_NOERROR) {
     ::CloseHandle(event);
-    return nullptr;
+    return MakeSilentAudioOutput();
   }
   return std::make_unique<WaveOutput>(device, event);
 }

@@ -22,8 +22,12 @@ class AudioOutput {
   virtual uint32_t QueuedFrames() const = 0;
 };
 
-// The system's wave-out device 0, the one the show mutes; null when there is none. Defined on
-// the platform side.
+// The system's wave-out device 0, the one the show mutes; a silent output when there is none.
+// Defined on the platform side.
 std::unique_ptr<AudioOutput> OpenSystemAudioOutput();
+
+// Takes the sound at a device's pace and lets nothing be heard: a muted show's sounds still run
+// their course, so that scripts waiting for onSoundComplete and stream-paced timelines go on.
+std::unique_ptr<AudioOutput> MakeSilentAudioOutput();
 
 }  // namespace flashsaver

@@ -245,8 +245,10 @@ class BuiltInPlayerWindow final : public Window {
     shared_->shown = Picture(std::max<LONG>(rect.right, 0), std::max<LONG>(rect.bottom, 0));
     worker_ = std::thread(RenderLoop, shared_);
     TheBuiltInPlayer = this;
-    // A muted show opens no output at all, so nothing can be heard whatever the device's volume.
-    if (!SaverSettings.FlashMute) player_.SetAudioOutput(OpenSystemAudioOutput());
+    // A muted show opens no device at all, so nothing can be heard whatever its volume; its
+    // sounds still play, unheard, for the scripts that wait on them.
+    player_.SetAudioOutput(SaverSettings.FlashMute ? MakeSilentAudioOutput()
+                                                   : OpenSystemAudioOutput());
   }
 
   ~BuiltInPlayerWindow() override {

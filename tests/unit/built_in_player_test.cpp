@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <ostream>
 
 #include <map>
 #include <string>
 #include <utility>
+#include <thread>
 #include <vector>
 
 #include "show/built_in_player.h"
@@ -568,6 +570,22 @@ TEST_F(Player, StreamSoundPacesTheTimelineAndAStalledSoundDoesNotStopIt) {
 
   paced.SetMovie("");
   EXPECT_FALSE(kept);
+}
+
+TEST(SilentAudioOutput, TakesTheSoundUntilItsSourceIsReplaced) {
+  std::unique_ptr<AudioOutput> output = MakeSilentAudioOutput();
+  std::atomic<int> calls{0};
+  output->SetSource([&](int16_t* out, size_t frames) {
+    out[2 * frames - 1] = 1;  // the whole buffer is there to be written
+    ++calls;
+  });
+  for (int i = 0; i < 200 && calls < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_GE(calls, 2);
+  output->SetSource({});
+  const int after = calls;
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(calls, after);
 }
 
 }  // namespace
