@@ -187,7 +187,9 @@ Mixer::VoiceId SoundPlayer::Start(uint16_t id, double offset_seconds, uint32_t l
   const SoundDefinition& sound = *found;
   VoiceSettings settings;
   settings.skip_source_frames = sound.mp3_seek_samples;
-  if (offset_seconds > 0) settings.in_point = static_cast<uint32_t>(offset_seconds * kMixRate);
+  // Held below a day: the in point counts 44.1 kHz samples in 32 bits.
+  if (offset_seconds > 0)
+    settings.in_point = static_cast<uint32_t>(std::min(offset_seconds, 86400.0) * kMixRate);
   settings.loops = loops;
   return mixer_.Play(
       [&sound] {

@@ -204,7 +204,12 @@ TEST(Mixer, EnvelopeTransformAndClamp) {
   mixer.Play(make, {}, 2);
   mixer.Play(make, {}, 3);
   const std::vector<int16_t> sum = MixAll(mixer, 10);
-  EXPECT_EQ(sum[1], 32767);  // three voices clamp rather than wrap
+  EXPECT_EQ(sum[1], 32767);                             // three voices clamp rather than wrap
+  mixer.SetMasterTransform({1e30, 1e30, 0, 0, -1e30});  // a script's volume without bound
+  const std::vector<int16_t> loudest = MixAll(mixer, 10);
+  EXPECT_EQ(loudest[0], 32767);
+  EXPECT_EQ(loudest[1], -32768);
+  mixer.SetMasterTransform({});
   EXPECT_TRUE(mixer.KeyPlaying(2));
   mixer.StopKey(2);
   EXPECT_FALSE(mixer.KeyPlaying(2));
