@@ -1,7 +1,7 @@
-// Mixes one second of output (44.1 kHz stereo) from N voices at once: 22 kHz mono ADPCM, MP3
-// and 11 kHz PCM sounds, looping, with envelopes on half of them, as savers mix them. The
-// reported "core_percent" is the time per second of sound over one second; the one-voice case
-// is the peer the sixteen are read against.
+// Mixes one second of output (44.1 kHz stereo) from N voices at once: 22 kHz mono ADPCM and
+// 11 kHz PCM sounds, both resampled, looping, with envelopes on half of them. The reported
+// "core_percent" is the CPU time per second of sound over one second; the one-voice case is the
+// peer the sixteen are read against.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
