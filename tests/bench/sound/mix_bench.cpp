@@ -1,10 +1,14 @@
 // Mixes one second of output (44.1 kHz stereo) from N voices at once: 22 kHz mono ADPCM and
-// 11 kHz PCM sounds, both resampled, looping, with envelopes on half of them. The reported
+// 11 kHz PCM sounds, both resampled, looping, with envelopes on half of them; with an MP3 file
+// named in FLASHSAVER_BENCH_MP3 every fourth voice plays that instead. The reported
 // "core_percent" is the CPU time per second of sound over one second; the one-voice case is the
 // peer the sixteen are read against.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "player/sound/mixer.h"
@@ -36,13 +40,21 @@ std::vector<uint8_t> Adpcm() {
 void BM_Mix(benchmark::State& state) {
   const int voices = static_cast<int>(state.range(0));
   const std::vector<uint8_t> pcm = Tone(11025, 440), adpcm = Adpcm();
+  std::vector<uint8_t> mp3;
+  if (const char* path = std::getenv("FLASHSAVER_BENCH_MP3")) {
+    std::ifstream in(path, std::ios::binary);
+    mp3.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
   Mixer mixer;
   auto start = [&](int i) {
     SoundFormat format;
     format.stereo = false;
     format.sixteen_bit = true;
     const std::vector<uint8_t>* data = &pcm;
-    if (i % 2 == 0) {
+    if (i % 4 == 3 && !mp3.empty()) {
+      format.codec = SoundCodec::kMp3;
+      data = &mp3;
+    } else if (i % 2 == 0) {
       format.codec = SoundCodec::kPcmLittle;
       format.rate = 11025;
     } else {
