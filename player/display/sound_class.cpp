@@ -58,14 +58,11 @@ SoundTransform& TransformOf(ScriptHost& host, const SoundObject& s) {
 
 void Apply(ScriptHost& host, const SoundObject& s) {
   if (!host.sound) return;
-  SoundScripting& state = StateOf(host);
-  const SoundTransform& t = state.transforms[s.target];
+  const SoundTransform& t = StateOf(host).transforms[s.target];
   if (!s.target) {
     host.sound->SetGlobalTransform(t);
-    return;
-  }
-  for (const auto& [voice, object] : state.playing) {
-    if (static_cast<SoundObject*>(object)->target == s.target) host.sound->SetTransform(voice, t);
+  } else if (Clip* clip = ScriptHost::ClipOf(s.target)) {
+    host.sound->SetClipTransform(clip, t);
   }
 }
 
@@ -93,12 +90,11 @@ Value Start(Vm& vm, const CallArgs& c) {
   const double loops = c.args.size() < 2 ? 1 : vm.ToNumber(c.Arg(1));
   const Mixer::VoiceId voice = host.sound->Start(
       s->id, std::isfinite(offset) && offset > 0 ? offset : 0,
-      std::isfinite(loops) && loops > 1 ? static_cast<uint32_t>(std::min(loops, 65535.0)) : 1);
+      std::isfinite(loops) && loops > 1 ? static_cast<uint32_t>(std::min(loops, 65535.0)) : 1,
+      s->target ? ScriptHost::ClipOf(s->target) : nullptr);
   if (!voice) return Value();
   s->voice = voice;
-  SoundScripting& state = StateOf(host);
-  state.playing[voice] = s;
-  if (s->target) host.sound->SetTransform(voice, state.transforms[s->target]);
+  StateOf(host).playing[voice] = s;
   return Value();
 }
 

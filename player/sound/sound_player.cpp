@@ -45,7 +45,7 @@ void SoundPlayer::RunFrame(const void* clip, const Timeline& timeline, int32_t f
       root_block_length_ = samples * kMixRate / head.format.rate;
     }
   }
-  for (const StartSoundCommand& command : f.sounds) StartEvent(command);
+  for (const StartSoundCommand& command : f.sounds) StartEvent(command, clip);
   if (!timeline.stream) return;
   auto found = streams_.find(clip);
   if (f.stream_block.empty()) {
@@ -67,6 +67,7 @@ void SoundPlayer::RunFrame(const void* clip, const Timeline& timeline, int32_t f
                               : 0;
     Stream stream;
     stream.voice = mixer_.PlayStream(MakeSoundDecoder(head.format), skip, next_stream_key_++);
+    Owned(stream.voice, clip);
     stream.first_frame = frame;
     if (stream.voice == 0) return;
     found = streams_.emplace(clip, stream).first;
@@ -93,6 +94,7 @@ void SoundPlayer::StopStream(const void* clip) {
 }
 
 void SoundPlayer::EndTick() {
+  std::erase_if(voice_clips_, [&](const auto& entry) { return !mixer_.Position(entry.first); });
   for (auto it = streams_.begin(); it != streams_.end();) {
     if (it->second.last_tick != tick_) {
       mixer_.Stop(it->second.voice);
@@ -115,7 +117,21 @@ std::optional<int32_t> SoundPlayer::RootStreamFrame(uint32_t unheard) const {
          static_cast<int32_t>(static_cast<double>(heard) * rate / kMixRate);
 }
 
-void SoundPlayer::StartEvent(const StartSoundCommand& command) {
+void SoundPlayer::Owned(Mixer::VoiceId voice, const void* clip) {
+  if (!voice || !clip) return;
+  voice_clips_[voice] = clip;
+  if (const auto found = clip_transforms_.find(clip); found != clip_transforms_.end())
+    mixer_.SetTransform(voice, found->second);
+}
+
+void SoundPlayer::SetClipTransform(const void* clip, const SoundTransform& t) {
+  clip_transforms_[clip] = t;
+  for (const auto& [voice, owner] : voice_clips_) {
+    if (owner == clip) mixer_.SetTransform(voice, t);
+  }
+}
+
+void SoundPlayer::StartEvent(const StartSoundCommand& command, const void* clip) {
   uint16_t id = command.sound_id;
   if (!command.class_name.empty()) {
     const std::optional<uint16_t> exported = FindExport(command.class_name);
@@ -136,13 +152,14 @@ void SoundPlayer::StartEvent(const StartSoundCommand& command) {
   settings.out_point = command.info.out_point;
   settings.loops = command.info.loops;
   settings.envelope = command.info.envelope;
-  mixer_.Play(
-      [&sound] {
-        auto decoder = MakeSoundDecoder(sound.format);
-        decoder->Feed(sound.data);
-        return decoder;
-      },
-      settings, id);
+  Owned(mixer_.Play(
+            [&sound] {
+              auto decoder = MakeSoundDecoder(sound.format);
+              decoder->Feed(sound.data);
+              return decoder;
+            },
+            settings, id),
+        clip);
 }
 
 std::optional<uint16_t> SoundPlayer::FindExport(const std::string& name) const {
@@ -181,7 +198,8 @@ std::optional<uint16_t> SoundPlayer::AddLoadedMp3(std::span<const uint8_t> file)
   return std::nullopt;
 }
 
-Mixer::VoiceId SoundPlayer::Start(uint16_t id, double offset_seconds, uint32_t loops) {
+Mixer::VoiceId SoundPlayer::Start(uint16_t id, double offset_seconds, uint32_t loops,
+                                  const void* clip) {
   const SoundDefinition* found = Find(id);
   if (!enabled_ || !found) return 0;
   const SoundDefinition& sound = *found;
@@ -191,13 +209,15 @@ Mixer::VoiceId SoundPlayer::Start(uint16_t id, double offset_seconds, uint32_t l
   if (offset_seconds > 0)
     settings.in_point = static_cast<uint32_t>(std::min(offset_seconds, 86400.0) * kMixRate);
   settings.loops = loops;
-  return mixer_.Play(
+  const Mixer::VoiceId voice = mixer_.Play(
       [&sound] {
         auto decoder = MakeSoundDecoder(sound.format);
         decoder->Feed(sound.data);
         return decoder;
       },
       settings, id);
+  Owned(voice, clip);
+  return voice;
 }
 
 double SoundPlayer::DurationMs(uint16_t id) const {

@@ -48,7 +48,12 @@ class SoundPlayer {
   // For the Sound object. Sounds are named by character id (attachSound resolves the export
   // name with FindExport). Start returns 0 when the sound is unknown or no voice is free.
   std::optional<uint16_t> FindExport(const std::string& name) const;
-  Mixer::VoiceId Start(uint16_t id, double offset_seconds, uint32_t loops);
+  // clip: the Sound object's target, whose transform the voice takes; null for none.
+  Mixer::VoiceId Start(uint16_t id, double offset_seconds, uint32_t loops,
+                       const void* clip = nullptr);
+  // The transform of every sound a clip starts, from its timeline or a Sound object aimed at it,
+  // playing now or later.
+  void SetClipTransform(const void* clip, const SoundTransform& t);
   void Stop(uint16_t id) { mixer_.StopKey(id); }
   void StopAll() { mixer_.StopAll(); }  // stopAllSounds, and StartSound with no id
   double DurationMs(uint16_t id) const;
@@ -72,7 +77,9 @@ class SoundPlayer {
     uint64_t last_tick = 0;
     int32_t fed_through = -1;  // the last frame whose block the voice has
   };
-  void StartEvent(const StartSoundCommand& command);
+  void StartEvent(const StartSoundCommand& command, const void* clip);
+  // Notes that the clip started the voice, which takes its transform.
+  void Owned(Mixer::VoiceId voice, const void* clip);
   const SoundDefinition* Find(uint16_t id) const;
 
   const SoundLibrary& library_;
@@ -86,7 +93,10 @@ class SoundPlayer {
   uint64_t next_stream_key_ = uint64_t{1} << 32;
   uint64_t tick_ = 0;
   std::optional<double> root_block_length_;
-  std::map<uint16_t, SoundDefinition> loaded_;  // ids the movie leaves free, from the top down
+  std::map<uint16_t, SoundDefinition> loaded_;
+  std::map<const void*, SoundTransform> clip_transforms_;
+  std::map<Mixer::VoiceId, const void*> voice_clips_;  // voices still playing, by the clip  // ids
+                                                       // the movie leaves free, from the top down
 };
 
 }  // namespace flashsaver

@@ -253,13 +253,19 @@ struct Script {
   }
 };
 
-TEST(SoundObject, StartsAttachedSoundsAtItsVolumeCompletesAndStops) {
-  // A sound of 0.1 s at a constant 10000, exported as "beep".
+// DefineSound 5: 0.1 s at a constant 10000.
+std::vector<uint8_t> ConstantSound() {
   std::vector<uint8_t> sound;
   PutU16(sound, 5);
   PutU8(sound, 0x3E);  // little-endian PCM, 44.1 kHz, 16-bit, mono
   PutU32(sound, 4410);
   for (int i = 0; i < 4410; ++i) PutU16(sound, 10000);
+  return sound;
+}
+
+TEST(SoundObject, StartsAttachedSoundsAtItsVolumeCompletesAndStops) {
+  // Exported as "beep".
+  const std::vector<uint8_t> sound = ConstantSound();
   std::vector<uint8_t> exports;
   PutU16(exports, 1);
   PutU16(exports, 5);
@@ -318,6 +324,32 @@ TEST(SoundObject, StartsAttachedSoundsAtItsVolumeCompletesAndStops) {
   EXPECT_EQ(player.sound().mixer().voice_count(), 0u);
   player.AdvanceFrame();
   EXPECT_EQ(lines.size(), 4u);  // a stopped sound does not complete
+}
+
+// new Sound(this) in the root's script turns down what the root's timeline starts afterwards.
+TEST(SoundObject, TargetVolumeReachesTheTargetsTimelineSounds) {
+  Script script;
+  script.Push("t").Push("this").Op(0x1C).Push(1.0).Push("Sound").Op(0x40).Op(0x1D);
+  script.Push(25.0).Push(1.0).Push("t").Op(0x1C).Push("setVolume").Op(0x52).Op(0x17).Op(0);
+  std::vector<uint8_t> start, timeline;
+  PutU16(start, 5);
+  PutU8(start, 0);
+  PutTag(timeline, swf_tag::kDefineSound, ConstantSound());
+  PutTag(timeline, swf_tag::kDoAction, script.bytes);
+  PutTag(timeline, swf_tag::kShowFrame, {});
+  PutTag(timeline, swf_tag::kStartSound, start);
+  PutTag(timeline, swf_tag::kShowFrame, {});
+  SwfMovieSpec spec;
+  spec.version = 8;
+  spec.frame_count = 2;
+  const std::vector<uint8_t> file = WriteSwfMovie(spec, timeline);
+  MoviePlayer player(file);
+  player.sound().set_enabled(true);
+  player.AdvanceFrame();
+  player.AdvanceFrame();
+  const std::vector<int16_t> out = MixAll(player.sound().mixer(), 200);
+  EXPECT_EQ(out[2 * 100], 2500);
+  EXPECT_EQ(out[2 * 100 + 1], 2500);
 }
 
 }  // namespace
