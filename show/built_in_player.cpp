@@ -51,6 +51,7 @@ void BuiltInPlayer::SetMovie(const std::string& movie) {
   movie_ = movie;
   load_.reset();
   opening_.reset();
+  if (audio_) audio_->SetSource({});
   stage_.reset();
   base_frame_ = -1;
   playing_ = false;
@@ -128,6 +129,11 @@ void BuiltInPlayer::Tick() {
     if (!movie) return;
     stage_ = std::move(movie);
     rewind_pending_ = play_pending_ = false;
+    if (audio_) {
+      stage_->EnableSound();
+      audio_->SetSource(
+          [movie = stage_](int16_t* out, size_t frames) { movie->MixSound(out, frames); });
+    }
     stage_->AdvanceFrame();
     base_frame_ = 0;
     shown_ = 0;
@@ -148,7 +154,19 @@ void BuiltInPlayer::Tick() {
     play_pending_ = false;
   }
   const int64_t now = clock_();
-  const int64_t due = FramesAt(now);
+  int64_t due = FramesAt(now);
+  if (const std::optional<int32_t> lead =
+          playing_ && audio_ ? stage_->SoundLead(audio_->QueuedFrames()) : std::nullopt) {
+    const int64_t by_sound = shown_ + *lead;
+    if (by_sound > due) {
+      // Ahead: the clock follows the sound, and the frames between are run but not drawn.
+      due = by_sound;
+      base_frame_ = by_sound;
+      base_time_ = now;
+    } else if (due - by_sound <= kMaxSoundWaitFrames) {
+      due = by_sound;
+    }
+  }
   int steps = 0;
   for (; shown_ < due && steps < kMaxCatchUpFrames; ++steps, ++shown_) stage_->AdvanceFrame();
   if (shown_ < due) {
@@ -157,6 +175,16 @@ void BuiltInPlayer::Tick() {
     base_time_ = now;
   }
   if (steps > 0) repaint_();
+}
+
+void BuiltInPlayer::SetAudioOutput(std::unique_ptr<AudioOutput> output) {
+  if (audio_) audio_->SetSource({});
+  audio_ = std::move(output);
+  if (audio_ && stage_) {
+    stage_->EnableSound();
+    audio_->SetSource(
+        [movie = stage_](int16_t* out, size_t frames) { movie->MixSound(out, frames); });
+  }
 }
 
 int32_t BuiltInPlayer::NextTickDelay() const {

@@ -17,6 +17,7 @@
 
 #include "player/render/picture.h"
 #include "player/swf/swf_movie.h"
+#include "show/audio_output.h"
 #include "show/flash_control.h"
 #include "show/movie_source.h"
 #include "show/quality_governor.h"
@@ -61,12 +62,18 @@ class BuiltInPlayer : public FlashControl {
   void SetQuality(int32_t quality) override;
   void SetAlignMode(int32_t mode) override;
   void SetScaleMode(int32_t mode) override;
+  // The movies' sound goes here from now on; without one they are silent.
+  void SetAudioOutput(std::unique_ptr<AudioOutput> output);
 
   // Takes in an arrived movie, applies Rewind and Play to it, and runs the timeline up to the
   // clock's time. Frames that a slow picture left behind are run up to kMaxCatchUpFrames at a time;
   // beyond that the timeline waits for the picture, as Flash's does.
   void Tick();
   static constexpr int kMaxCatchUpFrames = 4;
+  // While the root plays a stream sound, its sound paces the timeline: frames run sooner when
+  // the sound is ahead, and wait for it while it is behind by no more than this many (a sound
+  // that stalls does not stop the movie).
+  static constexpr int kMaxSoundWaitFrames = 3;
   // Milliseconds until Tick has something to do: the next frame, or the next look at a load.
   int32_t NextTickDelay() const;
   // The background colours alone, placed as the stage is.
@@ -129,6 +136,7 @@ class BuiltInPlayer : public FlashControl {
   QualityGovernor governor_;
   int32_t align_mode_ = 0;
   int32_t scale_mode_ = kScaleShowAll;
+  std::unique_ptr<AudioOutput> audio_;  // last: its thread stops before the rest goes
 };
 
 }  // namespace flashsaver

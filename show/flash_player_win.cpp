@@ -19,6 +19,8 @@
 
 #include "platform/ole_control_host.h"
 #include "platform/window.h"
+#include "settings/saver_settings.h"
+#include "show/audio_output.h"
 #include "show/built_in_player.h"
 #include "show/flash_player.h"
 #include "show/multi_screen_form.h"
@@ -243,6 +245,10 @@ class BuiltInPlayerWindow final : public Window {
     shared_->shown = Picture(std::max<LONG>(rect.right, 0), std::max<LONG>(rect.bottom, 0));
     worker_ = std::thread(RenderLoop, shared_);
     TheBuiltInPlayer = this;
+    // A muted show opens no device at all, so nothing can be heard whatever its volume; its
+    // sounds still play, unheard, for the scripts that wait on them.
+    player_.SetAudioOutput(SaverSettings.FlashMute ? MakeSilentAudioOutput()
+                                                   : OpenSystemAudioOutput());
   }
 
   ~BuiltInPlayerWindow() override {

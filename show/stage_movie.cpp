@@ -1,6 +1,7 @@
 #include "show/stage_movie.h"
 
 #include "player/display/movie_player.h"
+#include "player/sound/sound_player.h"
 #include "player/text/device_fonts.h"
 
 namespace flashsaver {
@@ -23,6 +24,13 @@ class PlayerMovie final : public StageMovie {
     player_.Render(canvas, stage_to_target);
   }
   std::optional<SwfRect> TakeInvalidatedArea() override { return player_.TakeInvalidatedArea(); }
+  void EnableSound() override { player_.sound().set_enabled(true); }
+  void MixSound(int16_t* out, size_t frames) override { player_.sound().mixer().Mix(out, frames); }
+  std::optional<int32_t> SoundLead(uint32_t queued_frames) override {
+    const std::optional<int32_t> heard = player_.sound().RootStreamFrame(queued_frames);
+    if (!heard) return std::nullopt;
+    return *heard - player_.current_frame();
+  }
 
  private:
   // MoviePlayer answers white for a movie without the tag; the show tells the two apart.

@@ -3,6 +3,8 @@
 // draws nothing.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,6 +29,16 @@ class StageMovie {
   virtual void Render(Canvas& canvas, const Matrix& stage_to_target) const = 0;
   // Stage twips whose picture may have changed since the last call.
   virtual std::optional<SwfRect> TakeInvalidatedArea() = 0;
+
+  // Sound: nothing is started until enabled. Mix is called from the output's thread.
+  virtual void EnableSound() {}
+  virtual void MixSound(int16_t* out, size_t frames) { std::fill(out, out + 2 * frames, 0); }
+  // How many frames the root's stream sound, as heard (queued frames not yet), is ahead of the
+  // timeline (negative: behind); nothing while no stream plays.
+  virtual std::optional<int32_t> SoundLead(uint32_t queued_frames) {
+    (void)queued_frames;
+    return std::nullopt;
+  }
 };
 
 // Reads a movie; throws SwfError when its header cannot be read.

@@ -888,7 +888,8 @@ struct Interpreter {
         case 0x08:
           break;  // ToggleQuality
         case 0x09:
-          break;  // StopSounds
+          host().StopAllSounds();
+          break;
         case 0x0A:
           Add();
           break;

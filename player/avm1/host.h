@@ -90,6 +90,8 @@ class Host {
 
   virtual void GetUrl(std::string_view url, std::string_view target, int method) = 0;
   virtual void FsCommand(std::string_view command, std::string_view args) = 0;
+  // The StopSounds action (stopAllSounds).
+  virtual void StopAllSounds() {}
 };
 
 // Answers for a movie with no stage: one root object on level 0, timelines do nothing,

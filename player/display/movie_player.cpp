@@ -13,6 +13,7 @@ struct MoviePlayer::State {
         list(*movie),
         sound(movie->sounds, movie->exports, movie->root, movie->header.frame_rate.PerSecond()),
         scripts(*movie, list) {
+    scripts.sound = &sound;
     list.on_frame = [this](const Clip& clip, int32_t frame) {
       sound.RunFrame(&clip, *clip.timeline, frame, &clip == &list.root());
     };
@@ -40,6 +41,7 @@ void MoviePlayer::AdvanceFrame() {
   state_->scripts.set_clock(static_cast<double>(state_->frames_run++) * state_->scripts.frame_ms());
   state_->scripts.Tick();
   state_->sound.EndTick();
+  DispatchSoundCompletions(state_->scripts);
 }
 
 SoundPlayer& MoviePlayer::sound() { return state_->sound; }

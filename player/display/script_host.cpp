@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "player/sound/sound_player.h"
 #include "player/swf/byte_reader.h"
 
 namespace flashsaver {
@@ -71,6 +72,7 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   vm_->host_roots = [this](avm1::Tracer& t) { MarkRoots(t); };
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
+  InstallSoundClass(*this);
   list_.set_hooks(this);
 }
 
@@ -90,6 +92,7 @@ ScriptHost::~ScriptHost() {
 }
 
 void ScriptHost::MarkRoots(avm1::Tracer& t) {
+  MarkSoundRoots(*this, t);
   for (const Pending& p : init_queue_) t.Mark(p.clip);
   for (const Pending& p : queue_) t.Mark(p.clip);
   // Every clip on the list keeps its object.
@@ -328,6 +331,10 @@ std::string ScriptHost::ClipPath(Object* obj, bool dot_syntax) {
 }
 
 void ScriptHost::GetUrl(std::string_view, std::string_view, int) {}
+
+void ScriptHost::StopAllSounds() {
+  if (sound) sound->StopAll();
+}
 
 void ScriptHost::FsCommand(std::string_view command, std::string_view) {
   if (avm1::NamesEqual(command, "quit", false)) quit_ = true;

@@ -19,6 +19,9 @@
 
 namespace flashsaver {
 
+class SoundPlayer;
+struct SoundScripting;
+
 // A clip's script face. Detached (clip null) once the clip left the list; scripts may still
 // hold it.
 class ClipObject final : public avm1::Object {
@@ -79,6 +82,9 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   std::function<void(std::string_view)> trace_output;
   std::string url;
   double mouse_x = 0, mouse_y = 0;  // stage pixels
+  // The movie's sounds for the Sound object and stopAllSounds; null: none (set by the player).
+  SoundPlayer* sound = nullptr;
+  std::shared_ptr<SoundScripting> sound_scripting;  // the Sound objects' state (sound_class.cpp)
 
   // The clip's script object, made on first use.
   ClipObject* ObjectFor(Clip& clip);
@@ -113,6 +119,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   std::string ClipPath(avm1::Object* clip, bool dot_syntax) override;
   void GetUrl(std::string_view url, std::string_view target, int method) override;
   void FsCommand(std::string_view command, std::string_view args) override;
+  void StopAllSounds() override;
 
   // DisplayHooks
   void ClipPlaced(Clip& clip) override;
@@ -162,5 +169,10 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 void InstallMovieClipClass(ScriptHost& host);
 // TextField's prototype with its properties (text_field_class.cpp).
 void InstallTextFieldClass(ScriptHost& host);
+// Sound (sound_class.cpp): the class, the objects its playing voices keep alive, and the
+// onSoundComplete calls, run once per frame.
+void InstallSoundClass(ScriptHost& host);
+void MarkSoundRoots(ScriptHost& host, avm1::Tracer& tracer);
+void DispatchSoundCompletions(ScriptHost& host);
 
 }  // namespace flashsaver

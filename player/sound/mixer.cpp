@@ -231,12 +231,15 @@ void Mixer::Mix(int16_t* out, size_t frames) {
 
 void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
   // The transform as four gains: each output side from each input side.
+  // Each gain is held finite (a script may ask for any volume), so that no product is NaN.
   auto gains = [](const SoundTransform& t) {
     const double volume = t.volume / 100.0 / 100.0;
-    return std::array<float, 4>{static_cast<float>(t.left_to_left * volume),
-                                static_cast<float>(t.right_to_left * volume),
-                                static_cast<float>(t.left_to_right * volume),
-                                static_cast<float>(t.right_to_right * volume)};
+    auto gain = [&](double percent) {
+      const double g = percent * volume;
+      return std::isnan(g) ? 0.0f : static_cast<float>(std::clamp(g, -1000.0, 1000.0));
+    };
+    return std::array<float, 4>{gain(t.left_to_left), gain(t.right_to_left), gain(t.left_to_right),
+                                gain(t.right_to_right)};
   };
   const auto own = gains(v.transform), all = gains(master_);
   const float ll = all[0] * own[0] + all[1] * own[2], rl = all[0] * own[1] + all[1] * own[3];
@@ -283,8 +286,10 @@ void Mixer::MixVoice(Voice& v, int32_t* acc, size_t frames) {
       left *= v.EnvelopeGain(0);
       right *= v.EnvelopeGain(1);
     }
-    v.last_out[0] = left * ll + right * rl;
-    v.last_out[1] = left * lr + right * rr;
+    // Each voice is held to a range that 32 of them can add up in without overflowing.
+    constexpr float kVoiceLimit = 1 << 24;
+    v.last_out[0] = std::clamp(left * ll + right * rl, -kVoiceLimit, kVoiceLimit);
+    v.last_out[1] = std::clamp(left * lr + right * rr, -kVoiceLimit, kVoiceLimit);
     acc[2 * i] += static_cast<int32_t>(std::lrint(v.last_out[0]));
     acc[2 * i + 1] += static_cast<int32_t>(std::lrint(v.last_out[1]));
     ++v.played;

@@ -1,6 +1,9 @@
 #include "player/sound/sound_player.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <vector>
 
 #include "player/display/timeline.h"
 
@@ -42,7 +45,7 @@ void SoundPlayer::RunFrame(const void* clip, const Timeline& timeline, int32_t f
       root_block_length_ = samples * kMixRate / head.format.rate;
     }
   }
-  for (const StartSoundCommand& command : f.sounds) StartEvent(command);
+  for (const StartSoundCommand& command : f.sounds) StartEvent(command, clip);
   if (!timeline.stream) return;
   auto found = streams_.find(clip);
   if (f.stream_block.empty()) {
@@ -64,6 +67,7 @@ void SoundPlayer::RunFrame(const void* clip, const Timeline& timeline, int32_t f
                               : 0;
     Stream stream;
     stream.voice = mixer_.PlayStream(MakeSoundDecoder(head.format), skip, next_stream_key_++);
+    Owned(stream.voice, clip);
     stream.first_frame = frame;
     if (stream.voice == 0) return;
     found = streams_.emplace(clip, stream).first;
@@ -90,6 +94,7 @@ void SoundPlayer::StopStream(const void* clip) {
 }
 
 void SoundPlayer::EndTick() {
+  std::erase_if(voice_clips_, [&](const auto& entry) { return !mixer_.Position(entry.first); });
   for (auto it = streams_.begin(); it != streams_.end();) {
     if (it->second.last_tick != tick_) {
       mixer_.Stop(it->second.voice);
@@ -101,17 +106,32 @@ void SoundPlayer::EndTick() {
   ++tick_;
 }
 
-std::optional<int32_t> SoundPlayer::RootStreamFrame() const {
+std::optional<int32_t> SoundPlayer::RootStreamFrame(uint32_t unheard) const {
   const auto found = streams_.find(root_);
   if (found == streams_.end()) return std::nullopt;
   const std::optional<uint64_t> played = mixer_.Position(found->second.voice);
   if (!played) return std::nullopt;
   const double rate = RootStreamFrameRate().value_or(frame_rate_);
+  const uint64_t heard = *played > unheard ? *played - unheard : 0;
   return found->second.first_frame +
-         static_cast<int32_t>(static_cast<double>(*played) * rate / kMixRate);
+         static_cast<int32_t>(static_cast<double>(heard) * rate / kMixRate);
 }
 
-void SoundPlayer::StartEvent(const StartSoundCommand& command) {
+void SoundPlayer::Owned(Mixer::VoiceId voice, const void* clip) {
+  if (!voice || !clip) return;
+  voice_clips_[voice] = clip;
+  if (const auto found = clip_transforms_.find(clip); found != clip_transforms_.end())
+    mixer_.SetTransform(voice, found->second);
+}
+
+void SoundPlayer::SetClipTransform(const void* clip, const SoundTransform& t) {
+  clip_transforms_[clip] = t;
+  for (const auto& [voice, owner] : voice_clips_) {
+    if (owner == clip) mixer_.SetTransform(voice, t);
+  }
+}
+
+void SoundPlayer::StartEvent(const StartSoundCommand& command, const void* clip) {
   uint16_t id = command.sound_id;
   if (!command.class_name.empty()) {
     const std::optional<uint16_t> exported = FindExport(command.class_name);
@@ -132,13 +152,14 @@ void SoundPlayer::StartEvent(const StartSoundCommand& command) {
   settings.out_point = command.info.out_point;
   settings.loops = command.info.loops;
   settings.envelope = command.info.envelope;
-  mixer_.Play(
-      [&sound] {
-        auto decoder = MakeSoundDecoder(sound.format);
-        decoder->Feed(sound.data);
-        return decoder;
-      },
-      settings, id);
+  Owned(mixer_.Play(
+            [&sound] {
+              auto decoder = MakeSoundDecoder(sound.format);
+              decoder->Feed(sound.data);
+              return decoder;
+            },
+            settings, id),
+        clip);
 }
 
 std::optional<uint16_t> SoundPlayer::FindExport(const std::string& name) const {
@@ -147,27 +168,62 @@ std::optional<uint16_t> SoundPlayer::FindExport(const std::string& name) const {
   return found->second;
 }
 
-Mixer::VoiceId SoundPlayer::Start(uint16_t id, double offset_seconds, uint32_t loops) {
-  const auto found = library_.sounds.find(id);
-  if (!enabled_ || found == library_.sounds.end()) return 0;
-  const SoundDefinition& sound = found->second;
+const SoundDefinition* SoundPlayer::Find(uint16_t id) const {
+  if (const auto found = library_.sounds.find(id); found != library_.sounds.end())
+    return &found->second;
+  if (const auto found = loaded_.find(id); found != loaded_.end()) return &found->second;
+  return nullptr;
+}
+
+std::optional<uint16_t> SoundPlayer::AddLoadedMp3(std::span<const uint8_t> file) {
+  SoundDefinition sound;
+  sound.format.codec = SoundCodec::kMp3;
+  sound.data = file;
+  // Counted by decoding once, a chunk at a time: the file says its length nowhere reliable.
+  auto decoder = MakeSoundDecoder(sound.format);
+  decoder->Feed(file);
+  std::vector<int16_t> chunk(2 * 4096);
+  uint64_t frames = 0;
+  while (const size_t n = decoder->Read(chunk.data(), 4096)) frames += n;
+  if (frames == 0 || decoder->rate() == 0) return std::nullopt;
+  sound.format.rate = decoder->rate();
+  sound.sample_count = static_cast<uint32_t>(std::min<uint64_t>(frames, UINT32_MAX));
+  for (uint32_t id = 65535; id > 0; --id) {
+    if (library_.sounds.contains(static_cast<uint16_t>(id)) ||
+        loaded_.contains(static_cast<uint16_t>(id)))
+      continue;
+    loaded_.emplace(static_cast<uint16_t>(id), sound);
+    return static_cast<uint16_t>(id);
+  }
+  return std::nullopt;
+}
+
+Mixer::VoiceId SoundPlayer::Start(uint16_t id, double offset_seconds, uint32_t loops,
+                                  const void* clip) {
+  const SoundDefinition* found = Find(id);
+  if (!enabled_ || !found) return 0;
+  const SoundDefinition& sound = *found;
   VoiceSettings settings;
   settings.skip_source_frames = sound.mp3_seek_samples;
-  if (offset_seconds > 0) settings.in_point = static_cast<uint32_t>(offset_seconds * kMixRate);
+  // Held below a day: the in point counts 44.1 kHz samples in 32 bits.
+  if (offset_seconds > 0)
+    settings.in_point = static_cast<uint32_t>(std::min(offset_seconds, 86400.0) * kMixRate);
   settings.loops = loops;
-  return mixer_.Play(
+  const Mixer::VoiceId voice = mixer_.Play(
       [&sound] {
         auto decoder = MakeSoundDecoder(sound.format);
         decoder->Feed(sound.data);
         return decoder;
       },
       settings, id);
+  Owned(voice, clip);
+  return voice;
 }
 
 double SoundPlayer::DurationMs(uint16_t id) const {
-  const auto found = library_.sounds.find(id);
-  if (found == library_.sounds.end()) return 0;
-  return found->second.sample_count * 1000.0 / found->second.format.rate;
+  const SoundDefinition* found = Find(id);
+  if (!found || found->format.rate == 0) return 0;
+  return found->sample_count * 1000.0 / found->format.rate;
 }
 
 double SoundPlayer::PositionMs(Mixer::VoiceId voice) const {

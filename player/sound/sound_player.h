@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "player/sound/mixer.h"
@@ -33,8 +34,9 @@ class SoundPlayer {
   // After each tick: streams whose timeline ran no frame in it (stopped, removed) end.
   void EndTick();
   // How many frames of the root's stream sound have been heard since its first block: the show
-  // advances the root to this frame, dropping frames when the sound runs ahead.
-  std::optional<int32_t> RootStreamFrame() const;
+  // advances the root to this frame, dropping frames when the sound runs ahead. unheard: 44.1 kHz
+  // frames mixed but still queued in the output.
+  std::optional<int32_t> RootStreamFrame(uint32_t unheard = 0) const;
   // Frames per second at which the root's stream sound plays its blocks (the sample rate over
   // the samples per block), when the root has one: its clock, not the header's rate, paces the
   // movie while it plays.
@@ -46,10 +48,18 @@ class SoundPlayer {
   // For the Sound object. Sounds are named by character id (attachSound resolves the export
   // name with FindExport). Start returns 0 when the sound is unknown or no voice is free.
   std::optional<uint16_t> FindExport(const std::string& name) const;
-  Mixer::VoiceId Start(uint16_t id, double offset_seconds, uint32_t loops);
+  // clip: the Sound object's target, whose transform the voice takes; null for none.
+  Mixer::VoiceId Start(uint16_t id, double offset_seconds, uint32_t loops,
+                       const void* clip = nullptr);
+  // The transform of every sound a clip starts, from its timeline or a Sound object aimed at it,
+  // playing now or later.
+  void SetClipTransform(const void* clip, const SoundTransform& t);
   void Stop(uint16_t id) { mixer_.StopKey(id); }
   void StopAll() { mixer_.StopAll(); }  // stopAllSounds, and StartSound with no id
   double DurationMs(uint16_t id) const;
+  // An MP3 file loaded by a script, played like a defined sound under the id returned; its
+  // bytes must outlive the player. Nothing when it holds no MP3 frame.
+  std::optional<uint16_t> AddLoadedMp3(std::span<const uint8_t> file);
   double PositionMs(Mixer::VoiceId voice) const;
   void SetTransform(Mixer::VoiceId voice, const SoundTransform& t) {
     mixer_.SetTransform(voice, t);
@@ -67,7 +77,10 @@ class SoundPlayer {
     uint64_t last_tick = 0;
     int32_t fed_through = -1;  // the last frame whose block the voice has
   };
-  void StartEvent(const StartSoundCommand& command);
+  void StartEvent(const StartSoundCommand& command, const void* clip);
+  // Notes that the clip started the voice, which takes its transform.
+  void Owned(Mixer::VoiceId voice, const void* clip);
+  const SoundDefinition* Find(uint16_t id) const;
 
   const SoundLibrary& library_;
   const std::map<std::string, uint16_t>& exports_;
@@ -80,6 +93,10 @@ class SoundPlayer {
   uint64_t next_stream_key_ = uint64_t{1} << 32;
   uint64_t tick_ = 0;
   std::optional<double> root_block_length_;
+  std::map<uint16_t, SoundDefinition> loaded_;
+  std::map<const void*, SoundTransform> clip_transforms_;
+  std::map<Mixer::VoiceId, const void*> voice_clips_;  // voices still playing, by the clip  // ids
+                                                       // the movie leaves free, from the top down
 };
 
 }  // namespace flashsaver

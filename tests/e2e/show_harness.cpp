@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <exception>
+#include <numbers>
 
 #include "tools/saverpack/saver_builder.h"
 #include "tools/swf_writer.h"
@@ -65,7 +66,26 @@ std::string WriteSwf(const SwfFile& movie) {
   spec.frame_count = movie.frames;
   spec.background_rgb = movie.background_rgb;
   const std::string path = TestFolder() + movie.name;
-  EXPECT_TRUE(flashsaver::WriteSwfMovieFile(spec, path)) << path;
+  if (!movie.tone) {
+    EXPECT_TRUE(flashsaver::WriteSwfMovieFile(spec, path)) << path;
+    return path;
+  }
+  using flashsaver::PutU16;
+  std::vector<uint8_t> sound, start, timeline;
+  PutU16(sound, 1);
+  flashsaver::PutU8(sound, 0x3A);  // little-endian PCM, 22.05 kHz, 16-bit, mono
+  flashsaver::PutU32(sound, 2205);
+  for (int i = 0; i < 2205; ++i)  // 100 whole periods: the loops join smoothly
+    PutU16(sound,
+           static_cast<uint16_t>(std::lround(12000 * std::sin(i * 2 * std::numbers::pi / 22.05))));
+  PutU16(start, 1);
+  flashsaver::PutU8(start, 0x04);  // loops follow
+  PutU16(start, 65535);
+  flashsaver::PutTag(timeline, 14, sound);  // DefineSound
+  flashsaver::PutTag(timeline, 15, start);  // StartSound
+  for (uint16_t f = 0; f < movie.frames; ++f) flashsaver::PutTag(timeline, 1, {});
+  EXPECT_TRUE(flashsaver::WriteBytesToFile(flashsaver::WriteSwfMovie(spec, timeline), path))
+      << path;
   return path;
 }
 

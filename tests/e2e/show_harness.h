@@ -23,6 +23,7 @@ struct SwfFile {
   uint32_t background_rgb = 0x000000;  // 0xRRGGBB
   int32_t width_px = 320;
   int32_t height_px = 240;
+  bool tone = false;  // a 1 kHz tone at 22.05 kHz starts on the first frame and loops on
 };
 // Writes the movie; its full path.
 std::string WriteSwf(const SwfFile& movie);

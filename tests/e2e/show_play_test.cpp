@@ -3,7 +3,11 @@
 // counter from a script.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fixtures.h"
@@ -110,23 +114,48 @@ TEST_F(ShowPlay, HostsTheControlAppliesTheSettingsAndPlaysTheFirstMovie) {
             "size " + std::to_string(client.right) + " " + std::to_string(client.bottom));
 }
 
-// FlashMute: wave-out device 0 is silent while the show runs and back at its volume after.
+// The loudest left and right samples that wave-out device 0 let be heard.
+std::pair<int, int> LoudestHeard(const FixtureFolder& folder) {
+  std::pair<int, int> loudest{0, 0};
+  std::FILE* f = std::fopen((folder.path() + "wave_out.raw").c_str(), "rb");
+  if (!f) return loudest;
+  int16_t frame[2];
+  while (std::fread(frame, sizeof frame, 1, f) == 1) {
+    loudest.first = std::max(loudest.first, std::abs(int{frame[0]}));
+    loudest.second = std::max(loudest.second, std::abs(int{frame[1]}));
+  }
+  std::fclose(f);
+  return loudest;
+}
+
+// FlashMute: wave-out device 0 is silent while the show runs and back at its volume after. The
+// movie's tone (peak 12000) plays through that device unless muted.
 class ShowMute : public ShowPlay, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(ShowMute, WaveOutVolumeDuringAndAfterTheShow) {
   const bool mute = GetParam();
+  SwfFile toned;
+  toned.name = "tone.swf";
+  toned.tone = true;
   SaverSpec spec;
   spec.name = mute ? "mute_on" : "mute_off";
   spec.set = {std::string("FlashMute=") + (mute ? "1" : "0")};
-  spec.movies = {movies_[0]};
+  spec.movies = {WriteSwf(toned)};
   const std::string saver = BuildSaver(spec);
   WaveOutStandIn wave(folder_, saver);
   ASSERT_TRUE(wave.ok());
   constexpr DWORD kVolume = 0x80004000;  // left and right channels differ
   wave.SetVolume(kVolume);
   ASSERT_TRUE(show_.Start(saver)) << show_.error();
-  Pump(1000);
+  Pump(2000);
   EXPECT_EQ(wave.Volume(), mute ? 0u : kVolume);
+  const auto [left, right] = LoudestHeard(folder_);
+  if (mute) {
+    EXPECT_EQ(left + right, 0);
+  } else {
+    EXPECT_NEAR(left, 12000 / 4, 300);  // at the device's volume for each side
+    EXPECT_NEAR(right, 12000 / 2, 300);
+  }
   ::PostMessageA(show_.window(), WM_KEYDOWN, 'A', 0);
   ASSERT_TRUE(show_.EndsWithin(kEndWait));
   EXPECT_EQ(wave.Volume(), kVolume);

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <ostream>
 
 #include <map>
 #include <string>
 #include <utility>
+#include <thread>
 #include <vector>
 
 #include "show/built_in_player.h"
@@ -505,6 +507,85 @@ TEST(StageFrameDraw, ACancelledPictureSkipsTheMovieButNotTheBackground) {
     EXPECT_EQ(picture.Row(20)[27], OpaquePixel(Rgb{cancelled ? 0x0000FFu : 0xFF0000u}))
         << (cancelled ? "cancelled" : "not cancelled");
   }
+}
+
+// A movie whose root stream sound is as far ahead of its timeline as `lead` says, and an output
+// that only keeps its source.
+class LeadingMovie : public CountingMovie {
+ public:
+  LeadingMovie(std::vector<uint8_t> file, int& advanced, std::optional<SwfRect>& invalid,
+               std::optional<int32_t>& lead, bool& enabled)
+      : CountingMovie(std::move(file), advanced, invalid), lead_(lead), enabled_(enabled) {}
+  void EnableSound() override { enabled_ = true; }
+  std::optional<int32_t> SoundLead(uint32_t) override { return lead_; }
+
+ private:
+  std::optional<int32_t>& lead_;
+  bool& enabled_;
+};
+
+class KeptOutput : public AudioOutput {
+ public:
+  explicit KeptOutput(Source& kept) : kept_(kept) {}
+  void SetSource(Source source) override { kept_ = std::move(source); }
+  uint32_t QueuedFrames() const override { return 0; }
+
+ private:
+  Source& kept_;
+};
+
+TEST_F(Player, StreamSoundPacesTheTimelineAndAStalledSoundDoesNotStopIt) {
+  std::optional<int32_t> lead;
+  bool enabled = false;
+  AudioOutput::Source kept;
+  BuiltInPlayer paced{source, [this] { return now; }, [] {},
+                      [&](std::vector<uint8_t> file) {
+                        return std::make_unique<LeadingMovie>(std::move(file), advanced, invalid,
+                                                              lead, enabled);
+                      }};
+  paced.SetAudioOutput(std::make_unique<KeptOutput>(kept));
+  paced.SetMovie("a.swf");
+  source.Arrive("a.swf", Spec(10, 1000));
+  paced.Tick();
+  ASSERT_EQ(advanced, 1);
+  EXPECT_TRUE(enabled);
+  EXPECT_TRUE(kept);
+
+  // Ahead by six frames with the clock standing still: they run, at most four per tick.
+  lead = 6;
+  paced.Tick();
+  EXPECT_EQ(advanced, 1 + BuiltInPlayer::kMaxCatchUpFrames);
+  lead = 2;
+  paced.Tick();
+  EXPECT_EQ(advanced, 7);
+
+  // Behind: the clock's frames wait for the sound, but not for longer than the limit.
+  lead = -1;
+  now += 200;
+  paced.Tick();
+  EXPECT_EQ(advanced, 7);
+  now += 200;
+  paced.Tick();
+  EXPECT_EQ(advanced, 7 + 4);
+
+  paced.SetMovie("");
+  EXPECT_FALSE(kept);
+}
+
+TEST(SilentAudioOutput, TakesTheSoundUntilItsSourceIsReplaced) {
+  std::unique_ptr<AudioOutput> output = MakeSilentAudioOutput();
+  std::atomic<int> calls{0};
+  output->SetSource([&](int16_t* out, size_t frames) {
+    out[2 * frames - 1] = 1;  // the whole buffer is there to be written
+    ++calls;
+  });
+  for (int i = 0; i < 200 && calls < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_GE(calls, 2);
+  output->SetSource({});
+  const int after = calls;
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(calls, after);
 }
 
 }  // namespace

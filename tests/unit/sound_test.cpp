@@ -2,10 +2,16 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
+#include "player/display/movie_player.h"
 #include "player/sound/mixer.h"
 #include "player/sound/sound_decoder.h"
+#include "player/sound/sound_player.h"
+#include "player/swf/tag_codes.h"
+#include "tools/swf_writer.h"
 
 namespace flashsaver {
 namespace {
@@ -42,10 +48,13 @@ TEST(SoundDecoders, PcmSizesChannelsAndShortPieces) {
        {16, 16, 48, 48}},
       {"empty pieces are skipped", false, true, {{}, {0x81, 0x7F}}, {256, -256}},
   };
-  for (auto& c : cases) {
-    SCOPED_TRACE(c.label);
-    SoundFormat format{SoundCodec::kPcmLittle, 11025, c.sixteen_bit, c.stereo};
-    EXPECT_EQ(DecodeAll(format, c.pieces), c.frames);
+  // Format 0 ("native") is read as Flash on x86 read it: little-endian, as format 3.
+  for (const SoundCodec codec : {SoundCodec::kPcmNative, SoundCodec::kPcmLittle}) {
+    for (auto& c : cases) {
+      SCOPED_TRACE(c.label);
+      SoundFormat format{codec, 11025, c.sixteen_bit, c.stereo};
+      EXPECT_EQ(DecodeAll(format, c.pieces), c.frames);
+    }
   }
 }
 
@@ -195,13 +204,152 @@ TEST(Mixer, EnvelopeTransformAndClamp) {
   mixer.Play(make, {}, 2);
   mixer.Play(make, {}, 3);
   const std::vector<int16_t> sum = MixAll(mixer, 10);
-  EXPECT_EQ(sum[1], 32767);  // three voices clamp rather than wrap
+  EXPECT_EQ(sum[1], 32767);                             // three voices clamp rather than wrap
+  mixer.SetMasterTransform({1e30, 1e30, 0, 0, -1e30});  // a script's volume without bound
+  const std::vector<int16_t> loudest = MixAll(mixer, 10);
+  EXPECT_EQ(loudest[0], 32767);
+  EXPECT_EQ(loudest[1], -32768);
+  mixer.SetMasterTransform({});
   EXPECT_TRUE(mixer.KeyPlaying(2));
   mixer.StopKey(2);
   EXPECT_FALSE(mixer.KeyPlaying(2));
   MixAll(mixer, 5000);
   const std::vector<Mixer::VoiceId> finished = mixer.TakeFinished();
   EXPECT_EQ(finished.size(), 2u);  // the stopped one did not complete
+}
+
+// Actions written out as bytes, enough for the Sound object's scripts.
+struct Script {
+  std::vector<uint8_t> bytes;
+  Script& Record(uint8_t code, const std::vector<uint8_t>& data) {
+    bytes.push_back(code);
+    PutU16(bytes, static_cast<uint32_t>(data.size()));
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return *this;
+  }
+  Script& Op(uint8_t code) {
+    bytes.push_back(code);
+    return *this;
+  }
+  Script& Push(const std::string& text) {
+    std::vector<uint8_t> data{0};
+    data.insert(data.end(), text.begin(), text.end());
+    data.push_back(0);
+    return Record(0x96, data);
+  }
+  Script& Push(double n) {
+    uint64_t bits;
+    std::memcpy(&bits, &n, 8);
+    std::vector<uint8_t> data{6};
+    for (int i = 4; i < 8; ++i) data.push_back(static_cast<uint8_t>(bits >> (8 * i)));
+    for (int i = 0; i < 4; ++i) data.push_back(static_cast<uint8_t>(bits >> (8 * i)));
+    return Record(0x96, data);
+  }
+  // s.method(args...), its result traced or dropped.
+  Script& Call(const std::string& method, std::vector<double> args, bool trace) {
+    for (auto it = args.rbegin(); it != args.rend(); ++it) Push(*it);
+    Push(static_cast<double>(args.size())).Push("s").Op(0x1C).Push(method).Op(0x52);
+    return Op(trace ? 0x26 : 0x17);
+  }
+};
+
+// DefineSound 5: 0.1 s at a constant 10000.
+std::vector<uint8_t> ConstantSound() {
+  std::vector<uint8_t> sound;
+  PutU16(sound, 5);
+  PutU8(sound, 0x3E);  // little-endian PCM, 44.1 kHz, 16-bit, mono
+  PutU32(sound, 4410);
+  for (int i = 0; i < 4410; ++i) PutU16(sound, 10000);
+  return sound;
+}
+
+TEST(SoundObject, StartsAttachedSoundsAtItsVolumeCompletesAndStops) {
+  // Exported as "beep".
+  const std::vector<uint8_t> sound = ConstantSound();
+  std::vector<uint8_t> exports;
+  PutU16(exports, 1);
+  PutU16(exports, 5);
+  for (char ch : std::string("beep")) exports.push_back(static_cast<uint8_t>(ch));
+  exports.push_back(0);
+
+  Script first;
+  first.Push("s").Push(0.0).Push("Sound").Op(0x40).Op(0x1D);
+  first.Push("beep").Push(1.0).Push("s").Op(0x1C).Push("attachSound").Op(0x52).Op(0x17);
+  first.Call("setVolume", {50}, false).Call("start", {0, 2}, false);
+  Script on_complete;
+  on_complete.Push("done").Op(0x26);
+  first.Push("s").Op(0x1C).Push("onSoundComplete");
+  first.Record(0x9B, {0, 0, 0, static_cast<uint8_t>(on_complete.bytes.size()), 0});
+  first.bytes.insert(first.bytes.end(), on_complete.bytes.begin(), on_complete.bytes.end());
+  first.Op(0x4F);
+  first.Push("s").Op(0x1C).Push("duration").Op(0x4E).Op(0x26);
+  first.Call("getVolume", {}, true).Call("setPan", {-40}, false).Call("getPan", {}, true);
+  first.Op(0);
+  Script fourth;  // start again, then stopAllSounds
+  fourth.Call("setPan", {0}, false).Call("start", {}, false).Op(0x09).Op(0);
+
+  std::vector<uint8_t> timeline;
+  PutTag(timeline, swf_tag::kDefineSound, sound);
+  PutTag(timeline, swf_tag::kExportAssets, exports);
+  PutTag(timeline, swf_tag::kDoAction, first.bytes);
+  for (int frame = 2; frame <= 6; ++frame) {
+    PutTag(timeline, swf_tag::kShowFrame, {});
+    if (frame == 4) PutTag(timeline, swf_tag::kDoAction, fourth.bytes);
+  }
+  PutTag(timeline, swf_tag::kShowFrame, {});
+  SwfMovieSpec spec;
+  spec.version = 8;
+  spec.frame_rate_8_8 = 10 * 256;
+  spec.frame_count = 6;
+  const std::vector<uint8_t> file = WriteSwfMovie(spec, timeline);
+
+  MoviePlayer player(file);
+  std::vector<std::string> lines;
+  player.SetTraceOutput([&](std::string_view line) { lines.emplace_back(line); });
+  player.sound().set_enabled(true);
+  player.AdvanceFrame();
+  EXPECT_EQ(lines, (std::vector<std::string>{"100", "50", "-40"}));
+  std::vector<int16_t> out = MixAll(player.sound().mixer(), 4410);
+  EXPECT_EQ(out[2 * 100], 5000);      // half volume
+  EXPECT_EQ(out[2 * 100 + 1], 3000);  // panned left: the right side at 60 %
+  player.AdvanceFrame();
+  MixAll(player.sound().mixer(), 4410 + 500);  // the second loop, and the end
+  EXPECT_EQ(lines.size(), 3u);
+  player.AdvanceFrame();
+  EXPECT_EQ(lines.back(), "done");
+
+  player.AdvanceFrame();  // frame 4: started and stopped at once
+  out = MixAll(player.sound().mixer(), 1000);
+  EXPECT_EQ(out[2 * 999], 0);
+  EXPECT_EQ(player.sound().mixer().voice_count(), 0u);
+  player.AdvanceFrame();
+  EXPECT_EQ(lines.size(), 4u);  // a stopped sound does not complete
+}
+
+// new Sound(this) in the root's script turns down what the root's timeline starts afterwards.
+TEST(SoundObject, TargetVolumeReachesTheTargetsTimelineSounds) {
+  Script script;
+  script.Push("t").Push("this").Op(0x1C).Push(1.0).Push("Sound").Op(0x40).Op(0x1D);
+  script.Push(25.0).Push(1.0).Push("t").Op(0x1C).Push("setVolume").Op(0x52).Op(0x17).Op(0);
+  std::vector<uint8_t> start, timeline;
+  PutU16(start, 5);
+  PutU8(start, 0);
+  PutTag(timeline, swf_tag::kDefineSound, ConstantSound());
+  PutTag(timeline, swf_tag::kDoAction, script.bytes);
+  PutTag(timeline, swf_tag::kShowFrame, {});
+  PutTag(timeline, swf_tag::kStartSound, start);
+  PutTag(timeline, swf_tag::kShowFrame, {});
+  SwfMovieSpec spec;
+  spec.version = 8;
+  spec.frame_count = 2;
+  const std::vector<uint8_t> file = WriteSwfMovie(spec, timeline);
+  MoviePlayer player(file);
+  player.sound().set_enabled(true);
+  player.AdvanceFrame();
+  player.AdvanceFrame();
+  const std::vector<int16_t> out = MixAll(player.sound().mixer(), 200);
+  EXPECT_EQ(out[2 * 100], 2500);
+  EXPECT_EQ(out[2 * 100 + 1], 2500);
 }
 
 }  // namespace
