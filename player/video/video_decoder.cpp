@@ -6,8 +6,11 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libavutil/mem.h>
 }
+
+#include <mutex>
 
 namespace flashsaver {
 namespace {
@@ -163,6 +166,9 @@ uint32_t YuvToPixel(int y, int u, int v, int alpha) {
 }
 
 std::unique_ptr<VideoDecoder> MakeVideoDecoder(uint8_t codec_id) {
+  // A damaged frame is the movie's problem, shown as a missing picture, not a console message.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
   switch (codec_id) {
     case 2:
       return Opened<OneStreamDecoder>(AV_CODEC_ID_FLV1);
