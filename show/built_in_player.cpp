@@ -102,7 +102,12 @@ void BuiltInPlayer::StartOpening(std::vector<uint8_t> bytes) {
   }
 }
 
+void BuiltInPlayer::SetInputWaiting(std::function<bool()> input_waiting) {
+  input_waiting_ = std::move(input_waiting);
+}
+
 void BuiltInPlayer::Tick() {
+  tick_start_ = clock_();
   if (load_) {
     switch (load_->Poll()) {
       case MovieLoad::State::kWaiting:
@@ -128,6 +133,9 @@ void BuiltInPlayer::Tick() {
     opening_.reset();
     if (!movie) return;
     stage_ = std::move(movie);
+    stage_->SetScriptInterrupt([this] {
+      return input_waiting_ && clock_() - tick_start_ >= kScriptPatienceMs && input_waiting_();
+    });
     rewind_pending_ = play_pending_ = false;
     if (audio_) {
       stage_->EnableSound();

@@ -64,6 +64,11 @@ class BuiltInPlayer : public FlashControl {
   void SetScaleMode(int32_t mode) override;
   // The movies' sound goes here from now on; without one they are silent.
   void SetAudioOutput(std::unique_ptr<AudioOutput> output);
+  // input_waiting: true when user input waits in the window's queue. A script that has held
+  // the window's thread for kScriptPatienceMs is stopped when input waits, so that the exit
+  // conditions take effect while a movie loops without end.
+  void SetInputWaiting(std::function<bool()> input_waiting);
+  static constexpr int64_t kScriptPatienceMs = 100;
 
   // Takes in an arrived movie, applies Rewind and Play to it, and runs the timeline up to the
   // clock's time. Frames that a slow picture left behind are run up to kMaxCatchUpFrames at a time;
@@ -105,6 +110,8 @@ class BuiltInPlayer : public FlashControl {
   MovieSource& source_;
   std::function<int64_t()> clock_;
   std::function<void()> repaint_;
+  std::function<bool()> input_waiting_;
+  int64_t tick_start_ = 0;  // when the running Tick began, for the scripts' patience
 
   std::string movie_;
   StageMovieOpener open_;

@@ -245,6 +245,8 @@ class BuiltInPlayerWindow final : public Window {
     shared_->shown = Picture(std::max<LONG>(rect.right, 0), std::max<LONG>(rect.bottom, 0));
     worker_ = std::thread(RenderLoop, shared_);
     TheBuiltInPlayer = this;
+    // Keys, buttons and moves waiting behind a long script are what the exit filter must see.
+    player_.SetInputWaiting([] { return HIWORD(::GetQueueStatus(QS_INPUT)) != 0; });
     // A muted show opens no device at all, so nothing can be heard whatever its volume; its
     // sounds still play, unheard, for the scripts that wait on them.
     player_.SetAudioOutput(SaverSettings.FlashMute ? MakeSilentAudioOutput()

@@ -26,6 +26,9 @@ class PlayerMovie final : public StageMovie {
   std::optional<SwfRect> TakeInvalidatedArea() override { return player_.TakeInvalidatedArea(); }
   void EnableSound() override { player_.sound().set_enabled(true); }
   void MixSound(int16_t* out, size_t frames) override { player_.sound().mixer().Mix(out, frames); }
+  void SetScriptInterrupt(std::function<bool()> interrupt) override {
+    player_.SetScriptInterrupt(std::move(interrupt));
+  }
   std::optional<int32_t> SoundLead(uint32_t queued_frames) override {
     const std::optional<int32_t> heard = player_.sound().RootStreamFrame(queued_frames);
     if (!heard) return std::nullopt;

@@ -39,6 +39,9 @@ class StageMovie {
     (void)queued_frames;
     return std::nullopt;
   }
+
+  // Polled while the movie's scripts run; true stops the running script.
+  virtual void SetScriptInterrupt(std::function<bool()> interrupt) { (void)interrupt; }
 };
 
 // Reads a movie; throws SwfError when its header cannot be read.

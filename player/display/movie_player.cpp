@@ -50,6 +50,10 @@ void MoviePlayer::SetTraceOutput(std::function<void(std::string_view)> output) {
   state_->scripts.trace_output = std::move(output);
 }
 
+void MoviePlayer::SetScriptInterrupt(std::function<bool()> interrupt) {
+  state_->scripts.interrupt = std::move(interrupt);
+}
+
 void MoviePlayer::SetUrl(std::string url) { state_->scripts.url = std::move(url); }
 
 bool MoviePlayer::quit_requested() const { return state_->scripts.quit_requested(); }

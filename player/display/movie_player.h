@@ -47,6 +47,8 @@ class MoviePlayer {
 
   // Where trace() lines go; nowhere when unset.
   void SetTraceOutput(std::function<void(std::string_view)> output);
+  // Polled while a script runs; when it answers true the script stops as a runaway one does.
+  void SetScriptInterrupt(std::function<bool()> interrupt);
   // The movie's own address, as _url shows it.
   void SetUrl(std::string url);
   // The movie asked to end (fscommand "quit").

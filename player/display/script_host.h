@@ -80,6 +80,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   double frame_ms() const { return frame_ms_; }
   bool quit_requested() const { return quit_; }
   std::function<void(std::string_view)> trace_output;
+  // Polled while a script runs: true stops it at once (the show's exits must not wait).
+  std::function<bool()> interrupt;
   std::string url;
   double mouse_x = 0, mouse_y = 0;  // stage pixels
   // The movie's sounds for the Sound object and stopAllSounds; null: none (set by the player).
@@ -100,6 +102,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   void Trace(std::string_view line) override;
   double Milliseconds() override { return clock_ms_; }
   double Random() override;
+  bool ShouldAbortScripts() override { return interrupt && interrupt(); }
   void GotoFrame(avm1::Object* clip, uint32_t frame, bool play) override;
   bool GotoLabel(avm1::Object* clip, std::string_view label, bool play) override;
   void Play(avm1::Object* clip) override;

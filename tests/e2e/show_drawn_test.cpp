@@ -155,6 +155,52 @@ TEST_F(ShowDrawn, InputEndsTheShowPromptlyWhileASlowPictureIsDrawn) {
   EXPECT_TRUE(show_.EndsWithin(kEndWait)) << "the engine did not end";
 }
 
+// A red stage whose first frame's script loops without end.
+std::string LoopingMovie(const std::string& name) {
+  Bytes timeline;
+  auto add = [&](const Bytes& b) { timeline.insert(timeline.end(), b.begin(), b.end()); };
+  Bytes loop;
+  PutTag(loop, 12 /* DoAction */, {0x99, 0x02, 0x00, 0xFB, 0xFF, 0x00});  // jump onto itself
+  add(loop);
+  add(ShowFrame());
+  SwfMovieSpec spec;
+  spec.version = 8;
+  spec.width_px = 400;
+  spec.height_px = 300;
+  spec.frame_rate_8_8 = 12 * 256;
+  spec.background_rgb = 0xFF0000;
+  const std::string path = TestFolder() + name;
+  EXPECT_TRUE(WriteBytesToFile(WriteSwfMovie(spec, timeline), path));
+  return path;
+}
+
+// The script holds the window's thread for up to the player's 15 s limit; a key pressed
+// meanwhile still ends the show at once.
+TEST_F(ShowDrawn, KeyEndsTheShowPromptlyWhileAScriptLoopsWithoutEnd) {
+  SaverSpec spec;
+  spec.name = "drawn_loop";
+  spec.set = {"FlashSize=1", "KeyboardPress=1"};
+  spec.movies = {LoopingMovie("loop.swf")};
+  ASSERT_TRUE(show_.Start(BuildSaver(spec))) << show_.error();
+  HWND window = show_.window();
+  ::SetForegroundWindow(window);
+  Pump(2000);  // the movie is open and its script is running
+  ASSERT_TRUE(show_.Running());
+  INPUT key[2] = {};
+  key[0].type = INPUT_KEYBOARD;
+  key[0].ki.wVk = 'A';
+  key[1] = key[0];
+  key[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ::SendInput(2, key, sizeof(INPUT));
+  const DWORD start = ::GetTickCount();
+  while (::IsWindow(window) && ::IsWindowVisible(window) && ::GetTickCount() - start < 5000) {
+    ::Sleep(5);
+  }
+  const DWORD took = ::GetTickCount() - start;
+  EXPECT_LE(took, 250u) << "the show window stayed " << took << " ms after the key";
+  EXPECT_TRUE(show_.EndsWithin(kEndWait)) << "the engine did not end";
+}
+
 std::vector<RECT> Monitors() {
   std::vector<RECT> list;
   ::EnumDisplayMonitors(

@@ -60,6 +60,10 @@ class CountingMovie : public StageMovie {
   void Play() override {}
   void Render(Canvas&, const Matrix&) const override {}
   std::optional<SwfRect> TakeInvalidatedArea() override { return std::exchange(invalid_, {}); }
+  void SetScriptInterrupt(std::function<bool()> interrupt) override {
+    script_interrupt = std::move(interrupt);
+  }
+  std::function<bool()> script_interrupt;
 
  private:
   SwfMovie data_;
@@ -104,8 +108,12 @@ class Player : public ::testing::Test {
   std::optional<SwfRect> invalid;
   BuiltInPlayer player{source, [this] { return now; }, [this] { ++repaints; },
                        [this](std::vector<uint8_t> file) {
-                         return std::make_unique<CountingMovie>(std::move(file), advanced, invalid);
+                         auto movie =
+                             std::make_unique<CountingMovie>(std::move(file), advanced, invalid);
+                         last_movie = movie.get();
+                         return movie;
                        }};
+  CountingMovie* last_movie = nullptr;
 
   SwfMovieSpec Spec(uint16_t fps, uint16_t frames) {
     SwfMovieSpec spec;
@@ -115,6 +123,28 @@ class Player : public ::testing::Test {
     return spec;
   }
 };
+
+// A script that holds the window's thread is stopped once it has had its patience and input
+// waits, so that a key or a move reaches the exit filter.
+TEST_F(Player, ALongScriptStopsWhenInputWaitsAfterItsPatience) {
+  bool input = false;
+  player.SetInputWaiting([&input] { return input; });
+  player.SetMovie("a.swf");
+  source.Arrive("a.swf", Spec(10, 30));
+  player.Tick();
+  ASSERT_TRUE(last_movie && last_movie->script_interrupt);
+  const std::function<bool()>& interrupt = last_movie->script_interrupt;
+  input = true;
+  now += BuiltInPlayer::kScriptPatienceMs - 1;
+  EXPECT_FALSE(interrupt()) << "within its patience a script runs on";
+  now += 1;
+  EXPECT_TRUE(interrupt());
+  input = false;
+  EXPECT_FALSE(interrupt()) << "without input waiting a script runs to its own limits";
+  input = true;
+  player.Tick();  // a new tick gives the next script its own patience
+  EXPECT_FALSE(interrupt());
+}
 
 TEST_F(Player, WaitsUntilTheMovieArrivesThenShowsFrameZero) {
   player.SetMovie("C:\\movies\\a.swf");

@@ -107,6 +107,21 @@ struct OrderCase {
   bool quits;
 };
 
+// An endless loop stops at the first poll that the host's interrupt answers true; the frame's
+// next script still runs.
+TEST(ScriptHostTest, InterruptStopsAnEndlessScript) {
+  const Bytes loop{0x99, 0x02, 0x00, 0xFB, 0xFF};  // jump back onto itself
+  const Bytes movie = Movie({DoAction(loop), DoAction(TraceAction("after")), ShowFrame()});
+  MoviePlayer player(movie);
+  std::vector<std::string> lines;
+  player.SetTraceOutput([&lines](std::string_view l) { lines.emplace_back(l); });
+  int polls = 0;
+  player.SetScriptInterrupt([&polls] { return ++polls >= 3; });
+  player.AdvanceFrame();
+  EXPECT_EQ(polls, 3);
+  EXPECT_EQ(lines, std::vector<std::string>{"after"});
+}
+
 TEST(ScriptHostTest, RunsScriptsInThePlayersOrder) {
   const OrderCase cases[] = {
       {"the frame script that places a child runs before the child's first frame",
