@@ -132,7 +132,7 @@ class Walker {
 
 struct DrawVisitor {
   Canvas& canvas;
-  const BitmapSource& bitmaps;
+  const BitmapSource& bitmaps;  // the main movie's; a loaded movie's leaves use their own
   void BeginMask() { canvas.BeginMask(); }
   void EndMask() { canvas.EndMask(); }
   void PopMask() { canvas.PopMask(); }
@@ -141,7 +141,9 @@ struct DrawVisitor {
     if (object.text) {
       object.text->Draw(canvas, RenderState{m, c});
     } else {
-      drawable.Draw(canvas, RenderState{m, c}, bitmaps, object.ratio);
+      const Clip* parent = object.parent;
+      const BitmapSource& source = parent && parent->movie ? parent->movie->library : bitmaps;
+      drawable.Draw(canvas, RenderState{m, c}, source, object.ratio);
     }
   }
 };
@@ -245,6 +247,7 @@ DisplayObject* DisplayList::AddScripted(Clip& parent, uint16_t character_id, int
     object->parent = &parent;
     object->depth = depth;
     object->clip = std::make_unique<Clip>();
+    object->clip->movie = parent.movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
   } else {
@@ -261,14 +264,65 @@ DisplayObject* DisplayList::AddScripted(Clip& parent, uint16_t character_id, int
   return raw;
 }
 
-DisplayList::DisplayList(const MovieDefinition& movie) : movie_(movie) {
+DisplayList::DisplayList(const MovieDefinition& movie)
+    : movie_(movie), main_(std::shared_ptr<const MovieDefinition>(), &movie) {
+  root_.movie = main_;
   root_.timeline = &movie.root;
 }
 
 void DisplayList::AdvanceFrame() {
   ++tick_;
   created_this_tick_ = 0;
-  AdvanceClip(root_, 0);
+  for (Clip* clip : Roots()) AdvanceClip(*clip, 0);
+}
+
+Clip* DisplayList::LevelClip(int32_t level) {
+  if (level == 0) return &root_;
+  const auto it = levels_.find(level);
+  return it == levels_.end() ? nullptr : it->second->clip.get();
+}
+
+Clip* DisplayList::NewLevel(int32_t level, std::shared_ptr<const MovieDefinition> movie) {
+  if (level <= 0) return nullptr;
+  levels_.erase(level);  // the old movie's unload comes first
+  auto object = std::make_unique<DisplayObject>();
+  object->serial = next_serial_++;
+  object->created_tick = tick_;
+  object->depth = level;
+  object->scripted = true;
+  object->clip = std::make_unique<Clip>();
+  object->clip->owner = object.get();
+  object->clip->hooks = hooks_;
+  Clip* clip = object->clip.get();
+  levels_.emplace(level, std::move(object));
+  ReplaceContent(*clip, std::move(movie));
+  return clip;
+}
+
+void DisplayList::RemoveLevel(int32_t level) {
+  if (level == 0) {
+    ReplaceContent(root_, nullptr);
+  } else {
+    levels_.erase(level);
+  }
+}
+
+std::vector<Clip*> DisplayList::Roots() {
+  std::vector<Clip*> roots{&root_};
+  for (auto& [level, object] : levels_) roots.push_back(object->clip.get());
+  return roots;
+}
+
+void DisplayList::ReplaceContent(Clip& clip, std::shared_ptr<const MovieDefinition> movie) {
+  clip.children.clear();
+  clip.current_frame = -1;
+  clip.playing = movie != nullptr;
+  clip.timeline = movie ? &movie->root : nullptr;
+  if (movie) {
+    clip.movie = std::move(movie);
+  } else if (clip.owner && clip.owner->parent) {
+    clip.movie = clip.owner->parent->movie;
+  }
 }
 
 void DisplayList::GotoFrame(int32_t frame) {
@@ -336,7 +390,8 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
   if (it == clip.children.end()) return;
   DisplayObject& existing = *it->second;
   if (place.character_id && *place.character_id != existing.character_id) {
-    const Character* character = movie_.library.Find(*place.character_id);
+    const Character* character =
+        (clip.movie ? *clip.movie : movie_).library.Find(*place.character_id);
     if (!character) return;
     const bool container =
         character->type() == CharacterType::kSprite || character->type() == CharacterType::kButton;
@@ -371,7 +426,7 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
 
 std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, int level,
                                                    Clip& parent, int32_t depth) {
-  const Character* character = movie_.library.Find(id);
+  const Character* character = (parent.movie ? *parent.movie : movie_).library.Find(id);
   if (!character || live_objects_ >= kMaxDisplayObjects ||
       created_this_tick_ >= kMaxCreationsPerFrame) {
     return nullptr;
@@ -398,6 +453,7 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
   if (type == CharacterType::kSprite) {
     object->clip = std::make_unique<Clip>();
     object->clip->timeline = &static_cast<const SpriteCharacter*>(character)->timeline();
+    object->clip->movie = parent.movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
   } else if (type == CharacterType::kEditText) {
@@ -405,6 +461,7 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
         std::make_unique<TextField>(static_cast<const EditTextCharacter*>(character)->definition());
   } else if (type == CharacterType::kButton) {
     object->clip = std::make_unique<Clip>();
+    object->clip->movie = parent.movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
     for (const ButtonRecord& record : static_cast<const ButtonCharacter*>(character)->up_records) {
@@ -473,12 +530,22 @@ void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
 
 void DisplayList::Render(Canvas& canvas, const Matrix& stage_to_target) const {
   DrawVisitor visit{canvas, movie_.library};
-  Walker<DrawVisitor>(visit, kMaxClipNesting).WalkClip(root_, stage_to_target, {}, 0, 0);
+  Walker<DrawVisitor> walker(visit, kMaxClipNesting);
+  walker.WalkClip(root_, stage_to_target, {}, 0, 0);
+  for (const auto& [level, object] : levels_) {
+    if (object->visible) {
+      walker.WalkClip(*object->clip, stage_to_target * object->matrix, object->color, 0, 0);
+    }
+  }
 }
 
 std::vector<DrawnLeaf> DisplayList::Leaves() const {
   LeafVisitor visit;
-  Walker<LeafVisitor>(visit, kMaxClipNesting).WalkClip(root_, Matrix{}, {}, 0, 0);
+  Walker<LeafVisitor> walker(visit, kMaxClipNesting);
+  walker.WalkClip(root_, Matrix{}, {}, 0, 0);
+  for (const auto& [level, object] : levels_) {
+    if (object->visible) walker.WalkClip(*object->clip, object->matrix, object->color, 0, 0);
+  }
   std::sort(visit.leaves.begin(), visit.leaves.end(),
             [](const DrawnLeaf& a, const DrawnLeaf& b) { return a.serial < b.serial; });
   return std::move(visit.leaves);

@@ -45,6 +45,9 @@ class DisplayHooks {
 // The root, a sprite instance (with its timeline) or a button instance (without one).
 struct Clip {
   ~Clip();
+  // The movie whose characters and scripts this timeline uses; a loaded movie's clips keep it
+  // alive. Declared before the children, so they go first.
+  std::shared_ptr<const MovieDefinition> movie;
   const Timeline* timeline = nullptr;
   DisplayObject* owner = nullptr;  // null for the root
   avm1::Object* script = nullptr;  // the clip's script object, made when first needed
@@ -144,6 +147,18 @@ class DisplayList {
   // Nesting level of a clip (root 0).
   static int LevelOf(const Clip& clip);
 
+  // The root clip of _levelN (level 0 is root()), or null.
+  Clip* LevelClip(int32_t level);
+  // _levelN for N >= 1 as a new, empty clip (replacing what was there), playing `movie`.
+  // Its root has an owner without a parent, whose depth is the level number.
+  Clip* NewLevel(int32_t level, std::shared_ptr<const MovieDefinition> movie);
+  void RemoveLevel(int32_t level);
+  // The root and the levels above it, in drawing order.
+  std::vector<Clip*> Roots();
+  // Empties a clip and makes it play `movie` (loadMovie), or leaves it empty and stopped when
+  // movie is null (unloadMovie). Its first frame runs with the next GotoClip or frame.
+  void ReplaceContent(Clip& clip, std::shared_ptr<const MovieDefinition> movie);
+
   Clip& root() { return root_; }
   const Clip& root() const { return root_; }
   int32_t root_frames() const { return static_cast<int32_t>(movie_.root.frames.size()); }
@@ -167,12 +182,14 @@ class DisplayList {
   DisplayHooks* hooks_ = nullptr;
 
   const MovieDefinition& movie_;
-  size_t live_objects_ = 0;  // before root_: its objects count down as they go
+  std::shared_ptr<const MovieDefinition> main_;  // movie_, not owned
+  size_t live_objects_ = 0;                      // before root_: its objects count down as they go
   uint64_t next_serial_ = 1;
   uint64_t instances_ = 0;
   uint64_t tick_ = 0;
   size_t created_this_tick_ = 0;
   Clip root_;
+  std::map<int32_t, std::unique_ptr<DisplayObject>> levels_;  // _level1 and up
 };
 
 }  // namespace flashsaver

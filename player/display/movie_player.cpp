@@ -8,16 +8,20 @@
 namespace flashsaver {
 
 struct MoviePlayer::State {
-  explicit State(std::unique_ptr<MovieDefinition> definition)
-      : movie(std::move(definition)),
+  State(std::unique_ptr<MovieDefinition> definition, const DeviceFonts* fonts)
+      : device_fonts(fonts),
+        movie(std::move(definition)),
         list(*movie),
         sound(movie->sounds, movie->exports, movie->root, movie->header.frame_rate.PerSecond()),
         scripts(*movie, list) {
     list.on_frame = [this](const Clip& clip, int32_t frame) {
+      // The sounds of loaded movies are not in this library.
+      if (clip.movie.get() != movie.get()) return;
       sound.RunFrame(&clip, *clip.timeline, frame, &clip == &list.root());
     };
   }
 
+  const DeviceFonts* device_fonts;
   std::unique_ptr<MovieDefinition> movie;
   DisplayList list;
   SoundPlayer sound;
@@ -27,7 +31,7 @@ struct MoviePlayer::State {
 };
 
 MoviePlayer::MoviePlayer(std::span<const uint8_t> file, const DeviceFonts* device_fonts)
-    : state_(std::make_unique<State>(LoadMovie(file, device_fonts))) {}
+    : state_(std::make_unique<State>(LoadMovie(file, device_fonts), device_fonts)) {}
 
 MoviePlayer::~MoviePlayer() = default;
 
@@ -49,6 +53,22 @@ void MoviePlayer::SetTraceOutput(std::function<void(std::string_view)> output) {
 }
 
 void MoviePlayer::SetUrl(std::string url) { state_->scripts.url = std::move(url); }
+
+void MoviePlayer::SetFileReader(FileReader reader) {
+  State* state = state_.get();
+  state->scripts.load_movie = [state, reader = std::move(reader)](
+                                  std::string_view url) -> std::shared_ptr<const MovieDefinition> {
+    const std::optional<std::string> path = LocalPathOf(url);
+    if (!path) return nullptr;
+    std::optional<std::vector<uint8_t>> bytes = reader(*path);
+    if (!bytes) return nullptr;
+    try {
+      return LoadMovie(*bytes, state->device_fonts);
+    } catch (const SwfError&) {
+      return nullptr;  // not a movie: the load fails as a missing file does
+    }
+  };
+}
 
 bool MoviePlayer::quit_requested() const { return state_->scripts.quit_requested(); }
 

@@ -49,6 +49,10 @@ class MoviePlayer {
   void SetTraceOutput(std::function<void(std::string_view)> output);
   // The movie's own address, as _url shows it.
   void SetUrl(std::string url);
+  // Reads a file that the movie loads (loadMovie, MovieClipLoader) by its path relative to the
+  // movie's folder; nothing when it cannot. Unset: such loads fail as a missing file does.
+  using FileReader = std::function<std::optional<std::vector<uint8_t>>(const std::string& path)>;
+  void SetFileReader(FileReader reader);
   // The movie asked to end (fscommand "quit").
   bool quit_requested() const;
   // The pointer in stage pixels, for _xmouse and _ymouse.

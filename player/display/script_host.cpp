@@ -71,13 +71,14 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   vm_->host_roots = [this](avm1::Tracer& t) { MarkRoots(t); };
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
+  InstallClipLoading(*this);
   list_.set_hooks(this);
 }
 
 ScriptHost::~ScriptHost() {
   // The list may outlive the host: its clips must not call back.
   list_.set_hooks(nullptr);
-  std::vector<Clip*> stack{&list_.root()};
+  std::vector<Clip*> stack = list_.Roots();
   while (!stack.empty()) {
     Clip* c = stack.back();
     stack.pop_back();
@@ -92,8 +93,12 @@ ScriptHost::~ScriptHost() {
 void ScriptHost::MarkRoots(avm1::Tracer& t) {
   for (const Pending& p : init_queue_) t.Mark(p.clip);
   for (const Pending& p : queue_) t.Mark(p.clip);
+  for (const Load& l : loads_) {
+    t.Mark(l.target.clip);
+    t.Mark(l.loader);
+  }
   // Every clip on the list keeps its object.
-  std::vector<Clip*> stack{&list_.root()};
+  std::vector<Clip*> stack = list_.Roots();
   while (!stack.empty()) {
     Clip* c = stack.back();
     stack.pop_back();
@@ -129,6 +134,7 @@ void ScriptHost::Tick() {
   RunQueue();
   vm_->RunTimers();
   RunQueue();
+  RunLoads();
   UpdateBoundFields();
   vm_->MaybeCollect();
 }
@@ -142,7 +148,7 @@ void ScriptHost::RunQueue() {
     q.pop_front();
     if (!p.even_if_removed && !ClipOf(p.clip)) continue;
     if (!p.code.empty()) {
-      vm_->RunActions(code_owner_, p.code, p.clip);
+      vm_->RunActions(p.owner ? p.owner : code_owner_, p.code, p.clip);
     } else if (!p.method.empty()) {
       vm_->CallMethodIfPresent(p.clip, p.method, {});
     }
@@ -150,7 +156,7 @@ void ScriptHost::RunQueue() {
 }
 
 void ScriptHost::Broadcast(uint32_t event, const char* method) {
-  std::vector<Clip*> stack{&list_.root()};
+  std::vector<Clip*> stack = list_.Roots();
   while (!stack.empty()) {
     Clip* c = stack.back();
     stack.pop_back();
@@ -165,12 +171,34 @@ void ScriptHost::Broadcast(uint32_t event, const char* method) {
 void ScriptHost::QueueEvent(Clip& clip, uint32_t event, const char* method) {
   Object* o = ObjectFor(clip);
   const bool removed = event == clip_event::kUnload;
-  if (clip.owner && !clip.owner->clip_actions.empty()) {
-    for (const ClipAction& a : ReadClipActions(clip.owner->clip_actions, movie_.header.version)) {
-      if (a.events & event) queue_.push_back({o, a.code, {}, removed});
+  if (clip.owner && clip.owner->parent && !clip.owner->clip_actions.empty()) {
+    // The actions belong to the timeline that placed the clip.
+    const Clip& placer = *clip.owner->parent;
+    for (const ClipAction& a :
+         ReadClipActions(clip.owner->clip_actions, MovieOf(placer).header.version)) {
+      if (a.events & event) queue_.push_back({o, CodeOwner(placer), a.code, {}, removed});
     }
   }
-  if (method) queue_.push_back({o, {}, method, removed});
+  if (method) queue_.push_back({o, nullptr, {}, method, removed});
+}
+
+const MovieDefinition& ScriptHost::MovieOf(const Clip& clip) {
+  // Every clip of the list has its movie; the fallback only serves a detached clip.
+  static const MovieDefinition kNone(0);
+  return clip.movie ? *clip.movie : kNone;
+}
+
+std::shared_ptr<const std::vector<uint8_t>> ScriptHost::CodeOwner(const Clip& clip) const {
+  if (!clip.movie) return code_owner_;
+  return std::shared_ptr<const std::vector<uint8_t>>(clip.movie, &clip.movie->data);
+}
+
+Clip& ScriptHost::MovieRoot(Clip& clip) {
+  Clip* c = &clip;
+  while (c->owner && c->owner->parent && c->owner->parent->movie == clip.movie) {
+    c = c->owner->parent;
+  }
+  return *c;
 }
 
 void ScriptHost::ClipPlaced(Clip& clip) { (void)clip; }
@@ -197,14 +225,15 @@ void ScriptHost::FrameRan(Clip& clip, int32_t frame) {
   const Frame& f = clip.timeline->frames[static_cast<size_t>(frame)];
   if (f.init_actions.empty() && f.actions.empty()) return;
   Object* o = ObjectFor(clip);
-  // Init scripts run once, before any frame script, with the root as their target.
+  auto owner = CodeOwner(clip);
+  // Init scripts run once per movie, before any frame script, with its root as their target.
   for (std::span<const uint8_t> body : f.init_actions) {
     if (body.size() < 2) continue;
     const uint16_t id = static_cast<uint16_t>(body[0] | body[1] << 8);
-    if (!done_init_.insert(id).second) continue;
-    init_queue_.push_back({ObjectFor(list_.root()), body.subspan(2), {}, false});
+    if (!done_init_.insert({clip.movie.get(), id}).second) continue;
+    init_queue_.push_back({ObjectFor(MovieRoot(clip)), owner, body.subspan(2), {}, false});
   }
-  for (std::span<const uint8_t> body : f.actions) queue_.push_back({o, body, {}, false});
+  for (std::span<const uint8_t> body : f.actions) queue_.push_back({o, owner, body, {}, false});
 }
 
 void ScriptHost::Trace(std::string_view line) {
@@ -304,7 +333,10 @@ Object* ScriptHost::ClipChild(Object* obj, std::string_view name) {
   return nullptr;
 }
 
-Object* ScriptHost::Level(int32_t level) { return level == 0 ? ObjectFor(list_.root()) : nullptr; }
+Object* ScriptHost::Level(int32_t level) {
+  Clip* clip = list_.LevelClip(level);
+  return clip ? ObjectFor(*clip) : nullptr;
+}
 
 Object* ScriptHost::Parent(Object* obj) {
   Clip* clip = ClipOf(obj);
@@ -315,10 +347,14 @@ Object* ScriptHost::Parent(Object* obj) {
 std::string ScriptHost::ClipPath(Object* obj, bool dot_syntax) {
   Clip* clip = ClipOf(obj);
   std::vector<const std::string*> names;
+  Clip* top = clip;
   for (Clip* c = clip; c && c->owner && c->owner->parent; c = c->owner->parent) {
     names.push_back(&c->owner->name);
+    top = c->owner->parent;
   }
-  std::string path = dot_syntax ? "_level0" : "";
+  // A level's root has an owner with no parent, its depth the level number.
+  const int32_t level = top && top->owner ? top->owner->depth : 0;
+  std::string path = dot_syntax || level ? "_level" + std::to_string(level) : "";
   for (auto it = names.rbegin(); it != names.rend(); ++it) {
     path += dot_syntax ? "." : "/";
     path += **it;
@@ -327,7 +363,17 @@ std::string ScriptHost::ClipPath(Object* obj, bool dot_syntax) {
   return path;
 }
 
-void ScriptHost::GetUrl(std::string_view, std::string_view, int) {}
+void ScriptHost::GetUrl(std::string_view url, std::string_view target, int flags) {
+  // getURL to "_levelN", or loadMovie (flag 0x40: the target names a clip), loads a movie;
+  // other getURL calls open pages, which the show never does.
+  constexpr int kTargetIsClip = 0x40, kLoadVariables = 0x80;
+  if (flags & kLoadVariables) return;
+  const bool level = target.size() > 6 && avm1::NamesEqual(target.substr(0, 6), "_level", false);
+  if (!level && !(flags & kTargetIsClip)) return;
+  if (const auto where = ResolveLoadTarget(Value(std::string(target)))) {
+    RequestLoad(*where, std::string(url), nullptr);
+  }
+}
 
 void ScriptHost::FsCommand(std::string_view command, std::string_view) {
   if (avm1::NamesEqual(command, "quit", false)) quit_ = true;

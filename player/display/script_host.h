@@ -7,11 +7,12 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "player/avm1/vm.h"
@@ -132,22 +133,51 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   // Timeline depths as scripts count them: the tag's depth minus this.
   static constexpr int32_t kDepthOffset = 16384;
 
+  // Reads a movie that a script loads, by its URL as written (relative to the movie's
+  // folder); null when it cannot be read. Unset: every load fails.
+  std::function<std::shared_ptr<const MovieDefinition>(std::string_view url)> load_movie;
+  // Where a load goes: a level, or a clip's object.
+  struct LoadTarget {
+    std::optional<int32_t> level;
+    avm1::Object* clip = nullptr;
+  };
+  // Queues a load for the end of this frame (empty url: unload at once). A loader (the
+  // MovieClipLoader object) hears the load's events.
+  void RequestLoad(const LoadTarget& target, std::string url, avm1::Object* loader);
+  // Where a target of loadMovie, getURL or loadClip points: "_levelN", a path, a clip.
+  std::optional<LoadTarget> ResolveLoadTarget(const avm1::Value& target);
+  // Runs the loads queued so far.
+  void RunLoads();
+  // The movie that a clip's timeline comes from.
+  static const MovieDefinition& MovieOf(const Clip& clip);
+
  private:
   struct Pending {
     avm1::Object* clip = nullptr;
-    std::span<const uint8_t> code;  // a script, or empty for a method call
+    std::shared_ptr<const std::vector<uint8_t>> owner;  // keeps a loaded movie's code
+    std::span<const uint8_t> code;                      // a script, or empty for a method call
     std::string method;
     bool even_if_removed = false;  // unload events run after the clip went
   };
   void QueueEvent(Clip& clip, uint32_t event, const char* method);
   void MarkRoots(avm1::Tracer& tracer);
+  std::shared_ptr<const std::vector<uint8_t>> CodeOwner(const Clip& clip) const;
+  // The root clip of the movie the clip's timeline comes from (a loaded movie's own root).
+  Clip& MovieRoot(Clip& clip);
+  struct Load {
+    LoadTarget target;
+    std::string url;
+    avm1::Object* loader = nullptr;
+  };
+  void RunLoad(const Load& load);
+  std::vector<Load> loads_;
 
   const MovieDefinition& movie_;
   DisplayList& list_;
   std::unique_ptr<avm1::Vm> vm_;
   std::shared_ptr<const std::vector<uint8_t>> code_owner_;
   std::deque<Pending> init_queue_, queue_;
-  std::unordered_set<uint16_t> done_init_;  // sprites whose init script ran
+  std::set<std::pair<const MovieDefinition*, uint16_t>> done_init_;  // init scripts that ran
   // Properties of the root, which has no display object of its own.
   DisplayObject root_object_;
   std::mt19937 random_{std::random_device{}()};
@@ -162,5 +192,11 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 void InstallMovieClipClass(ScriptHost& host);
 // TextField's prototype with its properties (text_field_class.cpp).
 void InstallTextFieldClass(ScriptHost& host);
+// MovieClipLoader and the MovieClip methods that load movies (clip_loading.cpp).
+void InstallClipLoading(ScriptHost& host);
+
+// The local path that a loaded movie's URL names, relative to the movie's folder: the query
+// and fragment dropped, escapes decoded; nothing for URLs of other schemes or absolute paths.
+std::optional<std::string> LocalPathOf(std::string_view url);
 
 }  // namespace flashsaver
