@@ -219,7 +219,11 @@ Value GetBounds(Vm& vm, const CallArgs& c) {
   if (!target) return Value();
   const std::optional<SwfRect> b = BoundsIn(clip, target);
   Object* r = vm.NewObject();
-  const double none = 6710886.35;
+  ScriptHost& host = HostOf(vm);
+  if (Clip* caller = ScriptHost::ClipOf(vm.CurrentTarget())) {
+    if (ScriptHost::MovieOf(*caller).header.version >= 8) host.empty_bounds_rounded = true;
+  }
+  const double none = host.empty_bounds_rounded ? 6710886.4 : 6710886.35;
   vm.SetMember(r, "xMin", b ? b->x_min.value / 20.0 : none);
   vm.SetMember(r, "xMax", b ? b->x_max.value / 20.0 : none);
   vm.SetMember(r, "yMin", b ? b->y_min.value / 20.0 : none);

@@ -60,6 +60,7 @@ Matrix Recompose(const ScaleRotation& s, double tx, double ty) {
 ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
     : movie_(movie), list_(list) {
   vm_ = std::make_unique<avm1::Vm>(*this, movie.header.version);
+  empty_bounds_rounded = movie.header.version >= 8;
   avm1::ScriptLimits limits;
   if (movie.max_recursion_depth) limits.max_recursion = *movie.max_recursion_depth;
   if (movie.script_timeout_seconds) limits.timeout_seconds = *movie.script_timeout_seconds;

@@ -80,6 +80,9 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   std::function<void(std::string_view)> trace_output;
   std::string url;
   double mouse_x = 0, mouse_y = 0;  // stage pixels
+  // Empty bounds read 6710886.35 until SWF 8 code asks for bounds (or the first movie is
+  // SWF 8): from then on every movie reads 6710886.4, as the player rounds its shared marker.
+  bool empty_bounds_rounded = false;
 
   // The clip's script object, made on first use.
   ClipObject* ObjectFor(Clip& clip);

@@ -24,8 +24,8 @@ struct Frame {
   std::vector<ControlCommand> commands;           // in tag order
   std::vector<std::span<const uint8_t>> actions;  // DoAction bodies, kept for the script engine
   std::vector<std::span<const uint8_t>> init_actions;  // DoInitAction bodies (sprite id first)
-  std::vector<StartSoundCommand> sounds;          // StartSound and StartSound2
-  std::span<const uint8_t> stream_block;          // this frame's SoundStreamBlock
+  std::vector<StartSoundCommand> sounds;               // StartSound and StartSound2
+  std::span<const uint8_t> stream_block;               // this frame's SoundStreamBlock
 };
 
 struct Timeline {
