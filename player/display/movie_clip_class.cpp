@@ -105,12 +105,13 @@ Value AttachMovie(Vm& vm, const CallArgs& c) {
   if (!clip || !ScriptDepth(vm, c.Arg(2), key)) return Value();
   const std::string id = vm.ToString(c.Arg(0));
   uint16_t character = 0;
-  for (const auto& [name, cid] : host.movie().exports) {
+  for (const auto& [name, cid] : ScriptHost::MovieOf(*clip).exports) {
     if (avm1::NamesEqual(name, id, false)) character = cid;
   }
   if (!character) return Value();
   Value result = Added(host, host.list().AddScripted(*clip, character, key, vm.ToString(c.Arg(1))));
   CopyInit(vm, result.AsObject(), c.Arg(3));
+  if (Clip* added = ScriptHost::ClipOf(result.AsObject())) host.Construct(*added);
   return result;
 }
 

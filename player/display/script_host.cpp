@@ -94,6 +94,9 @@ ScriptHost::~ScriptHost() {
 void ScriptHost::MarkRoots(avm1::Tracer& t) {
   for (const Pending& p : init_queue_) t.Mark(p.clip);
   for (const Pending& p : queue_) t.Mark(p.clip);
+  for (const auto& [name, ctor] : classes_) t.Mark(ctor);
+  for (const Pending& p : init_queue_) t.Mark(p.constructor);
+  for (const Pending& p : queue_) t.Mark(p.constructor);
   for (const Load& l : loads_) {
     t.Mark(l.target.clip);
     t.Mark(l.loader);
@@ -115,8 +118,10 @@ ClipObject* ScriptHost::ObjectFor(Clip& clip) {
   if (!clip.script) {
     auto* o = vm_->New<ClipObject>();
     o->clip = &clip;
-    Value proto =
-        vm_->GetMember(vm_->GetMember(vm_->global(), "MovieClip").AsObject(), "prototype");
+    Object* registered = RegisteredClass(clip);
+    Value proto = vm_->GetMember(
+        registered ? registered : vm_->GetMember(vm_->global(), "MovieClip").AsObject(),
+        "prototype");
     o->Define("__proto__", proto.IsObject() ? proto : Value(vm_->object_proto),
               avm1::prop_flag::kDontEnum);
     clip.script = o;
@@ -148,7 +153,9 @@ void ScriptHost::RunQueue() {
     Pending p = std::move(q.front());
     q.pop_front();
     if (!p.even_if_removed && !ClipOf(p.clip)) continue;
-    if (!p.code.empty()) {
+    if (p.constructor) {
+      vm_->CallHandler(Value(p.constructor), p.clip, {});
+    } else if (!p.code.empty()) {
       vm_->RunActions(p.owner ? p.owner : code_owner_, p.code, p.clip);
     } else if (!p.method.empty()) {
       vm_->CallMethodIfPresent(p.clip, p.method, {});
@@ -202,7 +209,45 @@ Clip& ScriptHost::MovieRoot(Clip& clip) {
   return *c;
 }
 
-void ScriptHost::ClipPlaced(Clip& clip) { (void)clip; }
+void ScriptHost::ClipPlaced(Clip& clip) {
+  // A timeline's clip of a registered class is constructed before the frame's scripts run;
+  // attachMovie constructs its own at once.
+  if (!clip.owner || clip.owner->scripted) return;
+  if (Object* ctor = RegisteredClass(clip)) {
+    init_queue_.push_back({ObjectFor(clip), nullptr, {}, {}, false, ctor});
+  }
+}
+
+bool ScriptHost::RegisterClass(std::string_view name, Object* ctor) {
+  for (auto it = classes_.begin(); it != classes_.end(); ++it) {
+    if (avm1::NamesEqual(it->first, name, false)) {
+      if (ctor) {
+        it->second = ctor;
+      } else {
+        classes_.erase(it);
+      }
+      return true;
+    }
+  }
+  if (ctor) classes_.emplace_back(std::string(name), ctor);
+  return true;
+}
+
+Object* ScriptHost::RegisteredClass(const Clip& clip) {
+  if (classes_.empty() || !clip.owner || !clip.owner->parent || !clip.timeline) return nullptr;
+  // The symbol's export names in the movie that made the clip.
+  for (const auto& [name, id] : MovieOf(*clip.owner->parent).exports) {
+    if (id != clip.owner->character_id) continue;
+    for (const auto& [registered, ctor] : classes_) {
+      if (avm1::NamesEqual(registered, name, false)) return ctor;
+    }
+  }
+  return nullptr;
+}
+
+void ScriptHost::Construct(Clip& clip) {
+  if (Object* ctor = RegisteredClass(clip)) vm_->CallHandler(Value(ctor), ObjectFor(clip), {});
+}
 
 void ScriptHost::ClipLoaded(Clip& clip) { QueueEvent(clip, clip_event::kLoad, "onLoad"); }
 

@@ -117,6 +117,11 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   std::string ClipPath(avm1::Object* clip, bool dot_syntax) override;
   void GetUrl(std::string_view url, std::string_view target, int method) override;
   void FsCommand(std::string_view command, std::string_view args) override;
+  bool RegisterClass(std::string_view name, avm1::Object* ctor) override;
+  // The class registered for the symbol a clip was made from, or null.
+  avm1::Object* RegisteredClass(const Clip& clip);
+  // Runs the registered class's constructor on a new clip's object, now.
+  void Construct(Clip& clip);
 
   // DisplayHooks
   void ClipPlaced(Clip& clip) override;
@@ -160,7 +165,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
     std::shared_ptr<const std::vector<uint8_t>> owner;  // keeps a loaded movie's code
     std::span<const uint8_t> code;                      // a script, or empty for a method call
     std::string method;
-    bool even_if_removed = false;  // unload events run after the clip went
+    bool even_if_removed = false;         // unload events run after the clip went
+    avm1::Object* constructor = nullptr;  // or a registered class's constructor to run
   };
   void QueueEvent(Clip& clip, uint32_t event, const char* method);
   void MarkRoots(avm1::Tracer& tracer);
@@ -174,6 +180,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   };
   void RunLoad(const Load& load);
   std::vector<Load> loads_;
+  std::vector<std::pair<std::string, avm1::Object*>> classes_;  // Object.registerClass
 
   const MovieDefinition& movie_;
   DisplayList& list_;
