@@ -251,7 +251,7 @@ DisplayObject* DisplayList::AddScripted(Clip& parent, uint16_t character_id, int
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
   } else {
-    object = Create(character_id, parent.current_frame, level, parent, depth);
+    object = Create(character_id, parent.current_frame, level, parent, depth, &name);
     if (!object) return nullptr;
   }
   object->scripted = true;
@@ -378,7 +378,8 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
   if (!place.move) {
     if (!place.character_id) return;
     std::unique_ptr<DisplayObject> object =
-        Create(*place.character_id, frame, level, clip, place.depth);
+        Create(*place.character_id, frame, level, clip, place.depth,
+               place.name ? &*place.name : nullptr);
     if (!object) return;
     ApplyPlace(*object, place);
     if (it != clip.children.end()) clip.children.erase(it);
@@ -401,7 +402,8 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
       existing.character_id = *place.character_id;
     } else {
       std::unique_ptr<DisplayObject> object =
-          Create(*place.character_id, existing.placed_frame, level, clip, place.depth);
+          Create(*place.character_id, existing.placed_frame, level, clip, place.depth,
+                 &existing.name);
       if (!object) return;
       object->matrix = existing.matrix;
       object->color = existing.color;
@@ -425,7 +427,8 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
 }
 
 std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, int level,
-                                                   Clip& parent, int32_t depth) {
+                                                   Clip& parent, int32_t depth,
+                                                   const std::string* name) {
   const Character* character = (parent.movie ? *parent.movie : movie_).library.Find(id);
   if (!character || live_objects_ >= kMaxDisplayObjects ||
       created_this_tick_ >= kMaxCreationsPerFrame) {
@@ -446,8 +449,11 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
   ++live_objects_;
   object->parent = &parent;
   object->depth = depth;
-  // Unnamed objects get the player's names, counted over the movie's life.
-  if (container || type == CharacterType::kEditText) {
+  // Unnamed objects get the player's names, counted over the movie's life; a named one
+  // takes no number.
+  if (name && !name->empty()) {
+    object->name = *name;
+  } else if (container || type == CharacterType::kEditText) {
     object->name = "instance" + std::to_string(++instances_);
   }
   if (type == CharacterType::kSprite) {
@@ -519,7 +525,8 @@ void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
       continue;
     }
     std::unique_ptr<DisplayObject> object =
-        Create(place.character_id, place.created_frame, level, clip, depth);
+        Create(place.character_id, place.created_frame, level, clip, depth,
+               place.fields.name ? &*place.fields.name : nullptr);
     if (!object) continue;
     ApplyPlace(*object, place.fields);
     DisplayObject* raw = object.get();

@@ -177,7 +177,7 @@ class DisplayList {
   void GotoClipFrame(Clip& clip, int32_t frame, int level);
   void Place(Clip& clip, const PlaceCommand& place, int32_t frame, int level);
   std::unique_ptr<DisplayObject> Create(uint16_t id, int32_t frame, int level, Clip& parent,
-                                        int32_t depth);
+                                        int32_t depth, const std::string* name = nullptr);
   void Start(DisplayObject& object, int level);
   DisplayHooks* hooks_ = nullptr;
 

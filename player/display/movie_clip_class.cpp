@@ -187,6 +187,7 @@ Value GetInstanceAtDepth(Vm& vm, const CallArgs& c) {
   if (!clip || !ScriptDepth(vm, c.Arg(0), key)) return Value();
   const auto it = clip->children.find(key);
   if (it == clip->children.end()) return Value();
+  if (it->second->text) return Value(HostOf(vm).TextObjectFor(*it->second));
   // A shape has no script object of its own: the player answers with its parent.
   Clip* found = it->second->clip ? it->second->clip.get() : clip;
   return Value(static_cast<Object*>(HostOf(vm).ObjectFor(*found)));
