@@ -336,7 +336,7 @@ void DisplayList::GotoFrame(int32_t frame) {
 }
 
 void DisplayList::AdvanceClip(Clip& clip, int level) {
-  if (hooks_ && clip.current_frame >= 0) hooks_->ClipEnterFrame(clip);
+  const bool enter = hooks_ && clip.current_frame >= 0;
   if (clip.timeline && clip.playing) {
     const auto frames = static_cast<int32_t>(clip.timeline->frames.size());
     if (clip.current_frame < 0) {
@@ -356,6 +356,7 @@ void DisplayList::AdvanceClip(Clip& clip, int level) {
   std::sort(order.begin(), order.end(),
             [](const DisplayObject* a, const DisplayObject* b) { return a->serial > b->serial; });
   for (DisplayObject* child : order) AdvanceClip(*child->clip, level + 1);
+  if (enter && hooks_) hooks_->ClipEnterFrame(clip);
 }
 
 void DisplayList::RunFrame(Clip& clip, int32_t frame, int level, bool scripts) {
