@@ -91,6 +91,11 @@ class Host {
   // flags: GetURL2's byte (method in bits 0-1, 0x40 target is a clip, 0x80 load variables).
   virtual void GetUrl(std::string_view url, std::string_view target, int flags) = 0;
   virtual void FsCommand(std::string_view command, std::string_view args) = 0;
+  // typeof of a display object's script face: buttons answer "object".
+  virtual const char* ClipTypeOf(Object* clip) {
+    (void)clip;
+    return "movieclip";
+  }
   // Object.registerClass: clips of the exported symbol `name` are made by `ctor` (null
   // unregisters). False when the host has no clips.
   virtual bool RegisterClass(std::string_view name, Object* ctor) {

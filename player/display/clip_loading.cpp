@@ -59,7 +59,7 @@ void SetQueryVariables(Vm& vm, Object* root, std::string_view url) {
 }
 
 // Sends a loader's event as its own broadcastMessage does, which a script may replace.
-void Notify(Vm& vm, Object* loader, const char* event, std::vector<Value> args) {
+void NotifyLoader(Vm& vm, Object* loader, const char* event, std::vector<Value> args) {
   if (!loader) return;
   args.insert(args.begin(), Value(std::string(event)));
   vm.CallHandler(vm.GetMember(loader, "broadcastMessage"), loader, args);
@@ -113,7 +113,7 @@ void ScriptHost::RunLoad(const Load& load) {
   std::shared_ptr<const MovieDefinition> movie = load_movie ? load_movie(load.url) : nullptr;
   if (!movie || (!clip && !load.target.level)) {
     Value target = clip ? Value(static_cast<Object*>(ObjectFor(*clip))) : Value();
-    Notify(*vm_, load.loader, "onLoadError", {target, Value(std::string("URLNotFound"))});
+    NotifyLoader(*vm_, load.loader, "onLoadError", {target, Value(std::string("URLNotFound"))});
     return;
   }
   if (load.target.level && *load.target.level != 0) {
@@ -133,14 +133,14 @@ void ScriptHost::RunLoad(const Load& load) {
 
   const Value target(static_cast<Object*>(object));
   const double bytes = movie->header.file_length;
-  Notify(*vm_, load.loader, "onLoadStart", {target});
-  Notify(*vm_, load.loader, "onLoadProgress", {target, bytes, bytes});
-  Notify(*vm_, load.loader, "onLoadComplete", {target, 0.0});
+  NotifyLoader(*vm_, load.loader, "onLoadStart", {target});
+  NotifyLoader(*vm_, load.loader, "onLoadProgress", {target, bytes, bytes});
+  NotifyLoader(*vm_, load.loader, "onLoadComplete", {target, 0.0});
   if (ClipOf(object) != clip) return;  // a handler removed it
   list_.GotoClip(*clip, 0);
   QueueEvent(*clip, clip_event::kLoad, nullptr);
   RunQueue();
-  Notify(*vm_, load.loader, "onLoadInit", {target});
+  NotifyLoader(*vm_, load.loader, "onLoadInit", {target});
 }
 
 namespace {

@@ -378,9 +378,8 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
   const auto it = clip.children.find(place.depth);
   if (!place.move) {
     if (!place.character_id) return;
-    std::unique_ptr<DisplayObject> object =
-        Create(*place.character_id, frame, level, clip, place.depth,
-               place.name ? &*place.name : nullptr);
+    std::unique_ptr<DisplayObject> object = Create(
+        *place.character_id, frame, level, clip, place.depth, place.name ? &*place.name : nullptr);
     if (!object) return;
     ApplyPlace(*object, place);
     if (it != clip.children.end()) clip.children.erase(it);
@@ -402,9 +401,8 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
       existing.character = character;
       existing.character_id = *place.character_id;
     } else {
-      std::unique_ptr<DisplayObject> object =
-          Create(*place.character_id, existing.placed_frame, level, clip, place.depth,
-                 &existing.name);
+      std::unique_ptr<DisplayObject> object = Create(*place.character_id, existing.placed_frame,
+                                                     level, clip, place.depth, &existing.name);
       if (!object) return;
       object->matrix = existing.matrix;
       object->color = existing.color;

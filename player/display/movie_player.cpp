@@ -79,16 +79,35 @@ void MoviePlayer::SetMousePosition(double x, double y) {
 
 void MoviePlayer::MouseMove(double x, double y) {
   SetMousePosition(x, y);
-  state_->scripts.Broadcast(clip_event::kMouseMove, "onMouseMove");
+  state_->scripts.MouseEvent(clip_event::kMouseMove, "onMouseMove");
 }
 
-void MoviePlayer::MouseDown() { state_->scripts.Broadcast(clip_event::kMouseDown, "onMouseDown"); }
+void MoviePlayer::MouseDown() { state_->scripts.MouseEvent(clip_event::kMouseDown, "onMouseDown"); }
 
-void MoviePlayer::MouseUp() { state_->scripts.Broadcast(clip_event::kMouseUp, "onMouseUp"); }
+void MoviePlayer::MouseUp() { state_->scripts.MouseEvent(clip_event::kMouseUp, "onMouseUp"); }
 
-void MoviePlayer::KeyDown() { state_->scripts.Broadcast(clip_event::kKeyDown, nullptr); }
+void MoviePlayer::KeyDown(int key_code, int ascii) {
+  state_->scripts.KeyEvent(true, key_code, ascii);
+}
 
-void MoviePlayer::KeyUp() { state_->scripts.Broadcast(clip_event::kKeyUp, nullptr); }
+void MoviePlayer::KeyUp(int key_code, int ascii) {
+  state_->scripts.KeyEvent(false, key_code, ascii);
+}
+
+bool MoviePlayer::cursor_hidden() const { return state_->scripts.input.cursor_hidden; }
+
+void MoviePlayer::SetViewSize(double width, double height) {
+  ScriptInput& input = state_->scripts.input;
+  if (input.view_width == width && input.view_height == height) return;
+  const bool first = input.view_width == 0 && input.view_height == 0;
+  input.view_width = width;
+  input.view_height = height;
+  // Only an unscaled stage changes size with the window.
+  if (!first && input.scale_mode == "noScale") {
+    state_->scripts.Notify("Stage", "onResize");
+    state_->scripts.RunQueue();
+  }
+}
 
 int32_t MoviePlayer::current_frame() const { return state_->list.root().current_frame; }
 

@@ -62,8 +62,14 @@ class MoviePlayer {
   void MouseMove(double x, double y);
   void MouseDown();
   void MouseUp();
-  void KeyDown();
-  void KeyUp();
+  // key_code: Flash's key code (the Windows virtual-key code); ascii: the character, or 0.
+  void KeyDown(int key_code, int ascii);
+  void KeyUp(int key_code, int ascii);
+  // The movie hid the pointer (Mouse.hide) and wants it hidden over the stage.
+  bool cursor_hidden() const;
+  // The size of the window showing the stage, in pixels: Stage.width and height of an unscaled
+  // movie, and Stage's onResize when it changes.
+  void SetViewSize(double width, double height);
 
   // Draws the display list (not the background) with stage twips mapped by stage_to_target.
   void Render(Canvas& canvas, const Matrix& stage_to_target) const;

@@ -73,6 +73,7 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
   InstallClipLoading(*this);
+  InstallInputClasses(*this);
   list_.set_hooks(this);
 }
 
@@ -119,9 +120,9 @@ ClipObject* ScriptHost::ObjectFor(Clip& clip) {
     auto* o = vm_->New<ClipObject>();
     o->clip = &clip;
     Object* registered = RegisteredClass(clip);
+    const char* builtin = IsButton(clip) ? "Button" : "MovieClip";
     Value proto = vm_->GetMember(
-        registered ? registered : vm_->GetMember(vm_->global(), "MovieClip").AsObject(),
-        "prototype");
+        registered ? registered : vm_->GetMember(vm_->global(), builtin).AsObject(), "prototype");
     o->Define("__proto__", proto.IsObject() ? proto : Value(vm_->object_proto),
               avm1::prop_flag::kDontEnum);
     clip.script = o;
@@ -176,6 +177,28 @@ void ScriptHost::Broadcast(uint32_t event, const char* method) {
   RunQueue();
 }
 
+void ScriptHost::KeyEvent(bool down, int key_code, int ascii) {
+  if (key_code < 0 || key_code > 255) return;
+  const auto bit = static_cast<size_t>(key_code);
+  if (down) {
+    if (!input.keys_down.test(bit)) input.keys_toggled.flip(bit);
+    input.keys_down.set(bit);
+    input.last_key = key_code;
+    input.last_ascii = ascii;
+  } else {
+    input.keys_down.reset(bit);
+  }
+  Broadcast(down ? clip_event::kKeyDown : clip_event::kKeyUp, nullptr);
+  Notify("Key", down ? "onKeyDown" : "onKeyUp");
+  RunQueue();
+}
+
+void ScriptHost::MouseEvent(uint32_t event, const char* method) {
+  Broadcast(event, method);
+  Notify("Mouse", method);
+  RunQueue();
+}
+
 void ScriptHost::QueueEvent(Clip& clip, uint32_t event, const char* method) {
   Object* o = ObjectFor(clip);
   const bool removed = event == clip_event::kUnload;
@@ -216,6 +239,16 @@ void ScriptHost::ClipPlaced(Clip& clip) {
   if (Object* ctor = RegisteredClass(clip)) {
     init_queue_.push_back({ObjectFor(clip), nullptr, {}, {}, false, ctor});
   }
+}
+
+bool ScriptHost::IsButton(const Clip& clip) {
+  return clip.owner && clip.owner->character &&
+         clip.owner->character->type() == CharacterType::kButton;
+}
+
+const char* ScriptHost::ClipTypeOf(Object* obj) {
+  const Clip* clip = ClipOf(obj);
+  return clip && IsButton(*clip) ? "object" : "movieclip";
 }
 
 bool ScriptHost::RegisterClass(std::string_view name, Object* ctor) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <bitset>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -65,6 +66,16 @@ struct ScaleRotation {
 ScaleRotation Decompose(const Matrix& m);
 Matrix Recompose(const ScaleRotation& s, double tx, double ty);
 
+// What the Key, Mouse and Stage objects read and set.
+struct ScriptInput {
+  std::bitset<256> keys_down, keys_toggled;
+  int last_key = 0, last_ascii = 0;
+  bool cursor_hidden = false;  // Mouse.hide
+  std::string scale_mode = "showAll", align;
+  bool show_menu = true;
+  double view_width = 0, view_height = 0;  // the window, in pixels; 0 before it is known
+};
+
 class ScriptHost final : public avm1::Host, public DisplayHooks {
  public:
   ScriptHost(const MovieDefinition& movie, DisplayList& list);
@@ -80,6 +91,16 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   std::function<void(std::string_view)> trace_output;
   std::string url;
   double mouse_x = 0, mouse_y = 0;  // stage pixels
+  ScriptInput input;
+  // Stage.width and Stage.height.
+  std::pair<double, double> StageSize() const;
+  // Calls broadcastMessage(event) of a global broadcaster (Key, Mouse, Stage).
+  void Notify(const char* object_name, const char* event);
+  // A key went down or up (Flash key code, character code): Key's state, clip events, the
+  // listeners of Key.
+  void KeyEvent(bool down, int key_code, int ascii);
+  // The pointer's button or position changed: clip events, clips' handlers, Mouse's listeners.
+  void MouseEvent(uint32_t event, const char* method);
   // Empty bounds read 6710886.35 until SWF 8 code asks for bounds (or the first movie is
   // SWF 8): from then on every movie reads 6710886.4, as the player rounds its shared marker.
   bool empty_bounds_rounded = false;
@@ -118,6 +139,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   void GetUrl(std::string_view url, std::string_view target, int method) override;
   void FsCommand(std::string_view command, std::string_view args) override;
   bool RegisterClass(std::string_view name, avm1::Object* ctor) override;
+  const char* ClipTypeOf(avm1::Object* clip) override;
+  static bool IsButton(const Clip& clip);
   // The class registered for the symbol a clip was made from, or null.
   avm1::Object* RegisteredClass(const Clip& clip);
   // Runs the registered class's constructor on a new clip's object, now.
@@ -202,6 +225,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 void InstallMovieClipClass(ScriptHost& host);
 // TextField's prototype with its properties (text_field_class.cpp).
 void InstallTextFieldClass(ScriptHost& host);
+// Button's prototype, Key, Mouse and Stage (input_classes.cpp).
+void InstallInputClasses(ScriptHost& host);
 // MovieClipLoader and the MovieClip methods that load movies (clip_loading.cpp).
 void InstallClipLoading(ScriptHost& host);
 
