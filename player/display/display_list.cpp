@@ -210,6 +210,11 @@ Clip::~Clip() {
   if (hooks) hooks->ClipRemoved(*this);
 }
 
+bool DisplayList::Waiting(const Clip& clip) {
+  if (!clip.movie || clip.timeline != &clip.movie->root) return false;
+  return clip.movie->root_shown_frames < clip.movie->header.frame_count;
+}
+
 int DisplayList::LevelOf(const Clip& clip) {
   int level = 0;
   for (const Clip* c = &clip; c->owner && c->owner->parent; c = c->owner->parent) ++level;
@@ -343,7 +348,7 @@ void DisplayList::AdvanceClip(Clip& clip, int level) {
       RunFrame(clip, 0, level);
     } else if (clip.current_frame + 1 < frames) {
       RunFrame(clip, clip.current_frame + 1, level);
-    } else if (frames > 1) {
+    } else if (frames > 1 && !Waiting(clip)) {
       GotoClipFrame(clip, 0, level);
     }
   }

@@ -173,6 +173,8 @@ class DisplayList {
 
  private:
   void AdvanceClip(Clip& clip, int level);
+  // A root whose movie lacks frames its header promised: it stops at its last frame.
+  static bool Waiting(const Clip& clip);
   void RunFrame(Clip& clip, int32_t frame, int level, bool scripts = true);
   void GotoClipFrame(Clip& clip, int32_t frame, int level);
   void Place(Clip& clip, const PlaceCommand& place, int32_t frame, int level);

@@ -28,6 +28,7 @@ class TimelineReader {
         if (tag.code == swf_tag::kShowFrame) {
           if (timeline.frames.size() >= kMaxFramesPerTimeline) break;
           timeline.frames.push_back(std::move(frame));
+          if (is_root) ++movie_.root_shown_frames;
           frame = Frame{};
           frame_has_content = false;
           continue;
