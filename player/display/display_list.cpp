@@ -4,6 +4,8 @@
 #include <cmath>
 #include <type_traits>
 
+#include "player/display/clip_drawing.h"
+
 namespace flashsaver {
 namespace {
 
@@ -93,6 +95,7 @@ class Walker {
   void WalkClip(const Clip& clip, const Matrix& m, const ColorTransform& c, uint64_t mask_key,
                 int level) {
     if (level > max_level_) return;
+    if (clip.drawing && !clip.drawing->empty()) visit_.Drawn(clip, m, c, mask_key);
     std::vector<std::pair<int32_t, uint64_t>> masks;  // clip depth, key before it
     for (const auto& [depth, object] : clip.children) {
       while (!masks.empty() && depth > masks.back().first) {
@@ -146,6 +149,10 @@ struct DrawVisitor {
       drawable.Draw(canvas, RenderState{m, c}, source, object.ratio);
     }
   }
+  void Drawn(const Clip& clip, const Matrix& m, const ColorTransform& c, uint64_t) {
+    canvas.DrawShape(clip.drawing->Drawing(), RenderState{m, c},
+                     clip.movie ? clip.movie->library : bitmaps);
+  }
 };
 
 struct LeafVisitor {
@@ -159,6 +166,22 @@ struct LeafVisitor {
         object.serial, &drawable,   m, c, object.text ? object.text_revision : object.ratio,
         mask_key,      std::nullopt};
     const SwfRect own = object.text ? object.text->bounds() : drawable.Bounds(object.ratio);
+    if (own.x_min.value <= own.x_max.value && own.y_min.value <= own.y_max.value) {
+      leaf.bounds = TransformBounds(own, m);
+    }
+    leaves.push_back(leaf);
+  }
+  // A clip's drawing counts as a leaf of its own, known by its owner's serial (the root's 0).
+  void Drawn(const Clip& clip, const Matrix& m, const ColorTransform& c, uint64_t mask_key) {
+    const ShapeDrawing& drawing = clip.drawing->Drawing();
+    DrawnLeaf leaf{clip.owner ? clip.owner->serial : 0,
+                   nullptr,
+                   m,
+                   c,
+                   static_cast<uint16_t>(clip.drawing->revision()),
+                   mask_key,
+                   std::nullopt};
+    const SwfRect& own = drawing.bounds();
     if (own.x_min.value <= own.x_max.value && own.y_min.value <= own.y_max.value) {
       leaf.bounds = TransformBounds(own, m);
     }

@@ -22,6 +22,7 @@ class Object;
 
 struct DisplayObject;
 struct Clip;
+class ClipDrawing;
 
 // What the script side hears from the display list: clips that come and go and frames that
 // ran. Scripts never run inside these calls; the listener queues them.
@@ -55,6 +56,7 @@ struct Clip {
   int32_t current_frame = -1;  // 0-based; -1 before the first frame ran
   bool playing = true;
   std::map<int32_t, std::unique_ptr<DisplayObject>> children;  // by depth, drawn bottom first
+  std::unique_ptr<ClipDrawing> drawing;  // the drawing API's shape, under the children
 };
 
 struct DisplayObject {

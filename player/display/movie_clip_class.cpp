@@ -8,6 +8,7 @@
 namespace flashsaver {
 
 std::optional<SwfRect> ContentBounds(const DisplayObject& object, const Matrix& m, int level);
+std::optional<SwfRect> DrawingBounds(const Clip& clip, const Matrix& m);
 
 namespace {
 
@@ -199,6 +200,7 @@ std::optional<SwfRect> BoundsIn(Clip* clip, Clip* target) {
   if (!clip) return std::nullopt;
   const Matrix m = Inverse(ToStage(target)) * ToStage(clip);
   std::optional<SwfRect> bounds;
+  bounds = DrawingBounds(*clip, m);
   for (const auto& [depth, child] : clip->children) {
     if (auto b = ContentBounds(*child, m * child->matrix, 0)) {
       if (!bounds) {

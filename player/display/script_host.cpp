@@ -74,6 +74,7 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   InstallTextFieldClass(*this);
   InstallClipLoading(*this);
   InstallInputClasses(*this);
+  InstallDrawingMethods(*this);
   list_.set_hooks(this);
 }
 

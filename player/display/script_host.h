@@ -225,6 +225,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 void InstallMovieClipClass(ScriptHost& host);
 // TextField's prototype with its properties (text_field_class.cpp).
 void InstallTextFieldClass(ScriptHost& host);
+// The drawing API of MovieClip (drawing_methods.cpp).
+void InstallDrawingMethods(ScriptHost& host);
 // Button's prototype, Key, Mouse and Stage (input_classes.cpp).
 void InstallInputClasses(ScriptHost& host);
 // MovieClipLoader and the MovieClip methods that load movies (clip_loading.cpp).
