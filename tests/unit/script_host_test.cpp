@@ -271,7 +271,7 @@ Bytes GetUrl(const std::string& url, const std::string& target) {
 
 // trace(Key.isDown(code))
 Bytes TraceKeyIsDown(uint8_t code) {
-  Bytes a{0x96, 17, 0, 7, code, 0, 0, 0, 7, 1, 0, 0, 0, 0, 'K', 'e', 'y', 0, 0x1C};
+  Bytes a{0x96, 15, 0, 7, code, 0, 0, 0, 7, 1, 0, 0, 0, 0, 'K', 'e', 'y', 0, 0x1C};
   const std::string method = "isDown";
   a.insert(a.end(), {0x96, static_cast<uint8_t>(method.size() + 2), 0, 0});
   a.insert(a.end(), method.begin(), method.end());
