@@ -497,17 +497,54 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
     object->clip->movie = parent.movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
-    for (const ButtonRecord& record : static_cast<const ButtonCharacter*>(character)->up_records) {
-      std::unique_ptr<DisplayObject> child =
-          Create(record.character_id, 0, level + 1, *object->clip, record.depth);
-      if (!child) continue;
-      child->matrix = record.matrix;
-      child->color = record.color;
-      Start(*child, level + 1);
-      object->clip->children.insert_or_assign(record.depth, std::move(child));
-    }
+    ShowButtonRecords(*object, button_state::kUp, level);
   }
   return object;
+}
+
+void DisplayList::ShowButtonRecords(DisplayObject& object, uint8_t state, int level) {
+  const auto* button = static_cast<const ButtonCharacter*>(object.character);
+  for (const ButtonRecord& record : button->records) {
+    if (!(record.states & state)) continue;
+    std::unique_ptr<DisplayObject> child =
+        Create(record.character_id, 0, level + 1, *object.clip, record.depth);
+    if (!child) continue;
+    child->matrix = record.matrix;
+    child->color = record.color;
+    Start(*child, level + 1);
+    object.clip->children.insert_or_assign(record.depth, std::move(child));
+  }
+}
+
+void DisplayList::SetButtonState(Clip& button, uint8_t state) {
+  DisplayObject* object = button.owner;
+  if (!object || !object->character || object->character->type() != CharacterType::kButton ||
+      button.button_state == state) {
+    return;
+  }
+  button.button_state = state;
+  // Records shown in both states stay as they are; the others go and come.
+  const auto* character = static_cast<const ButtonCharacter*>(object->character);
+  std::map<int32_t, const ButtonRecord*> wanted;
+  for (const ButtonRecord& record : character->records) {
+    if (record.states & state) wanted[record.depth] = &record;
+  }
+  for (auto it = button.children.begin(); it != button.children.end();) {
+    const auto w = wanted.find(it->first);
+    const bool keep = w != wanted.end() && w->second->character_id == it->second->character_id;
+    it = keep ? std::next(it) : button.children.erase(it);
+  }
+  const int level = LevelOf(button);
+  for (const auto& [depth, record] : wanted) {
+    if (button.children.count(depth)) continue;
+    std::unique_ptr<DisplayObject> child = Create(record->character_id, 0, level, button, depth);
+    if (!child) continue;
+    child->matrix = record->matrix;
+    child->color = record->color;
+    DisplayObject* raw = child.get();
+    button.children.emplace(depth, std::move(child));
+    Start(*raw, level);
+  }
 }
 
 // A sprite shows its first frame as soon as it is placed.

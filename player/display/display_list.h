@@ -55,6 +55,7 @@ struct Clip {
   DisplayHooks* hooks = nullptr;
   int32_t current_frame = -1;  // 0-based; -1 before the first frame ran
   bool playing = true;
+  uint8_t button_state = 1;  // buttons: the state shown (button_state bits)
   std::map<int32_t, std::unique_ptr<DisplayObject>> children;  // by depth, drawn bottom first
   std::unique_ptr<ClipDrawing> drawing;  // the drawing API's shape, under the children
 };
@@ -146,6 +147,8 @@ class DisplayList {
   // character 0 gives an empty clip. Replaces what is at the depth; null past the limits.
   DisplayObject* AddScripted(Clip& parent, uint16_t character_id, int32_t depth,
                              const std::string& name);
+  // Shows a button's records of another state (button_state::kUp, kOver or kDown).
+  void SetButtonState(Clip& button, uint8_t state);
   // Nesting level of a clip (root 0).
   static int LevelOf(const Clip& clip);
 
@@ -183,6 +186,7 @@ class DisplayList {
   std::unique_ptr<DisplayObject> Create(uint16_t id, int32_t frame, int level, Clip& parent,
                                         int32_t depth, const std::string* name = nullptr);
   void Start(DisplayObject& object, int level);
+  void ShowButtonRecords(DisplayObject& object, uint8_t state, int level);
   DisplayHooks* hooks_ = nullptr;
 
   const MovieDefinition& movie_;

@@ -97,6 +97,8 @@ void ScriptHost::MarkRoots(avm1::Tracer& t) {
   for (const Pending& p : init_queue_) t.Mark(p.clip);
   for (const Pending& p : queue_) t.Mark(p.clip);
   for (const auto& [name, ctor] : classes_) t.Mark(ctor);
+  t.Mark(hovered_);
+  t.Mark(pressed_);
   for (const Pending& p : init_queue_) t.Mark(p.constructor);
   for (const Pending& p : queue_) t.Mark(p.constructor);
   for (const Load& l : loads_) {
@@ -190,12 +192,17 @@ void ScriptHost::KeyEvent(bool down, int key_code, int ascii) {
     input.keys_down.reset(bit);
   }
   Broadcast(down ? clip_event::kKeyDown : clip_event::kKeyUp, nullptr);
+  if (down) ButtonKeys(key_code, ascii);
   Notify("Key", down ? "onKeyDown" : "onKeyUp");
   RunQueue();
 }
 
 void ScriptHost::MouseEvent(uint32_t event, const char* method) {
   Broadcast(event, method);
+  PointerChanged(event == clip_event::kMouseMove,
+                 event == clip_event::kMouseDown ? std::optional<bool>(true)
+                 : event == clip_event::kMouseUp ? std::optional<bool>(false)
+                                                 : std::nullopt);
   Notify("Mouse", method);
   RunQueue();
 }

@@ -99,7 +99,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   // A key went down or up (Flash key code, character code): Key's state, clip events, the
   // listeners of Key.
   void KeyEvent(bool down, int key_code, int ascii);
-  // The pointer's button or position changed: clip events, clips' handlers, Mouse's listeners.
+  // The pointer's button or position changed: clip events, clips' handlers, Mouse's listeners,
+  // and the buttons under the pointer.
   void MouseEvent(uint32_t event, const char* method);
   // Empty bounds read 6710886.35 until SWF 8 code asks for bounds (or the first movie is
   // SWF 8): from then on every movie reads 6710886.4, as the player rounds its shared marker.
@@ -192,6 +193,15 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
     avm1::Object* constructor = nullptr;  // or a registered class's constructor to run
   };
   void QueueEvent(Clip& clip, uint32_t event, const char* method);
+  // Buttons and clips with button handlers (pointer_input.cpp).
+  bool IsInteractive(Clip& clip);
+  bool HitBy(Clip& clip, const Point& stage_twips);
+  Clip* FindPointerTarget();
+  void ButtonEvent(Clip& target, uint16_t condition, const char* handler);
+  void PointerChanged(bool moved, std::optional<bool> button_down);
+  void ButtonKeys(int key_code, int ascii);
+  avm1::Object* hovered_ = nullptr;  // the target under the pointer
+  avm1::Object* pressed_ = nullptr;  // the target the button went down on
   void MarkRoots(avm1::Tracer& tracer);
   std::shared_ptr<const std::vector<uint8_t>> CodeOwner(const Clip& clip) const;
   // The root clip of the movie the clip's timeline comes from (a loaded movie's own root).
