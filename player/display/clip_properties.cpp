@@ -148,7 +148,7 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
     case ClipProperty::kName:
       return o == &root_object_ ? std::string() : o->name;
     case ClipProperty::kDropTarget:
-      return std::string();
+      return DropTargetOf(o);
     case ClipProperty::kUrl:
       return url;
     case ClipProperty::kHighQuality:

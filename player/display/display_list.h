@@ -86,6 +86,7 @@ struct DisplayObject {
   bool cache_as_bitmap = false;
   std::vector<uint8_t> filter_ids;
   std::span<const uint8_t> clip_actions;
+  std::string drop_target;  // where a drag of it last ended, as a slash path
 
   std::unique_ptr<Clip> clip;  // sprites and buttons
   // Edit text: the field's own text, which scripts change; its script object when made.

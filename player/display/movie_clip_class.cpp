@@ -270,6 +270,19 @@ Value HitTest(Vm& vm, const CallArgs& c) {
          y <= mine->y_max.value;
 }
 
+Value StartDragMethod(Vm& vm, const CallArgs& c) {
+  if (!ThisClip(c)) return Value();
+  double bounds[4];
+  const bool constrain = c.args.size() >= 5;
+  for (size_t i = 0; constrain && i < 4; ++i) bounds[i] = vm.ToNumber(c.Arg(i + 1));
+  vm.host().StartDrag(c.this_obj, vm.ToBool(c.Arg(0)), constrain ? bounds : nullptr);
+  return Value();
+}
+Value StopDragMethod(Vm& vm, const CallArgs&) {
+  vm.host().StopDrag();
+  return Value();
+}
+
 Value BytesTotal(Vm& vm, const CallArgs&) {
   return static_cast<double>(HostOf(vm).movie().header.file_length);
 }
@@ -302,6 +315,8 @@ void InstallMovieClipClass(ScriptHost& host) {
       {"localToGlobal", LocalToGlobal},
       {"globalToLocal", GlobalToLocal},
       {"hitTest", HitTest},
+      {"startDrag", StartDragMethod},
+      {"stopDrag", StopDragMethod},
       {"getBytesLoaded", BytesTotal},
       {"getBytesTotal", BytesTotal},
   };

@@ -2,6 +2,8 @@
 // over, the button's state shown, its conditions' actions (BUTTONCONDACTION) and the handlers
 // onRollOver, onRollOut, onPress, onRelease, onReleaseOutside, onDragOver and onDragOut.
 // Hits are judged by bounds.
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "player/display/script_host.h"
@@ -252,6 +254,95 @@ void ScriptHost::ButtonKeys(int key_code, int ascii) {
       if (child->clip) stack.push_back(child->clip.get());
     }
   }
+}
+
+}  // namespace flashsaver
+
+namespace flashsaver {
+
+namespace {
+
+// The pointer in the space of a clip's parent, in pixels.
+std::optional<Point> PointerInParent(const Clip& clip, double mouse_x, double mouse_y) {
+  if (!clip.owner) return std::nullopt;
+  const Matrix m = clip.owner->parent ? StageMatrixOf(*clip.owner->parent) : Matrix{};
+  const double det = m.a * m.d - m.b * m.c;
+  if (det == 0) return std::nullopt;
+  const double x = mouse_x * 20 - m.tx, y = mouse_y * 20 - m.ty;
+  return Point{(m.d * x - m.c * y) / det / 20, (m.a * y - m.b * x) / det / 20};
+}
+
+}  // namespace
+
+void ScriptHost::StartDrag(Object* obj, bool lock_center, const double* bounds) {
+  Clip* clip = ClipOf(obj);
+  if (!clip || !clip->owner) return;
+  dragged_ = obj;
+  drag_lock_ = lock_center;
+  drag_bounds_.reset();
+  if (bounds) {
+    std::array<double, 4> b{bounds[0], bounds[1], bounds[2], bounds[3]};
+    for (double& v : b) v = std::isfinite(v) ? v : 0;
+    drag_bounds_ = b;
+  }
+  drag_dx_ = drag_dy_ = 0;
+  if (!lock_center) {
+    if (const auto p = PointerInParent(*clip, mouse_x, mouse_y)) {
+      drag_dx_ = clip->owner->matrix.tx / 20 - p->x;
+      drag_dy_ = clip->owner->matrix.ty / 20 - p->y;
+    }
+  }
+  UpdateDrag();
+}
+
+void ScriptHost::StopDrag() {
+  Clip* clip = ClipOf(dragged_);
+  dragged_ = nullptr;
+  if (!clip || !clip->owner) return;
+  Clip* target = ClipUnderPointer(clip);
+  clip->owner->drop_target = target ? ClipPath(ObjectFor(*target), false) : std::string();
+}
+
+void ScriptHost::UpdateDrag() {
+  Clip* clip = ClipOf(dragged_);
+  if (!clip || !clip->owner) return;
+  const auto p = PointerInParent(*clip, mouse_x, mouse_y);
+  if (!p) return;
+  double x = p->x + drag_dx_, y = p->y + drag_dy_;
+  if (drag_bounds_) {
+    const auto& b = *drag_bounds_;
+    x = std::clamp(x, std::min(b[0], b[2]), std::max(b[0], b[2]));
+    y = std::clamp(y, std::min(b[1], b[3]), std::max(b[1], b[3]));
+  }
+  SetPropertyOf(clip->owner, clip, avm1::ClipProperty::kX, x);
+  SetPropertyOf(clip->owner, clip, avm1::ClipProperty::kY, y);
+}
+
+Clip* ScriptHost::ClipUnderPointer(const Clip* except) {
+  const Point p{mouse_x * 20, mouse_y * 20};
+  Clip* found = nullptr;
+  std::vector<Clip*> stack = list_.Roots();
+  std::vector<Clip*> order;
+  while (!stack.empty()) {
+    Clip* c = stack.back();
+    stack.pop_back();
+    if (c == except) continue;
+    order.push_back(c);
+    for (auto it = c->children.rbegin(); it != c->children.rend(); ++it) {
+      if (it->second->clip && it->second->visible) stack.push_back(it->second->clip.get());
+    }
+  }
+  for (Clip* c : order) {
+    if (!c->owner) continue;
+    const Matrix parent = c->owner->parent ? StageMatrixOf(*c->owner->parent) : Matrix{};
+    const auto b = ContentBounds(*c->owner, parent * c->owner->matrix, 0);
+    if (b && Contains(*b, p)) found = c;
+  }
+  return found;
+}
+
+std::string ScriptHost::DropTargetOf(const DisplayObject* o) const {
+  return o ? o->drop_target : std::string();
 }
 
 }  // namespace flashsaver

@@ -98,6 +98,7 @@ void ScriptHost::MarkRoots(avm1::Tracer& t) {
   for (const Pending& p : queue_) t.Mark(p.clip);
   for (const auto& [name, ctor] : classes_) t.Mark(ctor);
   t.Mark(hovered_);
+  t.Mark(dragged_);
   t.Mark(pressed_);
   for (const Pending& p : init_queue_) t.Mark(p.constructor);
   for (const Pending& p : queue_) t.Mark(p.constructor);
@@ -144,6 +145,7 @@ void ScriptHost::Tick() {
   RunQueue();
   vm_->RunTimers();
   RunQueue();
+  UpdateDrag();
   RunLoads();
   UpdateBoundFields();
   vm_->MaybeCollect();
@@ -198,6 +200,7 @@ void ScriptHost::KeyEvent(bool down, int key_code, int ascii) {
 }
 
 void ScriptHost::MouseEvent(uint32_t event, const char* method) {
+  if (event == clip_event::kMouseMove) UpdateDrag();
   Broadcast(event, method);
   PointerChanged(event == clip_event::kMouseMove,
                  event == clip_event::kMouseDown ? std::optional<bool>(true)
@@ -403,9 +406,6 @@ void ScriptHost::RemoveClip(Object* obj) {
   if (depth < kDepthOffset || depth >= kDepthOffset + 2130690045) return;
   clip->owner->parent->children.erase(depth);
 }
-
-void ScriptHost::StartDrag(Object*, bool, const double*) {}
-void ScriptHost::StopDrag() {}
 
 Object* ScriptHost::ClipChild(Object* obj, std::string_view name) {
   Clip* clip = ClipOf(obj);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <bitset>
 #include <deque>
 #include <functional>
@@ -159,6 +160,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   avm1::Value PropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p);
   void SetPropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p, const avm1::Value& v);
   avm1::Object* TextObjectFor(DisplayObject& field);
+  // The slash path of the clip a dragged clip was last dropped on (_droptarget).
+  std::string DropTargetOf(const DisplayObject* o) const;
   // Fields bound to variables show the variables' values.
   void UpdateBoundFields();
 
@@ -200,8 +203,15 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   void ButtonEvent(Clip& target, uint16_t condition, const char* handler);
   void PointerChanged(bool moved, std::optional<bool> button_down);
   void ButtonKeys(int key_code, int ascii);
-  avm1::Object* hovered_ = nullptr;  // the target under the pointer
-  avm1::Object* pressed_ = nullptr;  // the target the button went down on
+  // startDrag: the clip that follows the pointer, and how.
+  void UpdateDrag();
+  Clip* ClipUnderPointer(const Clip* except);
+  avm1::Object* dragged_ = nullptr;
+  bool drag_lock_ = false;
+  std::optional<std::array<double, 4>> drag_bounds_;  // left, top, right, bottom (parent px)
+  double drag_dx_ = 0, drag_dy_ = 0;                  // clip minus pointer, parent px
+  avm1::Object* hovered_ = nullptr;                   // the target under the pointer
+  avm1::Object* pressed_ = nullptr;                   // the target the button went down on
   void MarkRoots(avm1::Tracer& tracer);
   std::shared_ptr<const std::vector<uint8_t>> CodeOwner(const Clip& clip) const;
   // The root clip of the movie the clip's timeline comes from (a loaded movie's own root).

@@ -3,6 +3,8 @@
 // hostile movie small.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -425,6 +427,37 @@ TEST(DisplayList, ButtonsFollowThePointer) {
   EXPECT_EQ(pointer(50, clip_event::kMouseUp, "onMouseUp"), "2@0") << "released outside";
   EXPECT_EQ(pointer(2, clip_event::kMouseDown, "onMouseDown"), "3@0") << "pressed again";
   EXPECT_EQ(lines, (std::vector<std::string>{"press", "press"}));
+}
+
+TEST(DisplayList, DraggedClipsFollowThePointerInsideTheirBounds) {
+  Played p = Load({Sprite(20, {Place(1, 2), ShowFrame()}), Sprite(21, {Place(1, 3), ShowFrame()}),
+                   Place(1, 20), Place(2, 21, 400), ShowFrame()});
+  ScriptHost host(*p.movie, *p.list);
+  host.Tick();
+  Clip& dragged = *p.list->root().children.at(1)->clip;
+  const struct {
+    const char* name;
+    bool lock;
+    std::optional<std::array<double, 4>> bounds;
+    double to_x;
+    double expected_tx;
+  } cases[] = {
+      {"locked to the pointer", true, std::nullopt, 10, 200},
+      {"kept at its offset from the pointer", false, std::nullopt, 13, 260},
+      {"held inside its bounds", true, std::array<double, 4>{0, 0, 5, 5}, 30, 100},
+  };
+  for (const auto& c : cases) {
+    host.mouse_x = 10, host.mouse_y = 1;
+    host.StartDrag(host.ObjectFor(dragged), c.lock, c.bounds ? c.bounds->data() : nullptr);
+    host.mouse_x = c.to_x;
+    host.MouseEvent(clip_event::kMouseMove, "onMouseMove");
+    EXPECT_DOUBLE_EQ(dragged.owner->matrix.tx, c.expected_tx) << c.name;
+    host.StopDrag();
+  }
+  host.mouse_x = 21, host.mouse_y = 1;  // over the second sprite
+  host.StartDrag(host.ObjectFor(dragged), true, nullptr);
+  host.StopDrag();
+  EXPECT_EQ(dragged.owner->drop_target, "/instance2");
 }
 
 }  // namespace
