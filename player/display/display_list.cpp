@@ -87,10 +87,21 @@ uint64_t MixKey(uint64_t key, uint64_t serial) {
 }
 
 // Walks the tree in drawing order with the masks in force, for drawing and for the leaf list.
+// The matrix from an object's own space to the stage.
+Matrix StageMatrixOfObject(const DisplayObject& object) {
+  Matrix m = object.matrix;
+  for (const Clip* c = object.parent; c && c->owner; c = c->owner->parent) {
+    m = c->owner->matrix * m;
+  }
+  return m;
+}
+
 template <typename Visitor>
 class Walker {
  public:
-  Walker(Visitor& visit, int max_level) : visit_(visit), max_level_(max_level) {}
+  Walker(Visitor& visit, int max_level, const DisplayList* list = nullptr,
+         const Matrix& stage_to_target = Matrix{})
+      : visit_(visit), max_level_(max_level), list_(list), stage_to_target_(stage_to_target) {}
 
   void WalkClip(const Clip& clip, const Matrix& m, const ColorTransform& c, uint64_t mask_key,
                 int level) {
@@ -104,6 +115,19 @@ class Walker {
         visit_.PopMask();
       }
       if (!object->visible) continue;
+      const DisplayObject* script_mask = nullptr;
+      if (list_) {
+        // A script mask is drawn only as the mask of the object it masks.
+        if (list_->IsScriptMask(*object)) continue;
+        script_mask = list_->ScriptMaskOf(*object);
+      }
+      if (script_mask) {
+        const uint64_t mask_built = MixKey(mask_key, script_mask->serial);
+        visit_.BeginMask();
+        WalkObject(*script_mask, stage_to_target_ * StageMatrixOfObject(*script_mask),
+                   ColorTransform{}, MixKey(mask_built, 1), level);
+        visit_.EndMask();
+      }
       const Matrix om = m * object->matrix;
       if (object->clip_depth != 0) {
         const uint64_t mask_built = MixKey(mask_key, object->serial);
@@ -112,9 +136,12 @@ class Walker {
         visit_.EndMask();
         masks.emplace_back(object->clip_depth, mask_key);
         mask_key = mask_built;
+        if (script_mask) visit_.PopMask();
         continue;
       }
-      WalkObject(*object, om, c * object->color, mask_key, level);
+      WalkObject(*object, om, c * object->color,
+                 script_mask ? MixKey(mask_key, script_mask->serial) : mask_key, level);
+      if (script_mask) visit_.PopMask();
     }
     for (size_t i = 0; i < masks.size(); ++i) visit_.PopMask();
   }
@@ -131,6 +158,8 @@ class Walker {
 
   Visitor& visit_;
   int max_level_;
+  const DisplayList* list_;
+  Matrix stage_to_target_;
 };
 
 struct DrawVisitor {
@@ -226,6 +255,7 @@ std::optional<SwfRect> ChangedArea(const std::vector<DrawnLeaf>& before,
 
 DisplayObject::~DisplayObject() {
   if (live_count) --*live_count;
+  if (masks_in) masks_in->ForgetMasks(*this);
   if (text_script && parent && parent->hooks) parent->hooks->TextRemoved(*this);
 }
 
@@ -236,6 +266,35 @@ Clip::~Clip() {
 bool DisplayList::Waiting(const Clip& clip) {
   if (!clip.movie || clip.timeline != &clip.movie->root) return false;
   return clip.movie->root_shown_frames < clip.movie->header.frame_count;
+}
+
+void DisplayList::SetScriptMask(DisplayObject& masked, DisplayObject* mask) {
+  script_masks_.erase(&masked);
+  if (!mask || mask == &masked) return;
+  script_masks_[&masked] = mask;
+  masked.masks_in = this;
+  mask->masks_in = this;
+}
+
+void DisplayList::ForgetMasks(const DisplayObject& object) {
+  script_masks_.erase(&object);
+  for (auto it = script_masks_.begin(); it != script_masks_.end();) {
+    it = it->second == &object ? script_masks_.erase(it) : std::next(it);
+  }
+}
+
+const DisplayObject* DisplayList::ScriptMaskOf(const DisplayObject& masked) const {
+  if (script_masks_.empty()) return nullptr;
+  const auto it = script_masks_.find(&masked);
+  return it == script_masks_.end() ? nullptr : it->second;
+}
+
+bool DisplayList::IsScriptMask(const DisplayObject& object) const {
+  if (script_masks_.empty()) return false;
+  for (const auto& [masked, mask] : script_masks_) {
+    if (mask == &object) return true;
+  }
+  return false;
 }
 
 int DisplayList::LevelOf(const Clip& clip) {
@@ -601,7 +660,7 @@ void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
 
 void DisplayList::Render(Canvas& canvas, const Matrix& stage_to_target) const {
   DrawVisitor visit{canvas, movie_.library};
-  Walker<DrawVisitor> walker(visit, kMaxClipNesting);
+  Walker<DrawVisitor> walker(visit, kMaxClipNesting, this, stage_to_target);
   walker.WalkClip(root_, stage_to_target, {}, 0, 0);
   for (const auto& [level, object] : levels_) {
     if (object->visible) {
@@ -612,7 +671,7 @@ void DisplayList::Render(Canvas& canvas, const Matrix& stage_to_target) const {
 
 std::vector<DrawnLeaf> DisplayList::Leaves() const {
   LeafVisitor visit;
-  Walker<LeafVisitor> walker(visit, kMaxClipNesting);
+  Walker<LeafVisitor> walker(visit, kMaxClipNesting, this);
   walker.WalkClip(root_, Matrix{}, {}, 0, 0);
   for (const auto& [level, object] : levels_) {
     if (object->visible) walker.WalkClip(*object->clip, object->matrix, object->color, 0, 0);

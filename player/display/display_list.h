@@ -23,6 +23,7 @@ class Object;
 struct DisplayObject;
 struct Clip;
 class ClipDrawing;
+class DisplayList;
 
 // What the script side hears from the display list: clips that come and go and frames that
 // ran. Scripts never run inside these calls; the listener queues them.
@@ -87,6 +88,8 @@ struct DisplayObject {
   std::vector<uint8_t> filter_ids;
   std::span<const uint8_t> clip_actions;
   std::string drop_target;  // where a drag of it last ended, as a slash path
+  // setMask: set when the list holds a script mask for or by this object.
+  DisplayList* masks_in = nullptr;
 
   std::unique_ptr<Clip> clip;  // sprites and buttons
   // Edit text: the field's own text, which scripts change; its script object when made.
@@ -153,6 +156,13 @@ class DisplayList {
   // Nesting level of a clip (root 0).
   static int LevelOf(const Clip& clip);
 
+  // setMask: `mask` (a clip) masks `masked` instead of being drawn; null removes the mask.
+  // The pair is forgotten when either goes.
+  void SetScriptMask(DisplayObject& masked, DisplayObject* mask);
+  void ForgetMasks(const DisplayObject& object);
+  const DisplayObject* ScriptMaskOf(const DisplayObject& masked) const;
+  bool IsScriptMask(const DisplayObject& object) const;
+
   // The root clip of _levelN (level 0 is root()), or null.
   Clip* LevelClip(int32_t level);
   // _levelN for N >= 1 as a new, empty clip (replacing what was there), playing `movie`.
@@ -192,7 +202,9 @@ class DisplayList {
 
   const MovieDefinition& movie_;
   std::shared_ptr<const MovieDefinition> main_;  // movie_, not owned
-  size_t live_objects_ = 0;                      // before root_: its objects count down as they go
+  // masked → mask; before root_, so it outlives the objects that leave it as they go.
+  std::map<const DisplayObject*, DisplayObject*> script_masks_;
+  size_t live_objects_ = 0;  // before root_: its objects count down as they go
   uint64_t next_serial_ = 1;
   uint64_t instances_ = 0;
   uint64_t tick_ = 0;

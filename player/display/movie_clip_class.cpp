@@ -278,6 +278,15 @@ Value StartDragMethod(Vm& vm, const CallArgs& c) {
   vm.host().StartDrag(c.this_obj, vm.ToBool(c.Arg(0)), constrain ? bounds : nullptr);
   return Value();
 }
+// setMask(clip): the clip masks this one and is no longer drawn itself; null removes it.
+Value SetMask(Vm& vm, const CallArgs& c) {
+  Clip* clip = ThisClip(c);
+  if (!clip || !clip->owner) return false;
+  Clip* mask = ScriptHost::ClipOf(c.Arg(0).AsObject());
+  HostOf(vm).list().SetScriptMask(*clip->owner, mask ? mask->owner : nullptr);
+  return true;
+}
+
 Value StopDragMethod(Vm& vm, const CallArgs&) {
   vm.host().StopDrag();
   return Value();
@@ -317,6 +326,7 @@ void InstallMovieClipClass(ScriptHost& host) {
       {"hitTest", HitTest},
       {"startDrag", StartDragMethod},
       {"stopDrag", StopDragMethod},
+      {"setMask", SetMask},
       {"getBytesLoaded", BytesTotal},
       {"getBytesTotal", BytesTotal},
   };

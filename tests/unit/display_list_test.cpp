@@ -460,5 +460,21 @@ TEST(DisplayList, DraggedClipsFollowThePointerInsideTheirBounds) {
   EXPECT_EQ(dragged.owner->drop_target, "/instance2");
 }
 
+TEST(DisplayList, ScriptMasksHideTheirMaskAndGoWithIt) {
+  Played p = Load({Sprite(20, {Place(1, 2), ShowFrame()}), Sprite(21, {Place(1, 3), ShowFrame()}),
+                   Place(1, 20), Place(2, 21, 400), ShowFrame(), Remove(2), ShowFrame()});
+  p.list->AdvanceFrame();
+  DisplayObject& masked = *p.list->root().children.at(1);
+  p.list->SetScriptMask(masked, p.list->root().children.at(2).get());
+  const std::string with_mask = Drawn(*p.list);
+  EXPECT_EQ(with_mask.find("2@0"), with_mask.rfind("2@0")) << with_mask;
+  EXPECT_LT(with_mask.find('['), with_mask.find("3@400")) << "the mask is drawn as a mask only";
+  EXPECT_LT(with_mask.find(']'), with_mask.find("2@0")) << with_mask;
+  p.list->AdvanceFrame();  // the mask goes: the pair is forgotten
+  EXPECT_EQ(Drawn(*p.list), "2@0");
+  p.list->SetScriptMask(masked, nullptr);
+  EXPECT_EQ(Drawn(*p.list), "2@0");
+}
+
 }  // namespace
 }  // namespace flashsaver
