@@ -97,6 +97,14 @@ void ScriptHost::RequestLoad(const LoadTarget& target, std::string url, Object* 
   }
 }
 
+std::string ScriptHost::UrlOf(const Clip* clip) const {
+  if (clip && clip->movie) {
+    const auto it = movie_urls_.find(clip->movie.get());
+    if (it != movie_urls_.end()) return it->second;
+  }
+  return url;
+}
+
 void ScriptHost::RunLoads() {
   // Loads that the loaded movies ask for wait for the next frame, as they would for the file.
   std::vector<Load> loads;
@@ -116,6 +124,10 @@ void ScriptHost::RunLoad(const Load& load) {
     NotifyLoader(*vm_, load.loader, "onLoadError", {target, Value(std::string("URLNotFound"))});
     return;
   }
+  // Its address: the URL as written, beside the first movie.
+  const size_t slash = url.find_last_of('/');
+  movie_urls_[movie.get()] =
+      (slash == std::string::npos ? std::string() : url.substr(0, slash + 1)) + load.url;
   if (load.target.level && *load.target.level != 0) {
     clip = list_.NewLevel(*load.target.level, movie);
   } else {

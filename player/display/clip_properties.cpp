@@ -150,7 +150,7 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
     case ClipProperty::kDropTarget:
       return DropTargetOf(o);
     case ClipProperty::kUrl:
-      return url;
+      return UrlOf(clip);
     case ClipProperty::kHighQuality:
       return 1.0;
     case ClipProperty::kFocusRect:

@@ -176,7 +176,13 @@ void ScriptHost::ButtonEvent(Clip& target, uint16_t condition, const char* handl
     Clip& parent = *target.owner->parent;
     for (const CondAction& a : ReadCondActions(button, button.has_conditions)) {
       if (a.conditions & condition) {
-        queue_.push_back({ObjectFor(parent), CodeOwner(parent), a.code, {}, false});
+        queue_.push_back({ObjectFor(parent),
+                          CodeOwner(parent),
+                          a.code,
+                          {},
+                          false,
+                          nullptr,
+                          MovieOf(parent).header.version});
       }
     }
   }
@@ -245,7 +251,13 @@ void ScriptHost::ButtonKeys(int key_code, int ascii) {
       Clip& parent = *c->owner->parent;
       for (const CondAction& a : ReadCondActions(button, button.has_conditions)) {
         if ((a.conditions >> 9) == code) {
-          queue_.push_back({ObjectFor(parent), CodeOwner(parent), a.code, {}, false});
+          queue_.push_back({ObjectFor(parent),
+                            CodeOwner(parent),
+                            a.code,
+                            {},
+                            false,
+                            nullptr,
+                            MovieOf(parent).header.version});
         }
       }
       continue;

@@ -162,7 +162,10 @@ void ScriptHost::RunQueue() {
     if (p.constructor) {
       vm_->CallHandler(Value(p.constructor), p.clip, {});
     } else if (!p.code.empty()) {
+      const int version = vm_->swf_version();
+      if (p.version) vm_->set_swf_version(p.version);
       vm_->RunActions(p.owner ? p.owner : code_owner_, p.code, p.clip);
+      vm_->set_swf_version(version);
     } else if (!p.method.empty()) {
       vm_->CallMethodIfPresent(p.clip, p.method, {});
     }
@@ -218,7 +221,10 @@ void ScriptHost::QueueEvent(Clip& clip, uint32_t event, const char* method) {
     const Clip& placer = *clip.owner->parent;
     for (const ClipAction& a :
          ReadClipActions(clip.owner->clip_actions, MovieOf(placer).header.version)) {
-      if (a.events & event) queue_.push_back({o, CodeOwner(placer), a.code, {}, removed});
+      if (a.events & event) {
+        queue_.push_back(
+            {o, CodeOwner(placer), a.code, {}, removed, nullptr, MovieOf(placer).header.version});
+      }
     }
   }
   if (method) queue_.push_back({o, nullptr, {}, method, removed});
@@ -316,14 +322,18 @@ void ScriptHost::FrameRan(Clip& clip, int32_t frame) {
   if (f.init_actions.empty() && f.actions.empty()) return;
   Object* o = ObjectFor(clip);
   auto owner = CodeOwner(clip);
+  const int version = MovieOf(clip).header.version;
   // Init scripts run once per movie, before any frame script, with its root as their target.
   for (std::span<const uint8_t> body : f.init_actions) {
     if (body.size() < 2) continue;
     const uint16_t id = static_cast<uint16_t>(body[0] | body[1] << 8);
     if (!done_init_.insert({clip.movie.get(), id}).second) continue;
-    init_queue_.push_back({ObjectFor(MovieRoot(clip)), owner, body.subspan(2), {}, false});
+    init_queue_.push_back(
+        {ObjectFor(MovieRoot(clip)), owner, body.subspan(2), {}, false, nullptr, version});
   }
-  for (std::span<const uint8_t> body : f.actions) queue_.push_back({o, owner, body, {}, false});
+  for (std::span<const uint8_t> body : f.actions) {
+    queue_.push_back({o, owner, body, {}, false, nullptr, version});
+  }
 }
 
 void ScriptHost::Trace(std::string_view line) {

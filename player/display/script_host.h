@@ -8,6 +8,7 @@
 #include <bitset>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
@@ -160,6 +161,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   avm1::Value PropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p);
   void SetPropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p, const avm1::Value& v);
   avm1::Object* TextObjectFor(DisplayObject& field);
+  // _url: the address of the movie the clip's timeline comes from.
+  std::string UrlOf(const Clip* clip) const;
   // The slash path of the clip a dragged clip was last dropped on (_droptarget).
   std::string DropTargetOf(const DisplayObject* o) const;
   // Fields bound to variables show the variables' values.
@@ -194,6 +197,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
     std::string method;
     bool even_if_removed = false;         // unload events run after the clip went
     avm1::Object* constructor = nullptr;  // or a registered class's constructor to run
+    int version = 0;                      // the SWF version of the code's movie; 0: the first's
   };
   void QueueEvent(Clip& clip, uint32_t event, const char* method);
   // Buttons and clips with button handlers (pointer_input.cpp).
@@ -223,6 +227,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   };
   void RunLoad(const Load& load);
   std::vector<Load> loads_;
+  std::map<const MovieDefinition*, std::string> movie_urls_;    // of loaded movies
   std::vector<std::pair<std::string, avm1::Object*>> classes_;  // Object.registerClass
 
   const MovieDefinition& movie_;
