@@ -151,6 +151,7 @@ void BuiltInPlayer::Tick() {
     return;
   }
   if (!stage_ || base_frame_ < 0) return;
+  DeliverInputs();
   if (rewind_pending_) {
     stage_->Rewind();
     stage_->AdvanceFrame();
@@ -267,6 +268,48 @@ StageLayout BuiltInPlayer::Layout(int32_t width, int32_t height) const {
   const SwfRect& stage = stage_->header().stage;
   return PlaceStage(stage.Width().ToPixels(), stage.Height().ToPixels(), width, height, scale_mode_,
                     align_mode_);
+}
+
+void BuiltInPlayer::QueueInput(const Input& input, int32_t width, int32_t height) {
+  if (inputs_.size() >= kMaxQueuedInputs) {
+    // Moves are dropped first: only the latest position matters.
+    if (input.kind == Input::Kind::kMove) return;
+    inputs_.erase(inputs_.begin());
+  }
+  inputs_.push_back(input);
+  input_width_ = width;
+  input_height_ = height;
+}
+
+bool BuiltInPlayer::cursor_hidden() const { return stage_ && stage_->cursor_hidden(); }
+
+void BuiltInPlayer::DeliverInputs() {
+  if (inputs_.empty()) return;
+  std::vector<Input> inputs;
+  inputs.swap(inputs_);
+  stage_->SetViewSize(input_width_, input_height_);
+  // Window pixels to stage pixels: the inverse of the stage's placement.
+  const Matrix m = StageMatrix(input_width_, input_height_);
+  const double det = m.a * m.d - m.b * m.c;
+  for (const Input& in : inputs) {
+    switch (in.kind) {
+      case Input::Kind::kMove:
+        if (det != 0) {
+          const double x = in.x - m.tx, y = in.y - m.ty;
+          stage_->PointerMoved((m.d * x - m.c * y) / det / Twips::kPerPixel,
+                               (m.a * y - m.b * x) / det / Twips::kPerPixel);
+        }
+        break;
+      case Input::Kind::kButtonDown:
+      case Input::Kind::kButtonUp:
+        stage_->PointerButton(in.kind == Input::Kind::kButtonDown);
+        break;
+      case Input::Kind::kKeyDown:
+      case Input::Kind::kKeyUp:
+        stage_->Key(in.kind == Input::Kind::kKeyDown, in.key_code, in.ascii);
+        break;
+    }
+  }
 }
 
 Matrix BuiltInPlayer::StageMatrix(int32_t width, int32_t height) const {

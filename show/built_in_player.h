@@ -79,6 +79,17 @@ class BuiltInPlayer : public FlashControl {
   // the sound is ahead, and wait for it while it is behind by no more than this many (a sound
   // that stalls does not stop the movie).
   static constexpr int kMaxSoundWaitFrames = 3;
+
+  // Input for the movie, in the pixels of a window of the given size. It reaches the movie
+  // with the next Tick, never while a picture is drawn.
+  struct Input {
+    enum class Kind : uint8_t { kMove, kButtonDown, kButtonUp, kKeyDown, kKeyUp } kind;
+    int32_t x = 0, y = 0;         // kMove
+    int key_code = 0, ascii = 0;  // keys
+  };
+  void QueueInput(const Input& input, int32_t width, int32_t height);
+  // The movie asked for the pointer to be hidden.
+  bool cursor_hidden() const;
   // Milliseconds until Tick has something to do: the next frame, or the next look at a load.
   int32_t NextTickDelay() const;
   // The background colours alone, placed as the stage is.
@@ -137,6 +148,11 @@ class BuiltInPlayer : public FlashControl {
   bool rewind_pending_ = false;
   bool play_pending_ = false;
   int32_t dirty_width_ = 0, dirty_height_ = 0;
+  std::vector<Input> inputs_;  // waiting for Tick
+  int32_t input_width_ = 0, input_height_ = 0;
+  // Bounded, so a flood of events while the movie is being opened costs nothing lasting.
+  static constexpr size_t kMaxQueuedInputs = 256;
+  void DeliverInputs();
 
   std::optional<Rgb> background_;  // the BackgroundColor property; nothing: the movie's own
   int32_t quality_ = 1;

@@ -3,6 +3,7 @@
 // the show window's size.
 #include <windows.h>
 #include <commctrl.h>
+#include <windowsx.h>
 #include <objbase.h>
 #include <shellapi.h>
 
@@ -315,6 +316,32 @@ class BuiltInPlayerWindow final : public Window {
       case WM_SIZE:
         Resize(LOWORD(lparam), HIWORD(lparam));
         return 0;
+      // Input that the exit filter let through goes to the movie, with the next step.
+      case WM_MOUSEMOVE:
+        Queue({BuiltInPlayer::Input::Kind::kMove, GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+        return 0;
+      case WM_LBUTTONDOWN:
+        Queue({BuiltInPlayer::Input::Kind::kButtonDown});
+        return 0;
+      case WM_LBUTTONUP:
+        Queue({BuiltInPlayer::Input::Kind::kButtonUp});
+        return 0;
+      case WM_KEYDOWN:
+      case WM_KEYUP: {
+        BuiltInPlayer::Input in{message == WM_KEYDOWN ? BuiltInPlayer::Input::Kind::kKeyDown
+                                                      : BuiltInPlayer::Input::Kind::kKeyUp};
+        in.key_code = static_cast<int>(wparam & 0xFF);
+        in.ascii = CharacterOf(static_cast<UINT>(wparam), lparam);
+        Queue(in);
+        return 0;
+      }
+      case WM_SETCURSOR:
+        // Mouse.hide: no pointer over the stage.
+        if (LOWORD(lparam) == HTCLIENT && player_.cursor_hidden()) {
+          ::SetCursor(nullptr);
+          return TRUE;
+        }
+        return DefaultHandling(message, wparam, lparam);
       default:
         return DefaultHandling(message, wparam, lparam);
     }
@@ -322,6 +349,22 @@ class BuiltInPlayerWindow final : public Window {
 
  private:
   static constexpr UINT_PTR kTimer = 1;
+
+  void Queue(const BuiltInPlayer::Input& input) {
+    const RECT rect = ClientRect(hwnd());
+    player_.QueueInput(input, rect.right, rect.bottom);
+  }
+
+  // The character a key gives with the keyboard's state, as Key.getAscii reports it; 0 for none.
+  static int CharacterOf(UINT virtual_key, LPARAM lparam) {
+    BYTE state[256] = {};
+    if (!::GetKeyboardState(state)) return 0;
+    WCHAR text[4] = {};
+    // Flag 4: the call leaves the keyboard's dead-key state alone.
+    const int n =
+        ::ToUnicode(virtual_key, (static_cast<UINT>(lparam) >> 16) & 0xFF, state, text, 4, 4);
+    return n == 1 ? static_cast<int>(text[0]) : 0;
+  }
 
   void Schedule(int32_t delay_ms) {
     if (hwnd()) ::SetTimer(hwnd(), kTimer, static_cast<UINT>(std::max(delay_ms, 1)), nullptr);

@@ -34,6 +34,23 @@ class PlayerMovie final : public StageMovie {
     if (!heard) return std::nullopt;
     return *heard - player_.current_frame();
   }
+  void PointerMoved(double x, double y) override { player_.MouseMove(x, y); }
+  void PointerButton(bool down) override {
+    if (down) {
+      player_.MouseDown();
+    } else {
+      player_.MouseUp();
+    }
+  }
+  void Key(bool down, int key_code, int ascii) override {
+    if (down) {
+      player_.KeyDown(key_code, ascii);
+    } else {
+      player_.KeyUp(key_code, ascii);
+    }
+  }
+  bool cursor_hidden() const override { return player_.cursor_hidden(); }
+  void SetViewSize(int32_t width, int32_t height) override { player_.SetViewSize(width, height); }
 
  private:
   // MoviePlayer answers white for a movie without the tag; the show tells the two apart.

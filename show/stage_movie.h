@@ -42,6 +42,25 @@ class StageMovie {
 
   // Polled while the movie's scripts run; true stops the running script.
   virtual void SetScriptInterrupt(std::function<bool()> interrupt) { (void)interrupt; }
+  // Input that reaches the movie: the pointer in stage pixels, its button, keys (Flash key
+  // code and character). A movie without scripts ignores them.
+  virtual void PointerMoved(double x, double y) {
+    (void)x;
+    (void)y;
+  }
+  virtual void PointerButton(bool down) { (void)down; }
+  virtual void Key(bool down, int key_code, int ascii) {
+    (void)down;
+    (void)key_code;
+    (void)ascii;
+  }
+  // The movie hid the pointer (Mouse.hide).
+  virtual bool cursor_hidden() const { return false; }
+  // The window's size in pixels (Stage.width and height of an unscaled movie).
+  virtual void SetViewSize(int32_t width, int32_t height) {
+    (void)width;
+    (void)height;
+  }
 };
 
 // Reads a movie; throws SwfError when its header cannot be read.

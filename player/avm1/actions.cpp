@@ -821,7 +821,7 @@ struct Interpreter {
     uint8_t flags = r.U8();
     std::string target = vm.ToString(Pop());
     std::string url = vm.ToString(Pop());
-    DoGetUrl(url, target, flags & 3);
+    DoGetUrl(url, target, flags);
   }
   void DefineFunction(ByteReader& r) {  // 0x9B
     std::string name = ReadString(r);

@@ -123,7 +123,7 @@ std::string Vm::TypeOf(const Value& v) const {
         case ObjectKind::kFunction:
           return "function";
         case ObjectKind::kClip:
-          return "movieclip";
+          return host_.ClipTypeOf(v.AsObject());
         default:
           return "object";
       }

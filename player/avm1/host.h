@@ -88,10 +88,23 @@ class Host {
   // The clip's path in slash or dot syntax ("/a/b" or "_level0.a.b").
   virtual std::string ClipPath(Object* clip, bool dot_syntax) = 0;
 
-  virtual void GetUrl(std::string_view url, std::string_view target, int method) = 0;
+  // flags: GetURL2's byte (method in bits 0-1, 0x40 target is a clip, 0x80 load variables).
+  virtual void GetUrl(std::string_view url, std::string_view target, int flags) = 0;
   virtual void FsCommand(std::string_view command, std::string_view args) = 0;
   // The StopSounds action (stopAllSounds).
   virtual void StopAllSounds() {}
+  // typeof of a display object's script face: buttons answer "object".
+  virtual const char* ClipTypeOf(Object* clip) {
+    (void)clip;
+    return "movieclip";
+  }
+  // Object.registerClass: clips of the exported symbol `name` are made by `ctor` (null
+  // unregisters). False when the host has no clips.
+  virtual bool RegisterClass(std::string_view name, Object* ctor) {
+    (void)name;
+    (void)ctor;
+    return false;
+  }
 };
 
 // Answers for a movie with no stage: one root object on level 0, timelines do nothing,

@@ -59,6 +59,8 @@ class Vm {
 
   Host& host() { return host_; }
   int swf_version() const { return swf_version_; }
+  // The rules of the movie whose code runs next (a loaded movie may have another version).
+  void set_swf_version(int version) { swf_version_ = version; }
   bool case_sensitive() const { return swf_version_ >= 7; }
   Object* global() { return global_; }
   void set_limits(const ScriptLimits& limits) { limits_ = limits; }

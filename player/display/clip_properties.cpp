@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "player/display/clip_drawing.h"
 #include "player/display/script_host.h"
 
 namespace flashsaver {
@@ -43,10 +44,19 @@ SwfRect Transformed(const SwfRect& r, const Matrix& m) {
 }  // namespace
 
 // Bounds of an object's content in the space that `m` maps it to; none when it draws nothing.
+// The drawing API's shape of a clip, mapped by m; nothing when it drew nothing.
+std::optional<SwfRect> DrawingBounds(const Clip& clip, const Matrix& m) {
+  if (!clip.drawing || clip.drawing->empty()) return std::nullopt;
+  const SwfRect& own = clip.drawing->Drawing().bounds();
+  if (own.x_min.value > own.x_max.value || own.y_min.value > own.y_max.value) return std::nullopt;
+  return Transformed(own, m);
+}
+
 std::optional<SwfRect> ContentBounds(const DisplayObject& object, const Matrix& m, int level) {
   std::optional<SwfRect> bounds;
   if (level > kMaxClipNesting) return bounds;
   if (object.clip) {
+    bounds = DrawingBounds(*object.clip, m);
     for (const auto& [depth, child] : object.clip->children) {
       if (auto b = ContentBounds(*child, m * child->matrix, level + 1)) Unite(bounds, *b);
     }
@@ -138,9 +148,9 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
     case ClipProperty::kName:
       return o == &root_object_ ? std::string() : o->name;
     case ClipProperty::kDropTarget:
-      return std::string();
+      return DropTargetOf(o);
     case ClipProperty::kUrl:
-      return url;
+      return UrlOf(clip);
     case ClipProperty::kHighQuality:
       return 1.0;
     case ClipProperty::kFocusRect:

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "player/display/clip_drawing.h"
 #include "player/display/shape_character.h"
 #include "player/render/nine_slice.h"
 
@@ -118,15 +119,31 @@ struct SlicedLeaf {
 };
 
 // Walks the tree in drawing order with the masks in force, for drawing and for the leaf list.
+// The matrix from an object's own space to the stage.
+Matrix StageMatrixOfObject(const DisplayObject& object) {
+  Matrix m = object.matrix;
+  for (const Clip* c = object.parent; c && c->owner; c = c->owner->parent) {
+    m = c->owner->matrix * m;
+  }
+  return m;
+}
+
 template <typename Visitor>
 class Walker {
  public:
-  Walker(Visitor& visit, int max_level, const std::map<uint16_t, SwfRect>& grids)
-      : visit_(visit), max_level_(max_level), grids_(grids) {}
+  // grids: the main movie's scaling grids (a loaded movie's clips use their own).
+  Walker(Visitor& visit, int max_level, const std::map<uint16_t, SwfRect>& grids,
+         const DisplayList* list = nullptr, const Matrix& stage_to_target = Matrix{})
+      : visit_(visit),
+        max_level_(max_level),
+        grids_(grids),
+        list_(list),
+        stage_to_target_(stage_to_target) {}
 
   void WalkClip(const Clip& clip, const Matrix& m, const ColorTransform& c, uint64_t mask_key,
                 int level, const NineSlice* slice = nullptr) {
     if (level > max_level_) return;
+    if (clip.drawing && !clip.drawing->empty()) visit_.Drawn(clip, m, c, mask_key);
     std::vector<std::pair<int32_t, uint64_t>> masks;  // clip depth, key before it
     for (const auto& [depth, object] : clip.children) {
       while (!masks.empty() && depth > masks.back().first) {
@@ -135,6 +152,19 @@ class Walker {
         visit_.PopMask();
       }
       if (!object->visible) continue;
+      const DisplayObject* script_mask = nullptr;
+      if (list_) {
+        // A script mask is drawn only as the mask of the object it masks.
+        if (list_->IsScriptMask(*object)) continue;
+        script_mask = list_->ScriptMaskOf(*object);
+      }
+      if (script_mask) {
+        const uint64_t mask_built = MixKey(mask_key, script_mask->serial);
+        visit_.BeginMask();
+        WalkObject(*script_mask, stage_to_target_ * StageMatrixOfObject(*script_mask),
+                   ColorTransform{}, MixKey(mask_built, 1), level);
+        visit_.EndMask();
+      }
       const Matrix om = m * object->matrix;
       if (object->clip_depth != 0) {
         const uint64_t mask_built = MixKey(mask_key, object->serial);
@@ -143,22 +173,22 @@ class Walker {
         visit_.EndMask();
         masks.emplace_back(object->clip_depth, mask_key);
         mask_key = mask_built;
+        if (script_mask) visit_.PopMask();
         continue;
       }
-      if (slice && !object->clip && !object->text) {
-        if (const auto* drawable = dynamic_cast<const DrawableCharacter*>(object->character)) {
-          const SlicedLeaf sliced{*slice, object->matrix};
-          visit_.Leaf(*object, *drawable, slice->Unscaled(m), c * object->color, mask_key, &sliced);
-          continue;
-        }
-      }
-      if (HasEffects(*object)) {
+      const uint64_t key = script_mask ? MixKey(mask_key, script_mask->serial) : mask_key;
+      const auto* drawable = dynamic_cast<const DrawableCharacter*>(object->character);
+      if (slice && !object->clip && !object->text && drawable) {
+        const SlicedLeaf sliced{*slice, object->matrix};
+        visit_.Leaf(*object, *drawable, slice->Unscaled(m), c * object->color, key, &sliced);
+      } else if (HasEffects(*object)) {
         visit_.BeginLayer(*object);
-        WalkObject(*object, om, c * object->color, MixKey(mask_key, EffectsKey(*object)), level);
+        WalkObject(*object, om, c * object->color, MixKey(key, EffectsKey(*object)), level);
         visit_.EndLayer();
-        continue;
+      } else {
+        WalkObject(*object, om, c * object->color, key, level);
       }
-      WalkObject(*object, om, c * object->color, mask_key, level);
+      if (script_mask) visit_.PopMask();
     }
     for (size_t i = 0; i < masks.size(); ++i) visit_.PopMask();
   }
@@ -176,8 +206,10 @@ class Walker {
 
   // The grid of a sprite with a scaling grid, over the shapes placed directly in it.
   std::optional<NineSlice> SliceOf(const DisplayObject& object) const {
-    const auto grid = grids_.find(object.character_id);
-    if (grid == grids_.end()) return std::nullopt;
+    const std::map<uint16_t, SwfRect>& grids =
+        object.parent && object.parent->movie ? object.parent->movie->scaling_grids : grids_;
+    const auto grid = grids.find(object.character_id);
+    if (grid == grids.end()) return std::nullopt;
     std::optional<SwfRect> area;
     for (const auto& [depth, child] : object.clip->children) {
       const auto* drawable = dynamic_cast<const DrawableCharacter*>(child->character);
@@ -201,11 +233,13 @@ class Walker {
   Visitor& visit_;
   int max_level_;
   const std::map<uint16_t, SwfRect>& grids_;
+  const DisplayList* list_;
+  Matrix stage_to_target_;
 };
 
 struct DrawVisitor {
   Canvas& canvas;
-  const BitmapSource& bitmaps;
+  const BitmapSource& bitmaps;      // the main movie's; a loaded movie's leaves use their own
   double scale_x = 1, scale_y = 1;  // stage pixels to target pixels, for filter sizes
   void BeginLayer(const DisplayObject& object) {
     LayerEffects effects;
@@ -225,11 +259,18 @@ struct DrawVisitor {
       object.text->Draw(canvas, RenderState{m, c});
     } else if (const auto* shape = dynamic_cast<const ShapeCharacter*>(&drawable);
                sliced && shape) {
+      const Clip* parent = object.parent;
       canvas.DrawShape(sliced->slice.Slice(shape->drawing(), sliced->child), RenderState{m, c},
-                       bitmaps);
+                       parent && parent->movie ? parent->movie->library : bitmaps);
     } else {
-      drawable.Draw(canvas, RenderState{sliced ? m * sliced->child : m, c}, bitmaps, object.ratio);
+      const Clip* parent = object.parent;
+      const BitmapSource& source = parent && parent->movie ? parent->movie->library : bitmaps;
+      drawable.Draw(canvas, RenderState{sliced ? m * sliced->child : m, c}, source, object.ratio);
     }
+  }
+  void Drawn(const Clip& clip, const Matrix& m, const ColorTransform& c, uint64_t) {
+    canvas.DrawShape(clip.drawing->Drawing(), RenderState{m, c},
+                     clip.movie ? clip.movie->library : bitmaps);
   }
 };
 
@@ -273,6 +314,22 @@ struct LeafVisitor {
     }
     leaves.push_back(leaf);
   }
+  // A clip's drawing counts as a leaf of its own, known by its owner's serial (the root's 0).
+  void Drawn(const Clip& clip, const Matrix& m, const ColorTransform& c, uint64_t mask_key) {
+    const ShapeDrawing& drawing = clip.drawing->Drawing();
+    DrawnLeaf leaf{clip.owner ? clip.owner->serial : 0,
+                   nullptr,
+                   m,
+                   c,
+                   static_cast<uint16_t>(clip.drawing->revision()),
+                   mask_key,
+                   std::nullopt};
+    const SwfRect& own = drawing.bounds();
+    if (own.x_min.value <= own.x_max.value && own.y_min.value <= own.y_max.value) {
+      leaf.bounds = TransformBounds(own, m);
+    }
+    leaves.push_back(leaf);
+  }
 };
 
 void Unite(std::optional<SwfRect>& area, const std::optional<SwfRect>& add) {
@@ -312,11 +369,46 @@ std::optional<SwfRect> ChangedArea(const std::vector<DrawnLeaf>& before,
 
 DisplayObject::~DisplayObject() {
   if (live_count) --*live_count;
+  if (masks_in) masks_in->ForgetMasks(*this);
   if (text_script && parent && parent->hooks) parent->hooks->TextRemoved(*this);
 }
 
 Clip::~Clip() {
   if (hooks) hooks->ClipRemoved(*this);
+}
+
+bool DisplayList::Waiting(const Clip& clip) {
+  if (!clip.movie || clip.timeline != &clip.movie->root) return false;
+  return clip.movie->root_shown_frames < clip.movie->header.frame_count;
+}
+
+void DisplayList::SetScriptMask(DisplayObject& masked, DisplayObject* mask) {
+  script_masks_.erase(&masked);
+  if (!mask || mask == &masked) return;
+  script_masks_[&masked] = mask;
+  masked.masks_in = this;
+  mask->masks_in = this;
+}
+
+void DisplayList::ForgetMasks(const DisplayObject& object) {
+  script_masks_.erase(&object);
+  for (auto it = script_masks_.begin(); it != script_masks_.end();) {
+    it = it->second == &object ? script_masks_.erase(it) : std::next(it);
+  }
+}
+
+const DisplayObject* DisplayList::ScriptMaskOf(const DisplayObject& masked) const {
+  if (script_masks_.empty()) return nullptr;
+  const auto it = script_masks_.find(&masked);
+  return it == script_masks_.end() ? nullptr : it->second;
+}
+
+bool DisplayList::IsScriptMask(const DisplayObject& object) const {
+  if (script_masks_.empty()) return false;
+  for (const auto& [masked, mask] : script_masks_) {
+    if (mask == &object) return true;
+  }
+  return false;
 }
 
 int DisplayList::LevelOf(const Clip& clip) {
@@ -356,10 +448,11 @@ DisplayObject* DisplayList::AddScripted(Clip& parent, uint16_t character_id, int
     object->parent = &parent;
     object->depth = depth;
     object->clip = std::make_unique<Clip>();
+    object->clip->movie = parent.movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
   } else {
-    object = Create(character_id, parent.current_frame, level, parent, depth);
+    object = Create(character_id, parent.current_frame, level, parent, depth, &name);
     if (!object) return nullptr;
   }
   object->scripted = true;
@@ -372,14 +465,65 @@ DisplayObject* DisplayList::AddScripted(Clip& parent, uint16_t character_id, int
   return raw;
 }
 
-DisplayList::DisplayList(const MovieDefinition& movie) : movie_(movie) {
+DisplayList::DisplayList(const MovieDefinition& movie)
+    : movie_(movie), main_(std::shared_ptr<const MovieDefinition>(), &movie) {
+  root_.movie = main_;
   root_.timeline = &movie.root;
 }
 
 void DisplayList::AdvanceFrame() {
   ++tick_;
   created_this_tick_ = 0;
-  AdvanceClip(root_, 0);
+  for (Clip* clip : Roots()) AdvanceClip(*clip, 0);
+}
+
+Clip* DisplayList::LevelClip(int32_t level) {
+  if (level == 0) return &root_;
+  const auto it = levels_.find(level);
+  return it == levels_.end() ? nullptr : it->second->clip.get();
+}
+
+Clip* DisplayList::NewLevel(int32_t level, std::shared_ptr<const MovieDefinition> movie) {
+  if (level <= 0) return nullptr;
+  levels_.erase(level);  // the old movie's unload comes first
+  auto object = std::make_unique<DisplayObject>();
+  object->serial = next_serial_++;
+  object->created_tick = tick_;
+  object->depth = level;
+  object->scripted = true;
+  object->clip = std::make_unique<Clip>();
+  object->clip->owner = object.get();
+  object->clip->hooks = hooks_;
+  Clip* clip = object->clip.get();
+  levels_.emplace(level, std::move(object));
+  ReplaceContent(*clip, std::move(movie));
+  return clip;
+}
+
+void DisplayList::RemoveLevel(int32_t level) {
+  if (level == 0) {
+    ReplaceContent(root_, nullptr);
+  } else {
+    levels_.erase(level);
+  }
+}
+
+std::vector<Clip*> DisplayList::Roots() {
+  std::vector<Clip*> roots{&root_};
+  for (auto& [level, object] : levels_) roots.push_back(object->clip.get());
+  return roots;
+}
+
+void DisplayList::ReplaceContent(Clip& clip, std::shared_ptr<const MovieDefinition> movie) {
+  clip.children.clear();
+  clip.current_frame = -1;
+  clip.playing = movie != nullptr;
+  clip.timeline = movie ? &movie->root : nullptr;
+  if (movie) {
+    clip.movie = std::move(movie);
+  } else if (clip.owner && clip.owner->parent) {
+    clip.movie = clip.owner->parent->movie;
+  }
 }
 
 void DisplayList::GotoFrame(int32_t frame) {
@@ -393,14 +537,14 @@ void DisplayList::GotoFrame(int32_t frame) {
 }
 
 void DisplayList::AdvanceClip(Clip& clip, int level) {
-  if (hooks_ && clip.current_frame >= 0) hooks_->ClipEnterFrame(clip);
+  const bool enter = hooks_ && clip.current_frame >= 0;
   if (clip.timeline && clip.playing) {
     const auto frames = static_cast<int32_t>(clip.timeline->frames.size());
     if (clip.current_frame < 0) {
       RunFrame(clip, 0, level);
     } else if (clip.current_frame + 1 < frames) {
       RunFrame(clip, clip.current_frame + 1, level);
-    } else if (frames > 1) {
+    } else if (frames > 1 && !Waiting(clip)) {
       GotoClipFrame(clip, 0, level);
     }
   }
@@ -413,6 +557,7 @@ void DisplayList::AdvanceClip(Clip& clip, int level) {
   std::sort(order.begin(), order.end(),
             [](const DisplayObject* a, const DisplayObject* b) { return a->serial > b->serial; });
   for (DisplayObject* child : order) AdvanceClip(*child->clip, level + 1);
+  if (enter && hooks_) hooks_->ClipEnterFrame(clip);
 }
 
 void DisplayList::RunFrame(Clip& clip, int32_t frame, int level, bool scripts) {
@@ -434,8 +579,8 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
   const auto it = clip.children.find(place.depth);
   if (!place.move) {
     if (!place.character_id) return;
-    std::unique_ptr<DisplayObject> object =
-        Create(*place.character_id, frame, level, clip, place.depth);
+    std::unique_ptr<DisplayObject> object = Create(
+        *place.character_id, frame, level, clip, place.depth, place.name ? &*place.name : nullptr);
     if (!object) return;
     ApplyPlace(*object, place);
     if (it != clip.children.end()) clip.children.erase(it);
@@ -447,7 +592,8 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
   if (it == clip.children.end()) return;
   DisplayObject& existing = *it->second;
   if (place.character_id && *place.character_id != existing.character_id) {
-    const Character* character = movie_.library.Find(*place.character_id);
+    const Character* character =
+        (clip.movie ? *clip.movie : movie_).library.Find(*place.character_id);
     if (!character) return;
     const bool container =
         character->type() == CharacterType::kSprite || character->type() == CharacterType::kButton;
@@ -456,8 +602,8 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
       existing.character = character;
       existing.character_id = *place.character_id;
     } else {
-      std::unique_ptr<DisplayObject> object =
-          Create(*place.character_id, existing.placed_frame, level, clip, place.depth);
+      std::unique_ptr<DisplayObject> object = Create(*place.character_id, existing.placed_frame,
+                                                     level, clip, place.depth, &existing.name);
       if (!object) return;
       object->matrix = existing.matrix;
       object->color = existing.color;
@@ -481,8 +627,9 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
 }
 
 std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, int level,
-                                                   Clip& parent, int32_t depth) {
-  const Character* character = movie_.library.Find(id);
+                                                   Clip& parent, int32_t depth,
+                                                   const std::string* name) {
+  const Character* character = (parent.movie ? *parent.movie : movie_).library.Find(id);
   if (!character || live_objects_ >= kMaxDisplayObjects ||
       created_this_tick_ >= kMaxCreationsPerFrame) {
     return nullptr;
@@ -502,13 +649,17 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
   ++live_objects_;
   object->parent = &parent;
   object->depth = depth;
-  // Unnamed objects get the player's names, counted over the movie's life.
-  if (container || type == CharacterType::kEditText) {
+  // Unnamed objects get the player's names, counted over the movie's life; a named one
+  // takes no number.
+  if (name && !name->empty()) {
+    object->name = *name;
+  } else if (container || type == CharacterType::kEditText) {
     object->name = "instance" + std::to_string(++instances_);
   }
   if (type == CharacterType::kSprite) {
     object->clip = std::make_unique<Clip>();
     object->clip->timeline = &static_cast<const SpriteCharacter*>(character)->timeline();
+    object->clip->movie = parent.movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
   } else if (type == CharacterType::kEditText) {
@@ -516,21 +667,61 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
         std::make_unique<TextField>(static_cast<const EditTextCharacter*>(character)->definition());
   } else if (type == CharacterType::kButton) {
     object->clip = std::make_unique<Clip>();
+    object->clip->movie = parent.movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
-    for (const ButtonRecord& record : static_cast<const ButtonCharacter*>(character)->up_records) {
-      std::unique_ptr<DisplayObject> child =
-          Create(record.character_id, 0, level + 1, *object->clip, record.depth);
-      if (!child) continue;
-      child->matrix = record.matrix;
-      child->color = record.color;
-      child->filters = record.filters;
-      child->blend_mode = record.blend_mode;
-      Start(*child, level + 1);
-      object->clip->children.insert_or_assign(record.depth, std::move(child));
-    }
+    ShowButtonRecords(*object, button_state::kUp, level);
   }
   return object;
+}
+
+void DisplayList::ShowButtonRecords(DisplayObject& object, uint8_t state, int level) {
+  const auto* button = static_cast<const ButtonCharacter*>(object.character);
+  for (const ButtonRecord& record : button->records) {
+    if (!(record.states & state)) continue;
+    std::unique_ptr<DisplayObject> child =
+        Create(record.character_id, 0, level + 1, *object.clip, record.depth);
+    if (!child) continue;
+    child->matrix = record.matrix;
+    child->color = record.color;
+    child->filters = record.filters;
+    child->blend_mode = record.blend_mode;
+    Start(*child, level + 1);
+    object.clip->children.insert_or_assign(record.depth, std::move(child));
+  }
+}
+
+void DisplayList::SetButtonState(Clip& button, uint8_t state) {
+  DisplayObject* object = button.owner;
+  if (!object || !object->character || object->character->type() != CharacterType::kButton ||
+      button.button_state == state) {
+    return;
+  }
+  button.button_state = state;
+  // Records shown in both states stay as they are; the others go and come.
+  const auto* character = static_cast<const ButtonCharacter*>(object->character);
+  std::map<int32_t, const ButtonRecord*> wanted;
+  for (const ButtonRecord& record : character->records) {
+    if (record.states & state) wanted[record.depth] = &record;
+  }
+  for (auto it = button.children.begin(); it != button.children.end();) {
+    const auto w = wanted.find(it->first);
+    const bool keep = w != wanted.end() && w->second->character_id == it->second->character_id;
+    it = keep ? std::next(it) : button.children.erase(it);
+  }
+  const int level = LevelOf(button);
+  for (const auto& [depth, record] : wanted) {
+    if (button.children.count(depth)) continue;
+    std::unique_ptr<DisplayObject> child = Create(record->character_id, 0, level, button, depth);
+    if (!child) continue;
+    child->matrix = record->matrix;
+    child->color = record->color;
+    child->filters = record->filters;
+    child->blend_mode = record->blend_mode;
+    DisplayObject* raw = child.get();
+    button.children.emplace(depth, std::move(child));
+    Start(*raw, level);
+  }
 }
 
 // A sprite shows its first frame as soon as it is placed.
@@ -575,7 +766,8 @@ void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
       continue;
     }
     std::unique_ptr<DisplayObject> object =
-        Create(place.character_id, place.created_frame, level, clip, depth);
+        Create(place.character_id, place.created_frame, level, clip, depth,
+               place.fields.name ? &*place.fields.name : nullptr);
     if (!object) continue;
     ApplyPlace(*object, place.fields);
     DisplayObject* raw = object.get();
@@ -587,14 +779,22 @@ void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
 void DisplayList::Render(Canvas& canvas, const Matrix& stage_to_target) const {
   DrawVisitor visit{canvas, movie_.library, std::hypot(stage_to_target.a, stage_to_target.b) * 20,
                     std::hypot(stage_to_target.c, stage_to_target.d) * 20};
-  Walker<DrawVisitor>(visit, kMaxClipNesting, movie_.scaling_grids)
-      .WalkClip(root_, stage_to_target, {}, 0, 0);
+  Walker<DrawVisitor> walker(visit, kMaxClipNesting, movie_.scaling_grids, this, stage_to_target);
+  walker.WalkClip(root_, stage_to_target, {}, 0, 0);
+  for (const auto& [level, object] : levels_) {
+    if (object->visible) {
+      walker.WalkClip(*object->clip, stage_to_target * object->matrix, object->color, 0, 0);
+    }
+  }
 }
 
 std::vector<DrawnLeaf> DisplayList::Leaves() const {
   LeafVisitor visit;
-  Walker<LeafVisitor>(visit, kMaxClipNesting, movie_.scaling_grids)
-      .WalkClip(root_, Matrix{}, {}, 0, 0);
+  Walker<LeafVisitor> walker(visit, kMaxClipNesting, movie_.scaling_grids, this);
+  walker.WalkClip(root_, Matrix{}, {}, 0, 0);
+  for (const auto& [level, object] : levels_) {
+    if (object->visible) walker.WalkClip(*object->clip, object->matrix, object->color, 0, 0);
+  }
   std::sort(visit.leaves.begin(), visit.leaves.end(),
             [](const DrawnLeaf& a, const DrawnLeaf& b) { return a.serial < b.serial; });
   return std::move(visit.leaves);

@@ -22,6 +22,8 @@ class Object;
 
 struct DisplayObject;
 struct Clip;
+class ClipDrawing;
+class DisplayList;
 
 // What the script side hears from the display list: clips that come and go and frames that
 // ran. Scripts never run inside these calls; the listener queues them.
@@ -45,13 +47,18 @@ class DisplayHooks {
 // The root, a sprite instance (with its timeline) or a button instance (without one).
 struct Clip {
   ~Clip();
+  // The movie whose characters and scripts this timeline uses; a loaded movie's clips keep it
+  // alive. Declared before the children, so they go first.
+  std::shared_ptr<const MovieDefinition> movie;
   const Timeline* timeline = nullptr;
   DisplayObject* owner = nullptr;  // null for the root
   avm1::Object* script = nullptr;  // the clip's script object, made when first needed
   DisplayHooks* hooks = nullptr;
   int32_t current_frame = -1;  // 0-based; -1 before the first frame ran
   bool playing = true;
+  uint8_t button_state = 1;  // buttons: the state shown (button_state bits)
   std::map<int32_t, std::unique_ptr<DisplayObject>> children;  // by depth, drawn bottom first
+  std::unique_ptr<ClipDrawing> drawing;  // the drawing API's shape, under the children
 };
 
 struct DisplayObject {
@@ -80,6 +87,9 @@ struct DisplayObject {
   bool cache_as_bitmap = false;
   std::vector<Filter> filters;
   std::span<const uint8_t> clip_actions;
+  std::string drop_target;  // where a drag of it last ended, as a slash path
+  // setMask: set when the list holds a script mask for or by this object.
+  DisplayList* masks_in = nullptr;
 
   std::unique_ptr<Clip> clip;  // sprites and buttons
   // Edit text: the field's own text, which scripts change; its script object when made.
@@ -141,8 +151,29 @@ class DisplayList {
   // character 0 gives an empty clip. Replaces what is at the depth; null past the limits.
   DisplayObject* AddScripted(Clip& parent, uint16_t character_id, int32_t depth,
                              const std::string& name);
+  // Shows a button's records of another state (button_state::kUp, kOver or kDown).
+  void SetButtonState(Clip& button, uint8_t state);
   // Nesting level of a clip (root 0).
   static int LevelOf(const Clip& clip);
+
+  // setMask: `mask` (a clip) masks `masked` instead of being drawn; null removes the mask.
+  // The pair is forgotten when either goes.
+  void SetScriptMask(DisplayObject& masked, DisplayObject* mask);
+  void ForgetMasks(const DisplayObject& object);
+  const DisplayObject* ScriptMaskOf(const DisplayObject& masked) const;
+  bool IsScriptMask(const DisplayObject& object) const;
+
+  // The root clip of _levelN (level 0 is root()), or null.
+  Clip* LevelClip(int32_t level);
+  // _levelN for N >= 1 as a new, empty clip (replacing what was there), playing `movie`.
+  // Its root has an owner without a parent, whose depth is the level number.
+  Clip* NewLevel(int32_t level, std::shared_ptr<const MovieDefinition> movie);
+  void RemoveLevel(int32_t level);
+  // The root and the levels above it, in drawing order.
+  std::vector<Clip*> Roots();
+  // Empties a clip and makes it play `movie` (loadMovie), or leaves it empty and stopped when
+  // movie is null (unloadMovie). Its first frame runs with the next GotoClip or frame.
+  void ReplaceContent(Clip& clip, std::shared_ptr<const MovieDefinition> movie);
 
   Clip& root() { return root_; }
   const Clip& root() const { return root_; }
@@ -158,21 +189,28 @@ class DisplayList {
 
  private:
   void AdvanceClip(Clip& clip, int level);
+  // A root whose movie lacks frames its header promised: it stops at its last frame.
+  static bool Waiting(const Clip& clip);
   void RunFrame(Clip& clip, int32_t frame, int level, bool scripts = true);
   void GotoClipFrame(Clip& clip, int32_t frame, int level);
   void Place(Clip& clip, const PlaceCommand& place, int32_t frame, int level);
   std::unique_ptr<DisplayObject> Create(uint16_t id, int32_t frame, int level, Clip& parent,
-                                        int32_t depth);
+                                        int32_t depth, const std::string* name = nullptr);
   void Start(DisplayObject& object, int level);
+  void ShowButtonRecords(DisplayObject& object, uint8_t state, int level);
   DisplayHooks* hooks_ = nullptr;
 
   const MovieDefinition& movie_;
+  std::shared_ptr<const MovieDefinition> main_;  // movie_, not owned
+  // masked → mask; before root_, so it outlives the objects that leave it as they go.
+  std::map<const DisplayObject*, DisplayObject*> script_masks_;
   size_t live_objects_ = 0;  // before root_: its objects count down as they go
   uint64_t next_serial_ = 1;
   uint64_t instances_ = 0;
   uint64_t tick_ = 0;
   size_t created_this_tick_ = 0;
   Clip root_;
+  std::map<int32_t, std::unique_ptr<DisplayObject>> levels_;  // _level1 and up
 };
 
 }  // namespace flashsaver

@@ -8,6 +8,7 @@
 namespace flashsaver {
 
 std::optional<SwfRect> ContentBounds(const DisplayObject& object, const Matrix& m, int level);
+std::optional<SwfRect> DrawingBounds(const Clip& clip, const Matrix& m);
 
 namespace {
 
@@ -105,12 +106,13 @@ Value AttachMovie(Vm& vm, const CallArgs& c) {
   if (!clip || !ScriptDepth(vm, c.Arg(2), key)) return Value();
   const std::string id = vm.ToString(c.Arg(0));
   uint16_t character = 0;
-  for (const auto& [name, cid] : host.movie().exports) {
+  for (const auto& [name, cid] : ScriptHost::MovieOf(*clip).exports) {
     if (avm1::NamesEqual(name, id, false)) character = cid;
   }
   if (!character) return Value();
   Value result = Added(host, host.list().AddScripted(*clip, character, key, vm.ToString(c.Arg(1))));
   CopyInit(vm, result.AsObject(), c.Arg(3));
+  if (Clip* added = ScriptHost::ClipOf(result.AsObject())) host.Construct(*added);
   return result;
 }
 
@@ -186,6 +188,7 @@ Value GetInstanceAtDepth(Vm& vm, const CallArgs& c) {
   if (!clip || !ScriptDepth(vm, c.Arg(0), key)) return Value();
   const auto it = clip->children.find(key);
   if (it == clip->children.end()) return Value();
+  if (it->second->text) return Value(HostOf(vm).TextObjectFor(*it->second));
   // A shape has no script object of its own: the player answers with its parent.
   Clip* found = it->second->clip ? it->second->clip.get() : clip;
   return Value(static_cast<Object*>(HostOf(vm).ObjectFor(*found)));
@@ -197,6 +200,7 @@ std::optional<SwfRect> BoundsIn(Clip* clip, Clip* target) {
   if (!clip) return std::nullopt;
   const Matrix m = Inverse(ToStage(target)) * ToStage(clip);
   std::optional<SwfRect> bounds;
+  bounds = DrawingBounds(*clip, m);
   for (const auto& [depth, child] : clip->children) {
     if (auto b = ContentBounds(*child, m * child->matrix, 0)) {
       if (!bounds) {
@@ -219,7 +223,11 @@ Value GetBounds(Vm& vm, const CallArgs& c) {
   if (!target) return Value();
   const std::optional<SwfRect> b = BoundsIn(clip, target);
   Object* r = vm.NewObject();
-  const double none = 6710886.35;
+  ScriptHost& host = HostOf(vm);
+  if (Clip* caller = ScriptHost::ClipOf(vm.CurrentTarget())) {
+    if (ScriptHost::MovieOf(*caller).header.version >= 8) host.empty_bounds_rounded = true;
+  }
+  const double none = host.empty_bounds_rounded ? 6710886.4 : 6710886.35;
   vm.SetMember(r, "xMin", b ? b->x_min.value / 20.0 : none);
   vm.SetMember(r, "xMax", b ? b->x_max.value / 20.0 : none);
   vm.SetMember(r, "yMin", b ? b->y_min.value / 20.0 : none);
@@ -262,6 +270,28 @@ Value HitTest(Vm& vm, const CallArgs& c) {
          y <= mine->y_max.value;
 }
 
+Value StartDragMethod(Vm& vm, const CallArgs& c) {
+  if (!ThisClip(c)) return Value();
+  double bounds[4];
+  const bool constrain = c.args.size() >= 5;
+  for (size_t i = 0; constrain && i < 4; ++i) bounds[i] = vm.ToNumber(c.Arg(i + 1));
+  vm.host().StartDrag(c.this_obj, vm.ToBool(c.Arg(0)), constrain ? bounds : nullptr);
+  return Value();
+}
+// setMask(clip): the clip masks this one and is no longer drawn itself; null removes it.
+Value SetMask(Vm& vm, const CallArgs& c) {
+  Clip* clip = ThisClip(c);
+  if (!clip || !clip->owner) return false;
+  Clip* mask = ScriptHost::ClipOf(c.Arg(0).AsObject());
+  HostOf(vm).list().SetScriptMask(*clip->owner, mask ? mask->owner : nullptr);
+  return true;
+}
+
+Value StopDragMethod(Vm& vm, const CallArgs&) {
+  vm.host().StopDrag();
+  return Value();
+}
+
 Value BytesTotal(Vm& vm, const CallArgs&) {
   return static_cast<double>(HostOf(vm).movie().header.file_length);
 }
@@ -294,6 +324,9 @@ void InstallMovieClipClass(ScriptHost& host) {
       {"localToGlobal", LocalToGlobal},
       {"globalToLocal", GlobalToLocal},
       {"hitTest", HitTest},
+      {"startDrag", StartDragMethod},
+      {"stopDrag", StopDragMethod},
+      {"setMask", SetMask},
       {"getBytesLoaded", BytesTotal},
       {"getBytesTotal", BytesTotal},
   };

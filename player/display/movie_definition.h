@@ -35,6 +35,9 @@ struct MovieDefinition {
   uint32_t file_attributes = 0;                        // FileAttributes flags
   std::string metadata;                                // Metadata (XML)
   bool is_protected = false;                           // Protect
+  // The root's frames that end with ShowFrame. Fewer than the header's count: the player keeps
+  // waiting for the rest, so the root never loops.
+  uint32_t root_shown_frames = 0;
   uint32_t skipped_tags = 0;  // definition or control tags that could not be read
   // A fault that ended the tag list early: what came before it plays.
   std::optional<SwfError> tag_problem;

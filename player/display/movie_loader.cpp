@@ -29,6 +29,7 @@ class TimelineReader {
         if (tag.code == swf_tag::kShowFrame) {
           if (timeline.frames.size() >= kMaxFramesPerTimeline) break;
           timeline.frames.push_back(std::move(frame));
+          if (is_root) ++movie_.root_shown_frames;
           frame = Frame{};
           frame_has_content = false;
           continue;
@@ -240,6 +241,7 @@ class TimelineReader {
     if (!button) return;
     auto changed = std::make_shared<ButtonCharacter>(*button);
     for (ButtonRecord& record : changed->up_records) record.color = color;
+    for (ButtonRecord& record : changed->records) record.color = color;
     movie_.library.Replace(id, std::move(changed));
   }
 
@@ -271,6 +273,7 @@ std::shared_ptr<const ButtonCharacter> ReadButton(const SwfTag& tag) {
   size_t actions_at = 0;
   if (second) {
     button->track_as_menu = (reader.U8() & 0x01) != 0;
+    button->has_conditions = true;
     const uint16_t offset = reader.U16();
     if (offset != 0) actions_at = reader.offset() - 2 + offset;
   }
@@ -278,6 +281,7 @@ std::shared_ptr<const ButtonCharacter> ReadButton(const SwfTag& tag) {
     const uint8_t flags = reader.U8();
     if (flags == 0) break;
     ButtonRecord record;
+    record.states = flags & 0x0F;
     record.character_id = reader.U16();
     record.depth = reader.U16();
     record.matrix = ReadMatrixRecord(reader);
@@ -287,6 +291,7 @@ std::shared_ptr<const ButtonCharacter> ReadButton(const SwfTag& tag) {
       if (flags & 0x20) record.blend_mode = reader.U8();
     }
     if (reader.ok() && (flags & 0x01)) button->up_records.push_back(record);
+    if (reader.ok() && (flags & 0x0F)) button->records.push_back(record);
   }
   if (!reader.ok()) throw SwfError(SwfErrorKind::kBadTag, "button records end early", tag.code);
   if (!second) {

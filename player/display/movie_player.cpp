@@ -8,17 +8,21 @@
 namespace flashsaver {
 
 struct MoviePlayer::State {
-  explicit State(std::unique_ptr<MovieDefinition> definition)
-      : movie(std::move(definition)),
+  State(std::unique_ptr<MovieDefinition> definition, const DeviceFonts* fonts)
+      : device_fonts(fonts),
+        movie(std::move(definition)),
         list(*movie),
         sound(movie->sounds, movie->exports, movie->root, movie->header.frame_rate.PerSecond()),
         scripts(*movie, list) {
     scripts.sound = &sound;
     list.on_frame = [this](const Clip& clip, int32_t frame) {
+      // The sounds of loaded movies are not in this library.
+      if (clip.movie.get() != movie.get()) return;
       sound.RunFrame(&clip, *clip.timeline, frame, &clip == &list.root());
     };
   }
 
+  const DeviceFonts* device_fonts;
   std::unique_ptr<MovieDefinition> movie;
   DisplayList list;
   SoundPlayer sound;
@@ -28,7 +32,7 @@ struct MoviePlayer::State {
 };
 
 MoviePlayer::MoviePlayer(std::span<const uint8_t> file, const DeviceFonts* device_fonts)
-    : state_(std::make_unique<State>(LoadMovie(file, device_fonts))) {}
+    : state_(std::make_unique<State>(LoadMovie(file, device_fonts), device_fonts)) {}
 
 MoviePlayer::~MoviePlayer() = default;
 
@@ -56,6 +60,22 @@ void MoviePlayer::SetScriptInterrupt(std::function<bool()> interrupt) {
 
 void MoviePlayer::SetUrl(std::string url) { state_->scripts.url = std::move(url); }
 
+void MoviePlayer::SetFileReader(FileReader reader) {
+  State* state = state_.get();
+  state->scripts.load_movie = [state, reader = std::move(reader)](
+                                  std::string_view url) -> std::shared_ptr<const MovieDefinition> {
+    const std::optional<std::string> path = LocalPathOf(url);
+    if (!path) return nullptr;
+    std::optional<std::vector<uint8_t>> bytes = reader(*path);
+    if (!bytes) return nullptr;
+    try {
+      return LoadMovie(*bytes, state->device_fonts);
+    } catch (const SwfError&) {
+      return nullptr;  // not a movie: the load fails as a missing file does
+    }
+  };
+}
+
 bool MoviePlayer::quit_requested() const { return state_->scripts.quit_requested(); }
 
 void MoviePlayer::SetMousePosition(double x, double y) {
@@ -65,16 +85,35 @@ void MoviePlayer::SetMousePosition(double x, double y) {
 
 void MoviePlayer::MouseMove(double x, double y) {
   SetMousePosition(x, y);
-  state_->scripts.Broadcast(clip_event::kMouseMove, "onMouseMove");
+  state_->scripts.MouseEvent(clip_event::kMouseMove, "onMouseMove");
 }
 
-void MoviePlayer::MouseDown() { state_->scripts.Broadcast(clip_event::kMouseDown, "onMouseDown"); }
+void MoviePlayer::MouseDown() { state_->scripts.MouseEvent(clip_event::kMouseDown, "onMouseDown"); }
 
-void MoviePlayer::MouseUp() { state_->scripts.Broadcast(clip_event::kMouseUp, "onMouseUp"); }
+void MoviePlayer::MouseUp() { state_->scripts.MouseEvent(clip_event::kMouseUp, "onMouseUp"); }
 
-void MoviePlayer::KeyDown() { state_->scripts.Broadcast(clip_event::kKeyDown, nullptr); }
+void MoviePlayer::KeyDown(int key_code, int ascii) {
+  state_->scripts.KeyEvent(true, key_code, ascii);
+}
 
-void MoviePlayer::KeyUp() { state_->scripts.Broadcast(clip_event::kKeyUp, nullptr); }
+void MoviePlayer::KeyUp(int key_code, int ascii) {
+  state_->scripts.KeyEvent(false, key_code, ascii);
+}
+
+bool MoviePlayer::cursor_hidden() const { return state_->scripts.input.cursor_hidden; }
+
+void MoviePlayer::SetViewSize(double width, double height) {
+  ScriptInput& input = state_->scripts.input;
+  if (input.view_width == width && input.view_height == height) return;
+  const bool first = input.view_width == 0 && input.view_height == 0;
+  input.view_width = width;
+  input.view_height = height;
+  // Only an unscaled stage changes size with the window.
+  if (!first && input.scale_mode == "noScale") {
+    state_->scripts.Notify("Stage", "onResize");
+    state_->scripts.RunQueue();
+  }
+}
 
 int32_t MoviePlayer::current_frame() const { return state_->list.root().current_frame; }
 

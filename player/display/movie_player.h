@@ -51,6 +51,10 @@ class MoviePlayer {
   void SetScriptInterrupt(std::function<bool()> interrupt);
   // The movie's own address, as _url shows it.
   void SetUrl(std::string url);
+  // Reads a file that the movie loads (loadMovie, MovieClipLoader) by its path relative to the
+  // movie's folder; nothing when it cannot. Unset: such loads fail as a missing file does.
+  using FileReader = std::function<std::optional<std::vector<uint8_t>>(const std::string& path)>;
+  void SetFileReader(FileReader reader);
   // The movie asked to end (fscommand "quit").
   bool quit_requested() const;
   // The pointer in stage pixels, for _xmouse and _ymouse.
@@ -60,8 +64,14 @@ class MoviePlayer {
   void MouseMove(double x, double y);
   void MouseDown();
   void MouseUp();
-  void KeyDown();
-  void KeyUp();
+  // key_code: Flash's key code (the Windows virtual-key code); ascii: the character, or 0.
+  void KeyDown(int key_code, int ascii);
+  void KeyUp(int key_code, int ascii);
+  // The movie hid the pointer (Mouse.hide) and wants it hidden over the stage.
+  bool cursor_hidden() const;
+  // The size of the window showing the stage, in pixels: Stage.width and height of an unscaled
+  // movie, and Stage's onResize when it changes.
+  void SetViewSize(double width, double height);
 
   // Draws the display list (not the background) with stage twips mapped by stage_to_target.
   void Render(Canvas& canvas, const Matrix& stage_to_target) const;

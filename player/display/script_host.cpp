@@ -61,6 +61,7 @@ Matrix Recompose(const ScaleRotation& s, double tx, double ty) {
 ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
     : movie_(movie), list_(list) {
   vm_ = std::make_unique<avm1::Vm>(*this, movie.header.version);
+  empty_bounds_rounded = movie.header.version >= 8;
   avm1::ScriptLimits limits;
   if (movie.max_recursion_depth) limits.max_recursion = *movie.max_recursion_depth;
   if (movie.script_timeout_seconds) limits.timeout_seconds = *movie.script_timeout_seconds;
@@ -73,13 +74,16 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
   InstallSoundClass(*this);
+  InstallClipLoading(*this);
+  InstallInputClasses(*this);
+  InstallDrawingMethods(*this);
   list_.set_hooks(this);
 }
 
 ScriptHost::~ScriptHost() {
   // The list may outlive the host: its clips must not call back.
   list_.set_hooks(nullptr);
-  std::vector<Clip*> stack{&list_.root()};
+  std::vector<Clip*> stack = list_.Roots();
   while (!stack.empty()) {
     Clip* c = stack.back();
     stack.pop_back();
@@ -95,8 +99,18 @@ void ScriptHost::MarkRoots(avm1::Tracer& t) {
   MarkSoundRoots(*this, t);
   for (const Pending& p : init_queue_) t.Mark(p.clip);
   for (const Pending& p : queue_) t.Mark(p.clip);
+  for (const auto& [name, ctor] : classes_) t.Mark(ctor);
+  t.Mark(hovered_);
+  t.Mark(dragged_);
+  t.Mark(pressed_);
+  for (const Pending& p : init_queue_) t.Mark(p.constructor);
+  for (const Pending& p : queue_) t.Mark(p.constructor);
+  for (const Load& l : loads_) {
+    t.Mark(l.target.clip);
+    t.Mark(l.loader);
+  }
   // Every clip on the list keeps its object.
-  std::vector<Clip*> stack{&list_.root()};
+  std::vector<Clip*> stack = list_.Roots();
   while (!stack.empty()) {
     Clip* c = stack.back();
     stack.pop_back();
@@ -112,8 +126,10 @@ ClipObject* ScriptHost::ObjectFor(Clip& clip) {
   if (!clip.script) {
     auto* o = vm_->New<ClipObject>();
     o->clip = &clip;
-    Value proto =
-        vm_->GetMember(vm_->GetMember(vm_->global(), "MovieClip").AsObject(), "prototype");
+    Object* registered = RegisteredClass(clip);
+    const char* builtin = IsButton(clip) ? "Button" : "MovieClip";
+    Value proto = vm_->GetMember(
+        registered ? registered : vm_->GetMember(vm_->global(), builtin).AsObject(), "prototype");
     o->Define("__proto__", proto.IsObject() ? proto : Value(vm_->object_proto),
               avm1::prop_flag::kDontEnum);
     clip.script = o;
@@ -132,6 +148,8 @@ void ScriptHost::Tick() {
   RunQueue();
   vm_->RunTimers();
   RunQueue();
+  UpdateDrag();
+  RunLoads();
   UpdateBoundFields();
   vm_->MaybeCollect();
 }
@@ -144,8 +162,13 @@ void ScriptHost::RunQueue() {
     Pending p = std::move(q.front());
     q.pop_front();
     if (!p.even_if_removed && !ClipOf(p.clip)) continue;
-    if (!p.code.empty()) {
-      vm_->RunActions(code_owner_, p.code, p.clip);
+    if (p.constructor) {
+      vm_->CallHandler(Value(p.constructor), p.clip, {});
+    } else if (!p.code.empty()) {
+      const int version = vm_->swf_version();
+      if (p.version) vm_->set_swf_version(p.version);
+      vm_->RunActions(p.owner ? p.owner : code_owner_, p.code, p.clip);
+      vm_->set_swf_version(version);
     } else if (!p.method.empty()) {
       vm_->CallMethodIfPresent(p.clip, p.method, {});
     }
@@ -153,7 +176,7 @@ void ScriptHost::RunQueue() {
 }
 
 void ScriptHost::Broadcast(uint32_t event, const char* method) {
-  std::vector<Clip*> stack{&list_.root()};
+  std::vector<Clip*> stack = list_.Roots();
   while (!stack.empty()) {
     Clip* c = stack.back();
     stack.pop_back();
@@ -165,18 +188,119 @@ void ScriptHost::Broadcast(uint32_t event, const char* method) {
   RunQueue();
 }
 
+void ScriptHost::KeyEvent(bool down, int key_code, int ascii) {
+  if (key_code < 0 || key_code > 255) return;
+  const auto bit = static_cast<size_t>(key_code);
+  if (down) {
+    if (!input.keys_down.test(bit)) input.keys_toggled.flip(bit);
+    input.keys_down.set(bit);
+    input.last_key = key_code;
+    input.last_ascii = ascii;
+  } else {
+    input.keys_down.reset(bit);
+  }
+  Broadcast(down ? clip_event::kKeyDown : clip_event::kKeyUp, nullptr);
+  if (down) ButtonKeys(key_code, ascii);
+  Notify("Key", down ? "onKeyDown" : "onKeyUp");
+  RunQueue();
+}
+
+void ScriptHost::MouseEvent(uint32_t event, const char* method) {
+  if (event == clip_event::kMouseMove) UpdateDrag();
+  Broadcast(event, method);
+  PointerChanged(event == clip_event::kMouseMove,
+                 event == clip_event::kMouseDown ? std::optional<bool>(true)
+                 : event == clip_event::kMouseUp ? std::optional<bool>(false)
+                                                 : std::nullopt);
+  Notify("Mouse", method);
+  RunQueue();
+}
+
 void ScriptHost::QueueEvent(Clip& clip, uint32_t event, const char* method) {
   Object* o = ObjectFor(clip);
   const bool removed = event == clip_event::kUnload;
-  if (clip.owner && !clip.owner->clip_actions.empty()) {
-    for (const ClipAction& a : ReadClipActions(clip.owner->clip_actions, movie_.header.version)) {
-      if (a.events & event) queue_.push_back({o, a.code, {}, removed});
+  if (clip.owner && clip.owner->parent && !clip.owner->clip_actions.empty()) {
+    // The actions belong to the timeline that placed the clip.
+    const Clip& placer = *clip.owner->parent;
+    for (const ClipAction& a :
+         ReadClipActions(clip.owner->clip_actions, MovieOf(placer).header.version)) {
+      if (a.events & event) {
+        queue_.push_back(
+            {o, CodeOwner(placer), a.code, {}, removed, nullptr, MovieOf(placer).header.version});
+      }
     }
   }
-  if (method) queue_.push_back({o, {}, method, removed});
+  if (method) queue_.push_back({o, nullptr, {}, method, removed});
 }
 
-void ScriptHost::ClipPlaced(Clip& clip) { (void)clip; }
+const MovieDefinition& ScriptHost::MovieOf(const Clip& clip) {
+  // Every clip of the list has its movie; the fallback only serves a detached clip.
+  static const MovieDefinition kNone(0);
+  return clip.movie ? *clip.movie : kNone;
+}
+
+std::shared_ptr<const std::vector<uint8_t>> ScriptHost::CodeOwner(const Clip& clip) const {
+  if (!clip.movie) return code_owner_;
+  return std::shared_ptr<const std::vector<uint8_t>>(clip.movie, &clip.movie->data);
+}
+
+Clip& ScriptHost::MovieRoot(Clip& clip) {
+  Clip* c = &clip;
+  while (c->owner && c->owner->parent && c->owner->parent->movie == clip.movie) {
+    c = c->owner->parent;
+  }
+  return *c;
+}
+
+void ScriptHost::ClipPlaced(Clip& clip) {
+  // A timeline's clip of a registered class is constructed before the frame's scripts run;
+  // attachMovie constructs its own at once.
+  if (!clip.owner || clip.owner->scripted) return;
+  if (Object* ctor = RegisteredClass(clip)) {
+    init_queue_.push_back({ObjectFor(clip), nullptr, {}, {}, false, ctor});
+  }
+}
+
+bool ScriptHost::IsButton(const Clip& clip) {
+  return clip.owner && clip.owner->character &&
+         clip.owner->character->type() == CharacterType::kButton;
+}
+
+const char* ScriptHost::ClipTypeOf(Object* obj) {
+  const Clip* clip = ClipOf(obj);
+  return clip && IsButton(*clip) ? "object" : "movieclip";
+}
+
+bool ScriptHost::RegisterClass(std::string_view name, Object* ctor) {
+  for (auto it = classes_.begin(); it != classes_.end(); ++it) {
+    if (avm1::NamesEqual(it->first, name, false)) {
+      if (ctor) {
+        it->second = ctor;
+      } else {
+        classes_.erase(it);
+      }
+      return true;
+    }
+  }
+  if (ctor) classes_.emplace_back(std::string(name), ctor);
+  return true;
+}
+
+Object* ScriptHost::RegisteredClass(const Clip& clip) {
+  if (classes_.empty() || !clip.owner || !clip.owner->parent || !clip.timeline) return nullptr;
+  // The symbol's export names in the movie that made the clip.
+  for (const auto& [name, id] : MovieOf(*clip.owner->parent).exports) {
+    if (id != clip.owner->character_id) continue;
+    for (const auto& [registered, ctor] : classes_) {
+      if (avm1::NamesEqual(registered, name, false)) return ctor;
+    }
+  }
+  return nullptr;
+}
+
+void ScriptHost::Construct(Clip& clip) {
+  if (Object* ctor = RegisteredClass(clip)) vm_->CallHandler(Value(ctor), ObjectFor(clip), {});
+}
 
 void ScriptHost::ClipLoaded(Clip& clip) { QueueEvent(clip, clip_event::kLoad, "onLoad"); }
 
@@ -200,14 +324,19 @@ void ScriptHost::FrameRan(Clip& clip, int32_t frame) {
   const Frame& f = clip.timeline->frames[static_cast<size_t>(frame)];
   if (f.init_actions.empty() && f.actions.empty()) return;
   Object* o = ObjectFor(clip);
-  // Init scripts run once, before any frame script, with the root as their target.
+  auto owner = CodeOwner(clip);
+  const int version = MovieOf(clip).header.version;
+  // Init scripts run once per movie, before any frame script, with its root as their target.
   for (std::span<const uint8_t> body : f.init_actions) {
     if (body.size() < 2) continue;
     const uint16_t id = static_cast<uint16_t>(body[0] | body[1] << 8);
-    if (!done_init_.insert(id).second) continue;
-    init_queue_.push_back({ObjectFor(list_.root()), body.subspan(2), {}, false});
+    if (!done_init_.insert({clip.movie.get(), id}).second) continue;
+    init_queue_.push_back(
+        {ObjectFor(MovieRoot(clip)), owner, body.subspan(2), {}, false, nullptr, version});
   }
-  for (std::span<const uint8_t> body : f.actions) queue_.push_back({o, body, {}, false});
+  for (std::span<const uint8_t> body : f.actions) {
+    queue_.push_back({o, owner, body, {}, false, nullptr, version});
+  }
 }
 
 void ScriptHost::Trace(std::string_view line) {
@@ -291,9 +420,6 @@ void ScriptHost::RemoveClip(Object* obj) {
   clip->owner->parent->children.erase(depth);
 }
 
-void ScriptHost::StartDrag(Object*, bool, const double*) {}
-void ScriptHost::StopDrag() {}
-
 Object* ScriptHost::ClipChild(Object* obj, std::string_view name) {
   Clip* clip = ClipOf(obj);
   if (!clip) return nullptr;
@@ -307,7 +433,10 @@ Object* ScriptHost::ClipChild(Object* obj, std::string_view name) {
   return nullptr;
 }
 
-Object* ScriptHost::Level(int32_t level) { return level == 0 ? ObjectFor(list_.root()) : nullptr; }
+Object* ScriptHost::Level(int32_t level) {
+  Clip* clip = list_.LevelClip(level);
+  return clip ? ObjectFor(*clip) : nullptr;
+}
 
 Object* ScriptHost::Parent(Object* obj) {
   Clip* clip = ClipOf(obj);
@@ -318,10 +447,14 @@ Object* ScriptHost::Parent(Object* obj) {
 std::string ScriptHost::ClipPath(Object* obj, bool dot_syntax) {
   Clip* clip = ClipOf(obj);
   std::vector<const std::string*> names;
+  Clip* top = clip;
   for (Clip* c = clip; c && c->owner && c->owner->parent; c = c->owner->parent) {
     names.push_back(&c->owner->name);
+    top = c->owner->parent;
   }
-  std::string path = dot_syntax ? "_level0" : "";
+  // A level's root has an owner with no parent, its depth the level number.
+  const int32_t level = top && top->owner ? top->owner->depth : 0;
+  std::string path = dot_syntax || level ? "_level" + std::to_string(level) : "";
   for (auto it = names.rbegin(); it != names.rend(); ++it) {
     path += dot_syntax ? "." : "/";
     path += **it;
@@ -330,7 +463,17 @@ std::string ScriptHost::ClipPath(Object* obj, bool dot_syntax) {
   return path;
 }
 
-void ScriptHost::GetUrl(std::string_view, std::string_view, int) {}
+void ScriptHost::GetUrl(std::string_view url, std::string_view target, int flags) {
+  // getURL to "_levelN", or loadMovie (flag 0x40: the target names a clip), loads a movie;
+  // other getURL calls open pages, which the show never does.
+  constexpr int kTargetIsClip = 0x40, kLoadVariables = 0x80;
+  if (flags & kLoadVariables) return;
+  const bool level = target.size() > 6 && avm1::NamesEqual(target.substr(0, 6), "_level", false);
+  if (!level && !(flags & kTargetIsClip)) return;
+  if (const auto where = ResolveLoadTarget(Value(std::string(target)))) {
+    RequestLoad(*where, std::string(url), nullptr);
+  }
+}
 
 void ScriptHost::StopAllSounds() {
   if (sound) sound->StopAll();

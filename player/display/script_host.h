@@ -4,14 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
+#include <bitset>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <random>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "player/avm1/vm.h"
@@ -67,6 +71,16 @@ struct ScaleRotation {
 ScaleRotation Decompose(const Matrix& m);
 Matrix Recompose(const ScaleRotation& s, double tx, double ty);
 
+// What the Key, Mouse and Stage objects read and set.
+struct ScriptInput {
+  std::bitset<256> keys_down, keys_toggled;
+  int last_key = 0, last_ascii = 0;
+  bool cursor_hidden = false;  // Mouse.hide
+  std::string scale_mode = "showAll", align;
+  bool show_menu = true;
+  double view_width = 0, view_height = 0;  // the window, in pixels; 0 before it is known
+};
+
 class ScriptHost final : public avm1::Host, public DisplayHooks {
  public:
   ScriptHost(const MovieDefinition& movie, DisplayList& list);
@@ -87,6 +101,20 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   // The movie's sounds for the Sound object and stopAllSounds; null: none (set by the player).
   SoundPlayer* sound = nullptr;
   std::shared_ptr<SoundScripting> sound_scripting;  // the Sound objects' state (sound_class.cpp)
+  ScriptInput input;
+  // Stage.width and Stage.height.
+  std::pair<double, double> StageSize() const;
+  // Calls broadcastMessage(event) of a global broadcaster (Key, Mouse, Stage).
+  void Notify(const char* object_name, const char* event);
+  // A key went down or up (Flash key code, character code): Key's state, clip events, the
+  // listeners of Key.
+  void KeyEvent(bool down, int key_code, int ascii);
+  // The pointer's button or position changed: clip events, clips' handlers, Mouse's listeners,
+  // and the buttons under the pointer.
+  void MouseEvent(uint32_t event, const char* method);
+  // Empty bounds read 6710886.35 until SWF 8 code asks for bounds (or the first movie is
+  // SWF 8): from then on every movie reads 6710886.4, as the player rounds its shared marker.
+  bool empty_bounds_rounded = false;
 
   // The clip's script object, made on first use.
   ClipObject* ObjectFor(Clip& clip);
@@ -123,6 +151,13 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   void GetUrl(std::string_view url, std::string_view target, int method) override;
   void FsCommand(std::string_view command, std::string_view args) override;
   void StopAllSounds() override;
+  bool RegisterClass(std::string_view name, avm1::Object* ctor) override;
+  const char* ClipTypeOf(avm1::Object* clip) override;
+  static bool IsButton(const Clip& clip);
+  // The class registered for the symbol a clip was made from, or null.
+  avm1::Object* RegisteredClass(const Clip& clip);
+  // Runs the registered class's constructor on a new clip's object, now.
+  void Construct(Clip& clip);
 
   // DisplayHooks
   void ClipPlaced(Clip& clip) override;
@@ -136,28 +171,81 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   avm1::Value PropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p);
   void SetPropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p, const avm1::Value& v);
   avm1::Object* TextObjectFor(DisplayObject& field);
+  // _url: the address of the movie the clip's timeline comes from.
+  std::string UrlOf(const Clip* clip) const;
+  // The slash path of the clip a dragged clip was last dropped on (_droptarget).
+  std::string DropTargetOf(const DisplayObject* o) const;
   // Fields bound to variables show the variables' values.
   void UpdateBoundFields();
 
   // Timeline depths as scripts count them: the tag's depth minus this.
   static constexpr int32_t kDepthOffset = 16384;
 
+  // Reads a movie that a script loads, by its URL as written (relative to the movie's
+  // folder); null when it cannot be read. Unset: every load fails.
+  std::function<std::shared_ptr<const MovieDefinition>(std::string_view url)> load_movie;
+  // Where a load goes: a level, or a clip's object.
+  struct LoadTarget {
+    std::optional<int32_t> level;
+    avm1::Object* clip = nullptr;
+  };
+  // Queues a load for the end of this frame (empty url: unload at once). A loader (the
+  // MovieClipLoader object) hears the load's events.
+  void RequestLoad(const LoadTarget& target, std::string url, avm1::Object* loader);
+  // Where a target of loadMovie, getURL or loadClip points: "_levelN", a path, a clip.
+  std::optional<LoadTarget> ResolveLoadTarget(const avm1::Value& target);
+  // Runs the loads queued so far.
+  void RunLoads();
+  // The movie that a clip's timeline comes from.
+  static const MovieDefinition& MovieOf(const Clip& clip);
+
  private:
   struct Pending {
     avm1::Object* clip = nullptr;
-    std::span<const uint8_t> code;  // a script, or empty for a method call
+    std::shared_ptr<const std::vector<uint8_t>> owner;  // keeps a loaded movie's code
+    std::span<const uint8_t> code;                      // a script, or empty for a method call
     std::string method;
-    bool even_if_removed = false;  // unload events run after the clip went
+    bool even_if_removed = false;         // unload events run after the clip went
+    avm1::Object* constructor = nullptr;  // or a registered class's constructor to run
+    int version = 0;                      // the SWF version of the code's movie; 0: the first's
   };
   void QueueEvent(Clip& clip, uint32_t event, const char* method);
+  // Buttons and clips with button handlers (pointer_input.cpp).
+  bool IsInteractive(Clip& clip);
+  bool HitBy(Clip& clip, const Point& stage_twips);
+  Clip* FindPointerTarget();
+  void ButtonEvent(Clip& target, uint16_t condition, const char* handler);
+  void PointerChanged(bool moved, std::optional<bool> button_down);
+  void ButtonKeys(int key_code, int ascii);
+  // startDrag: the clip that follows the pointer, and how.
+  void UpdateDrag();
+  Clip* ClipUnderPointer(const Clip* except);
+  avm1::Object* dragged_ = nullptr;
+  bool drag_lock_ = false;
+  std::optional<std::array<double, 4>> drag_bounds_;  // left, top, right, bottom (parent px)
+  double drag_dx_ = 0, drag_dy_ = 0;                  // clip minus pointer, parent px
+  avm1::Object* hovered_ = nullptr;                   // the target under the pointer
+  avm1::Object* pressed_ = nullptr;                   // the target the button went down on
   void MarkRoots(avm1::Tracer& tracer);
+  std::shared_ptr<const std::vector<uint8_t>> CodeOwner(const Clip& clip) const;
+  // The root clip of the movie the clip's timeline comes from (a loaded movie's own root).
+  Clip& MovieRoot(Clip& clip);
+  struct Load {
+    LoadTarget target;
+    std::string url;
+    avm1::Object* loader = nullptr;
+  };
+  void RunLoad(const Load& load);
+  std::vector<Load> loads_;
+  std::map<const MovieDefinition*, std::string> movie_urls_;    // of loaded movies
+  std::vector<std::pair<std::string, avm1::Object*>> classes_;  // Object.registerClass
 
   const MovieDefinition& movie_;
   DisplayList& list_;
   std::unique_ptr<avm1::Vm> vm_;
   std::shared_ptr<const std::vector<uint8_t>> code_owner_;
   std::deque<Pending> init_queue_, queue_;
-  std::unordered_set<uint16_t> done_init_;  // sprites whose init script ran
+  std::set<std::pair<const MovieDefinition*, uint16_t>> done_init_;  // init scripts that ran
   // Properties of the root, which has no display object of its own.
   DisplayObject root_object_;
   std::mt19937 random_{std::random_device{}()};
@@ -177,5 +265,15 @@ void InstallTextFieldClass(ScriptHost& host);
 void InstallSoundClass(ScriptHost& host);
 void MarkSoundRoots(ScriptHost& host, avm1::Tracer& tracer);
 void DispatchSoundCompletions(ScriptHost& host);
+// The drawing API of MovieClip (drawing_methods.cpp).
+void InstallDrawingMethods(ScriptHost& host);
+// Button's prototype, Key, Mouse and Stage (input_classes.cpp).
+void InstallInputClasses(ScriptHost& host);
+// MovieClipLoader and the MovieClip methods that load movies (clip_loading.cpp).
+void InstallClipLoading(ScriptHost& host);
+
+// The local path that a loaded movie's URL names, relative to the movie's folder: the query
+// and fragment dropped, escapes decoded; nothing for URLs of other schemes or absolute paths.
+std::optional<std::string> LocalPathOf(std::string_view url);
 
 }  // namespace flashsaver

@@ -46,6 +46,7 @@ class SpriteCharacter final : public Character {
 
 // A button's character in its up state: the records it shows when the pointer is away.
 struct ButtonRecord {
+  uint8_t states = 0;  // button_state bits: the states that show it
   uint16_t character_id = 0;
   uint16_t depth = 0;
   Matrix matrix;
@@ -59,9 +60,15 @@ class ButtonCharacter final : public Character {
   CharacterType type() const override { return CharacterType::kButton; }
 
   std::vector<ButtonRecord> up_records;  // in tag order
+  std::vector<ButtonRecord> records;     // every state's, in tag order
   std::span<const uint8_t> actions;      // the raw conditions and actions, for the script engine
   bool track_as_menu = false;
+  bool has_conditions = false;  // DefineButton2: each action list carries its conditions
 };
+
+namespace button_state {
+inline constexpr uint8_t kUp = 1, kOver = 2, kDown = 4, kHit = 8;
+}
 
 // Limits that keep a hostile tag list from taking unbounded memory or time.
 inline constexpr size_t kMaxFramesPerTimeline = 16000;  // Flash's own frame limit

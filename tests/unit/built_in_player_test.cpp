@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <ostream>
 
@@ -51,8 +52,9 @@ class ScriptedSource : public MovieSource {
 // The movie's header and background as the reader gives them; frames only counted.
 class CountingMovie : public StageMovie {
  public:
-  CountingMovie(std::vector<uint8_t> file, int& advanced, std::optional<SwfRect>& invalid)
-      : data_(ReadSwfMovie(file)), advanced_(advanced), invalid_(invalid) {}
+  CountingMovie(std::vector<uint8_t> file, int& advanced, std::optional<SwfRect>& invalid,
+                std::vector<std::string>* inputs = nullptr)
+      : data_(ReadSwfMovie(file)), advanced_(advanced), invalid_(invalid), inputs_(inputs) {}
   const SwfHeader& header() const override { return data_.header; }
   std::optional<Rgb> background() const override { return data_.background; }
   void AdvanceFrame() override { ++advanced_; }
@@ -64,11 +66,23 @@ class CountingMovie : public StageMovie {
     script_interrupt = std::move(interrupt);
   }
   std::function<bool()> script_interrupt;
+  void PointerMoved(double x, double y) override {
+    Note("move " + std::to_string(std::lround(x)) + "," + std::to_string(std::lround(y)) + " at " +
+         std::to_string(advanced_));
+  }
+  void PointerButton(bool down) override { Note(down ? "down" : "up"); }
+  void Key(bool down, int code, int ascii) override {
+    Note((down ? "key down " : "key up ") + std::to_string(code) + "/" + std::to_string(ascii));
+  }
+  void Note(std::string what) {
+    if (inputs_) inputs_->push_back(std::move(what));
+  }
 
  private:
   SwfMovie data_;
   int& advanced_;
   std::optional<SwfRect>& invalid_;
+  std::vector<std::string>* inputs_;
 };
 
 struct Fill {
@@ -106,10 +120,11 @@ class Player : public ::testing::Test {
   int repaints = 0;
   int advanced = 0;  // frames the movie has been run
   std::optional<SwfRect> invalid;
+  std::vector<std::string> inputs;  // what reached the movie
   BuiltInPlayer player{source, [this] { return now; }, [this] { ++repaints; },
                        [this](std::vector<uint8_t> file) {
-                         auto movie =
-                             std::make_unique<CountingMovie>(std::move(file), advanced, invalid);
+                         auto movie = std::make_unique<CountingMovie>(std::move(file), advanced,
+                                                                      invalid, &inputs);
                          last_movie = movie.get();
                          return movie;
                        }};
@@ -158,6 +173,21 @@ TEST_F(Player, WaitsUntilTheMovieArrivesThenShowsFrameZero) {
   player.Tick();
   EXPECT_EQ(player.FrameNum(), 0);
   EXPECT_EQ(player.TotalFrames(), 30);
+}
+
+TEST_F(Player, InputReachesTheMovieInStagePixelsOnItsNextStep) {
+  player.SetMovie("a.swf");
+  source.Arrive("a.swf", Spec(10, 30));
+  player.Tick();
+  // A window twice the stage's size: the stage fills it at scale 2.
+  using Kind = BuiltInPlayer::Input::Kind;
+  player.QueueInput({Kind::kMove, 100, 60}, 1100, 800);
+  player.QueueInput({Kind::kButtonDown}, 1100, 800);
+  player.QueueInput({Kind::kKeyDown, 0, 0, 65, 'a'}, 1100, 800);
+  EXPECT_TRUE(inputs.empty()) << "nothing reaches the movie between its steps";
+  now += 100;
+  player.Tick();
+  EXPECT_EQ(inputs, (std::vector<std::string>{"move 50,30 at 1", "down", "key down 65/97"}));
 }
 
 struct TimelineCase {

@@ -3,11 +3,14 @@
 // hostile movie small.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
+#include "player/display/script_host.h"
 #include "player/render/null_canvas.h"
 #include "player/swf/tag_codes.h"
 
@@ -385,6 +388,98 @@ TEST(MovieLoader, KeepsLabelsExportsAndScriptsForLater) {
   EXPECT_EQ(p.movie->max_recursion_depth, 0x0201);
   EXPECT_EQ(p.movie->script_timeout_seconds, 0x0403);
   EXPECT_EQ(p.movie->scaling_grids.at(20), (SwfRect{Twips{5}, Twips{100}, Twips{-8}, Twips{60}}));
+}
+
+}  // namespace
+}  // namespace flashsaver
+
+namespace flashsaver {
+namespace {
+
+// A DefineButton2 (id 30): shape 2 in the up and hit states, shape 3 over and down; its one
+// action list traces "press" when pressed.
+std::vector<uint8_t> PressButton() {
+  SwfBytes records;
+  records.U8(0x01 | 0x08).U16(2).U16(1).Matrix(0, 0).Bits(0, 6);
+  records.U8(0x02 | 0x04).U16(3).U16(2).Matrix(0, 0).Bits(0, 6);
+  records.U8(0);
+  const std::vector<uint8_t> body = records.Take();
+  const std::string text = "press";
+  SwfBytes b;
+  b.U16(30).U8(0).U16(static_cast<uint32_t>(2 + body.size())).Append(body);
+  b.U16(0).U16(1u << 2);  // the last record; OverUpToOverDown
+  b.U8(0x96).U16(static_cast<uint32_t>(text.size() + 2)).U8(0);
+  for (char c : text) b.U8(static_cast<uint8_t>(c));
+  b.U8(0).U8(0x26).U8(0);
+  return Tag(swf_tag::kDefineButton2, b.Take());
+}
+
+TEST(DisplayList, ButtonsFollowThePointer) {
+  Played p = Load({PressButton(), Place(1, 30), ShowFrame()});
+  ScriptHost host(*p.movie, *p.list);
+  std::vector<std::string> lines;
+  host.trace_output = [&](std::string_view line) { lines.emplace_back(line); };
+  host.Tick();
+  EXPECT_EQ(Drawn(*p.list), "2@0");
+  auto pointer = [&](double x, uint32_t event, const char* method) {
+    host.mouse_x = x, host.mouse_y = 2;
+    host.MouseEvent(event, method);
+    return Drawn(*p.list);
+  };
+  EXPECT_EQ(pointer(2, clip_event::kMouseMove, "onMouseMove"), "3@0") << "over";
+  EXPECT_EQ(pointer(2, clip_event::kMouseDown, "onMouseDown"), "3@0") << "down";
+  EXPECT_EQ(lines, std::vector<std::string>{"press"});
+  EXPECT_EQ(pointer(50, clip_event::kMouseMove, "onMouseMove"), "2@0") << "dragged out";
+  EXPECT_EQ(pointer(50, clip_event::kMouseUp, "onMouseUp"), "2@0") << "released outside";
+  EXPECT_EQ(pointer(2, clip_event::kMouseDown, "onMouseDown"), "3@0") << "pressed again";
+  EXPECT_EQ(lines, (std::vector<std::string>{"press", "press"}));
+}
+
+TEST(DisplayList, DraggedClipsFollowThePointerInsideTheirBounds) {
+  Played p = Load({Sprite(20, {Place(1, 2), ShowFrame()}), Sprite(21, {Place(1, 3), ShowFrame()}),
+                   Place(1, 20), Place(2, 21, 400), ShowFrame()});
+  ScriptHost host(*p.movie, *p.list);
+  host.Tick();
+  Clip& dragged = *p.list->root().children.at(1)->clip;
+  const struct {
+    const char* name;
+    bool lock;
+    std::optional<std::array<double, 4>> bounds;
+    double to_x;
+    double expected_tx;
+  } cases[] = {
+      {"locked to the pointer", true, std::nullopt, 10, 200},
+      {"kept at its offset from the pointer", false, std::nullopt, 13, 260},
+      {"held inside its bounds", true, std::array<double, 4>{0, 0, 5, 5}, 30, 100},
+  };
+  for (const auto& c : cases) {
+    host.mouse_x = 10, host.mouse_y = 1;
+    host.StartDrag(host.ObjectFor(dragged), c.lock, c.bounds ? c.bounds->data() : nullptr);
+    host.mouse_x = c.to_x;
+    host.MouseEvent(clip_event::kMouseMove, "onMouseMove");
+    EXPECT_DOUBLE_EQ(dragged.owner->matrix.tx, c.expected_tx) << c.name;
+    host.StopDrag();
+  }
+  host.mouse_x = 21, host.mouse_y = 1;  // over the second sprite
+  host.StartDrag(host.ObjectFor(dragged), true, nullptr);
+  host.StopDrag();
+  EXPECT_EQ(dragged.owner->drop_target, "/instance2");
+}
+
+TEST(DisplayList, ScriptMasksHideTheirMaskAndGoWithIt) {
+  Played p = Load({Sprite(20, {Place(1, 2), ShowFrame()}), Sprite(21, {Place(1, 3), ShowFrame()}),
+                   Place(1, 20), Place(2, 21, 400), ShowFrame(), Remove(2), ShowFrame()});
+  p.list->AdvanceFrame();
+  DisplayObject& masked = *p.list->root().children.at(1);
+  p.list->SetScriptMask(masked, p.list->root().children.at(2).get());
+  const std::string with_mask = Drawn(*p.list);
+  EXPECT_EQ(with_mask.find("2@0"), with_mask.rfind("2@0")) << with_mask;
+  EXPECT_LT(with_mask.find('['), with_mask.find("3@400")) << "the mask is drawn as a mask only";
+  EXPECT_LT(with_mask.find(']'), with_mask.find("2@0")) << with_mask;
+  p.list->AdvanceFrame();  // the mask goes: the pair is forgotten
+  EXPECT_EQ(Drawn(*p.list), "2@0");
+  p.list->SetScriptMask(masked, nullptr);
+  EXPECT_EQ(Drawn(*p.list), "2@0");
 }
 
 }  // namespace

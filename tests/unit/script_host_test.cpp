@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -265,6 +266,88 @@ TEST(ScriptHostTest, TakesScaleAndRotationApartAndBack) {
     EXPECT_EQ(back.tx, 7);
     EXPECT_EQ(back.ty, 9);
   }
+}
+
+}  // namespace
+}  // namespace flashsaver
+
+namespace flashsaver {
+namespace {
+
+Bytes GetUrl(const std::string& url, const std::string& target) {
+  Bytes a{0x83};
+  Put16(a, static_cast<uint32_t>(url.size() + target.size() + 2));
+  a.insert(a.end(), url.begin(), url.end());
+  a.push_back(0);
+  a.insert(a.end(), target.begin(), target.end());
+  a.push_back(0);
+  return a;
+}
+
+// trace(Key.isDown(code))
+Bytes TraceKeyIsDown(uint8_t code) {
+  Bytes a{0x96, 15, 0, 7, code, 0, 0, 0, 7, 1, 0, 0, 0, 0, 'K', 'e', 'y', 0, 0x1C};
+  const std::string method = "isDown";
+  a.insert(a.end(), {0x96, static_cast<uint8_t>(method.size() + 2), 0, 0});
+  a.insert(a.end(), method.begin(), method.end());
+  a.insert(a.end(), {0, 0x52, 0x26});
+  return a;
+}
+
+struct LoadCase {
+  const char* name;
+  std::optional<Bytes> child;  // what the reader finds; nothing: no such file
+  std::vector<std::string> lines;
+};
+
+TEST(ScriptHostTest, LoadsMoviesIntoLevels) {
+  const Bytes child = Movie({DoAction(TraceAction("child runs")), ShowFrame()});
+  const LoadCase cases[] = {
+      {"a movie loaded into _level1 runs its first frame", child, {"child runs"}},
+      {"a missing file leaves the level empty", std::nullopt, {}},
+      {"a file that is no movie fails as a missing one", Bytes{'n', 'o', 'p', 'e'}, {}},
+  };
+  for (const LoadCase& c : cases) {
+    MoviePlayer player(Movie({DoAction(GetUrl("child.swf?x=1", "_level1")), ShowFrame()}));
+    std::vector<std::string> lines, asked;
+    player.SetTraceOutput([&](std::string_view line) { lines.emplace_back(line); });
+    player.SetFileReader([&](const std::string& path) {
+      asked.push_back(path);
+      return c.child;
+    });
+    player.AdvanceFrame();
+    player.AdvanceFrame();
+    EXPECT_EQ(lines, c.lines) << c.name;
+    EXPECT_EQ(asked, std::vector<std::string>{"child.swf"}) << c.name;
+  }
+}
+
+TEST(ScriptHostTest, KeepsLoadedPathsInsideTheMoviesFolder) {
+  const std::pair<const char*, std::optional<std::string>> cases[] = {
+      {"child.swf", "child.swf"},
+      {"sub/child%20two.swf?a=1#top", "sub/child two.swf"},
+      {"http://example.com/a.swf", std::nullopt},
+      {"file:///etc/passwd", std::nullopt},
+      {"C:\\movies\\a.swf", std::nullopt},
+      {"/etc/passwd", std::nullopt},
+      {"\\\\server\\share\\a.swf", std::nullopt},
+      {"?only=query", std::nullopt},
+      {"a%00.swf", std::nullopt},
+  };
+  for (const auto& [url, path] : cases) EXPECT_EQ(LocalPathOf(url), path) << url;
+}
+
+TEST(ScriptHostTest, KeyStateFollowsTheKeys) {
+  MoviePlayer player(Movie({ShowFrame(), DoAction(TraceKeyIsDown(65)), ShowFrame(),
+                            DoAction(TraceKeyIsDown(65)), ShowFrame()}));
+  std::vector<std::string> lines;
+  player.SetTraceOutput([&](std::string_view line) { lines.emplace_back(line); });
+  player.AdvanceFrame();
+  player.KeyDown(65, 'a');
+  player.AdvanceFrame();
+  player.KeyUp(65, 'a');
+  player.AdvanceFrame();
+  EXPECT_EQ(lines, (std::vector<std::string>{"true", "false"}));
 }
 
 }  // namespace

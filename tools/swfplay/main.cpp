@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -203,6 +204,18 @@ int Run(const Options& options) {
     });
   }
   player.SetUrl("file:///" + options.movie);
+  // Movies that the movie loads come from its own folder; an oversized file fails the load.
+  player.SetFileReader([folder = std::filesystem::path(options.movie).parent_path()](
+                           const std::string& path) -> std::optional<std::vector<uint8_t>> {
+    constexpr std::uintmax_t kMaxLoadedFile = 64u << 20;
+    std::error_code error;
+    const std::filesystem::path full = folder / std::filesystem::u8path(path);
+    const std::uintmax_t size = std::filesystem::file_size(full, error);
+    if (error || size > kMaxLoadedFile) return std::nullopt;
+    std::ifstream in(full, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+  });
   const Target target = PlaceTarget(options, player.header().stage);
   Picture picture(target.width, target.height);
   CanvasOptions canvas_options;

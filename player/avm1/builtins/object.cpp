@@ -85,8 +85,8 @@ Value Unwatch(Vm& vm, const CallArgs& c) {
 }
 
 Value RegisterClass(Vm& vm, const CallArgs& c) {
-  (void)vm;
-  return c.args.size() >= 2;
+  if (c.args.size() < 2) return false;
+  return vm.host().RegisterClass(vm.ToString(c.Arg(0)), c.Arg(1).AsObject());
 }
 
 }  // namespace
