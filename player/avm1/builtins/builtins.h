@@ -23,6 +23,8 @@ void InstallXmlNode(Vm& vm);
 void InstallXml(Vm& vm);
 void InstallExternalInterface(Vm& vm);
 void InstallLoadVars(Vm& vm);
+void InstallTextFormat(Vm& vm);
+void InstallSystem(Vm& vm);
 
 // escape() and unescape(): every byte but letters and digits as %XX; '+' reads as a space.
 std::string UrlEscape(std::string_view s);

@@ -18,6 +18,8 @@ void InstallBuiltins(Vm& vm) {
   InstallXml(vm);
   InstallExternalInterface(vm);
   InstallLoadVars(vm);
+  InstallTextFormat(vm);
+  InstallSystem(vm);
 }
 
 }  // namespace flashsaver::avm1
