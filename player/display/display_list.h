@@ -84,6 +84,7 @@ struct DisplayObject {
   std::unique_ptr<Clip> clip;  // sprites and buttons
   // Edit text: the field's own text, which scripts change; its script object when made.
   std::unique_ptr<TextField> text;
+  std::shared_ptr<const Character> own_character;  // made by a script (createTextField)
   avm1::Object* text_script = nullptr;
   uint16_t text_revision = 0;  // counts changes, so a changed text redraws
   size_t* live_count = nullptr;
@@ -141,6 +142,9 @@ class DisplayList {
   // character 0 gives an empty clip. Replaces what is at the depth; null past the limits.
   DisplayObject* AddScripted(Clip& parent, uint16_t character_id, int32_t depth,
                              const std::string& name);
+  // A text field made by a script (createTextField); replaces what is at the depth.
+  DisplayObject* AddScriptedText(Clip& parent, std::shared_ptr<const EditTextCharacter> character,
+                                 int32_t depth, const std::string& name);
   // Nesting level of a clip (root 0).
   static int LevelOf(const Clip& clip);
 

@@ -32,6 +32,17 @@ class TextFieldObject final : public avm1::Object {
  public:
   TextFieldObject() : Object(avm1::ObjectKind::kOther) {}
   DisplayObject* field = nullptr;
+  // Settings that only scripts read back; the field draws without them.
+  avm1::Value tab_index, style_sheet, filters, restrict = avm1::Value::Null();
+  bool mouse_wheel = true;
+  double sharpness = 0, thickness = 0;
+  std::string anti_alias = "normal", grid_fit = "pixel";
+  void Trace(avm1::Tracer& tracer) override {
+    Object::Trace(tracer);
+    tracer.Mark(tab_index);
+    tracer.Mark(style_sheet);
+    tracer.Mark(filters);
+  }
 };
 
 // Events of onClipEvent, by their bit in the CLIPACTIONS flags (SWF 6 layout).

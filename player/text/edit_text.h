@@ -13,11 +13,18 @@ namespace flashsaver {
 
 class CharacterLibrary;
 
+// Which side an auto-sized field keeps in place as it grows.
+enum class AutoSize : uint8_t { kNone, kLeft, kCenter, kRight };
+
 struct EditTextDefinition {
   SwfRect bounds;
   bool word_wrap = false, multiline = false, password = false, read_only = false;
-  bool auto_size = false, no_select = false, border = false, was_static = false;
+  bool no_select = false, border = false, was_static = false;
   bool html = false, use_outlines = false;
+  AutoSize auto_size = AutoSize::kNone;
+  // Set by scripts only; the tag's border flag sets the background too.
+  bool background = false, condense_white = false;
+  Rgba background_colour{255, 255, 255, 255}, border_colour{0, 0, 0, 255};
   uint16_t font_id = 0;  // 0: none
   std::string font_class;
   double height = 240;      // twips
@@ -30,16 +37,34 @@ struct EditTextDefinition {
   LayoutFonts fonts;
 };
 
+// A field on the display list: its settings start as the tag's and scripts change them; its
+// contents are styled text, so that parts of it can carry their own formats.
 class TextField {
  public:
   explicit TextField(std::shared_ptr<const EditTextDefinition> definition);
 
-  const EditTextDefinition& definition() const { return *definition_; }
-  // The text as set, plain or HTML as the field reads it.
-  const std::string& text() const { return text_; }
-  // Plain text; for an HTML field, HTML text.
-  void SetText(std::string text);
-  void SetHtml(bool html);
+  const EditTextDefinition& definition() const { return settings_; }
+  // Change the settings, then call Changed().
+  EditTextDefinition& settings() { return settings_; }
+  void Changed() { LayOut(); }
+
+  // The characters, paragraphs ending in '\r' as the player reports them (UTF-8).
+  std::string text() const;
+  // The contents as the player writes them back as HTML; plain text for a plain field.
+  std::string HtmlText() const;
+  // Replaces the contents with plain text in the format for new text.
+  void SetText(std::string_view text);
+  // Replaces the contents with HTML (an HTML field) or plain text (any other).
+  void SetHtmlText(std::string_view html);
+  // Replaces characters [begin, end) with plain text in the format of new text.
+  void ReplaceText(size_t begin, size_t end, std::string_view text);
+
+  const StyledText& content() const { return content_; }
+  // Formats of characters changed in place: call Changed() after.
+  StyledText& mutable_content() { return content_; }
+  // What text the script adds next looks like (setNewTextFormat).
+  TextFormat new_format;
+  ParagraphFormat new_paragraph;
 
   // Bounds after auto-size, twips in the field's space.
   const SwfRect& bounds() const { return bounds_; }
@@ -49,9 +74,8 @@ class TextField {
  private:
   void LayOut();
 
-  std::shared_ptr<const EditTextDefinition> definition_;
-  std::string text_;
-  bool html_ = false;
+  EditTextDefinition settings_;
+  StyledText content_;
   SwfRect bounds_;
   TextLayout layout_;
 };

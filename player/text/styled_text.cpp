@@ -120,21 +120,38 @@ std::optional<char32_t> Entity(std::string_view text, size_t& i) {
 
 }  // namespace
 
+uint16_t StyledText::Intern(const TextFormat& format) {
+  size_t index = formats.size();
+  while (index > 0 && !(formats[index - 1] == format)) --index;
+  if (index > 0) return static_cast<uint16_t>(index - 1);
+  if (formats.size() < kMaxFormats) {
+    formats.push_back(format);
+    return static_cast<uint16_t>(formats.size() - 1);
+  }
+  return static_cast<uint16_t>(formats.size() - 1);  // past the limit: the last new format
+}
+
 void StyledText::Append(std::u32string_view text, const TextFormat& format) {
   if (text.empty()) return;
   if (paragraphs.empty()) paragraphs.emplace_back();
-  size_t index = formats.size();
-  while (index > 0 && !(formats[index - 1] == format)) --index;
-  if (index > 0) {
-    --index;
-  } else if (formats.size() < kMaxFormats) {
-    index = formats.size();
-    formats.push_back(format);
-  } else {
-    index = formats.size() - 1;  // past the limit, text keeps the last new format
-  }
+  const uint16_t index = Intern(format);
   chars.append(text);
-  format_of.insert(format_of.end(), text.size(), static_cast<uint16_t>(index));
+  format_of.insert(format_of.end(), text.size(), index);
+}
+
+void StyledText::Compact() {
+  if (formats.size() <= 1) return;
+  std::vector<int> remap(formats.size(), -1);
+  std::vector<TextFormat> kept{formats.front()};
+  remap[0] = 0;
+  for (uint16_t& f : format_of) {
+    if (remap[f] < 0) {
+      remap[f] = static_cast<int>(kept.size());
+      kept.push_back(formats[f]);
+    }
+    f = static_cast<uint16_t>(remap[f]);
+  }
+  formats = std::move(kept);
 }
 
 void StyledText::BreakParagraph(const TextFormat& format, const ParagraphFormat& next) {
@@ -167,6 +184,24 @@ std::u32string DecodeUtf8(std::string_view text) {
   return out;
 }
 
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | ((c >> 18) & 0x07)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
 StyledText PlainText(std::string_view text, const TextFormat& format,
                      const ParagraphFormat& paragraph) {
   StyledText out;
@@ -186,7 +221,7 @@ StyledText PlainText(std::string_view text, const TextFormat& format,
 }
 
 StyledText ParseHtml(std::string_view html, const TextFormat& format,
-                     const ParagraphFormat& paragraph) {
+                     const ParagraphFormat& paragraph, bool condense_white) {
   StyledText out;
   out.paragraphs.push_back(paragraph);
   out.formats.push_back(format);
@@ -212,6 +247,12 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
     break_pending = false;
   };
   auto add_char = [&](char32_t c) {
+    if (condense_white && (c == U' ' || c == U'\t')) {
+      const bool after_space =
+          !run.empty() ? run.back() == U' ' : !out.chars.empty() && out.chars.back() == U' ';
+      if (at_paragraph_start || break_pending || after_space) return;
+      c = U' ';
+    }
     if (break_pending) emit_break();
     run.push_back(c);
     at_paragraph_start = false;
@@ -305,6 +346,11 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
       continue;
     }
     if (c == '\r' || c == '\n') {
+      if (condense_white) {
+        add_char(U' ');
+        ++i;
+        continue;
+      }
       if (break_pending) emit_break();
       emit_break();
       i += (c == '\r' && i + 1 < html.size() && html[i + 1] == '\n') ? 2 : 1;
