@@ -87,6 +87,11 @@ class Host {
   virtual Object* Parent(Object* clip) = 0;
   // The clip's path in slash or dot syntax ("/a/b" or "_level0.a.b").
   virtual std::string ClipPath(Object* clip, bool dot_syntax) = 0;
+  // A text field's script object: it converts to its path as clips do, yet is an "object".
+  virtual bool IsTextField(Object* obj) {
+    (void)obj;
+    return false;
+  }
 
   virtual void GetUrl(std::string_view url, std::string_view target, int method) = 0;
   virtual void FsCommand(std::string_view command, std::string_view args) = 0;

@@ -312,9 +312,19 @@ Object* ScriptHost::Parent(Object* obj) {
   return ObjectFor(*clip->owner->parent);
 }
 
+bool ScriptHost::IsTextField(Object* obj) {
+  return obj && obj->kind() == avm1::ObjectKind::kOther && dynamic_cast<TextFieldObject*>(obj);
+}
+
 std::string ScriptHost::ClipPath(Object* obj, bool dot_syntax) {
   Clip* clip = ClipOf(obj);
   std::vector<const std::string*> names;
+  // A text field: its parent's path and its own name.
+  if (auto* t = IsTextField(obj) ? static_cast<TextFieldObject*>(obj) : nullptr) {
+    if (!t->field || !t->field->parent) return std::string();
+    names.push_back(&t->field->name);
+    clip = t->field->parent;
+  }
   for (Clip* c = clip; c && c->owner && c->owner->parent; c = c->owner->parent) {
     names.push_back(&c->owner->name);
   }

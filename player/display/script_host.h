@@ -122,6 +122,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   avm1::Object* Level(int32_t level) override;
   avm1::Object* Parent(avm1::Object* clip) override;
   std::string ClipPath(avm1::Object* clip, bool dot_syntax) override;
+  bool IsTextField(avm1::Object* obj) override;
   void GetUrl(std::string_view url, std::string_view target, int method) override;
   void FsCommand(std::string_view command, std::string_view args) override;
 

@@ -343,9 +343,9 @@ Value Read(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p) {
     case Prop::kLength:
       return static_cast<double>(field.content().chars.size());
     case Prop::kTextWidth:
-      return std::round(field.layout().text_width) / 20;
+      return std::round(field.layout().text_width / 20);
     case Prop::kTextHeight:
-      return std::round(field.layout().text_height) / 20;
+      return std::round(field.layout().text_height / 20);
     case Prop::kScroll:
     case Prop::kHScroll:
       return p == Prop::kScroll ? 1 : 0;

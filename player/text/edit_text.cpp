@@ -30,6 +30,10 @@ TextField::TextField(std::shared_ptr<const EditTextDefinition> definition)
     : settings_(*definition) {
   const EditTextDefinition& d = settings_;
   new_format.face = d.fonts.embedded ? d.fonts.embedded->name : d.font_class;
+  if (d.fonts.embedded) {
+    new_format.bold = d.fonts.embedded->bold;
+    new_format.italic = d.fonts.embedded->italic;
+  }
   new_format.size = d.height;
   new_format.colour = d.colour;
   new_paragraph.align = d.align;

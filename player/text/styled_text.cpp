@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 #include <optional>
 
 namespace flashsaver {
@@ -327,6 +328,10 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
         }
         if (tag == "font") {
           if (const auto* a = Find(attributes, "face")) current.face = *a;
+          if (const auto* a = Find(attributes, "letterspacing")) {
+            current.letter_spacing = std::strtod(a->c_str(), nullptr);
+          }
+          if (const auto* a = Find(attributes, "kerning")) current.kerning = *a == "1";
           if (const auto* a = Find(attributes, "size")) {
             if (const auto v = Number(*a)) {
               const bool relative = !a->empty() && (a->front() == '+' || a->front() == '-');
