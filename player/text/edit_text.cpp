@@ -66,7 +66,10 @@ void TextField::SetText(std::string_view text) {
 
 void TextField::SetHtmlText(std::string_view html) {
   if (!settings_.html) return SetText(html);
-  content_ = ParseHtml(html, new_format, new_paragraph, settings_.condense_white);
+  // Markup says itself what is bold or italic: the font's own style does not carry over.
+  TextFormat base = new_format;
+  base.bold = base.italic = base.underline = false;
+  content_ = ParseHtml(html, base, new_paragraph, settings_.condense_white);
   LayOut();
 }
 

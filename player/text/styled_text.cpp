@@ -243,7 +243,9 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
   };
   auto emit_break = [&] {
     flush();
-    out.BreakParagraph(current, para);
+    // The break takes the format of the text it ends, closed tags or not.
+    const bool has_text = !out.chars.empty() && out.chars.back() != U'\n';
+    out.BreakParagraph(has_text ? out.formats[out.format_of.back()] : current, para);
     at_paragraph_start = true;
     break_pending = false;
   };
