@@ -69,7 +69,7 @@ void TextField::SetHtmlText(std::string_view html) {
   // Markup says itself what is bold or italic: the font's own style does not carry over.
   TextFormat base = new_format;
   base.bold = base.italic = base.underline = false;
-  content_ = ParseHtml(html, base, new_paragraph, settings_.condense_white);
+  content_ = ParseHtml(html, base, new_paragraph, settings_.condense_white, settings_.multiline);
   LayOut();
 }
 

@@ -125,10 +125,13 @@ std::string WriteHtml(const StyledText& text, const TextFormat& empty,
     if (!layout.empty()) out += "<TEXTFORMAT" + layout + ">";
     out += p.bullet ? std::string("<LI>") : std::string("<P ALIGN=\"") + AlignName(p.align) + "\">";
     out += "<FONT" + FontAttributes(base, nullptr) + ">";
-    for (size_t i = start; i < end;) {
+    // The break belongs to the run before it, or makes an empty run of its own format.
+    const size_t stop = closed ? end + 1 : end;
+    for (size_t i = start; i < stop;) {
       size_t j = i + 1;
-      while (j < end && text.format_of[j] == text.format_of[i]) ++j;
-      Run(out, std::u32string_view(text.chars).substr(i, j - i), text.FormatAt(i), base);
+      while (j < stop && text.format_of[j] == text.format_of[i]) ++j;
+      Run(out, std::u32string_view(text.chars).substr(i, std::min(j, end) - i), text.FormatAt(i),
+          base);
       i = j;
     }
     out += "</FONT>";

@@ -222,7 +222,7 @@ StyledText PlainText(std::string_view text, const TextFormat& format,
 }
 
 StyledText ParseHtml(std::string_view html, const TextFormat& format,
-                     const ParagraphFormat& paragraph, bool condense_white) {
+                     const ParagraphFormat& paragraph, bool condense_white, bool multiline) {
   StyledText out;
   out.paragraphs.push_back(paragraph);
   out.formats.push_back(format);
@@ -262,7 +262,7 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
   };
   // A new block (<p>, <li>) starts its own paragraph and sets its format.
   auto start_block = [&](const ParagraphFormat& block) {
-    if (!at_paragraph_start || break_pending) emit_break();
+    if (multiline && (!at_paragraph_start || break_pending)) emit_break();
     para = block;
     out.paragraphs.back() = block;
   };
@@ -280,7 +280,7 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
       const std::string tag = ParseTag(inside, attributes);
       if (closing) {
         if (tag == "p" || tag == "li") {
-          break_pending = true;
+          break_pending = break_pending || multiline;
           if (tag == "li") para.bullet = false;
           continue;
         }

@@ -60,9 +60,11 @@ StyledText PlainText(std::string_view text, const TextFormat& format,
 // The HTML subset that text fields understand: <p align>, <br>, <font face size color>, <b>,
 // <i>, <u>, <a href>, <li>, <textformat> margins, indent and leading, and character entities.
 // Unknown tags are dropped, their text kept; whitespace is kept, as fields do by default, or
-// condensed: line breaks become spaces, runs of spaces one, none at a paragraph's start.
+// condensed: line breaks become spaces, runs of spaces one, none at a paragraph's start. A
+// field that is not multiline ends no paragraph at </p> or </li>; line breaks still do.
 StyledText ParseHtml(std::string_view html, const TextFormat& format,
-                     const ParagraphFormat& paragraph, bool condense_white = false);
+                     const ParagraphFormat& paragraph, bool condense_white = false,
+                     bool multiline = true);
 
 // The HTML that a field gives back for its contents: a <P> or <LI> per paragraph inside a
 // <TEXTFORMAT> when it has margins, and <FONT> with every attribute of its first character,
