@@ -660,7 +660,7 @@ void InstallTextFieldClass(ScriptHost& host) {
   Field<Prop::kRestrict>(vm, proto, "restrict");
   Field<Prop::kCondenseWhite>(vm, proto, "condenseWhite");
   Field<Prop::kMouseWheelEnabled>(vm, proto, "mouseWheelEnabled");
-  Field<Prop::kStyleSheet>(vm, proto, "styleSheet", kVersion7);
+  Field<Prop::kStyleSheet>(vm, proto, "styleSheet");
 
   vm.DefineMethod(proto, "replaceSel", ReplaceSel);
   vm.DefineMethod(proto, "getTextFormat", GetTextFormat);
