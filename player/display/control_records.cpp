@@ -1,11 +1,10 @@
 #include "player/display/control_records.h"
 
+#include "player/swf/basic_records.h"
 #include "player/swf/tag_codes.h"
 
 namespace flashsaver {
 namespace {
-
-double Fixed16(int32_t v) { return static_cast<double>(v) / 65536.0; }
 
 int16_t Term(ByteReader& reader, int bits) { return static_cast<int16_t>(reader.SignedBits(bits)); }
 
@@ -55,24 +54,7 @@ void SkipFilterList(ByteReader& reader, std::vector<uint8_t>& ids) {
   }
 }
 
-Matrix ReadMatrixRecord(ByteReader& reader) {
-  reader.Skip(0);  // a record starts on a byte, never inside the bits of the one before
-  Matrix m;
-  if (reader.UnsignedBits(1)) {
-    const int bits = static_cast<int>(reader.UnsignedBits(5));
-    m.a = Fixed16(reader.SignedBits(bits));
-    m.d = Fixed16(reader.SignedBits(bits));
-  }
-  if (reader.UnsignedBits(1)) {
-    const int bits = static_cast<int>(reader.UnsignedBits(5));
-    m.b = Fixed16(reader.SignedBits(bits));
-    m.c = Fixed16(reader.SignedBits(bits));
-  }
-  const int bits = static_cast<int>(reader.UnsignedBits(5));
-  m.tx = reader.SignedBits(bits);
-  m.ty = reader.SignedBits(bits);
-  return m;
-}
+Matrix ReadMatrixRecord(ByteReader& reader) { return ReadMatrix(reader); }
 
 ColorTransform ReadColorTransformRecord(ByteReader& reader, bool with_alpha) {
   reader.Skip(0);

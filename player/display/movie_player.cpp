@@ -50,6 +50,10 @@ void MoviePlayer::SetTraceOutput(std::function<void(std::string_view)> output) {
 
 void MoviePlayer::SetUrl(std::string url) { state_->scripts.url = std::move(url); }
 
+void MoviePlayer::SetSharedObjectFolder(std::string folder) {
+  state_->scripts.shared_object_folder = std::move(folder);
+}
+
 bool MoviePlayer::quit_requested() const { return state_->scripts.quit_requested(); }
 
 void MoviePlayer::SetMousePosition(double x, double y) {

@@ -49,6 +49,8 @@ class MoviePlayer {
   void SetTraceOutput(std::function<void(std::string_view)> output);
   // The movie's own address, as _url shows it.
   void SetUrl(std::string url);
+  // Where SharedObject keeps its data between runs (the user's folder); unset: nowhere.
+  void SetSharedObjectFolder(std::string folder);
   // The movie asked to end (fscommand "quit").
   bool quit_requested() const;
   // The pointer in stage pixels, for _xmouse and _ymouse.

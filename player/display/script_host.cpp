@@ -1,6 +1,7 @@
 #include "player/display/script_host.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <numbers>
 
@@ -71,6 +72,9 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   vm_->host_roots = [this](avm1::Tracer& t) { MarkRoots(t); };
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
+  InstallColorClass(*this);
+  InstallTextSnapshotClass(*this);
+  InstallSelectionClass(*this);
   list_.set_hooks(this);
 }
 
@@ -310,6 +314,17 @@ Object* ScriptHost::Parent(Object* obj) {
   Clip* clip = ClipOf(obj);
   if (!clip || !clip->owner || !clip->owner->parent) return nullptr;
   return ObjectFor(*clip->owner->parent);
+}
+
+std::string ScriptHost::SharedObjectFolder() {
+  if (shared_object_folder.empty()) return {};
+  // The movie's file name, made safe as a folder name, keeps movies apart.
+  std::string movie = url.substr(url.find_last_of("/\\") + 1);
+  for (char& c : movie) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') c = '_';
+  }
+  if (movie.empty() || movie[0] == '.') movie.insert(0, "movie");
+  return shared_object_folder + "/" + movie;
 }
 
 bool ScriptHost::IsTextField(Object* obj) {

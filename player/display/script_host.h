@@ -89,6 +89,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   bool quit_requested() const { return quit_; }
   std::function<void(std::string_view)> trace_output;
   std::string url;
+  // The user's folder of shared objects; each movie keeps its own below it. Empty: none kept.
+  std::string shared_object_folder;
   double mouse_x = 0, mouse_y = 0;  // stage pixels
 
   // The clip's script object, made on first use.
@@ -123,6 +125,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   avm1::Object* Parent(avm1::Object* clip) override;
   std::string ClipPath(avm1::Object* clip, bool dot_syntax) override;
   bool IsTextField(avm1::Object* obj) override;
+  std::string SharedObjectFolder() override;
   void GetUrl(std::string_view url, std::string_view target, int method) override;
   void FsCommand(std::string_view command, std::string_view args) override;
 
@@ -174,5 +177,11 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 void InstallMovieClipClass(ScriptHost& host);
 // TextField's prototype with its properties (text_field_class.cpp).
 void InstallTextFieldClass(ScriptHost& host);
+// Color, which tints clips (color_class.cpp).
+void InstallColorClass(ScriptHost& host);
+// TextSnapshot and MovieClip.getTextSnapshot (text_snapshot_class.cpp).
+void InstallTextSnapshotClass(ScriptHost& host);
+// Selection and the focus (selection_class.cpp).
+void InstallSelectionClass(ScriptHost& host);
 
 }  // namespace flashsaver

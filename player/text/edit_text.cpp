@@ -132,17 +132,30 @@ void TextField::LayOut() {
 void TextField::Draw(Canvas& canvas, const RenderState& state) const {
   const EditTextDefinition& d = settings_;
   if (d.border || d.background) {
-    // A white background inside the bounds and a one-pixel black line whatever the field's
+    // The background inside the bounds and a one-pixel line whatever the field's
     // scale, drawn as Flash draws it: the line's pixels start at each edge and go right and
     // down, so the top and left lines reach one pixel past the right and bottom edges and the
     // bottom-right corner pixel stays empty.
     const Matrix& m = state.matrix;
     const double pixels_per_twip = std::sqrt(std::abs(m.a * m.d - m.b * m.c));
     const double px = pixels_per_twip > 0 ? 1 / pixels_per_twip : Twips::kPerPixel;
-    const double x0 = bounds_.x_min.value, x1 = bounds_.x_max.value;
-    const double y0 = bounds_.y_min.value, y1 = bounds_.y_max.value;
-    if (d.background)
-      canvas.FillPath(RectPath(bounds_), FillRule::kEvenOdd, d.background_colour, state);
+    double x0 = bounds_.x_min.value, x1 = bounds_.x_max.value;
+    double y0 = bounds_.y_min.value, y1 = bounds_.y_max.value;
+    // Unrotated fields sit on whole pixels, as the player snaps their box.
+    if (m.b == 0 && m.c == 0 && m.a != 0 && m.d != 0) {
+      auto snap = [](double v, double scale, double offset) {
+        return (std::floor(v * scale + offset) - offset) / scale;
+      };
+      // The corner goes down to a pixel, the size to the nearest whole pixel.
+      const double w = std::round((x1 - x0) * m.a) / m.a, h = std::round((y1 - y0) * m.d) / m.d;
+      x0 = snap(x0, m.a, m.tx);
+      y0 = snap(y0, m.d, m.ty);
+      x1 = x0 + w;
+      y1 = y0 + h;
+    }
+    if (d.background) {
+      canvas.FillPath(RectPath(x0, y0, x1, y1), FillRule::kEvenOdd, d.background_colour, state);
+    }
     Path line = RectPath(x0, y0, x1 + px, y0 + px);             // top
     const Path left = RectPath(x0, y0 + px, x0 + px, y1 + px);  // left
     const Path right = RectPath(x1, y0 + px, x1 + px, y1);      // right
@@ -189,7 +202,7 @@ std::shared_ptr<EditTextCharacter> ReadDefineEditText(const SwfTag& tag,
   ByteReader reader(tag.body);
   reader.Skip(2);
   auto d = std::make_shared<EditTextDefinition>();
-  d->bounds = text::ReadRect(reader);
+  d->bounds = ReadRect(reader);
   const uint8_t f1 = reader.U8();
   const uint8_t f2 = reader.U8();
   const bool has_text = f1 & 0x80;
@@ -213,7 +226,7 @@ std::shared_ptr<EditTextCharacter> ReadDefineEditText(const SwfTag& tag,
   if (has_font_class) d->font_class = text::ReadString(reader, version);
   if (has_font || has_font_class) d->height = reader.U16();
   if (has_colour) {
-    d->colour = text::ReadRgba(reader);
+    d->colour = ReadRgba(reader);
     // Fields draw their text opaque whatever alpha the tag gives (text colours are RGB in
     // Flash; the render set's gameswf_event-test1 shows a field with alpha 131 drawn black).
     d->colour.a = 255;

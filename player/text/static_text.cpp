@@ -35,8 +35,8 @@ std::shared_ptr<StaticTextCharacter> ReadDefineText(const SwfTag& tag,
                                                     const CharacterLibrary& library) {
   ByteReader reader(tag.body);
   reader.Skip(2);
-  const SwfRect bounds = text::ReadRect(reader);
-  const Matrix matrix = text::ReadMatrix(reader);
+  const SwfRect bounds = ReadRect(reader);
+  const Matrix matrix = ReadMatrix(reader);
   const int glyph_bits = reader.U8();
   const int advance_bits = reader.U8();
   if (!reader.ok() || glyph_bits > 32 || advance_bits > 32) {
@@ -54,7 +54,7 @@ std::shared_ptr<StaticTextCharacter> ReadDefineText(const SwfTag& tag,
       font = std::dynamic_pointer_cast<const FontCharacter>(library.Shared(reader.U16()));
     }
     if (flags & 0x04) {
-      colour = tag.code == swf_tag::kDefineText2 ? text::ReadRgba(reader) : text::ReadRgb(reader);
+      colour = tag.code == swf_tag::kDefineText2 ? ReadRgba(reader) : ReadRgb(reader);
     }
     if (flags & 0x01) x = static_cast<int16_t>(reader.U16());
     if (flags & 0x02) y = static_cast<int16_t>(reader.U16());

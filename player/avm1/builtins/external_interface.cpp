@@ -22,16 +22,14 @@ Value EscapeXml(Vm& vm, const CallArgs& c) {
 }
 
 // Only the five entities in their exact spelling are decoded.
-Value UnescapeXml(Vm& vm, const CallArgs& c) {
-  std::string s;
-  if (!StringArg(vm, c, s)) return Value::Null();
+std::string Unescaped(std::string_view s) {
   static constexpr std::pair<std::string_view, char> kEntities[] = {
       {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
   std::string out;
   for (size_t i = 0; i < s.size();) {
     bool done = false;
     for (auto [name, ch] : kEntities) {
-      if (std::string_view(s).substr(i, name.size()) == name) {
+      if (s.substr(i, name.size()) == name) {
         out += ch;
         i += name.size();
         done = true;
@@ -41,6 +39,12 @@ Value UnescapeXml(Vm& vm, const CallArgs& c) {
     if (!done) out += s[i++];
   }
   return out;
+}
+
+Value UnescapeXml(Vm& vm, const CallArgs& c) {
+  std::string s;
+  if (!StringArg(vm, c, s)) return Value::Null();
+  return Unescaped(s);
 }
 
 // Quotes are escaped, backslashes are not (the player's oddity, external_interface_jsquotestring).
@@ -151,7 +155,7 @@ Value ToAs(Vm& vm, const Value& node, int depth) {
   if (is("true")) return true;
   if (is("false")) return false;
   if (is("number")) return vm.ToNumber(Value(vm.ToString(first)));
-  if (is("string")) return Value(vm.ToString(first));
+  if (is("string")) return Unescaped(vm.ToString(first));
   if (is("array")) return PropertiesToAs(vm, node, vm.NewArray(), depth);
   if (is("object")) return PropertiesToAs(vm, node, vm.NewObject(), depth);
   return Value();

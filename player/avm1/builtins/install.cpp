@@ -20,6 +20,7 @@ void InstallBuiltins(Vm& vm) {
   InstallLoadVars(vm);
   InstallTextFormat(vm);
   InstallSystem(vm);
+  InstallSharedObject(vm);
 }
 
 }  // namespace flashsaver::avm1

@@ -1,0 +1,141 @@
+// The smaller built-ins through the script machine's own calls: TextFormat's coercions,
+// SharedObject kept on disk between machines, and ExternalInterface's XML both ways.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "player/avm1/builtins/builtins.h"
+#include "player/avm1/heap.h"
+#include "player/avm1/vm.h"
+
+namespace flashsaver::avm1 {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+struct FolderHost : NullHost {
+  std::string folder;
+  std::string SharedObjectFolder() override { return folder; }
+};
+
+struct Machine {
+  FolderHost host;
+  Vm vm{host, 8};
+  Object* Class(const char* name) { return vm.GetMember(vm.global(), name).AsObject(); }
+  Value Call(Object* on, const char* method, std::initializer_list<Value> args) {
+    std::vector<Value> list(args);
+    return vm.CallMethod(on, method, list);
+  }
+};
+
+TEST(Avm1SmallBuiltins, TextFormatCoercesLikeThePlayer) {
+  const double inf = INFINITY;
+  const std::string long_name(70, 'f'), cut_name(64, 'f');
+  struct Case {
+    const char* property;
+    Value in;
+    const char* out;
+  } cases[] = {
+      {"size", 2.5, "2"},  // half to even
+      {"size", 3.5, "4"},
+      {"size", -3.5, "-4"},
+      {"size", 4294967295.0, "-2147483648"},
+      {"size", inf, "-2147483648"},
+      {"color", -3.5, "4294967293"},  // wraps to 32 bits, truncated
+      {"color", inf, "0"},
+      {"leftMargin", -3.0, "0"},  // never below zero
+      {"leftMargin", inf, "-2147483648"},
+      {"letterSpacing", 2.5, "2.5"},
+      {"bold", Value("test"), "true"},
+      {"bold", Value(), "null"},
+      {"align", Value("CENTER"), "center"},
+      {"align", Value("sideways"), "null"},  // unknown: left as it was
+      {"font", Value(long_name), cut_name.c_str()},
+  };
+  for (const Case& c : cases) {
+    Machine m;
+    Object* format = m.vm.Construct(Value(m.Class("TextFormat")), {}).AsObject();
+    ASSERT_NE(format, nullptr);
+    m.vm.SetMember(format, c.property, c.in);
+    EXPECT_EQ(m.vm.ToString(m.vm.GetMember(format, c.property)), c.out)
+        << c.property << " = " << m.vm.ToString(c.in);
+  }
+}
+
+TEST(Avm1SmallBuiltins, SharedObjectSurvivesTheMachine) {
+  const stdfs::path folder = stdfs::temp_directory_path() / "flashsaver-shared-objects-test";
+  stdfs::remove_all(folder);
+  {
+    Machine m;
+    m.host.folder = folder.string();
+    Object* so = m.Call(m.Class("SharedObject"), "getLocal", {Value("scores")}).AsObject();
+    ASSERT_NE(so, nullptr);
+    EXPECT_EQ(m.Call(m.Class("SharedObject"), "getLocal", {Value("scores")}).AsObject(), so);
+    Object* data = m.vm.GetMember(so, "data").AsObject();
+    const Value items[] = {Value(1), Value("two \"quoted\"\n"), Value::Null()};
+    m.vm.SetMember(data, "list", m.vm.NewArray(items));
+    m.vm.SetMember(data, "nan", NAN);
+    Object* inner = m.vm.NewObject();
+    m.vm.SetMember(inner, "self", inner);  // a cycle ends at the depth limit
+    m.vm.SetMember(data, "inner", inner);
+    EXPECT_TRUE(m.Call(so, "flush", {}).AsBool());
+  }
+  Machine m;
+  m.host.folder = folder.string();
+  Object* so = m.Call(m.Class("SharedObject"), "getLocal", {Value("scores")}).AsObject();
+  ASSERT_NE(so, nullptr);
+  Object* data = m.vm.GetMember(so, "data").AsObject();
+  ASSERT_NE(data, nullptr);
+  Object* list = m.vm.GetMember(data, "list").AsObject();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(m.vm.ToString(m.vm.GetIndex(list, 1)), "two \"quoted\"\n");
+  EXPECT_TRUE(m.vm.GetIndex(list, 2).IsNull());
+  EXPECT_TRUE(std::isnan(m.vm.ToNumber(m.vm.GetMember(data, "nan"))));
+  EXPECT_TRUE(m.vm.GetMember(data, "inner").IsObject());
+
+  // A damaged file gives empty data, never a crash.
+  for (const stdfs::directory_entry& e : stdfs::directory_iterator(folder)) {
+    std::ofstream(e.path(), std::ios::trunc) << "{\"list\":[1,\"unterminated";
+  }
+  Machine again;
+  again.host.folder = folder.string();
+  Object* damaged =
+      again.Call(again.Class("SharedObject"), "getLocal", {Value("scores")}).AsObject();
+  ASSERT_NE(damaged, nullptr);
+  EXPECT_TRUE(again.vm.GetMember(damaged, "data").IsObject());
+  stdfs::remove_all(folder);
+}
+
+TEST(Avm1SmallBuiltins, ExternalInterfaceXmlBothWays) {
+  Machine m;
+  Object* ei =
+      m.vm.GetMember(m.vm.GetMember(m.vm.GetMember(m.vm.global(), "flash").AsObject(), "external")
+                         .AsObject(),
+                     "ExternalInterface")
+          .AsObject();
+  ASSERT_NE(ei, nullptr);
+  Object* o = m.vm.NewObject();
+  const Value items[] = {Value(1.5), Value("a<b"), Value(true)};
+  m.vm.SetMember(o, "list", m.vm.NewArray(items));
+  const std::string xml = m.vm.ToString(m.Call(ei, "_toXML", {Value(o)}));
+  EXPECT_EQ(xml,
+            "<object><property id=\"list\"><array><property id=\"0\"><number>1.5</number>"
+            "</property><property id=\"1\"><string>a&lt;b</string></property><property "
+            "id=\"2\"><true/></property></array></property></object>");
+
+  Object* doc = m.vm.Construct(m.vm.GetMember(m.vm.global(), "XML"), {}).AsObject();
+  m.Call(doc, "parseXML", {Value(xml)});
+  Object* back = m.Call(ei, "_toAS", {m.vm.GetMember(doc, "firstChild")}).AsObject();
+  ASSERT_NE(back, nullptr);
+  Object* list = m.vm.GetMember(back, "list").AsObject();
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(m.vm.ToNumber(m.vm.GetIndex(list, 0)), 1.5);
+  EXPECT_EQ(m.vm.ToString(m.vm.GetIndex(list, 1)), "a<b");
+  EXPECT_TRUE(m.vm.GetIndex(list, 2).IsBool());
+}
+
+}  // namespace
+}  // namespace flashsaver::avm1
