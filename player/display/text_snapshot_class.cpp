@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "player/display/script_host.h"
+#include "player/text/font_character.h"
 #include "player/text/static_text.h"
 
 namespace flashsaver {
@@ -20,6 +21,7 @@ class TextSnapshotObject final : public Object {
   TextSnapshotObject() : Object(avm1::ObjectKind::kOther) {}
   bool has_clip = false;
   std::u32string chars;
+  std::vector<size_t> line_starts;  // where each text after the first begins
 };
 
 TextSnapshotObject* SnapshotOf(Object* o) {
@@ -27,16 +29,17 @@ TextSnapshotObject* SnapshotOf(Object* o) {
                                                     : nullptr;
 }
 
-std::u32string StaticTextOf(const Clip& clip) {
-  std::u32string out;
+void ReadStaticText(const CharacterLibrary& library, const Clip& clip, TextSnapshotObject& into) {
+  std::u32string& out = into.chars;
   for (const auto& [depth, child] : clip.children) {
     const auto* text = dynamic_cast<const StaticTextCharacter*>(child->character);
     if (!text) continue;
-    for (const PlacedGlyph& g : text->glyphs()) {
-      if (g.font && g.index < g.font->glyphs.size()) out.push_back(g.font->glyphs[g.index].code);
+    if (!out.empty()) into.line_starts.push_back(out.size());
+    for (const GlyphReference& g : text->references()) {
+      const auto* font = dynamic_cast<const FontCharacter*>(library.Find(g.font_id));
+      if (font && g.index < font->glyphs.size()) out.push_back(font->glyphs[g.index].code);
     }
   }
-  return out;
 }
 
 Value Construct(Vm& vm, const CallArgs& c) {
@@ -46,7 +49,7 @@ Value Construct(Vm& vm, const CallArgs& c) {
                    avm1::prop_flag::kDontEnum);
   if (Clip* clip = ScriptHost::ClipOf(c.Arg(0).AsObject())) {
     snapshot->has_clip = true;
-    snapshot->chars = StaticTextOf(*clip);
+    ReadStaticText(static_cast<ScriptHost&>(vm.host()).movie().library, *clip, *snapshot);
   }
   return static_cast<Object*>(snapshot);
 }
@@ -56,11 +59,15 @@ Value GetCount(Vm&, const CallArgs& c) {
   return s && s->has_clip ? Value(static_cast<double>(s->chars.size())) : Value();
 }
 
-// getText(start, end): start is kept inside the text and end past start, so at least one
-// character comes back from a text that has any.
+// getText(start, end, lineEndings): start is kept inside the text and end past start, so at
+// least one character comes back from a text that has any; with lineEndings a '\n' goes
+// between texts.
 Value GetText(Vm& vm, const CallArgs& c) {
   TextSnapshotObject* s = SnapshotOf(c.this_obj);
-  if (!s || !s->has_clip || c.args.size() < 2 || s->chars.empty()) return Value();
+  if (!s || !s->has_clip || c.args.size() < 2 || c.args.size() > 3 || s->chars.empty()) {
+    return Value();
+  }
+  const bool line_endings = vm.ToBool(c.Arg(2));
   const auto count = static_cast<double>(s->chars.size());
   auto index = [&](size_t i) {
     const double n = vm.ToNumber(c.Arg(i));
@@ -70,6 +77,10 @@ Value GetText(Vm& vm, const CallArgs& c) {
   const double end = std::clamp(index(1), start + 1, count);
   std::string out;
   for (auto i = static_cast<size_t>(start); i < static_cast<size_t>(end); ++i) {
+    if (line_endings && i > start &&
+        std::find(s->line_starts.begin(), s->line_starts.end(), i) != s->line_starts.end()) {
+      out += '\n';
+    }
     AppendUtf8(out, s->chars[i]);
   }
   return out;

@@ -43,7 +43,9 @@ std::shared_ptr<StaticTextCharacter> ReadDefineText(const SwfTag& tag,
     throw SwfError(SwfErrorKind::kBadTag, "DefineText header", tag.code);
   }
   std::vector<PlacedGlyph> glyphs;
+  std::vector<GlyphReference> references;
   std::shared_ptr<const FontCharacter> font;
+  uint16_t font_id = 0;
   Rgba colour;
   double x = 0, y = 0, height = 0;
   for (;;) {
@@ -51,7 +53,8 @@ std::shared_ptr<StaticTextCharacter> ReadDefineText(const SwfTag& tag,
     // A record list that ends early keeps the records before it, as Flash draws them.
     if (!reader.ok() || flags == 0) break;
     if (flags & 0x08) {
-      font = std::dynamic_pointer_cast<const FontCharacter>(library.Shared(reader.U16()));
+      font_id = reader.U16();
+      font = std::dynamic_pointer_cast<const FontCharacter>(library.Shared(font_id));
     }
     if (flags & 0x04) {
       colour = tag.code == swf_tag::kDefineText2 ? ReadRgba(reader) : ReadRgb(reader);
@@ -64,12 +67,14 @@ std::shared_ptr<StaticTextCharacter> ReadDefineText(const SwfTag& tag,
       const uint32_t index = reader.UnsignedBits(glyph_bits);
       const int32_t advance = reader.SignedBits(advance_bits);
       if (!reader.ok()) break;
+      references.push_back({font_id, index});
       if (font && index < font->glyphs.size())
         glyphs.push_back({font, index, x, y, height, colour});
       x += advance;
     }
   }
-  return std::make_shared<StaticTextCharacter>(bounds, matrix, std::move(glyphs));
+  return std::make_shared<StaticTextCharacter>(bounds, matrix, std::move(glyphs),
+                                               std::move(references));
 }
 
 }  // namespace flashsaver
