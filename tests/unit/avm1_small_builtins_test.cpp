@@ -137,5 +137,40 @@ TEST(Avm1SmallBuiltins, ExternalInterfaceXmlBothWays) {
   EXPECT_TRUE(m.vm.GetIndex(list, 2).IsBool());
 }
 
+TEST(Avm1SmallBuiltins, GeomClassesComputeInPlace) {
+  Machine m;
+  Object* geom =
+      m.vm.GetMember(m.vm.GetMember(m.vm.global(), "flash").AsObject(), "geom").AsObject();
+  ASSERT_NE(geom, nullptr);
+  auto make = [&](const char* cls, std::initializer_list<Value> args) {
+    std::vector<Value> list(args);
+    return m.vm.Construct(m.vm.GetMember(geom, cls), list).AsObject();
+  };
+  auto str = [&](Object* o) { return m.vm.ToString(Value(o)); };
+
+  Object* matrix = make("Matrix", {});
+  m.Call(matrix, "scale", {Value(2), Value(3)});
+  m.Call(matrix, "translate", {Value(10), Value(20)});
+  EXPECT_EQ(str(matrix), "(a=2, b=0, c=0, d=3, tx=10, ty=20)");
+  Object* p =
+      m.Call(matrix, "transformPoint", {Value(make("Point", {Value(1), Value(1)}))}).AsObject();
+  EXPECT_EQ(str(p), "(x=12, y=23)");
+  m.Call(matrix, "invert", {});
+  Object* back = m.Call(matrix, "transformPoint", {Value(p)}).AsObject();
+  EXPECT_NEAR(m.vm.ToNumber(m.vm.GetMember(back, "x")), 1, 1e-9);
+  EXPECT_NEAR(m.vm.ToNumber(m.vm.GetMember(back, "y")), 1, 1e-9);
+
+  Object* a = make("Rectangle", {Value(0), Value(0), Value(10), Value(10)});
+  Object* b = make("Rectangle", {Value(5), Value(5), Value(10), Value(10)});
+  EXPECT_EQ(str(m.Call(a, "intersection", {Value(b)}).AsObject()), "(x=5, y=5, w=5, h=5)");
+  EXPECT_EQ(str(m.Call(a, "union", {Value(b)}).AsObject()), "(x=0, y=0, w=15, h=15)");
+  EXPECT_FALSE(m.Call(a, "contains", {Value(10), Value(5)}).AsBool());  // right edge is out
+
+  Object* color = make("ColorTransform", {});
+  m.vm.SetMember(color, "rgb", 0x336699);
+  EXPECT_EQ(m.vm.ToNumber(m.vm.GetMember(color, "rgb")), 0x336699);
+  EXPECT_EQ(m.vm.ToNumber(m.vm.GetMember(color, "redMultiplier")), 0);
+}
+
 }  // namespace
 }  // namespace flashsaver::avm1

@@ -21,6 +21,7 @@ void InstallBuiltins(Vm& vm) {
   InstallTextFormat(vm);
   InstallSystem(vm);
   InstallSharedObject(vm);
+  InstallGeom(vm);
 }
 
 }  // namespace flashsaver::avm1
