@@ -87,6 +87,22 @@ std::optional<long> Number(std::string_view s, int base = 10) {
   return v;
 }
 
+// "#" and hex digits, spaces allowed after the '#': the last six digits count, and digits end
+// at the first other character (edittext_html_color). Anything else leaves the colour.
+std::optional<uint32_t> HtmlColour(std::string_view s) {
+  if (s.empty() || s[0] != '#') return std::nullopt;
+  size_t i = 1;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  uint32_t v = 0;
+  size_t digits = 0;
+  for (; i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i])); ++i, ++digits) {
+    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+    v = ((v << 4) | static_cast<uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10)) & 0xFFFFFF;
+  }
+  if (digits == 0) return std::nullopt;
+  return v;
+}
+
 std::optional<TextAlign> ParseAlign(std::string_view s) {
   const std::string v = Lower(s);
   if (v == "left") return TextAlign::kLeft;
@@ -342,8 +358,8 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
               current.size = std::max(0.0, px) * 20;
             }
           }
-          if (const auto* a = Find(attributes, "color"); a && a->size() == 7 && (*a)[0] == '#') {
-            if (const auto v = Number(std::string_view(*a).substr(1), 16)) {
+          if (const auto* a = Find(attributes, "color")) {
+            if (const auto v = HtmlColour(*a)) {
               current.colour = {static_cast<uint8_t>(*v >> 16), static_cast<uint8_t>(*v >> 8),
                                 static_cast<uint8_t>(*v), current.colour.a};
             }
