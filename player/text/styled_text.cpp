@@ -103,6 +103,35 @@ std::optional<uint32_t> HtmlColour(std::string_view s) {
   return v;
 }
 
+// Text between tags that is only whitespace goes; other runs of whitespace, line breaks
+// included, become one space.
+std::string CondenseWhite(std::string_view html) {
+  auto white = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  std::string out;
+  size_t i = 0;
+  while (i < html.size()) {
+    if (html[i] == '<') {
+      const size_t end = html.find('>', i);
+      const size_t stop = end == std::string_view::npos ? html.size() : end + 1;
+      out.append(html.substr(i, stop - i));
+      i = stop;
+      continue;
+    }
+    const size_t stop = std::min(html.find('<', i), html.size());
+    const std::string_view text = html.substr(i, stop - i);
+    i = stop;
+    if (std::all_of(text.begin(), text.end(), white)) continue;
+    for (size_t k = 0; k < text.size(); ++k) {
+      if (!white(text[k])) {
+        out.push_back(text[k]);
+      } else if (k == 0 || !white(text[k - 1])) {
+        out.push_back(' ');
+      }
+    }
+  }
+  return out;
+}
+
 std::optional<TextAlign> ParseAlign(std::string_view s) {
   const std::string v = Lower(s);
   if (v == "left") return TextAlign::kLeft;
@@ -237,8 +266,10 @@ StyledText PlainText(std::string_view text, const TextFormat& format,
   return out;
 }
 
-StyledText ParseHtml(std::string_view html, const TextFormat& format,
+StyledText ParseHtml(std::string_view source, const TextFormat& format,
                      const ParagraphFormat& paragraph, bool condense_white, bool multiline) {
+  const std::string condensed = condense_white ? CondenseWhite(source) : std::string();
+  const std::string_view html = condense_white ? std::string_view(condensed) : source;
   StyledText out;
   out.paragraphs.push_back(paragraph);
   out.formats.push_back(format);
@@ -266,12 +297,6 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
     break_pending = false;
   };
   auto add_char = [&](char32_t c) {
-    if (condense_white && (c == U' ' || c == U'\t')) {
-      const bool after_space =
-          !run.empty() ? run.back() == U' ' : !out.chars.empty() && out.chars.back() == U' ';
-      if (at_paragraph_start || break_pending || after_space) return;
-      c = U' ';
-    }
     if (break_pending) emit_break();
     run.push_back(c);
     at_paragraph_start = false;
@@ -369,11 +394,6 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
       continue;
     }
     if (c == '\r' || c == '\n') {
-      if (condense_white) {
-        add_char(U' ');
-        ++i;
-        continue;
-      }
       if (break_pending) emit_break();
       emit_break();
       i += (c == '\r' && i + 1 < html.size() && html[i + 1] == '\n') ? 2 : 1;
@@ -391,6 +411,8 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
     for (char32_t d : DecodeUtf8(html.substr(i, stop - i))) add_char(d);
     i = stop;
   }
+  // A closing </p> or </li> at the very end still ends its paragraph.
+  if (break_pending) emit_break();
   flush();
   return out;
 }
