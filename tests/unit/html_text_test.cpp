@@ -31,7 +31,8 @@ TEST(HtmlText, WrittenBackAsThePlayerWritesIt) {
        std::string(kP) + "a<FONT COLOR=\"#FF0000\"><I>b</I></FONT>" + kEnd},
       {"entities escaped", "&lt;&amp;&quot;", false, false,
        std::string(kP) + "&lt;&amp;&quot;" + kEnd},
-      {"condensed whitespace", "  a \n\t b", false, true, std::string(kP) + "a b" + kEnd},
+      {"condensed whitespace", "  a \n\t b<b> \n </b>", false, true,
+       std::string(kP) + " a b" + kEnd},
       {"margins in TEXTFORMAT", "<textformat leftmargin='3'>x</textformat>", false, false,
        std::string("<TEXTFORMAT LEFTMARGIN=\"3\">") + kP + "x" + kEnd + "</TEXTFORMAT>"},
   };
