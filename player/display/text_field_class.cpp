@@ -503,7 +503,9 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
           v.IsNullish() || vm.ToString(v).empty() ? Value::Null() : Value(vm.ToString(v));
       return;
     case Prop::kTabIndex:
-      face.tab_index = v;
+      // Kept as an unsigned 32-bit number (tab_ordering_properties).
+      face.tab_index =
+          v.IsNullish() ? Value() : Value(static_cast<double>(static_cast<uint32_t>(vm.ToInt(v))));
       return;
     case Prop::kStyleSheet:
       face.style_sheet = v;
