@@ -36,11 +36,11 @@ void Touched(DisplayObject& field) {
 }
 
 void SetText(DisplayObject& field, std::string_view text, bool html) {
-  if (html) {
-    if (field.text->HtmlText() == text) return;
+  const bool as_html = html && field.text->definition().html;
+  if (field.text->MadeFrom(text, as_html)) return;
+  if (as_html) {
     field.text->SetHtmlText(text);
   } else {
-    if (field.text->text() == text) return;
     field.text->SetText(text);
   }
   ++field.text_revision;
@@ -219,8 +219,8 @@ Value SetNewTextFormat(Vm&, const CallArgs& c) {
   DisplayObject* f = FieldOf(c.this_obj);
   const TextFormatValues* values = avm1::AsTextFormat(c.Arg(0));
   if (!f || !values) return Value();
-  ApplyCharacter(*values, f->text->new_format);
-  ApplyParagraph(*values, f->text->new_paragraph);
+  ApplyCharacter(*values, f->text->mutable_new_format());
+  ApplyParagraph(*values, f->text->mutable_new_paragraph());
   return Value();
 }
 
@@ -485,7 +485,7 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       const Rgba colour = ColourOf(vm.ToNumber(v));
       StyledText& t = field.mutable_content();
       for (TextFormat& f : t.formats) f.colour = colour;
-      field.new_format.colour = colour;
+      field.mutable_new_format().colour = colour;
       d.colour = colour;
       return Touched(object);
     }

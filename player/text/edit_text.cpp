@@ -60,12 +60,16 @@ std::string TextField::HtmlText() const {
 }
 
 void TextField::SetText(std::string_view text) {
+  source_ = std::string(text);
+  source_html_ = false;
   content_ = PlainText(text, new_format, new_paragraph);
   LayOut();
 }
 
 void TextField::SetHtmlText(std::string_view html) {
   if (!settings_.html) return SetText(html);
+  source_ = std::string(html);
+  source_html_ = true;
   // Markup says itself what is bold or italic: the font's own style does not carry over.
   TextFormat base = new_format;
   base.bold = base.italic = base.underline = false;
@@ -99,6 +103,7 @@ void TextField::ReplaceText(size_t begin, size_t end, std::string_view text) {
   for (size_t i = begin; i < end; ++i) paragraph += c.chars[i] == U'\n';
   for (size_t i = end; i < c.chars.size(); ++i) copy(c, i, paragraph);
   content_ = std::move(out);
+  source_.reset();
   LayOut();
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "player/display/character.h"
@@ -45,7 +46,10 @@ class TextField {
 
   const EditTextDefinition& definition() const { return settings_; }
   // Change the settings, then call Changed().
-  EditTextDefinition& settings() { return settings_; }
+  EditTextDefinition& settings() {
+    source_.reset();  // multiline and condenseWhite change how the same text reads
+    return settings_;
+  }
   void Changed() { LayOut(); }
 
   // The characters, paragraphs ending in '\r' as the player reports them (UTF-8).
@@ -58,11 +62,28 @@ class TextField {
   void SetHtmlText(std::string_view html);
   // Replaces characters [begin, end) with plain text in the format of new text.
   void ReplaceText(size_t begin, size_t end, std::string_view text);
+  // Whether the contents are still what this text, plain or HTML, last made them: a bound
+  // variable that did not change need not be laid out again.
+  bool MadeFrom(std::string_view text, bool html) const {
+    return source_ && source_html_ == html && *source_ == text;
+  }
 
   const StyledText& content() const { return content_; }
   // Formats of characters changed in place: call Changed() after.
-  StyledText& mutable_content() { return content_; }
-  // What text the script adds next looks like (setNewTextFormat).
+  StyledText& mutable_content() {
+    source_.reset();
+    return content_;
+  }
+  // What text the script adds next looks like (setNewTextFormat): change it through
+  // mutable_new_format(), so that setting the same text again takes it.
+  TextFormat& mutable_new_format() {
+    source_.reset();
+    return new_format;
+  }
+  ParagraphFormat& mutable_new_paragraph() {
+    source_.reset();
+    return new_paragraph;
+  }
   TextFormat new_format;
   ParagraphFormat new_paragraph;
 
@@ -76,6 +97,8 @@ class TextField {
 
   EditTextDefinition settings_;
   StyledText content_;
+  std::optional<std::string> source_;
+  bool source_html_ = false;
   SwfRect bounds_;
   TextLayout layout_;
 };
