@@ -137,6 +137,35 @@ TEST(Avm1SmallBuiltins, ExternalInterfaceXmlBothWays) {
   EXPECT_TRUE(m.vm.GetIndex(list, 2).IsBool());
 }
 
+TEST(Avm1SmallBuiltins, LocalLoadsReachOnDataAndRefuseHugeFiles) {
+  const stdfs::path folder = stdfs::temp_directory_path() / "flashsaver-local-load-test";
+  stdfs::remove_all(folder);
+  stdfs::create_directories(folder);
+  std::ofstream(folder / "vars.txt") << "a=1&b=two%20words";
+  {
+    std::ofstream huge(folder / "huge.txt");
+  }
+  stdfs::resize_file(folder / "huge.txt", 17u << 20);  // sparse: past the limit
+  struct Case {
+    const char* file;
+    bool loaded;
+    const char* b;
+  } cases[] = {
+      {"vars.txt", true, "two words"},
+      {"missing.txt", false, "undefined"},
+      {"huge.txt", false, "undefined"},
+  };
+  for (const Case& c : cases) {
+    Machine m;
+    Object* vars = m.vm.Construct(Value(m.Class("LoadVars")), {}).AsObject();
+    ASSERT_NE(vars, nullptr);
+    EXPECT_TRUE(m.Call(vars, "load", {Value((folder / c.file).string())}).AsBool()) << c.file;
+    EXPECT_EQ(m.vm.ToBool(m.vm.GetMember(vars, "loaded")), c.loaded) << c.file;
+    EXPECT_EQ(m.vm.ToString(m.vm.GetMember(vars, "b")), c.b) << c.file;
+  }
+  stdfs::remove_all(folder);
+}
+
 TEST(Avm1SmallBuiltins, GeomClassesComputeInPlace) {
   Machine m;
   Object* geom =
