@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "player/avm1/builtins/builtins.h"
 #include "player/swf/byte_reader.h"
 
 namespace flashsaver {
@@ -79,6 +80,8 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
 }
 
 ScriptHost::~ScriptHost() {
+  // What the movie kept in shared objects is saved when it ends, flush() or not.
+  avm1::FlushSharedObjects(*vm_);
   // The list may outlive the host: its clips must not call back.
   list_.set_hooks(nullptr);
   std::vector<Clip*> stack{&list_.root()};

@@ -82,6 +82,10 @@ TEST(Avm1SmallBuiltins, SharedObjectSurvivesTheMachine) {
     m.vm.SetMember(inner, "self", inner);  // a cycle ends at the depth limit
     m.vm.SetMember(data, "inner", inner);
     EXPECT_TRUE(m.Call(so, "flush", {}).AsBool());
+    // Data that the movie never flushed is saved when it ends.
+    Object* unsaved = m.Call(m.Class("SharedObject"), "getLocal", {Value("unsaved")}).AsObject();
+    m.vm.SetMember(m.vm.GetMember(unsaved, "data").AsObject(), "kept", true);
+    FlushSharedObjects(m.vm);
   }
   Machine m;
   m.host.folder = folder.string();
@@ -95,6 +99,8 @@ TEST(Avm1SmallBuiltins, SharedObjectSurvivesTheMachine) {
   EXPECT_TRUE(m.vm.GetIndex(list, 2).IsNull());
   EXPECT_TRUE(std::isnan(m.vm.ToNumber(m.vm.GetMember(data, "nan"))));
   EXPECT_TRUE(m.vm.GetMember(data, "inner").IsObject());
+  Object* unsaved = m.Call(m.Class("SharedObject"), "getLocal", {Value("unsaved")}).AsObject();
+  EXPECT_TRUE(m.vm.ToBool(m.vm.GetMember(m.vm.GetMember(unsaved, "data").AsObject(), "kept")));
 
   // A damaged file gives empty data, never a crash.
   for (const stdfs::directory_entry& e : stdfs::directory_iterator(folder)) {
@@ -142,9 +148,7 @@ TEST(Avm1SmallBuiltins, LocalLoadsReachOnDataAndRefuseHugeFiles) {
   stdfs::remove_all(folder);
   stdfs::create_directories(folder);
   std::ofstream(folder / "vars.txt") << "a=1&b=two%20words";
-  {
-    std::ofstream huge(folder / "huge.txt");
-  }
+  { std::ofstream huge(folder / "huge.txt"); }
   stdfs::resize_file(folder / "huge.txt", 17u << 20);  // sparse: past the limit
   struct Case {
     const char* file;

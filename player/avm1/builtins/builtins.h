@@ -37,6 +37,9 @@ std::string UrlUnescape(std::string_view s);
 Value LoadLocal(Vm& vm, const CallArgs& c);
 Value SendAndLoadLocal(Vm& vm, const CallArgs& c);
 
+// Writes every SharedObject the movie got to disk, as the player does when a movie ends.
+void FlushSharedObjects(Vm& vm);
+
 // Array.sort's comparison of two values under the sort flags (also used by sortOn).
 int CompareForSort(Vm& vm, const Value& a, const Value& b, int flags);
 

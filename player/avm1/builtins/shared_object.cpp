@@ -203,6 +203,28 @@ Value Flush(Vm& vm, const CallArgs& c) {
   return !error;
 }
 
+}  // namespace
+
+void FlushSharedObjects(Vm& vm) {
+  Object* ctor = vm.GetMember(vm.global(), "SharedObject").AsObject();
+  Object* registry = ctor ? vm.GetMember(ctor, kRegistry).AsObject() : nullptr;
+  if (!registry) return;
+  std::vector<Object*> objects;
+  registry->ForEachOwn([&](Property& p) {
+    if (Object* so = p.value.AsObject()) objects.push_back(so);
+  });
+  for (Object* so : objects) {
+    // Data getters are script: one that throws or runs away loses only its own object.
+    try {
+      Flush(vm, CallArgs{so, {}, nullptr, false});
+    } catch (const ScriptThrow&) {
+    } catch (const ScriptAbort&) {
+    }
+  }
+}
+
+namespace {
+
 Value GetSize(Vm& vm, const CallArgs& c) {
   if (!c.this_obj) return 0;
   const std::string data = Serialized(vm, c.this_obj);
