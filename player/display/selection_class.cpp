@@ -1,6 +1,9 @@
 // Selection: which clip, button or text field has the focus. setFocus tells the one that loses
 // it (onKillFocus with the new one), then the one that gains it (onSetFocus with the old one),
 // then Selection's listeners (onSetFocus with both). There is no caret without a user.
+#include <algorithm>
+#include <cmath>
+
 #include "player/display/script_host.h"
 
 namespace flashsaver {
@@ -45,6 +48,13 @@ Value SetFocus(Vm& vm, const CallArgs& c) {
   s->focus = next;
   const Value to_next[] = {next ? Value(next) : Value::Null()};
   const Value to_old[] = {old ? Value(old) : Value::Null()};
+  // A field that takes the focus has all its text selected.
+  if (next && host.IsTextField(next)) {
+    if (DisplayObject* field = static_cast<TextFieldObject*>(next)->field) {
+      field->text->selection_begin = 0;
+      field->text->selection_end = field->text->content().chars.size();
+    }
+  }
   if (old) vm.CallMethodIfPresent(old, "onKillFocus", to_next);
   if (next) vm.CallMethodIfPresent(next, "onSetFocus", to_old);
   const Value broadcast[] = {Value("onSetFocus"), to_old[0], to_next[0]};
@@ -58,8 +68,36 @@ Value GetFocus(Vm& vm, const CallArgs& c) {
   return vm.ToString(Value(s->focus));
 }
 
-Value NoIndex(Vm&, const CallArgs&) { return -1; }
-Value Nothing(Vm&, const CallArgs&) { return Value(); }
+// The focused text field, if the focus is on one that is still there.
+TextField* FocusedField(Vm& vm, const CallArgs& c) {
+  SelectionObject* s = SelectionOf(c.this_obj);
+  auto& host = static_cast<ScriptHost&>(vm.host());
+  if (!s || !s->focus || !host.IsTextField(s->focus)) return nullptr;
+  DisplayObject* field = static_cast<TextFieldObject*>(s->focus)->field;
+  return field ? field->text.get() : nullptr;
+}
+
+Value GetBeginIndex(Vm& vm, const CallArgs& c) {
+  TextField* f = FocusedField(vm, c);
+  return f ? Value(static_cast<double>(f->selection_begin)) : Value(-1);
+}
+Value GetEndIndex(Vm& vm, const CallArgs& c) {
+  TextField* f = FocusedField(vm, c);
+  return f ? Value(static_cast<double>(f->selection_end)) : Value(-1);
+}
+Value SetSelection(Vm& vm, const CallArgs& c) {
+  TextField* f = FocusedField(vm, c);
+  if (!f) return Value();
+  const double length = static_cast<double>(f->content().chars.size());
+  auto at = [&](size_t i) {
+    const double n = vm.ToNumber(c.Arg(i));
+    return static_cast<size_t>(std::isnan(n) ? 0 : std::clamp(n, 0.0, length));
+  };
+  const size_t begin = at(0), end = at(1);
+  f->selection_begin = std::min(begin, end);
+  f->selection_end = std::max(begin, end);
+  return Value();
+}
 
 }  // namespace
 
@@ -70,10 +108,10 @@ void InstallSelectionClass(ScriptHost& host) {
   vm.global()->Define("Selection", selection, avm1::prop_flag::kDontEnum);
   vm.DefineMethod(selection, "setFocus", SetFocus);
   vm.DefineMethod(selection, "getFocus", GetFocus);
-  vm.DefineMethod(selection, "getBeginIndex", NoIndex);
-  vm.DefineMethod(selection, "getEndIndex", NoIndex);
-  vm.DefineMethod(selection, "getCaretIndex", NoIndex);
-  vm.DefineMethod(selection, "setSelection", Nothing);
+  vm.DefineMethod(selection, "getBeginIndex", GetBeginIndex);
+  vm.DefineMethod(selection, "getEndIndex", GetEndIndex);
+  vm.DefineMethod(selection, "getCaretIndex", GetEndIndex);
+  vm.DefineMethod(selection, "setSelection", SetSelection);
   // Listeners come from AsBroadcaster, as the player builds the object.
   Object* broadcaster = vm.GetMember(vm.global(), "AsBroadcaster").AsObject();
   const Value arg(static_cast<Object*>(selection));

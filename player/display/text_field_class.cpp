@@ -234,12 +234,17 @@ Value ReplaceText(Vm& vm, const CallArgs& c) {
   return Value();
 }
 
-// No selection without a user: the text goes at the end.
+// The selection goes, the text comes in its place and the caret after it; a field never
+// focused has its caret at the start (edittext_focus_selection).
 Value ReplaceSel(Vm& vm, const CallArgs& c) {
   DisplayObject* f = FieldOf(c.this_obj);
   if (!f || c.args.empty()) return Value();
-  const size_t length = f->text->content().chars.size();
-  f->text->ReplaceText(length, length, vm.ToString(c.Arg(0)));
+  TextField& field = *f->text;
+  const std::string text = vm.ToString(c.Arg(0));
+  const size_t begin = field.selection_begin;
+  field.ReplaceText(begin, field.selection_end, text);
+  field.selection_begin = field.selection_end =
+      std::min(begin + DecodeUtf8(text).size(), field.content().chars.size());
   ++f->text_revision;
   return Value();
 }

@@ -1,5 +1,6 @@
 #include "player/text/edit_text.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "player/display/character_library.h"
@@ -108,6 +109,8 @@ void TextField::ReplaceText(size_t begin, size_t end, std::string_view text) {
 }
 
 void TextField::LayOut() {
+  selection_end = std::min(selection_end, content_.chars.size());
+  selection_begin = std::min(selection_begin, selection_end);
   const EditTextDefinition& d = settings_;
   bounds_ = d.bounds;
   LayoutBox box{static_cast<double>(bounds_.x_min.value), static_cast<double>(bounds_.y_min.value),

@@ -69,6 +69,9 @@ class TextField {
   }
 
   const StyledText& content() const { return content_; }
+  // The selection, character indices with begin <= end; the caret is at end. Kept within the
+  // text whatever replaces it.
+  size_t selection_begin = 0, selection_end = 0;
   // Formats of characters changed in place: call Changed() after.
   StyledText& mutable_content() {
     source_.reset();
