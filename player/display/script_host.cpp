@@ -76,6 +76,7 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   InstallColorClass(*this);
   InstallTextSnapshotClass(*this);
   InstallSelectionClass(*this);
+  InstallTransformClass(*this);
   list_.set_hooks(this);
 }
 

@@ -183,5 +183,7 @@ void InstallColorClass(ScriptHost& host);
 void InstallTextSnapshotClass(ScriptHost& host);
 // Selection and the focus (selection_class.cpp).
 void InstallSelectionClass(ScriptHost& host);
+// flash.geom.Transform and MovieClip.transform (transform_class.cpp).
+void InstallTransformClass(ScriptHost& host);
 
 }  // namespace flashsaver
