@@ -71,11 +71,11 @@ Value GetRgb(Vm& vm, const CallArgs& c) {
 // Percentages (ra, ga, ba, aa) and offsets (rb, gb, bb, ab); absent ones stay as they are.
 Value SetTransform(Vm& vm, const CallArgs& c) {
   DisplayObject* o = TargetOf(vm, c);
-  Object* spec = c.Arg(0).AsObject();
-  if (!o || !spec) return Value();
+  Object* terms = c.Arg(0).AsObject();
+  if (!o || !terms) return Value();
   ColorTransform& t = o->color;
   auto set = [&](const char* name, int16_t& field, double scale) {
-    if (vm.HasProperty(spec, name)) field = Term(vm.ToNumber(vm.GetMember(spec, name)) * scale);
+    if (vm.HasProperty(terms, name)) field = Term(vm.ToNumber(vm.GetMember(terms, name)) * scale);
   };
   set("ra", t.r_mult, 2.56);
   set("ga", t.g_mult, 2.56);

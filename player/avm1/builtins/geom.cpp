@@ -418,6 +418,8 @@ void InstallGeom(Vm& vm) {
     flash = vm.NewObject();
     vm.global()->Define("flash", flash, prop_flag::kDontEnum);
   }
+  // The flash package came with SWF 8: older movies do not see it.
+  if (Property* p = vm.global()->FindOwn("flash", true)) p->flags |= prop_flag::kVersion8;
   Object* geom = vm.NewObject();
   flash->Define("geom", geom, prop_flag::kDontEnum);
 
