@@ -2,6 +2,7 @@
 
 #include "player/display/movie_player.h"
 #include "player/sound/sound_player.h"
+#include "player/display/shared_object_folder.h"
 #include "player/text/device_fonts.h"
 
 namespace flashsaver {
@@ -13,7 +14,10 @@ class PlayerMovie final : public StageMovie {
   explicit PlayerMovie(std::vector<uint8_t> file)
       : file_(std::move(file)),
         player_(file_, SystemDeviceFonts()),
-        own_background_(ReadBackground(file_)) {}
+        own_background_(ReadBackground(file_)) {
+    // The show keeps what movies save, as the player did for its user.
+    player_.SetSharedObjectFolder(UserSharedObjectFolder());
+  }
 
   const SwfHeader& header() const override { return player_.header(); }
   std::optional<Rgb> background() const override { return own_background_; }

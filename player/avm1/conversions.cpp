@@ -55,7 +55,7 @@ std::string Vm::ToString(const Value& v) {
       return v.AsString();
     case ValueType::kObject: {
       Object* o = v.AsObject();
-      if (o->kind() == ObjectKind::kClip) return host_.ClipPath(o, true);
+      if (o->kind() == ObjectKind::kClip || host_.IsTextField(o)) return host_.ClipPath(o, true);
       Value r = CallMethod(v, "toString", {});
       if (r.IsString()) return r.AsString();
       return o->kind() == ObjectKind::kFunction ? "[type Function]" : "[type Object]";

@@ -87,6 +87,13 @@ class Host {
   virtual Object* Parent(Object* clip) = 0;
   // The clip's path in slash or dot syntax ("/a/b" or "_level0.a.b").
   virtual std::string ClipPath(Object* clip, bool dot_syntax) = 0;
+  // The folder where this movie's shared objects are kept; empty: kept in memory only.
+  virtual std::string SharedObjectFolder() { return {}; }
+  // A text field's script object: it converts to its path as clips do, yet is an "object".
+  virtual bool IsTextField(Object* obj) {
+    (void)obj;
+    return false;
+  }
 
   // flags: GetURL2's byte (method in bits 0-1, 0x40 target is a clip, 0x80 load variables).
   virtual void GetUrl(std::string_view url, std::string_view target, int flags) = 0;

@@ -157,6 +157,8 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
   for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
     Property* p = o->FindOwn(name, cs);
     if (!p) continue;
+    // A setter of a later version is not there for this movie: the write makes a property.
+    if (o != obj && !prop_flag::VisibleTo(p->flags, swf_version_)) continue;
     if (p->virtual_property) {
       if (p->setter) {
         Value arg = value;

@@ -2,12 +2,11 @@
 
 #include <bit>
 
+#include "player/swf/basic_records.h"
 #include "player/swf/tag_codes.h"
 
 namespace flashsaver {
 namespace {
-
-double Fixed16(int32_t v) { return static_cast<double>(v) / 65536.0; }
 
 int16_t Term(ByteReader& reader, int bits) { return static_cast<int16_t>(reader.SignedBits(bits)); }
 
@@ -18,15 +17,6 @@ int16_t Term(ByteReader& reader, int bits) { return static_cast<int16_t>(reader.
 }  // namespace
 
 namespace {
-
-Rgba ReadRgba(ByteReader& reader) {
-  Rgba c;
-  c.r = reader.U8();
-  c.g = reader.U8();
-  c.b = reader.U8();
-  c.a = reader.U8();
-  return c;
-}
 
 double ReadFixed(ByteReader& reader) { return static_cast<int32_t>(reader.U32()) / 65536.0; }
 double ReadFixed8(ByteReader& reader) { return static_cast<int16_t>(reader.U16()) / 256.0; }
@@ -119,24 +109,7 @@ void ReadFilterList(ByteReader& reader, std::vector<Filter>& filters) {
   }
 }
 
-Matrix ReadMatrixRecord(ByteReader& reader) {
-  reader.Skip(0);  // a record starts on a byte, never inside the bits of the one before
-  Matrix m;
-  if (reader.UnsignedBits(1)) {
-    const int bits = static_cast<int>(reader.UnsignedBits(5));
-    m.a = Fixed16(reader.SignedBits(bits));
-    m.d = Fixed16(reader.SignedBits(bits));
-  }
-  if (reader.UnsignedBits(1)) {
-    const int bits = static_cast<int>(reader.UnsignedBits(5));
-    m.b = Fixed16(reader.SignedBits(bits));
-    m.c = Fixed16(reader.SignedBits(bits));
-  }
-  const int bits = static_cast<int>(reader.UnsignedBits(5));
-  m.tx = reader.SignedBits(bits);
-  m.ty = reader.SignedBits(bits);
-  return m;
-}
+Matrix ReadMatrixRecord(ByteReader& reader) { return ReadMatrix(reader); }
 
 ColorTransform ReadColorTransformRecord(ByteReader& reader, bool with_alpha) {
   reader.Skip(0);

@@ -465,6 +465,28 @@ DisplayObject* DisplayList::AddScripted(Clip& parent, uint16_t character_id, int
   return raw;
 }
 
+DisplayObject* DisplayList::AddScriptedText(Clip& parent,
+                                            std::shared_ptr<const EditTextCharacter> character,
+                                            int32_t depth, const std::string& name) {
+  if (live_objects_ >= kMaxDisplayObjects || !character) return nullptr;
+  auto object = std::make_unique<DisplayObject>();
+  object->serial = next_serial_++;
+  object->created_tick = tick_;
+  object->live_count = &live_objects_;
+  ++live_objects_;
+  object->parent = &parent;
+  object->depth = depth;
+  object->scripted = true;
+  object->name = name;
+  object->character = character.get();
+  object->text = std::make_unique<TextField>(character->definition());
+  object->own_character = std::move(character);
+  parent.children.erase(depth);
+  DisplayObject* raw = object.get();
+  parent.children.emplace(depth, std::move(object));
+  return raw;
+}
+
 DisplayList::DisplayList(const MovieDefinition& movie)
     : movie_(movie), main_(std::shared_ptr<const MovieDefinition>(), &movie) {
   root_.movie = main_;

@@ -94,6 +94,7 @@ struct DisplayObject {
   std::unique_ptr<Clip> clip;  // sprites and buttons
   // Edit text: the field's own text, which scripts change; its script object when made.
   std::unique_ptr<TextField> text;
+  std::shared_ptr<const Character> own_character;  // made by a script (createTextField)
   avm1::Object* text_script = nullptr;
   uint16_t text_revision = 0;  // counts changes, so a changed text redraws
   size_t* live_count = nullptr;
@@ -153,6 +154,9 @@ class DisplayList {
                              const std::string& name);
   // Shows a button's records of another state (button_state::kUp, kOver or kDown).
   void SetButtonState(Clip& button, uint8_t state);
+  // A text field made by a script (createTextField); replaces what is at the depth.
+  DisplayObject* AddScriptedText(Clip& parent, std::shared_ptr<const EditTextCharacter> character,
+                                 int32_t depth, const std::string& name);
   // Nesting level of a clip (root 0).
   static int LevelOf(const Clip& clip);
 

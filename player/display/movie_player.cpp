@@ -76,6 +76,10 @@ void MoviePlayer::SetFileReader(FileReader reader) {
   };
 }
 
+void MoviePlayer::SetSharedObjectFolder(std::string folder) {
+  state_->scripts.shared_object_folder = std::move(folder);
+}
+
 bool MoviePlayer::quit_requested() const { return state_->scripts.quit_requested(); }
 
 void MoviePlayer::SetMousePosition(double x, double y) {

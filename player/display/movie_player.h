@@ -55,6 +55,8 @@ class MoviePlayer {
   // movie's folder; nothing when it cannot. Unset: such loads fail as a missing file does.
   using FileReader = std::function<std::optional<std::vector<uint8_t>>(const std::string& path)>;
   void SetFileReader(FileReader reader);
+  // Where SharedObject keeps its data between runs (the user's folder); unset: nowhere.
+  void SetSharedObjectFolder(std::string folder);
   // The movie asked to end (fscommand "quit").
   bool quit_requested() const;
   // The pointer in stage pixels, for _xmouse and _ymouse.

@@ -1,10 +1,12 @@
 #include "player/display/script_host.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <numbers>
 
 #include "player/sound/sound_player.h"
+#include "player/avm1/builtins/builtins.h"
 #include "player/swf/byte_reader.h"
 
 namespace flashsaver {
@@ -77,10 +79,16 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   InstallClipLoading(*this);
   InstallInputClasses(*this);
   InstallDrawingMethods(*this);
+  InstallColorClass(*this);
+  InstallTextSnapshotClass(*this);
+  InstallSelectionClass(*this);
+  InstallTransformClass(*this);
   list_.set_hooks(this);
 }
 
 ScriptHost::~ScriptHost() {
+  // What the movie kept in shared objects is saved when it ends, flush() or not.
+  avm1::FlushSharedObjects(*vm_);
   // The list may outlive the host: its clips must not call back.
   list_.set_hooks(nullptr);
   std::vector<Clip*> stack = list_.Roots();
@@ -444,9 +452,30 @@ Object* ScriptHost::Parent(Object* obj) {
   return ObjectFor(*clip->owner->parent);
 }
 
+std::string ScriptHost::SharedObjectFolder() {
+  if (shared_object_folder.empty()) return {};
+  // The movie's file name, made safe as a folder name, keeps movies apart.
+  std::string movie = url.substr(url.find_last_of("/\\") + 1);
+  for (char& c : movie) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') c = '_';
+  }
+  if (movie.empty() || movie[0] == '.') movie.insert(0, "movie");
+  return shared_object_folder + "/" + movie;
+}
+
+bool ScriptHost::IsTextField(Object* obj) {
+  return obj && obj->kind() == avm1::ObjectKind::kOther && dynamic_cast<TextFieldObject*>(obj);
+}
+
 std::string ScriptHost::ClipPath(Object* obj, bool dot_syntax) {
   Clip* clip = ClipOf(obj);
   std::vector<const std::string*> names;
+  // A text field: its parent's path and its own name.
+  if (auto* t = IsTextField(obj) ? static_cast<TextFieldObject*>(obj) : nullptr) {
+    if (!t->field || !t->field->parent) return std::string();
+    names.push_back(&t->field->name);
+    clip = t->field->parent;
+  }
   Clip* top = clip;
   for (Clip* c = clip; c && c->owner && c->owner->parent; c = c->owner->parent) {
     names.push_back(&c->owner->name);

@@ -39,6 +39,17 @@ class TextFieldObject final : public avm1::Object {
  public:
   TextFieldObject() : Object(avm1::ObjectKind::kOther) {}
   DisplayObject* field = nullptr;
+  // Settings that only scripts read back; the field draws without them.
+  avm1::Value tab_index, style_sheet, filters, restrict = avm1::Value::Null();
+  bool mouse_wheel = true;
+  double sharpness = 0, thickness = 0;
+  std::string anti_alias = "normal", grid_fit = "pixel";
+  void Trace(avm1::Tracer& tracer) override {
+    Object::Trace(tracer);
+    tracer.Mark(tab_index);
+    tracer.Mark(style_sheet);
+    tracer.Mark(filters);
+  }
 };
 
 // Events of onClipEvent, by their bit in the CLIPACTIONS flags (SWF 6 layout).
@@ -97,6 +108,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   // Polled while a script runs: true stops it at once (the show's exits must not wait).
   std::function<bool()> interrupt;
   std::string url;
+  // The user's folder of shared objects; each movie keeps its own below it. Empty: none kept.
+  std::string shared_object_folder;
   double mouse_x = 0, mouse_y = 0;  // stage pixels
   // The movie's sounds for the Sound object and stopAllSounds; null: none (set by the player).
   SoundPlayer* sound = nullptr;
@@ -148,6 +161,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   avm1::Object* Level(int32_t level) override;
   avm1::Object* Parent(avm1::Object* clip) override;
   std::string ClipPath(avm1::Object* clip, bool dot_syntax) override;
+  bool IsTextField(avm1::Object* obj) override;
+  std::string SharedObjectFolder() override;
   void GetUrl(std::string_view url, std::string_view target, int method) override;
   void FsCommand(std::string_view command, std::string_view args) override;
   void StopAllSounds() override;
@@ -275,5 +290,13 @@ void InstallClipLoading(ScriptHost& host);
 // The local path that a loaded movie's URL names, relative to the movie's folder: the query
 // and fragment dropped, escapes decoded; nothing for URLs of other schemes or absolute paths.
 std::optional<std::string> LocalPathOf(std::string_view url);
+// Color, which tints clips (color_class.cpp).
+void InstallColorClass(ScriptHost& host);
+// TextSnapshot and MovieClip.getTextSnapshot (text_snapshot_class.cpp).
+void InstallTextSnapshotClass(ScriptHost& host);
+// Selection and the focus (selection_class.cpp).
+void InstallSelectionClass(ScriptHost& host);
+// flash.geom.Transform and MovieClip.transform (transform_class.cpp).
+void InstallTransformClass(ScriptHost& host);
 
 }  // namespace flashsaver

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "player/swf/basic_records.h"
 #include "player/swf/byte_reader.h"
 #include "player/swf/swf_error.h"
 
@@ -11,52 +12,6 @@ namespace {
 constexpr size_t kMaxGradientStops = 15;
 
 [[noreturn]] void Fail(const std::string& what) { throw SwfError(SwfErrorKind::kBadTag, what); }
-
-// RECT and MATRIX start on a byte boundary; an empty byte read realigns.
-SwfRect ReadRect(ByteReader& r) {
-  r.Skip(0);
-  const int n = static_cast<int>(r.UnsignedBits(5));
-  SwfRect rect;
-  rect.x_min = Twips{r.SignedBits(n)};
-  rect.x_max = Twips{r.SignedBits(n)};
-  rect.y_min = Twips{r.SignedBits(n)};
-  rect.y_max = Twips{r.SignedBits(n)};
-  return rect;
-}
-
-// MATRIX: the scale and rotate-skew terms are 16.16 fixed point, the translation whole twips.
-Matrix ReadMatrix(ByteReader& r) {
-  r.Skip(0);
-  Matrix m;
-  if (r.UnsignedBits(1)) {
-    const int n = static_cast<int>(r.UnsignedBits(5));
-    m.a = r.SignedBits(n) / 65536.0;
-    m.d = r.SignedBits(n) / 65536.0;
-  }
-  if (r.UnsignedBits(1)) {
-    const int n = static_cast<int>(r.UnsignedBits(5));
-    m.b = r.SignedBits(n) / 65536.0;
-    m.c = r.SignedBits(n) / 65536.0;
-  }
-  const int n = static_cast<int>(r.UnsignedBits(5));
-  m.tx = r.SignedBits(n);
-  m.ty = r.SignedBits(n);
-  return m;
-}
-
-Rgba ReadRgb(ByteReader& r) {
-  Rgba c;
-  c.r = r.U8();
-  c.g = r.U8();
-  c.b = r.U8();
-  return c;
-}
-
-Rgba ReadRgba(ByteReader& r) {
-  Rgba c = ReadRgb(r);
-  c.a = r.U8();
-  return c;
-}
 
 Rgba ReadColor(ByteReader& r, bool alpha) { return alpha ? ReadRgba(r) : ReadRgb(r); }
 

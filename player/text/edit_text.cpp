@@ -1,5 +1,6 @@
 #include "player/text/edit_text.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "player/display/character_library.h"
@@ -27,55 +28,104 @@ Path RectPath(const SwfRect& r) {
 }  // namespace
 
 TextField::TextField(std::shared_ptr<const EditTextDefinition> definition)
-    : definition_(std::move(definition)),
-      text_(definition_->initial_text),
-      html_(definition_->html) {
+    : settings_(*definition) {
+  const EditTextDefinition& d = settings_;
+  new_format.face = d.fonts.embedded ? d.fonts.embedded->name : d.font_class;
+  if (d.fonts.embedded) {
+    new_format.bold = d.fonts.embedded->bold;
+    new_format.italic = d.fonts.embedded->italic;
+  }
+  new_format.size = d.height;
+  new_format.colour = d.colour;
+  new_paragraph.align = d.align;
+  new_paragraph.left_margin = d.left_margin;
+  new_paragraph.right_margin = d.right_margin;
+  new_paragraph.indent = d.indent;
+  new_paragraph.leading = d.leading;
+  if (d.html) {
+    SetHtmlText(d.initial_text);
+  } else {
+    SetText(d.initial_text);
+  }
+}
+
+std::string TextField::text() const {
+  std::string out;
+  for (char32_t c : content_.chars) AppendUtf8(out, c == U'\n' ? U'\r' : c);
+  return out;
+}
+
+std::string TextField::HtmlText() const {
+  if (!settings_.html) return text();
+  return WriteHtml(content_, new_format, new_paragraph);
+}
+
+void TextField::SetText(std::string_view text) {
+  source_ = std::string(text);
+  source_html_ = false;
+  content_ = PlainText(text, new_format, new_paragraph);
   LayOut();
 }
 
-void TextField::SetText(std::string text) {
-  text_ = std::move(text);
+void TextField::SetHtmlText(std::string_view html) {
+  if (!settings_.html) return SetText(html);
+  source_ = std::string(html);
+  source_html_ = true;
+  // Markup says itself what is bold or italic: the font's own style does not carry over.
+  TextFormat base = new_format;
+  base.bold = base.italic = base.underline = false;
+  content_ = ParseHtml(html, base, new_paragraph, settings_.condense_white, settings_.multiline);
   LayOut();
 }
 
-void TextField::SetHtml(bool html) {
-  html_ = html;
+void TextField::ReplaceText(size_t begin, size_t end, std::string_view text) {
+  StyledText& c = content_;
+  end = std::min(end, c.chars.size());
+  begin = std::min(begin, end);
+  const StyledText added = PlainText(text, new_format, new_paragraph);
+  StyledText out;
+  out.paragraphs.push_back(c.paragraphs.empty() ? new_paragraph : c.paragraphs.front());
+  out.formats.push_back(c.formats.empty() ? new_format : c.formats.front());
+  size_t paragraph = 0;
+  auto copy = [&](const StyledText& from, size_t i, size_t& para_index) {
+    if (from.chars[i] == U'\n') {
+      ++para_index;
+      const ParagraphFormat& next =
+          para_index < from.paragraphs.size() ? from.paragraphs[para_index] : new_paragraph;
+      out.BreakParagraph(from.FormatAt(i), next);
+    } else {
+      out.Append(std::u32string_view(&from.chars[i], 1), from.FormatAt(i));
+    }
+  };
+  for (size_t i = 0; i < begin; ++i) copy(c, i, paragraph);
+  size_t added_paragraph = 0;
+  for (size_t i = 0; i < added.chars.size(); ++i) copy(added, i, added_paragraph);
+  // Skipped paragraph breaks still count, so the rest keeps its own paragraph formats.
+  for (size_t i = begin; i < end; ++i) paragraph += c.chars[i] == U'\n';
+  for (size_t i = end; i < c.chars.size(); ++i) copy(c, i, paragraph);
+  content_ = std::move(out);
+  source_.reset();
   LayOut();
 }
 
 void TextField::LayOut() {
-  const EditTextDefinition& d = *definition_;
-  TextFormat format;
-  if (const FontCharacter* font = d.fonts.embedded.get()) {
-    format.face = font->name;
-  } else {
-    format.face = d.font_class;
-  }
-  format.size = d.height;
-  format.colour = d.colour;
-  ParagraphFormat paragraph;
-  paragraph.align = d.align;
-  paragraph.left_margin = d.left_margin;
-  paragraph.right_margin = d.right_margin;
-  paragraph.indent = d.indent;
-  paragraph.leading = d.leading;
-  const StyledText styled =
-      html_ ? ParseHtml(text_, format, paragraph) : PlainText(text_, format, paragraph);
-
+  selection_end = std::min(selection_end, content_.chars.size());
+  selection_begin = std::min(selection_begin, selection_end);
+  const EditTextDefinition& d = settings_;
   bounds_ = d.bounds;
   LayoutBox box{static_cast<double>(bounds_.x_min.value), static_cast<double>(bounds_.y_min.value),
                 static_cast<double>(bounds_.Width().value), d.word_wrap, d.password};
-  layout_ = LayOutText(styled, d.fonts, box);
-  if (!d.auto_size) return;
+  layout_ = LayOutText(content_, d.fonts, box);
+  if (d.auto_size == AutoSize::kNone) return;
 
-  // An auto-sized field grows or shrinks to its text, held at the side its alignment names.
+  // An auto-sized field grows or shrinks to its text, held at the side its mode names.
   bounds_.y_max = Twips{bounds_.y_min.value +
                         static_cast<int32_t>(std::ceil(layout_.text_height + 2 * kTextGutter))};
   if (!d.word_wrap) {
     const auto width = static_cast<int32_t>(std::ceil(layout_.text_width + 2 * kTextGutter));
-    if (d.align == TextAlign::kRight) {
+    if (d.auto_size == AutoSize::kRight) {
       bounds_.x_min = Twips{bounds_.x_max.value - width};
-    } else if (d.align == TextAlign::kCenter) {
+    } else if (d.auto_size == AutoSize::kCenter) {
       bounds_.x_min = Twips{(bounds_.x_min.value + bounds_.x_max.value - width) / 2};
       bounds_.x_max = Twips{bounds_.x_min.value + width};
     } else {
@@ -83,23 +133,37 @@ void TextField::LayOut() {
     }
     box.left = bounds_.x_min.value;
     box.width = width;
-    layout_ = LayOutText(styled, d.fonts, box);
+    layout_ = LayOutText(content_, d.fonts, box);
   }
 }
 
 void TextField::Draw(Canvas& canvas, const RenderState& state) const {
-  const EditTextDefinition& d = *definition_;
-  if (d.border) {
-    // A white background inside the bounds and a one-pixel black line whatever the field's
+  const EditTextDefinition& d = settings_;
+  if (d.border || d.background) {
+    // The background inside the bounds and a one-pixel line whatever the field's
     // scale, drawn as Flash draws it: the line's pixels start at each edge and go right and
     // down, so the top and left lines reach one pixel past the right and bottom edges and the
     // bottom-right corner pixel stays empty.
     const Matrix& m = state.matrix;
     const double pixels_per_twip = std::sqrt(std::abs(m.a * m.d - m.b * m.c));
     const double px = pixels_per_twip > 0 ? 1 / pixels_per_twip : Twips::kPerPixel;
-    const double x0 = bounds_.x_min.value, x1 = bounds_.x_max.value;
-    const double y0 = bounds_.y_min.value, y1 = bounds_.y_max.value;
-    canvas.FillPath(RectPath(bounds_), FillRule::kEvenOdd, {255, 255, 255, 255}, state);
+    double x0 = bounds_.x_min.value, x1 = bounds_.x_max.value;
+    double y0 = bounds_.y_min.value, y1 = bounds_.y_max.value;
+    // Unrotated fields sit on whole pixels, as the player snaps their box.
+    if (m.b == 0 && m.c == 0 && m.a != 0 && m.d != 0) {
+      auto snap = [](double v, double scale, double offset) {
+        return (std::floor(v * scale + offset) - offset) / scale;
+      };
+      // The corner goes down to a pixel, the size to the nearest whole pixel.
+      const double w = std::round((x1 - x0) * m.a) / m.a, h = std::round((y1 - y0) * m.d) / m.d;
+      x0 = snap(x0, m.a, m.tx);
+      y0 = snap(y0, m.d, m.ty);
+      x1 = x0 + w;
+      y1 = y0 + h;
+    }
+    if (d.background) {
+      canvas.FillPath(RectPath(x0, y0, x1, y1), FillRule::kEvenOdd, d.background_colour, state);
+    }
     Path line = RectPath(x0, y0, x1 + px, y0 + px);             // top
     const Path left = RectPath(x0, y0 + px, x0 + px, y1 + px);  // left
     const Path right = RectPath(x1, y0 + px, x1 + px, y1);      // right
@@ -107,7 +171,7 @@ void TextField::Draw(Canvas& canvas, const RenderState& state) const {
     for (const Path* part : {&left, &right, &bottom}) {
       line.commands.insert(line.commands.end(), part->commands.begin(), part->commands.end());
     }
-    canvas.FillPath(line, FillRule::kNonZero, {0, 0, 0, 255}, state);
+    if (d.border) canvas.FillPath(line, FillRule::kNonZero, d.border_colour, state);
   }
   if (layout_.glyphs.empty() && layout_.underlines.empty()) return;
 
@@ -146,7 +210,7 @@ std::shared_ptr<EditTextCharacter> ReadDefineEditText(const SwfTag& tag,
   ByteReader reader(tag.body);
   reader.Skip(2);
   auto d = std::make_shared<EditTextDefinition>();
-  d->bounds = text::ReadRect(reader);
+  d->bounds = ReadRect(reader);
   const uint8_t f1 = reader.U8();
   const uint8_t f2 = reader.U8();
   const bool has_text = f1 & 0x80;
@@ -158,10 +222,10 @@ std::shared_ptr<EditTextCharacter> ReadDefineEditText(const SwfTag& tag,
   const bool has_max_length = f1 & 0x02;
   const bool has_font = f1 & 0x01;
   const bool has_font_class = f2 & 0x80;
-  d->auto_size = f2 & 0x40;
+  const bool auto_size = f2 & 0x40;
   const bool has_layout = f2 & 0x20;
   d->no_select = f2 & 0x10;
-  d->border = f2 & 0x08;
+  d->border = d->background = f2 & 0x08;
   d->was_static = f2 & 0x04;
   d->html = f2 & 0x02;
   d->use_outlines = f2 & 0x01;
@@ -170,7 +234,7 @@ std::shared_ptr<EditTextCharacter> ReadDefineEditText(const SwfTag& tag,
   if (has_font_class) d->font_class = text::ReadString(reader, version);
   if (has_font || has_font_class) d->height = reader.U16();
   if (has_colour) {
-    d->colour = text::ReadRgba(reader);
+    d->colour = ReadRgba(reader);
     // Fields draw their text opaque whatever alpha the tag gives (text colours are RGB in
     // Flash; the render set's gameswf_event-test1 shows a field with alpha 131 drawn black).
     d->colour.a = 255;
@@ -187,6 +251,12 @@ std::shared_ptr<EditTextCharacter> ReadDefineEditText(const SwfTag& tag,
   d->variable_name = text::ReadString(reader, version);
   if (has_text) d->initial_text = text::ReadString(reader, version);
   if (!reader.ok()) throw SwfError(SwfErrorKind::kBadTag, "DefineEditText truncated", tag.code);
+  // The tag's auto-size keeps the side that the alignment names.
+  if (auto_size) {
+    d->auto_size = d->align == TextAlign::kRight    ? AutoSize::kRight
+                   : d->align == TextAlign::kCenter ? AutoSize::kCenter
+                                                    : AutoSize::kLeft;
+  }
 
   d->fonts.embedded = std::dynamic_pointer_cast<const FontCharacter>(library.Shared(d->font_id));
   d->fonts.use_outlines = d->use_outlines;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "player/display/character.h"
@@ -13,11 +14,18 @@ namespace flashsaver {
 
 class CharacterLibrary;
 
+// Which side an auto-sized field keeps in place as it grows.
+enum class AutoSize : uint8_t { kNone, kLeft, kCenter, kRight };
+
 struct EditTextDefinition {
   SwfRect bounds;
   bool word_wrap = false, multiline = false, password = false, read_only = false;
-  bool auto_size = false, no_select = false, border = false, was_static = false;
+  bool no_select = false, border = false, was_static = false;
   bool html = false, use_outlines = false;
+  AutoSize auto_size = AutoSize::kNone;
+  // Set by scripts only; the tag's border flag sets the background too.
+  bool background = false, condense_white = false;
+  Rgba background_colour{255, 255, 255, 255}, border_colour{0, 0, 0, 255};
   uint16_t font_id = 0;  // 0: none
   std::string font_class;
   double height = 240;      // twips
@@ -30,16 +38,57 @@ struct EditTextDefinition {
   LayoutFonts fonts;
 };
 
+// A field on the display list: its settings start as the tag's and scripts change them; its
+// contents are styled text, so that parts of it can carry their own formats.
 class TextField {
  public:
   explicit TextField(std::shared_ptr<const EditTextDefinition> definition);
 
-  const EditTextDefinition& definition() const { return *definition_; }
-  // The text as set, plain or HTML as the field reads it.
-  const std::string& text() const { return text_; }
-  // Plain text; for an HTML field, HTML text.
-  void SetText(std::string text);
-  void SetHtml(bool html);
+  const EditTextDefinition& definition() const { return settings_; }
+  // Change the settings, then call Changed().
+  EditTextDefinition& settings() {
+    source_.reset();  // multiline and condenseWhite change how the same text reads
+    return settings_;
+  }
+  void Changed() { LayOut(); }
+
+  // The characters, paragraphs ending in '\r' as the player reports them (UTF-8).
+  std::string text() const;
+  // The contents as the player writes them back as HTML; plain text for a plain field.
+  std::string HtmlText() const;
+  // Replaces the contents with plain text in the format for new text.
+  void SetText(std::string_view text);
+  // Replaces the contents with HTML (an HTML field) or plain text (any other).
+  void SetHtmlText(std::string_view html);
+  // Replaces characters [begin, end) with plain text in the format of new text.
+  void ReplaceText(size_t begin, size_t end, std::string_view text);
+  // Whether the contents are still what this text, plain or HTML, last made them: a bound
+  // variable that did not change need not be laid out again.
+  bool MadeFrom(std::string_view text, bool html) const {
+    return source_ && source_html_ == html && *source_ == text;
+  }
+
+  const StyledText& content() const { return content_; }
+  // The selection, character indices with begin <= end; the caret is at end. Kept within the
+  // text whatever replaces it.
+  size_t selection_begin = 0, selection_end = 0;
+  // Formats of characters changed in place: call Changed() after.
+  StyledText& mutable_content() {
+    source_.reset();
+    return content_;
+  }
+  // What text the script adds next looks like (setNewTextFormat): change it through
+  // mutable_new_format(), so that setting the same text again takes it.
+  TextFormat& mutable_new_format() {
+    source_.reset();
+    return new_format;
+  }
+  ParagraphFormat& mutable_new_paragraph() {
+    source_.reset();
+    return new_paragraph;
+  }
+  TextFormat new_format;
+  ParagraphFormat new_paragraph;
 
   // Bounds after auto-size, twips in the field's space.
   const SwfRect& bounds() const { return bounds_; }
@@ -49,9 +98,10 @@ class TextField {
  private:
   void LayOut();
 
-  std::shared_ptr<const EditTextDefinition> definition_;
-  std::string text_;
-  bool html_ = false;
+  EditTextDefinition settings_;
+  StyledText content_;
+  std::optional<std::string> source_;
+  bool source_html_ = false;
   SwfRect bounds_;
   TextLayout layout_;
 };

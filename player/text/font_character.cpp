@@ -122,7 +122,7 @@ std::shared_ptr<FontCharacter> ReadDefineFont2(const SwfTag& tag, uint8_t swf_ve
     font->descent = rest.U16();
     font->leading = static_cast<int16_t>(rest.U16());
     for (FontGlyph& glyph : font->glyphs) glyph.advance = static_cast<int16_t>(rest.U16());
-    for (FontGlyph& glyph : font->glyphs) glyph.bounds = text::ReadRect(rest);
+    for (FontGlyph& glyph : font->glyphs) glyph.bounds = ReadRect(rest);
     const uint16_t kerning_count = rest.U16();
     // Each pair takes at least 4 bytes: never reserve more than the tag can hold.
     if (rest.ok() && kerning_count <= rest.remaining() / 4) {

@@ -35,15 +35,17 @@ std::shared_ptr<StaticTextCharacter> ReadDefineText(const SwfTag& tag,
                                                     const CharacterLibrary& library) {
   ByteReader reader(tag.body);
   reader.Skip(2);
-  const SwfRect bounds = text::ReadRect(reader);
-  const Matrix matrix = text::ReadMatrix(reader);
+  const SwfRect bounds = ReadRect(reader);
+  const Matrix matrix = ReadMatrix(reader);
   const int glyph_bits = reader.U8();
   const int advance_bits = reader.U8();
   if (!reader.ok() || glyph_bits > 32 || advance_bits > 32) {
     throw SwfError(SwfErrorKind::kBadTag, "DefineText header", tag.code);
   }
   std::vector<PlacedGlyph> glyphs;
+  std::vector<GlyphReference> references;
   std::shared_ptr<const FontCharacter> font;
+  uint16_t font_id = 0;
   Rgba colour;
   double x = 0, y = 0, height = 0;
   for (;;) {
@@ -51,10 +53,11 @@ std::shared_ptr<StaticTextCharacter> ReadDefineText(const SwfTag& tag,
     // A record list that ends early keeps the records before it, as Flash draws them.
     if (!reader.ok() || flags == 0) break;
     if (flags & 0x08) {
-      font = std::dynamic_pointer_cast<const FontCharacter>(library.Shared(reader.U16()));
+      font_id = reader.U16();
+      font = std::dynamic_pointer_cast<const FontCharacter>(library.Shared(font_id));
     }
     if (flags & 0x04) {
-      colour = tag.code == swf_tag::kDefineText2 ? text::ReadRgba(reader) : text::ReadRgb(reader);
+      colour = tag.code == swf_tag::kDefineText2 ? ReadRgba(reader) : ReadRgb(reader);
     }
     if (flags & 0x01) x = static_cast<int16_t>(reader.U16());
     if (flags & 0x02) y = static_cast<int16_t>(reader.U16());
@@ -64,12 +67,14 @@ std::shared_ptr<StaticTextCharacter> ReadDefineText(const SwfTag& tag,
       const uint32_t index = reader.UnsignedBits(glyph_bits);
       const int32_t advance = reader.SignedBits(advance_bits);
       if (!reader.ok()) break;
+      references.push_back({font_id, index});
       if (font && index < font->glyphs.size())
         glyphs.push_back({font, index, x, y, height, colour});
       x += advance;
     }
   }
-  return std::make_shared<StaticTextCharacter>(bounds, matrix, std::move(glyphs));
+  return std::make_shared<StaticTextCharacter>(bounds, matrix, std::move(glyphs),
+                                               std::move(references));
 }
 
 }  // namespace flashsaver

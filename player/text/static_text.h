@@ -20,10 +20,21 @@ struct PlacedGlyph {
   Rgba colour;
 };
 
+// A glyph by its font's id, found or not when the text was read: a font defined after the text
+// still gives the text's characters to scripts (TextSnapshot).
+struct GlyphReference {
+  uint16_t font_id = 0;
+  uint32_t index = 0;
+};
+
 class StaticTextCharacter final : public DrawableCharacter {
  public:
-  StaticTextCharacter(SwfRect bounds, Matrix matrix, std::vector<PlacedGlyph> glyphs)
-      : bounds_(bounds), matrix_(matrix), glyphs_(std::move(glyphs)) {}
+  StaticTextCharacter(SwfRect bounds, Matrix matrix, std::vector<PlacedGlyph> glyphs,
+                      std::vector<GlyphReference> references = {})
+      : bounds_(bounds),
+        matrix_(matrix),
+        glyphs_(std::move(glyphs)),
+        references_(std::move(references)) {}
   CharacterType type() const override { return CharacterType::kText; }
   void Draw(Canvas& canvas, const RenderState& state, const BitmapSource& bitmaps,
             uint16_t ratio) const override;
@@ -31,11 +42,14 @@ class StaticTextCharacter final : public DrawableCharacter {
 
   const Matrix& matrix() const { return matrix_; }
   const std::vector<PlacedGlyph>& glyphs() const { return glyphs_; }
+  // Every glyph of the records in order, drawn or not.
+  const std::vector<GlyphReference>& references() const { return references_; }
 
  private:
   SwfRect bounds_;
   Matrix matrix_;
   std::vector<PlacedGlyph> glyphs_;
+  std::vector<GlyphReference> references_;
 };
 
 // Reads the tag after its character id. Glyphs of fonts the library lacks, and indices past a

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 #include <optional>
 
 namespace flashsaver {
@@ -86,6 +87,51 @@ std::optional<long> Number(std::string_view s, int base = 10) {
   return v;
 }
 
+// "#" and hex digits, spaces allowed after the '#': the last six digits count, and digits end
+// at the first other character (edittext_html_color). Anything else leaves the colour.
+std::optional<uint32_t> HtmlColour(std::string_view s) {
+  if (s.empty() || s[0] != '#') return std::nullopt;
+  size_t i = 1;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  uint32_t v = 0;
+  size_t digits = 0;
+  for (; i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i])); ++i, ++digits) {
+    const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+    v = ((v << 4) | static_cast<uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10)) & 0xFFFFFF;
+  }
+  if (digits == 0) return std::nullopt;
+  return v;
+}
+
+// Text between tags that is only whitespace goes; other runs of whitespace, line breaks
+// included, become one space.
+std::string CondenseWhite(std::string_view html) {
+  auto white = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  std::string out;
+  size_t i = 0;
+  while (i < html.size()) {
+    if (html[i] == '<') {
+      const size_t end = html.find('>', i);
+      const size_t stop = end == std::string_view::npos ? html.size() : end + 1;
+      out.append(html.substr(i, stop - i));
+      i = stop;
+      continue;
+    }
+    const size_t stop = std::min(html.find('<', i), html.size());
+    const std::string_view text = html.substr(i, stop - i);
+    i = stop;
+    if (std::all_of(text.begin(), text.end(), white)) continue;
+    for (size_t k = 0; k < text.size(); ++k) {
+      if (!white(text[k])) {
+        out.push_back(text[k]);
+      } else if (k == 0 || !white(text[k - 1])) {
+        out.push_back(' ');
+      }
+    }
+  }
+  return out;
+}
+
 std::optional<TextAlign> ParseAlign(std::string_view s) {
   const std::string v = Lower(s);
   if (v == "left") return TextAlign::kLeft;
@@ -120,21 +166,38 @@ std::optional<char32_t> Entity(std::string_view text, size_t& i) {
 
 }  // namespace
 
+uint16_t StyledText::Intern(const TextFormat& format) {
+  size_t index = formats.size();
+  while (index > 0 && !(formats[index - 1] == format)) --index;
+  if (index > 0) return static_cast<uint16_t>(index - 1);
+  if (formats.size() < kMaxFormats) {
+    formats.push_back(format);
+    return static_cast<uint16_t>(formats.size() - 1);
+  }
+  return static_cast<uint16_t>(formats.size() - 1);  // past the limit: the last new format
+}
+
 void StyledText::Append(std::u32string_view text, const TextFormat& format) {
   if (text.empty()) return;
   if (paragraphs.empty()) paragraphs.emplace_back();
-  size_t index = formats.size();
-  while (index > 0 && !(formats[index - 1] == format)) --index;
-  if (index > 0) {
-    --index;
-  } else if (formats.size() < kMaxFormats) {
-    index = formats.size();
-    formats.push_back(format);
-  } else {
-    index = formats.size() - 1;  // past the limit, text keeps the last new format
-  }
+  const uint16_t index = Intern(format);
   chars.append(text);
-  format_of.insert(format_of.end(), text.size(), static_cast<uint16_t>(index));
+  format_of.insert(format_of.end(), text.size(), index);
+}
+
+void StyledText::Compact() {
+  if (formats.size() <= 1) return;
+  std::vector<int> remap(formats.size(), -1);
+  std::vector<TextFormat> kept{formats.front()};
+  remap[0] = 0;
+  for (uint16_t& f : format_of) {
+    if (remap[f] < 0) {
+      remap[f] = static_cast<int>(kept.size());
+      kept.push_back(formats[f]);
+    }
+    f = static_cast<uint16_t>(remap[f]);
+  }
+  formats = std::move(kept);
 }
 
 void StyledText::BreakParagraph(const TextFormat& format, const ParagraphFormat& next) {
@@ -167,6 +230,24 @@ std::u32string DecodeUtf8(std::string_view text) {
   return out;
 }
 
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | ((c >> 18) & 0x07)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
 StyledText PlainText(std::string_view text, const TextFormat& format,
                      const ParagraphFormat& paragraph) {
   StyledText out;
@@ -185,8 +266,10 @@ StyledText PlainText(std::string_view text, const TextFormat& format,
   return out;
 }
 
-StyledText ParseHtml(std::string_view html, const TextFormat& format,
-                     const ParagraphFormat& paragraph) {
+StyledText ParseHtml(std::string_view source, const TextFormat& format,
+                     const ParagraphFormat& paragraph, bool condense_white, bool multiline) {
+  const std::string condensed = condense_white ? CondenseWhite(source) : std::string();
+  const std::string_view html = condense_white ? std::string_view(condensed) : source;
   StyledText out;
   out.paragraphs.push_back(paragraph);
   out.formats.push_back(format);
@@ -207,7 +290,9 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
   };
   auto emit_break = [&] {
     flush();
-    out.BreakParagraph(current, para);
+    // The break takes the format of the text it ends, closed tags or not.
+    const bool has_text = !out.chars.empty() && out.chars.back() != U'\n';
+    out.BreakParagraph(has_text ? out.formats[out.format_of.back()] : current, para);
     at_paragraph_start = true;
     break_pending = false;
   };
@@ -218,7 +303,7 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
   };
   // A new block (<p>, <li>) starts its own paragraph and sets its format.
   auto start_block = [&](const ParagraphFormat& block) {
-    if (!at_paragraph_start || break_pending) emit_break();
+    if (multiline && (!at_paragraph_start || break_pending)) emit_break();
     para = block;
     out.paragraphs.back() = block;
   };
@@ -236,7 +321,7 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
       const std::string tag = ParseTag(inside, attributes);
       if (closing) {
         if (tag == "p" || tag == "li") {
-          break_pending = true;
+          break_pending = break_pending || multiline;
           if (tag == "li") para.bullet = false;
           continue;
         }
@@ -286,6 +371,10 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
         }
         if (tag == "font") {
           if (const auto* a = Find(attributes, "face")) current.face = *a;
+          if (const auto* a = Find(attributes, "letterspacing")) {
+            current.letter_spacing = std::strtod(a->c_str(), nullptr);
+          }
+          if (const auto* a = Find(attributes, "kerning")) current.kerning = *a == "1";
           if (const auto* a = Find(attributes, "size")) {
             if (const auto v = Number(*a)) {
               const bool relative = !a->empty() && (a->front() == '+' || a->front() == '-');
@@ -294,8 +383,8 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
               current.size = std::max(0.0, px) * 20;
             }
           }
-          if (const auto* a = Find(attributes, "color"); a && a->size() == 7 && (*a)[0] == '#') {
-            if (const auto v = Number(std::string_view(*a).substr(1), 16)) {
+          if (const auto* a = Find(attributes, "color")) {
+            if (const auto v = HtmlColour(*a)) {
               current.colour = {static_cast<uint8_t>(*v >> 16), static_cast<uint8_t>(*v >> 8),
                                 static_cast<uint8_t>(*v), current.colour.a};
             }
@@ -322,6 +411,8 @@ StyledText ParseHtml(std::string_view html, const TextFormat& format,
     for (char32_t d : DecodeUtf8(html.substr(i, stop - i))) add_char(d);
     i = stop;
   }
+  // A closing </p> or </li> at the very end still ends its paragraph.
+  if (break_pending) emit_break();
   flush();
   return out;
 }

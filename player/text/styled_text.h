@@ -17,8 +17,9 @@ struct TextFormat {
   std::string face;
   double size = 240;  // twips
   Rgba colour;
-  bool bold = false, italic = false, underline = false;
-  std::string url;
+  bool bold = false, italic = false, underline = false, kerning = false;
+  std::string url, target;
+  double letter_spacing = 0;  // pixels
   friend bool operator==(const TextFormat&, const TextFormat&) = default;
 };
 
@@ -26,6 +27,8 @@ struct ParagraphFormat {
   TextAlign align = TextAlign::kLeft;
   bool bullet = false;
   double left_margin = 0, right_margin = 0, indent = 0, leading = 0;  // twips
+  double block_indent = 0;                                            // twips
+  std::vector<int32_t> tab_stops;                                     // pixels
   friend bool operator==(const ParagraphFormat&, const ParagraphFormat&) = default;
 };
 
@@ -37,6 +40,10 @@ struct StyledText {
 
   // Appends with the given format (merged with an equal earlier one).
   void Append(std::u32string_view text, const TextFormat& format);
+  // The index of an equal format, added when there is none (within the limit).
+  uint16_t Intern(const TextFormat& format);
+  // Removes formats no character uses (keeps the first).
+  void Compact();
   void BreakParagraph(const TextFormat& format, const ParagraphFormat& next);
   const TextFormat& FormatAt(size_t i) const { return formats[format_of[i]]; }
 };
@@ -44,6 +51,7 @@ struct StyledText {
 // UTF-8 to characters; a byte that starts no valid sequence stands for itself (Latin-1), as
 // movies written for old players hold such bytes.
 std::u32string DecodeUtf8(std::string_view text);
+void AppendUtf8(std::string& out, char32_t c);
 
 // Plain text: one format, '\r', '\n' and "\r\n" break paragraphs.
 StyledText PlainText(std::string_view text, const TextFormat& format,
@@ -51,8 +59,17 @@ StyledText PlainText(std::string_view text, const TextFormat& format,
 
 // The HTML subset that text fields understand: <p align>, <br>, <font face size color>, <b>,
 // <i>, <u>, <a href>, <li>, <textformat> margins, indent and leading, and character entities.
-// Unknown tags are dropped, their text kept; whitespace is kept, as fields do by default.
+// Unknown tags are dropped, their text kept; whitespace is kept, as fields do by default, or
+// condensed: line breaks become spaces, runs of spaces one, none at a paragraph's start. A
+// field that is not multiline ends no paragraph at </p> or </li>; line breaks still do.
 StyledText ParseHtml(std::string_view html, const TextFormat& format,
-                     const ParagraphFormat& paragraph);
+                     const ParagraphFormat& paragraph, bool condense_white = false,
+                     bool multiline = true);
+
+// The HTML that a field gives back for its contents: a <P> or <LI> per paragraph inside a
+// <TEXTFORMAT> when it has margins, and <FONT> with every attribute of its first character,
+// nested <FONT>, <A>, <B>, <I>, <U> where a run differs. `empty` formats an empty text.
+std::string WriteHtml(const StyledText& text, const TextFormat& empty,
+                      const ParagraphFormat& empty_paragraph);
 
 }  // namespace flashsaver

@@ -122,11 +122,12 @@ TEST(HtmlText, BasicTagsAndEntities) {
   };
   const Case cases[] = {
       {"a<br>b<BR/>c", "a\nb\nc"},
-      {"<p>a</p><p>b</p>", "a\nb"},
-      {"<p align='center'>a</p>", "a"},
+      // A closing </p> or </li> ends its paragraph, the last one too (edittext_html_swf8).
+      {"<p>a</p><p>b</p>", "a\nb\n"},
+      {"<p align='center'>a</p>", "a\n"},
       {"x &lt;&amp;&gt;&quot; &#65;&#x42;&bogus;", "x <&>\" AB&bogus;"},
       {"<span class=\"k\">keep</span> <b>me</b>", "keep me"},
-      {"<li>one</li><li>two</li>", "one\ntwo"},
+      {"<li>one</li><li>two</li>", "one\ntwo\n"},
       {"line\r\nnext", "line\nnext"},
       {"cut <b", "cut "},
   };
@@ -147,7 +148,7 @@ TEST(HtmlText, FormatsNestAndParagraphsKeepTheirOwn) {
       "<p align=\"right\"><font face=\"Mono\" size=\"20\" color=\"#FF8000\">f<b>b<i>i</i></b>"
       "<font size=\"+4\">s</font></font><u>u</u></p><li>l</li>",
       base, {});
-  ASSERT_EQ(Narrow(t.chars), "fbisu\nl");
+  ASSERT_EQ(Narrow(t.chars), "fbisu\nl\n");
   const TextFormat& f = t.FormatAt(0);
   EXPECT_EQ(f.face, "Mono");
   EXPECT_EQ(f.size, 400);
@@ -158,7 +159,7 @@ TEST(HtmlText, FormatsNestAndParagraphsKeepTheirOwn) {
   EXPECT_FALSE(t.FormatAt(3).bold);
   EXPECT_EQ(t.FormatAt(4).face, "Base");
   EXPECT_TRUE(t.FormatAt(4).underline);
-  ASSERT_EQ(t.paragraphs.size(), 2u);
+  ASSERT_EQ(t.paragraphs.size(), 3u);  // the closing </li> starts an empty one
   EXPECT_EQ(t.paragraphs[0].align, TextAlign::kRight);
   EXPECT_FALSE(t.paragraphs[0].bullet);
   EXPECT_TRUE(t.paragraphs[1].bullet);

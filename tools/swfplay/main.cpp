@@ -28,7 +28,8 @@ using namespace flashsaver;
 constexpr char kUsage[] =
     "usage: swfplay MOVIE.swf [--frames N] [--png OUT.png] [--width W] [--height H]\n"
     "               [--scale showall|noborder|exactfit|noscale] [--align [L|R][T|B]]\n"
-    "               [--quality low|medium|high|best] [--trace] [--bench] [--wav OUT.wav]\n";
+    "               [--quality low|medium|high|best] [--trace] [--bench] [--wav OUT.wav]\n"
+    "               [--shared-objects DIR]\n";
 
 // Pictures larger than this on either side are refused rather than allocated.
 constexpr int32_t kMaxPictureSide = 16384;
@@ -38,6 +39,7 @@ struct Options {
   int32_t frames = 1;
   std::optional<std::string> png;
   std::optional<std::string> wav;
+  std::string shared_objects;  // empty: SharedObject keeps nothing between runs
   std::optional<int32_t> width, height;
   int32_t scale = kScaleShowAll;
   int32_t align = 0;
@@ -102,6 +104,8 @@ Options Parse(int argc, char** argv) {
       options.png = value();
     } else if (a == "--wav") {
       options.wav = value();
+    } else if (a == "--shared-objects") {
+      options.shared_objects = value();
     } else if (a == "--width") {
       options.width = Number(a, value(), 1, kMaxPictureSide);
     } else if (a == "--height") {
@@ -216,6 +220,8 @@ int Run(const Options& options) {
     if (!in) return std::nullopt;
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
   });
+  // Runs keep nothing between them unless asked, so that each starts as the first.
+  if (!options.shared_objects.empty()) player.SetSharedObjectFolder(options.shared_objects);
   const Target target = PlaceTarget(options, player.header().stage);
   Picture picture(target.width, target.height);
   CanvasOptions canvas_options;

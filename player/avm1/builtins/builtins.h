@@ -23,10 +23,22 @@ void InstallXmlNode(Vm& vm);
 void InstallXml(Vm& vm);
 void InstallExternalInterface(Vm& vm);
 void InstallLoadVars(Vm& vm);
+void InstallTextFormat(Vm& vm);
+void InstallSystem(Vm& vm);
+void InstallSharedObject(Vm& vm);
+void InstallGeom(Vm& vm);
 
 // escape() and unescape(): every byte but letters and digits as %XX; '+' reads as a space.
 std::string UrlEscape(std::string_view s);
 std::string UrlUnescape(std::string_view s);
+
+// load(url) and sendAndLoad(url, target) of XML and LoadVars: a local file's text through
+// the object's onData (undefined when it cannot be read).
+Value LoadLocal(Vm& vm, const CallArgs& c);
+Value SendAndLoadLocal(Vm& vm, const CallArgs& c);
+
+// Writes every SharedObject the movie got to disk, as the player does when a movie ends.
+void FlushSharedObjects(Vm& vm);
 
 // Array.sort's comparison of two values under the sort flags (also used by sortOn).
 int CompareForSort(Vm& vm, const Value& a, const Value& b, int flags);

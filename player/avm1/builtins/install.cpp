@@ -18,6 +18,10 @@ void InstallBuiltins(Vm& vm) {
   InstallXml(vm);
   InstallExternalInterface(vm);
   InstallLoadVars(vm);
+  InstallTextFormat(vm);
+  InstallSystem(vm);
+  InstallSharedObject(vm);
+  InstallGeom(vm);
 }
 
 }  // namespace flashsaver::avm1

@@ -1,6 +1,4 @@
 // LoadVars: variables as name=value pairs, URL-encoded; load of local files.
-#include <fstream>
-#include <iterator>
 
 #include "player/avm1/builtins/builtins.h"
 
@@ -40,28 +38,6 @@ Value Decode(Vm& vm, const CallArgs& c) {
   return Value();
 }
 
-// Local files only; the answer goes through onData at once, there is no network to wait for.
-Value Load(Vm& vm, const CallArgs& c) {
-  if (!c.this_obj) return false;
-  std::string url = vm.ToString(c.Arg(0));
-  if (url.rfind("file:///", 0) == 0) url = url.substr(8);
-  if (url.find("://") != std::string::npos) return false;
-  std::ifstream in(url, std::ios::binary);
-  Value src;
-  if (in) src = std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  vm.SetMember(c.this_obj, "loaded", false);
-  Value args[] = {src};
-  vm.CallMethod(c.this_obj, "onData", args);
-  return true;
-}
-
-Value SendAndLoad(Vm& vm, const CallArgs& c) {
-  Object* target = c.Arg(1).AsObject();
-  if (!target) return false;
-  Value args[] = {c.Arg(0)};
-  return Load(vm, CallArgs{target, args, c.callee, false});
-}
-
 Value OnData(Vm& vm, const CallArgs& c) {
   if (!c.this_obj) return Value();
   bool ok = !c.Arg(0).IsUndefined();
@@ -85,8 +61,8 @@ void InstallLoadVars(Vm& vm) {
   proto->Define("contentType", "application/x-www-form-urlencoded", prop_flag::kDontEnum);
   vm.DefineMethod(proto, "toString", ToStringMethod);
   vm.DefineMethod(proto, "decode", Decode);
-  vm.DefineMethod(proto, "load", Load);
-  vm.DefineMethod(proto, "sendAndLoad", SendAndLoad);
+  vm.DefineMethod(proto, "load", LoadLocal);
+  vm.DefineMethod(proto, "sendAndLoad", SendAndLoadLocal);
   vm.DefineMethod(proto, "send", Nothing);
   vm.DefineMethod(proto, "onData", OnData);
   vm.DefineMethod(proto, "onLoad", Nothing);

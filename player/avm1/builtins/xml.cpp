@@ -1,7 +1,5 @@
 // XML: a document node with the parser (parseXML), the declaration and doctype it keeps, status,
 // idMap, and load/sendAndLoad of local files.
-#include <fstream>
-#include <iterator>
 
 #include "player/avm1/builtins/builtins.h"
 #include "player/avm1/builtins/xml_node.h"
@@ -245,29 +243,6 @@ Value ToStringMethod(Vm& vm, const CallArgs& c) {
   return out;
 }
 
-// Local files only: a name relative to the working folder or a file: URL. The answer arrives
-// through onData as the player's loads do, within the same call (no network to wait for).
-Value Load(Vm& vm, const CallArgs& c) {
-  if (!c.this_obj) return false;
-  std::string url = vm.ToString(c.Arg(0));
-  if (url.rfind("file:///", 0) == 0) url = url.substr(8);
-  if (url.find("://") != std::string::npos) return false;
-  std::ifstream in(url, std::ios::binary);
-  Value src;
-  if (in) src = std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  vm.SetMember(c.this_obj, "loaded", false);
-  Value args[] = {src};
-  vm.CallMethod(c.this_obj, "onData", args);
-  return true;
-}
-
-Value SendAndLoad(Vm& vm, const CallArgs& c) {
-  Object* target = c.Arg(1).AsObject();
-  if (!target) return false;
-  Value args[] = {c.Arg(0)};
-  return Load(vm, CallArgs{target, args, c.callee, false});
-}
-
 Value OnData(Vm& vm, const CallArgs& c) {
   if (!c.this_obj) return Value();
   bool ok = !c.Arg(0).IsUndefined();
@@ -299,8 +274,8 @@ void InstallXml(Vm& vm) {
   vm.DefineMethod(proto, "createElement", CreateElement);
   vm.DefineMethod(proto, "createTextNode", CreateTextNode);
   vm.DefineMethod(proto, "toString", ToStringMethod);
-  vm.DefineMethod(proto, "load", Load);
-  vm.DefineMethod(proto, "sendAndLoad", SendAndLoad);
+  vm.DefineMethod(proto, "load", LoadLocal);
+  vm.DefineMethod(proto, "sendAndLoad", SendAndLoadLocal);
   vm.DefineMethod(proto, "send", Nothing);
   vm.DefineMethod(proto, "onData", OnData);
   vm.DefineMethod(proto, "onLoad", Nothing);

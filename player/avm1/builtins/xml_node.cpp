@@ -103,7 +103,8 @@ Value GetNodeName(Vm&, const CallArgs& c) {
   return n->type == 1 && n->has_text ? Value(n->text) : Value::Null();
 }
 Value SetNodeName(Vm& vm, const CallArgs& c) {
-  if (XmlNode* n = This(c); n && n->type == 1) {
+  // Writing undefined leaves the name as it was (xml_to_string).
+  if (XmlNode* n = This(c); n && n->type == 1 && !c.Arg(0).IsUndefined()) {
     n->has_text = !c.Arg(0).IsNullish();
     n->text = n->has_text ? vm.ToString(c.Arg(0)) : std::string();
   }
@@ -200,7 +201,8 @@ Value GetPrefixForNamespace(Vm& vm, const CallArgs& c) {
 Value AppendChild(Vm& vm, const CallArgs& c) {
   XmlNode* n = This(c);
   XmlNode* child = AsXmlNode(c.Arg(0));
-  if (n && child && !IsAncestorOrSelf(child, n)) XmlAppend(vm, n, child);
+  // A node that is a child already stays where it is (xml_append_child_with_parent).
+  if (n && child && child->parent != n && !IsAncestorOrSelf(child, n)) XmlAppend(vm, n, child);
   return Value();
 }
 
@@ -209,6 +211,7 @@ Value InsertBefore(Vm& vm, const CallArgs& c) {
   XmlNode* child = AsXmlNode(c.Arg(0));
   XmlNode* before = AsXmlNode(c.Arg(1));
   if (!n || !child || !before || child == before || before->parent != n) return Value();
+  if (child->parent == n) return Value();  // as appendChild: siblings are not reordered
   if (IsAncestorOrSelf(child, n)) return Value();
   Detach(vm, child);
   auto it = std::find(n->children.begin(), n->children.end(), before);

@@ -1,0 +1,50 @@
+// A field's HTML read in and written back as the player writes it: the paragraphs that </p>
+// makes only in multiline fields, the empty runs that breaks leave, and condensed whitespace.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "player/text/styled_text.h"
+
+namespace flashsaver {
+namespace {
+
+TEST(HtmlText, WrittenBackAsThePlayerWritesIt) {
+  constexpr const char* kP =
+      "<P ALIGN=\"LEFT\"><FONT FACE=\"Sans\" SIZE=\"12\" COLOR=\"#000000\" "
+      "LETTERSPACING=\"0\" KERNING=\"0\">";
+  constexpr const char* kEnd = "</FONT></P>";
+  struct Case {
+    const char* label;
+    const char* html;
+    bool multiline, condense;
+    std::string out;
+  } cases[] = {
+      {"empty", "", true, false, ""},
+      {"one line break", "\n", false, false, std::string(kP) + kEnd},
+      {"closing p ends a paragraph in a multiline field", "<p>a</p>b", true, false,
+       std::string(kP) + "a" + kEnd + kP + "b" + kEnd},
+      {"but not in a single-line one", "<p>a</p>b", false, false, std::string(kP) + "ab" + kEnd},
+      {"bold break writes an empty bold run", "<b>\n</b>", false, false,
+       std::string(kP) + "<B></B>" + kEnd},
+      {"nested differences only", "a<font color='#ff0000'><i>b</i></font>", false, false,
+       std::string(kP) + "a<FONT COLOR=\"#FF0000\"><I>b</I></FONT>" + kEnd},
+      {"entities escaped", "&lt;&amp;&quot;", false, false,
+       std::string(kP) + "&lt;&amp;&quot;" + kEnd},
+      {"condensed whitespace", "  a \n\t b<b> \n </b>", false, true,
+       std::string(kP) + " a b" + kEnd},
+      {"margins in TEXTFORMAT", "<textformat leftmargin='3'>x</textformat>", false, false,
+       std::string("<TEXTFORMAT LEFTMARGIN=\"3\">") + kP + "x" + kEnd + "</TEXTFORMAT>"},
+  };
+  TextFormat format;
+  format.face = "Sans";
+  format.size = 240;
+  format.colour = {0, 0, 0, 255};
+  for (const Case& c : cases) {
+    const StyledText text = ParseHtml(c.html, format, {}, c.condense, c.multiline);
+    EXPECT_EQ(WriteHtml(text, format, {}), c.out) << c.label;
+  }
+}
+
+}  // namespace
+}  // namespace flashsaver
