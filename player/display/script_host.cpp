@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "player/display/filter_classes.h"
 #include "player/sound/sound_player.h"
 #include "player/swf/byte_reader.h"
 
@@ -73,6 +74,7 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
   InstallSoundClass(*this);
+  InstallEffectProperties(*this);
   list_.set_hooks(this);
 }
 
