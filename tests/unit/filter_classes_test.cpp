@@ -1,11 +1,18 @@
-// flash.filters from scripts: defaults and clamping, clone, and what the renderer receives
-// from a filter object (arrays of unequal length, short convolution matrices).
+// flash.filters from scripts: defaults and clamping, clone, what the renderer receives from a
+// filter object (arrays of unequal length, short convolution matrices), and clips redrawn when
+// a script changes their effects.
 #include "player/display/filter_classes.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "player/display/movie_player.h"
+#include "player/render/agg_canvas.h"
+#include "player/swf/tag_codes.h"
+#include "tools/swf_records.h"
+#include "tools/swf_writer.h"
 
 namespace flashsaver {
 namespace {
@@ -139,6 +146,89 @@ TEST_F(FilterClassesTest, BlendModesByNameOrNumber) {
   }
   EXPECT_STREQ(BlendModeName(3), "multiply");
   EXPECT_STREQ(BlendModeName(0), "normal");
+}
+
+// Actions that push strings and numbers, read members and set them: enough to write
+// clip.property = value and clip.filters = [new flash.filters.Class()].
+struct Script {
+  swf_out::Bytes code;
+  Script& Push(const std::string& s) {
+    code.insert(code.end(), {0x96, static_cast<uint8_t>(s.size() + 2), 0, 0});
+    code.insert(code.end(), s.begin(), s.end());
+    code.push_back(0);
+    return *this;
+  }
+  Script& PushInt(uint8_t n) {
+    code.insert(code.end(), {0x96, 5, 0, 7, n, 0, 0, 0});
+    return *this;
+  }
+  Script& Op(uint8_t op) {
+    code.push_back(op);
+    return *this;
+  }
+  Script& Clip(const std::string& name) { return Push(name).Op(0x1C); }
+  Script& NewFilter(const std::string& cls) {
+    return PushInt(0).Push("flash").Op(0x1C).Push("filters").Op(0x4E).Push(cls).Op(0x53);
+  }
+  swf_out::Bytes Tag() const {
+    swf_out::Bytes body = code;
+    body.push_back(0);
+    swf_out::Bytes out;
+    PutTag(out, swf_tag::kDoAction, body);
+    return out;
+  }
+};
+
+uint32_t CentrePixel(const MoviePlayer& player) {
+  Picture picture(40, 40, 0xFFFFFFFF);
+  AggCanvas canvas(picture, CanvasOptions{});
+  player.Render(canvas, Matrix::Scale(0.05, 0.05));
+  return picture.Row(20)[20];
+}
+
+// A red square in clip "m": frame 2's script inverts it, frame 3's blurs it; each change must
+// reach the picture and the area the show redraws.
+TEST(EffectPropertiesTest, ScriptedEffectsRedrawTheirClip) {
+  using namespace swf_out;
+  Shape square;
+  square.fills = {FillStyle::Solid({255, 0, 0, 255})};
+  Contour c = Rectangle(0, 0, 40 * 20, 40 * 20);
+  c.fill1 = 1;
+  square.contours = {c};
+  Bytes sprite;
+  const auto add = [](Bytes& to, const Bytes& b) { to.insert(to.end(), b.begin(), b.end()); };
+  add(sprite, PlaceObject2({1, uint16_t{1}, false, {}, {}, {}, {}, {}}));
+  add(sprite, ShowFrame());
+  Bytes timeline = FileAttributes(0);
+  add(timeline, DefineShape3(1, square));
+  add(timeline, DefineSprite(2, 1, sprite));
+  add(timeline, PlaceObject2({1, uint16_t{2}, false, {}, {}, {}, std::string("m"), {}}));
+  add(timeline, ShowFrame());
+  add(timeline, Script().Clip("m").Push("blendMode").Push("invert").Op(0x4F).Tag());
+  add(timeline, ShowFrame());
+  Script blur;
+  blur.Clip("m").Push("filters").NewFilter("BlurFilter").PushInt(1).Op(0x42).Op(0x4F);
+  add(timeline, blur.Tag());
+  add(timeline, ShowFrame());
+  SwfMovieSpec spec;
+  spec.version = 8;
+  spec.width_px = spec.height_px = 40;
+  spec.frame_count = 3;
+  MoviePlayer player(WriteSwfMovie(spec, timeline));
+
+  player.AdvanceFrame();
+  player.TakeInvalidatedArea();
+  EXPECT_EQ(CentrePixel(player) & 0xFFFFFF, 0xFF0000u);
+  player.AdvanceFrame();
+  EXPECT_TRUE(player.TakeInvalidatedArea()) << "blendMode";
+  EXPECT_EQ(CentrePixel(player) & 0xFFFFFF, 0u) << "the white under the square, inverted";
+  player.AdvanceFrame();
+  EXPECT_TRUE(player.TakeInvalidatedArea()) << "filters";
+  Picture picture(40, 40, 0xFFFFFFFF);
+  AggCanvas canvas(picture, CanvasOptions{});
+  player.Render(canvas, Matrix::Scale(0.05, 0.05));
+  EXPECT_EQ(picture.Row(20)[20] & 0xFFFFFF, 0u);
+  EXPECT_NE(picture.Row(20)[0] & 0xFFFFFF, 0u) << "the blur softens the square's edge";
 }
 
 }  // namespace
