@@ -105,6 +105,12 @@ uint64_t EffectsKey(const DisplayObject& object) {
     mix(f.colour.r << 24 | f.colour.g << 16 | f.colour.b << 8 | f.colour.a);
     mix(f.highlight.r << 24 | f.highlight.g << 16 | f.highlight.b << 8 | f.highlight.a);
     for (const auto& [ratio, c] : f.gradient) mix(ratio << 24 | c.r << 16 | c.g << 8 | c.b);
+    // Scripts change these too: a gradient's alphas and the convolution's settings.
+    for (const auto& entry : f.gradient) mix(entry.second.a);
+    mix(f.matrix_x), mix(f.matrix_y), mix(f.divisor), mix(f.bias),
+        mix(f.clamp + 2 * f.preserve_alpha);
+    mix(f.default_colour.r << 24 | f.default_colour.g << 16 | f.default_colour.b << 8 |
+        f.default_colour.a);
     for (float v : f.matrix) mix(v);
     for (float v : f.colour_matrix) mix(v);
   }

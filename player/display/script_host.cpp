@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "player/display/filter_classes.h"
 #include "player/sound/sound_player.h"
 #include "player/avm1/builtins/builtins.h"
 #include "player/swf/byte_reader.h"
@@ -83,6 +84,7 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   InstallTextSnapshotClass(*this);
   InstallSelectionClass(*this);
   InstallTransformClass(*this);
+  InstallEffectProperties(*this);
   list_.set_hooks(this);
 }
 
