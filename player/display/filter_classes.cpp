@@ -516,11 +516,14 @@ Value BaseConstruct(Vm&, const CallArgs& c) { return c.this_obj; }
 
 void Accessor(Vm& vm, Object* proto, const char* name, avm1::NativeFn get, avm1::NativeFn set,
               uint16_t flags = avm1::prop_flag::kDontEnum) {
-  avm1::Property& p = proto->SetOwn(name, Value(), true);
+  // A property the class already lists keeps its place in the listing order.
+  avm1::Property* existing = proto->FindOwn(name, true);
+  avm1::Property& p = existing ? *existing : proto->SetOwn(name, Value(), true);
+  p.value = Value();
   p.virtual_property = true;
   p.getter = vm.NewNative(get);
   p.setter = set ? vm.NewNative(set) : nullptr;
-  p.flags = flags;
+  if (!existing) p.flags = flags;
 }
 
 // Alpha truncates to its byte, as the player stores it.
