@@ -33,6 +33,12 @@ struct Interpreter {
   Activation& act;
   std::vector<Value>& stack;
 
+  // SWF 5 and older movies hold their strings in the system code page (swf5_encoding).
+  std::string ReadText(ByteReader& r) {
+    std::string s = ReadString(r);
+    return vm.swf_version() <= 5 ? Windows1252ToUtf8(s) : s;
+  }
+
   Value Pop() {
     if (stack.size() <= act.stack_base) return Value();
     Value v = std::move(stack.back());
@@ -40,6 +46,12 @@ struct Interpreter {
     return v;
   }
   void Push(Value v) { stack.push_back(std::move(v)); }
+  // The SWF 4 operators convert the left operand first (add_swf4, lessthan_swf5).
+  std::pair<double, double> PopNumbers() {
+    Value b = Pop(), a = Pop();
+    double na = vm.ToNumber(a);
+    return {na, vm.ToNumber(b)};
+  }
   // SWF 4 has no booleans: comparisons give 1 and 0.
   Value Bool(bool b) const { return vm.swf_version() < 5 ? Value(b ? 1.0 : 0.0) : Value(b); }
   Host& host() { return vm.host(); }
@@ -104,7 +116,9 @@ struct Interpreter {
         }
       }
     }
-    for (size_t i = act.scope.size(); i-- > 0;) {
+    // SWF 4 movies see no globals: NaN and Infinity read as undefined there (equals_swf4).
+    size_t first = vm.swf_version() < 5 && !act.scope.empty() && act.scope[0] == vm.global();
+    for (size_t i = act.scope.size(); i-- > first;) {
       Object* s = act.scope[i];
       if (s && vm.HasProperty(s, name)) return vm.GetMember(s, name);
     }
@@ -149,19 +163,19 @@ struct Interpreter {
   void Play() { host().Play(Target()); }            // 0x06
   void Stop() { host().Stop(Target()); }            // 0x07
   void Add() {                                      // 0x0A
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     Push(a + b);
   }
   void Subtract() {  // 0x0B
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     Push(a - b);
   }
   void Multiply() {  // 0x0C
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     Push(a * b);
   }
   void Divide() {  // 0x0D
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     // SWF 4 players printed division by zero as an error (swf4_function_calls).
     if (b == 0 && vm.swf_version() < 5) {
       Push("#ERROR#");
@@ -170,11 +184,12 @@ struct Interpreter {
     Push(a / b);
   }
   void Equals() {  // 0x0E
+    // Unlike the other SWF 4 operators, the right operand first (equals_swf5).
     double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
     Push(Bool(a == b));
   }
   void Less() {  // 0x0F
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     Push(Bool(a < b));
   }
   void And() {  // 0x10
@@ -368,7 +383,7 @@ struct Interpreter {
     act.returned = true;
   }
   void Modulo() {  // 0x3F
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     Push(std::fmod(a, b));
   }
   void NewObject() {  // 0x40
@@ -541,8 +556,8 @@ struct Interpreter {
 
   void GotoFrame(ByteReader& r) { host().GotoFrame(Target(), r.U16(), false); }  // 0x81
   void GetUrl(ByteReader& r) {                                                   // 0x83
-    std::string url = ReadString(r);
-    std::string target = ReadString(r);
+    std::string url = ReadText(r);
+    std::string target = ReadText(r);
     DoGetUrl(url, target, 0);
   }
   void DoGetUrl(const std::string& url, const std::string& target, int method) {
@@ -561,7 +576,7 @@ struct Interpreter {
     uint16_t count = r.U16();
     auto pool = std::make_shared<std::vector<std::string>>();
     pool->reserve(count);
-    for (uint16_t i = 0; i < count && r.remaining() > 0; ++i) pool->push_back(ReadString(r));
+    for (uint16_t i = 0; i < count && r.remaining() > 0; ++i) pool->push_back(ReadText(r));
     act.constants = std::move(pool);
   }
   void SkipActions(size_t count) {
@@ -605,9 +620,9 @@ struct Interpreter {
     SetTargetClip(clip ? clip : nullptr);
     if (!clip) act.target = nullptr, act.target_slot = -1;
   }
-  void SetTarget(ByteReader& r) { SetTargetPath(ReadString(r)); }  // 0x8B
+  void SetTarget(ByteReader& r) { SetTargetPath(ReadText(r)); }  // 0x8B
   void GoToLabel(ByteReader& r) {                                  // 0x8C
-    std::string label = ReadString(r);
+    std::string label = ReadText(r);
     host().GotoLabel(Target(), label, false);
   }
   void WaitForFrame2(ByteReader& r) {  // 0x8D
@@ -651,7 +666,7 @@ struct Interpreter {
     }
   }
   void DefineFunction2(ByteReader& r) {  // 0x8E
-    std::string name = ReadString(r);
+    std::string name = ReadText(r);
     uint16_t nparams = r.U16();
     uint8_t regs = r.U8();
     uint16_t flags = r.U16();
@@ -659,7 +674,7 @@ struct Interpreter {
     for (uint16_t i = 0; i < nparams && r.ok(); ++i) {
       FunctionCode::Param p;
       p.reg = r.U8();
-      p.name = ReadString(r);
+      p.name = ReadText(r);
       params.push_back(std::move(p));
     }
     uint16_t body = r.U16();
@@ -680,7 +695,7 @@ struct Interpreter {
     if (catch_in_register) {
       catch_reg = r.U8();
     } else {
-      catch_name = ReadString(r);
+      catch_name = ReadText(r);
     }
     if (!r.ok()) return;
     if (try_depth >= kMaxTryNesting) throw ScriptAbort{AbortReason::kBadCode};
@@ -758,7 +773,7 @@ struct Interpreter {
       uint8_t type = r.U8();
       switch (type) {
         case 0:
-          Push(ReadString(r));
+          Push(ReadText(r));
           break;
         case 1: {
           uint32_t bits = r.U32();
@@ -824,10 +839,10 @@ struct Interpreter {
     DoGetUrl(url, target, flags & 3);
   }
   void DefineFunction(ByteReader& r) {  // 0x9B
-    std::string name = ReadString(r);
+    std::string name = ReadText(r);
     uint16_t nparams = r.U16();
     std::vector<FunctionCode::Param> params;
-    for (uint16_t i = 0; i < nparams && r.ok(); ++i) params.push_back({0, ReadString(r)});
+    for (uint16_t i = 0; i < nparams && r.ok(); ++i) params.push_back({0, ReadText(r)});
     uint16_t body = r.U16();
     if (!r.ok()) return;
     auto code = NewCode(std::move(name), body);

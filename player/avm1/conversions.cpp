@@ -37,7 +37,8 @@ Value Vm::ToPrimitive(const Value& v, bool for_add) {
   const char* method =
       for_add && swf_version_ > 5 && o->kind() == ObjectKind::kDate ? "toString" : "valueOf";
   Value r = CallMethod(v, method, {});
-  return r;
+  // A valueOf that gives an object leaves the original object (add2: its toString is used).
+  return r.IsObject() ? v : r;
 }
 
 std::string Vm::ToString(const Value& v) {
@@ -174,11 +175,13 @@ bool Vm::LooseEquals(const Value& x, const Value& y) {
   if (tb == ValueType::kBool) return LooseEquals(a, Value(b.AsBool() ? 1.0 : 0.0));
   if (ta == ValueType::kNumber && tb == ValueType::kString) return a.AsNumber() == ToNumber(b);
   if (ta == ValueType::kString && tb == ValueType::kNumber) return ToNumber(a) == b.AsNumber();
-  if (ta == ValueType::kObject && !b.IsNullish()) {
+  // An object without valueOf (_global) becomes undefined and so equals undefined and null
+  // (equals2_swf6).
+  if (ta == ValueType::kObject) {
     Value p = ToPrimitive(a, false);
     return p.IsPrimitive() && LooseEquals(p, b);
   }
-  if (tb == ValueType::kObject && !a.IsNullish()) {
+  if (tb == ValueType::kObject) {
     Value p = ToPrimitive(b, false);
     return p.IsPrimitive() && LooseEquals(a, p);
   }
@@ -190,17 +193,19 @@ Value Vm::LessThan(const Value& x, const Value& y) {
   if (a.IsObject() && a.AsObject()->kind() != ObjectKind::kClip) return false;
   Value b = ToPrimitive(y, false);
   if (b.IsObject() && b.AsObject()->kind() != ObjectKind::kClip) return false;
-  // Strings compare by UTF-16 code units (string_relational_compare).
-  if (a.IsString() && b.IsString()) return ToUtf16(a.AsString()) < ToUtf16(b.AsString());
+  // Strings compare by code points, even with surrogates encoded one half at a time
+  // (string_relational_compare).
+  if (a.IsString() && b.IsString()) return CodePointLess(a.AsString(), b.AsString());
   double na = ToNumber(a), nb = ToNumber(b);
   if (std::isnan(na) || std::isnan(nb)) return Value();
   return na < nb;
 }
 
 // Add2: strings concatenate when either side is (or becomes) a string.
+// The right operand is converted first (add2).
 Value Vm::Add(const Value& x, const Value& y) {
-  Value a = ToPrimitive(x, true);
   Value b = ToPrimitive(y, true);
+  Value a = ToPrimitive(x, true);
   if (a.IsString() || b.IsString()) return ToString(a) + ToString(b);
   return ToNumber(a) + ToNumber(b);
 }

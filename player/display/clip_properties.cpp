@@ -181,8 +181,10 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
     case ClipProperty::kX:
     case ClipProperty::kY:
       n = vm_->ToNumber(v);
-      // Twips are 32-bit: infinities wrap to the lowest, NaN gives 0.
-      n = std::isnan(n) ? 0 : std::isinf(n) ? -2147483648.0 / 20 : n;
+      // NaN leaves the position as it was (swf6, swf7); twips are 32-bit, so infinities wrap
+      // to the lowest.
+      if (std::isnan(n) || v.IsNullish()) break;  // undefined too, even where it reads 0
+      n = std::isinf(n) ? -2147483648.0 / 20 : n;
       if (!o->has_script_transform) {
         const ScaleRotation s = Decompose(o->matrix);
         o->has_script_transform = true;
