@@ -621,7 +621,7 @@ struct Interpreter {
     if (!clip) act.target = nullptr, act.target_slot = -1;
   }
   void SetTarget(ByteReader& r) { SetTargetPath(ReadText(r)); }  // 0x8B
-  void GoToLabel(ByteReader& r) {                                  // 0x8C
+  void GoToLabel(ByteReader& r) {                                // 0x8C
     std::string label = ReadText(r);
     host().GotoLabel(Target(), label, false);
   }

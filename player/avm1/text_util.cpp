@@ -140,7 +140,9 @@ std::string Windows1252ToUtf8(std::string_view s) {
 bool CodePointLess(std::string_view a, std::string_view b) {
   // Surrogates (even encoded one half at a time) sort above the rest of the BMP, as the code
   // points they make do.
-  auto key = [](char16_t u) -> uint32_t { return u >= 0xD800 && u <= 0xDFFF ? u + 0x2000 : u >= 0xE000 ? u - 0x800 : u; };
+  auto key = [](char16_t u) -> uint32_t {
+    return u >= 0xD800 && u <= 0xDFFF ? u + 0x2000 : u >= 0xE000 ? u - 0x800 : u;
+  };
   std::u16string ua = ToUtf16(a), ub = ToUtf16(b);
   return std::lexicographical_compare(ua.begin(), ua.end(), ub.begin(), ub.end(),
                                       [&](char16_t x, char16_t y) { return key(x) < key(y); });

@@ -78,7 +78,12 @@ ScaleRotation ScriptTransform(const DisplayObject& o) {
 }
 
 void SetTransform(DisplayObject& o, const ScaleRotation& s) {
-  o.matrix = Recompose(s, o.matrix.tx, o.matrix.ty);
+  // The script reads back an infinite scale as given; the matrix stays finite.
+  ScaleRotation finite = s;
+  finite.xscale = std::clamp(s.xscale, -1e9, 1e9);
+  finite.yscale = std::clamp(s.yscale, -1e9, 1e9);
+  if (!std::isfinite(s.rotation)) finite.rotation = 0;  // an infinite angle reads NaN
+  o.matrix = Recompose(finite, o.matrix.tx, o.matrix.ty);
   o.has_script_transform = true;
   o.script_xscale = s.xscale;
   o.script_yscale = s.yscale;
@@ -136,7 +141,7 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
       return (parent == "/" ? "" : parent) + "/" + o->name;
     }
     case ClipProperty::kName:
-      return o == &root_object_ ? std::string() : o->name;
+      return o->name;  // the root's too: a script may name it (swf6)
     case ClipProperty::kDropTarget:
       return std::string();
     case ClipProperty::kUrl:
@@ -176,6 +181,11 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
     out = vm_->ToNumber(v);
     return std::isfinite(out);
   };
+  // Scales take infinities but, like positions, ignore NaN and undefined (swf6).
+  auto scale = [&](double& out) {
+    out = vm_->ToNumber(v);
+    return !std::isnan(out) && !v.IsNullish();
+  };
   double n = 0;
   switch (p) {
     case ClipProperty::kX:
@@ -196,7 +206,7 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
     case ClipProperty::kXScale:
     case ClipProperty::kYScale:
     case ClipProperty::kRotation: {
-      if (!number(n)) break;
+      if (!scale(n)) break;
       ScaleRotation s = ScriptTransform(*o);
       if (p == ClipProperty::kXScale) s.xscale = n;
       if (p == ClipProperty::kYScale) s.yscale = n;
@@ -210,11 +220,15 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
       break;
     }
     case ClipProperty::kAlpha:
-      if (number(n))
+      // Infinities give 0, as they do in integer conversions (swf6).
+      if (scale(n)) {
+        n = std::isfinite(n) ? n : 0;
         o->color.a_mult = static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0));
+      }
       break;
     case ClipProperty::kVisible:
-      if (v.IsNumber() || v.IsBool() || v.IsString()) o->visible = vm_->ToBool(v);
+      // A number, through valueOf for objects; text that is no number is ignored (swf6).
+      if (scale(n)) o->visible = n != 0;
       break;
     case ClipProperty::kWidth:
     case ClipProperty::kHeight: {
@@ -231,7 +245,7 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
       break;
     }
     case ClipProperty::kName:
-      if (o != &root_object_) o->name = vm_->ToString(v);
+      o->name = vm_->ToString(v);
       break;
     default:
       break;  // the rest are read-only or movie-wide settings without effect here
