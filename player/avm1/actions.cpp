@@ -45,7 +45,10 @@ struct Interpreter {
     stack.pop_back();
     return v;
   }
-  void Push(Value v) { stack.push_back(std::move(v)); }
+  void Push(Value v) {
+    if (stack.size() >= kMaxStackValues) throw ScriptAbort{AbortReason::kMemory};
+    stack.push_back(std::move(v));
+  }
   // The SWF 4 operators convert the left operand first (add_swf4, lessthan_swf5).
   std::pair<double, double> PopNumbers() {
     Value b = Pop(), a = Pop();
@@ -238,6 +241,7 @@ struct Interpreter {
   }
   void StringAdd() {  // 0x21
     std::string b = vm.ToString(Pop()), a = vm.ToString(Pop());
+    vm.CheckStringSize(a.size() + b.size());
     Push(a + b);
   }
   Object* TargetOf(const Value& v) {
@@ -247,7 +251,8 @@ struct Interpreter {
     return vm.ResolveTarget(Target(), path);
   }
   void GetProperty() {  // 0x22
-    double index = vm.ToNumber(Pop());
+    // The index truncates toward zero: -0.8 is _x (getproperty_swf5).
+    double index = std::trunc(vm.ToNumber(Pop()));
     Object* clip = TargetOf(Pop());
     if (!clip || !(index >= 0 && index < kClipPropertyCount)) {
       Push(Value());
@@ -257,7 +262,7 @@ struct Interpreter {
   }
   void SetProperty() {  // 0x23
     Value v = Pop();
-    double index = vm.ToNumber(Pop());
+    double index = std::trunc(vm.ToNumber(Pop()));
     Object* clip = TargetOf(Pop());
     if (clip && index >= 0 && index < kClipPropertyCount) {
       host().SetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), v);
@@ -297,10 +302,17 @@ struct Interpreter {
     Push(Bool(a < b));
   }
   void Throw() { throw ScriptThrow{Pop()}; }  // 0x2A
-  void CastOp() {                             // 0x2B
+  // The class operand of instanceof and cast: a primitive is boxed (instanceof_coercions).
+  Object* ClassObject(const Value& v) { return v.IsObject() ? v.AsObject() : vm.ToObject(v); }
+  void CastOp() {  // 0x2B
     Value obj = Pop();
     Value ctor = Pop();
-    Push(vm.InstanceOf(obj, ctor.AsObject()) ? obj : Value::Null());
+    if (obj.IsPrimitive()) {
+      vm.ToObject(obj);  // boxed, but a primitive never passes the cast
+      Push(Value::Null());
+      return;
+    }
+    Push(vm.InstanceOf(obj, ClassObject(ctor)) ? obj : Value::Null());
   }
   void ImplementsOp() {  // 0x2C
     Object* ctor = Pop().AsObject();
@@ -371,10 +383,29 @@ struct Interpreter {
     for (size_t i = 0; i < count; ++i) args.push_back(Pop());
     return args;
   }
+  // super(): the __constructor__ seen from the method's base, without __resolve; a clip is
+  // no base (super_edge_cases).
+  Value CallSuper(SuperObject* s, std::span<const Value> args) {
+    Object* home = s->home;
+    if (!home || home->kind() == ObjectKind::kClip) return Value();
+    Object* holder = vm.FindHolder(home, "__constructor__");
+    if (!holder) return Value();
+    Property* p = holder->FindOwn("__constructor__", vm.case_sensitive());
+    Value ctor = p->value;
+    if (p->virtual_property) {
+      ctor = p->getter ? vm.CallFunction(p->getter, s->this_obj, {}) : Value();
+    }
+    return vm.CallFunction(ctor, s->this_obj, args, holder->proto());
+  }
   void CallFunctionAction() {  // 0x3D
     std::string name = vm.ToString(Pop());
     std::vector<Value> args = PopArgs();
     Value fn = GetVariable(name);
+    // super() by name calls the parent constructor as well (as2_super_and_this_v8).
+    if (Object* o = fn.AsObject(); o && o->kind() == ObjectKind::kSuper) {
+      Push(CallSuper(static_cast<SuperObject*>(o), args));
+      return;
+    }
     Object* this_obj = Target();
     Push(vm.CallFunction(fn, this_obj, args));
   }
@@ -394,11 +425,25 @@ struct Interpreter {
   void DefineLocal2() {  // 0x41
     std::string name = vm.ToString(Pop());
     Object* o = act.locals ? act.locals : Target();
+    Object* path_obj;
+    std::string member;
+    // "var /:name" declares the variable on that clip (define_local_with_paths).
+    if (SplitPath(name, path_obj, member)) {
+      if (!path_obj || member.empty()) return;
+      o = path_obj;
+      name = member;
+    }
     if (!o->FindOwn(name, vm.case_sensitive())) vm.SetMember(o, name, Value());
   }
   void InitArray() { Push(vm.NewArray(PopArgs())); }  // 0x42
   void InitObject() {                                 // 0x43
     double n = vm.ToNumber(Pop());
+    // More pairs than the stack holds: nothing is taken and the result is undefined
+    // (init_object_invalid).
+    if (n > static_cast<double>(stack.size() - act.stack_base) / 2) {
+      Push(Value());
+      return;
+    }
     Object* o = vm.NewObject();
     size_t count = n > 0 ? static_cast<size_t>(std::min(n, 65536.0)) : 0;
     // Pairs are set as they are popped, the last written first, which is the order for..in
@@ -474,9 +519,7 @@ struct Interpreter {
     if (n.empty()) {
       // An empty name calls the object itself; super() calls the parent constructor.
       if (Object* o = obj.AsObject(); o && o->kind() == ObjectKind::kSuper) {
-        auto* s = static_cast<SuperObject*>(o);
-        Value ctor = s->home ? vm.GetMember(s->home, "__constructor__") : Value();
-        Push(vm.CallFunction(ctor, s->this_obj, args, s->home ? s->home->proto() : nullptr));
+        Push(CallSuper(static_cast<SuperObject*>(o), args));
         return;
       }
       Push(vm.CallFunction(obj, nullptr, args));
@@ -493,9 +536,9 @@ struct Interpreter {
     Push(vm.Construct(ctor, args));
   }
   void InstanceOfAction() {  // 0x54
-    Object* ctor = Pop().AsObject();
+    Value ctor = Pop();
     Value obj = Pop();
-    Push(vm.InstanceOf(obj, ctor));
+    Push(obj.IsObject() && vm.InstanceOf(obj, ClassObject(ctor)));
   }
   void Enumerate2() {  // 0x55
     Value v = Pop();
@@ -616,9 +659,14 @@ struct Interpreter {
       return;
     }
     Object* clip = vm.ResolveTarget(act.base_clip ? act.base_clip : Target(), path);
-    // A missing target leaves actions without a timeline; they go nowhere.
-    SetTargetClip(clip ? clip : nullptr);
-    if (!clip) act.target = nullptr, act.target_slot = -1;
+    // A missing target leaves actions without a timeline, but variables then resolve on
+    // _level0 (tell_target).
+    if (clip) {
+      SetTargetClip(clip);
+    } else {
+      SetTargetClip(host().Level(0));
+      act.target = nullptr;
+    }
   }
   void SetTarget(ByteReader& r) { SetTargetPath(ReadText(r)); }  // 0x8B
   void GoToLabel(ByteReader& r) {                                // 0x8C
@@ -630,9 +678,8 @@ struct Interpreter {
     Value frame = Pop();
     Object* clip = Target();
     double f = vm.ToNumber(frame);
-    if (std::isfinite(f) && f >= 1 && !host().FrameLoaded(clip, static_cast<uint32_t>(f) - 1)) {
-      SkipActions(skip);
-    }
+    uint32_t index = std::isfinite(f) && f >= 1 ? static_cast<uint32_t>(std::min(f, 4e9)) - 1 : 0;
+    if (!host().FrameLoaded(clip, index)) SkipActions(skip);
   }
   std::shared_ptr<FunctionCode> NewCode(std::string name, uint16_t body_size) {
     auto code = std::make_shared<FunctionCode>();
@@ -654,7 +701,8 @@ struct Interpreter {
     fn->base_clip = act.base_clip;
     Object* proto = vm.NewObject();
     proto->Define("constructor", fn, prop_flag::kDontEnum);
-    fn->Define("prototype", proto, prop_flag::kDontEnum);
+    // A function's prototype survives delete, as the built-ins' do (prototype_delete).
+    fn->Define("prototype", proto, prop_flag::kDontEnum | prop_flag::kDontDelete);
     return fn;
   }
   void Finish(FunctionObject* fn) {

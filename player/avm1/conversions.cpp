@@ -84,6 +84,16 @@ bool Vm::ToBool(const Value& v) const {
 }
 
 Object* Vm::ToObject(const Value& v) {
+  if (v.IsPrimitive() && !v.IsNullish()) {
+    // Boxing goes through the global constructor of the moment, even one a script put there
+    // (coerce_to_object_monkeypatch); the built-in one boxes directly.
+    const char* name = v.IsBool() ? "Boolean" : v.IsNumber() ? "Number" : "String";
+    Value ctor = GetMember(global_, name);
+    if (IsFunction(ctor) && !static_cast<FunctionObject*>(ctor.AsObject())->native_construct) {
+      Value boxed = Construct(ctor, std::span<const Value>(&v, 1));
+      if (boxed.IsObject()) return boxed.AsObject();
+    }
+  }
   switch (v.type()) {
     case ValueType::kObject:
       return v.AsObject();
@@ -206,7 +216,11 @@ Value Vm::LessThan(const Value& x, const Value& y) {
 Value Vm::Add(const Value& x, const Value& y) {
   Value b = ToPrimitive(y, true);
   Value a = ToPrimitive(x, true);
-  if (a.IsString() || b.IsString()) return ToString(a) + ToString(b);
+  if (a.IsString() || b.IsString()) {
+    std::string sa = ToString(a), sb = ToString(b);
+    CheckStringSize(sa.size() + sb.size());
+    return sa + sb;
+  }
   return ToNumber(a) + ToNumber(b);
 }
 
@@ -215,7 +229,10 @@ bool Vm::InstanceOf(const Value& v, Object* ctor) {
   if (!o || !ctor) return false;
   Value proto_v = GetMember(ctor, "prototype");
   Object* proto = proto_v.AsObject();
-  if (!proto) return false;
+  if (!proto) {
+    if (!proto_v.IsNullish()) ToObject(proto_v);  // boxed, to no avail (instanceof_coercions)
+    return false;
+  }
   int guard = 0;
   for (Object* p = o->proto(); p && guard < 10000; p = p->proto(), ++guard) {
     if (p == proto) return true;

@@ -62,7 +62,8 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
   if (!obj) return Value();
   if (obj->kind() == ObjectKind::kSuper) {
     auto* s = static_cast<SuperObject*>(obj);
-    Object* start = s->home ? s->home->proto() : nullptr;
+    if (!s->home || s->home->kind() == ObjectKind::kClip) return Value();
+    Object* start = s->home->proto();
     if (!start) return Value();
     Object* holder = FindHolder(start, name);
     if (!holder) return Value();
@@ -157,6 +158,8 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
   for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
     Property* p = o->FindOwn(name, cs);
     if (!p) continue;
+    // An inherited setter hidden from this version is not called (as_set_prop_flags_version).
+    if (o != obj && !prop_flag::VisibleTo(p->flags, swf_version_)) continue;
     if (p->virtual_property) {
       if (p->setter) {
         Value arg = value;
@@ -271,7 +274,9 @@ Value Vm::CallMethod(const Value& target, std::string_view name, std::span<const
     home = s->home ? FindHolder(s->home->proto(), name) : nullptr;
     return CallFunction(fn, s->this_obj, args, home);
   }
-  home = FindHolder(obj, name);
+  // The base of super is sought from the prototype on: a method of the object itself has
+  // its prototype as base (super_edge_cases).
+  home = obj->proto() ? FindHolder(obj->proto(), name) : nullptr;
   return CallFunction(fn, obj, args, home);
 }
 

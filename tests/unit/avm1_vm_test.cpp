@@ -295,5 +295,44 @@ TEST(Avm1Limits, DeeplyNestedValuesDoNotOverflowTheHostStack) {
   EXPECT_EQ(m.host.lines.back(), "alive");
 }
 
+// Loops that would grow without end stop at the stack and string caps, well inside the
+// timeout, and the movie goes on.
+TEST(Avm1Limits, GrowingLoopsStopAtTheMemoryCaps) {
+  struct Case {
+    const char* label;
+    uint8_t grow;  // 0: push 64 values a turn; else the concatenating action s = s OP s
+  };
+  for (const Case& c :
+       {Case{"push loop", 0}, Case{"Add2 doubling", 0x47}, Case{"StringAdd doubling", 0x21}}) {
+    SCOPED_TRACE(c.label);
+    Machine m(7);
+    m.vm.set_limits({256, 600});
+    Asm loop;
+    if (c.grow == 0) {
+      for (int i = 0; i < 64; ++i) loop.PushString("x");
+      loop.PushString("n").PushString("n").Op(0x1C).Op(0x50).Op(0x1D);
+    } else {
+      loop.PushString("s").PushString("s").Op(0x1C).PushString("s").Op(0x1C).Op(c.grow);
+      loop.Op(0x1D);
+    }
+    Asm a;
+    a.PushString("n").PushNumber(0).Op(0x1D).PushString("s").PushString("x").Op(0x1D);
+    a.bytes.insert(a.bytes.end(), loop.bytes.begin(), loop.bytes.end());
+    a.Jump(static_cast<int16_t>(-static_cast<int>(loop.bytes.size()) - 5));
+    EXPECT_FALSE(m.Run(a));
+    if (c.grow == 0) {
+      EXPECT_NEAR(m.vm.ToNumber(m.vm.GetMember(m.root, "n")), double(kMaxStackValues) / 64, 2);
+    } else {
+      size_t size = m.vm.ToString(m.vm.GetMember(m.root, "s")).size();
+      EXPECT_LE(size, kMaxStringBytes);
+      EXPECT_GT(size, kMaxStringBytes / 2);
+    }
+    Asm next;
+    next.Trace("next");
+    EXPECT_TRUE(m.Run(next));
+    EXPECT_EQ(m.host.lines.back(), "next");
+  }
+}
+
 }  // namespace
 }  // namespace flashsaver::avm1

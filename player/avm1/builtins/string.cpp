@@ -63,9 +63,13 @@ Value CharCodeAt(Vm& vm, const CallArgs& c) {
 }
 
 Value Concat(Vm& vm, const CallArgs& c) {
-  std::string s = FromUtf16(This(vm, c));
-  for (const Value& v : c.args) s += vm.ToString(v);
-  return s;
+  std::string out = FromUtf16(This(vm, c));
+  for (const Value& v : c.args) {
+    std::string part = vm.ToString(v);
+    vm.CheckStringSize(out.size() + part.size());
+    out += part;
+  }
+  return out;
 }
 
 Value IndexOf(Vm& vm, const CallArgs& c) {
