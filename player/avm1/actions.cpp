@@ -233,8 +233,9 @@ struct Interpreter {
   void SetTarget2() {  // 0x20
     Value t = Pop();
     // Objects are converted to a path string, even clips (set_target_2 tests).
+    // A clip goes by its path too: of two clips of one name the first wins (set_target_2).
     if (t.IsObject() && t.AsObject()->kind() == ObjectKind::kClip) {
-      SetTargetClip(t.AsObject());
+      SetTargetPath(host().ClipPath(t.AsObject(), true));
     } else {
       SetTargetPath(vm.ToString(t));
     }
@@ -247,7 +248,8 @@ struct Interpreter {
   Object* TargetOf(const Value& v) {
     if (v.IsObject()) return v.AsObject();
     std::string path = vm.ToString(v);
-    if (path.empty()) return Target();
+    // After a tellTarget to nowhere, "" names no clip (set_target_2_swf7).
+    if (path.empty()) return act.target || !act.base_clip ? Target() : nullptr;
     return vm.ResolveTarget(Target(), path);
   }
   void GetProperty() {  // 0x22
@@ -365,7 +367,8 @@ struct Interpreter {
     std::string name = vm.ToString(Pop());
     Object* path_obj;
     std::string member;
-    if (SplitPath(name, path_obj, member)) {
+    // In a function the name is a local one, path or not (define_local_with_paths).
+    if (!act.locals && SplitPath(name, path_obj, member)) {
       if (path_obj && !member.empty()) vm.SetMember(path_obj, member, v);
       return;
     }
@@ -427,8 +430,9 @@ struct Interpreter {
     Object* o = act.locals ? act.locals : Target();
     Object* path_obj;
     std::string member;
-    // "var /:name" declares the variable on that clip (define_local_with_paths).
-    if (SplitPath(name, path_obj, member)) {
+    // Outside functions "var /:name" declares the variable on that clip
+    // (define_local_with_paths).
+    if (!act.locals && SplitPath(name, path_obj, member)) {
       if (!path_obj || member.empty()) return;
       o = path_obj;
       name = member;
@@ -710,6 +714,13 @@ struct Interpreter {
       Push(fn);
     } else {
       Object* o = act.locals ? act.locals : Target();
+      Object* path_obj;
+      std::string member;
+      // A name with a path ("/:f") defines the function on that clip.
+      if (SplitPath(fn->code->name, path_obj, member)) {
+        if (path_obj && !member.empty()) vm.SetMember(path_obj, member, fn);
+        return;
+      }
       vm.SetMember(o, fn->code->name, fn);
     }
   }
