@@ -227,7 +227,10 @@ Value Vm::Add(const Value& x, const Value& y) {
 bool Vm::InstanceOf(const Value& v, Object* ctor) {
   Object* o = v.AsObject();
   if (!o || !ctor) return false;
-  Value proto_v = GetMember(ctor, "prototype");
+  // Only the class's own prototype slot counts: no getter, no inherited one, even one hidden
+  // from this version (instanceof_coercions).
+  Property* slot = ctor->FindOwn("prototype", case_sensitive());
+  Value proto_v = slot && !slot->virtual_property ? slot->value : Value();
   Object* proto = proto_v.AsObject();
   if (!proto) {
     if (!proto_v.IsNullish()) ToObject(proto_v);  // boxed, to no avail (instanceof_coercions)

@@ -2,6 +2,7 @@
 // rotation taken apart from the matrix and put back, alpha from the colour transform, sizes
 // from the bounds in the parent's space.
 #include <cmath>
+#include <limits>
 #include <optional>
 
 #include "player/display/script_host.h"
@@ -147,13 +148,18 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
     case ClipProperty::kUrl:
       return url;
     case ClipProperty::kHighQuality:
-      return 1.0;
+      return quality_ == 3 ? 2.0 : quality_ == 0 ? 0.0 : 1.0;
     case ClipProperty::kFocusRect:
-      return true;
+      // SWF 5 has one setting, a number; later clips have their own, unset by default.
+      if (vm_->swf_version() < 6) return focus_rect_ ? 1.0 : 0.0;
+      if (o != &root_object_) return Value::Null();
+      return focus_rect_;
     case ClipProperty::kSoundBufTime:
-      return 5.0;
-    case ClipProperty::kQuality:
-      return std::string("HIGH");
+      return static_cast<double>(sound_buf_time_);
+    case ClipProperty::kQuality: {
+      static const char* const kNames[] = {"LOW", "MEDIUM", "HIGH", "BEST"};
+      return std::string(kNames[quality_]);
+    }
     case ClipProperty::kXMouse:
     case ClipProperty::kYMouse: {
       // The pointer in the clip's own space.
@@ -245,7 +251,38 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
       break;
     }
     case ClipProperty::kName:
-      o->name = vm_->ToString(v);
+      // From SWF 7 a NaN name reads "0" (swf7; SWF 6 keeps "NaN").
+      o->name = v.IsNumber() && std::isnan(v.AsNumber()) && vm_->swf_version() >= 7
+                    ? std::string("0")
+                    : vm_->ToString(v);
+      break;
+    // The movie-wide ones, with the player's conversions (swf6, swf7).
+    case ClipProperty::kHighQuality:
+      if (scale(n)) quality_ = n >= 2 ? 3 : n != 0 ? 2 : 0;
+      break;
+    case ClipProperty::kQuality: {
+      static const char* const kNames[] = {"LOW", "MEDIUM", "HIGH", "BEST"};
+      const std::string name = vm_->ToString(v);
+      for (int q = 0; q < 4; ++q) {
+        if (avm1::NamesEqual(name, kNames[q], false)) quality_ = q;
+      }
+      break;
+    }
+    case ClipProperty::kFocusRect:
+      if (o != &root_object_ && vm_->swf_version() >= 6) break;
+      if (v.IsObject()) {
+        focus_rect_ = false;  // without calling valueOf
+      } else if (scale(n)) {
+        focus_rect_ = n != 0;
+      }
+      break;
+    case ClipProperty::kSoundBufTime:
+      // NaN and undefined leave it; infinities give the lowest integer, as an x86 conversion.
+      if (scale(n)) {
+        sound_buf_time_ = std::isinf(n)
+                              ? std::numeric_limits<int32_t>::min()
+                              : static_cast<int32_t>(std::clamp(n, -2147483648.0, 2147483647.0));
+      }
       break;
     default:
       break;  // the rest are read-only or movie-wide settings without effect here
