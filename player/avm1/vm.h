@@ -137,6 +137,13 @@ class Vm {
   // Names enumerated by for..in, in the player's order.
   std::vector<std::string> EnumerableNames(Object* obj);
   void ThrowError(std::string_view message);
+  // For natives that loop long on their own (sorting): checks the limits every so often.
+  void PollLimits() {
+    if (++step_counter_ >= 2048) {
+      step_counter_ = 0;
+      CheckLimits();
+    }
+  }
   // Abandons the script when a string of `bytes` would pass kMaxStringBytes.
   void CheckStringSize(size_t bytes) const {
     if (bytes > kMaxStringBytes) throw ScriptAbort{AbortReason::kMemory};

@@ -334,5 +334,42 @@ TEST(Avm1Limits, GrowingLoopsStopAtTheMemoryCaps) {
   }
 }
 
+class ArmedHost : public NullHost {
+ public:
+  bool ShouldAbortScripts() override { return armed && ++polls > 3; }
+  bool armed = false;
+  int polls = 0;
+};
+
+// Sorting already sorted input takes quadratic time in the player's quicksort; the sort must
+// still give way to the show's exit conditions.
+TEST(Avm1Limits, HostCanStopALongSort) {
+  ArmedHost host;
+  Vm vm(host, 7);
+  Object* root = vm.New<Object>(ObjectKind::kClip);
+  host.root = root;
+  vm.host_roots = [root](Tracer& t) { t.Mark(root); };
+  Asm fill;  // a = []; for (i = 0; i < 20000; ++i) a.push(i);
+  fill.PushString("a").PushNumber(0).PushString("Array").Op(0x40).Op(0x1D);
+  fill.PushString("i").PushNumber(0).Op(0x1D);
+  Asm loop;
+  loop.PushString("i").Op(0x1C).PushNumber(1).PushString("a").Op(0x1C).PushString("push");
+  loop.Op(0x52).Op(0x17).PushString("i").PushString("i").Op(0x1C).Op(0x50).Op(0x1D);
+  loop.PushString("i").Op(0x1C).PushNumber(20000).Op(0x48);
+  fill.bytes.insert(fill.bytes.end(), loop.bytes.begin(), loop.bytes.end());
+  fill.bytes.insert(fill.bytes.end(), {0x9D, 2, 0});  // if (i < 20000) jump back
+  int16_t back = static_cast<int16_t>(-static_cast<int>(loop.bytes.size()) - 5);
+  fill.bytes.push_back(static_cast<uint8_t>(back));
+  fill.bytes.push_back(static_cast<uint8_t>(back >> 8));
+  auto fill_code = fill.Done();
+  ASSERT_TRUE(vm.RunActions(fill_code, *fill_code, root));
+  ASSERT_EQ(vm.ArrayLength(vm.GetMember(root, "a").AsObject()), 20000u);
+  Asm sort;  // a.sort(Array.NUMERIC)
+  sort.PushNumber(16).PushNumber(1).PushString("a").Op(0x1C).PushString("sort").Op(0x52);
+  host.armed = true;
+  auto sort_code = sort.Done();
+  EXPECT_FALSE(vm.RunActions(sort_code, *sort_code, root));
+}
+
 }  // namespace
 }  // namespace flashsaver::avm1

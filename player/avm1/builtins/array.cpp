@@ -154,7 +154,12 @@ Value Reverse(Vm& vm, const CallArgs& c) {
 // ranges live on a heap stack, so the host stack does not grow with the array.
 // compare(a, b) > 0 means b goes before a.
 template <typename Compare>
-void QuickSort(std::vector<size_t>& v, Compare compare) {
+void QuickSort(Vm& vm, std::vector<size_t>& v, Compare compare_once) {
+  // Sorted input costs n * n / 2 comparisons: a long sort must still end at the limits.
+  auto compare = [&](size_t a, size_t b) {
+    vm.PollLimits();
+    return compare_once(a, b);
+  };
   std::vector<std::pair<size_t, size_t>> pending;
   if (v.size() > 1) pending.push_back({0, v.size() - 1});
   while (!pending.empty()) {
@@ -195,7 +200,7 @@ Value SortWith(Vm& vm, Object* self, const std::vector<Value>& items,
     if (r == 0 && (flags & kUniqueSort) && a != b) unique_failed = true;
     return r;
   };
-  QuickSort(order, cmp);
+  QuickSort(vm, order, cmp);
   if (unique_failed) return 0.0;
   if (flags & kReturnIndexedArray) {
     std::vector<Value> idx;
@@ -253,7 +258,7 @@ Value SortOn(Vm& vm, const CallArgs& c) {
     if ((flags & kUniqueSort) && a != b) unique_failed = true;
     return 0;
   };
-  QuickSort(order, cmp);
+  QuickSort(vm, order, cmp);
   if (unique_failed) return 0.0;
   if (flags & kReturnIndexedArray) {
     std::vector<Value> idx;
