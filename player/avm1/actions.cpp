@@ -526,6 +526,7 @@ struct Interpreter {
         Push(CallSuper(static_cast<SuperObject*>(o), args));
         return;
       }
+      if (obj.IsPrimitive()) vm.ToObject(obj);  // boxed, then found not callable
       Push(vm.CallFunction(obj, nullptr, args));
       return;
     }
@@ -536,6 +537,7 @@ struct Interpreter {
     Value obj = Pop();
     std::vector<Value> args = PopArgs();
     std::string n = name.IsUndefined() ? std::string() : vm.ToString(name);
+    if (n.empty() && obj.IsPrimitive()) vm.ToObject(obj);  // boxed, then found no class
     Value ctor = n.empty() ? obj : vm.GetMemberOf(obj, n);
     Push(vm.Construct(ctor, args));
   }

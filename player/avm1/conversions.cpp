@@ -28,6 +28,17 @@ double Vm::ToNumber(const Value& v) {
   return NAN;
 }
 
+// valueOf or toString for a conversion, found without __resolve (coerce_to_object_monkeypatch).
+Value Vm::CallConversion(Object* o, const char* name) {
+  if (o->kind() == ObjectKind::kSuper) return CallMethod(o, name, {});
+  Object* holder = FindHolder(o, name);
+  if (!holder) return Value();
+  Property* p = holder->FindOwn(name, case_sensitive());
+  Value fn = p->value;
+  if (p->virtual_property) fn = p->getter ? CallFunction(p->getter, o, {}) : Value();
+  return CallFunction(fn, o, {});
+}
+
 // valueOf for numbers; an object whose valueOf gives an object stays an object. With for_add,
 // Date objects use toString from SWF 6 on (the "+" operator).
 Value Vm::ToPrimitive(const Value& v, bool for_add) {
@@ -36,7 +47,7 @@ Value Vm::ToPrimitive(const Value& v, bool for_add) {
   if (o->kind() == ObjectKind::kClip) return v;
   const char* method =
       for_add && swf_version_ > 5 && o->kind() == ObjectKind::kDate ? "toString" : "valueOf";
-  Value r = CallMethod(v, method, {});
+  Value r = CallConversion(o, method);
   // A valueOf that gives an object leaves the original object (add2: its toString is used).
   return r.IsObject() ? v : r;
 }
@@ -57,7 +68,7 @@ std::string Vm::ToString(const Value& v) {
     case ValueType::kObject: {
       Object* o = v.AsObject();
       if (o->kind() == ObjectKind::kClip) return host_.ClipPath(o, true);
-      Value r = CallMethod(v, "toString", {});
+      Value r = CallConversion(o, "toString");
       if (r.IsString()) return r.AsString();
       return o->kind() == ObjectKind::kFunction ? "[type Function]" : "[type Object]";
     }
@@ -83,16 +94,32 @@ bool Vm::ToBool(const Value& v) const {
   }
 }
 
+// Boxing goes through the global constructor of the moment, even one a script put there, read
+// without __resolve (coerce_to_object_monkeypatch). Undefined when the built-in one boxes, null
+// when nothing can (the constructor deleted or replaced by something else).
+Value Vm::ScriptBoxingConstructor(const Value& v) {
+  if (!v.IsPrimitive() || v.IsNullish()) return Value();
+  const char* name = v.IsBool() ? "Boolean" : v.IsNumber() ? "Number" : "String";
+  Object* builtin = v.IsBool() ? boolean_proto : v.IsNumber() ? number_proto : string_proto;
+  Object* holder = FindHolder(global_, name);
+  if (!holder) return Value::Null();
+  Property* p = holder->FindOwn(name, case_sensitive());
+  Value ctor = p->value;
+  if (p->virtual_property) ctor = p->getter ? CallFunction(p->getter, global_, {}) : Value();
+  if (!IsFunction(ctor)) return Value::Null();
+  if (static_cast<FunctionObject*>(ctor.AsObject())->native_construct) {
+    Property* proto = ctor.AsObject()->FindOwn("prototype", true);
+    return proto && proto->value.AsObject() == builtin ? Value() : Value::Null();
+  }
+  return ctor;
+}
+
 Object* Vm::ToObject(const Value& v) {
-  if (v.IsPrimitive() && !v.IsNullish()) {
-    // Boxing goes through the global constructor of the moment, even one a script put there
-    // (coerce_to_object_monkeypatch); the built-in one boxes directly.
-    const char* name = v.IsBool() ? "Boolean" : v.IsNumber() ? "Number" : "String";
-    Value ctor = GetMember(global_, name);
-    if (IsFunction(ctor) && !static_cast<FunctionObject*>(ctor.AsObject())->native_construct) {
-      Value boxed = Construct(ctor, std::span<const Value>(&v, 1));
-      if (boxed.IsObject()) return boxed.AsObject();
-    }
+  Value ctor = ScriptBoxingConstructor(v);
+  if (ctor.IsNull()) return nullptr;
+  if (!ctor.IsUndefined()) {
+    Value boxed = Construct(ctor, std::span<const Value>(&v, 1));
+    return boxed.AsObject();
   }
   switch (v.type()) {
     case ValueType::kObject:

@@ -112,6 +112,8 @@ class Vm {
   bool ToBool(const Value& v) const;
   // Boxes primitives; null and undefined give null.
   Object* ToObject(const Value& v);
+  Value ScriptBoxingConstructor(const Value& v);
+  Value CallConversion(Object* o, const char* name);
   int32_t ToInt(const Value& v) { return ToInt32(ToNumber(v)); }
   Value ToPrimitive(const Value& v, bool for_add);
   std::string TypeOf(const Value& v) const;

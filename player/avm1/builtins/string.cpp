@@ -10,7 +10,12 @@ namespace {
 
 Value Call(Vm& vm, const CallArgs& c) {
   if (c.args.empty()) return "";
-  return vm.ToString(c.Arg(0));
+  std::string s = vm.ToString(c.Arg(0));
+  // super(value) in a subclass fills the wrapper being constructed.
+  if (c.this_obj && c.this_obj->kind() == ObjectKind::kString) {
+    static_cast<ValueObject*>(c.this_obj)->value = s;
+  }
+  return s;
 }
 
 Value Construct(Vm& vm, const CallArgs& c) {
