@@ -33,13 +33,28 @@ struct Interpreter {
   Activation& act;
   std::vector<Value>& stack;
 
+  // SWF 5 and older movies hold their strings in the system code page (swf5_encoding).
+  std::string ReadText(ByteReader& r) {
+    std::string s = ReadString(r);
+    return vm.swf_version() <= 5 ? Windows1252ToUtf8(s) : s;
+  }
+
   Value Pop() {
     if (stack.size() <= act.stack_base) return Value();
     Value v = std::move(stack.back());
     stack.pop_back();
     return v;
   }
-  void Push(Value v) { stack.push_back(std::move(v)); }
+  void Push(Value v) {
+    if (stack.size() >= kMaxStackValues) throw ScriptAbort{AbortReason::kMemory};
+    stack.push_back(std::move(v));
+  }
+  // The SWF 4 operators convert the left operand first (add_swf4, lessthan_swf5).
+  std::pair<double, double> PopNumbers() {
+    Value b = Pop(), a = Pop();
+    double na = vm.ToNumber(a);
+    return {na, vm.ToNumber(b)};
+  }
   // SWF 4 has no booleans: comparisons give 1 and 0.
   Value Bool(bool b) const { return vm.swf_version() < 5 ? Value(b ? 1.0 : 0.0) : Value(b); }
   Host& host() { return vm.host(); }
@@ -104,7 +119,9 @@ struct Interpreter {
         }
       }
     }
-    for (size_t i = act.scope.size(); i-- > 0;) {
+    // SWF 4 movies see no globals: NaN and Infinity read as undefined there (equals_swf4).
+    size_t first = vm.swf_version() < 5 && !act.scope.empty() && act.scope[0] == vm.global();
+    for (size_t i = act.scope.size(); i-- > first;) {
       Object* s = act.scope[i];
       if (s && vm.HasProperty(s, name)) return vm.GetMember(s, name);
     }
@@ -149,19 +166,19 @@ struct Interpreter {
   void Play() { host().Play(Target()); }            // 0x06
   void Stop() { host().Stop(Target()); }            // 0x07
   void Add() {                                      // 0x0A
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     Push(a + b);
   }
   void Subtract() {  // 0x0B
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     Push(a - b);
   }
   void Multiply() {  // 0x0C
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     Push(a * b);
   }
   void Divide() {  // 0x0D
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     // SWF 4 players printed division by zero as an error (swf4_function_calls).
     if (b == 0 && vm.swf_version() < 5) {
       Push("#ERROR#");
@@ -170,11 +187,12 @@ struct Interpreter {
     Push(a / b);
   }
   void Equals() {  // 0x0E
+    // Unlike the other SWF 4 operators, the right operand first (equals_swf5).
     double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
     Push(Bool(a == b));
   }
   void Less() {  // 0x0F
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     Push(Bool(a < b));
   }
   void And() {  // 0x10
@@ -215,24 +233,28 @@ struct Interpreter {
   void SetTarget2() {  // 0x20
     Value t = Pop();
     // Objects are converted to a path string, even clips (set_target_2 tests).
+    // A clip goes by its path too: of two clips of one name the first wins (set_target_2).
     if (t.IsObject() && t.AsObject()->kind() == ObjectKind::kClip) {
-      SetTargetClip(t.AsObject());
+      SetTargetPath(host().ClipPath(t.AsObject(), true));
     } else {
       SetTargetPath(vm.ToString(t));
     }
   }
   void StringAdd() {  // 0x21
     std::string b = vm.ToString(Pop()), a = vm.ToString(Pop());
+    vm.CheckStringSize(a.size() + b.size());
     Push(a + b);
   }
   Object* TargetOf(const Value& v) {
     if (v.IsObject()) return v.AsObject();
     std::string path = vm.ToString(v);
-    if (path.empty()) return Target();
+    // After a tellTarget to nowhere, "" names no clip (set_target_2_swf7).
+    if (path.empty()) return act.target || !act.base_clip ? Target() : nullptr;
     return vm.ResolveTarget(Target(), path);
   }
   void GetProperty() {  // 0x22
-    double index = vm.ToNumber(Pop());
+    // The index truncates toward zero: -0.8 is _x (getproperty_swf5).
+    double index = std::trunc(vm.ToNumber(Pop()));
     Object* clip = TargetOf(Pop());
     if (!clip || !(index >= 0 && index < kClipPropertyCount)) {
       Push(Value());
@@ -242,7 +264,7 @@ struct Interpreter {
   }
   void SetProperty() {  // 0x23
     Value v = Pop();
-    double index = vm.ToNumber(Pop());
+    double index = std::trunc(vm.ToNumber(Pop()));
     Object* clip = TargetOf(Pop());
     if (clip && index >= 0 && index < kClipPropertyCount) {
       host().SetClipProperty(clip, static_cast<ClipProperty>(static_cast<int>(index)), v);
@@ -282,10 +304,17 @@ struct Interpreter {
     Push(Bool(a < b));
   }
   void Throw() { throw ScriptThrow{Pop()}; }  // 0x2A
-  void CastOp() {                             // 0x2B
+  // The class operand of instanceof and cast: a primitive is boxed (instanceof_coercions).
+  Object* ClassObject(const Value& v) { return v.IsObject() ? v.AsObject() : vm.ToObject(v); }
+  void CastOp() {  // 0x2B
     Value obj = Pop();
     Value ctor = Pop();
-    Push(vm.InstanceOf(obj, ctor.AsObject()) ? obj : Value::Null());
+    if (obj.IsPrimitive()) {
+      vm.ToObject(obj);  // boxed, but a primitive never passes the cast
+      Push(Value::Null());
+      return;
+    }
+    Push(vm.InstanceOf(obj, ClassObject(ctor)) ? obj : Value::Null());
   }
   void ImplementsOp() {  // 0x2C
     Object* ctor = Pop().AsObject();
@@ -338,7 +367,8 @@ struct Interpreter {
     std::string name = vm.ToString(Pop());
     Object* path_obj;
     std::string member;
-    if (SplitPath(name, path_obj, member)) {
+    // In a function the name is a local one, path or not (define_local_with_paths).
+    if (!act.locals && SplitPath(name, path_obj, member)) {
       if (path_obj && !member.empty()) vm.SetMember(path_obj, member, v);
       return;
     }
@@ -356,10 +386,29 @@ struct Interpreter {
     for (size_t i = 0; i < count; ++i) args.push_back(Pop());
     return args;
   }
+  // super(): the __constructor__ seen from the method's base, without __resolve; a clip is
+  // no base (super_edge_cases).
+  Value CallSuper(SuperObject* s, std::span<const Value> args) {
+    Object* home = s->home;
+    if (!home || home->kind() == ObjectKind::kClip) return Value();
+    Object* holder = vm.FindHolder(home, "__constructor__");
+    if (!holder) return Value();
+    Property* p = holder->FindOwn("__constructor__", vm.case_sensitive());
+    Value ctor = p->value;
+    if (p->virtual_property) {
+      ctor = p->getter ? vm.CallFunction(p->getter, s->this_obj, {}) : Value();
+    }
+    return vm.CallFunction(ctor, s->this_obj, args, holder->proto());
+  }
   void CallFunctionAction() {  // 0x3D
     std::string name = vm.ToString(Pop());
     std::vector<Value> args = PopArgs();
     Value fn = GetVariable(name);
+    // super() by name calls the parent constructor as well (as2_super_and_this_v8).
+    if (Object* o = fn.AsObject(); o && o->kind() == ObjectKind::kSuper) {
+      Push(CallSuper(static_cast<SuperObject*>(o), args));
+      return;
+    }
     Object* this_obj = Target();
     Push(vm.CallFunction(fn, this_obj, args));
   }
@@ -368,7 +417,7 @@ struct Interpreter {
     act.returned = true;
   }
   void Modulo() {  // 0x3F
-    double b = vm.ToNumber(Pop()), a = vm.ToNumber(Pop());
+    auto [a, b] = PopNumbers();
     Push(std::fmod(a, b));
   }
   void NewObject() {  // 0x40
@@ -379,11 +428,26 @@ struct Interpreter {
   void DefineLocal2() {  // 0x41
     std::string name = vm.ToString(Pop());
     Object* o = act.locals ? act.locals : Target();
+    Object* path_obj;
+    std::string member;
+    // Outside functions "var /:name" declares the variable on that clip
+    // (define_local_with_paths).
+    if (!act.locals && SplitPath(name, path_obj, member)) {
+      if (!path_obj || member.empty()) return;
+      o = path_obj;
+      name = member;
+    }
     if (!o->FindOwn(name, vm.case_sensitive())) vm.SetMember(o, name, Value());
   }
   void InitArray() { Push(vm.NewArray(PopArgs())); }  // 0x42
   void InitObject() {                                 // 0x43
     double n = vm.ToNumber(Pop());
+    // More pairs than the stack holds: nothing is taken and the result is undefined
+    // (init_object_invalid).
+    if (n > static_cast<double>(stack.size() - act.stack_base) / 2) {
+      Push(Value());
+      return;
+    }
     Object* o = vm.NewObject();
     size_t count = n > 0 ? static_cast<size_t>(std::min(n, 65536.0)) : 0;
     // Pairs are set as they are popped, the last written first, which is the order for..in
@@ -459,11 +523,10 @@ struct Interpreter {
     if (n.empty()) {
       // An empty name calls the object itself; super() calls the parent constructor.
       if (Object* o = obj.AsObject(); o && o->kind() == ObjectKind::kSuper) {
-        auto* s = static_cast<SuperObject*>(o);
-        Value ctor = s->home ? vm.GetMember(s->home, "__constructor__") : Value();
-        Push(vm.CallFunction(ctor, s->this_obj, args, s->home ? s->home->proto() : nullptr));
+        Push(CallSuper(static_cast<SuperObject*>(o), args));
         return;
       }
+      if (obj.IsPrimitive()) vm.ToObject(obj);  // boxed, then found not callable
       Push(vm.CallFunction(obj, nullptr, args));
       return;
     }
@@ -474,13 +537,14 @@ struct Interpreter {
     Value obj = Pop();
     std::vector<Value> args = PopArgs();
     std::string n = name.IsUndefined() ? std::string() : vm.ToString(name);
+    if (n.empty() && obj.IsPrimitive()) vm.ToObject(obj);  // boxed, then found no class
     Value ctor = n.empty() ? obj : vm.GetMemberOf(obj, n);
     Push(vm.Construct(ctor, args));
   }
   void InstanceOfAction() {  // 0x54
-    Object* ctor = Pop().AsObject();
+    Value ctor = Pop();
     Value obj = Pop();
-    Push(vm.InstanceOf(obj, ctor));
+    Push(obj.IsObject() && vm.InstanceOf(obj, ClassObject(ctor)));
   }
   void Enumerate2() {  // 0x55
     Value v = Pop();
@@ -541,8 +605,8 @@ struct Interpreter {
 
   void GotoFrame(ByteReader& r) { host().GotoFrame(Target(), r.U16(), false); }  // 0x81
   void GetUrl(ByteReader& r) {                                                   // 0x83
-    std::string url = ReadString(r);
-    std::string target = ReadString(r);
+    std::string url = ReadText(r);
+    std::string target = ReadText(r);
     DoGetUrl(url, target, 0);
   }
   void DoGetUrl(const std::string& url, const std::string& target, int method) {
@@ -561,7 +625,7 @@ struct Interpreter {
     uint16_t count = r.U16();
     auto pool = std::make_shared<std::vector<std::string>>();
     pool->reserve(count);
-    for (uint16_t i = 0; i < count && r.remaining() > 0; ++i) pool->push_back(ReadString(r));
+    for (uint16_t i = 0; i < count && r.remaining() > 0; ++i) pool->push_back(ReadText(r));
     act.constants = std::move(pool);
   }
   void SkipActions(size_t count) {
@@ -601,13 +665,18 @@ struct Interpreter {
       return;
     }
     Object* clip = vm.ResolveTarget(act.base_clip ? act.base_clip : Target(), path);
-    // A missing target leaves actions without a timeline; they go nowhere.
-    SetTargetClip(clip ? clip : nullptr);
-    if (!clip) act.target = nullptr, act.target_slot = -1;
+    // A missing target leaves actions without a timeline, but variables then resolve on
+    // _level0 (tell_target).
+    if (clip) {
+      SetTargetClip(clip);
+    } else {
+      SetTargetClip(host().Level(0));
+      act.target = nullptr;
+    }
   }
-  void SetTarget(ByteReader& r) { SetTargetPath(ReadString(r)); }  // 0x8B
-  void GoToLabel(ByteReader& r) {                                  // 0x8C
-    std::string label = ReadString(r);
+  void SetTarget(ByteReader& r) { SetTargetPath(ReadText(r)); }  // 0x8B
+  void GoToLabel(ByteReader& r) {                                // 0x8C
+    std::string label = ReadText(r);
     host().GotoLabel(Target(), label, false);
   }
   void WaitForFrame2(ByteReader& r) {  // 0x8D
@@ -615,9 +684,8 @@ struct Interpreter {
     Value frame = Pop();
     Object* clip = Target();
     double f = vm.ToNumber(frame);
-    if (std::isfinite(f) && f >= 1 && !host().FrameLoaded(clip, static_cast<uint32_t>(f) - 1)) {
-      SkipActions(skip);
-    }
+    uint32_t index = std::isfinite(f) && f >= 1 ? static_cast<uint32_t>(std::min(f, 4e9)) - 1 : 0;
+    if (!host().FrameLoaded(clip, index)) SkipActions(skip);
   }
   std::shared_ptr<FunctionCode> NewCode(std::string name, uint16_t body_size) {
     auto code = std::make_shared<FunctionCode>();
@@ -639,7 +707,8 @@ struct Interpreter {
     fn->base_clip = act.base_clip;
     Object* proto = vm.NewObject();
     proto->Define("constructor", fn, prop_flag::kDontEnum);
-    fn->Define("prototype", proto, prop_flag::kDontEnum);
+    // A function's prototype survives delete, as the built-ins' do (prototype_delete).
+    fn->Define("prototype", proto, prop_flag::kDontEnum | prop_flag::kDontDelete);
     return fn;
   }
   void Finish(FunctionObject* fn) {
@@ -647,11 +716,18 @@ struct Interpreter {
       Push(fn);
     } else {
       Object* o = act.locals ? act.locals : Target();
+      Object* path_obj;
+      std::string member;
+      // A name with a path ("/:f") defines the function on that clip.
+      if (SplitPath(fn->code->name, path_obj, member)) {
+        if (path_obj && !member.empty()) vm.SetMember(path_obj, member, fn);
+        return;
+      }
       vm.SetMember(o, fn->code->name, fn);
     }
   }
   void DefineFunction2(ByteReader& r) {  // 0x8E
-    std::string name = ReadString(r);
+    std::string name = ReadText(r);
     uint16_t nparams = r.U16();
     uint8_t regs = r.U8();
     uint16_t flags = r.U16();
@@ -659,7 +735,7 @@ struct Interpreter {
     for (uint16_t i = 0; i < nparams && r.ok(); ++i) {
       FunctionCode::Param p;
       p.reg = r.U8();
-      p.name = ReadString(r);
+      p.name = ReadText(r);
       params.push_back(std::move(p));
     }
     uint16_t body = r.U16();
@@ -680,7 +756,7 @@ struct Interpreter {
     if (catch_in_register) {
       catch_reg = r.U8();
     } else {
-      catch_name = ReadString(r);
+      catch_name = ReadText(r);
     }
     if (!r.ok()) return;
     if (try_depth >= kMaxTryNesting) throw ScriptAbort{AbortReason::kBadCode};
@@ -758,7 +834,7 @@ struct Interpreter {
       uint8_t type = r.U8();
       switch (type) {
         case 0:
-          Push(ReadString(r));
+          Push(ReadText(r));
           break;
         case 1: {
           uint32_t bits = r.U32();
@@ -824,10 +900,10 @@ struct Interpreter {
     DoGetUrl(url, target, flags);
   }
   void DefineFunction(ByteReader& r) {  // 0x9B
-    std::string name = ReadString(r);
+    std::string name = ReadText(r);
     uint16_t nparams = r.U16();
     std::vector<FunctionCode::Param> params;
-    for (uint16_t i = 0; i < nparams && r.ok(); ++i) params.push_back({0, ReadString(r)});
+    for (uint16_t i = 0; i < nparams && r.ok(); ++i) params.push_back({0, ReadText(r)});
     uint16_t body = r.U16();
     if (!r.ok()) return;
     auto code = NewCode(std::move(name), body);

@@ -28,6 +28,17 @@ double Vm::ToNumber(const Value& v) {
   return NAN;
 }
 
+// valueOf or toString for a conversion, found without __resolve (coerce_to_object_monkeypatch).
+Value Vm::CallConversion(Object* o, const char* name) {
+  if (o->kind() == ObjectKind::kSuper) return CallMethod(o, name, {});
+  Object* holder = FindHolder(o, name);
+  if (!holder) return Value();
+  Property* p = holder->FindOwn(name, case_sensitive());
+  Value fn = p->value;
+  if (p->virtual_property) fn = p->getter ? CallFunction(p->getter, o, {}) : Value();
+  return CallFunction(fn, o, {});
+}
+
 // valueOf for numbers; an object whose valueOf gives an object stays an object. With for_add,
 // Date objects use toString from SWF 6 on (the "+" operator).
 Value Vm::ToPrimitive(const Value& v, bool for_add) {
@@ -36,8 +47,9 @@ Value Vm::ToPrimitive(const Value& v, bool for_add) {
   if (o->kind() == ObjectKind::kClip) return v;
   const char* method =
       for_add && swf_version_ > 5 && o->kind() == ObjectKind::kDate ? "toString" : "valueOf";
-  Value r = CallMethod(v, method, {});
-  return r;
+  Value r = CallConversion(o, method);
+  // A valueOf that gives an object leaves the original object (add2: its toString is used).
+  return r.IsObject() ? v : r;
 }
 
 std::string Vm::ToString(const Value& v) {
@@ -56,7 +68,7 @@ std::string Vm::ToString(const Value& v) {
     case ValueType::kObject: {
       Object* o = v.AsObject();
       if (o->kind() == ObjectKind::kClip || host_.IsTextField(o)) return host_.ClipPath(o, true);
-      Value r = CallMethod(v, "toString", {});
+      Value r = CallConversion(o, "toString");
       if (r.IsString()) return r.AsString();
       return o->kind() == ObjectKind::kFunction ? "[type Function]" : "[type Object]";
     }
@@ -82,7 +94,33 @@ bool Vm::ToBool(const Value& v) const {
   }
 }
 
+// Boxing goes through the global constructor of the moment, even one a script put there, read
+// without __resolve (coerce_to_object_monkeypatch). Undefined when the built-in one boxes, null
+// when nothing can (the constructor deleted or replaced by something else).
+Value Vm::ScriptBoxingConstructor(const Value& v) {
+  if (!v.IsPrimitive() || v.IsNullish()) return Value();
+  const char* name = v.IsBool() ? "Boolean" : v.IsNumber() ? "Number" : "String";
+  Object* builtin = v.IsBool() ? boolean_proto : v.IsNumber() ? number_proto : string_proto;
+  Object* holder = FindHolder(global_, name);
+  if (!holder) return Value::Null();
+  Property* p = holder->FindOwn(name, case_sensitive());
+  Value ctor = p->value;
+  if (p->virtual_property) ctor = p->getter ? CallFunction(p->getter, global_, {}) : Value();
+  if (!IsFunction(ctor)) return Value::Null();
+  if (static_cast<FunctionObject*>(ctor.AsObject())->native_construct) {
+    Property* proto = ctor.AsObject()->FindOwn("prototype", true);
+    return proto && proto->value.AsObject() == builtin ? Value() : Value::Null();
+  }
+  return ctor;
+}
+
 Object* Vm::ToObject(const Value& v) {
+  Value ctor = ScriptBoxingConstructor(v);
+  if (ctor.IsNull()) return nullptr;
+  if (!ctor.IsUndefined()) {
+    Value boxed = Construct(ctor, std::span<const Value>(&v, 1));
+    return boxed.AsObject();
+  }
   switch (v.type()) {
     case ValueType::kObject:
       return v.AsObject();
@@ -174,11 +212,13 @@ bool Vm::LooseEquals(const Value& x, const Value& y) {
   if (tb == ValueType::kBool) return LooseEquals(a, Value(b.AsBool() ? 1.0 : 0.0));
   if (ta == ValueType::kNumber && tb == ValueType::kString) return a.AsNumber() == ToNumber(b);
   if (ta == ValueType::kString && tb == ValueType::kNumber) return ToNumber(a) == b.AsNumber();
-  if (ta == ValueType::kObject && !b.IsNullish()) {
+  // An object without valueOf (_global) becomes undefined and so equals undefined and null
+  // (equals2_swf6).
+  if (ta == ValueType::kObject) {
     Value p = ToPrimitive(a, false);
     return p.IsPrimitive() && LooseEquals(p, b);
   }
-  if (tb == ValueType::kObject && !a.IsNullish()) {
+  if (tb == ValueType::kObject) {
     Value p = ToPrimitive(b, false);
     return p.IsPrimitive() && LooseEquals(a, p);
   }
@@ -190,27 +230,39 @@ Value Vm::LessThan(const Value& x, const Value& y) {
   if (a.IsObject() && a.AsObject()->kind() != ObjectKind::kClip) return false;
   Value b = ToPrimitive(y, false);
   if (b.IsObject() && b.AsObject()->kind() != ObjectKind::kClip) return false;
-  // Strings compare by UTF-16 code units (string_relational_compare).
-  if (a.IsString() && b.IsString()) return ToUtf16(a.AsString()) < ToUtf16(b.AsString());
+  // Strings compare by code points, even with surrogates encoded one half at a time
+  // (string_relational_compare).
+  if (a.IsString() && b.IsString()) return CodePointLess(a.AsString(), b.AsString());
   double na = ToNumber(a), nb = ToNumber(b);
   if (std::isnan(na) || std::isnan(nb)) return Value();
   return na < nb;
 }
 
 // Add2: strings concatenate when either side is (or becomes) a string.
+// The right operand is converted first (add2).
 Value Vm::Add(const Value& x, const Value& y) {
-  Value a = ToPrimitive(x, true);
   Value b = ToPrimitive(y, true);
-  if (a.IsString() || b.IsString()) return ToString(a) + ToString(b);
+  Value a = ToPrimitive(x, true);
+  if (a.IsString() || b.IsString()) {
+    std::string sa = ToString(a), sb = ToString(b);
+    CheckStringSize(sa.size() + sb.size());
+    return sa + sb;
+  }
   return ToNumber(a) + ToNumber(b);
 }
 
 bool Vm::InstanceOf(const Value& v, Object* ctor) {
   Object* o = v.AsObject();
   if (!o || !ctor) return false;
-  Value proto_v = GetMember(ctor, "prototype");
+  // Only the class's own prototype slot counts: no getter, no inherited one, even one hidden
+  // from this version (instanceof_coercions).
+  Property* slot = ctor->FindOwn("prototype", case_sensitive());
+  Value proto_v = slot && !slot->virtual_property ? slot->value : Value();
   Object* proto = proto_v.AsObject();
-  if (!proto) return false;
+  if (!proto) {
+    if (!proto_v.IsNullish()) ToObject(proto_v);  // boxed, to no avail (instanceof_coercions)
+    return false;
+  }
   int guard = 0;
   for (Object* p = o->proto(); p && guard < 10000; p = p->proto(), ++guard) {
     if (p == proto) return true;

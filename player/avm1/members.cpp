@@ -62,7 +62,8 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
   if (!obj) return Value();
   if (obj->kind() == ObjectKind::kSuper) {
     auto* s = static_cast<SuperObject*>(obj);
-    Object* start = s->home ? s->home->proto() : nullptr;
+    if (!s->home || s->home->kind() == ObjectKind::kClip) return Value();
+    Object* start = s->home->proto();
     if (!start) return Value();
     Object* holder = FindHolder(start, name);
     if (!holder) return Value();
@@ -107,6 +108,12 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
 
 Value Vm::GetMemberOf(const Value& v, std::string_view name) {
   if (v.IsObject()) return GetMember(v.AsObject(), name);
+  Value ctor = ScriptBoxingConstructor(v);
+  if (ctor.IsNull()) return Value();
+  if (!ctor.IsUndefined()) {
+    Value boxed = Construct(ctor, std::span<const Value>(&v, 1));
+    return boxed.IsObject() ? GetMember(boxed.AsObject(), name) : Value();
+  }
   if (v.IsString() && NamesEqual(name, "length", case_sensitive())) {
     return static_cast<double>(std::count_if(v.AsString().begin(), v.AsString().end(), [](char c) {
       return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
@@ -157,7 +164,7 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
   for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
     Property* p = o->FindOwn(name, cs);
     if (!p) continue;
-    // A setter of a later version is not there for this movie: the write makes a property.
+    // An inherited setter hidden from this version is not called (as_set_prop_flags_version).
     if (o != obj && !prop_flag::VisibleTo(p->flags, swf_version_)) continue;
     if (p->virtual_property) {
       if (p->setter) {
@@ -273,7 +280,9 @@ Value Vm::CallMethod(const Value& target, std::string_view name, std::span<const
     home = s->home ? FindHolder(s->home->proto(), name) : nullptr;
     return CallFunction(fn, s->this_obj, args, home);
   }
-  home = FindHolder(obj, name);
+  // The base of super is sought from the prototype on: a method of the object itself has
+  // its prototype as base (super_edge_cases).
+  home = obj->proto() ? FindHolder(obj->proto(), name) : nullptr;
   return CallFunction(fn, obj, args, home);
 }
 
@@ -291,8 +300,32 @@ Value Vm::Construct(const Value& ctor_v, std::span<const Value> args) {
     } guard{native_depth_};
     return ctor->native_construct(*this, call);
   }
-  Object* obj = NewObject(GetMember(ctor, "prototype").AsObject());
-  if (!GetMember(ctor, "prototype").IsObject()) obj->RemoveOwn("__proto__", true);
+  Value proto_value = GetMember(ctor, "prototype");
+  Object* proto = proto_value.AsObject();
+  // A class extending Boolean, Number or String makes a wrapper object, which the parent
+  // constructor then fills through super() (coerce_to_object_monkeypatch).
+  ObjectKind wrapper = ObjectKind::kPlain;
+  int n = 0;
+  for (Object* p = proto; p && n < kMaxChain && wrapper == ObjectKind::kPlain;
+       p = p->proto(), ++n) {
+    if (p == boolean_proto) wrapper = ObjectKind::kBoolean;
+    if (p == number_proto) wrapper = ObjectKind::kNumber;
+    if (p == string_proto) wrapper = ObjectKind::kString;
+  }
+  Object* obj;
+  if (wrapper == ObjectKind::kPlain) {
+    obj = NewObject(proto);
+    // A primitive prototype is kept as it is, to no effect on lookups
+    // (coerce_to_object_monkeypatch).
+    if (!proto && proto_value.IsNullish()) obj->RemoveOwn("__proto__", true);
+    if (!proto && !proto_value.IsNullish())
+      obj->Define("__proto__", proto_value, prop_flag::kDontEnum);
+  } else {
+    obj = New<ValueObject>(wrapper, wrapper == ObjectKind::kBoolean  ? Value(false)
+                                    : wrapper == ObjectKind::kNumber ? Value(0.0)
+                                                                     : Value(std::string()));
+    obj->Define("__proto__", proto, prop_flag::kDontEnum);
+  }
   obj->Define("__constructor__", ctor, prop_flag::kDontEnum);
   if (swf_version_ < 7) obj->Define("constructor", ctor, prop_flag::kDontEnum);
   Value r = CallFunction(ctor, obj, args, obj->proto());

@@ -181,6 +181,12 @@ double StringToNumber(std::string_view s, int swf_version) {
       // The player does not skip a sign before "0x", so "-0x10" reads as NaN.
       if (signed_text) return NAN;
       body.remove_prefix(2);
+      // ...but takes one after it: "0x-10" is -16 (swf6_string_as_bool).
+      bool negative = false;
+      if (!body.empty() && (body[0] == '-' || body[0] == '+')) {
+        negative = body[0] == '-';
+        body.remove_prefix(1);
+      }
       if (body.empty()) return NAN;
       uint32_t v = 0;
       for (char c : body) {
@@ -191,7 +197,7 @@ double StringToNumber(std::string_view s, int swf_version) {
         if (d < 0) return NAN;
         v = v * 16 + static_cast<uint32_t>(d);
       }
-      return static_cast<int32_t>(v);
+      return negative ? -static_cast<double>(static_cast<int32_t>(v)) : static_cast<int32_t>(v);
     }
     if (body.size() >= 1 && body[0] == '0' &&
         body.find_first_not_of("01234567") == std::string_view::npos) {

@@ -1,5 +1,7 @@
 #include "player/avm1/text_util.h"
 
+#include <algorithm>
+
 namespace flashsaver::avm1 {
 namespace {
 
@@ -115,6 +117,35 @@ std::string FromUtf16(std::u16string_view s) {
     out += Utf8Encode(c);
   }
   return out;
+}
+
+std::string Windows1252ToUtf8(std::string_view s) {
+  // 0x80..0x9F differ from Latin-1; the five unassigned codes keep their Latin-1 meaning.
+  static constexpr uint16_t kHigh[32] = {
+      0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+  std::string out;
+  out.reserve(s.size());
+  for (unsigned char c : s) {
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out += Utf8Encode(c < 0xA0 ? kHigh[c - 0x80] : c);
+    }
+  }
+  return out;
+}
+
+bool CodePointLess(std::string_view a, std::string_view b) {
+  // Surrogates (even encoded one half at a time) sort above the rest of the BMP, as the code
+  // points they make do.
+  auto key = [](char16_t u) -> uint32_t {
+    return u >= 0xD800 && u <= 0xDFFF ? u + 0x2000 : u >= 0xE000 ? u - 0x800 : u;
+  };
+  std::u16string ua = ToUtf16(a), ub = ToUtf16(b);
+  return std::lexicographical_compare(ua.begin(), ua.end(), ub.begin(), ub.end(),
+                                      [&](char16_t x, char16_t y) { return key(x) < key(y); });
 }
 
 }  // namespace flashsaver::avm1

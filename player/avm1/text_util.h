@@ -15,5 +15,9 @@ uint32_t Utf8At(std::string_view s, size_t i);
 std::string Utf8Encode(uint32_t code);
 std::u16string ToUtf16(std::string_view s);
 std::string FromUtf16(std::u16string_view s);
+// a < b by code points, surrogate pairs taken whole.
+bool CodePointLess(std::string_view a, std::string_view b);
+// The text of an SWF 5 movie, written in the Windows Western code page.
+std::string Windows1252ToUtf8(std::string_view s);
 
 }  // namespace flashsaver::avm1

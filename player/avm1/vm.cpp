@@ -179,7 +179,12 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
   act.scope.push_back(act.locals);
   act.this_obj = this_obj;
   act.base_clip = fn->base_clip;
-  act.target = fn->base_clip;
+  // SWF 5 functions act on the clip they are called on, later ones on the clip that defined
+  // them (target_clip_swf5).
+  if (code.swf_version <= 5 && this_obj && this_obj->kind() == ObjectKind::kClip) {
+    act.base_clip = this_obj;
+  }
+  act.target = act.base_clip;
   act.callee = fn;
   act.constants = fn->constants;
   act.stack_base = stack_.size();

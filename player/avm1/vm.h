@@ -26,11 +26,17 @@ struct ScriptThrow {
   Value value;
 };
 
-enum class AbortReason { kRecursion, kTimeout, kHostAbort, kBadCode };
+enum class AbortReason { kRecursion, kTimeout, kHostAbort, kBadCode, kMemory };
 // Stops the whole action block being run, as the player abandons a runaway script.
 struct ScriptAbort {
   AbortReason reason;
 };
+
+// Bounds on what one script can hold, so that a push loop or a string-doubling loop ends
+// (abandoned like a runaway script) long before it could exhaust memory. The player documents
+// neither; these are far beyond what real movies use.
+constexpr size_t kMaxStackValues = 1u << 20;
+constexpr size_t kMaxStringBytes = 32u << 20;
 
 // From the ScriptLimits tag, or the player's defaults.
 struct ScriptLimits {
@@ -108,6 +114,8 @@ class Vm {
   bool ToBool(const Value& v) const;
   // Boxes primitives; null and undefined give null.
   Object* ToObject(const Value& v);
+  Value ScriptBoxingConstructor(const Value& v);
+  Value CallConversion(Object* o, const char* name);
   int32_t ToInt(const Value& v) { return ToInt32(ToNumber(v)); }
   Value ToPrimitive(const Value& v, bool for_add);
   std::string TypeOf(const Value& v) const;
@@ -133,6 +141,17 @@ class Vm {
   // Names enumerated by for..in, in the player's order.
   std::vector<std::string> EnumerableNames(Object* obj);
   void ThrowError(std::string_view message);
+  // For natives that loop long on their own (sorting): checks the limits every so often.
+  void PollLimits() {
+    if (++step_counter_ >= 2048) {
+      step_counter_ = 0;
+      CheckLimits();
+    }
+  }
+  // Abandons the script when a string of `bytes` would pass kMaxStringBytes.
+  void CheckStringSize(size_t bytes) const {
+    if (bytes > kMaxStringBytes) throw ScriptAbort{AbortReason::kMemory};
+  }
 
   // Array helpers working through length and index properties.
   uint32_t ArrayLength(Object* obj);

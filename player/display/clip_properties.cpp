@@ -2,6 +2,7 @@
 // rotation taken apart from the matrix and put back, alpha from the colour transform, sizes
 // from the bounds in the parent's space.
 #include <cmath>
+#include <limits>
 #include <optional>
 
 #include "player/display/clip_drawing.h"
@@ -88,7 +89,12 @@ ScaleRotation ScriptTransform(const DisplayObject& o) {
 }
 
 void SetTransform(DisplayObject& o, const ScaleRotation& s) {
-  o.matrix = Recompose(s, o.matrix.tx, o.matrix.ty);
+  // The script reads back an infinite scale as given; the matrix stays finite.
+  ScaleRotation finite = s;
+  finite.xscale = std::clamp(s.xscale, -1e9, 1e9);
+  finite.yscale = std::clamp(s.yscale, -1e9, 1e9);
+  if (!std::isfinite(s.rotation)) finite.rotation = 0;  // an infinite angle reads NaN
+  o.matrix = Recompose(finite, o.matrix.tx, o.matrix.ty);
   o.has_script_transform = true;
   o.script_xscale = s.xscale;
   o.script_yscale = s.yscale;
@@ -146,19 +152,24 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
       return (parent == "/" ? "" : parent) + "/" + o->name;
     }
     case ClipProperty::kName:
-      return o == &root_object_ ? std::string() : o->name;
+      return o->name;  // the root's too: a script may name it (swf6)
     case ClipProperty::kDropTarget:
       return DropTargetOf(o);
     case ClipProperty::kUrl:
       return UrlOf(clip);
     case ClipProperty::kHighQuality:
-      return 1.0;
+      return quality_ == 3 ? 2.0 : quality_ == 0 ? 0.0 : 1.0;
     case ClipProperty::kFocusRect:
-      return true;
+      // SWF 5 has one setting, a number; later clips have their own, unset by default.
+      if (vm_->swf_version() < 6) return focus_rect_ ? 1.0 : 0.0;
+      if (o != &root_object_) return Value::Null();
+      return focus_rect_;
     case ClipProperty::kSoundBufTime:
-      return 5.0;
-    case ClipProperty::kQuality:
-      return std::string("HIGH");
+      return static_cast<double>(sound_buf_time_);
+    case ClipProperty::kQuality: {
+      static const char* const kNames[] = {"LOW", "MEDIUM", "HIGH", "BEST"};
+      return std::string(kNames[quality_]);
+    }
     case ClipProperty::kXMouse:
     case ClipProperty::kYMouse: {
       // The pointer in the clip's own space.
@@ -186,13 +197,20 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
     out = vm_->ToNumber(v);
     return std::isfinite(out);
   };
+  // Scales take infinities but, like positions, ignore NaN and undefined (swf6).
+  auto scale = [&](double& out) {
+    out = vm_->ToNumber(v);
+    return !std::isnan(out) && !v.IsNullish();
+  };
   double n = 0;
   switch (p) {
     case ClipProperty::kX:
     case ClipProperty::kY:
       n = vm_->ToNumber(v);
-      // Twips are 32-bit: infinities wrap to the lowest, NaN gives 0.
-      n = std::isnan(n) ? 0 : std::isinf(n) ? -2147483648.0 / 20 : n;
+      // NaN leaves the position as it was (swf6, swf7); twips are 32-bit, so infinities wrap
+      // to the lowest.
+      if (std::isnan(n) || v.IsNullish()) break;  // undefined too, even where it reads 0
+      n = std::isinf(n) ? -2147483648.0 / 20 : n;
       if (!o->has_script_transform) {
         const ScaleRotation s = Decompose(o->matrix);
         o->has_script_transform = true;
@@ -204,7 +222,7 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
     case ClipProperty::kXScale:
     case ClipProperty::kYScale:
     case ClipProperty::kRotation: {
-      if (!number(n)) break;
+      if (!scale(n)) break;
       ScaleRotation s = ScriptTransform(*o);
       if (p == ClipProperty::kXScale) s.xscale = n;
       if (p == ClipProperty::kYScale) s.yscale = n;
@@ -218,11 +236,15 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
       break;
     }
     case ClipProperty::kAlpha:
-      if (number(n))
+      // Infinities give 0, as they do in integer conversions (swf6).
+      if (scale(n)) {
+        n = std::isfinite(n) ? n : 0;
         o->color.a_mult = static_cast<int16_t>(std::clamp(n * 2.56, -32768.0, 32767.0));
+      }
       break;
     case ClipProperty::kVisible:
-      if (v.IsNumber() || v.IsBool() || v.IsString()) o->visible = vm_->ToBool(v);
+      // A number, through valueOf for objects; text that is no number is ignored (swf6).
+      if (scale(n)) o->visible = n != 0;
       break;
     case ClipProperty::kWidth:
     case ClipProperty::kHeight: {
@@ -239,7 +261,38 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
       break;
     }
     case ClipProperty::kName:
-      if (o != &root_object_) o->name = vm_->ToString(v);
+      // From SWF 7 a NaN name reads "0" (swf7; SWF 6 keeps "NaN").
+      o->name = v.IsNumber() && std::isnan(v.AsNumber()) && vm_->swf_version() >= 7
+                    ? std::string("0")
+                    : vm_->ToString(v);
+      break;
+    // The movie-wide ones, with the player's conversions (swf6, swf7).
+    case ClipProperty::kHighQuality:
+      if (scale(n)) quality_ = n >= 2 ? 3 : n != 0 ? 2 : 0;
+      break;
+    case ClipProperty::kQuality: {
+      static const char* const kNames[] = {"LOW", "MEDIUM", "HIGH", "BEST"};
+      const std::string name = vm_->ToString(v);
+      for (int q = 0; q < 4; ++q) {
+        if (avm1::NamesEqual(name, kNames[q], false)) quality_ = q;
+      }
+      break;
+    }
+    case ClipProperty::kFocusRect:
+      if (o != &root_object_ && vm_->swf_version() >= 6) break;
+      if (v.IsObject()) {
+        focus_rect_ = false;  // without calling valueOf
+      } else if (scale(n)) {
+        focus_rect_ = n != 0;
+      }
+      break;
+    case ClipProperty::kSoundBufTime:
+      // NaN and undefined leave it; infinities give the lowest integer, as an x86 conversion.
+      if (scale(n)) {
+        sound_buf_time_ = std::isinf(n)
+                              ? std::numeric_limits<int32_t>::min()
+                              : static_cast<int32_t>(std::clamp(n, -2147483648.0, 2147483647.0));
+      }
       break;
     default:
       break;  // the rest are read-only or movie-wide settings without effect here

@@ -401,7 +401,10 @@ void ScriptHost::PrevFrame(Object* obj) {
 
 bool ScriptHost::FrameLoaded(Object* obj, uint32_t frame) {
   Clip* clip = ClipOf(obj);
-  return clip && clip->timeline && frame < clip->timeline->frames.size();
+  // Movies are read whole before they play, and for a fully loaded movie the player counts
+  // every frame as loaded, even past the last (waitforframe2).
+  (void)frame;
+  return clip && clip->timeline;
 }
 
 void ScriptHost::CloneClip(Object* obj, std::string_view name, int32_t depth) {

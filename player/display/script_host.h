@@ -269,6 +269,10 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   uint64_t ticks_ = 0;
   uint64_t instances_ = 0;
   bool quit_ = false;
+  // Movie-wide settings that scripts read and write through the root (swf6, swf7).
+  int quality_ = 2;  // 0 LOW, 1 MEDIUM, 2 HIGH, 3 BEST
+  bool focus_rect_ = true;
+  int32_t sound_buf_time_ = 5;
 };
 
 // MovieClip and its prototype's methods (movie_clip_class.cpp).

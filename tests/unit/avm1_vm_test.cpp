@@ -295,5 +295,81 @@ TEST(Avm1Limits, DeeplyNestedValuesDoNotOverflowTheHostStack) {
   EXPECT_EQ(m.host.lines.back(), "alive");
 }
 
+// Loops that would grow without end stop at the stack and string caps, well inside the
+// timeout, and the movie goes on.
+TEST(Avm1Limits, GrowingLoopsStopAtTheMemoryCaps) {
+  struct Case {
+    const char* label;
+    uint8_t grow;  // 0: push 64 values a turn; else the concatenating action s = s OP s
+  };
+  for (const Case& c :
+       {Case{"push loop", 0}, Case{"Add2 doubling", 0x47}, Case{"StringAdd doubling", 0x21}}) {
+    SCOPED_TRACE(c.label);
+    Machine m(7);
+    m.vm.set_limits({256, 600});
+    Asm loop;
+    if (c.grow == 0) {
+      for (int i = 0; i < 64; ++i) loop.PushString("x");
+      loop.PushString("n").PushString("n").Op(0x1C).Op(0x50).Op(0x1D);
+    } else {
+      loop.PushString("s").PushString("s").Op(0x1C).PushString("s").Op(0x1C).Op(c.grow);
+      loop.Op(0x1D);
+    }
+    Asm a;
+    a.PushString("n").PushNumber(0).Op(0x1D).PushString("s").PushString("x").Op(0x1D);
+    a.bytes.insert(a.bytes.end(), loop.bytes.begin(), loop.bytes.end());
+    a.Jump(static_cast<int16_t>(-static_cast<int>(loop.bytes.size()) - 5));
+    EXPECT_FALSE(m.Run(a));
+    if (c.grow == 0) {
+      EXPECT_NEAR(m.vm.ToNumber(m.vm.GetMember(m.root, "n")), double(kMaxStackValues) / 64, 2);
+    } else {
+      size_t size = m.vm.ToString(m.vm.GetMember(m.root, "s")).size();
+      EXPECT_LE(size, kMaxStringBytes);
+      EXPECT_GT(size, kMaxStringBytes / 2);
+    }
+    Asm next;
+    next.Trace("next");
+    EXPECT_TRUE(m.Run(next));
+    EXPECT_EQ(m.host.lines.back(), "next");
+  }
+}
+
+class ArmedHost : public NullHost {
+ public:
+  bool ShouldAbortScripts() override { return armed && ++polls > 3; }
+  bool armed = false;
+  int polls = 0;
+};
+
+// Sorting already sorted input takes quadratic time in the player's quicksort; the sort must
+// still give way to the show's exit conditions.
+TEST(Avm1Limits, HostCanStopALongSort) {
+  ArmedHost host;
+  Vm vm(host, 7);
+  Object* root = vm.New<Object>(ObjectKind::kClip);
+  host.root = root;
+  vm.host_roots = [root](Tracer& t) { t.Mark(root); };
+  Asm fill;  // a = []; for (i = 0; i < 20000; ++i) a.push(i);
+  fill.PushString("a").PushNumber(0).PushString("Array").Op(0x40).Op(0x1D);
+  fill.PushString("i").PushNumber(0).Op(0x1D);
+  Asm loop;
+  loop.PushString("i").Op(0x1C).PushNumber(1).PushString("a").Op(0x1C).PushString("push");
+  loop.Op(0x52).Op(0x17).PushString("i").PushString("i").Op(0x1C).Op(0x50).Op(0x1D);
+  loop.PushString("i").Op(0x1C).PushNumber(20000).Op(0x48);
+  fill.bytes.insert(fill.bytes.end(), loop.bytes.begin(), loop.bytes.end());
+  fill.bytes.insert(fill.bytes.end(), {0x9D, 2, 0});  // if (i < 20000) jump back
+  int16_t back = static_cast<int16_t>(-static_cast<int>(loop.bytes.size()) - 5);
+  fill.bytes.push_back(static_cast<uint8_t>(back));
+  fill.bytes.push_back(static_cast<uint8_t>(back >> 8));
+  auto fill_code = fill.Done();
+  ASSERT_TRUE(vm.RunActions(fill_code, *fill_code, root));
+  ASSERT_EQ(vm.ArrayLength(vm.GetMember(root, "a").AsObject()), 20000u);
+  Asm sort;  // a.sort(Array.NUMERIC)
+  sort.PushNumber(16).PushNumber(1).PushString("a").Op(0x1C).PushString("sort").Op(0x52);
+  host.armed = true;
+  auto sort_code = sort.Done();
+  EXPECT_FALSE(vm.RunActions(sort_code, *sort_code, root));
+}
+
 }  // namespace
 }  // namespace flashsaver::avm1

@@ -127,8 +127,10 @@ Value Join(Vm& vm, const CallArgs& c) {
   std::vector<Value> items = Elements(vm, c.this_obj);
   std::string out;
   for (size_t i = 0; i < items.size(); ++i) {
+    std::string item = vm.ToString(items[i]);
+    vm.CheckStringSize(out.size() + (i ? sep.size() : 0) + item.size());
     if (i) out += sep;
-    out += vm.ToString(items[i]);
+    out += item;
   }
   return out;
 }
@@ -145,20 +147,37 @@ Value Reverse(Vm& vm, const CallArgs& c) {
   return c.this_obj;
 }
 
-// A merge sort (greater(a, b): b goes first) that tolerates comparators that are not consistent
-// (script ones often aren't).
-template <typename Less>
-void MergeSort(std::vector<size_t>& v, Less less) {
-  std::vector<size_t> tmp(v.size());
-  for (size_t width = 1; width < v.size(); width *= 2) {
-    for (size_t lo = 0; lo < v.size(); lo += 2 * width) {
-      size_t mid = std::min(lo + width, v.size()), hi = std::min(lo + 2 * width, v.size());
-      size_t i = lo, j = mid, k = lo;
-      while (i < mid && j < hi) tmp[k++] = less(v[i], v[j]) ? v[j++] : v[i++];
-      while (i < mid) tmp[k++] = v[i++];
-      while (j < hi) tmp[k++] = v[j++];
+// The player's own quicksort, comparison for comparison (array_sort_random: a comparator that
+// answers at random sees the same calls in the same order): the first element is the pivot,
+// a left scan passes elements the pivot is greater than, a right scan passes the rest. A
+// comparator that is not consistent still ends, since both scans are bounded. The pending
+// ranges live on a heap stack, so the host stack does not grow with the array.
+// compare(a, b) > 0 means b goes before a.
+template <typename Compare>
+void QuickSort(Vm& vm, std::vector<size_t>& v, Compare compare_once) {
+  // Sorted input costs n * n / 2 comparisons: a long sort must still end at the limits.
+  auto compare = [&](size_t a, size_t b) {
+    vm.PollLimits();
+    return compare_once(a, b);
+  };
+  std::vector<std::pair<size_t, size_t>> pending;
+  if (v.size() > 1) pending.push_back({0, v.size() - 1});
+  while (!pending.empty()) {
+    auto [lo, hi] = pending.back();
+    pending.pop_back();
+    if (lo >= hi) continue;
+    const size_t pivot = v[lo];
+    size_t i = lo + 1, j = hi;
+    for (;;) {
+      while (i < j && compare(pivot, v[i]) > 0) ++i;
+      while (j > lo && compare(pivot, v[j]) <= 0) --j;
+      if (i >= j) break;
+      std::swap(v[i], v[j]);
     }
-    v.swap(tmp);
+    std::swap(v[lo], v[j]);
+    // The lower part first, as the player recurses.
+    if (j + 1 < hi) pending.push_back({j + 1, hi});
+    if (j > lo + 1) pending.push_back({lo, j - 1});
   }
 }
 
@@ -181,7 +200,7 @@ Value SortWith(Vm& vm, Object* self, const std::vector<Value>& items,
     if (r == 0 && (flags & kUniqueSort) && a != b) unique_failed = true;
     return r;
   };
-  MergeSort(order, [&](size_t a, size_t b) { return cmp(a, b) > 0; });
+  QuickSort(vm, order, cmp);
   if (unique_failed) return 0.0;
   if (flags & kReturnIndexedArray) {
     std::vector<Value> idx;
@@ -239,7 +258,7 @@ Value SortOn(Vm& vm, const CallArgs& c) {
     if ((flags & kUniqueSort) && a != b) unique_failed = true;
     return 0;
   };
-  MergeSort(order, [&](size_t a, size_t b) { return cmp(a, b) > 0; });
+  QuickSort(vm, order, cmp);
   if (unique_failed) return 0.0;
   if (flags & kReturnIndexedArray) {
     std::vector<Value> idx;

@@ -6,7 +6,12 @@ namespace {
 
 Value Call(Vm& vm, const CallArgs& c) {
   if (c.args.empty()) return Value();
-  return vm.ToBool(c.Arg(0));
+  bool b = vm.ToBool(c.Arg(0));
+  // super(value) in a subclass fills the wrapper being constructed.
+  if (c.this_obj && c.this_obj->kind() == ObjectKind::kBoolean) {
+    static_cast<ValueObject*>(c.this_obj)->value = b;
+  }
+  return b;
 }
 
 Value Construct(Vm& vm, const CallArgs& c) {

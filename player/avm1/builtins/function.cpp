@@ -4,10 +4,12 @@
 namespace flashsaver::avm1 {
 namespace {
 
-// call(thisArg, args...): a missing or null this gives the function no this.
+// call(thisArg, args...): a missing or null this makes the global object this
+// (funky_function_calls), as does a primitive nothing can box (coerce_to_object_monkeypatch).
 Value Call(Vm& vm, const CallArgs& c) {
   Object* self = c.this_obj;
   Object* this_obj = c.Arg(0).IsNullish() ? nullptr : vm.ToObject(c.Arg(0));
+  if (!this_obj) this_obj = vm.global();  // nothing could box the primitive either
   std::span<const Value> rest = c.args.size() > 1 ? c.args.subspan(1) : std::span<const Value>();
   return vm.CallFunction(self, this_obj, rest);
 }
@@ -15,6 +17,7 @@ Value Call(Vm& vm, const CallArgs& c) {
 Value Apply(Vm& vm, const CallArgs& c) {
   Object* self = c.this_obj;
   Object* this_obj = c.Arg(0).IsNullish() ? nullptr : vm.ToObject(c.Arg(0));
+  if (!this_obj) this_obj = vm.global();  // nothing could box the primitive either
   std::vector<Value> args;
   if (Object* list = c.Arg(1).AsObject()) {
     uint32_t n = std::min<uint32_t>(vm.ArrayLength(list), 65536);

@@ -14,32 +14,43 @@ int DigitValue(char c) {
   return 99;
 }
 
+// The player's own prefix rules, each seen in parse_int: "0x" counts only at the very start
+// (then whitespace and a sign may follow it) and is stripped whatever the radix; a sign before
+// "0x" is dropped together with the zero, leaving the "x" to be read as a digit; a leading zero
+// makes octal only at the start and when every digit after it is octal.
 Value ParseInt(Vm& vm, const CallArgs& c) {
   if (c.args.empty()) return Value();
   std::string s = vm.ToString(c.Arg(0));
-  int radix = c.args.size() > 1 ? vm.ToInt(c.Arg(1)) : 0;
-  if (c.args.size() > 1 && (radix < 2 || radix > 36)) return NAN;
+  const bool has_radix = c.args.size() > 1;
+  int radix = has_radix ? vm.ToInt(c.Arg(1)) : 0;
+  if (has_radix && (radix < 2 || radix > 36)) return NAN;
+  auto is_space = [&](size_t k) {
+    return k < s.size() && (s[k] == ' ' || s[k] == '\t' || s[k] == '\n' || s[k] == '\r');
+  };
+  auto is_x = [&](size_t k) { return k < s.size() && (s[k] == 'x' || s[k] == 'X'); };
+  auto is_sign = [&](size_t k) { return k < s.size() && (s[k] == '-' || s[k] == '+'); };
   size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) ++i;
   bool negative = false;
-  bool signed_text = false;
-  if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
-    negative = s[i] == '-';
-    signed_text = true;
-    ++i;
-  }
-  if (radix == 0) {
-    radix = 10;
-    if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-      radix = 16;
-      i += 2;
-    } else if (i < s.size() && s[i] == '0' && !signed_text &&
-               s.find_first_not_of("01234567", i) == std::string::npos) {
-      radix = 8;  // a leading zero reads as octal when every digit allows it
+  auto read_sign = [&] {
+    if (is_sign(i)) negative = s[i++] == '-';
+  };
+  if (s.size() >= 2 && s[0] == '0' && is_x(1)) {
+    i = 2;
+    if (!has_radix) radix = 16;
+    while (is_space(i)) ++i;
+    read_sign();
+  } else if (is_sign(0) && s.size() >= 3 && s[1] == '0' && is_x(2)) {
+    i = 2;
+    if (!has_radix) radix = 10;
+  } else {
+    size_t zero = is_sign(0) ? 1 : 0;
+    if (!has_radix && zero < s.size() && s[zero] == '0' &&
+        s.find_first_not_of("01234567", zero) == std::string::npos) {
+      radix = 8;
     }
-  } else if (radix == 16 && i + 1 < s.size() && s[i] == '0' &&
-             (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-    i += 2;
+    while (is_space(i)) ++i;
+    read_sign();
+    if (radix == 0) radix = 10;
   }
   double result = 0;
   size_t start = i;
@@ -54,9 +65,14 @@ Value ParseInt(Vm& vm, const CallArgs& c) {
 
 Value ParseFloat(Vm& vm, const CallArgs& c) { return ParseFloatPrefix(vm.ToString(c.Arg(0))); }
 
-Value IsNaN(Vm& vm, const CallArgs& c) { return std::isnan(vm.ToNumber(c.Arg(0))); }
+// Without an argument both read NaN, even where undefined converts to 0 (swf5_global_funcs).
+Value IsNaN(Vm& vm, const CallArgs& c) {
+  return c.args.empty() || std::isnan(vm.ToNumber(c.Arg(0)));
+}
 
-Value IsFinite(Vm& vm, const CallArgs& c) { return std::isfinite(vm.ToNumber(c.Arg(0))); }
+Value IsFinite(Vm& vm, const CallArgs& c) {
+  return !c.args.empty() && std::isfinite(vm.ToNumber(c.Arg(0)));
+}
 
 Value Escape(Vm& vm, const CallArgs& c) { return UrlEscape(vm.ToString(c.Arg(0))); }
 

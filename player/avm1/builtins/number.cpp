@@ -9,7 +9,12 @@ namespace {
 
 Value Call(Vm& vm, const CallArgs& c) {
   if (c.args.empty()) return 0.0;
-  return vm.ToNumber(c.Arg(0));
+  double n = vm.ToNumber(c.Arg(0));
+  // super(value) in a subclass fills the wrapper being constructed.
+  if (c.this_obj && c.this_obj->kind() == ObjectKind::kNumber) {
+    static_cast<ValueObject*>(c.this_obj)->value = n;
+  }
+  return n;
 }
 
 Value Construct(Vm& vm, const CallArgs& c) {

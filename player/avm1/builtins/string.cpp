@@ -10,7 +10,12 @@ namespace {
 
 Value Call(Vm& vm, const CallArgs& c) {
   if (c.args.empty()) return "";
-  return vm.ToString(c.Arg(0));
+  std::string s = vm.ToString(c.Arg(0));
+  // super(value) in a subclass fills the wrapper being constructed.
+  if (c.this_obj && c.this_obj->kind() == ObjectKind::kString) {
+    static_cast<ValueObject*>(c.this_obj)->value = s;
+  }
+  return s;
 }
 
 Value Construct(Vm& vm, const CallArgs& c) {
@@ -63,9 +68,13 @@ Value CharCodeAt(Vm& vm, const CallArgs& c) {
 }
 
 Value Concat(Vm& vm, const CallArgs& c) {
-  std::string s = FromUtf16(This(vm, c));
-  for (const Value& v : c.args) s += vm.ToString(v);
-  return s;
+  std::string out = FromUtf16(This(vm, c));
+  for (const Value& v : c.args) {
+    std::string part = vm.ToString(v);
+    vm.CheckStringSize(out.size() + part.size());
+    out += part;
+  }
+  return out;
 }
 
 Value IndexOf(Vm& vm, const CallArgs& c) {
