@@ -5,7 +5,7 @@
 namespace flashsaver {
 namespace {
 
-// Codecs without a decoder here: nothing is heard, and the sound ends at once.
+// Codecs without a decoder here (Speex): nothing is heard, and the sound ends at once.
 class SilentDecoder final : public SoundDecoder {
  public:
   explicit SilentDecoder(uint32_t rate) : rate_(rate) {}
@@ -28,6 +28,10 @@ std::unique_ptr<SoundDecoder> MakeSoundDecoder(const SoundFormat& format) {
       return MakeAdpcmDecoder(format);
     case SoundCodec::kMp3:
       return MakeMp3Decoder(format);
+    case SoundCodec::kNellymoser16k:
+    case SoundCodec::kNellymoser8k:
+    case SoundCodec::kNellymoser:
+      return MakeNellymoserDecoder(format);
     default:
       return std::make_unique<SilentDecoder>(format.rate);
   }

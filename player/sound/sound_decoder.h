@@ -25,7 +25,7 @@ class SoundDecoder {
   virtual uint32_t rate() const = 0;
 };
 
-// Nellymoser and Speex have no decoder here: they end at once, silent.
+// Speex has no decoder here: it ends at once, silent.
 std::unique_ptr<SoundDecoder> MakeSoundDecoder(const SoundFormat& format);
 
 }  // namespace flashsaver

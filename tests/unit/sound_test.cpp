@@ -112,6 +112,25 @@ TEST(SoundDecoders, DamagedMp3GivesNoSamplesAndEnds) {
   EXPECT_TRUE(DecodeAll({SoundCodec::kMp3, 44100, true, true}, pieces).empty());
 }
 
+// Nellymoser: 256 mono samples a 64-byte block, whatever the bytes say and however the blocks
+// are cut into pieces; a block cut short at the end is dropped.
+TEST(SoundDecoders, NellymoserBlocksAcrossPieces) {
+  std::vector<uint8_t> junk(64 * 3 + 10);
+  for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<uint8_t>(i * 37 + 11);
+  std::vector<std::vector<uint8_t>> pieces = {{junk.begin(), junk.begin() + 40},
+                                              {junk.begin() + 40, junk.begin() + 150},
+                                              {junk.begin() + 150, junk.end()}};
+  for (SoundCodec codec :
+       {SoundCodec::kNellymoser16k, SoundCodec::kNellymoser8k, SoundCodec::kNellymoser}) {
+    const std::vector<int16_t> out = DecodeAll({codec, 22050, true, false}, pieces);
+    ASSERT_EQ(out.size(), 2u * 256 * 3) << int(codec);
+    for (size_t i = 0; i < out.size(); i += 2) ASSERT_EQ(out[i], out[i + 1]);
+  }
+  EXPECT_EQ(MakeSoundDecoder({SoundCodec::kNellymoser16k, 5512, true, false})->rate(), 16000u);
+  EXPECT_EQ(MakeSoundDecoder({SoundCodec::kNellymoser8k, 5512, true, false})->rate(), 8000u);
+  EXPECT_EQ(MakeSoundDecoder({SoundCodec::kNellymoser, 11025, true, false})->rate(), 11025u);
+}
+
 // Mono 16-bit PCM of a sine with a whole number of periods: loops join without a step.
 std::vector<uint8_t> SinePcm(int frames, int period, double amplitude) {
   std::vector<uint8_t> bytes;
