@@ -722,6 +722,10 @@ DisplayObject* TargetOf(const CallArgs& c) {
 }
 
 Value GetFilters(Vm& vm, const CallArgs& c) {
+  // Read from anything but a clip or a text field (a prototype, say) there is nothing.
+  if (!ScriptHost::ClipOf(c.this_obj) && !dynamic_cast<TextFieldObject*>(c.this_obj)) {
+    return Value();
+  }
   std::vector<Value> items;
   if (DisplayObject* o = TargetOf(c)) {
     for (const Filter& f : o->filters) items.push_back(ObjectOfFilter(vm, f));
