@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "player/display/bitmap_data_class.h"
 #include "player/display/filter_classes.h"
 #include "player/sound/sound_player.h"
 #include "player/avm1/builtins/builtins.h"
@@ -85,6 +86,7 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   InstallSelectionClass(*this);
   InstallTransformClass(*this);
   InstallEffectProperties(*this);
+  InstallBitmapDataClass(*this);
   list_.set_hooks(this);
 }
 
