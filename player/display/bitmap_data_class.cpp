@@ -105,21 +105,26 @@ Value Construct(Vm& vm, const CallArgs& c) {
 
 // --- properties ---
 
+// A refused size leaves an object whose properties are undefined; a disposed bitmap reads -1.
+template <typename Fn>
+Value Property(const CallArgs& c, Fn fn) {
+  auto* o = dynamic_cast<BitmapDataObject*>(c.this_obj);
+  if (!o || !o->pixels) return Value();
+  if (o->pixels->disposed) return Value(-1);
+  return fn(*o->pixels);
+}
+
 Value GetWidth(Vm&, const CallArgs& c) {
-  const BitmapPixels* b = This(c);
-  return b ? Value(b->width()) : Value(-1);
+  return Property(c, [](const BitmapPixels& b) { return Value(b.width()); });
 }
 Value GetHeight(Vm&, const CallArgs& c) {
-  const BitmapPixels* b = This(c);
-  return b ? Value(b->height()) : Value(-1);
+  return Property(c, [](const BitmapPixels& b) { return Value(b.height()); });
 }
 Value GetTransparent(Vm&, const CallArgs& c) {
-  const BitmapPixels* b = This(c);
-  return b ? Value(b->transparent) : Value(-1);
+  return Property(c, [](const BitmapPixels& b) { return Value(b.transparent); });
 }
 Value GetRectangle(Vm& vm, const CallArgs& c) {
-  const BitmapPixels* b = This(c);
-  return b ? RectValue(vm, b->Bounds()) : Value(-1);
+  return Property(c, [&vm](const BitmapPixels& b) { return RectValue(vm, b.Bounds()); });
 }
 
 // --- methods ---

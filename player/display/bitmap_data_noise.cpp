@@ -1,6 +1,7 @@
 // BitmapData's seeded effects: noise, perlinNoise and pixelDissolve. Each is a pure function of
 // its seed, so a movie that reuses a seed gets the same picture every run.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numeric>
 
@@ -160,10 +161,12 @@ void PerlinNoise(BitmapPixels& bmp, const PerlinSettings& s) {
   bmp.Changed();
 }
 
-// The order is a full-period linear congruential sequence over the next power of two above the
-// box's pixel count (every residue once), skipping residues past the box. The state's own
-// pixel goes first, then num_pixels more: the reference player dissolves every pixel of a
-// 100 x 100 box when asked for 9999.
+// As the reference player does it: the seed is a counter over the next power of two at or
+// above the box's pixel count, each count names one pixel through a fixed scramble, counts that
+// name pixel 0 or none are passed over, and the count of the last pixel dissolved is returned,
+// so the next call goes on where this one stopped. Pixel 0 goes with every call: asked for 9999
+// of a 100 x 100 box, the reference dissolves all 10000. Its own scramble is not known; this one
+// is a bijection of the same counts, so every pixel comes once per cycle.
 int32_t PixelDissolve(BitmapPixels& dest, const BitmapPixels& source, PixelBox box, int32_t dx,
                       int32_t dy, int32_t seed, int32_t num_pixels, uint32_t colour) {
   const bool fill = &dest == &source;
@@ -179,20 +182,29 @@ int32_t PixelDissolve(BitmapPixels& dest, const BitmapPixels& source, PixelBox b
   if (total == 0 || num_pixels < 0) return seed;
   const uint32_t modulus = Pow2AtLeast(total);
   const uint32_t mask = modulus - 1;
-  uint32_t state = static_cast<uint32_t>(seed) & mask;
-  const uint64_t wanted = std::min<uint64_t>(static_cast<uint64_t>(num_pixels) + 1, total);
+  const int bits = std::countr_zero(modulus);
+  auto scramble = [&](uint32_t n) {
+    n = (n * 0x9E3779B1u) & mask;  // odd multiplier: a bijection modulo a power of two
+    return n ^ (n >> ((bits + 1) / 2));
+  };
   const uint32_t stored = PremultiplyArgb(StoredColour(dest, colour));
   const uint32_t w = static_cast<uint32_t>(src.Width());
+  auto dissolve = [&](uint32_t index) {
+    const int32_t x = static_cast<int32_t>(index % w), y = static_cast<int32_t>(index / w);
+    uint32_t& to = dest.picture.Row(sy + y)[sx + x];
+    to = fill ? stored
+              : PremultiplyArgb(StoredColour(
+                    dest, UnpremultiplyArgb(source.picture.Row(src.top + y)[src.left + x])));
+  };
+  dissolve(0);
+  uint32_t state = static_cast<uint32_t>(seed) & mask;
+  const uint64_t wanted = std::min<uint64_t>(static_cast<uint64_t>(num_pixels), total - 1);
   for (uint64_t done = 0; done < wanted;) {
-    if (state < total) {
-      const int32_t x = static_cast<int32_t>(state % w), y = static_cast<int32_t>(state / w);
-      uint32_t& to = dest.picture.Row(sy + y)[sx + x];
-      to = fill ? stored
-                : PremultiplyArgb(StoredColour(
-                      dest, UnpremultiplyArgb(source.picture.Row(src.top + y)[src.left + x])));
-      ++done;
-    }
-    state = (state * 0x41C64E6Du + 12345u) & mask;
+    state = (state + 1) & mask;
+    const uint32_t index = scramble(state);
+    if (index == 0 || index >= total) continue;
+    dissolve(index);
+    ++done;
   }
   dest.Changed();
   return static_cast<int32_t>(state);
