@@ -67,6 +67,28 @@ TEST(BitmapDataTest, PixelDissolveCoversTheBoxWithoutRepeats) {
   PixelDissolve(full, full, full.Bounds(), 0, 0, 0, 9999, 0xFF33FF99);
   EXPECT_EQ(CountColour(full, 0xFF33FF99), 10000u);
 
+  // The reference player's order, return value and pixels, from its traces.
+  struct Case {
+    int32_t w, h, seed, n, returned;
+    std::set<int32_t> dissolved;  // y * w + x
+  };
+  const Case cases[] = {
+      {10, 10, 0, 3, 4, {0, 20, 33, 82}}, {10, 10, 1, 3, 6, {0, 20, 82, 86}},
+      {10, 10, 12345, 10, 76, {}},        {7, 5, 0, 3, 4, {0, 12, 17, 19}},
+      {4, 4, 15, 1, 0, {0, 4}},           {16, 16, 32, 1, 33, {0, 1}},
+  };
+  for (const Case& c : cases) {
+    BitmapPixels d = *MakeBitmap(c.w, c.h, false, 0xFF000000);
+    EXPECT_EQ(PixelDissolve(d, d, d.Bounds(), 0, 0, c.seed, c.n, 0xFFFFFFFF), c.returned)
+        << c.w << "x" << c.h << " seed " << c.seed;
+    if (c.dissolved.empty()) continue;
+    std::set<int32_t> white;
+    for (int32_t i = 0; i < c.w * c.h; ++i) {
+      if (GetPixel32(d, i % c.w, i / c.w) == 0xFFFFFFFF) white.insert(i);
+    }
+    EXPECT_EQ(white, c.dissolved) << c.w << "x" << c.h << " seed " << c.seed;
+  }
+
   // Pixel 0 goes with every call; steps continued from the returned seed reach new pixels
   // until the box is covered.
   BitmapPixels b = *MakeBitmap(37, 23, false, 0xFF000000);
