@@ -74,9 +74,12 @@ uint32_t UnpremultiplyArgb(uint32_t p) {
   const uint32_t a = p >> 24;
   if (a == 255) return p;
   if (a == 0) return 0;
-  // Rounded: closest to what the reference player reads back (32 of 40 sampled colours
-  // exactly, the others one step off).
-  auto u = [a](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + a / 2) / a); };
+  // Through a whole reciprocal of the alpha, as the reference player reads its store back
+  // (every one of 45 sampled colours): a half step rounds down.
+  const uint32_t reciprocal = 65280 / a;
+  auto u = [reciprocal](uint32_t c) {
+    return std::min<uint32_t>(255, (c * reciprocal + 127) >> 8);
+  };
   return Pack(a, u(Channel(p, 16)), u(Channel(p, 8)), u(Channel(p, 0)));
 }
 

@@ -37,6 +37,8 @@ TEST(BitmapDataTest, ColoursReadBackThroughThePremultipliedStore) {
   };
   const Case cases[] = {
       {true, 0xFF336699, 0xFF336699},  {true, 0x80FF0000, 0x80FF0000},
+      {true, 0x80FF8040, 0x80FF7F40},  // a half step rounds down
+      {true, 0x7F808080, 0x7F808080},  {true, 0xD3898989, 0xD3888888},
       {true, 0x88337777, 0x88337676},   // precision lost as the store keeps it
       {true, 0x00FFFFFF, 0x00000000},   // nothing of a transparent colour stays
       {false, 0x00123456, 0xFF123456},  // opaque bitmaps drop the alpha
