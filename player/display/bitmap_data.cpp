@@ -3,6 +3,7 @@
 #include "player/display/bitmap_data.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace flashsaver {
@@ -60,7 +61,30 @@ void MapCopy(BitmapPixels& dest, const BitmapPixels& source, PixelBox box, int32
   dest.Changed();
 }
 
+std::atomic<size_t> g_live_bytes{0};
+
 }  // namespace
+
+std::shared_ptr<BitmapPixels> ShareBitmap(BitmapPixels pixels) {
+  const size_t bytes = pixels.picture.pixels.size() * sizeof(uint32_t);
+  size_t live = g_live_bytes.load();
+  do {
+    if (live + bytes > kMaxLiveBitmapBytes) return nullptr;
+  } while (!g_live_bytes.compare_exchange_weak(live, live + bytes));
+  pixels.counted_bytes = bytes;
+  return std::shared_ptr<BitmapPixels>(new BitmapPixels(std::move(pixels)), [](BitmapPixels* p) {
+    ReleaseBitmap(*p);
+    delete p;
+  });
+}
+
+void ReleaseBitmap(BitmapPixels& pixels) {
+  g_live_bytes -= pixels.counted_bytes;
+  pixels.counted_bytes = 0;
+  pixels.picture = Picture();
+}
+
+size_t LiveBitmapBytes() { return g_live_bytes.load(); }
 
 uint32_t PremultiplyArgb(uint32_t argb) {
   const uint32_t a = argb >> 24;

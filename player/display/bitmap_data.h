@@ -5,7 +5,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -22,12 +24,24 @@ struct BitmapPixels {
   bool disposed = false;
   // Counts changes, so what shows the bitmap knows to draw it again.
   uint32_t revision = 0;
+  // Bytes counted against the budget of live bitmaps (see ShareBitmap); 0 once released.
+  size_t counted_bytes = 0;
 
   int32_t width() const { return picture.width; }
   int32_t height() const { return picture.height; }
   PixelBox Bounds() const { return {0, 0, picture.width, picture.height}; }
   void Changed() { ++revision; }
 };
+
+// Pixels that all live bitmaps together may hold: a script making full-size bitmaps in a loop
+// is refused past it instead of taking all memory before the collector runs.
+inline constexpr size_t kMaxLiveBitmapBytes = size_t{256} << 20;
+// Shares the pixels for a script object and counts them against the budget until the last
+// owner lets go; null (nothing kept) when the budget has no room.
+std::shared_ptr<BitmapPixels> ShareBitmap(BitmapPixels pixels);
+// Gives the pixels' memory back at once (dispose): they count no longer.
+void ReleaseBitmap(BitmapPixels& pixels);
+size_t LiveBitmapBytes();
 
 // Straight 0xAARRGGBB to premultiplied, and back as the player reads it.
 uint32_t PremultiplyArgb(uint32_t argb);

@@ -90,7 +90,7 @@ BitmapDataObject* NewBitmapObject(Vm& vm, std::optional<BitmapPixels> pixels,
   if (!proto) proto = ProtoOf(vm);
   b->Define("__proto__", proto);
   b->Define("__constructor__", vm.GetMember(proto, "constructor"));
-  if (pixels) b->pixels = std::make_shared<BitmapPixels>(std::move(*pixels));
+  if (pixels) b->pixels = ShareBitmap(std::move(*pixels));
   return b;
 }
 
@@ -170,7 +170,7 @@ Value Dispose(Vm&, const CallArgs& c) {
   if (BitmapPixels* b = This(c)) {
     // What shows it draws nothing from now on; the memory goes at once.
     b->disposed = true;
-    b->picture = Picture();
+    ReleaseBitmap(*b);
     b->Changed();
   }
   return Value();

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
+#include <vector>
 #include <string>
 
 #include "player/display/movie_player.h"
@@ -28,6 +30,20 @@ TEST(BitmapDataTest, RefusesSizesOutsideTheLimits) {
   for (const Case& c : cases) {
     EXPECT_EQ(MakeBitmap(c.w, c.h, true, 0).has_value(), c.made) << c.w << "x" << c.h;
   }
+}
+
+TEST(BitmapDataTest, LiveBitmapsStayWithinTheBudget) {
+  const size_t before = LiveBitmapBytes();
+  std::vector<std::shared_ptr<BitmapPixels>> kept;
+  while (auto b = ShareBitmap(*MakeBitmap(kMaxBitmapSide, kMaxBitmapSide, true, 0))) {
+    kept.push_back(std::move(b));
+    ASSERT_LE(kept.size(), kMaxLiveBitmapBytes / (size_t{kMaxBitmapSide} * kMaxBitmapSide * 4));
+  }
+  EXPECT_LE(LiveBitmapBytes(), kMaxLiveBitmapBytes);
+  ReleaseBitmap(*kept.back());  // dispose gives the room back before the object goes
+  EXPECT_TRUE(ShareBitmap(*MakeBitmap(kMaxBitmapSide, kMaxBitmapSide, true, 0)));
+  kept.clear();
+  EXPECT_EQ(LiveBitmapBytes(), before);
 }
 
 TEST(BitmapDataTest, ColoursReadBackThroughThePremultipliedStore) {
