@@ -345,20 +345,27 @@ Value ApplyFilterMethod(Vm& vm, const CallArgs& c) {
   const std::optional<Filter> filter = FilterOfObject(c.Arg(3));
   if (!a || !filter) return Value(-1);
   // The source box goes into a picture of its own with room for what the filter spreads, is
-  // filtered there and lands on dest with the spread clipped to dest.
+  // filtered there and lands on dest spread and all, as generateFilterRect tells. Only what can
+  // land on dest is kept, with up to kContext pixels around it to spread in from: that bounds
+  // the picture by dest's size whatever the radius.
+  constexpr int32_t kContext = 512;
   const PixelBox box = Intersect(a->box, a->source->Bounds());
   if (box.Empty()) return 0;
-  const PixelBox m = FilterMargins(*filter, 1, 1);
-  const int64_t w = int64_t{box.Width()} + m.left + m.right;
-  const int64_t h = int64_t{box.Height()} + m.top + m.bottom;
-  if (w > 4 * kMaxBitmapSide || h > 4 * kMaxBitmapSide) return Value(-1);
-  BitmapPixels work;
-  work.picture = Picture(static_cast<int32_t>(w), static_cast<int32_t>(h));
-  CopyPixels(work, *a->source, box, m.left, m.top, {}, false);
-  ApplyFilter(*filter, work.picture, work.Bounds(), 1, 1);
   const int32_t dx = a->dx + (box.left - a->box.left), dy = a->dy + (box.top - a->box.top);
-  CopyPixels(*a->dest, work, PixelBox{m.left, m.top, m.left + box.Width(), m.top + box.Height()},
-             dx, dy, {}, false);
+  const PixelBox spread = FilterMargins(*filter, 1, 1);
+  const PixelBox whole{dx - spread.left, dy - spread.top, dx + box.Width() + spread.right,
+                       dy + box.Height() + spread.bottom};
+  const PixelBox reach = Intersect(whole, a->dest->Bounds());
+  if (reach.Empty()) return 0;
+  const PixelBox area = Intersect(whole, PixelBox{reach.left - kContext, reach.top - kContext,
+                                                  reach.right + kContext, reach.bottom + kContext});
+  BitmapPixels work;
+  work.picture = Picture(area.Width(), area.Height());
+  CopyPixels(work, *a->source, box, dx - area.left, dy - area.top, {}, false);
+  ApplyFilter(*filter, work.picture, work.Bounds(), 1, 1);
+  const PixelBox landing{reach.left - area.left, reach.top - area.top, reach.right - area.left,
+                         reach.bottom - area.top};
+  CopyPixels(*a->dest, work, landing, reach.left, reach.top, {}, false);
   return 0;
 }
 

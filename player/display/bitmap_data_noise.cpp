@@ -105,7 +105,7 @@ void Noise(BitmapPixels& bmp, int32_t seed, uint8_t low, uint8_t high, uint32_t 
 void PerlinNoise(BitmapPixels& bmp, const PerlinSettings& s) {
   // A full-size bitmap with many octaves would hold the frame for many seconds: past this many
   // pixel-octaves the finest octaves are left out.
-  constexpr int64_t kMaxPixelOctaves = int64_t{64} << 20;
+  constexpr int64_t kMaxPixelOctaves = int64_t{16} << 20;
   const int64_t area = std::max<int64_t>(1, int64_t{bmp.width()} * bmp.height());
   const int octaves = static_cast<int>(std::min<int64_t>(
       std::clamp(s.octaves, 0, 32), std::max<int64_t>(1, kMaxPixelOctaves / area)));
