@@ -20,6 +20,7 @@ void ClipDrawing::SetLine(std::optional<LineStyle> line) {
 void ClipDrawing::BeginFill(const FillStyle& fill) {
   if (fill_) EndFill();
   fill_ = fill;
+  if (fill.picture) live_pictures_ = true;
   layer_open_ = false;
   fill_first_record_ = shape_.records.size();
   fill_area_ = 0;
@@ -139,6 +140,7 @@ void ClipDrawing::Clear() {
   x_ = y_ = start_x_ = start_y_ = 0;
   layer_open_ = false;
   has_bounds_ = false;
+  live_pictures_ = false;
   fill_area_ = 0;
   ++revision_;
   cached_.reset();

@@ -31,6 +31,8 @@ class ClipDrawing {
   bool empty() const { return shape_.records.empty(); }
   // Changes whenever the drawing does.
   uint32_t revision() const { return revision_; }
+  // A fill shows a script's bitmap, which may change without the drawing changing.
+  bool live_pictures() const { return live_pictures_; }
   const ShapeDrawing& Drawing() const;
 
  private:
@@ -48,6 +50,7 @@ class ClipDrawing {
   double fill_area_ = 0;               // twice its signed area, to find its inside
   bool layer_open_ = false;
   bool has_bounds_ = false;
+  bool live_pictures_ = false;
   uint32_t revision_ = 0;
   mutable std::optional<ShapeDrawing> cached_;
 };

@@ -282,6 +282,7 @@ struct DrawVisitor {
 
 struct LeafVisitor {
   std::vector<DrawnLeaf> leaves;
+  uint16_t pass = 0;  // differs between calls: drawings of script bitmaps always count as changed
   // How far the filters of the layers now open reach beyond a leaf, in stage twips.
   std::vector<PixelBox> reach{PixelBox{}};
   void BeginLayer(const DisplayObject& object) {
@@ -328,7 +329,8 @@ struct LeafVisitor {
                    nullptr,
                    m,
                    c,
-                   static_cast<uint16_t>(clip.drawing->revision()),
+                   static_cast<uint16_t>(clip.drawing->revision() ^
+                                         (clip.drawing->live_pictures() ? pass : 0)),
                    mask_key,
                    std::nullopt};
     const SwfRect& own = drawing.bounds();
@@ -847,6 +849,7 @@ void DisplayList::RenderClip(const Clip& clip, Canvas& canvas, const Matrix& cli
 
 std::vector<DrawnLeaf> DisplayList::Leaves() const {
   LeafVisitor visit;
+  visit.pass = static_cast<uint16_t>(++leaf_passes_ << 8);
   Walker<LeafVisitor> walker(visit, kMaxClipNesting, movie_.scaling_grids, this);
   walker.WalkClip(root_, Matrix{}, {}, 0, 0);
   for (const auto& [level, object] : levels_) {

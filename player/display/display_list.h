@@ -219,6 +219,7 @@ class DisplayList {
   uint64_t next_serial_ = 1;
   uint64_t instances_ = 0;
   uint64_t tick_ = 0;
+  mutable uint8_t leaf_passes_ = 0;  // counts calls of Leaves()
   size_t created_this_tick_ = 0;
   Clip root_;
   std::map<int32_t, std::unique_ptr<DisplayObject>> levels_;  // _level1 and up

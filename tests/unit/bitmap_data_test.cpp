@@ -244,5 +244,41 @@ TEST(BitmapDataClassTest, AttachedBitmapShowsScriptChangesNextFrame) {
   EXPECT_EQ(CentrePixel(player), 0xFFFFFFFFu);
 }
 
+// The same through a drawing's bitmap fill: the drawing stays as it was, its bitmap changes.
+TEST(BitmapDataClassTest, BitmapFillShowsScriptChangesNextFrame) {
+  using namespace swf_out;
+  Script make;
+  make.Push("b").PushInt(0xFF0000).PushFalse().PushInt(40).PushInt(40).PushInt(4);
+  make.Var("flash").Push("display").Op(0x4E).Push("BitmapData").Op(0x53).Op(0x1D);
+  make.Push("f").PushInt(1).Push("f").PushInt(2).Var("_root").Push("createEmptyMovieClip");
+  make.Op(0x52).Op(0x1D);
+  make.Var("b").PushInt(1).Call("f", "beginBitmapFill");
+  make.PushInt(0).PushInt(0).PushInt(2).Call("f", "moveTo");
+  for (auto [x, y] : {std::pair{40, 0}, {40, 40}, {0, 40}, {0, 0}}) {
+    make.PushInt(y).PushInt(x).PushInt(2).Call("f", "lineTo");
+  }
+  make.PushInt(0).Call("f", "endFill");
+  Script change;
+  change.PushInt(0x0000FF).PushInt(20).PushInt(20).PushInt(3).Call("b", "setPixel");
+  Bytes timeline = FileAttributes(0);
+  const auto add = [](Bytes& to, const Bytes& b) { to.insert(to.end(), b.begin(), b.end()); };
+  for (const Script* s : {&make, &change}) {
+    add(timeline, s->Tag());
+    add(timeline, ShowFrame());
+  }
+  SwfMovieSpec spec;
+  spec.version = 8;
+  spec.width_px = spec.height_px = 40;
+  spec.frame_count = 2;
+  MoviePlayer player(WriteSwfMovie(spec, timeline));
+
+  player.AdvanceFrame();
+  player.TakeInvalidatedArea();
+  EXPECT_EQ(CentrePixel(player), 0xFFFF0000u);
+  player.AdvanceFrame();
+  EXPECT_TRUE(player.TakeInvalidatedArea()) << "setPixel";
+  EXPECT_EQ(CentrePixel(player), 0xFF0000FFu);
+}
+
 }  // namespace
 }  // namespace flashsaver
