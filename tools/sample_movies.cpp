@@ -654,21 +654,15 @@ struct Sample {
   Bytes (*make)();
 };
 
+// clang-format off
 constexpr Sample kSamples[] = {
-    {"shapes", ShapesMovie},
-    {"gradients", GradientsMovie},
-    {"bitmap", BitmapMovie},
-    {"jpeg", JpegMovie},
-    {"morph", MorphMovie},
-    {"text", TextMovie},
-    {"sprites", SpritesMovie},
-    {"mask", MaskMovie},
-    {"demo", DemoMovie},
-    {"scale9", Scale9Movie},
-    {"filters", FiltersMovie},
-    {"blends", BlendsMovie},
+    {"shapes", ShapesMovie},   {"gradients", GradientsMovie}, {"bitmap", BitmapMovie},
+    {"jpeg", JpegMovie},       {"morph", MorphMovie},         {"text", TextMovie},
+    {"sprites", SpritesMovie}, {"mask", MaskMovie},           {"demo", DemoMovie},
+    {"scale9", Scale9Movie},   {"filters", FiltersMovie},     {"blends", BlendsMovie},
     {"bitmapdata", BitmapDataSampleMovie},
 };
+// clang-format on
 
 }  // namespace
 
