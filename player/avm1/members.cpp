@@ -10,7 +10,11 @@ namespace flashsaver::avm1 {
 namespace {
 
 constexpr int kMaxChain = 256;  // a prototype loop must not hang a lookup
-constexpr int kMaxWatchNesting = 65;
+// Flash lets the getter, setter and watcher calls of one property nest 65 deep; past that
+// the property reads and writes as a plain value (virtual_property_recursion_*,
+// watch_recursion_*). The count is the property's, not the object's: two objects that
+// inherit one getter share it, and a watcher's calls count with the getter's.
+constexpr int kMaxPropertyNesting = 65;
 
 // The display property a name stands for on a clip ("_x", "_ALPHA" in SWF 6...), or -1.
 int ClipPropertyIndex(std::string_view name, bool case_sensitive) {
@@ -38,6 +42,63 @@ bool ArrayIndex(std::string_view name, uint32_t& out) {
 }
 
 }  // namespace
+
+class Vm::PropertyCall {
+ public:
+  PropertyCall(Vm& vm, Property& p) : vm_(vm) {
+    if (p.serial == 0) {
+      if (++vm.next_property_serial_ == 0) ++vm.next_property_serial_;
+      p.serial = vm.next_property_serial_;
+    }
+    serial_ = p.serial;
+    ++vm.property_calls_[serial_];
+  }
+  ~PropertyCall() {
+    auto it = vm_.property_calls_.find(serial_);
+    if (--it->second == 0) vm_.property_calls_.erase(it);
+  }
+  PropertyCall(const PropertyCall&) = delete;
+  PropertyCall& operator=(const PropertyCall&) = delete;
+
+ private:
+  Vm& vm_;
+  uint32_t serial_ = 0;
+};
+
+int Vm::PropertyCallsUnderWay(const Property& p) const {
+  if (p.serial == 0) return 0;
+  auto it = property_calls_.find(p.serial);
+  return it == property_calls_.end() ? 0 : it->second;
+}
+
+Value Vm::GetVirtual(Property* p, Object* this_obj) {
+  if (!p->getter) return Value();
+  if (PropertyCallsUnderWay(*p) >= kMaxPropertyNesting) return p->value;
+  PropertyCall call(*this, *p);
+  return CallFunction(p->getter, this_obj, {});
+}
+
+// The value written is also kept in the slot once the setter returns, which is what a read
+// past the nesting limit sees: the outermost write lands last.
+void Vm::SetVirtual(Object* holder, Property* p, Object* this_obj, const Value& value) {
+  if (PropertyCallsUnderWay(*p) >= kMaxPropertyNesting) {
+    p->value = value;
+    return;
+  }
+  uint32_t serial;
+  std::string name = p->name;
+  {
+    PropertyCall call(*this, *p);
+    serial = p->serial;
+    if (p->setter) {
+      Value arg = value;
+      CallFunction(p->setter, this_obj, std::span<const Value>(&arg, 1));
+    }
+  }
+  // The setter may have deleted or replaced the property.
+  Property* after = holder->FindOwn(name, true);
+  if (after && after->serial == serial) after->value = value;
+}
 
 Object* Vm::FindHolder(Object* obj, std::string_view name) {
   bool cs = case_sensitive();
@@ -68,7 +129,7 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
     Object* holder = FindHolder(start, name);
     if (!holder) return Value();
     Property* p = holder->FindOwn(name, case_sensitive());
-    if (p->virtual_property) return p->getter ? CallFunction(p->getter, s->this_obj, {}) : Value();
+    if (p->virtual_property) return GetVirtual(p, s->this_obj);
     return p->value;
   }
   bool cs = case_sensitive();
@@ -80,9 +141,7 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
   for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
     if (Property* p = o->FindOwn(name, cs)) {
       if (!prop_flag::VisibleTo(p->flags, swf_version_)) continue;
-      if (p->virtual_property) {
-        return p->getter ? CallFunction(p->getter, obj, {}) : Value();
-      }
+      if (p->virtual_property) return GetVirtual(p, obj);
       return p->value;
     }
     if (o == obj && obj->kind() == ObjectKind::kClip) {
@@ -137,26 +196,16 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
   }
   Value value = value_in;
   // watch(): the callback sees old and new values and decides what is stored.
-  // Watchers re-enter when they set their own property, but past kMaxWatchNesting the
-  // player stores the value without calling them (watch_recursion_swf7: 65 calls).
   for (auto& [wname, watcher] : obj->watchers()) {
     if (!NamesEqual(wname, name, cs)) continue;
-    if (watch_depth_ >= kMaxWatchNesting) break;
     Property* own = obj->FindOwn(name, cs);
-    Value old = own && !own->virtual_property ? own->value : Value();
-    if (!own) {
-      own = &obj->SetOwn(name, Value(), cs);
-    }
+    if (!own) own = &obj->SetOwn(name, Value(), cs);
+    if (PropertyCallsUnderWay(*own) >= kMaxPropertyNesting) break;
+    Value old = own->virtual_property ? Value() : own->value;
     Value args[4] = {Value(std::string(name)), old, value, watcher.user_data};
     Object* callback = watcher.callback;
-    ++watch_depth_;
-    try {
-      value = CallFunction(callback, obj, args);
-    } catch (...) {
-      --watch_depth_;
-      throw;
-    }
-    --watch_depth_;
+    PropertyCall call(*this, *own);
+    value = CallFunction(callback, obj, args);
     break;
   }
   // A setter anywhere on the chain takes the write.
@@ -167,10 +216,7 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
     // An inherited setter hidden from this version is not called (as_set_prop_flags_version).
     if (o != obj && !prop_flag::VisibleTo(p->flags, swf_version_)) continue;
     if (p->virtual_property) {
-      if (p->setter) {
-        Value arg = value;
-        CallFunction(p->setter, obj, std::span<const Value>(&arg, 1));
-      }
+      SetVirtual(o, p, obj, value);
       return;
     }
     if (o == obj && (p->flags & prop_flag::kReadOnly)) return;

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include <unordered_map>
 
 #include "player/avm1/heap.h"
 #include "player/avm1/host.h"
@@ -200,6 +201,11 @@ class Vm {
   void Execute(Activation& act, size_t end, int try_depth);
   void CheckLimits();
   void ReportUncaught(const Value& v);
+  // Getter, setter and watcher calls of one property nest only kMaxPropertyNesting deep.
+  class PropertyCall;
+  int PropertyCallsUnderWay(const Property& p) const;
+  Value GetVirtual(Property* p, Object* this_obj);
+  void SetVirtual(Object* holder, Property* p, Object* this_obj, const Value& value);
 
   Host& host_;
   int swf_version_;
@@ -210,7 +216,8 @@ class Vm {
   std::vector<Value> stack_;
   int depth_ = 0;
   int native_depth_ = 0;
-  int watch_depth_ = 0;
+  std::unordered_map<uint32_t, int> property_calls_;  // by Property::serial
+  uint32_t next_property_serial_ = 0;
   std::chrono::steady_clock::time_point block_start_;
   uint32_t step_counter_ = 0;
 };
