@@ -389,7 +389,7 @@ struct Interpreter {
   // super(): the __constructor__ seen from the method's base, without __resolve; a clip is
   // no base (super_edge_cases).
   Value CallSuper(SuperObject* s, std::span<const Value> args) {
-    Object* home = s->home;
+    Object* home = s->constructor_home;
     if (!home || home->kind() == ObjectKind::kClip) return Value();
     Object* holder = vm.FindHolder(home, "__constructor__");
     if (!holder) return Value();

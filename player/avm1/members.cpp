@@ -103,9 +103,11 @@ void Vm::SetVirtual(Object* holder, Property* p, Object* this_obj, const Value& 
 Object* Vm::FindHolder(Object* obj, std::string_view name) {
   bool cs = case_sensitive();
   int n = 0;
-  for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
+  for (Object* o = obj; o && n < kMaxChain; ++n) {
     if (Property* p = o->FindOwn(name, cs); p && prop_flag::VisibleTo(p->flags, swf_version_))
       return o;
+    // A super object made a prototype passes lookups on to its base (super_edge_cases).
+    o = o->kind() == ObjectKind::kSuper ? static_cast<SuperObject*>(o)->home : o->proto();
   }
   return nullptr;
 }
@@ -124,9 +126,7 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
   if (obj->kind() == ObjectKind::kSuper) {
     auto* s = static_cast<SuperObject*>(obj);
     if (!s->home || s->home->kind() == ObjectKind::kClip) return Value();
-    Object* start = s->home->proto();
-    if (!start) return Value();
-    Object* holder = FindHolder(start, name);
+    Object* holder = FindHolder(s->home, name);
     if (!holder) return Value();
     Property* p = holder->FindOwn(name, case_sensitive());
     if (p->virtual_property) return GetVirtual(p, s->this_obj);
@@ -320,16 +320,15 @@ Value Vm::CallMethod(const Value& target, std::string_view name, std::span<const
   if (!obj) return Value();
   Value fn = GetMember(obj, name);
   if (!IsFunction(fn)) return Value();
-  Object* home = nullptr;
+  // The method's super starts from the prototype of the object that holds the method
+  // (super_edge_cases: a method of the object itself has the object's prototype).
   if (obj->kind() == ObjectKind::kSuper) {
     auto* s = static_cast<SuperObject*>(obj);
-    home = s->home ? FindHolder(s->home->proto(), name) : nullptr;
-    return CallFunction(fn, s->this_obj, args, home);
+    Object* holder = s->home ? FindHolder(s->home, name) : nullptr;
+    return CallFunction(fn, s->this_obj, args, holder, true);
   }
-  // The base of super is sought from the prototype on: a method of the object itself has
-  // its prototype as base (super_edge_cases).
-  home = obj->proto() ? FindHolder(obj->proto(), name) : nullptr;
-  return CallFunction(fn, obj, args, home);
+  Object* holder = FindHolder(obj, name);
+  return CallFunction(fn, obj, args, holder ? holder : obj, true);
 }
 
 Value Vm::Construct(const Value& ctor_v, std::span<const Value> args) {
@@ -445,6 +444,7 @@ void SuperObject::Trace(Tracer& tracer) {
   Object::Trace(tracer);
   tracer.Mark(this_obj);
   tracer.Mark(home);
+  tracer.Mark(constructor_home);
 }
 
 }  // namespace flashsaver::avm1

@@ -150,11 +150,11 @@ Value Vm::CallMethodIfPresent(Object* obj, std::string_view name, std::span<cons
 }
 
 Value Vm::CallFunction(const Value& fn_v, Object* this_obj, std::span<const Value> args,
-                       Object* super_home) {
+                       Object* super_home, bool method) {
   if (!IsFunction(fn_v)) return Value();
   auto* fn = static_cast<FunctionObject*>(fn_v.AsObject());
   if (depth_ >= limits_.max_recursion) throw ScriptAbort{AbortReason::kRecursion};
-  if (fn->code) return RunFunction(fn, this_obj, args, super_home);
+  if (fn->code) return RunFunction(fn, this_obj, args, super_home, method);
   if (!fn->native) {
     if (fn->native_construct) {
       DepthGuard guard(depth_);
@@ -169,7 +169,7 @@ Value Vm::CallFunction(const Value& fn_v, Object* this_obj, std::span<const Valu
 }
 
 Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Value> args,
-                      Object* super_home) {
+                      Object* super_home, bool method) {
   const FunctionCode& code = *fn->code;
   Activation act;
   act.owner = code.owner;
@@ -205,7 +205,8 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
   Object* super_obj = nullptr;
   if (this_obj &&
       (!code.is_function2 || !(code.flags & kSuppressSuper) || (code.flags & kPreloadSuper))) {
-    super_obj = heap_.New<SuperObject>(this_obj, super_home);
+    Object* parent = super_home ? super_home->proto() : nullptr;
+    super_obj = heap_.New<SuperObject>(this_obj, parent, method ? parent : super_home);
   }
   bool cs = swf_version_ >= 7;
   if (code.is_function2) {

@@ -45,13 +45,17 @@ struct ScriptLimits {
   double timeout_seconds = 15;
 };
 
-// The super object of a method: this, and the prototype whose parent holds the overridden
-// members.
+// The super object of a function: this, the prototype from which super.name looks up the
+// overridden members, and the one from which super() looks up __constructor__. Both are the
+// parent of the method's holder in a method; a constructor seeks its parent constructor one
+// level nearer, on its own class's prototype (as2_super_and_this_v8, super_edge_cases).
 class SuperObject : public Object {
  public:
-  SuperObject(Object* t, Object* h) : Object(ObjectKind::kSuper), this_obj(t), home(h) {}
+  SuperObject(Object* t, Object* h, Object* c)
+      : Object(ObjectKind::kSuper), this_obj(t), home(h), constructor_home(c) {}
   Object* this_obj;
   Object* home;
+  Object* constructor_home;
   void Trace(Tracer& tracer) override;
 };
 
@@ -135,8 +139,11 @@ class Vm {
   bool HasProperty(Object* obj, std::string_view name);
   // The object of the prototype chain of obj that holds name, or null.
   Object* FindHolder(Object* obj, std::string_view name);
+  // super_home: the object holding the function (for constructors, the class's prototype);
+  // this's prototype when null. A method call gives `method`, which moves super()'s start
+  // to the holder's parent.
   Value CallFunction(const Value& fn, Object* this_obj, std::span<const Value> args,
-                     Object* super_home = nullptr);
+                     Object* super_home = nullptr, bool method = false);
   Value CallMethod(const Value& obj, std::string_view name, std::span<const Value> args);
   Value Construct(const Value& ctor, std::span<const Value> args);
   // Names enumerated by for..in, in the player's order.
@@ -197,7 +204,7 @@ class Vm {
  private:
   friend struct Interpreter;
   Value RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Value> args,
-                    Object* super_home);
+                    Object* super_home, bool method);
   void Execute(Activation& act, size_t end, int try_depth);
   void CheckLimits();
   void ReportUncaught(const Value& v);
