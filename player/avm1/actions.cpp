@@ -409,7 +409,13 @@ struct Interpreter {
       Push(CallSuper(static_cast<SuperObject*>(o), args));
       return;
     }
-    Object* this_obj = Target();
+    // A function found among the caller's locals is called on them (define_local_with_paths:
+    // `var g = g; g()` gives g the caller's locals as this).
+    bool cs = vm.case_sensitive();
+    Object* this_obj = act.locals && act.locals->FindOwn(name, cs) &&
+                               name.find_first_of("/:.") == std::string::npos
+                           ? act.locals
+                           : Target();
     Push(vm.CallFunction(fn, this_obj, args));
   }
   void Return() {  // 0x3E
