@@ -309,7 +309,13 @@ Object* ScriptHost::RegisteredClass(const Clip& clip) {
 }
 
 void ScriptHost::Construct(Clip& clip) {
-  if (Object* ctor = RegisteredClass(clip)) vm_->CallHandler(Value(ctor), ObjectFor(clip), {});
+  if (Object* ctor = RegisteredClass(clip)) {
+    vm_->CallHandler(Value(ctor), ObjectFor(clip), {});
+    return;
+  }
+  // A clip of no class of its own runs the onConstruct its prototype offers; what it throws
+  // is reported and goes no further (movieclip_onconstruct).
+  vm_->CallMethodIfPresent(ObjectFor(clip), "onConstruct", {});
 }
 
 void ScriptHost::ClipLoaded(Clip& clip) { QueueEvent(clip, clip_event::kLoad, "onLoad"); }
