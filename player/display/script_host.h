@@ -168,6 +168,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   void StopAllSounds() override;
   bool RegisterClass(std::string_view name, avm1::Object* ctor) override;
   const char* ClipTypeOf(avm1::Object* clip) override;
+  bool IsRemovedClip(avm1::Object* clip) override { return !ClipOf(clip); }
   static bool IsButton(const Clip& clip);
   // The class registered for the symbol a clip was made from, or null.
   avm1::Object* RegisteredClass(const Clip& clip);
