@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "player/avm1/heap.h"
@@ -173,6 +174,8 @@ class Vm {
   Object* object_ctor = nullptr;
   Object* array_ctor = nullptr;
   Object* function_ctor = nullptr;
+  // ASnative's numbers, found among the built-ins on first use (as_native.cpp).
+  std::unordered_map<uint32_t, NativeFn> native_ids;
 
   // Timers of setInterval / setTimeout.
   struct Timer {

@@ -402,9 +402,10 @@ void ScriptHost::PrevFrame(Object* obj) {
 bool ScriptHost::FrameLoaded(Object* obj, uint32_t frame) {
   Clip* clip = ClipOf(obj);
   // Movies are read whole before they play, and for a fully loaded movie the player counts
-  // every frame as loaded, even past the last (waitforframe2).
-  (void)frame;
-  return clip && clip->timeline;
+  // every frame as loaded, even past the last, up to its limit of 16000 frames
+  // (waitforframe2).
+  constexpr uint32_t kLastLoadableIndex = 16000;
+  return clip && clip->timeline && frame <= kLastLoadableIndex;
 }
 
 void ScriptHost::CloneClip(Object* obj, std::string_view name, int32_t depth) {
