@@ -74,6 +74,12 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   const double fps = movie.header.frame_rate.PerSecond();
   if (fps > 0) frame_ms_ = 1000.0 / fps;
   vm_->host_roots = [this](avm1::Tracer& t) { MarkRoots(t); };
+  vm_->install_host_classes = [this] { InstallHostClasses(); };
+  InstallHostClasses();
+  list_.set_hooks(this);
+}
+
+void ScriptHost::InstallHostClasses() {
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
   InstallSoundClass(*this);
@@ -85,7 +91,6 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   InstallSelectionClass(*this);
   InstallTransformClass(*this);
   InstallEffectProperties(*this);
-  list_.set_hooks(this);
 }
 
 ScriptHost::~ScriptHost() {
@@ -138,8 +143,11 @@ ClipObject* ScriptHost::ObjectFor(Clip& clip) {
     o->clip = &clip;
     Object* registered = RegisteredClass(clip);
     const char* builtin = IsButton(clip) ? "Button" : "MovieClip";
+    // A clip takes the class of its own movie's built-ins, whoever asks first
+    // (loadmovienum_cross_version_prototype).
+    Object* global = vm_->GlobalFor(MovieOf(clip).header.version);
     Value proto = vm_->GetMember(
-        registered ? registered : vm_->GetMember(vm_->global(), builtin).AsObject(), "prototype");
+        registered ? registered : vm_->GetMember(global, builtin).AsObject(), "prototype");
     o->Define("__proto__", proto.IsObject() ? proto : Value(vm_->object_proto),
               avm1::prop_flag::kDontEnum);
     clip.script = o;
@@ -408,9 +416,10 @@ void ScriptHost::PrevFrame(Object* obj) {
 bool ScriptHost::FrameLoaded(Object* obj, uint32_t frame) {
   Clip* clip = ClipOf(obj);
   // Movies are read whole before they play, and for a fully loaded movie the player counts
-  // every frame as loaded, even past the last (waitforframe2).
-  (void)frame;
-  return clip && clip->timeline;
+  // every frame as loaded, even past the last, up to its limit of 16000 frames
+  // (waitforframe2).
+  constexpr uint32_t kLastLoadableIndex = 16000;
+  return clip && clip->timeline && frame <= kLastLoadableIndex;
 }
 
 void ScriptHost::CloneClip(Object* obj, std::string_view name, int32_t depth) {

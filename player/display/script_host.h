@@ -131,6 +131,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 
   // The clip's script object, made on first use.
   ClipObject* ObjectFor(Clip& clip);
+  // MovieClip, TextField and the other classes of the display list, into the current _global.
+  void InstallHostClasses();
   static Clip* ClipOf(avm1::Object* obj);
   DisplayList& list() { return list_; }
   const MovieDefinition& movie() const { return movie_; }
