@@ -409,7 +409,11 @@ bool ScriptHost::FrameLoaded(Object* obj, uint32_t frame) {
 
 void ScriptHost::CloneClip(Object* obj, std::string_view name, int32_t depth) {
   Clip* clip = ClipOf(obj);
-  if (!clip || !clip->owner || !clip->owner->parent) return;
+  if (!clip) {
+    CloneTextField(obj, name, depth);
+    return;
+  }
+  if (!clip->owner || !clip->owner->parent) return;
   DisplayObject& source = *clip->owner;
   DisplayObject* copy = list_.AddScripted(*source.parent, source.character_id, depth + kDepthOffset,
                                           std::string(name));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "player/display/character_library.h"
+
 namespace flashsaver {
 namespace {
 
@@ -16,18 +18,33 @@ class ResolvedFont {
  public:
   ResolvedFont(const TextFormat& format, const LayoutFonts& fonts) : size_(format.size) {
     const FontCharacter* font = fonts.embedded.get();
-    if (fonts.use_outlines && font && !font->glyphs.empty() &&
-        (format.face.empty() || format.face == font->name)) {
-      embedded_ = font;
-      scale_ = font->GlyphScale(size_);
-      if (font->has_layout) {
-        ascent_ = font->ascent * scale_;
-        descent_ = font->descent * scale_;
-      } else {
-        ascent_ = size_ * 0.8;
-        descent_ = size_ * 0.2;
+    if (fonts.use_outlines) {
+      // A field with embedFonts draws only embedded outlines: its own font, or the movie's
+      // font of the face's name; with neither its text is not drawn at all.
+      const FontCharacter* chosen = nullptr;
+      if (font && !font->glyphs.empty() && (format.face.empty() || format.face == font->name)) {
+        chosen = font;
+      } else if (fonts.library) {
+        chosen = fonts.library->FontNamed(format.face.empty() && font ? font->name : format.face,
+                                          format.bold, format.italic);
+      } else if (font && !font->glyphs.empty()) {
+        chosen = font;
       }
-    } else if (fonts.device) {
+      if (chosen) {
+        embedded_ = chosen;
+        scale_ = chosen->GlyphScale(size_);
+        if (chosen->has_layout) {
+          ascent_ = chosen->ascent * scale_;
+          descent_ = chosen->descent * scale_;
+        } else {
+          ascent_ = size_ * 0.8;
+          descent_ = size_ * 0.2;
+        }
+        return;
+      }
+      if (fonts.library) return;
+    }
+    if (fonts.device) {
       device_ = fonts.device->Face(format.face.empty() && font ? font->name : format.face,
                                    format.bold || (font && font->bold),
                                    format.italic || (font && font->italic));
@@ -83,6 +100,7 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
   };
 
   double y = box.top + kTextGutter;
+  double last_leading = 0;
   size_t paragraph_start = 0;
   for (size_t p = 0; p < std::max<size_t>(text.paragraphs.size(), 1); ++p) {
     const ParagraphFormat para =
@@ -172,12 +190,15 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
       }
       layout.lines.push_back(line);
       y = line.baseline + line.descent + para.leading;
+      last_leading = para.leading;
     }
     paragraph_start = paragraph_end + 1;
   }
   if (!layout.lines.empty()) {
     const LaidOutLine& last = layout.lines.back();
     layout.text_height = last.baseline + last.descent - (box.top + kTextGutter);
+    // Flash counts the leading under a lone line, but not under the last of several.
+    if (layout.lines.size() == 1) layout.text_height += last_leading;
   }
   return layout;
 }
