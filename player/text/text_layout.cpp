@@ -1,6 +1,7 @@
 #include "player/text/text_layout.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "player/display/character_library.h"
 
@@ -34,8 +35,9 @@ class ResolvedFont {
         embedded_ = chosen;
         scale_ = chosen->GlyphScale(size_);
         if (chosen->has_layout) {
-          ascent_ = chosen->ascent * scale_;
-          descent_ = chosen->descent * scale_;
+          // Whole twips, as Flash keeps them: three lines of 12 px Noto Sans are 52 px, not 53.
+          ascent_ = std::floor(chosen->ascent * scale_);
+          descent_ = std::floor(chosen->descent * scale_);
         } else {
           ascent_ = size_ * 0.8;
           descent_ = size_ * 0.2;
@@ -59,13 +61,20 @@ class ResolvedFont {
   double ascent() const { return ascent_; }
   double descent() const { return descent_; }
 
+  // The pair's kerning in twips; only embedded fonts carry a table.
+  double Kerning(char32_t left, char32_t right) const {
+    if (!embedded_ || embedded_->kerning.empty() || left > 0xFFFF || right > 0xFFFF) return 0;
+    return embedded_->Kerning(static_cast<uint16_t>(left), static_cast<uint16_t>(right)) * scale_;
+  }
+
   std::optional<GlyphInfo> Glyph(char32_t c) const {
     if (embedded_) {
       if (c > 0xFFFF) return std::nullopt;
       const auto index = embedded_->GlyphIndex(static_cast<uint16_t>(c));
       if (!index) return std::nullopt;
       const FontGlyph& g = embedded_->glyphs[*index];
-      return GlyphInfo{&g.outline, g.advance * scale_, scale_};
+      // Flash keeps advances in whole twips, dropping the fraction.
+      return GlyphInfo{&g.outline, std::floor(g.advance * scale_), scale_};
     }
     if (device_) {
       if (const DeviceGlyph* g = device_->Glyph(c)) {
@@ -95,8 +104,15 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
 
   auto shown = [&](size_t i) { return box.password ? U'*' : text.chars[i]; };
   auto advance = [&](size_t i) {
-    const auto g = resolved[text.format_of[i]].Glyph(shown(i));
-    return g ? g->advance : 0.0;
+    const ResolvedFont& font = resolved[text.format_of[i]];
+    const auto g = font.Glyph(shown(i));
+    if (!g) return 0.0;
+    // Kerning applies within a run of one format that asks for it.
+    if (i + 1 < text.chars.size() && text.format_of[i + 1] == text.format_of[i] &&
+        text.FormatAt(i).kerning) {
+      return g->advance + font.Kerning(shown(i), shown(i + 1));
+    }
+    return g->advance;
   };
 
   double y = box.top + kTextGutter;
@@ -186,7 +202,7 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
                                        Twips{static_cast<int32_t>(pen + g->advance)}, Twips{top},
                                        Twips{top + Twips::kPerPixel}});
         }
-        pen += g->advance;
+        pen += advance(i);
       }
       layout.lines.push_back(line);
       y = line.baseline + line.descent + para.leading;
