@@ -178,8 +178,12 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
       offset = std::max(offset, 0.0);
       line.x = left + indent + offset;
       line.baseline = y + line.ascent;
-      layout.text_width = std::max(layout.text_width, para.left_margin + bullet_indent + indent +
-                                                          line.width + para.right_margin);
+      // textWidth counts trailing spaces, though alignment leaves them out.
+      double spaces = 0;
+      for (size_t i = trimmed; i < end; ++i) spaces += advance(i);
+      layout.text_width =
+          std::max(layout.text_width, para.left_margin + bullet_indent + indent + line.width +
+                                          spaces + para.right_margin);
 
       if (para.bullet && r == 0) {
         if (const auto g = base_font.Glyph(U'\u2022')) {
@@ -210,7 +214,8 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
     }
     paragraph_start = paragraph_end + 1;
   }
-  if (!layout.lines.empty()) {
+  // An empty field measures nothing, though it keeps a line for the caret.
+  if (!layout.lines.empty() && !text.chars.empty()) {
     const LaidOutLine& last = layout.lines.back();
     layout.text_height = last.baseline + last.descent - (box.top + kTextGutter);
     // Flash counts the leading under a lone line, but not under the last of several.
