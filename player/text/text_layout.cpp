@@ -178,9 +178,12 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
       offset = std::max(offset, 0.0);
       line.x = left + indent + offset;
       line.baseline = y + line.ascent;
-      // textWidth counts trailing spaces, though alignment leaves them out.
+      // textWidth counts trailing spaces, though alignment leaves them out; from SWF 8 only
+      // on left-aligned lines (edittext_align_trailing_spaces_swf7, _swf8).
       double spaces = 0;
-      for (size_t i = trimmed; i < end; ++i) spaces += advance(i);
+      if (para.align == TextAlign::kLeft || !fonts.library || fonts.library->swf_version() < 8) {
+        for (size_t i = trimmed; i < end; ++i) spaces += advance(i);
+      }
       layout.text_width =
           std::max(layout.text_width, para.left_margin + bullet_indent + indent + line.width +
                                           spaces + para.right_margin);
