@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "player/display/filter_classes.h"
 #include "player/sound/sound_player.h"
@@ -426,6 +427,7 @@ void ScriptHost::CloneClip(Object* obj, std::string_view name, int32_t depth) {
   copy->script_xscale = source.script_xscale;
   copy->script_yscale = source.script_yscale;
   copy->script_rotation = source.script_rotation;
+  if (copy->clip) copy->clip->snapshot_moved = std::exchange(clip->snapshot_moved, true);
 }
 
 void ScriptHost::RemoveClip(Object* obj) {
