@@ -59,6 +59,9 @@ struct Clip {
   uint8_t button_state = 1;  // buttons: the state shown (button_state bits)
   std::map<int32_t, std::unique_ptr<DisplayObject>> children;  // by depth, drawn bottom first
   std::unique_ptr<ClipDrawing> drawing;  // the drawing API's shape, under the children
+  // duplicateMovieClip hands the clip's text snapshot on to the copy: a TextSnapshot made of
+  // the source afterwards has no text (textsnapshot_available_text).
+  bool snapshot_moved = false;
 };
 
 struct DisplayObject {

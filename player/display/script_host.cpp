@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "player/display/filter_classes.h"
 #include "player/sound/sound_player.h"
@@ -424,7 +425,11 @@ bool ScriptHost::FrameLoaded(Object* obj, uint32_t frame) {
 
 void ScriptHost::CloneClip(Object* obj, std::string_view name, int32_t depth) {
   Clip* clip = ClipOf(obj);
-  if (!clip || !clip->owner || !clip->owner->parent) return;
+  if (!clip) {
+    CloneTextField(obj, name, depth);
+    return;
+  }
+  if (!clip->owner || !clip->owner->parent) return;
   DisplayObject& source = *clip->owner;
   DisplayObject* copy = list_.AddScripted(*source.parent, source.character_id, depth + kDepthOffset,
                                           std::string(name));
@@ -437,6 +442,7 @@ void ScriptHost::CloneClip(Object* obj, std::string_view name, int32_t depth) {
   copy->script_xscale = source.script_xscale;
   copy->script_yscale = source.script_yscale;
   copy->script_rotation = source.script_rotation;
+  if (copy->clip) copy->clip->snapshot_moved = std::exchange(clip->snapshot_moved, true);
 }
 
 void ScriptHost::RemoveClip(Object* obj) {
