@@ -92,8 +92,16 @@ bool FromYuv(const AVFrame& f, const AVFrame* alpha, Picture& picture) {
     const int alpha_width = own_alpha ? f.width : (alpha ? alpha->width : 0);
     uint32_t* out = picture.Row(y);
     for (int x = 0; x < f.width; ++x) {
-      const int a = ar && x < alpha_width ? ar[x] : 255;
-      out[x] = YuvToPixel(yr[x], ur[x / 2], vr[x / 2], a);
+      const uint32_t colour = YuvToPixel(yr[x], ur[x / 2], vr[x / 2], 255);
+      if (!ar) {
+        out[x] = colour;
+        continue;
+      }
+      // VP6 with alpha codes its colour already multiplied by the alpha: the colour stays as
+      // decoded, only held within the alpha as premultiplied pixels must be.
+      const uint32_t a = x < alpha_width ? ar[x] : 255;
+      auto held = [a](uint32_t c) { return std::min(c & 0xFF, a); };
+      out[x] = a << 24 | held(colour >> 16) << 16 | held(colour >> 8) << 8 | held(colour);
     }
   }
   return true;
