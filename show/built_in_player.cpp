@@ -405,6 +405,11 @@ class CancellableCanvas final : public Canvas {
   void PopMask() override { inner_.PopMask(); }
   void BeginLayer(const LayerEffects& effects) override { inner_.BeginLayer(effects); }
   void EndLayer() override { inner_.EndLayer(); }
+  // A picture kept while cancelled may lack parts: the caller drops what this frame kept.
+  bool BeginCachedLayer(const LayerEffects& effects, const CachedLayer& layer) override {
+    return inner_.BeginCachedLayer(effects, layer);
+  }
+  bool KeepsLayers() const override { return inner_.KeepsLayers(); }
 
  private:
   Canvas& inner_;
