@@ -6,6 +6,7 @@
 #include <numbers>
 #include <utility>
 
+#include "player/display/bitmap_data_class.h"
 #include "player/display/filter_classes.h"
 #include "player/sound/sound_player.h"
 #include "player/avm1/builtins/builtins.h"
@@ -92,6 +93,7 @@ void ScriptHost::InstallHostClasses() {
   InstallSelectionClass(*this);
   InstallTransformClass(*this);
   InstallEffectProperties(*this);
+  InstallBitmapDataClass(*this);
 }
 
 ScriptHost::~ScriptHost() {
