@@ -572,7 +572,7 @@ void DisplayList::AdvanceClip(Clip& clip, int level) {
       RunFrame(clip, 0, level);
     } else if (clip.current_frame + 1 < frames) {
       RunFrame(clip, clip.current_frame + 1, level);
-    } else if (frames > 1 && !Waiting(clip)) {
+    } else if (frames > 1 && clip.timeline->loops && !Waiting(clip)) {
       GotoClipFrame(clip, 0, level);
     }
   }
