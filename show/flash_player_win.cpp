@@ -18,6 +18,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/machine_facts.h"
 #include "platform/ole_control_host.h"
 #include "player/render/layer_cache.h"
 #include "platform/window.h"
@@ -235,6 +236,8 @@ class BuiltInPlayerWindow final : public Window {
             [this] { Schedule(0); }, &OpenPlayerMovie, &OpenInBackground),
         show_window_(show_window),
         shared_(std::make_shared<RenderShared>()) {
+    // Before any movie opens: System.capabilities describes this machine.
+    avm1::SetMachineFacts(ReadMachineFacts());
     const RECT rect = ClientRect(show_window);
     WindowParams p;
     p.class_name = kBuiltInPlayerClass;

@@ -660,18 +660,9 @@ void DisplayList::GotoFrame(int32_t frame) {
 
 void DisplayList::AdvanceClip(Clip& clip, int level) {
   const bool enter = hooks_ && clip.current_frame >= 0;
-  if (clip.timeline && clip.playing) {
-    const auto frames = static_cast<int32_t>(clip.timeline->frames.size());
-    if (clip.current_frame < 0) {
-      RunFrame(clip, 0, level);
-    } else if (clip.current_frame + 1 < frames) {
-      RunFrame(clip, clip.current_frame + 1, level);
-    } else if (frames > 1 && !Waiting(clip)) {
-      GotoClipFrame(clip, 0, level);
-    }
-  }
-  // Children placed during this tick have just run their first frame. The others run newest
-  // first, as the player's execution list orders them.
+  // The player's execution list runs the newest clips first, so a clip's children step (and
+  // queue their frame scripts) before the clip itself (looping_child_swf5). Children placed
+  // during this tick have just run their first frame.
   std::vector<DisplayObject*> order;
   for (auto& [depth, child] : clip.children) {
     if (child->clip && child->created_tick != tick_) order.push_back(child.get());
@@ -679,6 +670,16 @@ void DisplayList::AdvanceClip(Clip& clip, int level) {
   std::sort(order.begin(), order.end(),
             [](const DisplayObject* a, const DisplayObject* b) { return a->serial > b->serial; });
   for (DisplayObject* child : order) AdvanceClip(*child->clip, level + 1);
+  if (clip.timeline && clip.playing) {
+    const auto frames = static_cast<int32_t>(clip.timeline->frames.size());
+    if (clip.current_frame < 0) {
+      RunFrame(clip, 0, level);
+    } else if (clip.current_frame + 1 < frames) {
+      RunFrame(clip, clip.current_frame + 1, level);
+    } else if (frames > 1 && clip.timeline->loops && !Waiting(clip)) {
+      GotoClipFrame(clip, 0, level);
+    }
+  }
   if (enter && hooks_) hooks_->ClipEnterFrame(clip);
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "player/avm1/builtins/machine_facts.h"
 #include "player/avm1/vm.h"
 
 namespace flashsaver::avm1 {
@@ -95,6 +96,39 @@ TEST(Avm1Realms, SwfSixAndOlderHaveBuiltInsOfTheirOwn) {
   vm.set_swf_version(6);
   EXPECT_EQ(vm.ToString(vm.GetMember(vm.global(), "kept")), "yes");
   EXPECT_TRUE(vm.IsFunction(vm.GetMember(vm.global(), "Object")));
+}
+
+}  // namespace
+}  // namespace flashsaver::avm1
+
+namespace flashsaver::avm1 {
+namespace {
+
+TEST(Avm1MachineFacts, CapabilitiesTellTheMachineTheShowRead) {
+  struct Lang {
+    uint16_t langid;
+    const char* code;
+  } langs[] = {{0x0409, "en"},    {0x0809, "en"},    {0x0407, "de"}, {0x0804, "zh-CN"},
+               {0x0404, "zh-TW"}, {0x1004, "zh-CN"}, {0x0411, "ja"}, {0x0425, "xu"}};
+  for (const Lang& l : langs) EXPECT_EQ(LanguageCodeOf(l.langid), l.code) << l.langid;
+  EXPECT_EQ(WindowsOsName(5, 1), "Windows XP");
+  EXPECT_EQ(WindowsOsName(6, 1), "Windows 7");
+  EXPECT_EQ(WindowsOsName(10, 0), "Windows 10");
+  EXPECT_EQ(WindowsOsName(4, 0), "Windows");
+
+  const MachineFacts saved = CurrentMachineFacts();
+  SetMachineFacts({"Windows 7", "de", 1920, 1080, 120});
+  NullHost host;
+  Vm vm(host, 8);
+  Object* caps =
+      vm.GetMember(vm.GetMember(vm.global(), "System").AsObject(), "capabilities").AsObject();
+  SetMachineFacts(saved);
+  ASSERT_NE(caps, nullptr);
+  EXPECT_EQ(vm.ToString(vm.GetMember(caps, "os")), "Windows 7");
+  EXPECT_EQ(vm.ToString(vm.GetMember(caps, "language")), "de");
+  EXPECT_EQ(vm.ToNumber(vm.GetMember(caps, "screenResolutionX")), 1920);
+  EXPECT_EQ(vm.ToNumber(vm.GetMember(caps, "screenResolutionY")), 1080);
+  EXPECT_EQ(vm.ToNumber(vm.GetMember(caps, "screenDPI")), 120);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ void InstallBuiltins(Vm& vm) {
   InstallSharedObject(vm);
   InstallGeom(vm);
   InstallAsNative(vm);
+  InstallAbsentServices(vm);
 }
 
 }  // namespace flashsaver::avm1
