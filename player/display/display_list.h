@@ -62,6 +62,7 @@ struct Clip {
   // duplicateMovieClip hands the clip's text snapshot on to the copy: a TextSnapshot made of
   // the source afterwards has no text (textsnapshot_available_text).
   bool snapshot_moved = false;
+  std::optional<int32_t> tab_index;  // buttons: set by script, undefined until then
 };
 
 struct DisplayObject {

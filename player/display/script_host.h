@@ -290,6 +290,8 @@ void DispatchSoundCompletions(ScriptHost& host);
 void InstallDrawingMethods(ScriptHost& host);
 // Button's prototype, Key, Mouse and Stage (input_classes.cpp).
 void InstallInputClasses(ScriptHost& host);
+// tabIndex of clips and buttons, kept by the clip as a signed 32-bit number (input_classes.cpp).
+void DefineTabIndex(avm1::Vm& vm, avm1::Object* proto, uint16_t flags);
 // MovieClipLoader and the MovieClip methods that load movies (clip_loading.cpp).
 void InstallClipLoading(ScriptHost& host);
 
