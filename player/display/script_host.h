@@ -281,6 +281,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 void InstallMovieClipClass(ScriptHost& host);
 // TextField's prototype with its properties (text_field_class.cpp).
 void InstallTextFieldClass(ScriptHost& host);
+// TextField.StyleSheet (style_sheet_class.cpp).
+void InstallStyleSheetClass(avm1::Vm& vm, avm1::Object* text_field_class);
 // Sound (sound_class.cpp): the class, the objects its playing voices keep alive, and the
 // onSoundComplete calls, run once per frame.
 void InstallSoundClass(ScriptHost& host);
