@@ -101,7 +101,7 @@ struct DisplayObject {
   std::shared_ptr<const Character> own_character;  // made by a script (createTextField)
   avm1::Object* text_script = nullptr;
   std::optional<bool> focus_rect;  // SWF 6 and later: set by script, null until then
-  uint16_t text_revision = 0;  // counts changes, so a changed text redraws
+  uint16_t text_revision = 0;      // counts changes, so a changed text redraws
   size_t* live_count = nullptr;
 };
 

@@ -98,8 +98,8 @@ Value SetShowMenu(Vm& vm, const CallArgs& c) {
 
 Value Constructor(Vm&, const CallArgs&) { return Value(); }
 
-// A clip's or button's tabIndex is a signed 32-bit number; out of range and NaN give the lowest, as an
-// x86 conversion does (tab_ordering_properties).
+// A clip's or button's tabIndex is a signed 32-bit number; out of range and NaN give the lowest, as
+// an x86 conversion does (tab_ordering_properties).
 Value GetTabIndex(Vm&, const CallArgs& c) {
   Clip* clip = ScriptHost::ClipOf(c.this_obj);
   return clip && clip->tab_index ? Value(static_cast<double>(*clip->tab_index)) : Value();

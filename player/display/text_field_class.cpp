@@ -721,7 +721,8 @@ Object* ScriptHost::TextObjectFor(DisplayObject& field) {
 
 void ScriptHost::CloneTextField(Object* obj, std::string_view name, int32_t depth) {
   DisplayObject* source = FieldOf(obj);
-  const auto* character = source ? dynamic_cast<const EditTextCharacter*>(source->character) : nullptr;
+  const auto* character =
+      source ? dynamic_cast<const EditTextCharacter*>(source->character) : nullptr;
   if (!character || !source->parent) return;
   // The copy starts from the definition, not the field's present state; a field made by
   // createTextField is defined with no size, its size was set after.
