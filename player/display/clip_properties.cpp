@@ -163,7 +163,7 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
     case ClipProperty::kFocusRect:
       // SWF 5 has one setting, a number; later clips have their own, unset by default.
       if (vm_->swf_version() < 6) return focus_rect_ ? 1.0 : 0.0;
-      if (o != &root_object_) return Value::Null();
+      if (o != &root_object_) return o->focus_rect ? Value(*o->focus_rect) : Value::Null();
       return focus_rect_;
     case ClipProperty::kSoundBufTime:
       return static_cast<double>(sound_buf_time_);
@@ -296,7 +296,11 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
       break;
     }
     case ClipProperty::kFocusRect:
-      if (o != &root_object_ && vm_->swf_version() >= 6) break;
+      if (o != &root_object_ && vm_->swf_version() >= 6) {
+        // Its own setting, as a boolean of the version's conversion (focusrect_property_swf6).
+        o->focus_rect = v.IsNullish() ? std::nullopt : std::optional(vm_->ToBool(v));
+        break;
+      }
       if (v.IsObject()) {
         focus_rect_ = false;  // without calling valueOf
       } else if (scale(n)) {

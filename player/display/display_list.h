@@ -62,6 +62,7 @@ struct Clip {
   // duplicateMovieClip hands the clip's text snapshot on to the copy: a TextSnapshot made of
   // the source afterwards has no text (textsnapshot_available_text).
   bool snapshot_moved = false;
+  std::optional<int32_t> tab_index;  // set by script, undefined until then
 };
 
 struct DisplayObject {
@@ -99,7 +100,8 @@ struct DisplayObject {
   std::unique_ptr<TextField> text;
   std::shared_ptr<const Character> own_character;  // made by a script (createTextField)
   avm1::Object* text_script = nullptr;
-  uint16_t text_revision = 0;  // counts changes, so a changed text redraws
+  std::optional<bool> focus_rect;  // SWF 6 and later: set by script, null until then
+  uint16_t text_revision = 0;      // counts changes, so a changed text redraws
   size_t* live_count = nullptr;
 };
 

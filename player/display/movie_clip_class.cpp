@@ -333,6 +333,8 @@ void InstallMovieClipClass(ScriptHost& host) {
       {"getBytesTotal", BytesTotal},
   };
   for (const auto& [name, fn] : kMethods) vm.DefineMethod(proto, name, fn);
+  // Hidden from for..in on clips, unlike on buttons (tab_ordering_properties).
+  DefineTabIndex(vm, proto, avm1::prop_flag::kDontEnum);
 }
 
 }  // namespace flashsaver

@@ -284,6 +284,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 void InstallMovieClipClass(ScriptHost& host);
 // TextField's prototype with its properties (text_field_class.cpp).
 void InstallTextFieldClass(ScriptHost& host);
+// TextField.StyleSheet (style_sheet_class.cpp).
+void InstallStyleSheetClass(avm1::Vm& vm, avm1::Object* text_field_class);
 // Sound (sound_class.cpp): the class, the objects its playing voices keep alive, and the
 // onSoundComplete calls, run once per frame.
 void InstallSoundClass(ScriptHost& host);
@@ -293,6 +295,8 @@ void DispatchSoundCompletions(ScriptHost& host);
 void InstallDrawingMethods(ScriptHost& host);
 // Button's prototype, Key, Mouse and Stage (input_classes.cpp).
 void InstallInputClasses(ScriptHost& host);
+// tabIndex of clips and buttons, kept by the clip as a signed 32-bit number (input_classes.cpp).
+void DefineTabIndex(avm1::Vm& vm, avm1::Object* proto, uint16_t flags);
 // MovieClipLoader and the MovieClip methods that load movies (clip_loading.cpp).
 void InstallClipLoading(ScriptHost& host);
 

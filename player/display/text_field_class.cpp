@@ -512,9 +512,12 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       face.tab_index =
           v.IsNullish() ? Value() : Value(static_cast<double>(static_cast<uint32_t>(vm.ToInt(v))));
       return;
-    case Prop::kStyleSheet:
-      face.style_sheet = v;
+    case Prop::kStyleSheet: {
+      // Any object but a clip is kept; anything else clears it (edittext_stylesheet).
+      Object* o = v.AsObject();
+      face.style_sheet = o && o->kind() != avm1::ObjectKind::kClip ? v : Value();
       return;
+    }
     case Prop::kMouseWheelEnabled:
       face.mouse_wheel = vm.ToBool(v);
       return;
@@ -631,6 +634,7 @@ void InstallTextFieldClass(ScriptHost& host) {
   Object* proto = vm.NewObject();
   avm1::FunctionObject* ctor = vm.DefineClass("TextField", Constructor, nullptr, proto);
   vm.DefineMethod(ctor, "getFontList", GetFontList);
+  InstallStyleSheetClass(vm, ctor);
   using avm1::prop_flag::kVersion7;
   using avm1::prop_flag::kVersion8;
   // Added last to first: for..in lists them in the player's order.
@@ -717,7 +721,8 @@ Object* ScriptHost::TextObjectFor(DisplayObject& field) {
 
 void ScriptHost::CloneTextField(Object* obj, std::string_view name, int32_t depth) {
   DisplayObject* source = FieldOf(obj);
-  const auto* character = source ? dynamic_cast<const EditTextCharacter*>(source->character) : nullptr;
+  const auto* character =
+      source ? dynamic_cast<const EditTextCharacter*>(source->character) : nullptr;
   if (!character || !source->parent) return;
   // The copy starts from the definition, not the field's present state; a field made by
   // createTextField is defined with no size, its size was set after.

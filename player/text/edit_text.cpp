@@ -57,13 +57,15 @@ std::string TextField::text() const {
 }
 
 std::string TextField::HtmlText() const {
-  if (!settings_.html) return text();
+  // Turning html off later leaves HTML contents written back as HTML (clone_sprite_edittext).
+  if (!settings_.html && !html_content_) return text();
   return WriteHtml(content_, new_format, new_paragraph);
 }
 
 void TextField::SetText(std::string_view text) {
   source_ = std::string(text);
   source_html_ = false;
+  html_content_ = false;
   content_ = PlainText(text, new_format, new_paragraph);
   LayOut();
 }
@@ -72,6 +74,7 @@ void TextField::SetHtmlText(std::string_view html) {
   if (!settings_.html) return SetText(html);
   source_ = std::string(html);
   source_html_ = true;
+  html_content_ = true;
   // Markup says itself what is bold or italic: the font's own style does not carry over.
   TextFormat base = new_format;
   base.bold = base.italic = base.underline = false;

@@ -184,9 +184,8 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
       if (para.align == TextAlign::kLeft || !fonts.library || fonts.library->swf_version() < 8) {
         for (size_t i = trimmed; i < end; ++i) spaces += advance(i);
       }
-      layout.text_width =
-          std::max(layout.text_width, para.left_margin + bullet_indent + indent + line.width +
-                                          spaces + para.right_margin);
+      layout.text_width = std::max(layout.text_width, para.left_margin + bullet_indent + indent +
+                                                          line.width + spaces + para.right_margin);
 
       if (para.bullet && r == 0) {
         if (const auto g = base_font.Glyph(U'\u2022')) {
