@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "platform/ole_control_host.h"
+#include "player/render/layer_cache.h"
 #include "platform/window.h"
 #include "settings/saver_settings.h"
 #include "show/audio_output.h"
@@ -172,6 +173,7 @@ struct RenderShared {
 
 void DrawFrames(RenderShared* shared) {
   Picture back;
+  LayerCache layers;  // filtered and cached objects' pictures, kept from frame to frame
   for (;;) {
     StageFrame frame;
     int32_t width = 0, height = 0;
@@ -186,7 +188,9 @@ void DrawFrames(RenderShared* shared) {
     }
     if (back.width != width || back.height != height) back = Picture(width, height);
     const ULONGLONG start = ::GetTickCount64();
+    frame.options.layer_cache = &layers;
     frame.Draw(back, &shared->cancel);
+    layers.EndFrame(!shared->cancel.load());
     const double ms = static_cast<double>(::GetTickCount64() - start);
     const PixelBox box = frame.options.clip;
     frame = StageFrame{};  // a movie left by the show is let go here, off the window's thread

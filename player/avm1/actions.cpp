@@ -689,9 +689,14 @@ struct Interpreter {
     uint8_t skip = r.U8();
     Value frame = Pop();
     Object* clip = Target();
-    double f = vm.ToNumber(frame);
-    uint32_t index = std::isfinite(f) && f >= 1 ? static_cast<uint32_t>(std::min(f, 4e9)) - 1 : 0;
-    if (!host().FrameLoaded(clip, index)) SkipActions(skip);
+    // Only whole frame numbers are waited for: a fraction, a non-number or a label counts as
+    // loaded. The number wraps as a 32-bit integer, and frames before the first are loaded
+    // (waitforframe2).
+    double f =
+        frame.IsString() ? StringToNumber(frame.AsString(), vm.swf_version()) : vm.ToNumber(frame);
+    if (!std::isfinite(f) || f != std::trunc(f)) return;
+    const int32_t index = static_cast<int32_t>(static_cast<uint32_t>(ToInt32(f)) - 1u);
+    if (index >= 0 && !host().FrameLoaded(clip, static_cast<uint32_t>(index))) SkipActions(skip);
   }
   std::shared_ptr<FunctionCode> NewCode(std::string name, uint16_t body_size) {
     auto code = std::make_shared<FunctionCode>();

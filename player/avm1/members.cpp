@@ -296,7 +296,7 @@ std::vector<std::string> Vm::EnumerableNames(Object* obj) {
       if (p.flags & prop_flag::kDontEnum) return;
       own.push_back(p.name);
     });
-    for (auto it = own.rbegin(); it != own.rend(); ++it) {
+    for (auto it = own.begin(); it != own.end(); ++it) {
       bool seen = std::any_of(names.begin(), names.end(),
                               [&](const std::string& s) { return NamesEqual(s, *it, cs); });
       // A name hidden by a DontEnum property nearer the object is hidden too.
@@ -312,6 +312,9 @@ std::vector<std::string> Vm::EnumerableNames(Object* obj) {
       if (!seen) names.push_back(*it);
     }
   }
+  // The player pushes the names nearest first, each object's in the order they were added,
+  // and for..in pops them: a prototype's names come out before the object's own (assetnative).
+  std::reverse(names.begin(), names.end());
   return names;
 }
 

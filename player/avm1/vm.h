@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 #include <unordered_map>
 
@@ -71,7 +72,8 @@ class Vm {
   Host& host() { return host_; }
   int swf_version() const { return swf_version_; }
   // The rules of the movie whose code runs next (a loaded movie may have another version).
-  void set_swf_version(int version) { swf_version_ = version; }
+  // Switches to the built-ins of that version too.
+  void set_swf_version(int version);
   bool case_sensitive() const { return swf_version_ >= 7; }
   Object* global() { return global_; }
   void set_limits(const ScriptLimits& limits) { limits_ = limits; }
@@ -97,6 +99,9 @@ class Vm {
   size_t heap_size() const { return heap_.size(); }
   // Roots the host holds (clip objects, event listeners).
   std::function<void(Tracer&)> host_roots;
+  // Installs the host's classes (MovieClip...) into the current _global; called for each set
+  // of built-ins made after the first.
+  std::function<void()> install_host_classes;
 
   // --- For the built-ins and the host ---
   template <typename T, typename... A>
@@ -181,6 +186,32 @@ class Vm {
   Object* object_ctor = nullptr;
   Object* array_ctor = nullptr;
   Object* function_ctor = nullptr;
+  // ASnative's numbers, found among the built-ins on first use (as_native.cpp).
+  std::unordered_map<uint32_t, NativeFn> native_ids;
+
+  // Movies of SWF 6 and older share one _global with its own built-in classes and
+  // prototypes, later movies another (global_swf6_7_8, loadmovienum_cross_version_prototype):
+  // the set in use is the one of the code that runs. The one above is in use; the other waits
+  // here, made when first needed.
+  struct Realm {
+    Object* global = nullptr;
+    Object* object_proto = nullptr;
+    Object* function_proto = nullptr;
+    Object* array_proto = nullptr;
+    Object* string_proto = nullptr;
+    Object* number_proto = nullptr;
+    Object* boolean_proto = nullptr;
+    Object* date_proto = nullptr;
+    Object* error_proto = nullptr;
+    Object* xml_node_proto = nullptr;
+    Object* xml_proto = nullptr;
+    Object* object_ctor = nullptr;
+    Object* array_ctor = nullptr;
+    Object* function_ctor = nullptr;
+  };
+  static int RealmIndex(int version) { return version >= 7 ? 1 : 0; }
+  // The _global of a movie of that version, made when missing.
+  Object* GlobalFor(int version);
 
   // Timers of setInterval / setTimeout.
   struct Timer {
@@ -207,6 +238,9 @@ class Vm {
                     Object* super_home, bool method);
   void Execute(Activation& act, size_t end, int try_depth);
   void CheckLimits();
+  void SetVersion(int version);
+  void SwapRealm(Realm& other);
+  void SelectRealm(int index);
   void ReportUncaught(const Value& v);
   // Getter, setter and watcher calls of one property nest only kMaxPropertyNesting deep.
   class PropertyCall;
@@ -219,6 +253,8 @@ class Vm {
   ScriptLimits limits_;
   Heap heap_;
   Object* global_ = nullptr;
+  Realm waiting_realm_;
+  int realm_ = 0;
   std::vector<Activation*> activations_;
   std::vector<Value> stack_;
   int depth_ = 0;
