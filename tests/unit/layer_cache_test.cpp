@@ -129,12 +129,12 @@ TEST(LayerCache, KeptPicturesFollowTheirObjectAndGoWhenItChanges) {
     Picture fresh(160, 120), reused(160, 120);
     for (int frame = 1; frame <= 2; ++frame) {
       player.AdvanceFrame();
-      reused.Fill({0, 0, 160, 120}, {255, 255, 255, 255});
+      reused.Fill({0, 0, 160, 120}, Rgb{0xFFFFFF});
       AggCanvas canvas(reused, kept);
       player.Render(canvas, m);
       cache.EndFrame(true);
     }
-    fresh.Fill({0, 0, 160, 120}, {255, 255, 255, 255});
+    fresh.Fill({0, 0, 160, 120}, Rgb{0xFFFFFF});
     AggCanvas canvas(fresh, CanvasOptions{});
     player.Render(canvas, m);
     EXPECT_EQ(cache.hits(), c.kept ? 1u : 0u) << c.what;
