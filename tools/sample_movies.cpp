@@ -5,6 +5,7 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "tools/bitmap_data_sample.h"
 #include "tools/block_font.h"
 #include "tools/jpeg_encoder.h"
 #include "tools/swf_records.h"
@@ -677,11 +678,13 @@ struct Sample {
 };
 
 constexpr Sample kSamples[] = {
-    {"shapes", ShapesMovie},   {"gradients", GradientsMovie}, {"bitmap", BitmapMovie},
-    {"jpeg", JpegMovie},       {"morph", MorphMovie},         {"text", TextMovie},
-    {"sprites", SpritesMovie}, {"mask", MaskMovie},           {"demo", DemoMovie},
-    {"scale9", Scale9Movie},   {"filters", FiltersMovie},     {"blends", BlendsMovie},
-    {"glow", GlowMovie},
+    {"shapes", ShapesMovie},   {"gradients", GradientsMovie},
+    {"bitmap", BitmapMovie},   {"jpeg", JpegMovie},
+    {"morph", MorphMovie},     {"text", TextMovie},
+    {"sprites", SpritesMovie}, {"mask", MaskMovie},
+    {"demo", DemoMovie},       {"scale9", Scale9Movie},
+    {"filters", FiltersMovie}, {"blends", BlendsMovie},
+    {"glow", GlowMovie},       {"bitmapdata", BitmapDataSampleMovie},
 };
 
 }  // namespace

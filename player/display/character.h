@@ -37,6 +37,8 @@ class DrawableCharacter : public Character {
                     uint16_t ratio) const = 0;
   // Bounds in the character's own twips, for hit tests, dirty regions and _width/_height.
   virtual SwfRect Bounds(uint16_t ratio) const = 0;
+  // Changes when the picture does without the character changing (a script's bitmap).
+  virtual uint32_t revision() const { return 0; }
 };
 
 // A decoded DefineBits* picture, used by bitmap fills.

@@ -284,6 +284,7 @@ struct LookVisitor {
             const ColorTransform& c, uint64_t, const SlicedLeaf* sliced) {
     Mix(object.serial), Mix(uint64_t(reinterpret_cast<uintptr_t>(&drawable)));
     Mix(uint64_t(object.text ? object.text_revision : object.ratio));
+    Mix(uint64_t(drawable.revision()));  // a BitmapData's pixels
     Mix(sliced ? m * sliced->child : m), Mix(c);
     if (sliced) {
       const SwfRect area = sliced->slice.MappedBounds();
@@ -377,7 +378,8 @@ struct LeafVisitor {
                    &drawable,
                    sliced ? m * sliced->child : m,
                    c,
-                   object.text ? object.text_revision : object.ratio,
+                   static_cast<uint16_t>(object.text ? object.text_revision
+                                                     : object.ratio ^ drawable.revision()),
                    mask_key,
                    std::nullopt};
     const SwfRect own = object.text ? object.text->bounds() : drawable.Bounds(object.ratio);
@@ -559,6 +561,26 @@ DisplayObject* DisplayList::AddScriptedText(Clip& parent,
   object->name = name;
   object->character = character.get();
   object->text = std::make_unique<TextField>(character->definition());
+  object->own_character = std::move(character);
+  parent.children.erase(depth);
+  DisplayObject* raw = object.get();
+  parent.children.emplace(depth, std::move(object));
+  return raw;
+}
+
+DisplayObject* DisplayList::AddScriptedLeaf(Clip& parent,
+                                            std::shared_ptr<const DrawableCharacter> character,
+                                            int32_t depth) {
+  if (live_objects_ >= kMaxDisplayObjects || !character) return nullptr;
+  auto object = std::make_unique<DisplayObject>();
+  object->serial = next_serial_++;
+  object->created_tick = tick_;
+  object->live_count = &live_objects_;
+  ++live_objects_;
+  object->parent = &parent;
+  object->depth = depth;
+  object->scripted = true;
+  object->character = character.get();
   object->own_character = std::move(character);
   parent.children.erase(depth);
   DisplayObject* raw = object.get();
@@ -887,6 +909,14 @@ void DisplayList::Render(Canvas& canvas, const Matrix& stage_to_target) const {
       walker.WalkClip(*object->clip, stage_to_target * object->matrix, object->color, 0, 0);
     }
   }
+}
+
+void DisplayList::RenderClip(const Clip& clip, Canvas& canvas, const Matrix& clip_to_target,
+                             const ColorTransform& color) const {
+  DrawVisitor visit{canvas, movie_.library, std::hypot(clip_to_target.a, clip_to_target.b) * 20,
+                    std::hypot(clip_to_target.c, clip_to_target.d) * 20};
+  Walker<DrawVisitor> walker(visit, kMaxClipNesting, movie_.scaling_grids, this, clip_to_target);
+  walker.WalkClip(clip, clip_to_target, color, 0, DisplayList::LevelOf(clip));
 }
 
 std::vector<DrawnLeaf> DisplayList::Leaves() const {

@@ -59,6 +59,9 @@ struct Clip {
   uint8_t button_state = 1;  // buttons: the state shown (button_state bits)
   std::map<int32_t, std::unique_ptr<DisplayObject>> children;  // by depth, drawn bottom first
   std::unique_ptr<ClipDrawing> drawing;  // the drawing API's shape, under the children
+  // duplicateMovieClip hands the clip's text snapshot on to the copy: a TextSnapshot made of
+  // the source afterwards has no text (textsnapshot_available_text).
+  bool snapshot_moved = false;
 };
 
 struct DisplayObject {
@@ -157,6 +160,9 @@ class DisplayList {
   // A text field made by a script (createTextField); replaces what is at the depth.
   DisplayObject* AddScriptedText(Clip& parent, std::shared_ptr<const EditTextCharacter> character,
                                  int32_t depth, const std::string& name);
+  // A leaf made by a script (attachBitmap); replaces what is at the depth.
+  DisplayObject* AddScriptedLeaf(Clip& parent, std::shared_ptr<const DrawableCharacter> character,
+                                 int32_t depth);
   // Nesting level of a clip (root 0).
   static int LevelOf(const Clip& clip);
 
@@ -185,6 +191,10 @@ class DisplayList {
   size_t live_objects() const { return live_objects_; }
 
   void Render(Canvas& canvas, const Matrix& stage_to_target) const;
+  // Draws what a clip holds (not the clip's own matrix, colour or effects), as BitmapData.draw
+  // does; clip_to_target maps the clip's twips to target pixels.
+  void RenderClip(const Clip& clip, Canvas& canvas, const Matrix& clip_to_target,
+                  const ColorTransform& color) const;
 
   // Told after each frame that runs, of the root or of any sprite (the sound player listens).
   std::function<void(const Clip& clip, int32_t frame)> on_frame;

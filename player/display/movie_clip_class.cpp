@@ -121,7 +121,9 @@ Value CreateEmptyMovieClip(Vm& vm, const CallArgs& c) {
   ScriptHost& host = HostOf(vm);
   int32_t key = 0;
   if (!clip || !ScriptDepth(vm, c.Arg(1), key)) return Value();
-  return Added(host, host.list().AddScripted(*clip, 0, key, vm.ToString(c.Arg(0))));
+  Value result = Added(host, host.list().AddScripted(*clip, 0, key, vm.ToString(c.Arg(0))));
+  if (Clip* added = ScriptHost::ClipOf(result.AsObject())) host.Construct(*added);
+  return result;
 }
 
 Value DuplicateMovieClip(Vm& vm, const CallArgs& c) {

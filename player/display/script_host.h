@@ -131,6 +131,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 
   // The clip's script object, made on first use.
   ClipObject* ObjectFor(Clip& clip);
+  // MovieClip, TextField and the other classes of the display list, into the current _global.
+  void InstallHostClasses();
   static Clip* ClipOf(avm1::Object* obj);
   DisplayList& list() { return list_; }
   const MovieDefinition& movie() const { return movie_; }
@@ -168,6 +170,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   void StopAllSounds() override;
   bool RegisterClass(std::string_view name, avm1::Object* ctor) override;
   const char* ClipTypeOf(avm1::Object* clip) override;
+  bool IsRemovedClip(avm1::Object* clip) override { return !ClipOf(clip); }
   static bool IsButton(const Clip& clip);
   // The class registered for the symbol a clip was made from, or null.
   avm1::Object* RegisteredClass(const Clip& clip);
@@ -186,6 +189,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   avm1::Value PropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p);
   void SetPropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p, const avm1::Value& v);
   avm1::Object* TextObjectFor(DisplayObject& field);
+  // duplicateMovieClip of a text field: a new field of the same definition, placed alike.
+  void CloneTextField(avm1::Object* field, std::string_view name, int32_t depth);
   // _url: the address of the movie the clip's timeline comes from.
   std::string UrlOf(const Clip* clip) const;
   // The slash path of the clip a dragged clip was last dropped on (_droptarget).

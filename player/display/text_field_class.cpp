@@ -348,9 +348,9 @@ Value Read(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p) {
     case Prop::kLength:
       return static_cast<double>(field.content().chars.size());
     case Prop::kTextWidth:
-      return std::round(field.layout().text_width / 20);
+      return std::floor(field.layout().text_width / 20);
     case Prop::kTextHeight:
-      return std::round(field.layout().text_height / 20);
+      return std::floor(field.layout().text_height / 20);
     case Prop::kScroll:
     case Prop::kHScroll:
       return p == Prop::kScroll ? 1 : 0;
@@ -522,7 +522,7 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       face.filters = v.IsObject() ? v : Value();
       return;
     case Prop::kSharpness:
-      face.sharpness = std::clamp(vm.ToNumber(v), -400.0, 400.0);
+      face.sharpness = vm.ToNumber(v);  // kept as given, 500 too
       return;
     case Prop::kThickness:
       face.thickness = std::clamp(vm.ToNumber(v), -200.0, 200.0);
@@ -605,6 +605,7 @@ Value CreateTextField(Vm& vm, const CallArgs& c) {
   d->read_only = true;
   d->colour = {0, 0, 0, 255};
   d->fonts.device = host.movie().library.device_fonts;
+  d->fonts.library = &host.movie().library;
   DisplayObject* object = host.list().AddScriptedText(
       *clip, std::make_shared<EditTextCharacter>(std::move(d)),
       static_cast<int32_t>(depth) + ScriptHost::kDepthOffset, vm.ToString(c.Arg(0)));
@@ -705,9 +706,38 @@ Object* ScriptHost::TextObjectFor(DisplayObject& field) {
         vm_->GetMember(vm_->GetMember(vm_->global(), "TextField").AsObject(), "prototype");
     o->Define("__proto__", proto.IsObject() ? proto : Value(vm_->object_proto),
               avm1::prop_flag::kDontEnum);
+    // Each field carries _focusrect itself, not its class: SWF 5 reads the player's one setting
+    // through it, later versions a null of the field's own.
+    Accessor(*vm_, o, "_focusrect", GetProperty<ClipProperty::kFocusRect>,
+             SetProperty<ClipProperty::kFocusRect>, avm1::prop_flag::kDontEnum);
     field.text_script = o;
   }
   return field.text_script;
+}
+
+void ScriptHost::CloneTextField(Object* obj, std::string_view name, int32_t depth) {
+  DisplayObject* source = FieldOf(obj);
+  const auto* character = source ? dynamic_cast<const EditTextCharacter*>(source->character) : nullptr;
+  if (!character || !source->parent) return;
+  // The copy starts from the definition, not the field's present state; a field made by
+  // createTextField is defined with no size, its size was set after.
+  auto definition = character->definition();
+  if (source->own_character) {
+    auto sized = std::make_shared<EditTextDefinition>(*definition);
+    sized->bounds = {};
+    definition = std::move(sized);
+  }
+  DisplayObject* copy =
+      list_.AddScriptedText(*source->parent, std::make_shared<EditTextCharacter>(definition),
+                            depth + kDepthOffset, std::string(name));
+  if (!copy) return;
+  // Placement and colour carry over; visibility does not.
+  copy->matrix = source->matrix;
+  copy->color = source->color;
+  copy->has_script_transform = source->has_script_transform;
+  copy->script_xscale = source->script_xscale;
+  copy->script_yscale = source->script_yscale;
+  copy->script_rotation = source->script_rotation;
 }
 
 void ScriptHost::TextRemoved(DisplayObject& field) {

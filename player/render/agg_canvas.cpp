@@ -24,6 +24,11 @@
 namespace flashsaver {
 namespace {
 
+const Picture* FillBitmap(const FillStyle& f, const BitmapSource& bitmaps) {
+  if (f.kind != FillKind::kBitmap) return nullptr;
+  return f.picture ? f.picture.get() : bitmaps.FindBitmap(f.bitmap_id);
+}
+
 // The double-precision clipper: AGG's integer one overflows on coordinates past about ±8 million
 // pixels, which zoomed or damaged movies reach.
 using CompoundRasterizer = agg::rasterizer_compound_aa<agg::rasterizer_sl_clip_dbl>;
@@ -476,8 +481,7 @@ struct AggCanvas::Impl {
     if (!building) {
       for (size_t i = 0; i < layer.fills.size(); ++i) {
         const FillStyle& f = layer.fills[i];
-        paints[i].SetFill(f, state.matrix, state.color,
-                          f.kind == FillKind::kBitmap ? bitmaps.FindBitmap(f.bitmap_id) : nullptr,
+        paints[i].SetFill(f, state.matrix, state.color, FillBitmap(f, bitmaps),
                           options.smooth_bitmaps);
       }
     }
@@ -585,8 +589,7 @@ struct AggCanvas::Impl {
       if (!building) {
         if (line.fill) {
           const FillStyle& f = *line.fill;
-          paint.SetFill(f, state.matrix, state.color,
-                        f.kind == FillKind::kBitmap ? bitmaps.FindBitmap(f.bitmap_id) : nullptr,
+          paint.SetFill(f, state.matrix, state.color, FillBitmap(f, bitmaps),
                         options.smooth_bitmaps);
         } else {
           paint.SetSolid(line.color, state.color);

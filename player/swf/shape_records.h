@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -12,6 +13,7 @@
 namespace flashsaver {
 
 class ByteReader;
+struct Picture;
 
 enum class FillKind : uint8_t { kSolid, kLinearGradient, kRadialGradient, kFocalGradient, kBitmap };
 enum class SpreadMode : uint8_t { kPad, kReflect, kRepeat };
@@ -41,6 +43,9 @@ struct FillStyle {
   uint16_t bitmap_id = 0;
   bool bitmap_repeat = true;
   bool bitmap_smooth = true;
+  // A script's bitmap (beginBitmapFill, attachBitmap), drawn as it is at drawing time; when
+  // set, bitmap_id is not looked up.
+  std::shared_ptr<const Picture> picture;
   friend bool operator==(const FillStyle&, const FillStyle&) = default;
 };
 

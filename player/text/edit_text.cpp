@@ -31,6 +31,7 @@ TextField::TextField(std::shared_ptr<const EditTextDefinition> definition)
     : settings_(*definition) {
   const EditTextDefinition& d = settings_;
   new_format.face = d.fonts.embedded ? d.fonts.embedded->name : d.font_class;
+  if (new_format.face.empty()) new_format.face = "Times New Roman";  // the player's default
   if (d.fonts.embedded) {
     new_format.bold = d.fonts.embedded->bold;
     new_format.italic = d.fonts.embedded->italic;
@@ -261,6 +262,7 @@ std::shared_ptr<EditTextCharacter> ReadDefineEditText(const SwfTag& tag,
   d->fonts.embedded = std::dynamic_pointer_cast<const FontCharacter>(library.Shared(d->font_id));
   d->fonts.use_outlines = d->use_outlines;
   d->fonts.device = library.device_fonts;
+  d->fonts.library = &library;
   return std::make_shared<EditTextCharacter>(std::move(d));
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "player/display/folder_file_reader.h"
 #include "player/display/movie_player.h"
 #include "player/render/agg_canvas.h"
 #include "player/render/layer_cache.h"
@@ -213,17 +214,8 @@ int Run(const Options& options) {
   }
   player.SetUrl("file:///" + options.movie);
   // Movies that the movie loads come from its own folder; an oversized file fails the load.
-  player.SetFileReader([folder = std::filesystem::path(options.movie).parent_path()](
-                           const std::string& path) -> std::optional<std::vector<uint8_t>> {
-    constexpr std::uintmax_t kMaxLoadedFile = 64u << 20;
-    std::error_code error;
-    const std::filesystem::path full = folder / std::filesystem::u8path(path);
-    const std::uintmax_t size = std::filesystem::file_size(full, error);
-    if (error || size > kMaxLoadedFile) return std::nullopt;
-    std::ifstream in(full, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-  });
+  player.SetFileReader(FolderFileReader(
+      MovieFolderOf(options.movie).empty() ? std::string(".") : MovieFolderOf(options.movie)));
   // Runs keep nothing between them unless asked, so that each starts as the first.
   if (!options.shared_objects.empty()) player.SetSharedObjectFolder(options.shared_objects);
   const Target target = PlaceTarget(options, player.header().stage);

@@ -22,6 +22,7 @@ void InstallBuiltins(Vm& vm) {
   InstallSystem(vm);
   InstallSharedObject(vm);
   InstallGeom(vm);
+  InstallAsNative(vm);
 }
 
 }  // namespace flashsaver::avm1
