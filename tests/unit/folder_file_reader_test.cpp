@@ -34,7 +34,9 @@ TEST(FolderFileReader, ReadsFilesBesideAndBelowTheMovie) {
   for (const Case& c : cases) {
     const auto got = read(c.path);
     ASSERT_EQ(got.has_value(), c.bytes.has_value()) << c.path;
-    if (got) EXPECT_EQ(std::string(got->begin(), got->end()), *c.bytes) << c.path;
+    if (got) {
+      EXPECT_EQ(std::string(got->begin(), got->end()), *c.bytes) << c.path;
+    }
   }
   EXPECT_FALSE(FolderFileReader("")("child.swf"));
   stdfs::remove_all(root);
