@@ -284,6 +284,7 @@ struct LookVisitor {
             const ColorTransform& c, uint64_t, const SlicedLeaf* sliced) {
     Mix(object.serial), Mix(uint64_t(reinterpret_cast<uintptr_t>(&drawable)));
     Mix(uint64_t(object.text ? object.text_revision : object.ratio));
+    Mix(uint64_t(drawable.revision()));  // a BitmapData's pixels
     Mix(sliced ? m * sliced->child : m), Mix(c);
     if (sliced) {
       const SwfRect area = sliced->slice.MappedBounds();

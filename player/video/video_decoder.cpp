@@ -1,6 +1,8 @@
 // The decoders are libavcodec's, built with only these codecs by scripts/setup.
 #include "player/video/video_decoder.h"
 
+#include "player/video/h263_deblock.h"
+
 #include <algorithm>
 
 extern "C" {
@@ -137,6 +139,43 @@ class OneStreamDecoder final : public VideoDecoder {
   AvStream stream_;
 };
 
+// Sorenson H.263 with the deblocking post-filter where the stream or the packet asks for it.
+// The decoder's own planes are its reference for the next picture: the filter works on copies.
+class SorensonDecoder final : public VideoDecoder {
+ public:
+  explicit SorensonDecoder(uint8_t deblocking) : stream_(AV_CODEC_ID_FLV1), mode_(deblocking) {}
+  bool ok() const { return stream_.ok(); }
+  bool Decode(std::span<const uint8_t> packet, Picture& picture) override {
+    const AVFrame* f = stream_.Decode(packet);
+    if (!f) return false;
+    const std::optional<SorensonPicture> header = ReadSorensonPicture(packet);
+    const bool wanted = mode_ >= 2 || (mode_ == 0 && header && header->deblocking);
+    const int strength = header ? DeblockStrength(header->quantizer) : 0;
+    if (!wanted || strength == 0 || f->format != AV_PIX_FMT_YUV420P) {
+      return FromYuv(*f, nullptr, picture);
+    }
+    AVFrame filtered = *f;  // the same fields, its planes pointing at the copies
+    for (int p = 0; p < 3; ++p) {
+      const int w = p == 0 ? f->width : (f->width + 1) / 2;
+      const int h = p == 0 ? f->height : (f->height + 1) / 2;
+      planes_[p].resize(size_t(w) * h);
+      for (int y = 0; y < h; ++y) {
+        std::copy_n(f->data[p] + ptrdiff_t(y) * f->linesize[p], w,
+                    planes_[p].data() + size_t(y) * w);
+      }
+      DeblockPlane(planes_[p].data(), w, w, h, strength);
+      filtered.data[p] = planes_[p].data();
+      filtered.linesize[p] = w;
+    }
+    return FromYuv(filtered, nullptr, picture);
+  }
+
+ private:
+  AvStream stream_;
+  uint8_t mode_;
+  std::vector<uint8_t> planes_[3];
+};
+
 // VP6 with alpha in SWF: a 24-bit offset, the colour stream, then the alpha stream, each a
 // VP6 stream of its own whose luma is the alpha.
 class Vp6AlphaDecoder final : public VideoDecoder {
@@ -177,13 +216,13 @@ uint32_t YuvToPixel(int y, int u, int v, int alpha) {
   return (uint32_t(a) << 24) | (pre(r) << 16) | (pre(g) << 8) | pre(b);
 }
 
-std::unique_ptr<VideoDecoder> MakeVideoDecoder(uint8_t codec_id) {
+std::unique_ptr<VideoDecoder> MakeVideoDecoder(uint8_t codec_id, uint8_t deblocking) {
   // A damaged frame is the movie's problem, shown as a missing picture, not a console message.
   static std::once_flag quiet;
   std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
   switch (codec_id) {
     case 2:
-      return Opened<OneStreamDecoder>(AV_CODEC_ID_FLV1);
+      return Opened<SorensonDecoder>(deblocking);
     case 3:
       return Opened<OneStreamDecoder>(AV_CODEC_ID_FLASHSV);
     case 4:

@@ -2,12 +2,16 @@
 // must look as the object drawn anew would, and be dropped when the object changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 #include "player/display/movie_player.h"
 #include "player/render/agg_canvas.h"
 #include "player/render/filters.h"
 #include "player/render/layer_cache.h"
+#include "player/video/h263_deblock.h"
 #include "tools/swf_records.h"
 #include "tools/swf_writer.h"
 
@@ -129,12 +133,12 @@ TEST(LayerCache, KeptPicturesFollowTheirObjectAndGoWhenItChanges) {
     Picture fresh(160, 120), reused(160, 120);
     for (int frame = 1; frame <= 2; ++frame) {
       player.AdvanceFrame();
-      reused.Fill({0, 0, 160, 120}, {255, 255, 255, 255});
+      reused.Fill({0, 0, 160, 120}, Rgb{0xFFFFFF});
       AggCanvas canvas(reused, kept);
       player.Render(canvas, m);
       cache.EndFrame(true);
     }
-    fresh.Fill({0, 0, 160, 120}, {255, 255, 255, 255});
+    fresh.Fill({0, 0, 160, 120}, Rgb{0xFFFFFF});
     AggCanvas canvas(fresh, CanvasOptions{});
     player.Render(canvas, m);
     EXPECT_EQ(cache.hits(), c.kept ? 1u : 0u) << c.what;
@@ -175,6 +179,40 @@ TEST(LayerCache, UnfinishedFramesAndUnusedPicturesAreDropped) {
   cache.Store(3, 6, 0, 0, p, {0, 0, 20, 10});
   cache.EndFrame(true);
   EXPECT_NE(cache.Find(3, 6, 20, 10), nullptr);
+}
+
+TEST(H263Deblock, EdgesSmoothedByStrengthAndHeaderRead) {
+  // Four samples across a vertical block edge (columns 6..9 of a 10-wide plane), and the result:
+  // small steps are smoothed, steps beyond the strength are taken for real edges.
+  struct Case {
+    uint8_t in[4];
+    int strength;
+    uint8_t out[4];
+  } cases[] = {{{0, 0, 1, 1}, 12, {0, 0, 1, 1}}, {{0, 0, 4, 4}, 1, {0, 1, 3, 4}},
+               {{0, 0, 6, 6}, 1, {0, 0, 6, 6}},  {{0, 0, 6, 6}, 2, {1, 2, 4, 5}},
+               {{0, 0, 8, 8}, 2, {0, 1, 7, 8}},  {{0, 0, 10, 10}, 3, {1, 3, 7, 9}},
+               {{9, 5, 5, 9}, 12, {9, 5, 5, 9}}, {{255, 255, 251, 251}, 1, {255, 254, 252, 251}}};
+  for (const Case& c : cases) {
+    uint8_t plane[10];
+    std::fill(plane, plane + 6, c.in[0]);
+    std::copy(c.in, c.in + 4, plane + 6);
+    DeblockPlane(plane, 10, 10, 1, c.strength);
+    EXPECT_EQ(std::vector<uint8_t>(plane + 6, plane + 10), std::vector<uint8_t>(c.out, c.out + 4))
+        << int(c.in[0]) << " " << int(c.in[2]) << " strength " << c.strength;
+  }
+  EXPECT_EQ(DeblockStrength(0), 0);
+  EXPECT_EQ(DeblockStrength(31), 12);
+
+  // Start code, version 0, temporal reference, size 2 (352 x 288), type 0, deblocking 1,
+  // quantizer 9.
+  const uint8_t header[] = {0x00, 0x00, 0x80, 0x01, 0x14, 0x80};
+  const std::optional<SorensonPicture> read = ReadSorensonPicture(header);
+  ASSERT_TRUE(read);
+  EXPECT_TRUE(read->deblocking);
+  EXPECT_EQ(read->quantizer, 9);
+  const uint8_t not_one[] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE};
+  EXPECT_FALSE(ReadSorensonPicture(not_one));
+  EXPECT_FALSE(ReadSorensonPicture(std::span(header, 4))) << "cut short";
 }
 
 }  // namespace
