@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "player/display/folder_file_reader.h"
 #include "player/render/agg_canvas.h"
 
 namespace flashsaver {
@@ -83,10 +84,13 @@ int32_t BuiltInPlayer::TotalFrames() { return stage_ ? stage_->header().frame_co
 void BuiltInPlayer::StartOpening(std::vector<uint8_t> bytes) {
   auto opening = std::make_shared<Opening>();
   opening_ = opening;
-  auto job = [opening, open = open_, bytes = std::move(bytes)]() mutable {
+  auto job = [opening, open = open_, bytes = std::move(bytes),
+              folder = MovieFolderOf(movie_)]() mutable {
     std::unique_ptr<StageMovie> movie;
     try {
       movie = open(std::move(bytes));
+      // What the movie loads comes from its own folder (loadMovie of local files).
+      if (movie) movie->SetMovieFolder(folder);
     } catch (const std::exception&) {
       // A movie that cannot be read (or not held in memory) never shows a frame; the show
       // moves on by its limits.
@@ -401,6 +405,11 @@ class CancellableCanvas final : public Canvas {
   void PopMask() override { inner_.PopMask(); }
   void BeginLayer(const LayerEffects& effects) override { inner_.BeginLayer(effects); }
   void EndLayer() override { inner_.EndLayer(); }
+  // A picture kept while cancelled may lack parts: the caller drops what this frame kept.
+  bool BeginCachedLayer(const LayerEffects& effects, const CachedLayer& layer) override {
+    return inner_.BeginCachedLayer(effects, layer);
+  }
+  bool KeepsLayers() const override { return inner_.KeepsLayers(); }
 
  private:
   Canvas& inner_;

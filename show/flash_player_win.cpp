@@ -18,7 +18,9 @@
 #include <thread>
 #include <utility>
 
+#include "platform/machine_facts.h"
 #include "platform/ole_control_host.h"
+#include "player/render/layer_cache.h"
 #include "platform/window.h"
 #include "settings/saver_settings.h"
 #include "show/audio_output.h"
@@ -172,6 +174,7 @@ struct RenderShared {
 
 void DrawFrames(RenderShared* shared) {
   Picture back;
+  LayerCache layers;  // filtered and cached objects' pictures, kept from frame to frame
   for (;;) {
     StageFrame frame;
     int32_t width = 0, height = 0;
@@ -186,7 +189,9 @@ void DrawFrames(RenderShared* shared) {
     }
     if (back.width != width || back.height != height) back = Picture(width, height);
     const ULONGLONG start = ::GetTickCount64();
+    frame.options.layer_cache = &layers;
     frame.Draw(back, &shared->cancel);
+    layers.EndFrame(!shared->cancel.load());
     const double ms = static_cast<double>(::GetTickCount64() - start);
     const PixelBox box = frame.options.clip;
     frame = StageFrame{};  // a movie left by the show is let go here, off the window's thread
@@ -231,6 +236,8 @@ class BuiltInPlayerWindow final : public Window {
             [this] { Schedule(0); }, &OpenPlayerMovie, &OpenInBackground),
         show_window_(show_window),
         shared_(std::make_shared<RenderShared>()) {
+    // Before any movie opens: System.capabilities describes this machine.
+    avm1::SetMachineFacts(ReadMachineFacts());
     const RECT rect = ClientRect(show_window);
     WindowParams p;
     p.class_name = kBuiltInPlayerClass;

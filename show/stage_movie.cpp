@@ -1,5 +1,6 @@
 #include "show/stage_movie.h"
 
+#include "player/display/folder_file_reader.h"
 #include "player/display/movie_player.h"
 #include "player/sound/sound_player.h"
 #include "player/display/shared_object_folder.h"
@@ -55,6 +56,9 @@ class PlayerMovie final : public StageMovie {
   }
   bool cursor_hidden() const override { return player_.cursor_hidden(); }
   void SetViewSize(int32_t width, int32_t height) override { player_.SetViewSize(width, height); }
+  void SetMovieFolder(const std::string& folder) override {
+    player_.SetFileReader(FolderFileReader(folder));
+  }
 
  private:
   // MoviePlayer answers white for a movie without the tag; the show tells the two apart.

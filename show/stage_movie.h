@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "player/render/canvas.h"
@@ -56,6 +57,8 @@ class StageMovie {
   }
   // The movie hid the pointer (Mouse.hide).
   virtual bool cursor_hidden() const { return false; }
+  // The movie's folder, from which the files it loads are read; empty: it has none.
+  virtual void SetMovieFolder(const std::string& folder) { (void)folder; }
   // The window's size in pixels (Stage.width and height of an unscaled movie).
   virtual void SetViewSize(int32_t width, int32_t height) {
     (void)width;

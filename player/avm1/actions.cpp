@@ -389,7 +389,7 @@ struct Interpreter {
   // super(): the __constructor__ seen from the method's base, without __resolve; a clip is
   // no base (super_edge_cases).
   Value CallSuper(SuperObject* s, std::span<const Value> args) {
-    Object* home = s->home;
+    Object* home = s->constructor_home;
     if (!home || home->kind() == ObjectKind::kClip) return Value();
     Object* holder = vm.FindHolder(home, "__constructor__");
     if (!holder) return Value();
@@ -409,7 +409,13 @@ struct Interpreter {
       Push(CallSuper(static_cast<SuperObject*>(o), args));
       return;
     }
-    Object* this_obj = Target();
+    // A function found among the caller's locals is called on them (define_local_with_paths:
+    // `var g = g; g()` gives g the caller's locals as this).
+    bool cs = vm.case_sensitive();
+    Object* this_obj = act.locals && act.locals->FindOwn(name, cs) &&
+                               name.find_first_of("/:.") == std::string::npos
+                           ? act.locals
+                           : Target();
     Push(vm.CallFunction(fn, this_obj, args));
   }
   void Return() {  // 0x3E
@@ -683,9 +689,14 @@ struct Interpreter {
     uint8_t skip = r.U8();
     Value frame = Pop();
     Object* clip = Target();
-    double f = vm.ToNumber(frame);
-    uint32_t index = std::isfinite(f) && f >= 1 ? static_cast<uint32_t>(std::min(f, 4e9)) - 1 : 0;
-    if (!host().FrameLoaded(clip, index)) SkipActions(skip);
+    // Only whole frame numbers are waited for: a fraction, a non-number or a label counts as
+    // loaded. The number wraps as a 32-bit integer, and frames before the first are loaded
+    // (waitforframe2).
+    double f =
+        frame.IsString() ? StringToNumber(frame.AsString(), vm.swf_version()) : vm.ToNumber(frame);
+    if (!std::isfinite(f) || f != std::trunc(f)) return;
+    const int32_t index = static_cast<int32_t>(static_cast<uint32_t>(ToInt32(f)) - 1u);
+    if (index >= 0 && !host().FrameLoaded(clip, static_cast<uint32_t>(index))) SkipActions(skip);
   }
   std::shared_ptr<FunctionCode> NewCode(std::string name, uint16_t body_size) {
     auto code = std::make_shared<FunctionCode>();

@@ -254,11 +254,16 @@ Value Vm::Add(const Value& x, const Value& y) {
 bool Vm::InstanceOf(const Value& v, Object* ctor) {
   Object* o = v.AsObject();
   if (!o || !ctor) return false;
+  // A removed clip is no instance and no class (instanceof_coercions).
+  if (ctor->kind() == ObjectKind::kClip && host_.IsRemovedClip(ctor)) return false;
   // Only the class's own prototype slot counts: no getter, no inherited one, even one hidden
   // from this version (instanceof_coercions).
   Property* slot = ctor->FindOwn("prototype", case_sensitive());
   Value proto_v = slot && !slot->virtual_property ? slot->value : Value();
   Object* proto = proto_v.AsObject();
+  // A clip is never the prototype that makes an instance (instanceof_coercions).
+  if (proto && proto->kind() == ObjectKind::kClip) return false;
+  if (proto && o->kind() == ObjectKind::kClip && host_.IsRemovedClip(o)) return false;
   if (!proto) {
     if (!proto_v.IsNullish()) ToObject(proto_v);  // boxed, to no avail (instanceof_coercions)
     return false;

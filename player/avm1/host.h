@@ -100,6 +100,11 @@ class Host {
   virtual void FsCommand(std::string_view command, std::string_view args) = 0;
   // The StopSounds action (stopAllSounds).
   virtual void StopAllSounds() {}
+  // Whether a clip's script face has outlived its clip (removed from the stage).
+  virtual bool IsRemovedClip(Object* clip) {
+    (void)clip;
+    return false;
+  }
   // typeof of a display object's script face: buttons answer "object".
   virtual const char* ClipTypeOf(Object* clip) {
     (void)clip;

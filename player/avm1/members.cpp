@@ -10,7 +10,11 @@ namespace flashsaver::avm1 {
 namespace {
 
 constexpr int kMaxChain = 256;  // a prototype loop must not hang a lookup
-constexpr int kMaxWatchNesting = 65;
+// Flash lets the getter, setter and watcher calls of one property nest 65 deep; past that
+// the property reads and writes as a plain value (virtual_property_recursion_*,
+// watch_recursion_*). The count is the property's, not the object's: two objects that
+// inherit one getter share it, and a watcher's calls count with the getter's.
+constexpr int kMaxPropertyNesting = 65;
 
 // The display property a name stands for on a clip ("_x", "_ALPHA" in SWF 6...), or -1.
 int ClipPropertyIndex(std::string_view name, bool case_sensitive) {
@@ -39,12 +43,71 @@ bool ArrayIndex(std::string_view name, uint32_t& out) {
 
 }  // namespace
 
+class Vm::PropertyCall {
+ public:
+  PropertyCall(Vm& vm, Property& p) : vm_(vm) {
+    if (p.serial == 0) {
+      if (++vm.next_property_serial_ == 0) ++vm.next_property_serial_;
+      p.serial = vm.next_property_serial_;
+    }
+    serial_ = p.serial;
+    ++vm.property_calls_[serial_];
+  }
+  ~PropertyCall() {
+    auto it = vm_.property_calls_.find(serial_);
+    if (--it->second == 0) vm_.property_calls_.erase(it);
+  }
+  PropertyCall(const PropertyCall&) = delete;
+  PropertyCall& operator=(const PropertyCall&) = delete;
+
+ private:
+  Vm& vm_;
+  uint32_t serial_ = 0;
+};
+
+int Vm::PropertyCallsUnderWay(const Property& p) const {
+  if (p.serial == 0) return 0;
+  auto it = property_calls_.find(p.serial);
+  return it == property_calls_.end() ? 0 : it->second;
+}
+
+Value Vm::GetVirtual(Property* p, Object* this_obj) {
+  if (!p->getter) return Value();
+  if (PropertyCallsUnderWay(*p) >= kMaxPropertyNesting) return p->value;
+  PropertyCall call(*this, *p);
+  return CallFunction(p->getter, this_obj, {});
+}
+
+// The value written is also kept in the slot once the setter returns, which is what a read
+// past the nesting limit sees: the outermost write lands last.
+void Vm::SetVirtual(Object* holder, Property* p, Object* this_obj, const Value& value) {
+  if (PropertyCallsUnderWay(*p) >= kMaxPropertyNesting) {
+    p->value = value;
+    return;
+  }
+  uint32_t serial;
+  std::string name = p->name;
+  {
+    PropertyCall call(*this, *p);
+    serial = p->serial;
+    if (p->setter) {
+      Value arg = value;
+      CallFunction(p->setter, this_obj, std::span<const Value>(&arg, 1));
+    }
+  }
+  // The setter may have deleted or replaced the property.
+  Property* after = holder->FindOwn(name, true);
+  if (after && after->serial == serial) after->value = value;
+}
+
 Object* Vm::FindHolder(Object* obj, std::string_view name) {
   bool cs = case_sensitive();
   int n = 0;
-  for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
+  for (Object* o = obj; o && n < kMaxChain; ++n) {
     if (Property* p = o->FindOwn(name, cs); p && prop_flag::VisibleTo(p->flags, swf_version_))
       return o;
+    // A super object made a prototype passes lookups on to its base (super_edge_cases).
+    o = o->kind() == ObjectKind::kSuper ? static_cast<SuperObject*>(o)->home : o->proto();
   }
   return nullptr;
 }
@@ -63,12 +126,10 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
   if (obj->kind() == ObjectKind::kSuper) {
     auto* s = static_cast<SuperObject*>(obj);
     if (!s->home || s->home->kind() == ObjectKind::kClip) return Value();
-    Object* start = s->home->proto();
-    if (!start) return Value();
-    Object* holder = FindHolder(start, name);
+    Object* holder = FindHolder(s->home, name);
     if (!holder) return Value();
     Property* p = holder->FindOwn(name, case_sensitive());
-    if (p->virtual_property) return p->getter ? CallFunction(p->getter, s->this_obj, {}) : Value();
+    if (p->virtual_property) return GetVirtual(p, s->this_obj);
     return p->value;
   }
   bool cs = case_sensitive();
@@ -80,9 +141,7 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
   for (Object* o = obj; o && n < kMaxChain; o = o->proto(), ++n) {
     if (Property* p = o->FindOwn(name, cs)) {
       if (!prop_flag::VisibleTo(p->flags, swf_version_)) continue;
-      if (p->virtual_property) {
-        return p->getter ? CallFunction(p->getter, obj, {}) : Value();
-      }
+      if (p->virtual_property) return GetVirtual(p, obj);
       return p->value;
     }
     if (o == obj && obj->kind() == ObjectKind::kClip) {
@@ -137,26 +196,16 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
   }
   Value value = value_in;
   // watch(): the callback sees old and new values and decides what is stored.
-  // Watchers re-enter when they set their own property, but past kMaxWatchNesting the
-  // player stores the value without calling them (watch_recursion_swf7: 65 calls).
   for (auto& [wname, watcher] : obj->watchers()) {
     if (!NamesEqual(wname, name, cs)) continue;
-    if (watch_depth_ >= kMaxWatchNesting) break;
     Property* own = obj->FindOwn(name, cs);
-    Value old = own && !own->virtual_property ? own->value : Value();
-    if (!own) {
-      own = &obj->SetOwn(name, Value(), cs);
-    }
+    if (!own) own = &obj->SetOwn(name, Value(), cs);
+    if (PropertyCallsUnderWay(*own) >= kMaxPropertyNesting) break;
+    Value old = own->virtual_property ? Value() : own->value;
     Value args[4] = {Value(std::string(name)), old, value, watcher.user_data};
     Object* callback = watcher.callback;
-    ++watch_depth_;
-    try {
-      value = CallFunction(callback, obj, args);
-    } catch (...) {
-      --watch_depth_;
-      throw;
-    }
-    --watch_depth_;
+    PropertyCall call(*this, *own);
+    value = CallFunction(callback, obj, args);
     break;
   }
   // A setter anywhere on the chain takes the write.
@@ -167,10 +216,7 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
     // An inherited setter hidden from this version is not called (as_set_prop_flags_version).
     if (o != obj && !prop_flag::VisibleTo(p->flags, swf_version_)) continue;
     if (p->virtual_property) {
-      if (p->setter) {
-        Value arg = value;
-        CallFunction(p->setter, obj, std::span<const Value>(&arg, 1));
-      }
+      SetVirtual(o, p, obj, value);
       return;
     }
     if (o == obj && (p->flags & prop_flag::kReadOnly)) return;
@@ -250,7 +296,7 @@ std::vector<std::string> Vm::EnumerableNames(Object* obj) {
       if (p.flags & prop_flag::kDontEnum) return;
       own.push_back(p.name);
     });
-    for (auto it = own.rbegin(); it != own.rend(); ++it) {
+    for (auto it = own.begin(); it != own.end(); ++it) {
       bool seen = std::any_of(names.begin(), names.end(),
                               [&](const std::string& s) { return NamesEqual(s, *it, cs); });
       // A name hidden by a DontEnum property nearer the object is hidden too.
@@ -266,6 +312,9 @@ std::vector<std::string> Vm::EnumerableNames(Object* obj) {
       if (!seen) names.push_back(*it);
     }
   }
+  // The player pushes the names nearest first, each object's in the order they were added,
+  // and for..in pops them: a prototype's names come out before the object's own (assetnative).
+  std::reverse(names.begin(), names.end());
   return names;
 }
 
@@ -274,16 +323,15 @@ Value Vm::CallMethod(const Value& target, std::string_view name, std::span<const
   if (!obj) return Value();
   Value fn = GetMember(obj, name);
   if (!IsFunction(fn)) return Value();
-  Object* home = nullptr;
+  // The method's super starts from the prototype of the object that holds the method
+  // (super_edge_cases: a method of the object itself has the object's prototype).
   if (obj->kind() == ObjectKind::kSuper) {
     auto* s = static_cast<SuperObject*>(obj);
-    home = s->home ? FindHolder(s->home->proto(), name) : nullptr;
-    return CallFunction(fn, s->this_obj, args, home);
+    Object* holder = s->home ? FindHolder(s->home, name) : nullptr;
+    return CallFunction(fn, s->this_obj, args, holder, true);
   }
-  // The base of super is sought from the prototype on: a method of the object itself has
-  // its prototype as base (super_edge_cases).
-  home = obj->proto() ? FindHolder(obj->proto(), name) : nullptr;
-  return CallFunction(fn, obj, args, home);
+  Object* holder = FindHolder(obj, name);
+  return CallFunction(fn, obj, args, holder ? holder : obj, true);
 }
 
 Value Vm::Construct(const Value& ctor_v, std::span<const Value> args) {
@@ -399,6 +447,7 @@ void SuperObject::Trace(Tracer& tracer) {
   Object::Trace(tracer);
   tracer.Mark(this_obj);
   tracer.Mark(home);
+  tracer.Mark(constructor_home);
 }
 
 }  // namespace flashsaver::avm1

@@ -46,6 +46,10 @@ struct Property {
   Object* setter = nullptr;
   bool virtual_property = false;
   uint16_t flags = 0;
+  // Names the property to the Vm's count of its getter, setter and watcher calls under way;
+  // 0 until the first call. A serial, not the address, so a property deleted and added
+  // again inside its own getter starts afresh.
+  uint32_t serial = 0;
 };
 
 // What kind of built-in an object is, for natives that check their `this`.

@@ -29,9 +29,55 @@ struct DepthGuard {
 
 }  // namespace
 
-Vm::Vm(Host& host, int swf_version) : host_(host), swf_version_(swf_version) {
+Vm::Vm(Host& host, int swf_version)
+    : host_(host), swf_version_(swf_version), realm_(RealmIndex(swf_version)) {
   global_ = heap_.New<Object>();
   InstallBuiltins(*this);
+}
+
+void Vm::set_swf_version(int version) { SetVersion(version); }
+
+void Vm::SetVersion(int version) {
+  swf_version_ = version;
+  SelectRealm(RealmIndex(version));
+}
+
+void Vm::SwapRealm(Realm& r) {
+  std::swap(global_, r.global);
+  std::swap(object_proto, r.object_proto);
+  std::swap(function_proto, r.function_proto);
+  std::swap(array_proto, r.array_proto);
+  std::swap(string_proto, r.string_proto);
+  std::swap(number_proto, r.number_proto);
+  std::swap(boolean_proto, r.boolean_proto);
+  std::swap(date_proto, r.date_proto);
+  std::swap(error_proto, r.error_proto);
+  std::swap(xml_node_proto, r.xml_node_proto);
+  std::swap(xml_proto, r.xml_proto);
+  std::swap(object_ctor, r.object_ctor);
+  std::swap(array_ctor, r.array_ctor);
+  std::swap(function_ctor, r.function_ctor);
+}
+
+void Vm::SelectRealm(int index) {
+  if (index == realm_) return;
+  SwapRealm(waiting_realm_);
+  realm_ = index;
+  if (global_) return;
+  // The first code of the other kind of movie: its built-ins are made now.
+  global_ = heap_.New<Object>();
+  InstallBuiltins(*this);
+  if (install_host_classes) install_host_classes();
+}
+
+Object* Vm::GlobalFor(int version) {
+  const int index = RealmIndex(version);
+  if (index == realm_) return global_;
+  const int saved = swf_version_;
+  SetVersion(version);
+  Object* g = global_;
+  SetVersion(saved);
+  return g;
 }
 
 Vm::~Vm() = default;
@@ -106,18 +152,18 @@ bool Vm::RunActions(std::shared_ptr<const std::vector<uint8_t>> owner,
     DepthGuard guard(depth_);
     Execute(act, code.size(), 0);
   } catch (ScriptThrow& t) {
-    swf_version_ = saved_version;
+    SetVersion(saved_version);
     ReportUncaught(t.value);
   } catch (ScriptAbort&) {
     ok = false;
     if (!top) {
       activations_.pop_back();
       stack_.resize(act.stack_base);
-      swf_version_ = saved_version;
+      SetVersion(saved_version);
       throw;
     }
   }
-  swf_version_ = saved_version;
+  SetVersion(saved_version);
   activations_.pop_back();
   stack_.resize(act.stack_base);
   return ok;
@@ -131,11 +177,11 @@ Value Vm::CallHandler(const Value& fn, Object* this_obj, std::span<const Value> 
   try {
     return CallFunction(fn, this_obj, args);
   } catch (ScriptThrow& t) {
-    swf_version_ = saved_version;
+    SetVersion(saved_version);
     stack_.resize(base);
     ReportUncaught(t.value);
   } catch (ScriptAbort&) {
-    swf_version_ = saved_version;
+    SetVersion(saved_version);
     stack_.resize(base);
     if (!top) throw;
   }
@@ -150,11 +196,11 @@ Value Vm::CallMethodIfPresent(Object* obj, std::string_view name, std::span<cons
 }
 
 Value Vm::CallFunction(const Value& fn_v, Object* this_obj, std::span<const Value> args,
-                       Object* super_home) {
+                       Object* super_home, bool method) {
   if (!IsFunction(fn_v)) return Value();
   auto* fn = static_cast<FunctionObject*>(fn_v.AsObject());
   if (depth_ >= limits_.max_recursion) throw ScriptAbort{AbortReason::kRecursion};
-  if (fn->code) return RunFunction(fn, this_obj, args, super_home);
+  if (fn->code) return RunFunction(fn, this_obj, args, super_home, method);
   if (!fn->native) {
     if (fn->native_construct) {
       DepthGuard guard(depth_);
@@ -169,8 +215,11 @@ Value Vm::CallFunction(const Value& fn_v, Object* this_obj, std::span<const Valu
 }
 
 Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Value> args,
-                      Object* super_home) {
+                      Object* super_home, bool method) {
   const FunctionCode& code = *fn->code;
+  const int saved_version = swf_version_;
+  // The function's own built-ins from the start: its arguments array and a preloaded _global.
+  SelectRealm(RealmIndex(code.swf_version));
   Activation act;
   act.owner = code.owner;
   act.code = code.body;
@@ -205,7 +254,8 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
   Object* super_obj = nullptr;
   if (this_obj &&
       (!code.is_function2 || !(code.flags & kSuppressSuper) || (code.flags & kPreloadSuper))) {
-    super_obj = heap_.New<SuperObject>(this_obj, super_home);
+    Object* parent = super_home ? super_home->proto() : nullptr;
+    super_obj = heap_.New<SuperObject>(this_obj, parent, method ? parent : super_home);
   }
   bool cs = swf_version_ >= 7;
   if (code.is_function2) {
@@ -248,8 +298,7 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
     }
   }
 
-  int saved_version = swf_version_;
-  swf_version_ = code.swf_version;
+  SetVersion(code.swf_version);
   activations_.push_back(&act);
   struct Restore {
     Vm& vm;
@@ -258,7 +307,7 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
     ~Restore() {
       vm.activations_.pop_back();
       vm.stack_.resize(base);
-      vm.swf_version_ = version;
+      vm.SetVersion(version);
     }
   } restore{*this, saved_version, act.stack_base};
   DepthGuard guard(depth_);
@@ -323,6 +372,13 @@ size_t Vm::Collect() {
     for (Object* o :
          {object_proto, function_proto, array_proto, string_proto, number_proto, boolean_proto,
           date_proto, error_proto, object_ctor, array_ctor, function_ctor}) {
+      tracer.Mark(o);
+    }
+    const Realm& w = waiting_realm_;
+    for (Object* o :
+         {w.global, w.object_proto, w.function_proto, w.array_proto, w.string_proto, w.number_proto,
+          w.boolean_proto, w.date_proto, w.error_proto, w.xml_node_proto, w.xml_proto,
+          w.object_ctor, w.array_ctor, w.function_ctor}) {
       tracer.Mark(o);
     }
     if (host_roots) host_roots(tracer);

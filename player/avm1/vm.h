@@ -12,7 +12,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+#include <unordered_map>
 
 #include "player/avm1/heap.h"
 #include "player/avm1/host.h"
@@ -44,13 +46,17 @@ struct ScriptLimits {
   double timeout_seconds = 15;
 };
 
-// The super object of a method: this, and the prototype whose parent holds the overridden
-// members.
+// The super object of a function: this, the prototype from which super.name looks up the
+// overridden members, and the one from which super() looks up __constructor__. Both are the
+// parent of the method's holder in a method; a constructor seeks its parent constructor one
+// level nearer, on its own class's prototype (as2_super_and_this_v8, super_edge_cases).
 class SuperObject : public Object {
  public:
-  SuperObject(Object* t, Object* h) : Object(ObjectKind::kSuper), this_obj(t), home(h) {}
+  SuperObject(Object* t, Object* h, Object* c)
+      : Object(ObjectKind::kSuper), this_obj(t), home(h), constructor_home(c) {}
   Object* this_obj;
   Object* home;
+  Object* constructor_home;
   void Trace(Tracer& tracer) override;
 };
 
@@ -66,7 +72,8 @@ class Vm {
   Host& host() { return host_; }
   int swf_version() const { return swf_version_; }
   // The rules of the movie whose code runs next (a loaded movie may have another version).
-  void set_swf_version(int version) { swf_version_ = version; }
+  // Switches to the built-ins of that version too.
+  void set_swf_version(int version);
   bool case_sensitive() const { return swf_version_ >= 7; }
   Object* global() { return global_; }
   void set_limits(const ScriptLimits& limits) { limits_ = limits; }
@@ -92,6 +99,9 @@ class Vm {
   size_t heap_size() const { return heap_.size(); }
   // Roots the host holds (clip objects, event listeners).
   std::function<void(Tracer&)> host_roots;
+  // Installs the host's classes (MovieClip...) into the current _global; called for each set
+  // of built-ins made after the first.
+  std::function<void()> install_host_classes;
 
   // --- For the built-ins and the host ---
   template <typename T, typename... A>
@@ -134,8 +144,11 @@ class Vm {
   bool HasProperty(Object* obj, std::string_view name);
   // The object of the prototype chain of obj that holds name, or null.
   Object* FindHolder(Object* obj, std::string_view name);
+  // super_home: the object holding the function (for constructors, the class's prototype);
+  // this's prototype when null. A method call gives `method`, which moves super()'s start
+  // to the holder's parent.
   Value CallFunction(const Value& fn, Object* this_obj, std::span<const Value> args,
-                     Object* super_home = nullptr);
+                     Object* super_home = nullptr, bool method = false);
   Value CallMethod(const Value& obj, std::string_view name, std::span<const Value> args);
   Value Construct(const Value& ctor, std::span<const Value> args);
   // Names enumerated by for..in, in the player's order.
@@ -173,6 +186,32 @@ class Vm {
   Object* object_ctor = nullptr;
   Object* array_ctor = nullptr;
   Object* function_ctor = nullptr;
+  // ASnative's numbers, found among the built-ins on first use (as_native.cpp).
+  std::unordered_map<uint32_t, NativeFn> native_ids;
+
+  // Movies of SWF 6 and older share one _global with its own built-in classes and
+  // prototypes, later movies another (global_swf6_7_8, loadmovienum_cross_version_prototype):
+  // the set in use is the one of the code that runs. The one above is in use; the other waits
+  // here, made when first needed.
+  struct Realm {
+    Object* global = nullptr;
+    Object* object_proto = nullptr;
+    Object* function_proto = nullptr;
+    Object* array_proto = nullptr;
+    Object* string_proto = nullptr;
+    Object* number_proto = nullptr;
+    Object* boolean_proto = nullptr;
+    Object* date_proto = nullptr;
+    Object* error_proto = nullptr;
+    Object* xml_node_proto = nullptr;
+    Object* xml_proto = nullptr;
+    Object* object_ctor = nullptr;
+    Object* array_ctor = nullptr;
+    Object* function_ctor = nullptr;
+  };
+  static int RealmIndex(int version) { return version >= 7 ? 1 : 0; }
+  // The _global of a movie of that version, made when missing.
+  Object* GlobalFor(int version);
 
   // Timers of setInterval / setTimeout.
   struct Timer {
@@ -196,21 +235,32 @@ class Vm {
  private:
   friend struct Interpreter;
   Value RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Value> args,
-                    Object* super_home);
+                    Object* super_home, bool method);
   void Execute(Activation& act, size_t end, int try_depth);
   void CheckLimits();
+  void SetVersion(int version);
+  void SwapRealm(Realm& other);
+  void SelectRealm(int index);
   void ReportUncaught(const Value& v);
+  // Getter, setter and watcher calls of one property nest only kMaxPropertyNesting deep.
+  class PropertyCall;
+  int PropertyCallsUnderWay(const Property& p) const;
+  Value GetVirtual(Property* p, Object* this_obj);
+  void SetVirtual(Object* holder, Property* p, Object* this_obj, const Value& value);
 
   Host& host_;
   int swf_version_;
   ScriptLimits limits_;
   Heap heap_;
   Object* global_ = nullptr;
+  Realm waiting_realm_;
+  int realm_ = 0;
   std::vector<Activation*> activations_;
   std::vector<Value> stack_;
   int depth_ = 0;
   int native_depth_ = 0;
-  int watch_depth_ = 0;
+  std::unordered_map<uint32_t, int> property_calls_;  // by Property::serial
+  uint32_t next_property_serial_ = 0;
   std::chrono::steady_clock::time_point block_start_;
   uint32_t step_counter_ = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -11,6 +12,7 @@
 namespace flashsaver {
 
 class DeviceFonts;
+class FontCharacter;
 
 class CharacterLibrary final : public BitmapSource {
  public:
@@ -32,6 +34,10 @@ class CharacterLibrary final : public BitmapSource {
   // scaling grids). Null when the id is not defined.
   std::shared_ptr<const Character> Shared(uint16_t id) const;
   void Replace(uint16_t id, std::shared_ptr<const Character> character);
+
+  // The embedded font a field with embedFonts draws a face name in: the one of that style, else
+  // any of that name; of several, the first defined. Null when the movie has none.
+  const FontCharacter* FontNamed(std::string_view name, bool bold, bool italic) const;
 
   // The JPEGTables tag's encoding tables, shared by every DefineBits of the movie.
   std::vector<uint8_t> jpeg_tables;

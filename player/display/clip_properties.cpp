@@ -117,10 +117,11 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
   if (!o) return Value();
   const Matrix& m = o->matrix;
   switch (p) {
+    // A text field's position is its box's corner: the box may start off the origin.
     case ClipProperty::kX:
-      return m.tx / 20;
+      return (m.tx + (o->text ? o->text->bounds().x_min.value : 0)) / 20;
     case ClipProperty::kY:
-      return m.ty / 20;
+      return (m.ty + (o->text ? o->text->bounds().y_min.value : 0)) / 20;
     case ClipProperty::kXScale:
       return ScriptTransform(*o).xscale;
     case ClipProperty::kYScale:
@@ -162,7 +163,7 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
     case ClipProperty::kFocusRect:
       // SWF 5 has one setting, a number; later clips have their own, unset by default.
       if (vm_->swf_version() < 6) return focus_rect_ ? 1.0 : 0.0;
-      if (o != &root_object_) return Value::Null();
+      if (o != &root_object_) return o->focus_rect ? Value(*o->focus_rect) : Value::Null();
       return focus_rect_;
     case ClipProperty::kSoundBufTime:
       return static_cast<double>(sound_buf_time_);
@@ -216,6 +217,10 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
         o->has_script_transform = true;
         o->script_xscale = s.xscale, o->script_yscale = s.yscale, o->script_rotation = s.rotation;
       }
+      if (o->text) {
+        const SwfRect& b = o->text->bounds();
+        n -= (p == ClipProperty::kX ? b.x_min.value : b.y_min.value) / 20.0;
+      }
       (p == ClipProperty::kX ? o->matrix.tx : o->matrix.ty) =
           std::clamp(std::round(n * 20), -2147483648.0, 2147483647.0);
       break;
@@ -249,6 +254,18 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
     case ClipProperty::kWidth:
     case ClipProperty::kHeight: {
       if (!number(n) || n < 0) break;
+      if (o->text) {
+        // A text field's box takes the size; its text is not scaled.
+        // From the box as auto-size last left it, so that the side it keeps stays put.
+        SwfRect b = o->text->bounds();
+        const int32_t size = static_cast<int32_t>(std::min(std::round(n * 20), 2147483647.0));
+        (p == ClipProperty::kWidth ? b.x_max : b.y_max) =
+            Twips{(p == ClipProperty::kWidth ? b.x_min : b.y_min).value + size};
+        o->text->settings().bounds = b;
+        o->text->Changed();
+        ++o->text_revision;
+        break;
+      }
       // Scale the content's own size to the wanted one, rotation kept.
       const auto b = ContentBounds(*o, Matrix{}, 0);
       if (!b) break;
@@ -279,7 +296,11 @@ void ScriptHost::SetPropertyOf(DisplayObject* o, Clip* clip, ClipProperty p, con
       break;
     }
     case ClipProperty::kFocusRect:
-      if (o != &root_object_ && vm_->swf_version() >= 6) break;
+      if (o != &root_object_ && vm_->swf_version() >= 6) {
+        // Its own setting, as a boolean of the version's conversion (focusrect_property_swf6).
+        o->focus_rect = v.IsNullish() ? std::nullopt : std::optional(vm_->ToBool(v));
+        break;
+      }
       if (v.IsObject()) {
         focus_rect_ = false;  // without calling valueOf
       } else if (scale(n)) {

@@ -1,6 +1,7 @@
 #include "player/display/display_list.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <type_traits>
 
@@ -136,6 +137,9 @@ Matrix StageMatrixOfObject(const DisplayObject& object) {
 
 template <typename Visitor>
 class Walker {
+  template <typename>
+  friend class Walker;  // LookOf walks a subtree with another visitor
+
  public:
   // grids: the main movie's scaling grids (a loaded movie's clips use their own).
   Walker(Visitor& visit, int max_level, const std::map<uint16_t, SwfRect>& grids,
@@ -187,10 +191,14 @@ class Walker {
       if (slice && !object->clip && !object->text && drawable) {
         const SlicedLeaf sliced{*slice, object->matrix};
         visit_.Leaf(*object, *drawable, slice->Unscaled(m), c * object->color, key, &sliced);
-      } else if (HasEffects(*object)) {
-        visit_.BeginLayer(*object);
-        WalkObject(*object, om, c * object->color, MixKey(key, EffectsKey(*object)), level);
-        visit_.EndLayer();
+      } else if (HasEffects(*object) || object->cache_as_bitmap) {
+        const ColorTransform oc = c * object->color;
+        const uint64_t layer_key = MixKey(key, EffectsKey(*object));
+        auto look = [&] { return LookOf(*object, om, oc, layer_key, level); };
+        if (visit_.BeginLayer(*object, om, look)) {
+          WalkObject(*object, om, oc, layer_key, level);
+          visit_.EndLayer();
+        }
       } else {
         WalkObject(*object, om, c * object->color, key, level);
       }
@@ -200,6 +208,11 @@ class Walker {
   }
 
  private:
+  // What the object's subtree looks like, as a key: equal keys draw the same picture, moved by
+  // the difference of the object's translations.
+  uint64_t LookOf(const DisplayObject& object, const Matrix& m, const ColorTransform& c,
+                  uint64_t mask_key, int level) const;
+
   void WalkObject(const DisplayObject& object, const Matrix& m, const ColorTransform& c,
                   uint64_t mask_key, int level) {
     if (object.clip) {
@@ -243,17 +256,76 @@ class Walker {
   Matrix stage_to_target_;
 };
 
+// Mixes everything that decides the pixels of a subtree into one key; matrices count relative
+// to the translation of the subtree's object.
+struct LookVisitor {
+  uint64_t key = 0xCBF29CE484222325ull;
+  double origin_x = 0, origin_y = 0;
+
+  void Mix(uint64_t v) { key = MixKey(key, v); }
+  void Mix(double v) { Mix(std::bit_cast<uint64_t>(v)); }
+  void Mix(const Matrix& m) {
+    for (double v : {m.a, m.b, m.c, m.d, m.tx - origin_x, m.ty - origin_y}) Mix(v);
+  }
+  void Mix(const ColorTransform& c) {
+    for (int16_t v : {c.r_mult, c.g_mult, c.b_mult, c.a_mult, c.r_add, c.g_add, c.b_add, c.a_add})
+      Mix(uint64_t(uint16_t(v)));
+  }
+  template <typename Look>
+  bool BeginLayer(const DisplayObject& object, const Matrix&, const Look&) {
+    Mix(uint64_t{1}), Mix(EffectsKey(object));
+    return true;
+  }
+  void EndLayer() { Mix(uint64_t{2}); }
+  void BeginMask() { Mix(uint64_t{3}); }
+  void EndMask() { Mix(uint64_t{4}); }
+  void PopMask() { Mix(uint64_t{5}); }
+  void Leaf(const DisplayObject& object, const DrawableCharacter& drawable, const Matrix& m,
+            const ColorTransform& c, uint64_t, const SlicedLeaf* sliced) {
+    Mix(object.serial), Mix(uint64_t(reinterpret_cast<uintptr_t>(&drawable)));
+    Mix(uint64_t(object.text ? object.text_revision : object.ratio));
+    Mix(uint64_t(drawable.revision()));  // a BitmapData's pixels
+    Mix(sliced ? m * sliced->child : m), Mix(c);
+    if (sliced) {
+      const SwfRect area = sliced->slice.MappedBounds();
+      for (int32_t v : {area.x_min.value, area.y_min.value, area.x_max.value, area.y_max.value})
+        Mix(uint64_t(uint32_t(v)));
+    }
+  }
+  void Drawn(const Clip& clip, const Matrix& m, const ColorTransform& c, uint64_t) {
+    Mix(clip.owner ? clip.owner->serial : 0), Mix(uint64_t(clip.drawing->revision()));
+    Mix(m), Mix(c);
+  }
+};
+
+template <typename Visitor>
+uint64_t Walker<Visitor>::LookOf(const DisplayObject& object, const Matrix& m,
+                                 const ColorTransform& c, uint64_t mask_key, int level) const {
+  LookVisitor look;
+  look.origin_x = m.tx, look.origin_y = m.ty;
+  look.Mix(EffectsKey(object));
+  Walker<LookVisitor> walker(look, max_level_, grids_, list_, stage_to_target_);
+  walker.WalkObject(object, m, c, mask_key, level);
+  return look.key;
+}
+
 struct DrawVisitor {
   Canvas& canvas;
   const BitmapSource& bitmaps;      // the main movie's; a loaded movie's leaves use their own
   double scale_x = 1, scale_y = 1;  // stage pixels to target pixels, for filter sizes
-  void BeginLayer(const DisplayObject& object) {
+  template <typename Look>
+  bool BeginLayer(const DisplayObject& object, const Matrix& m, const Look& look) {
     LayerEffects effects;
     effects.filters = object.filters;
     effects.blend = BlendModeOf(object.blend_mode.value_or(0));
     effects.scale_x = scale_x;
     effects.scale_y = scale_y;
+    if (canvas.KeepsLayers()) {
+      return !canvas.BeginCachedLayer(effects,
+                                      Canvas::CachedLayer{object.serial, look(), m.tx, m.ty});
+    }
     canvas.BeginLayer(effects);
+    return true;
   }
   void EndLayer() { canvas.EndLayer(); }
   void BeginMask() { canvas.BeginMask(); }
@@ -285,7 +357,8 @@ struct LeafVisitor {
   uint16_t pass = 0;  // differs between calls: drawings of script bitmaps always count as changed
   // How far the filters of the layers now open reach beyond a leaf, in stage twips.
   std::vector<PixelBox> reach{PixelBox{}};
-  void BeginLayer(const DisplayObject& object) {
+  template <typename Look>
+  bool BeginLayer(const DisplayObject& object, const Matrix&, const Look&) {
     PixelBox r = reach.back();
     for (const Filter& f : object.filters) {
       const PixelBox m = FilterMargins(f, 1, 1);
@@ -293,6 +366,7 @@ struct LeafVisitor {
           r.bottom += m.bottom * 20;
     }
     reach.push_back(r);
+    return true;
   }
   void EndLayer() { reach.pop_back(); }
   void BeginMask() {}
@@ -589,18 +663,9 @@ void DisplayList::GotoFrame(int32_t frame) {
 
 void DisplayList::AdvanceClip(Clip& clip, int level) {
   const bool enter = hooks_ && clip.current_frame >= 0;
-  if (clip.timeline && clip.playing) {
-    const auto frames = static_cast<int32_t>(clip.timeline->frames.size());
-    if (clip.current_frame < 0) {
-      RunFrame(clip, 0, level);
-    } else if (clip.current_frame + 1 < frames) {
-      RunFrame(clip, clip.current_frame + 1, level);
-    } else if (frames > 1 && !Waiting(clip)) {
-      GotoClipFrame(clip, 0, level);
-    }
-  }
-  // Children placed during this tick have just run their first frame. The others run newest
-  // first, as the player's execution list orders them.
+  // The player's execution list runs the newest clips first, so a clip's children step (and
+  // queue their frame scripts) before the clip itself (looping_child_swf5). Children placed
+  // during this tick have just run their first frame.
   std::vector<DisplayObject*> order;
   for (auto& [depth, child] : clip.children) {
     if (child->clip && child->created_tick != tick_) order.push_back(child.get());
@@ -608,6 +673,16 @@ void DisplayList::AdvanceClip(Clip& clip, int level) {
   std::sort(order.begin(), order.end(),
             [](const DisplayObject* a, const DisplayObject* b) { return a->serial > b->serial; });
   for (DisplayObject* child : order) AdvanceClip(*child->clip, level + 1);
+  if (clip.timeline && clip.playing) {
+    const auto frames = static_cast<int32_t>(clip.timeline->frames.size());
+    if (clip.current_frame < 0) {
+      RunFrame(clip, 0, level);
+    } else if (clip.current_frame + 1 < frames) {
+      RunFrame(clip, clip.current_frame + 1, level);
+    } else if (frames > 1 && clip.timeline->loops && !Waiting(clip)) {
+      GotoClipFrame(clip, 0, level);
+    }
+  }
   if (enter && hooks_) hooks_->ClipEnterFrame(clip);
 }
 

@@ -59,6 +59,10 @@ struct Clip {
   uint8_t button_state = 1;  // buttons: the state shown (button_state bits)
   std::map<int32_t, std::unique_ptr<DisplayObject>> children;  // by depth, drawn bottom first
   std::unique_ptr<ClipDrawing> drawing;  // the drawing API's shape, under the children
+  // duplicateMovieClip hands the clip's text snapshot on to the copy: a TextSnapshot made of
+  // the source afterwards has no text (textsnapshot_available_text).
+  bool snapshot_moved = false;
+  std::optional<int32_t> tab_index;  // set by script, undefined until then
 };
 
 struct DisplayObject {
@@ -96,7 +100,8 @@ struct DisplayObject {
   std::unique_ptr<TextField> text;
   std::shared_ptr<const Character> own_character;  // made by a script (createTextField)
   avm1::Object* text_script = nullptr;
-  uint16_t text_revision = 0;  // counts changes, so a changed text redraws
+  std::optional<bool> focus_rect;  // SWF 6 and later: set by script, null until then
+  uint16_t text_revision = 0;      // counts changes, so a changed text redraws
   size_t* live_count = nullptr;
 };
 

@@ -2,6 +2,7 @@
 // and Stage. Key, Mouse and Stage are broadcasters: their listeners hear onKeyDown,
 // onMouseMove, onResize and the like.
 #include <cmath>
+#include <limits>
 
 #include "player/display/script_host.h"
 
@@ -97,6 +98,28 @@ Value SetShowMenu(Vm& vm, const CallArgs& c) {
 
 Value Constructor(Vm&, const CallArgs&) { return Value(); }
 
+// A clip's or button's tabIndex is a signed 32-bit number; out of range and NaN give the lowest, as
+// an x86 conversion does (tab_ordering_properties).
+Value GetTabIndex(Vm&, const CallArgs& c) {
+  Clip* clip = ScriptHost::ClipOf(c.this_obj);
+  return clip && clip->tab_index ? Value(static_cast<double>(*clip->tab_index)) : Value();
+}
+
+Value SetTabIndex(Vm& vm, const CallArgs& c) {
+  Clip* clip = ScriptHost::ClipOf(c.this_obj);
+  if (!clip) return Value();
+  const Value& v = c.Arg(0);
+  if (v.IsNullish()) {
+    clip->tab_index.reset();
+    return Value();
+  }
+  const double n = vm.ToNumber(v);
+  clip->tab_index = std::isfinite(n) && n >= -2147483648.0 && n < 2147483648.0
+                        ? static_cast<int32_t>(n)
+                        : std::numeric_limits<int32_t>::min();
+  return Value();
+}
+
 }  // namespace
 
 std::pair<double, double> ScriptHost::StageSize() const {
@@ -115,10 +138,19 @@ void ScriptHost::Notify(const char* object_name, const char* event) {
   vm_->CallHandler(vm_->GetMember(obj, "broadcastMessage"), obj, args);
 }
 
+void DefineTabIndex(Vm& vm, Object* proto, uint16_t flags) {
+  avm1::Property& p = proto->SetOwn("tabIndex", Value(), true);
+  p.virtual_property = true;
+  p.getter = vm.NewNative(GetTabIndex);
+  p.setter = vm.NewNative(SetTabIndex);
+  p.flags = flags;
+}
+
 void InstallInputClasses(ScriptHost& host) {
   Vm& vm = host.vm();
   Object* button_proto = vm.NewObject();
   vm.DefineClass("Button", Constructor, nullptr, button_proto);
+  DefineTabIndex(vm, button_proto, 0);
 
   Object* key = vm.NewObject();
   vm.global()->Define("Key", Value(key), avm1::prop_flag::kDontEnum);

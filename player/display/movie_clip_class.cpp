@@ -121,7 +121,9 @@ Value CreateEmptyMovieClip(Vm& vm, const CallArgs& c) {
   ScriptHost& host = HostOf(vm);
   int32_t key = 0;
   if (!clip || !ScriptDepth(vm, c.Arg(1), key)) return Value();
-  return Added(host, host.list().AddScripted(*clip, 0, key, vm.ToString(c.Arg(0))));
+  Value result = Added(host, host.list().AddScripted(*clip, 0, key, vm.ToString(c.Arg(0))));
+  if (Clip* added = ScriptHost::ClipOf(result.AsObject())) host.Construct(*added);
+  return result;
 }
 
 Value DuplicateMovieClip(Vm& vm, const CallArgs& c) {
@@ -331,6 +333,8 @@ void InstallMovieClipClass(ScriptHost& host) {
       {"getBytesTotal", BytesTotal},
   };
   for (const auto& [name, fn] : kMethods) vm.DefineMethod(proto, name, fn);
+  // Hidden from for..in on clips, unlike on buttons (tab_ordering_properties).
+  DefineTabIndex(vm, proto, avm1::prop_flag::kDontEnum);
 }
 
 }  // namespace flashsaver

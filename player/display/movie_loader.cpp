@@ -22,10 +22,14 @@ class TimelineReader {
     Timeline timeline;
     Frame frame;
     bool frame_has_content = false;
+    bool ended = false;
     try {
       while (reader.remaining() > 0) {
         const SwfTag tag = ReadSwfTag(reader);
-        if (tag.code == swf_tag::kEnd) break;
+        if (tag.code == swf_tag::kEnd) {
+          ended = true;
+          break;
+        }
         if (tag.code == swf_tag::kShowFrame) {
           if (timeline.frames.size() >= kMaxFramesPerTimeline) break;
           timeline.frames.push_back(std::move(frame));
@@ -47,6 +51,7 @@ class TimelineReader {
         ++movie_.skipped_tags;
     }
     // Commands after the last ShowFrame still show: a movie without any ShowFrame has a frame.
+    timeline.loops = is_root || (ended && !frame_has_content);
     if (frame_has_content || timeline.frames.empty()) timeline.frames.push_back(std::move(frame));
     return timeline;
   }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "player/display/bitmap_data_class.h"
 #include "player/display/filter_classes.h"
@@ -75,6 +76,12 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   const double fps = movie.header.frame_rate.PerSecond();
   if (fps > 0) frame_ms_ = 1000.0 / fps;
   vm_->host_roots = [this](avm1::Tracer& t) { MarkRoots(t); };
+  vm_->install_host_classes = [this] { InstallHostClasses(); };
+  InstallHostClasses();
+  list_.set_hooks(this);
+}
+
+void ScriptHost::InstallHostClasses() {
   InstallMovieClipClass(*this);
   InstallTextFieldClass(*this);
   InstallSoundClass(*this);
@@ -87,7 +94,6 @@ ScriptHost::ScriptHost(const MovieDefinition& movie, DisplayList& list)
   InstallTransformClass(*this);
   InstallEffectProperties(*this);
   InstallBitmapDataClass(*this);
-  list_.set_hooks(this);
 }
 
 ScriptHost::~ScriptHost() {
@@ -140,8 +146,11 @@ ClipObject* ScriptHost::ObjectFor(Clip& clip) {
     o->clip = &clip;
     Object* registered = RegisteredClass(clip);
     const char* builtin = IsButton(clip) ? "Button" : "MovieClip";
+    // A clip takes the class of its own movie's built-ins, whoever asks first
+    // (loadmovienum_cross_version_prototype).
+    Object* global = vm_->GlobalFor(MovieOf(clip).header.version);
     Value proto = vm_->GetMember(
-        registered ? registered : vm_->GetMember(vm_->global(), builtin).AsObject(), "prototype");
+        registered ? registered : vm_->GetMember(global, builtin).AsObject(), "prototype");
     o->Define("__proto__", proto.IsObject() ? proto : Value(vm_->object_proto),
               avm1::prop_flag::kDontEnum);
     clip.script = o;
@@ -311,7 +320,13 @@ Object* ScriptHost::RegisteredClass(const Clip& clip) {
 }
 
 void ScriptHost::Construct(Clip& clip) {
-  if (Object* ctor = RegisteredClass(clip)) vm_->CallHandler(Value(ctor), ObjectFor(clip), {});
+  if (Object* ctor = RegisteredClass(clip)) {
+    vm_->CallHandler(Value(ctor), ObjectFor(clip), {});
+    return;
+  }
+  // A clip of no class of its own runs the onConstruct its prototype offers; what it throws
+  // is reported and goes no further (movieclip_onconstruct).
+  vm_->CallMethodIfPresent(ObjectFor(clip), "onConstruct", {});
 }
 
 void ScriptHost::ClipLoaded(Clip& clip) { QueueEvent(clip, clip_event::kLoad, "onLoad"); }
@@ -404,14 +419,19 @@ void ScriptHost::PrevFrame(Object* obj) {
 bool ScriptHost::FrameLoaded(Object* obj, uint32_t frame) {
   Clip* clip = ClipOf(obj);
   // Movies are read whole before they play, and for a fully loaded movie the player counts
-  // every frame as loaded, even past the last (waitforframe2).
-  (void)frame;
-  return clip && clip->timeline;
+  // every frame as loaded, even past the last, up to its limit of 16000 frames
+  // (waitforframe2).
+  constexpr uint32_t kLastLoadableIndex = 16000;
+  return clip && clip->timeline && frame <= kLastLoadableIndex;
 }
 
 void ScriptHost::CloneClip(Object* obj, std::string_view name, int32_t depth) {
   Clip* clip = ClipOf(obj);
-  if (!clip || !clip->owner || !clip->owner->parent) return;
+  if (!clip) {
+    CloneTextField(obj, name, depth);
+    return;
+  }
+  if (!clip->owner || !clip->owner->parent) return;
   DisplayObject& source = *clip->owner;
   DisplayObject* copy = list_.AddScripted(*source.parent, source.character_id, depth + kDepthOffset,
                                           std::string(name));
@@ -424,6 +444,7 @@ void ScriptHost::CloneClip(Object* obj, std::string_view name, int32_t depth) {
   copy->script_xscale = source.script_xscale;
   copy->script_yscale = source.script_yscale;
   copy->script_rotation = source.script_rotation;
+  if (copy->clip) copy->clip->snapshot_moved = std::exchange(clip->snapshot_moved, true);
 }
 
 void ScriptHost::RemoveClip(Object* obj) {

@@ -131,6 +131,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 
   // The clip's script object, made on first use.
   ClipObject* ObjectFor(Clip& clip);
+  // MovieClip, TextField and the other classes of the display list, into the current _global.
+  void InstallHostClasses();
   static Clip* ClipOf(avm1::Object* obj);
   DisplayList& list() { return list_; }
   const MovieDefinition& movie() const { return movie_; }
@@ -168,6 +170,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   void StopAllSounds() override;
   bool RegisterClass(std::string_view name, avm1::Object* ctor) override;
   const char* ClipTypeOf(avm1::Object* clip) override;
+  bool IsRemovedClip(avm1::Object* clip) override { return !ClipOf(clip); }
   static bool IsButton(const Clip& clip);
   // The class registered for the symbol a clip was made from, or null.
   avm1::Object* RegisteredClass(const Clip& clip);
@@ -186,6 +189,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   avm1::Value PropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p);
   void SetPropertyOf(DisplayObject* o, Clip* clip, avm1::ClipProperty p, const avm1::Value& v);
   avm1::Object* TextObjectFor(DisplayObject& field);
+  // duplicateMovieClip of a text field: a new field of the same definition, placed alike.
+  void CloneTextField(avm1::Object* field, std::string_view name, int32_t depth);
   // _url: the address of the movie the clip's timeline comes from.
   std::string UrlOf(const Clip* clip) const;
   // The slash path of the clip a dragged clip was last dropped on (_droptarget).
@@ -279,6 +284,8 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
 void InstallMovieClipClass(ScriptHost& host);
 // TextField's prototype with its properties (text_field_class.cpp).
 void InstallTextFieldClass(ScriptHost& host);
+// TextField.StyleSheet (style_sheet_class.cpp).
+void InstallStyleSheetClass(avm1::Vm& vm, avm1::Object* text_field_class);
 // Sound (sound_class.cpp): the class, the objects its playing voices keep alive, and the
 // onSoundComplete calls, run once per frame.
 void InstallSoundClass(ScriptHost& host);
@@ -288,6 +295,8 @@ void DispatchSoundCompletions(ScriptHost& host);
 void InstallDrawingMethods(ScriptHost& host);
 // Button's prototype, Key, Mouse and Stage (input_classes.cpp).
 void InstallInputClasses(ScriptHost& host);
+// tabIndex of clips and buttons, kept by the clip as a signed 32-bit number (input_classes.cpp).
+void DefineTabIndex(avm1::Vm& vm, avm1::Object* proto, uint16_t flags);
 // MovieClipLoader and the MovieClip methods that load movies (clip_loading.cpp).
 void InstallClipLoading(ScriptHost& host);
 

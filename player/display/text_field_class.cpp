@@ -348,9 +348,9 @@ Value Read(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p) {
     case Prop::kLength:
       return static_cast<double>(field.content().chars.size());
     case Prop::kTextWidth:
-      return std::round(field.layout().text_width / 20);
+      return std::floor(field.layout().text_width / 20);
     case Prop::kTextHeight:
-      return std::round(field.layout().text_height / 20);
+      return std::floor(field.layout().text_height / 20);
     case Prop::kScroll:
     case Prop::kHScroll:
       return p == Prop::kScroll ? 1 : 0;
@@ -512,9 +512,12 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       face.tab_index =
           v.IsNullish() ? Value() : Value(static_cast<double>(static_cast<uint32_t>(vm.ToInt(v))));
       return;
-    case Prop::kStyleSheet:
-      face.style_sheet = v;
+    case Prop::kStyleSheet: {
+      // Any object but a clip is kept; anything else clears it (edittext_stylesheet).
+      Object* o = v.AsObject();
+      face.style_sheet = o && o->kind() != avm1::ObjectKind::kClip ? v : Value();
       return;
+    }
     case Prop::kMouseWheelEnabled:
       face.mouse_wheel = vm.ToBool(v);
       return;
@@ -522,7 +525,7 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       face.filters = v.IsObject() ? v : Value();
       return;
     case Prop::kSharpness:
-      face.sharpness = std::clamp(vm.ToNumber(v), -400.0, 400.0);
+      face.sharpness = vm.ToNumber(v);  // kept as given, 500 too
       return;
     case Prop::kThickness:
       face.thickness = std::clamp(vm.ToNumber(v), -200.0, 200.0);
@@ -605,6 +608,7 @@ Value CreateTextField(Vm& vm, const CallArgs& c) {
   d->read_only = true;
   d->colour = {0, 0, 0, 255};
   d->fonts.device = host.movie().library.device_fonts;
+  d->fonts.library = &host.movie().library;
   DisplayObject* object = host.list().AddScriptedText(
       *clip, std::make_shared<EditTextCharacter>(std::move(d)),
       static_cast<int32_t>(depth) + ScriptHost::kDepthOffset, vm.ToString(c.Arg(0)));
@@ -630,6 +634,7 @@ void InstallTextFieldClass(ScriptHost& host) {
   Object* proto = vm.NewObject();
   avm1::FunctionObject* ctor = vm.DefineClass("TextField", Constructor, nullptr, proto);
   vm.DefineMethod(ctor, "getFontList", GetFontList);
+  InstallStyleSheetClass(vm, ctor);
   using avm1::prop_flag::kVersion7;
   using avm1::prop_flag::kVersion8;
   // Added last to first: for..in lists them in the player's order.
@@ -705,9 +710,39 @@ Object* ScriptHost::TextObjectFor(DisplayObject& field) {
         vm_->GetMember(vm_->GetMember(vm_->global(), "TextField").AsObject(), "prototype");
     o->Define("__proto__", proto.IsObject() ? proto : Value(vm_->object_proto),
               avm1::prop_flag::kDontEnum);
+    // Each field carries _focusrect itself, not its class: SWF 5 reads the player's one setting
+    // through it, later versions a null of the field's own.
+    Accessor(*vm_, o, "_focusrect", GetProperty<ClipProperty::kFocusRect>,
+             SetProperty<ClipProperty::kFocusRect>, avm1::prop_flag::kDontEnum);
     field.text_script = o;
   }
   return field.text_script;
+}
+
+void ScriptHost::CloneTextField(Object* obj, std::string_view name, int32_t depth) {
+  DisplayObject* source = FieldOf(obj);
+  const auto* character =
+      source ? dynamic_cast<const EditTextCharacter*>(source->character) : nullptr;
+  if (!character || !source->parent) return;
+  // The copy starts from the definition, not the field's present state; a field made by
+  // createTextField is defined with no size, its size was set after.
+  auto definition = character->definition();
+  if (source->own_character) {
+    auto sized = std::make_shared<EditTextDefinition>(*definition);
+    sized->bounds = {};
+    definition = std::move(sized);
+  }
+  DisplayObject* copy =
+      list_.AddScriptedText(*source->parent, std::make_shared<EditTextCharacter>(definition),
+                            depth + kDepthOffset, std::string(name));
+  if (!copy) return;
+  // Placement and colour carry over; visibility does not.
+  copy->matrix = source->matrix;
+  copy->color = source->color;
+  copy->has_script_transform = source->has_script_transform;
+  copy->script_xscale = source->script_xscale;
+  copy->script_yscale = source->script_yscale;
+  copy->script_rotation = source->script_rotation;
 }
 
 void ScriptHost::TextRemoved(DisplayObject& field) {

@@ -47,7 +47,8 @@ Value Construct(Vm& vm, const CallArgs& c) {
   Object* proto = vm.GetMember(c.callee, "prototype").AsObject();
   snapshot->Define("__proto__", proto ? Value(proto) : Value(vm.object_proto),
                    avm1::prop_flag::kDontEnum);
-  if (Clip* clip = ScriptHost::ClipOf(c.Arg(0).AsObject())) {
+  Clip* clip = ScriptHost::ClipOf(c.Arg(0).AsObject());
+  if (clip && !clip->snapshot_moved) {
     snapshot->has_clip = true;
     ReadStaticText(static_cast<ScriptHost&>(vm.host()).movie().library, *clip, *snapshot);
   }

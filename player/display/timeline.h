@@ -32,6 +32,10 @@ struct Timeline {
   std::vector<Frame> frames;              // never empty once read
   std::map<std::string, int32_t> labels;  // FrameLabel → 0-based frame
   std::optional<StreamHead> stream;       // SoundStreamHead: the blocks' format
+  // A sprite goes back to its first frame only when its tags were read to the End tag right
+  // after a ShowFrame; otherwise the player still waits for the rest and its last frame stays
+  // (looping_child_swf5).
+  bool loops = true;
 };
 
 class SpriteCharacter final : public Character {

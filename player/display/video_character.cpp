@@ -60,6 +60,7 @@ std::shared_ptr<VideoCharacter> VideoCharacter::Read(const SwfTag& tag, uint16_t
   video->codec_ = reader.U8();
   if (!reader.ok()) throw SwfError(SwfErrorKind::kBadTag, "DefineVideoStream ends early", tag.code);
   video->smoothing_ = (flags & 0x01) != 0;
+  video->deblocking_ = static_cast<uint8_t>((flags >> 1) & 0x07);
   video->rectangle_ = Rectangle(video->width_, video->height_, video->smoothing_);
   return video;
 }
@@ -76,7 +77,7 @@ SwfRect VideoCharacter::Bounds(uint16_t) const {
 const Picture* VideoCharacter::FrameAt(uint16_t number) const {
   if (frames_.empty()) return nullptr;
   if (int32_t{number} < decoded_ || !decoder_) {
-    decoder_ = MakeVideoDecoder(codec_);
+    decoder_ = MakeVideoDecoder(codec_, deblocking_);
     decoded_ = -1;
     if (!decoder_) return nullptr;
   }

@@ -34,6 +34,7 @@ class VideoCharacter final : public DrawableCharacter {
   uint16_t width_ = 0, height_ = 0;
   uint8_t codec_ = 0;
   bool smoothing_ = false;
+  uint8_t deblocking_ = 0;  // 0: as each packet asks, 1: off, 2 and up: on
   std::map<uint16_t, std::span<const uint8_t>> frames_;
   ShapeDrawing rectangle_;  // the stream's rectangle, filled with its picture
 

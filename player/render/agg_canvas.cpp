@@ -11,10 +11,13 @@
 #include <agg_scanline_u.h>
 
 #include <algorithm>
-#include <deque>
+#include <bit>
 #include <cmath>
+#include <deque>
+#include <optional>
 #include <vector>
 
+#include "player/render/layer_cache.h"
 #include "player/render/paint.h"
 #include "player/render/shape_drawing.h"
 
@@ -219,6 +222,7 @@ struct AggCanvas::Impl {
     LayerEffects effects;
     PixelBox outer_clip;
     Picture* below = nullptr;
+    std::optional<CachedLayer> keep;  // the picture goes into the cache when finished
   };
   std::deque<Layer> layers;  // a deque: the pictures below keep their addresses
   std::vector<Picture> spare_pictures;
@@ -699,7 +703,10 @@ PixelBox Content(const Picture& picture, const PixelBox& box) {
 
 }  // namespace
 
-void AggCanvas::BeginLayer(const LayerEffects& effects) {
+void AggCanvas::BeginLayer(const LayerEffects& effects) { BeginLayerKept(effects, std::nullopt); }
+
+void AggCanvas::BeginLayerKept(const LayerEffects& effects,
+                               const std::optional<CachedLayer>& keep) {
   Impl& d = *impl_;
   // Each layer holds a picture of the whole target: past a few levels the effects are dropped
   // and the objects drawn straight through, so that nesting cannot take unbounded memory.
@@ -711,9 +718,12 @@ void AggCanvas::BeginLayer(const LayerEffects& effects) {
   layer.effects = effects;
   layer.outer_clip = d.clip;
   layer.below = d.target;
-  // A filter reaches in from beyond the area being drawn: draw that far around it too.
+  layer.keep = keep;
+  // A filter reaches in from beyond the area being drawn: draw that far around it too. A
+  // picture to be kept is drawn whole, wherever the area being drawn lies.
   const PixelBox whole{0, 0, d.target->width, d.target->height};
   PixelBox reach = d.clip;
+  if (keep) reach = whole;
   for (const Filter& f : effects.filters) {
     reach = Grow(reach, FilterMargins(f, effects.scale_x, effects.scale_y), whole);
   }
@@ -749,6 +759,10 @@ void AggCanvas::EndLayer() {
     area = Grow(area, FilterMargins(f, fx.scale_x, fx.scale_y), drawn);
     ApplyFilter(f, layer.picture, area, fx.scale_x, fx.scale_y);
   }
+  if (layer.keep && d.options.layer_cache) {
+    d.options.layer_cache->Store(layer.keep->object, layer.keep->look, layer.keep->x, layer.keep->y,
+                                 layer.picture, area);
+  }
   d.target = layer.below;
   d.SetClip(layer.outer_clip);
   // Alpha and erase change what lies below wherever the layer is, transparent parts included.
@@ -765,6 +779,49 @@ void AggCanvas::EndLayer() {
     }
   }
   d.spare_pictures.push_back(std::move(layer.picture));
+}
+
+bool AggCanvas::KeepsLayers() const { return impl_->options.layer_cache != nullptr; }
+
+bool AggCanvas::BeginCachedLayer(const LayerEffects& effects, const CachedLayer& layer) {
+  Impl& d = *impl_;
+  LayerCache* cache = d.options.layer_cache;
+  // Under a mask the layer's draws are clipped by it, and an alpha layer changes what lies
+  // below it everywhere: neither picture stands on its own.
+  if (!cache || d.mask_depth > 0 || effects.blend == BlendMode::kAlpha ||
+      d.layers.size() >= kMaxLayers || d.passed_layers > 0) {
+    BeginLayer(effects);
+    return false;
+  }
+  // The same subtree looks different with other filter scales or edges.
+  uint64_t look = layer.look;
+  for (double v : {effects.scale_x, effects.scale_y, d.options.anti_alias ? 1.0 : 0.0,
+                   d.options.smooth_bitmaps ? 1.0 : 0.0}) {
+    look = (look ^ std::bit_cast<uint64_t>(v)) * 0x100000001B3ull;
+  }
+  const LayerCache::Entry* kept =
+      cache->Find(layer.object, look, d.target->width, d.target->height);
+  if (!kept) {
+    if (cache->Missed(layer.object, look)) {
+      BeginLayerKept(effects, CachedLayer{layer.object, look, layer.x, layer.y});
+    } else {
+      BeginLayer(effects);
+    }
+    return false;
+  }
+  // Kept pictures move by whole pixels, as cached bitmaps do.
+  const auto dx = static_cast<int32_t>(std::lround(std::clamp(layer.x - kept->x, -1e6, 1e6)));
+  const auto dy = static_cast<int32_t>(std::lround(std::clamp(layer.y - kept->y, -1e6, 1e6)));
+  const PixelBox& from = kept->box;
+  const PixelBox put{std::max(from.left + dx, d.clip.left), std::max(from.top + dy, d.clip.top),
+                     std::min(from.right + dx, d.clip.right),
+                     std::min(from.bottom + dy, d.clip.bottom)};
+  for (int32_t y = put.top; y < put.bottom; ++y) {
+    const uint32_t* src = kept->pixels.data() + size_t(y - dy - from.top) * from.Width() +
+                          (put.left - dx - from.left);
+    flashsaver::BlendRow(d.target->Row(y) + put.left, src, put.Width(), effects.blend);
+  }
+  return true;
 }
 
 }  // namespace flashsaver

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "player/render/canvas.h"
 
@@ -26,8 +27,12 @@ class AggCanvas final : public Canvas {
   void PopMask() override;
   void BeginLayer(const LayerEffects& effects) override;
   void EndLayer() override;
+  bool BeginCachedLayer(const LayerEffects& effects, const CachedLayer& layer) override;
+  bool KeepsLayers() const override;
 
  private:
+  void BeginLayerKept(const LayerEffects& effects, const std::optional<CachedLayer>& keep);
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

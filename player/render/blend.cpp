@@ -103,6 +103,18 @@ BlendMode BlendModeOf(uint8_t value) {
 }
 
 void BlendRow(uint32_t* dst, const uint32_t* src, int n, BlendMode mode) {
+  if (mode == BlendMode::kNormal || mode == BlendMode::kLayer) {
+    // Most of a layer is empty or opaque: those pixels need no arithmetic.
+    for (int i = 0; i < n; ++i) {
+      const uint32_t a = src[i] >> 24;
+      if (a == 255) {
+        dst[i] = src[i];
+      } else if (a != 0) {
+        dst[i] = Over(dst[i], src[i]);
+      }
+    }
+    return;
+  }
   for (int i = 0; i < n; ++i) dst[i] = One(dst[i], src[i], mode);
 }
 

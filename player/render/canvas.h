@@ -14,6 +14,7 @@
 
 namespace flashsaver {
 
+class LayerCache;    // pictures of layers kept between frames (render/layer_cache.h)
 class ShapeDrawing;  // a shape's styles and outlines, prepared for drawing (render/shape_drawing.h)
 
 // Where bitmap fills find their pictures: the movie's character library.
@@ -61,6 +62,23 @@ class Canvas {
   // Layers nest; masks in force apply to the draws inside a layer.
   virtual void BeginLayer(const LayerEffects& effects) = 0;
   virtual void EndLayer() = 0;
+
+  // A layer whose finished picture may be kept between frames (see LayerCache). object names
+  // the object; look tells one appearance of it from another, translation aside; (x, y) is its
+  // origin in target pixels. True: the kept picture was put down at the new place, and the
+  // caller draws nothing of the object and does not call EndLayer. False: as BeginLayer.
+  struct CachedLayer {
+    uint64_t object = 0;
+    uint64_t look = 0;
+    double x = 0, y = 0;
+  };
+  virtual bool BeginCachedLayer(const LayerEffects& effects, const CachedLayer& layer) {
+    (void)layer;
+    BeginLayer(effects);
+    return false;
+  }
+  // Whether BeginCachedLayer can ever return true (so that looks are worth computing).
+  virtual bool KeepsLayers() const { return false; }
 };
 
 // What the player asks of the rasterizer for one picture.
@@ -68,6 +86,8 @@ struct CanvasOptions {
   bool anti_alias = true;      // off at low quality
   bool smooth_bitmaps = true;  // off at low quality
   PixelBox clip;               // only these pixels are touched; empty means the whole picture
+  // Where layers' pictures are kept between frames of the same target; none when null.
+  LayerCache* layer_cache = nullptr;
 };
 
 }  // namespace flashsaver

@@ -19,7 +19,10 @@ int Passes(const Filter& f) { return std::clamp(f.passes, 0, kMaxPasses); }
 double Channel(uint32_t p, int shift) { return static_cast<double>((p >> shift) & 0xFF); }
 
 uint32_t Pack(double a, double r, double g, double b) {
-  auto c = [](double v) { return static_cast<uint32_t>(std::clamp(std::lround(v), 0l, 255l)); };
+  // Rounds half up, as lround does for these non-negative values, without its call.
+  auto c = [](double v) {
+    return !(v > 0) ? 0u : v >= 255 ? 255u : static_cast<uint32_t>(v + 0.5);
+  };
   const uint32_t A = c(a);
   return (A << 24) | (std::min(c(r), A) << 16) | (std::min(c(g), A) << 8) | std::min(c(b), A);
 }
@@ -35,32 +38,112 @@ struct Plane {
   }
 };
 
-// One box pass along a line of n values with the given stride, window size k.
-void BoxLine(float* data, int32_t n, size_t stride, int k, std::vector<float>& tmp) {
-  tmp.resize(size_t(n));
-  const int lo = k / 2, hi = k - 1 - lo;
-  double sum = 0;
-  auto value = [&](int32_t i) { return i < 0 || i >= n ? 0.0 : double(data[size_t(i) * stride]); };
-  for (int32_t i = -lo; i <= hi; ++i) sum += value(i);
-  for (int32_t i = 0; i < n; ++i) {
-    tmp[size_t(i)] = float(sum / k);
-    sum += value(i + hi + 1) - value(i - lo);
-  }
-  for (int32_t i = 0; i < n; ++i) data[size_t(i) * stride] = tmp[size_t(i)];
+// Box blurs work on 8.8 fixed-point samples (the low byte keeps the fraction between passes),
+// channels interleaved; the running sums are integers, and one float multiply per sample
+// divides by the window, exact below 2^24. Both loops run over plain arrays and vectorize.
+using Sample = uint16_t;
+constexpr float kSampleScale = 256.f;
+
+struct BlurScratch {
+  std::vector<Sample> other;   // the pass's output, swapped with the input after each pass
+  std::vector<Sample> line;    // one row with zeros around it
+  std::vector<uint32_t> sums;  // one running sum per sample of a row
+};
+
+BlurScratch& Scratch() {
+  // Kept between frames: a full-screen blur would otherwise fault in tens of megabytes a frame.
+  thread_local BlurScratch scratch;
+  return scratch;
 }
 
-void BlurPlane(Plane& plane, int kx, int ky, int passes) {
-  std::vector<float> tmp;
-  for (int p = 0; p < passes; ++p) {
-    if (kx > 1) {
-      for (int32_t y = 0; y < plane.h; ++y) BoxLine(&plane.at(0, y), plane.w, 1, kx, tmp);
+inline Sample Scaled(uint32_t sum, float inverse) {
+  return static_cast<Sample>(static_cast<float>(sum) * inverse + 0.5f);
+}
+
+// Window k along each row: the pixel at x covers x - k/2 .. x - k/2 + k - 1, zeros outside.
+template <int CH>
+void BoxRows(const Sample* in, Sample* out, int32_t w, int32_t h, int k, BlurScratch& s) {
+  const int lo = k / 2, hi = k - 1 - lo;
+  const float inverse = 1.f / static_cast<float>(k);
+  s.line.assign(size_t(w + k + 1) * CH, 0);
+  for (int32_t y = 0; y < h; ++y) {
+    const Sample* row = in + size_t(y) * w * CH;
+    std::copy(row, row + size_t(w) * CH, s.line.begin() + ptrdiff_t(lo) * CH);
+    const Sample* line = s.line.data();  // line[(i + lo) * CH] is row[i * CH]
+    uint32_t sum[CH] = {};
+    for (int i = 0; i < k - 1; ++i) {
+      for (int c = 0; c < CH; ++c) sum[c] += line[size_t(i) * CH + c];
     }
-    if (ky > 1) {
-      for (int32_t x = 0; x < plane.w; ++x) {
-        BoxLine(&plane.v[size_t(x)], plane.h, size_t(plane.w), ky, tmp);
+    Sample* o = out + size_t(y) * w * CH;
+    for (int32_t x = 0; x < w; ++x) {
+      const Sample* enter = line + size_t(x + lo + hi) * CH;
+      const Sample* leave = line + size_t(x) * CH;
+      for (int c = 0; c < CH; ++c) {
+        sum[c] += enter[c];
+        o[size_t(x) * CH + c] = Scaled(sum[c], inverse);
+        sum[c] -= leave[c];
       }
     }
   }
+}
+
+// The same down the columns, a whole row of sums at a time.
+void BoxColumns(const Sample* in, Sample* out, int32_t w, int32_t h, int ch, int k,
+                BlurScratch& s) {
+  const int lo = k / 2, hi = k - 1 - lo;
+  const float inverse = 1.f / static_cast<float>(k);
+  const size_t n = size_t(w) * ch;
+  s.sums.assign(n, 0);
+  uint32_t* sums = s.sums.data();
+  for (int32_t y = 0; y < std::min<int32_t>(hi, h); ++y) {
+    const Sample* row = in + size_t(y) * n;
+    for (size_t i = 0; i < n; ++i) sums[i] += row[i];
+  }
+  for (int32_t y = 0; y < h; ++y) {
+    if (y + hi < h) {
+      const Sample* enter = in + size_t(y + hi) * n;
+      for (size_t i = 0; i < n; ++i) sums[i] += enter[i];
+    }
+    Sample* o = out + size_t(y) * n;
+    for (size_t i = 0; i < n; ++i) o[i] = Scaled(sums[i], inverse);
+    if (y - lo >= 0) {
+      const Sample* leave = in + size_t(y - lo) * n;
+      for (size_t i = 0; i < n; ++i) sums[i] -= leave[i];
+    }
+  }
+}
+
+// Blurs w x h samples of ch channels in place (data holds them), passes times.
+void BoxBlur(std::vector<Sample>& data, int32_t w, int32_t h, int ch, int kx, int ky, int passes) {
+  BlurScratch& s = Scratch();
+  s.other.resize(data.size());
+  for (int p = 0; p < passes; ++p) {
+    if (kx > 1) {
+      if (ch == 4) {
+        BoxRows<4>(data.data(), s.other.data(), w, h, kx, s);
+      } else {
+        BoxRows<1>(data.data(), s.other.data(), w, h, kx, s);
+      }
+      data.swap(s.other);
+    }
+    if (ky > 1) {
+      BoxColumns(data.data(), s.other.data(), w, h, ch, ky, s);
+      data.swap(s.other);
+    }
+  }
+}
+
+void BlurPlane(Plane& plane, int kx, int ky, int passes) {
+  if ((kx <= 1 && ky <= 1) || passes <= 0 || plane.v.empty()) return;
+  thread_local std::vector<Sample> samples;
+  samples.resize(plane.v.size());
+  for (size_t i = 0; i < samples.size(); ++i) {
+    samples[i] =
+        static_cast<Sample>(std::clamp(plane.v[i], 0.f, 1.f) * 255.f * kSampleScale + 0.5f);
+  }
+  BoxBlur(samples, plane.w, plane.h, 1, kx, ky, passes);
+  constexpr float kToUnit = 1.f / (255.f * kSampleScale);
+  for (size_t i = 0; i < samples.size(); ++i) plane.v[i] = float(samples[i]) * kToUnit;
 }
 
 Plane AlphaOf(const Picture& picture, PixelBox box) {
@@ -308,20 +391,26 @@ void BlurPicture(Picture& picture, PixelBox box, double blur_x, double blur_y, i
   const int kx = BlurWindow(blur_x, 1), ky = BlurWindow(blur_y, 1);
   if ((kx <= 1 && ky <= 1) || passes <= 0 || box.Empty()) return;
   // Premultiplied channels blur independently and stay premultiplied.
-  std::vector<Plane> planes;
-  for (int shift : {24, 16, 8, 0}) {
-    Plane p(box.Width(), box.Height());
-    for (int32_t y = 0; y < p.h; ++y) {
-      const uint32_t* row = picture.Row(box.top + y) + box.left;
-      for (int32_t x = 0; x < p.w; ++x) p.at(x, y) = Channel(row[x], shift);
+  const int32_t w = box.Width(), h = box.Height();
+  thread_local std::vector<Sample> samples;
+  samples.resize(size_t(w) * h * 4);
+  for (int32_t y = 0; y < h; ++y) {
+    const uint32_t* row = picture.Row(box.top + y) + box.left;
+    Sample* out = samples.data() + size_t(y) * w * 4;
+    for (int32_t x = 0; x < w; ++x) {
+      for (int c = 0; c < 4; ++c) out[x * 4 + c] = Sample((row[x] >> (8 * c) & 0xFF) << 8);
     }
-    BlurPlane(p, kx, ky, std::min(passes, kMaxPasses));
-    planes.push_back(std::move(p));
   }
-  for (int32_t y = 0; y < box.Height(); ++y) {
+  BoxBlur(samples, w, h, 4, kx, ky, std::min(passes, kMaxPasses));
+  for (int32_t y = 0; y < h; ++y) {
     uint32_t* row = picture.Row(box.top + y) + box.left;
-    for (int32_t x = 0; x < box.Width(); ++x) {
-      row[x] = Pack(planes[0].at(x, y), planes[1].at(x, y), planes[2].at(x, y), planes[3].at(x, y));
+    const Sample* in = samples.data() + size_t(y) * w * 4;
+    for (int32_t x = 0; x < w; ++x) {
+      const uint32_t a = std::min<uint32_t>((in[x * 4 + 3] + 128u) >> 8, 255u);
+      uint32_t p = a << 24;
+      for (int c = 0; c < 3; ++c)
+        p |= std::min<uint32_t>((in[x * 4 + c] + 128u) >> 8, a) << (8 * c);
+      row[x] = p;
     }
   }
 }

@@ -31,6 +31,7 @@ TextField::TextField(std::shared_ptr<const EditTextDefinition> definition)
     : settings_(*definition) {
   const EditTextDefinition& d = settings_;
   new_format.face = d.fonts.embedded ? d.fonts.embedded->name : d.font_class;
+  if (new_format.face.empty()) new_format.face = "Times New Roman";  // the player's default
   if (d.fonts.embedded) {
     new_format.bold = d.fonts.embedded->bold;
     new_format.italic = d.fonts.embedded->italic;
@@ -56,13 +57,15 @@ std::string TextField::text() const {
 }
 
 std::string TextField::HtmlText() const {
-  if (!settings_.html) return text();
+  // Turning html off later leaves HTML contents written back as HTML (clone_sprite_edittext).
+  if (!settings_.html && !html_content_) return text();
   return WriteHtml(content_, new_format, new_paragraph);
 }
 
 void TextField::SetText(std::string_view text) {
   source_ = std::string(text);
   source_html_ = false;
+  html_content_ = false;
   content_ = PlainText(text, new_format, new_paragraph);
   LayOut();
 }
@@ -71,6 +74,7 @@ void TextField::SetHtmlText(std::string_view html) {
   if (!settings_.html) return SetText(html);
   source_ = std::string(html);
   source_html_ = true;
+  html_content_ = true;
   // Markup says itself what is bold or italic: the font's own style does not carry over.
   TextFormat base = new_format;
   base.bold = base.italic = base.underline = false;
@@ -261,6 +265,7 @@ std::shared_ptr<EditTextCharacter> ReadDefineEditText(const SwfTag& tag,
   d->fonts.embedded = std::dynamic_pointer_cast<const FontCharacter>(library.Shared(d->font_id));
   d->fonts.use_outlines = d->use_outlines;
   d->fonts.device = library.device_fonts;
+  d->fonts.library = &library;
   return std::make_shared<EditTextCharacter>(std::move(d));
 }
 

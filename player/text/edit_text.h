@@ -102,6 +102,7 @@ class TextField {
   StyledText content_;
   std::optional<std::string> source_;
   bool source_html_ = false;
+  bool html_content_ = false;  // the contents were last set as HTML
   SwfRect bounds_;
   TextLayout layout_;
 };

@@ -93,7 +93,9 @@ std::shared_ptr<FontCharacter> ReadDefineFont2(const SwfTag& tag, uint8_t swf_ve
   font->small_text = flags & 0x20;
   font->ansi = flags & 0x10;
   const bool wide_offsets = flags & 0x08;
-  font->wide_codes = (flags & 0x04) || tag.code == swf_tag::kDefineFont3;
+  // DefineFont3 is meant to have wide codes, but Flash reads what the flag says
+  // (edittext_text_height_leading).
+  font->wide_codes = flags & 0x04;
   font->italic = flags & 0x02;
   font->bold = flags & 0x01;
   font->language = reader.U8();

@@ -259,7 +259,6 @@ StyledText PlainText(std::string_view text, const TextFormat& format,
     if (chars[i] != U'\r' && chars[i] != U'\n') continue;
     out.Append(std::u32string_view(chars).substr(start, i - start), format);
     out.BreakParagraph(format, paragraph);
-    if (chars[i] == U'\r' && i + 1 < chars.size() && chars[i + 1] == U'\n') ++i;
     start = i + 1;
   }
   out.Append(std::u32string_view(chars).substr(start), format);

@@ -1,6 +1,9 @@
 #include "player/text/text_layout.h"
 
 #include <algorithm>
+#include <cmath>
+
+#include "player/display/character_library.h"
 
 namespace flashsaver {
 namespace {
@@ -16,18 +19,34 @@ class ResolvedFont {
  public:
   ResolvedFont(const TextFormat& format, const LayoutFonts& fonts) : size_(format.size) {
     const FontCharacter* font = fonts.embedded.get();
-    if (fonts.use_outlines && font && !font->glyphs.empty() &&
-        (format.face.empty() || format.face == font->name)) {
-      embedded_ = font;
-      scale_ = font->GlyphScale(size_);
-      if (font->has_layout) {
-        ascent_ = font->ascent * scale_;
-        descent_ = font->descent * scale_;
-      } else {
-        ascent_ = size_ * 0.8;
-        descent_ = size_ * 0.2;
+    if (fonts.use_outlines) {
+      // A field with embedFonts draws only embedded outlines: its own font, or the movie's
+      // font of the face's name; with neither its text is not drawn at all.
+      const FontCharacter* chosen = nullptr;
+      if (font && !font->glyphs.empty() && (format.face.empty() || format.face == font->name)) {
+        chosen = font;
+      } else if (fonts.library) {
+        chosen = fonts.library->FontNamed(format.face.empty() && font ? font->name : format.face,
+                                          format.bold, format.italic);
+      } else if (font && !font->glyphs.empty()) {
+        chosen = font;
       }
-    } else if (fonts.device) {
+      if (chosen) {
+        embedded_ = chosen;
+        scale_ = chosen->GlyphScale(size_);
+        if (chosen->has_layout) {
+          // Whole twips, as Flash keeps them: three lines of 12 px Noto Sans are 52 px, not 53.
+          ascent_ = std::floor(chosen->ascent * scale_);
+          descent_ = std::floor(chosen->descent * scale_);
+        } else {
+          ascent_ = size_ * 0.8;
+          descent_ = size_ * 0.2;
+        }
+        return;
+      }
+      if (fonts.library) return;
+    }
+    if (fonts.device) {
       device_ = fonts.device->Face(format.face.empty() && font ? font->name : format.face,
                                    format.bold || (font && font->bold),
                                    format.italic || (font && font->italic));
@@ -42,13 +61,20 @@ class ResolvedFont {
   double ascent() const { return ascent_; }
   double descent() const { return descent_; }
 
+  // The pair's kerning in twips; only embedded fonts carry a table.
+  double Kerning(char32_t left, char32_t right) const {
+    if (!embedded_ || embedded_->kerning.empty() || left > 0xFFFF || right > 0xFFFF) return 0;
+    return embedded_->Kerning(static_cast<uint16_t>(left), static_cast<uint16_t>(right)) * scale_;
+  }
+
   std::optional<GlyphInfo> Glyph(char32_t c) const {
     if (embedded_) {
       if (c > 0xFFFF) return std::nullopt;
       const auto index = embedded_->GlyphIndex(static_cast<uint16_t>(c));
       if (!index) return std::nullopt;
       const FontGlyph& g = embedded_->glyphs[*index];
-      return GlyphInfo{&g.outline, g.advance * scale_, scale_};
+      // Flash keeps advances in whole twips, dropping the fraction.
+      return GlyphInfo{&g.outline, std::floor(g.advance * scale_), scale_};
     }
     if (device_) {
       if (const DeviceGlyph* g = device_->Glyph(c)) {
@@ -78,11 +104,19 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
 
   auto shown = [&](size_t i) { return box.password ? U'*' : text.chars[i]; };
   auto advance = [&](size_t i) {
-    const auto g = resolved[text.format_of[i]].Glyph(shown(i));
-    return g ? g->advance : 0.0;
+    const ResolvedFont& font = resolved[text.format_of[i]];
+    const auto g = font.Glyph(shown(i));
+    if (!g) return 0.0;
+    // Kerning applies within a run of one format that asks for it.
+    if (i + 1 < text.chars.size() && text.format_of[i + 1] == text.format_of[i] &&
+        text.FormatAt(i).kerning) {
+      return g->advance + font.Kerning(shown(i), shown(i + 1));
+    }
+    return g->advance;
   };
 
   double y = box.top + kTextGutter;
+  double last_leading = 0;
   size_t paragraph_start = 0;
   for (size_t p = 0; p < std::max<size_t>(text.paragraphs.size(), 1); ++p) {
     const ParagraphFormat para =
@@ -144,8 +178,14 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
       offset = std::max(offset, 0.0);
       line.x = left + indent + offset;
       line.baseline = y + line.ascent;
+      // textWidth counts trailing spaces, though alignment leaves them out; from SWF 8 only
+      // on left-aligned lines (edittext_align_trailing_spaces_swf7, _swf8).
+      double spaces = 0;
+      if (para.align == TextAlign::kLeft || !fonts.library || fonts.library->swf_version() < 8) {
+        for (size_t i = trimmed; i < end; ++i) spaces += advance(i);
+      }
       layout.text_width = std::max(layout.text_width, para.left_margin + bullet_indent + indent +
-                                                          line.width + para.right_margin);
+                                                          line.width + spaces + para.right_margin);
 
       if (para.bullet && r == 0) {
         if (const auto g = base_font.Glyph(U'\u2022')) {
@@ -168,16 +208,20 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
                                        Twips{static_cast<int32_t>(pen + g->advance)}, Twips{top},
                                        Twips{top + Twips::kPerPixel}});
         }
-        pen += g->advance;
+        pen += advance(i);
       }
       layout.lines.push_back(line);
       y = line.baseline + line.descent + para.leading;
+      last_leading = para.leading;
     }
     paragraph_start = paragraph_end + 1;
   }
-  if (!layout.lines.empty()) {
+  // An empty field measures nothing, though it keeps a line for the caret.
+  if (!layout.lines.empty() && !text.chars.empty()) {
     const LaidOutLine& last = layout.lines.back();
     layout.text_height = last.baseline + last.descent - (box.top + kTextGutter);
+    // Flash counts the leading under a lone line, but not under the last of several.
+    if (layout.lines.size() == 1) layout.text_height += last_leading;
   }
   return layout;
 }

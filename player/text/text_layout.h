@@ -12,6 +12,8 @@
 
 namespace flashsaver {
 
+class CharacterLibrary;
+
 // Flash keeps 2 pixels between a field's bounds and its text on every side.
 inline constexpr double kTextGutter = 2 * Twips::kPerPixel;
 
@@ -21,6 +23,8 @@ struct LayoutFonts {
   std::shared_ptr<const FontCharacter> embedded;
   bool use_outlines = false;
   const DeviceFonts* device = nullptr;
+  // The movie's fonts, for faces other than the field's own; may be null.
+  const CharacterLibrary* library = nullptr;
 };
 
 struct LaidOutGlyph {

@@ -1,6 +1,8 @@
 // The decoders are libavcodec's, built with only these codecs by scripts/setup.
 #include "player/video/video_decoder.h"
 
+#include "player/video/h263_deblock.h"
+
 #include <algorithm>
 
 extern "C" {
@@ -36,6 +38,9 @@ class AvStream {
     context_.reset(avcodec_alloc_context3(codec));
     if (!context_) return;
     context_->thread_count = 1;
+    // Sorenson H.263 takes the floating-point inverse DCT below; libavcodec's default integer
+    // one strays from it by a level here and there.
+    if (id == AV_CODEC_ID_FLV1) context_->idct_algo = FF_IDCT_FAAN;
     if (avcodec_open2(context_.get(), codec, nullptr) < 0) context_.reset();
     frame_.reset(av_frame_alloc());
     packet_.reset(av_packet_alloc());
@@ -89,8 +94,16 @@ bool FromYuv(const AVFrame& f, const AVFrame* alpha, Picture& picture) {
     const int alpha_width = own_alpha ? f.width : (alpha ? alpha->width : 0);
     uint32_t* out = picture.Row(y);
     for (int x = 0; x < f.width; ++x) {
-      const int a = ar && x < alpha_width ? ar[x] : 255;
-      out[x] = YuvToPixel(yr[x], ur[x / 2], vr[x / 2], a);
+      const uint32_t colour = YuvToPixel(yr[x], ur[x / 2], vr[x / 2], 255);
+      if (!ar) {
+        out[x] = colour;
+        continue;
+      }
+      // VP6 with alpha codes its colour already multiplied by the alpha: the colour stays as
+      // decoded, only held within the alpha as premultiplied pixels must be.
+      const uint32_t a = x < alpha_width ? ar[x] : 255;
+      auto held = [a](uint32_t c) { return std::min(c & 0xFF, a); };
+      out[x] = a << 24 | held(colour >> 16) << 16 | held(colour >> 8) << 8 | held(colour);
     }
   }
   return true;
@@ -118,11 +131,49 @@ class OneStreamDecoder final : public VideoDecoder {
   bool Decode(std::span<const uint8_t> packet, Picture& picture) override {
     const AVFrame* f = stream_.Decode(packet);
     if (!f) return false;
-    return f->format == AV_PIX_FMT_BGR24 ? FromBgr(*f, picture) : FromYuv(*f, nullptr, picture);
+    if (f->format == AV_PIX_FMT_BGR24) return FromBgr(*f, picture);
+    return FromYuv(*f, nullptr, picture);
   }
 
  private:
   AvStream stream_;
+};
+
+// Sorenson H.263 with the deblocking post-filter where the stream or the packet asks for it.
+// The decoder's own planes are its reference for the next picture: the filter works on copies.
+class SorensonDecoder final : public VideoDecoder {
+ public:
+  explicit SorensonDecoder(uint8_t deblocking) : stream_(AV_CODEC_ID_FLV1), mode_(deblocking) {}
+  bool ok() const { return stream_.ok(); }
+  bool Decode(std::span<const uint8_t> packet, Picture& picture) override {
+    const AVFrame* f = stream_.Decode(packet);
+    if (!f) return false;
+    const std::optional<SorensonPicture> header = ReadSorensonPicture(packet);
+    const bool wanted = mode_ >= 2 || (mode_ == 0 && header && header->deblocking);
+    const int strength = header ? DeblockStrength(header->quantizer) : 0;
+    if (!wanted || strength == 0 || f->format != AV_PIX_FMT_YUV420P) {
+      return FromYuv(*f, nullptr, picture);
+    }
+    AVFrame filtered = *f;  // the same fields, its planes pointing at the copies
+    for (int p = 0; p < 3; ++p) {
+      const int w = p == 0 ? f->width : (f->width + 1) / 2;
+      const int h = p == 0 ? f->height : (f->height + 1) / 2;
+      planes_[p].resize(size_t(w) * h);
+      for (int y = 0; y < h; ++y) {
+        std::copy_n(f->data[p] + ptrdiff_t(y) * f->linesize[p], w,
+                    planes_[p].data() + size_t(y) * w);
+      }
+      DeblockPlane(planes_[p].data(), w, w, h, strength);
+      filtered.data[p] = planes_[p].data();
+      filtered.linesize[p] = w;
+    }
+    return FromYuv(filtered, nullptr, picture);
+  }
+
+ private:
+  AvStream stream_;
+  uint8_t mode_;
+  std::vector<uint8_t> planes_[3];
 };
 
 // VP6 with alpha in SWF: a 24-bit offset, the colour stream, then the alpha stream, each a
@@ -165,13 +216,13 @@ uint32_t YuvToPixel(int y, int u, int v, int alpha) {
   return (uint32_t(a) << 24) | (pre(r) << 16) | (pre(g) << 8) | pre(b);
 }
 
-std::unique_ptr<VideoDecoder> MakeVideoDecoder(uint8_t codec_id) {
+std::unique_ptr<VideoDecoder> MakeVideoDecoder(uint8_t codec_id, uint8_t deblocking) {
   // A damaged frame is the movie's problem, shown as a missing picture, not a console message.
   static std::once_flag quiet;
   std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
   switch (codec_id) {
     case 2:
-      return Opened<OneStreamDecoder>(AV_CODEC_ID_FLV1);
+      return Opened<SorensonDecoder>(deblocking);
     case 3:
       return Opened<OneStreamDecoder>(AV_CODEC_ID_FLASHSV);
     case 4:
@@ -187,3 +238,90 @@ std::unique_ptr<VideoDecoder> MakeVideoDecoder(uint8_t codec_id) {
 }
 
 }  // namespace flashsaver
+
+// The inverse DCT that Sorenson H.263 pictures are judged against: single-precision sums of
+// products with the cosine table below, columns first, then rows; the result rounded half away
+// from zero and held to -256..255 before it is added to the prediction. libavcodec takes its
+// floating-point IDCT (idct_algo FF_IDCT_FAAN, chosen above for H.263 only) from these three
+// functions: defined here, they stand in for its own, whose factored arithmetic rounds a few
+// samples differently. No other decoder of this build uses them.
+namespace flashsaver {
+namespace {
+
+// kBasis[u][x] = C(u) cos((2x + 1) u pi / 16), C(0) = 1 / sqrt 2, rounded to single precision.
+constexpr float kBasis[8][8] = {
+    {0.70710677f, 0.70710677f, 0.70710677f, 0.70710677f, 0.70710677f, 0.70710677f, 0.70710677f,
+     0.70710677f},
+    {0.98078525f, 0.8314696f, 0.5555702f, 0.19509023f, -0.19509032f, -0.55557036f, -0.83146966f,
+     -0.9807853f},
+    {0.9238795f, 0.38268343f, -0.38268352f, -0.9238796f, -0.9238795f, -0.38268313f, 0.3826836f,
+     0.92387956f},
+    {0.8314696f, -0.19509032f, -0.9807853f, -0.55557f, 0.55557007f, 0.98078525f, 0.19509007f,
+     -0.8314698f},
+    {0.70710677f, -0.70710677f, -0.70710665f, 0.707107f, 0.70710677f, -0.70710725f, -0.70710653f,
+     0.7071068f},
+    {0.5555702f, -0.9807853f, 0.19509041f, 0.83146936f, -0.8314698f, -0.19508928f, 0.9807853f,
+     -0.55557007f},
+    {0.38268343f, -0.9238795f, 0.92387974f, -0.3826839f, -0.38268384f, 0.9238793f, -0.92387974f,
+     0.3826839f},
+    {0.19509023f, -0.55557f, 0.83146936f, -0.9807852f, 0.98078525f, -0.83147013f, 0.55557114f,
+     -0.19508967f},
+};
+
+// The 64 samples of block (coefficients row by row) as residuals, held to -256..255.
+void FloatIdct(const int16_t* block, int residual[64]) {
+  float columns[8][8], samples[8][8];  // [y][horizontal frequency], [y][x]
+  for (int u = 0; u < 8; ++u) {
+    for (int y = 0; y < 8; ++y) {
+      float sum = 0;
+      for (int v = 0; v < 8; ++v) sum += static_cast<float>(block[v * 8 + u]) * kBasis[v][y];
+      columns[y][u] = sum;
+    }
+  }
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      float sum = 0;
+      for (int u = 0; u < 8; ++u) sum += columns[y][u] * kBasis[u][x];
+      samples[y][x] = sum;
+    }
+  }
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 8; ++x) {
+      const float v = samples[y][x];
+      const float rounded = v / 4.0f + (v > 0 ? 0.5f : v < 0 ? -0.5f : 0.f);
+      residual[y * 8 + x] =
+          std::clamp(static_cast<int>(std::clamp(rounded, -32768.f, 32767.f)), -256, 255);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace flashsaver
+
+extern "C" {
+
+void ff_faanidct(int16_t block[64]) {
+  int r[64];
+  flashsaver::FloatIdct(block, r);
+  for (int i = 0; i < 64; ++i) block[i] = static_cast<int16_t>(r[i]);
+}
+
+void ff_faanidct_put(uint8_t* dest, ptrdiff_t line_size, int16_t block[64]) {
+  int r[64];
+  flashsaver::FloatIdct(block, r);
+  for (int y = 0; y < 8; ++y, dest += line_size) {
+    for (int x = 0; x < 8; ++x) dest[x] = static_cast<uint8_t>(std::clamp(r[y * 8 + x], 0, 255));
+  }
+}
+
+void ff_faanidct_add(uint8_t* dest, ptrdiff_t line_size, int16_t block[64]) {
+  int r[64];
+  flashsaver::FloatIdct(block, r);
+  for (int y = 0; y < 8; ++y, dest += line_size) {
+    for (int x = 0; x < 8; ++x) {
+      dest[x] = static_cast<uint8_t>(std::clamp(dest[x] + r[y * 8 + x], 0, 255));
+    }
+  }
+}
+
+}  // extern "C"

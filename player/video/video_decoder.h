@@ -19,8 +19,10 @@ class VideoDecoder {
   virtual bool Decode(std::span<const uint8_t> packet, Picture& picture) = 0;
 };
 
-// Null for a codec this build cannot decode.
-std::unique_ptr<VideoDecoder> MakeVideoDecoder(uint8_t codec_id);
+// Null for a codec this build cannot decode. deblocking is DefineVideoStream's field (0: as
+// each packet asks, 1: off, 2 and up: on); Sorenson H.263 pictures then go through the
+// post-filter of h263_deblock.h.
+std::unique_ptr<VideoDecoder> MakeVideoDecoder(uint8_t codec_id, uint8_t deblocking = 0);
 
 // Converts 8-bit Y'CbCr of BT.601 with studio range to a premultiplied pixel.
 uint32_t YuvToPixel(int y, int u, int v, int alpha);

@@ -71,6 +71,8 @@ class CountingMovie : public StageMovie {
          std::to_string(advanced_));
   }
   void PointerButton(bool down) override { Note(down ? "down" : "up"); }
+  void SetMovieFolder(const std::string& f) override { folder = f; }
+  std::optional<std::string> folder;
   void Key(bool down, int code, int ascii) override {
     Note((down ? "key down " : "key up ") + std::to_string(code) + "/" + std::to_string(ascii));
   }
@@ -159,6 +161,17 @@ TEST_F(Player, ALongScriptStopsWhenInputWaitsAfterItsPatience) {
   input = true;
   player.Tick();  // a new tick gives the next script its own patience
   EXPECT_FALSE(interrupt());
+}
+
+TEST_F(Player, TheMovieReadsWhatItLoadsFromItsOwnFolder) {
+  for (const auto& [movie, folder] :
+       {std::pair{"C:\\Saver\\tmp\\a.swf", "C:\\Saver\\tmp"}, {"http://example.com/a.swf", ""}}) {
+    player.SetMovie(movie);
+    source.Arrive(movie, Spec(10, 30));
+    player.Tick();
+    ASSERT_NE(last_movie, nullptr);
+    EXPECT_EQ(last_movie->folder, std::optional<std::string>(folder)) << movie;
+  }
 }
 
 TEST_F(Player, WaitsUntilTheMovieArrivesThenShowsFrameZero) {

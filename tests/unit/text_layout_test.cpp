@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "player/display/character_library.h"
 #include "player/text/text_layout.h"
 
 namespace flashsaver {
@@ -46,12 +47,13 @@ struct Laid {
 };
 
 // Size 200 twips: each character 20 twips, ascent 160, descent 40.
-Laid LayOut(std::string_view text, double content_width, bool wrap, ParagraphFormat para = {}) {
+Laid LayOut(std::string_view text, double content_width, bool wrap, ParagraphFormat para = {},
+            const CharacterLibrary* library = nullptr) {
   static const FixedFonts fonts;
   TextFormat format;
   format.size = 200;
   Laid laid{PlainText(text, format, para), {}};
-  laid.layout = LayOutText(laid.text, {nullptr, false, &fonts},
+  laid.layout = LayOutText(laid.text, {nullptr, false, &fonts, library},
                            {0, 0, content_width + 2 * kTextGutter, wrap, false});
   return laid;
 }
@@ -67,7 +69,7 @@ TEST(TextLayout, WordWrapBreaksAfterSpacesAndInsideLongWords) {
       {"aaa bbb ccc", 150, true, {"aaa bbb ", "ccc"}},
       {"aaa bbb ccc", 150, false, {"aaa bbb ccc"}},
       {"abcdefghij", 90, true, {"abcd", "efgh", "ij"}},
-      {"a\rb\r\nc\nd", 500, true, {"a", "b", "c", "d"}},
+      {"a\rb\r\nc\nd", 500, true, {"a", "b", "", "c", "d"}},  // \r\n breaks twice
       {"ab\r\rcd", 500, false, {"ab", "", "cd"}},
       {"x", 5, true, {"x"}},  // a line always takes its first character
   };
@@ -113,6 +115,35 @@ TEST(TextLayout, AlignmentMarginsIndentGutterAndLeading) {
   ASSERT_EQ(two.layout.lines.size(), 2u);
   EXPECT_DOUBLE_EQ(two.layout.lines[1].baseline, kTextGutter + 160 + 40 + 60 + 160);
   EXPECT_DOUBLE_EQ(two.layout.text_height, 2 * 200 + 60);
+}
+
+// textWidth and textHeight as scripts read them: a lone line counts its leading, an empty
+// field measures nothing, trailing spaces count except on SWF 8 lines not aligned left.
+TEST(TextLayout, MeasuresAsScriptsReadThem) {
+  const CharacterLibrary swf7(7), swf8(8);
+  struct Case {
+    const char* text;
+    TextAlign align;
+    const CharacterLibrary* library;
+    double width, height;
+  };
+  const Case cases[] = {
+      {"ab", TextAlign::kLeft, &swf8, 40, 200 + 60},
+      {"", TextAlign::kLeft, &swf8, 0, 0},
+      {"ab\rcd", TextAlign::kLeft, &swf8, 40, 2 * 200 + 60},
+      {"ab  ", TextAlign::kLeft, &swf8, 80, 260},
+      {"ab  ", TextAlign::kRight, &swf8, 40, 260},
+      {"ab  ", TextAlign::kRight, &swf7, 80, 260},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ParagraphFormat para;
+    para.align = c.align;
+    para.leading = 60;
+    const Laid laid = LayOut(c.text, 500, false, para, c.library);
+    EXPECT_DOUBLE_EQ(laid.layout.text_width, c.width);
+    EXPECT_DOUBLE_EQ(laid.layout.text_height, c.height);
+  }
 }
 
 TEST(HtmlText, BasicTagsAndEntities) {

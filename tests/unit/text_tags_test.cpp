@@ -86,7 +86,7 @@ std::vector<uint8_t> FontBody(uint16_t id, const FontRecipe& recipe) {
   for (size_t i = 0; i < recipe.codes.size(); ++i) {
     w.bytes.insert(w.bytes.end(), glyph.begin(), glyph.end());
   }
-  const bool wide = recipe.wide_codes || recipe.tag == swf_tag::kDefineFont3;
+  const bool wide = recipe.wide_codes;
   for (uint16_t c : recipe.codes) wide ? w.U16(c) : w.U8(c);
   if (layout) {
     w.U16(900);  // ascent
@@ -117,7 +117,11 @@ TEST(FontTags, CodeTablesAdvancesAndKerningOfEachForm) {
   const Case cases[] = {
       {"DefineFont2 narrow codes", {swf_tag::kDefineFont2, false, {'A', 'b'}, {500, 600}}, 1024},
       {"DefineFont2 wide codes", {swf_tag::kDefineFont2, true, {0x416, 0x20AC}, {700, -1}}, 1024},
-      {"DefineFont3, 20 times finer", {swf_tag::kDefineFont3, false, {'x', 'y'}, {9000, 1}}, 20480},
+      {"DefineFont3, 20 times finer",
+       {swf_tag::kDefineFont3, true, {0x416, 'y'}, {9000, 1}},
+       20480},
+      // Flash reads the codes as the flag says, even where the format asks for wide ones.
+      {"DefineFont3 narrow codes", {swf_tag::kDefineFont3, false, {'x', 'y'}, {9000, 1}}, 20480},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -137,6 +141,23 @@ TEST(FontTags, CodeTablesAdvancesAndKerningOfEachForm) {
     EXPECT_EQ(font->Kerning(c.recipe.codes[0], c.recipe.codes[1]), -30);
     EXPECT_EQ(font->Kerning(c.recipe.codes[1], c.recipe.codes[0]), 0);
   }
+}
+
+// Fields with embedFonts find the movie's font by face name, the matching style first.
+TEST(FontTags, FontNamedPrefersTheStyleThenAnyOfTheName) {
+  CharacterLibrary library(8);
+  const FontRecipe recipe{swf_tag::kDefineFont2, false, {'a'}, {}};
+  std::vector<uint8_t> bold = FontBody(2, recipe);
+  bold[2] |= 0x01;  // the Bold flag
+  ReadTextTag({swf_tag::kDefineFont2, bold}, library);
+  const FontCharacter* plain = Define(library, swf_tag::kDefineFont2, FontBody(1, recipe));
+  ASSERT_NE(plain, nullptr);
+  const FontCharacter* bold_font = library.FindAs<FontCharacter>(2, CharacterType::kFont);
+  ASSERT_NE(bold_font, nullptr);
+  EXPECT_EQ(library.FontNamed("Test", false, false), plain);
+  EXPECT_EQ(library.FontNamed("Test", true, false), bold_font);
+  EXPECT_EQ(library.FontNamed("Test", false, true), plain);  // no italic: the first defined
+  EXPECT_EQ(library.FontNamed("Other", false, false), nullptr);
 }
 
 TEST(FontTags, GlyphShapeBecomesClosedOutline) {

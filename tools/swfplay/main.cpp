@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "player/display/folder_file_reader.h"
 #include "player/display/movie_player.h"
 #include "player/render/agg_canvas.h"
+#include "player/render/layer_cache.h"
 #include "player/sound/sound_player.h"
 #include "player/text/device_fonts.h"
 #include "show/stage_layout.h"
@@ -29,7 +31,7 @@ constexpr char kUsage[] =
     "usage: swfplay MOVIE.swf [--frames N] [--png OUT.png] [--width W] [--height H]\n"
     "               [--scale showall|noborder|exactfit|noscale] [--align [L|R][T|B]]\n"
     "               [--quality low|medium|high|best] [--trace] [--bench] [--wav OUT.wav]\n"
-    "               [--shared-objects DIR]\n";
+    "               [--shared-objects DIR] [--no-layer-cache]\n";
 
 // Pictures larger than this on either side are refused rather than allocated.
 constexpr int32_t kMaxPictureSide = 16384;
@@ -46,6 +48,7 @@ struct Options {
   bool low_quality = false;
   bool trace = false;
   bool bench = false;
+  bool layer_cache = true;  // off: every layer is drawn and filtered anew (for comparison)
 };
 
 int32_t Number(const std::string& option, const std::string& text, int32_t low, int32_t high) {
@@ -98,7 +101,9 @@ Options Parse(int argc, char** argv) {
       if (i + 1 >= argc) throw std::invalid_argument(a + " needs a value");
       return argv[++i];
     };
-    if (a == "--frames") {
+    if (a == "--no-layer-cache") {
+      options.layer_cache = false;
+    } else if (a == "--frames") {
       options.frames = Number(a, value(), 1, 1000000);
     } else if (a == "--png") {
       options.png = value();
@@ -209,22 +214,15 @@ int Run(const Options& options) {
   }
   player.SetUrl("file:///" + options.movie);
   // Movies that the movie loads come from its own folder; an oversized file fails the load.
-  player.SetFileReader([folder = std::filesystem::path(options.movie).parent_path()](
-                           const std::string& path) -> std::optional<std::vector<uint8_t>> {
-    constexpr std::uintmax_t kMaxLoadedFile = 64u << 20;
-    std::error_code error;
-    const std::filesystem::path full = folder / std::filesystem::u8path(path);
-    const std::uintmax_t size = std::filesystem::file_size(full, error);
-    if (error || size > kMaxLoadedFile) return std::nullopt;
-    std::ifstream in(full, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-  });
+  player.SetFileReader(FolderFileReader(
+      MovieFolderOf(options.movie).empty() ? std::string(".") : MovieFolderOf(options.movie)));
   // Runs keep nothing between them unless asked, so that each starts as the first.
   if (!options.shared_objects.empty()) player.SetSharedObjectFolder(options.shared_objects);
   const Target target = PlaceTarget(options, player.header().stage);
   Picture picture(target.width, target.height);
+  LayerCache layers;
   CanvasOptions canvas_options;
+  if (options.layer_cache) canvas_options.layer_cache = &layers;
   canvas_options.anti_alias = !options.low_quality;
   canvas_options.smooth_bitmaps = !options.low_quality;
 
@@ -258,6 +256,7 @@ int Run(const Options& options) {
     if (!options.bench) continue;
     const auto start = std::chrono::steady_clock::now();
     Draw(player, target, canvas_options, picture);
+    layers.EndFrame(true);
     times.push_back(
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
             .count());

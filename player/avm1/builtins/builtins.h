@@ -27,6 +27,8 @@ void InstallTextFormat(Vm& vm);
 void InstallSystem(Vm& vm);
 void InstallSharedObject(Vm& vm);
 void InstallGeom(Vm& vm);
+void InstallAsNative(Vm& vm);
+void InstallAbsentServices(Vm& vm);
 
 // escape() and unescape(): every byte but letters and digits as %XX; '+' reads as a space.
 std::string UrlEscape(std::string_view s);

@@ -165,6 +165,17 @@ Value GetYear(Vm& vm, const CallArgs& c) {
   return y.IsNumber() ? Value(y.AsNumber() - 1900) : y;
 }
 
+// setYear(y): a year from 0 to 99 is one of the 1900s, as getYear counts them.
+Value SetYear(Vm& vm, const CallArgs& c) {
+  if (c.args.empty()) return Set<kYear, false>(vm, c);
+  double year = vm.ToNumber(c.args[0]);
+  if (year >= 0 && year <= 99) year += 1900;
+  const Value arg(year);
+  CallArgs call = c;
+  call.args = std::span<const Value>(&arg, 1);
+  return Set<kYear, false>(vm, call);
+}
+
 // "Tue Feb 1 00:00:00 GMT-0800 2005"
 Value ToStringMethod(Vm&, const CallArgs& c) {
   double t = TimeOf(c.this_obj);
@@ -235,6 +246,7 @@ void InstallDate(Vm& vm) {
                        {"setTime", SetTime},
                        {"getTimezoneOffset", GetTimezoneOffset},
                        {"getYear", GetYear},
+                       {"setYear", SetYear},
                        {"toString", ToStringMethod}};
   for (const auto& m : methods) vm.DefineMethod(proto, m.name, m.fn, 7);
   FunctionObject* ctor = vm.DefineClass("Date", CallAsFunction, Construct, proto);

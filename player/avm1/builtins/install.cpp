@@ -22,6 +22,8 @@ void InstallBuiltins(Vm& vm) {
   InstallSystem(vm);
   InstallSharedObject(vm);
   InstallGeom(vm);
+  InstallAsNative(vm);
+  InstallAbsentServices(vm);
 }
 
 }  // namespace flashsaver::avm1

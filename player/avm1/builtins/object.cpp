@@ -98,9 +98,9 @@ void InstallObject(Vm& vm) {
   vm.function_proto = vm.New<Object>();
   vm.function_proto->Define("__proto__", proto, prop_flag::kDontEnum);
   vm.DefineMethod(proto, "addProperty", AddProperty, 7);
-  vm.DefineMethod(proto, "hasOwnProperty", HasOwnProperty, 7);
-  vm.DefineMethod(proto, "isPropertyEnumerable", IsPropertyEnumerable, 7);
-  vm.DefineMethod(proto, "isPrototypeOf", IsPrototypeOf, 7);
+  vm.DefineMethod(proto, "hasOwnProperty", HasOwnProperty, 7 | prop_flag::kVersion6);
+  vm.DefineMethod(proto, "isPropertyEnumerable", IsPropertyEnumerable, 7 | prop_flag::kVersion6);
+  vm.DefineMethod(proto, "isPrototypeOf", IsPrototypeOf, 7 | prop_flag::kVersion6);
   vm.DefineMethod(proto, "toLocaleString", ToStringMethod, 7);
   vm.DefineMethod(proto, "toString", ToStringMethod, 7);
   vm.DefineMethod(proto, "unwatch", Unwatch, 7);

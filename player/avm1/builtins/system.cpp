@@ -1,9 +1,18 @@
 // System: capabilities of the player and the machine, the security sandbox and the IME. The
 // movie always plays from a local file with no network in the show.
+#include <string>
+#include <utility>
+
 #include "player/avm1/builtins/builtins.h"
+#include "player/avm1/builtins/machine_facts.h"
 
 namespace flashsaver::avm1 {
 namespace {
+
+MachineFacts& Facts() {
+  static MachineFacts facts;
+  return facts;
+}
 
 Value Nothing(Vm&, const CallArgs&) { return Value(); }
 Value False(Vm&, const CallArgs&) { return false; }
@@ -11,7 +20,47 @@ Value True(Vm&, const CallArgs&) { return true; }
 
 }  // namespace
 
+void SetMachineFacts(MachineFacts facts) { Facts() = std::move(facts); }
+const MachineFacts& CurrentMachineFacts() { return Facts(); }
+
+std::string WindowsOsName(uint32_t major, uint32_t minor) {
+  struct Name {
+    uint32_t major, minor;
+    const char* name;
+  };
+  static constexpr Name kNames[] = {
+      {5, 0, "Windows 2000"},  {5, 1, "Windows XP"}, {5, 2, "Windows Server 2003"},
+      {6, 0, "Windows Vista"}, {6, 1, "Windows 7"},  {6, 2, "Windows 8"},
+      {6, 3, "Windows 8.1"},
+  };
+  for (const Name& n : kNames) {
+    if (n.major == major && n.minor == minor) return n.name;
+  }
+  return major >= 10 ? "Windows 10" : "Windows";
+}
+
+std::string LanguageCodeOf(uint16_t langid) {
+  const uint16_t primary = langid & 0x3FF;
+  const uint16_t sub = langid >> 10;
+  struct Code {
+    uint16_t primary;
+    const char* code;
+  };
+  static constexpr Code kCodes[] = {
+      {0x05, "cs"}, {0x06, "da"}, {0x07, "de"}, {0x09, "en"}, {0x0A, "es"}, {0x0B, "fi"},
+      {0x0C, "fr"}, {0x0E, "hu"}, {0x10, "it"}, {0x11, "ja"}, {0x12, "ko"}, {0x13, "nl"},
+      {0x14, "no"}, {0x15, "pl"}, {0x16, "pt"}, {0x19, "ru"}, {0x1D, "sv"}, {0x1F, "tr"},
+  };
+  // Chinese: simplified for the mainland and Singapore, traditional elsewhere.
+  if (primary == 0x04) return sub == 0x02 || sub == 0x04 ? "zh-CN" : "zh-TW";
+  for (const Code& c : kCodes) {
+    if (c.primary == primary) return c.code;
+  }
+  return "xu";
+}
+
 void InstallSystem(Vm& vm) {
+  const MachineFacts& facts = Facts();
   Object* system = vm.NewObject();
   vm.global()->Define("System", system, prop_flag::kDontEnum);
   system->Define("useCodepage", false, 0);
@@ -22,10 +71,12 @@ void InstallSystem(Vm& vm) {
   system->Define("capabilities", capabilities, 0);
   constexpr uint8_t kFixed = prop_flag::kReadOnly | prop_flag::kDontDelete;
   capabilities->Define("version", "WIN 8,0,0,0", kFixed);
-  capabilities->Define("os", "Windows", kFixed);
+  capabilities->Define("os", facts.os, kFixed);
   capabilities->Define("manufacturer", "Adobe Windows", kFixed);
   capabilities->Define("playerType", "StandAlone", kFixed);
-  capabilities->Define("language", "en", kFixed);
+  capabilities->Define("language", facts.language, kFixed);
+  capabilities->Define("screenResolutionX", facts.screen_width, kFixed);
+  capabilities->Define("screenResolutionY", facts.screen_height, kFixed);
   capabilities->Define("isDebugger", false, kFixed);
   capabilities->Define("localFileReadDisable", false, kFixed);
   capabilities->Define("hasAudio", true, kFixed);
@@ -42,7 +93,7 @@ void InstallSystem(Vm& vm) {
   capabilities->Define("avHardwareDisable", true, kFixed);
   capabilities->Define("screenColor", "color", kFixed);
   capabilities->Define("pixelAspectRatio", 1, kFixed);
-  capabilities->Define("screenDPI", 96, kFixed);
+  capabilities->Define("screenDPI", facts.screen_dpi, kFixed);
 
   Object* security = vm.NewObject();
   system->Define("security", security, 0);

@@ -1,0 +1,174 @@
+// TextField.StyleSheet: named styles set from script or parsed from CSS text. A field keeps the
+// sheet it is given; the styles are kept here, copied in and out as Flash copies them.
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "player/display/script_host.h"
+
+namespace flashsaver {
+namespace {
+
+using avm1::CallArgs;
+using avm1::Object;
+using avm1::Value;
+using avm1::Vm;
+
+class StyleSheetObject final : public Object {
+ public:
+  StyleSheetObject() : Object(avm1::ObjectKind::kOther) {}
+  std::vector<std::pair<std::string, Object*>> styles;  // in the order they were set
+  void Trace(avm1::Tracer& tracer) override {
+    Object::Trace(tracer);
+    for (auto& [name, style] : styles) tracer.Mark(style);
+  }
+};
+
+StyleSheetObject* SheetOf(Object* o) {
+  return o && o->kind() == avm1::ObjectKind::kOther ? dynamic_cast<StyleSheetObject*>(o) : nullptr;
+}
+
+// A plain object with the enumerable properties of from.
+Object* CopyOf(Vm& vm, Object* from) {
+  Object* copy = vm.NewObject();
+  std::vector<std::pair<std::string, Value>> values;
+  from->ForEachOwn([&](avm1::Property& p) {
+    if (!(p.flags & avm1::prop_flag::kDontEnum) && !p.virtual_property) {
+      values.emplace_back(p.name, p.value);
+    }
+  });
+  for (auto& [name, value] : values) copy->SetOwn(name, value, true);
+  return copy;
+}
+
+void SetStyle(Vm& vm, StyleSheetObject& sheet, const std::string& name, const Value& style) {
+  std::erase_if(sheet.styles, [&](const auto& s) { return s.first == name; });
+  if (Object* o = style.AsObject()) sheet.styles.emplace_back(name, CopyOf(vm, o));
+}
+
+Value Construct(Vm& vm, const CallArgs& c) {
+  auto* sheet = vm.New<StyleSheetObject>();
+  Object* proto = vm.GetMember(c.callee, "prototype").AsObject();
+  sheet->Define("__proto__", proto ? Value(proto) : Value(vm.object_proto),
+                avm1::prop_flag::kDontEnum);
+  return static_cast<Object*>(sheet);
+}
+
+Value SetStyleMethod(Vm& vm, const CallArgs& c) {
+  if (StyleSheetObject* sheet = SheetOf(c.this_obj)) {
+    SetStyle(vm, *sheet, vm.ToString(c.Arg(0)), c.Arg(1));
+  }
+  return Value();
+}
+
+Value GetStyle(Vm& vm, const CallArgs& c) {
+  StyleSheetObject* sheet = SheetOf(c.this_obj);
+  if (!sheet) return Value();
+  const std::string name = vm.ToString(c.Arg(0));
+  for (auto& [n, style] : sheet->styles) {
+    if (n == name) return Value(CopyOf(vm, style));
+  }
+  return Value::Null();
+}
+
+Value GetStyleNames(Vm& vm, const CallArgs& c) {
+  StyleSheetObject* sheet = SheetOf(c.this_obj);
+  if (!sheet) return Value();
+  std::vector<Value> names;
+  for (auto& [name, style] : sheet->styles) names.emplace_back(name);
+  return Value(vm.NewArray(names));
+}
+
+Value Clear(Vm&, const CallArgs& c) {
+  if (StyleSheetObject* sheet = SheetOf(c.this_obj)) sheet->styles.clear();
+  return Value();
+}
+
+std::string Trimmed(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return std::string(s);
+}
+
+// "font-size" is the style's "fontSize".
+std::string CamelCase(std::string_view property) {
+  std::string out;
+  bool upper = false;
+  for (char ch : property) {
+    if (ch == '-') {
+      upper = true;
+      continue;
+    }
+    out.push_back(upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(ch))) : ch);
+    upper = false;
+  }
+  return out;
+}
+
+// "a, b { color: #FF0000; font-size: 12px }" and more such rules; false when a rule is left
+// open, and then nothing is kept.
+Value ParseCss(Vm& vm, const CallArgs& c) {
+  StyleSheetObject* sheet = SheetOf(c.this_obj);
+  if (!sheet) return Value();
+  const std::string css = vm.ToString(c.Arg(0));
+  std::vector<std::pair<std::vector<std::string>, std::vector<std::pair<std::string, Value>>>>
+      rules;
+  size_t at = 0;
+  while (at < css.size()) {
+    const size_t open = css.find('{', at);
+    if (open == std::string::npos) {
+      if (!Trimmed(std::string_view(css).substr(at)).empty()) return false;
+      break;
+    }
+    const size_t close = css.find('}', open);
+    if (close == std::string::npos) return false;
+    std::vector<std::string> selectors;
+    std::string_view list = std::string_view(css).substr(at, open - at);
+    while (!list.empty()) {
+      const size_t comma = list.find(',');
+      const std::string name = Trimmed(list.substr(0, comma));
+      if (!name.empty()) selectors.push_back(name);
+      if (comma == std::string_view::npos) break;
+      list.remove_prefix(comma + 1);
+    }
+    std::vector<std::pair<std::string, Value>> declarations;
+    std::string_view body = std::string_view(css).substr(open + 1, close - open - 1);
+    while (!body.empty()) {
+      const size_t semicolon = body.find(';');
+      const std::string_view declaration = body.substr(0, semicolon);
+      const size_t colon = declaration.find(':');
+      if (colon != std::string_view::npos) {
+        declarations.emplace_back(CamelCase(Trimmed(declaration.substr(0, colon))),
+                                  Value(Trimmed(declaration.substr(colon + 1))));
+      }
+      if (semicolon == std::string_view::npos) break;
+      body.remove_prefix(semicolon + 1);
+    }
+    rules.emplace_back(std::move(selectors), std::move(declarations));
+    at = close + 1;
+  }
+  for (auto& [selectors, declarations] : rules) {
+    Object* style = vm.NewObject();
+    for (auto& [name, value] : declarations) style->SetOwn(name, value, true);
+    for (const std::string& selector : selectors) SetStyle(vm, *sheet, selector, Value(style));
+  }
+  return true;
+}
+
+}  // namespace
+
+void InstallStyleSheetClass(Vm& vm, Object* text_field_class) {
+  Object* proto = vm.NewObject();
+  avm1::FunctionObject* ctor = vm.NewNative(Construct, Construct);
+  ctor->Define("prototype", Value(proto), avm1::prop_flag::kDontEnum);
+  proto->Define("constructor", Value(ctor), avm1::prop_flag::kDontEnum);
+  vm.DefineMethod(proto, "setStyle", SetStyleMethod);
+  vm.DefineMethod(proto, "getStyle", GetStyle);
+  vm.DefineMethod(proto, "getStyleNames", GetStyleNames);
+  vm.DefineMethod(proto, "clear", Clear);
+  vm.DefineMethod(proto, "parseCSS", ParseCss);
+  text_field_class->Define("StyleSheet", Value(static_cast<Object*>(ctor)),
+                           avm1::prop_flag::kDontEnum);
+}
+
+}  // namespace flashsaver
