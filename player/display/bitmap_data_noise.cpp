@@ -1,7 +1,10 @@
 // BitmapData's seeded effects: noise, perlinNoise and pixelDissolve. Each is a pure function of
 // its seed, so a movie that reuses a seed gets the same picture every run.
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <numeric>
 
 #include "player/display/bitmap_data.h"
@@ -26,54 +29,90 @@ class ParkMiller {
   int64_t state_;
 };
 
-// Improved-noise gradients over a lattice permuted by the seed; period (when nonzero) wraps
-// the lattice so that the picture tiles.
-class Lattice {
+// Saturating double to integer conversions: NaN gives 0, out-of-range values the nearest bound.
+int32_t SaturatingInt(double v) {
+  if (!(v == v)) return 0;
+  if (v <= -2147483648.0) return INT32_MIN;
+  if (v >= 2147483647.0) return INT32_MAX;
+  return static_cast<int32_t>(v);
+}
+uint8_t SaturatingByte(double v) {
+  if (!(v > 0)) return 0;
+  return v >= 255 ? 255 : static_cast<uint8_t>(v);
+}
+
+// Two-dimensional gradient noise as the reference player makes it: four gradient tables (one per
+// channel in use) and one lattice permutation, all drawn from one Park-Miller stream; a cubic
+// ease (3t^2 - 2t^3); stitching wraps the lattice at the tile's edge, the wrap doubling with each
+// octave. Matched value for value against the reference player's getPixel32.
+class Turbulence {
  public:
-  explicit Lattice(int32_t seed) {
-    std::iota(perm_.begin(), perm_.begin() + 256, 0);
-    ParkMiller rng(seed);
-    for (int i = 255; i > 0; --i) std::swap(perm_[i], perm_[rng.Next() % (i + 1)]);
-    for (int i = 0; i < 256; ++i) perm_[256 + i] = perm_[i];
+  struct Stitch {
+    int32_t width = 0, height = 0, wrap_x = 0, wrap_y = 0;
+  };
+  static constexpr int kSize = 256;
+  static constexpr int32_t kOrigin = 4096;  // shifts coordinates positive before truncating
+
+  explicit Turbulence(int32_t seed) {
+    constexpr int64_t kM = 2147483647;
+    int64_t state = seed;
+    if (state <= 0) state = -(state % (kM - 1)) + 1;
+    state = std::min(state, kM - 1);
+    auto next = [&] {
+      state = state * 16807 % kM;
+      return state;
+    };
+    for (auto& table : gradient_) {
+      for (int i = 0; i < kSize; ++i) {
+        const double gx = static_cast<double>(next() % (2 * kSize) - kSize) / kSize;
+        const double gy = static_cast<double>(next() % (2 * kSize) - kSize) / kSize;
+        const double len = std::sqrt(gx * gx + gy * gy);
+        // A zero gradient (1 in 2^18) cannot be normalised; the reference's division leaves
+        // NaN, which turns the pixels around that lattice point black.
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        table[static_cast<size_t>(i)] =
+            len == 0 ? std::array<double, 2>{nan, nan} : std::array<double, 2>{gx / len, gy / len};
+      }
+    }
+    std::iota(lattice_.begin(), lattice_.begin() + kSize, 0);
+    for (int i = kSize - 1; i > 0; --i) {
+      std::swap(lattice_[static_cast<size_t>(i)], lattice_[static_cast<size_t>(next() % kSize)]);
+    }
+    for (size_t i = 0; i < kSize + 2; ++i) {
+      lattice_[kSize + i] = lattice_[i];
+      for (auto& table : gradient_) table[kSize + i] = table[i];
+    }
   }
-  double At(double x, double y, double z, int px, int py) const {
-    const double fx = std::floor(x), fy = std::floor(y), fz = std::floor(z);
-    const int64_t ix = static_cast<int64_t>(fx), iy = static_cast<int64_t>(fy);
-    const int iz = static_cast<int>(static_cast<int64_t>(fz) & 255);
-    x -= fx, y -= fy, z -= fz;
-    const double u = Fade(x), v = Fade(y), w = Fade(z);
-    auto cell = [&](int64_t cx, int64_t cy) {
-      if (px > 0) cx = ((cx % px) + px) % px;
-      if (py > 0) cy = ((cy % py) + py) % py;
-      return std::pair<int, int>(static_cast<int>(cx & 255), static_cast<int>(cy & 255));
+
+  double Noise(int channel, double x, double y, const Stitch* stitch) const {
+    const double tx = x + kOrigin, ty = y + kOrigin;
+    int32_t bx0 = SaturatingInt(tx), by0 = SaturatingInt(ty);
+    const double rx0 = tx - bx0, ry0 = ty - by0, rx1 = rx0 - 1, ry1 = ry0 - 1;
+    int32_t bx1 = bx0 == INT32_MAX ? bx0 : bx0 + 1, by1 = by0 == INT32_MAX ? by0 : by0 + 1;
+    if (stitch) {
+      auto wrap = [](int32_t& b, int32_t at, int32_t by) {
+        if (b >= at) b = static_cast<int32_t>(static_cast<int64_t>(b) - by);
+      };
+      wrap(bx0, stitch->wrap_x, stitch->width), wrap(bx1, stitch->wrap_x, stitch->width);
+      wrap(by0, stitch->wrap_y, stitch->height), wrap(by1, stitch->wrap_y, stitch->height);
+    }
+    const int i = lattice_[static_cast<size_t>(bx0 & 255)];
+    const int j = lattice_[static_cast<size_t>(bx1 & 255)];
+    const auto& g = gradient_[static_cast<size_t>(channel)];
+    auto dot = [&](int cell, double rx, double ry) {
+      const auto& q = g[static_cast<size_t>(lattice_[static_cast<size_t>(cell)])];
+      return rx * q[0] + ry * q[1];
     };
-    auto hash = [&](int64_t cx, int64_t cy, int cz) {
-      const auto [a, b] = cell(cx, cy);
-      return perm_[perm_[perm_[a] + b] + cz];
-    };
-    auto grad = [](int h, double gx, double gy, double gz) {
-      h &= 15;
-      const double a = h < 8 ? gx : gy;
-      const double b = h < 4 ? gy : (h == 12 || h == 14 ? gx : gz);
-      return ((h & 1) ? -a : a) + ((h & 2) ? -b : b);
-    };
+    const double sx = rx0 * rx0 * (3 - 2 * rx0), sy = ry0 * ry0 * (3 - 2 * ry0);
     auto lerp = [](double t, double a, double b) { return a + t * (b - a); };
-    const int iz1 = (iz + 1) & 255;
-    return lerp(
-        w,
-        lerp(v, lerp(u, grad(hash(ix, iy, iz), x, y, z), grad(hash(ix + 1, iy, iz), x - 1, y, z)),
-             lerp(u, grad(hash(ix, iy + 1, iz), x, y - 1, z),
-                  grad(hash(ix + 1, iy + 1, iz), x - 1, y - 1, z))),
-        lerp(v,
-             lerp(u, grad(hash(ix, iy, iz1), x, y, z - 1),
-                  grad(hash(ix + 1, iy, iz1), x - 1, y, z - 1)),
-             lerp(u, grad(hash(ix, iy + 1, iz1), x, y - 1, z - 1),
-                  grad(hash(ix + 1, iy + 1, iz1), x - 1, y - 1, z - 1))));
+    const double a = lerp(sx, dot(i + (by0 & 255), rx0, ry0), dot(j + (by0 & 255), rx1, ry0));
+    const double b = lerp(sx, dot(i + (by1 & 255), rx0, ry1), dot(j + (by1 & 255), rx1, ry1));
+    return lerp(sy, a, b);
   }
 
  private:
-  static double Fade(double t) { return t * t * t * (t * (t * 6 - 15) + 10); }
-  std::array<int, 512> perm_{};
+  std::array<int, 2 * kSize + 2> lattice_{};
+  std::array<std::array<std::array<double, 2>, 2 * kSize + 2>, 4> gradient_{};
 };
 
 }  // namespace
@@ -109,50 +148,70 @@ void PerlinNoise(BitmapPixels& bmp, const PerlinSettings& s) {
   const int64_t area = std::max<int64_t>(1, int64_t{bmp.width()} * bmp.height());
   const int octaves = static_cast<int>(std::min<int64_t>(
       std::clamp(s.octaves, 0, 32), std::max<int64_t>(1, kMaxPixelOctaves / area)));
-  const double base_x = std::isfinite(s.base_x) && s.base_x != 0 ? std::abs(s.base_x) : 1;
-  const double base_y = std::isfinite(s.base_y) && s.base_y != 0 ? std::abs(s.base_y) : 1;
-  const Lattice lattice(s.seed);
-  // Channels in the order red, green, blue, alpha; grey computes one for the three colours.
-  constexpr uint32_t kFlag[4] = {1, 2, 4, 8};
-  constexpr int kShift[4] = {16, 8, 0, 24};
-  std::vector<double> sums(4);
+  const Turbulence turbulence(s.seed);
+  const double tile_w = bmp.width(), tile_h = bmp.height();
+  double freq_x = s.base_x == 0 ? 0 : 1 / s.base_x;
+  double freq_y = s.base_y == 0 ? 0 : 1 / s.base_y;
+  Turbulence::Stitch first;
+  if (s.stitch) {
+    // Frequencies move to the nearer whole number of cycles over the tile. The lower choice
+    // of the vertical one is taken from the horizontal frequency, as the reference does.
+    if (freq_x != 0) {
+      const double lo = std::floor(tile_w * freq_x) / tile_w;
+      const double hi = std::ceil(tile_w * freq_x) / tile_w;
+      freq_x = freq_x / lo < hi / freq_x ? lo : hi;
+    }
+    if (freq_y != 0) {
+      const double lo = std::floor(tile_h * freq_x) / tile_h;
+      const double hi = std::ceil(tile_h * freq_y) / tile_h;
+      freq_y = freq_y / lo < hi / freq_y ? lo : hi;
+    }
+    first.width = SaturatingInt(tile_w * freq_x + 0.5);
+    first.height = SaturatingInt(tile_h * freq_y + 0.5);
+    first.wrap_x = Turbulence::kOrigin + first.width;
+    first.wrap_y = Turbulence::kOrigin + first.height;
+  }
+  auto turbulent = [&](int channel, double x, double y) {
+    Turbulence::Stitch stitch = first;
+    double sum = 0, ratio = 1;
+    for (int o = 0; o < octaves; ++o) {
+      const auto [ox, oy] = o < static_cast<int>(s.offsets.size())
+                                ? s.offsets[static_cast<size_t>(o)]
+                                : std::pair<double, double>{0, 0};
+      const double n = turbulence.Noise(channel, (x + ox) * freq_x * ratio,
+                                        (y + oy) * freq_y * ratio, s.stitch ? &stitch : nullptr);
+      sum += (s.fractal ? n : std::abs(n)) / ratio;
+      ratio *= 2;
+      auto twice = [](int32_t v) { return SaturatingInt(2.0 * v); };
+      stitch.width = twice(stitch.width), stitch.height = twice(stitch.height);
+      stitch.wrap_x = SaturatingInt(2.0 * stitch.wrap_x - Turbulence::kOrigin);
+      stitch.wrap_y = SaturatingInt(2.0 * stitch.wrap_y - Turbulence::kOrigin);
+    }
+    return sum;
+  };
+  // The rounding of the reference: fractal sums in -1..1 take their half after the +0.5.
+  auto byte = [&](double n) {
+    return SaturatingByte(s.fractal ? (n * 255 + 255 + 0.5) / 2 : n * 255 + 0.5);
+  };
   for (int32_t y = 0; y < bmp.height(); ++y) {
     uint32_t* row = bmp.picture.Row(y);
     for (int32_t x = 0; x < bmp.width(); ++x) {
-      uint32_t out = 0xFF000000u;
-      for (int ch = 0; ch < 4; ++ch) {
-        const bool on =
-            s.grey ? (ch == 0 || (ch == 3 && (s.channels & 8))) : (s.channels & kFlag[ch]) != 0;
-        if (!on) {
-          if (ch < 3 && !s.grey) out &= ~(0xFFu << kShift[ch]);
-          continue;
-        }
-        double sum = 0, amplitude = 1, frequency = 1, total = 0;
-        for (int o = 0; o < octaves; ++o) {
-          const auto [ox, oy] = o < static_cast<int>(s.offsets.size())
-                                    ? s.offsets[static_cast<size_t>(o)]
-                                    : std::pair<double, double>{0, 0};
-          const double fx = frequency / base_x, fy = frequency / base_y;
-          const int px =
-              s.stitch ? std::max(1, static_cast<int>(std::lround(bmp.width() * fx))) : 0;
-          const int py =
-              s.stitch ? std::max(1, static_cast<int>(std::lround(bmp.height() * fy))) : 0;
-          const double n = lattice.At((x + ox) * fx, (y + oy) * fy, ch * 1.5 + 0.5, px, py);
-          sum += (s.fractal ? n : std::abs(n)) * amplitude;
-          total += amplitude;
-          amplitude *= 0.5;
-          frequency *= 2;
-        }
-        double v = total > 0 ? sum / total : 0;
-        v = s.fractal ? (v + 1) * 0.5 : v;
-        const uint32_t byte = static_cast<uint32_t>(std::clamp(v * 255, 0.0, 255.0));
-        if (s.grey && ch == 0) {
-          out = (out & 0xFF000000u) | byte << 16 | byte << 8 | byte;
-        } else {
-          out = (out & ~(0xFFu << kShift[ch])) | byte << kShift[ch];
+      // Red, green, blue, alpha; a colour left out is 0, alpha left out is opaque.
+      double n[4] = {-1, -1, -1, 1};
+      if (s.grey) {
+        n[0] = n[1] = n[2] = turbulent(0, x, y);
+        if (s.channels & 8) n[3] = turbulent(1, x, y);
+      } else {
+        // Each channel asked for takes the next gradient table, so blue alone uses the first.
+        int table = 0;
+        for (int c = 0; c < 4; ++c) {
+          if (s.channels & (1u << c)) n[c] = turbulent(table++, x, y);
         }
       }
-      row[x] = PremultiplyArgb(StoredColour(bmp, out));
+      const uint32_t a = bmp.transparent ? byte(n[3]) : 255;
+      const uint32_t argb =
+          a << 24 | uint32_t{byte(n[0])} << 16 | uint32_t{byte(n[1])} << 8 | byte(n[2]);
+      row[x] = PremultiplyArgb(StoredColour(bmp, argb));
     }
   }
   bmp.Changed();
