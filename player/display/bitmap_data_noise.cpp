@@ -36,6 +36,8 @@ int32_t SaturatingInt(double v) {
   if (v >= 2147483647.0) return INT32_MAX;
   return static_cast<int32_t>(v);
 }
+// Lattice arithmetic wraps at 32 bits as the reference's does, far from the origin.
+int32_t Wrapping(int64_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v)); }
 uint8_t SaturatingByte(double v) {
   if (!(v > 0)) return 0;
   return v >= 255 ? 255 : static_cast<uint8_t>(v);
@@ -88,10 +90,10 @@ class Turbulence {
     const double tx = x + kOrigin, ty = y + kOrigin;
     int32_t bx0 = SaturatingInt(tx), by0 = SaturatingInt(ty);
     const double rx0 = tx - bx0, ry0 = ty - by0, rx1 = rx0 - 1, ry1 = ry0 - 1;
-    int32_t bx1 = bx0 == INT32_MAX ? bx0 : bx0 + 1, by1 = by0 == INT32_MAX ? by0 : by0 + 1;
+    int32_t bx1 = Wrapping(int64_t{bx0} + 1), by1 = Wrapping(int64_t{by0} + 1);
     if (stitch) {
       auto wrap = [](int32_t& b, int32_t at, int32_t by) {
-        if (b >= at) b = static_cast<int32_t>(static_cast<int64_t>(b) - by);
+        if (b >= at) b = Wrapping(int64_t{b} - by);
       };
       wrap(bx0, stitch->wrap_x, stitch->width), wrap(bx1, stitch->wrap_x, stitch->width);
       wrap(by0, stitch->wrap_y, stitch->height), wrap(by1, stitch->wrap_y, stitch->height);
@@ -182,10 +184,10 @@ void PerlinNoise(BitmapPixels& bmp, const PerlinSettings& s) {
                                         (y + oy) * freq_y * ratio, s.stitch ? &stitch : nullptr);
       sum += (s.fractal ? n : std::abs(n)) / ratio;
       ratio *= 2;
-      auto twice = [](int32_t v) { return SaturatingInt(2.0 * v); };
-      stitch.width = twice(stitch.width), stitch.height = twice(stitch.height);
-      stitch.wrap_x = SaturatingInt(2.0 * stitch.wrap_x - Turbulence::kOrigin);
-      stitch.wrap_y = SaturatingInt(2.0 * stitch.wrap_y - Turbulence::kOrigin);
+      stitch.width = Wrapping(int64_t{stitch.width} * 2);
+      stitch.height = Wrapping(int64_t{stitch.height} * 2);
+      stitch.wrap_x = Wrapping(int64_t{stitch.wrap_x} * 2 - Turbulence::kOrigin);
+      stitch.wrap_y = Wrapping(int64_t{stitch.wrap_y} * 2 - Turbulence::kOrigin);
     }
     return sum;
   };

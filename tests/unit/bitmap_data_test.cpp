@@ -1,6 +1,6 @@
 // BitmapData: the sizes the player refuses, colours read back through the premultiplied store,
-// pixelDissolve's coverage, copies clipped at every edge, and an attached bitmap that a script
-// changes showing the change in the next frame.
+// pixelDissolve's coverage, perlinNoise's values, copies clipped at every edge, and an attached
+// bitmap that a script changes showing the change in the next frame.
 #include "player/display/bitmap_data.h"
 
 #include <gtest/gtest.h>
@@ -120,6 +120,79 @@ TEST(BitmapDataTest, PixelDissolveCoversTheBoxWithoutRepeats) {
     covered = now;
   }
   EXPECT_EQ(covered, total);
+}
+
+TEST(BitmapDataTest, PerlinNoiseMatchesTheReference) {
+  // getPixel32 of the reference player's opaque bitmaps after perlinNoise.
+  struct Point {
+    int32_t x, y;
+    uint32_t argb;
+  };
+  struct Case {
+    const char* label;
+    int32_t w, h;
+    PerlinSettings settings;
+    std::vector<Point> expected;
+  };
+  const Case cases[] = {
+      {"one channel",
+       16,
+       16,
+       {8.0, 8.0, 1, 1, false, false, false, 1, {}},
+       {{3, 2, 0xFF2D0000u}, {15, 15, 0xFF050000u}}},
+      {"fractal, three octaves",
+       16,
+       16,
+       {5.0, 9.0, 3, -3, false, true, false, 7, {}},
+       {{3, 2, 0xFF8C809Eu}, {15, 15, 0xFF718BB0u}}},
+      {"stitched blue",
+       16,
+       12,
+       {7.0, 5.0, 3, 42, true, true, false, 4, {}},
+       {{3, 2, 0xFF00009Du}, {15, 11, 0xFF000083u}}},
+      {"grey",
+       16,
+       16,
+       {8.0, 8.0, 2, 99, false, true, true, 7, {}},
+       {{3, 2, 0xFFBCBCBCu}, {15, 15, 0xFF7E7E7Eu}}},
+      {"offsets",
+       16,
+       16,
+       {8.0, 8.0, 2, 5, false, true, false, 7, {{3.5, -2}, {10, 20}}},
+       {{3, 2, 0xFF916493u}, {15, 15, 0xFF369B7Au}}},
+      {"largest seed",
+       20,
+       20,
+       {30.0, 30.0, 4, 2147483647, false, false, false, 6, {}},
+       {{3, 2, 0xFF002C45u}, {19, 19, 0xFF006B54u}}},
+      {"negative base",
+       16,
+       16,
+       {-6.0, 9.0, 2, -77, false, false, false, 7, {}},
+       {{3, 2, 0xFF39A729u}, {15, 15, 0xFF37A418u}}},
+      {"far offset",
+       16,
+       16,
+       {8.0, 8.0, 2, 3, false, true, false, 7, {{1e12, -3e9}}},
+       {{3, 2, 0xFF00FF00u}, {15, 15, 0xFF00FF00u}}},
+      {"grey stitched",
+       10,
+       30,
+       {3.0, 11.0, 5, 31337, true, false, true, 7, {}},
+       {{3, 2, 0xFF3E3E3Eu}, {9, 29, 0xFF2D2D2Du}}},
+      {"smallest seed",
+       16,
+       16,
+       {8.0, 8.0, 2, INT32_MIN, false, true, false, 7, {}},
+       {{3, 2, 0xFF725334u}, {15, 15, 0xFF8C7197u}}},
+  };
+  for (const Case& c : cases) {
+    BitmapPixels b = *MakeBitmap(c.w, c.h, false, 0);
+    PerlinNoise(b, c.settings);
+    for (const Point& p : c.expected) {
+      EXPECT_EQ(GetPixel32(b, p.x, p.y), p.argb) << c.label << " at " << p.x << "," << p.y;
+    }
+  }
 }
 
 TEST(BitmapDataTest, CopiesClipToBothBitmaps) {
