@@ -86,6 +86,11 @@ Arg New(const char* package, const char* cls, std::initializer_list<Arg> args) {
   a.code.push_back(0x53);
   return a;
 }
+Arg Array(std::initializer_list<Arg> items) {
+  Arg a{Args(items)};
+  a.code.push_back(0x42);  // InitArray
+  return a;
+}
 Arg Rect(int x, int y, int w, int h) { return New("geom", "Rectangle", {N(x), N(y), N(w), N(h)}); }
 Arg Pt(int x, int y) { return New("geom", "Point", {N(x), N(y)}); }
 
@@ -203,6 +208,13 @@ std::vector<uint8_t> BitmapDataSampleMovie() {
   js.Do(Call(V("e"), "copyChannel", {V("a"), Rect(0, 0, 50, 50), Pt(0, 0), N(2), N(8)}));
   js.Clip("m6", 6, 215, 110);
   js.Do(Call(V("m6"), "attachBitmap", {V("e"), N(1)}));
+  // Fractal Perlin noise in three octaves, the first two moved by offsets.
+  js.Let("f", New("display", "BitmapData", {N(100), N(30), B(false), N(0)}));
+  js.Do(Call(V("f"), "perlinNoise",
+             {N(24), N(12), N(3), N(7), B(false), B(true), N(7), B(false),
+              Array({Pt(5, 0), New("geom", "Point", {D(-2.5), N(9)})})}));
+  js.Clip("m7", 7, 160, 166);
+  js.Do(Call(V("m7"), "attachBitmap", {V("f"), N(1)}));
   js.code.push_back(0);
   Bytes action;
   PutTag(action, 12, js.code);  // DoAction
