@@ -268,17 +268,21 @@ Value NoiseMethod(Vm& vm, const CallArgs& c) {
 Value PerlinNoiseMethod(Vm& vm, const CallArgs& c) {
   BitmapPixels* b = This(c);
   if (!b) return Value();
+  // The reference player leaves the bitmap alone when the fractal flag is missing.
+  if (c.args.size() < 6) return Value(-1);
   PerlinSettings s;
   s.base_x = vm.ToNumber(c.Arg(0));
   s.base_y = vm.ToNumber(c.Arg(1));
-  s.octaves = std::clamp(vm.ToInt(c.Arg(2)), 0, 32);
+  s.octaves = std::max(vm.ToInt(c.Arg(2)), 0);
   s.seed = vm.ToInt(c.Arg(3));
   s.stitch = vm.ToBool(c.Arg(4));
   s.fractal = vm.ToBool(c.Arg(5));
   s.channels = c.args.size() > 6 ? Colour(vm, c.Arg(6)) : 7;
   s.grey = vm.ToBool(c.Arg(7));
   if (Object* offsets = c.Arg(8).AsObject()) {
-    const uint32_t n = std::min<uint32_t>(vm.ArrayLength(offsets), 32);
+    // Past 1024 octaves the frequency is infinite and offsets no longer matter.
+    const uint32_t n =
+        std::min<uint32_t>({vm.ArrayLength(offsets), static_cast<uint32_t>(s.octaves), 1024});
     for (uint32_t i = 0; i < n; ++i) {
       Object* p = vm.GetIndex(offsets, i).AsObject();
       s.offsets.emplace_back(Field(vm, p, "x"), Field(vm, p, "y"));

@@ -148,8 +148,11 @@ void PerlinNoise(BitmapPixels& bmp, const PerlinSettings& s) {
   // pixel-octaves the finest octaves are left out.
   constexpr int64_t kMaxPixelOctaves = int64_t{16} << 20;
   const int64_t area = std::max<int64_t>(1, int64_t{bmp.width()} * bmp.height());
+  // From octave 1025 on the frequency ratio is infinite and every sum NaN, so more octaves
+  // cannot change a pixel.
+  constexpr int kMaxOctaves = 1025;
   const int octaves = static_cast<int>(std::min<int64_t>(
-      std::clamp(s.octaves, 0, 32), std::max<int64_t>(1, kMaxPixelOctaves / area)));
+      std::clamp(s.octaves, 0, kMaxOctaves), std::max<int64_t>(1, kMaxPixelOctaves / area)));
   const Turbulence turbulence(s.seed);
   const double tile_w = bmp.width(), tile_h = bmp.height();
   double freq_x = s.base_x == 0 ? 0 : 1 / s.base_x;
@@ -170,8 +173,8 @@ void PerlinNoise(BitmapPixels& bmp, const PerlinSettings& s) {
     }
     first.width = SaturatingInt(tile_w * freq_x + 0.5);
     first.height = SaturatingInt(tile_h * freq_y + 0.5);
-    first.wrap_x = Turbulence::kOrigin + first.width;
-    first.wrap_y = Turbulence::kOrigin + first.height;
+    first.wrap_x = Wrapping(int64_t{Turbulence::kOrigin} + first.width);
+    first.wrap_y = Wrapping(int64_t{Turbulence::kOrigin} + first.height);
   }
   auto turbulent = [&](int channel, double x, double y) {
     Turbulence::Stitch stitch = first;
