@@ -44,10 +44,10 @@ uint8_t SaturatingByte(double v) {
 }
 
 // Two-dimensional gradient noise as the reference player makes it, SVG 1.1's feTurbulence with
-// offsets per octave: four gradient tables (one per
-// channel in use) and one lattice permutation, all drawn from one Park-Miller stream; a cubic
-// ease (3t^2 - 2t^3); stitching wraps the lattice at the tile's edge, the wrap doubling with each
-// octave. Matched value for value against the reference player's getPixel32.
+// offsets per octave: four gradient tables (one per channel in use) and one lattice permutation,
+// all drawn from one Park-Miller stream; a cubic ease (3t^2 - 2t^3); stitching wraps the lattice
+// at the tile's edge, the wrap doubling with each octave. Matched value for value against the
+// reference player's getPixel32.
 class Turbulence {
  public:
   struct Stitch {
