@@ -194,7 +194,8 @@ class Walker {
       } else if (HasEffects(*object) || object->cache_as_bitmap) {
         const ColorTransform oc = c * object->color;
         const uint64_t layer_key = MixKey(key, EffectsKey(*object));
-        auto look = [&] { return LookOf(*object, om, oc, layer_key, level); };
+        // The fuzz build's clang cannot capture a structured binding.
+        auto look = [&, obj = object.get()] { return LookOf(*obj, om, oc, layer_key, level); };
         if (visit_.BeginLayer(*object, om, look)) {
           WalkObject(*object, om, oc, layer_key, level);
           visit_.EndLayer();
