@@ -265,8 +265,17 @@ StyledText PlainText(std::string_view text, const TextFormat& format,
   return out;
 }
 
+const TextStyle* StyleTable::Find(std::string_view selector) const {
+  const std::string key = Lower(selector);
+  for (const auto& [name, style] : styles) {
+    if (Lower(name) == key) return &style;
+  }
+  return nullptr;
+}
+
 StyledText ParseHtml(std::string_view source, const TextFormat& format,
-                     const ParagraphFormat& paragraph, bool condense_white, bool multiline) {
+                     const ParagraphFormat& paragraph, bool condense_white, bool multiline,
+                     const StyleTable* styles) {
   const std::string condensed = condense_white ? CondenseWhite(source) : std::string();
   const std::string_view html = condense_white ? std::string_view(condensed) : source;
   StyledText out;
@@ -275,12 +284,15 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
   struct Open {
     std::string tag;
     TextFormat before;
+    bool hidden_before = false;
+    bool block = false;  // ends its paragraph when it closes
   };
   std::vector<Open> open;
   TextFormat current = format;
   ParagraphFormat para = paragraph;
   bool at_paragraph_start = true;
   bool break_pending = false;
+  bool hidden = false;  // inside a style with display: none
   std::u32string run;
 
   auto flush = [&] {
@@ -296,6 +308,7 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
     break_pending = false;
   };
   auto add_char = [&](char32_t c) {
+    if (hidden) return;
     if (break_pending) emit_break();
     run.push_back(c);
     at_paragraph_start = false;
@@ -318,8 +331,9 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
       if (closing) inside.remove_prefix(1);
       std::vector<Attribute> attributes;
       const std::string tag = ParseTag(inside, attributes);
+      const bool paragraph_tag = tag == "p" || tag == "li";
       if (closing) {
-        if (tag == "p" || tag == "li") {
+        if (paragraph_tag && !styles) {
           break_pending = break_pending || multiline;
           if (tag == "li") para.bullet = false;
           continue;
@@ -327,27 +341,86 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
         for (size_t k = open.size(); k-- > 0;) {
           if (open[k].tag != tag) continue;
           flush();
+          if (open[k].block) break_pending = break_pending || multiline;
+          if (tag == "li") para.bullet = false;
           current = open[k].before;
+          hidden = open[k].hidden_before;
           open.resize(k);
           break;
         }
         continue;
       }
+      // A style sheet styles some tags by name and some by class (edittext_stylesheet: a
+      // <font> or <span> selector styles nothing).
+      TextStyle style;
+      bool styled = false;
+      if (styles) {
+        auto take = [&](const TextStyle* s) {
+          if (!s) return;
+          styled = true;
+          if (s->face) style.face = s->face;
+          if (s->size) style.size = s->size;
+          if (s->colour) style.colour = s->colour;
+          if (s->bold) style.bold = s->bold;
+          if (s->italic) style.italic = s->italic;
+          if (s->underline) style.underline = s->underline;
+          if (s->kerning) style.kerning = s->kerning;
+          if (s->letter_spacing) style.letter_spacing = s->letter_spacing;
+          if (s->align) style.align = s->align;
+          if (s->left_margin) style.left_margin = s->left_margin;
+          if (s->right_margin) style.right_margin = s->right_margin;
+          if (s->indent) style.indent = s->indent;
+          if (s->leading) style.leading = s->leading;
+          if (s->display != TextStyle::Display::kUnset) style.display = s->display;
+        };
+        if (paragraph_tag || tag == "a") take(styles->Find(tag));
+        if (paragraph_tag || tag == "a" || tag == "span") {
+          if (const auto* a = Find(attributes, "class")) take(styles->Find("." + *a));
+        }
+      }
       if (tag == "br") {
         if (break_pending) emit_break();
         emit_break();
-      } else if (tag == "p") {
-        ParagraphFormat block = para;
-        block.bullet = false;
-        if (const auto* a = Find(attributes, "align")) {
-          if (const auto align = ParseAlign(*a)) block.align = *align;
+        continue;
+      }
+      const bool pushes = tag == "font" || tag == "b" || tag == "i" || tag == "u" || tag == "a" ||
+                          (styles && (paragraph_tag || tag == "span"));
+      if (pushes && open.size() >= kMaxOpenTags) continue;
+      const bool block = style.display == TextStyle::Display::kUnset
+                             ? paragraph_tag
+                             : style.display == TextStyle::Display::kBlock;
+      if (pushes) {
+        flush();
+        open.push_back({tag, current, hidden, styles && block});
+        if (style.display == TextStyle::Display::kNone) hidden = true;
+      }
+      if (styled) {
+        if (style.face) current.face = *style.face;
+        if (style.size) current.size = *style.size;
+        if (style.colour)
+          current.colour = {style.colour->r, style.colour->g, style.colour->b, current.colour.a};
+        if (style.bold) current.bold = *style.bold;
+        if (style.italic) current.italic = *style.italic;
+        if (style.underline) current.underline = *style.underline;
+        if (style.kerning) current.kerning = *style.kerning;
+        if (style.letter_spacing) current.letter_spacing = *style.letter_spacing;
+      }
+      if (block) {
+        ParagraphFormat next = para;
+        next.bullet = tag == "li";
+        if (style.align) next.align = *style.align;
+        if (style.left_margin) next.left_margin = *style.left_margin;
+        if (style.right_margin) next.right_margin = *style.right_margin;
+        if (style.indent) next.indent = *style.indent;
+        if (style.leading) next.leading = *style.leading;
+        if (tag == "p") {
+          if (const auto* a = Find(attributes, "align")) {
+            if (const auto align = ParseAlign(*a)) next.align = *align;
+          }
         }
-        start_block(block);
-      } else if (tag == "li") {
-        ParagraphFormat block = para;
-        block.bullet = true;
-        start_block(block);
-      } else if (tag == "textformat") {
+        start_block(next);
+      }
+      if (tag == "textformat") {
         auto twips = [&](const char* name, double& field) {
           if (const auto* a = Find(attributes, name)) {
             if (const auto v = Number(*a)) field = static_cast<double>(*v) * 20;
@@ -358,35 +431,32 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
         twips("indent", para.indent);
         twips("leading", para.leading);
         if (at_paragraph_start) out.paragraphs.back() = para;
-      } else if ((tag == "font" || tag == "b" || tag == "i" || tag == "u" || tag == "a") &&
-                 open.size() < kMaxOpenTags) {
-        flush();
-        open.push_back({tag, current});
-        if (tag == "b") current.bold = true;
-        if (tag == "i") current.italic = true;
-        if (tag == "u") current.underline = true;
-        if (tag == "a") {
-          if (const auto* a = Find(attributes, "href")) current.url = *a;
+      } else if (tag == "b") {
+        current.bold = true;
+      } else if (tag == "i") {
+        current.italic = true;
+      } else if (tag == "u") {
+        current.underline = true;
+      } else if (tag == "a") {
+        if (const auto* a = Find(attributes, "href")) current.url = *a;
+      } else if (tag == "font") {
+        if (const auto* a = Find(attributes, "face")) current.face = *a;
+        if (const auto* a = Find(attributes, "letterspacing")) {
+          current.letter_spacing = std::strtod(a->c_str(), nullptr);
         }
-        if (tag == "font") {
-          if (const auto* a = Find(attributes, "face")) current.face = *a;
-          if (const auto* a = Find(attributes, "letterspacing")) {
-            current.letter_spacing = std::strtod(a->c_str(), nullptr);
+        if (const auto* a = Find(attributes, "kerning")) current.kerning = *a == "1";
+        if (const auto* a = Find(attributes, "size")) {
+          if (const auto v = Number(*a)) {
+            const bool relative = !a->empty() && (a->front() == '+' || a->front() == '-');
+            const double px =
+                relative ? current.size / 20 + static_cast<double>(*v) : static_cast<double>(*v);
+            current.size = std::max(0.0, px) * 20;
           }
-          if (const auto* a = Find(attributes, "kerning")) current.kerning = *a == "1";
-          if (const auto* a = Find(attributes, "size")) {
-            if (const auto v = Number(*a)) {
-              const bool relative = !a->empty() && (a->front() == '+' || a->front() == '-');
-              const double px =
-                  relative ? current.size / 20 + static_cast<double>(*v) : static_cast<double>(*v);
-              current.size = std::max(0.0, px) * 20;
-            }
-          }
-          if (const auto* a = Find(attributes, "color")) {
-            if (const auto v = HtmlColour(*a)) {
-              current.colour = {static_cast<uint8_t>(*v >> 16), static_cast<uint8_t>(*v >> 8),
-                                static_cast<uint8_t>(*v), current.colour.a};
-            }
+        }
+        if (const auto* a = Find(attributes, "color")) {
+          if (const auto v = HtmlColour(*a)) {
+            current.colour = {static_cast<uint8_t>(*v >> 16), static_cast<uint8_t>(*v >> 8),
+                              static_cast<uint8_t>(*v), current.colour.a};
           }
         }
       }
