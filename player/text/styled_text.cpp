@@ -285,7 +285,8 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
     std::string tag;
     TextFormat before;
     bool hidden_before = false;
-    bool block = false;  // ends its paragraph when it closes
+    bool block = false;                          // ends its paragraph when it closes
+    std::optional<ParagraphFormat> para_before;  // <textformat>'s, restored when it closes
   };
   std::vector<Open> open;
   TextFormat current = format;
@@ -293,31 +294,53 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
   bool at_paragraph_start = true;
   bool break_pending = false;
   bool hidden = false;  // inside a style with display: none
+  bool fixed = false;   // the paragraph's format is set
+  ParagraphFormat pending_para;
+  std::vector<ParagraphFormat> blocks;
   std::u32string run;
 
   auto flush = [&] {
     out.Append(run, current);
     run.clear();
   };
-  auto emit_break = [&] {
+  // A line break or <br> takes the format in force; the break that a closing </p> leaves
+  // takes the format of the text it ends, closed tags or not (edittext_html_swf8).
+  auto emit_break = [&](bool of_text) {
     flush();
-    // The break takes the format of the text it ends, closed tags or not.
+    if (!fixed) out.paragraphs.back() = of_text ? pending_para : para;
+    fixed = false;
     const bool has_text = !out.chars.empty() && out.chars.back() != U'\n';
-    out.BreakParagraph(has_text ? out.formats[out.format_of.back()] : current, para);
+    out.BreakParagraph(of_text && has_text ? out.formats[out.format_of.back()] : current, para);
     at_paragraph_start = true;
     break_pending = false;
   };
   auto add_char = [&](char32_t c) {
     if (hidden) return;
-    if (break_pending) emit_break();
+    if (break_pending) emit_break(true);
+    if (!fixed) out.paragraphs.back() = para;
+    fixed = true;
     run.push_back(c);
     at_paragraph_start = false;
   };
-  // A new block (<p>, <li>) starts its own paragraph and sets its format.
+  // A block (<p>, <li>) opens no paragraph of its own: it sets the format in force until it
+  // closes, and a paragraph takes the format in force at its first character or its break
+  // (edittext_html_swf8).
   auto start_block = [&](const ParagraphFormat& block) {
-    if (multiline && (!at_paragraph_start || break_pending)) emit_break();
+    if (break_pending) emit_break(true);
+    // A list item in a multiline field starts a paragraph of its own.
+    if (block.bullet && multiline && fixed) emit_break(false);
+    if (blocks.size() < kMaxOpenTags) blocks.push_back(para);
     para = block;
-    out.paragraphs.back() = block;
+  };
+  auto end_block = [&] {
+    if (multiline && !break_pending) {
+      break_pending = true;
+      pending_para = para;
+    }
+    if (!blocks.empty()) {
+      para = blocks.back();
+      blocks.pop_back();
+    }
   };
 
   for (size_t i = 0; i < html.size();) {
@@ -334,17 +357,16 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
       const bool paragraph_tag = tag == "p" || tag == "li";
       if (closing) {
         if (paragraph_tag && !styles) {
-          break_pending = break_pending || multiline;
-          if (tag == "li") para.bullet = false;
+          end_block();
           continue;
         }
         for (size_t k = open.size(); k-- > 0;) {
           if (open[k].tag != tag) continue;
           flush();
-          if (open[k].block) break_pending = break_pending || multiline;
-          if (tag == "li") para.bullet = false;
+          if (open[k].block) end_block();
           current = open[k].before;
           hidden = open[k].hidden_before;
+          if (open[k].para_before) para = *open[k].para_before;
           open.resize(k);
           break;
         }
@@ -379,19 +401,22 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
         }
       }
       if (tag == "br") {
-        if (break_pending) emit_break();
-        emit_break();
+        // A single-line field breaks at line breaks of the source only (edittext_html_swf8).
+        if (!multiline) continue;
+        if (break_pending) emit_break(true);
+        emit_break(false);
         continue;
       }
       const bool pushes = tag == "font" || tag == "b" || tag == "i" || tag == "u" || tag == "a" ||
-                          (styles && (paragraph_tag || tag == "span"));
+                          tag == "textformat" || (styles && (paragraph_tag || tag == "span"));
       if (pushes && open.size() >= kMaxOpenTags) continue;
       const bool block = style.display == TextStyle::Display::kUnset
                              ? paragraph_tag
                              : style.display == TextStyle::Display::kBlock;
       if (pushes) {
         flush();
-        open.push_back({tag, current, hidden, styles && block});
+        open.push_back({tag, current, hidden, styles && block, std::nullopt});
+        if (tag == "textformat") open.back().para_before = para;
         if (style.display == TextStyle::Display::kNone) hidden = true;
       }
       if (styled) {
@@ -430,7 +455,6 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
         twips("rightmargin", para.right_margin);
         twips("indent", para.indent);
         twips("leading", para.leading);
-        if (at_paragraph_start) out.paragraphs.back() = para;
       } else if (tag == "b") {
         current.bold = true;
       } else if (tag == "i") {
@@ -463,8 +487,8 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
       continue;
     }
     if (c == '\r' || c == '\n') {
-      if (break_pending) emit_break();
-      emit_break();
+      if (break_pending) emit_break(true);
+      emit_break(false);
       i += (c == '\r' && i + 1 < html.size() && html[i + 1] == '\n') ? 2 : 1;
       continue;
     }
@@ -481,8 +505,9 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
     i = stop;
   }
   // A closing </p> or </li> at the very end still ends its paragraph.
-  if (break_pending) emit_break();
+  if (break_pending) emit_break(true);
   flush();
+  if (!fixed) out.paragraphs.back() = para;
   return out;
 }
 
