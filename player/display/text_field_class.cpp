@@ -749,6 +749,8 @@ void ScriptHost::CloneTextField(Object* obj, std::string_view name, int32_t dept
   if (source->own_character) {
     auto sized = std::make_shared<EditTextDefinition>(*definition);
     sized->bounds = {};
+    // Its type is the one thing set later that the copy keeps (clone_sprite_edittext_dynamic).
+    sized->read_only = source->text->definition().read_only;
     definition = std::move(sized);
   }
   DisplayObject* copy =
