@@ -134,6 +134,10 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   // MovieClip, TextField and the other classes of the display list, into the current _global.
   void InstallHostClasses();
   static Clip* ClipOf(avm1::Object* obj);
+  // Selection.setFocus moved the focus from old to next (either may be null or the same): the
+  // clip or button that had it rolls out and the one that gets it rolls over, after the
+  // running script, as keyboard focus rolls over them (selection_handlers).
+  void FocusRolled(avm1::Object* old, avm1::Object* next);
   DisplayList& list() { return list_; }
   const MovieDefinition& movie() const { return movie_; }
   // Runs queued scripts until none is left.
