@@ -295,6 +295,8 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
   bool break_pending = false;
   bool hidden = false;  // inside a style with display: none
   bool fixed = false;   // the paragraph's format is set
+  bool pending_from_li = false;
+  TextFormat last_format = format, pending_format = format;
   ParagraphFormat pending_para;
   std::vector<ParagraphFormat> blocks;
   std::u32string run;
@@ -304,13 +306,13 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
     run.clear();
   };
   // A line break or <br> takes the format in force; the break that a closing </p> leaves
-  // takes the format of the text it ends, closed tags or not (edittext_html_swf8).
+  // takes the last format its paragraph opened or wrote, closed tags or not
+  // (edittext_html_swf8).
   auto emit_break = [&](bool of_text) {
     flush();
     if (!fixed) out.paragraphs.back() = of_text ? pending_para : para;
     fixed = false;
-    const bool has_text = !out.chars.empty() && out.chars.back() != U'\n';
-    out.BreakParagraph(of_text && has_text ? out.formats[out.format_of.back()] : current, para);
+    out.BreakParagraph(of_text ? pending_format : current, para);
     at_paragraph_start = true;
     break_pending = false;
   };
@@ -319,6 +321,7 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
     if (break_pending) emit_break(true);
     if (!fixed) out.paragraphs.back() = para;
     fixed = true;
+    last_format = current;
     run.push_back(c);
     at_paragraph_start = false;
   };
@@ -332,10 +335,15 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
     if (blocks.size() < kMaxOpenTags) blocks.push_back(para);
     para = block;
   };
-  auto end_block = [&] {
-    if (multiline && !break_pending) {
+  auto end_block = [&](bool li) {
+    // A closing </p> ends the paragraph unless one is ended already; after a </li> the next
+    // closing block ends one more (edittext_html_swf8).
+    if (multiline && (!break_pending || pending_from_li)) {
+      if (break_pending) emit_break(true);
+      pending_from_li = li;
       break_pending = true;
       pending_para = para;
+      pending_format = last_format;
     }
     if (!blocks.empty()) {
       para = blocks.back();
@@ -357,13 +365,13 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
       const bool paragraph_tag = tag == "p" || tag == "li";
       if (closing) {
         if (paragraph_tag && !styles) {
-          end_block();
+          end_block(tag == "li");
           continue;
         }
         for (size_t k = open.size(); k-- > 0;) {
           if (open[k].tag != tag) continue;
           flush();
-          if (open[k].block) end_block();
+          if (open[k].block) end_block(tag == "li");
           current = open[k].before;
           hidden = open[k].hidden_before;
           if (open[k].para_before) para = *open[k].para_before;
@@ -463,6 +471,7 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
         current.underline = true;
       } else if (tag == "a") {
         if (const auto* a = Find(attributes, "href")) current.url = *a;
+        if (const auto* a = Find(attributes, "target")) current.target = *a;
       } else if (tag == "font") {
         if (const auto* a = Find(attributes, "face")) current.face = *a;
         if (const auto* a = Find(attributes, "letterspacing")) {
@@ -484,6 +493,8 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
           }
         }
       }
+      // A <font> counts for the break a closing </p> leaves; <b>, <i> and <u> do not.
+      if (tag == "font") last_format = current;
       continue;
     }
     if (c == '\r' || c == '\n') {
