@@ -203,6 +203,14 @@ void TextField::Draw(Canvas& canvas, const RenderState& state) const {
       line.commands.insert(line.commands.end(), part->commands.begin(), part->commands.end());
     }
     if (d.border) canvas.FillPath(line, FillRule::kNonZero, d.border_colour, state);
+    // A field drawn with embedded fonts has its border's open corner partly covered, as the
+    // player draws the frame of such fields as one outline (edittext_stylesheet; a field of
+    // device text leaves it empty, edittext_border_basic).
+    if (d.border && d.use_outlines) {
+      Rgba corner = d.border_colour;
+      corner.a = static_cast<uint8_t>(corner.a * 5 / 8);
+      canvas.FillPath(RectPath(x1, y1, x1 + px, y1 + px), FillRule::kNonZero, corner, state);
+    }
   }
   if (layout_.glyphs.empty() && layout_.underlines.empty()) return;
 
