@@ -33,6 +33,12 @@ TEST(HtmlText, WrittenBackAsThePlayerWritesIt) {
        std::string(kP) + "&lt;&amp;&quot;" + kEnd},
       {"condensed whitespace", "  a \n\t b<b> \n </b>", false, true,
        std::string(kP) + " a b" + kEnd},
+      {"<br> breaks no single-line field", "a<br>b", false, false, std::string(kP) + "ab" + kEnd},
+      {"<p> leaves a paragraph with text as it is", " <p align='right'>a</p>", true, false,
+       std::string(kP) + " a" + kEnd},
+      {"a FONT that differs from the open one nests in it",
+       "a<font color='#ff0000'> <font size='20'>b</font></font>", false, false,
+       std::string(kP) + "a<FONT COLOR=\"#FF0000\"> <FONT SIZE=\"20\">b</FONT></FONT>" + kEnd},
       {"margins in TEXTFORMAT", "<textformat leftmargin='3'>x</textformat>", false, false,
        std::string("<TEXTFORMAT LEFTMARGIN=\"3\">") + kP + "x" + kEnd + "</TEXTFORMAT>"},
   };
