@@ -290,8 +290,8 @@ void InstallMovieClipClass(ScriptHost& host);
 void InstallTextFieldClass(ScriptHost& host);
 // TextField.StyleSheet (style_sheet_class.cpp).
 void InstallStyleSheetClass(avm1::Vm& vm, avm1::Object* text_field_class);
-// The styles a field's styleSheet holds now, as its text reads them; null for anything but a
-// TextField.StyleSheet.
+// The styles a field's styleSheet holds now, as its text reads them (runs no script); null for
+// anything but a TextField.StyleSheet.
 std::shared_ptr<const StyleTable> StylesOf(avm1::Vm& vm, const avm1::Value& sheet);
 // Sound (sound_class.cpp): the class, the objects its playing voices keep alive, and the
 // onSoundComplete calls, run once per frame.

@@ -177,9 +177,9 @@ TextStyle StyleOf(Vm& vm, Object* style) {
   TextStyle out;
   auto text = [&](const char* name) -> std::optional<std::string> {
     const avm1::Property* p = style->FindOwn(name, true);
-    if (!p || p->value.IsNullish()) return std::nullopt;
-    const Value value = p->value;
-    return vm.ToString(value);
+    // Only plain values count: an object's toString would run script while the sheet is read.
+    if (!p || p->value.IsNullish() || p->value.IsObject()) return std::nullopt;
+    return vm.ToString(p->value);
   };
   if (auto v = text("color"); v && v->size() > 1 && (*v)[0] == '#') {
     char* end = nullptr;
@@ -237,9 +237,7 @@ std::shared_ptr<const StyleTable> StylesOf(Vm& vm, const Value& sheet) {
   StyleSheetObject* s = SheetOf(sheet.AsObject());
   if (!s) return nullptr;
   auto table = std::make_shared<StyleTable>();
-  // Copied first: a property's toString may run script that changes the sheet.
-  const auto styles = s->styles;
-  for (const auto& [name, style] : styles) table->styles.emplace_back(name, StyleOf(vm, style));
+  for (const auto& [name, style] : s->styles) table->styles.emplace_back(name, StyleOf(vm, style));
   return table;
 }
 

@@ -426,12 +426,12 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
     case Prop::kText:
     case Prop::kHtmlText: {
       const std::string text = vm.ToString(v);
-      if (!face.style_sheet.IsObject()) return SetText(object, text, p == Prop::kHtmlText);
-      // A styled field reads either as HTML, with the sheet's styles as they are now.
-      // Reading the styles can run script: the field may be gone after.
-      std::shared_ptr<const StyleTable> styles = StylesOf(vm, face.style_sheet);
+      // The value's toString may have run script: the field may be gone.
       DisplayObject* still = face.field;
       if (!still || !still->text) return;
+      if (!face.style_sheet.IsObject()) return SetText(*still, text, p == Prop::kHtmlText);
+      // A styled field reads either as HTML, with the sheet's styles as they are now.
+      std::shared_ptr<const StyleTable> styles = StylesOf(vm, face.style_sheet);
       if (!styles) return SetText(*still, text, p == Prop::kHtmlText);
       still->text->SetStyles(nullptr);  // no reading of the old HTML in between
       still->text->SetStyles(std::move(styles));
