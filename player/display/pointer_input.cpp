@@ -189,6 +189,11 @@ void ScriptHost::ButtonEvent(Clip& target, uint16_t condition, const char* handl
   queue_.push_back({o, nullptr, {}, handler, false});
 }
 
+void ScriptHost::FocusRolled(Object* old, Object* next) {
+  if (Clip* c = ClipOf(old)) ButtonEvent(*c, cond::kOverUpToIdle, "onRollOut");
+  if (Clip* c = ClipOf(next)) ButtonEvent(*c, cond::kIdleToOverUp, "onRollOver");
+}
+
 void ScriptHost::PointerChanged(bool moved, std::optional<bool> button_down) {
   Clip* now = FindPointerTarget();
   Clip* hovered = ClipOf(hovered_);

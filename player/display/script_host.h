@@ -134,6 +134,10 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   // MovieClip, TextField and the other classes of the display list, into the current _global.
   void InstallHostClasses();
   static Clip* ClipOf(avm1::Object* obj);
+  // Selection.setFocus moved the focus from old to next (either may be null or the same): the
+  // clip or button that had it rolls out and the one that gets it rolls over, after the
+  // running script, as keyboard focus rolls over them (selection_handlers).
+  void FocusRolled(avm1::Object* old, avm1::Object* next);
   DisplayList& list() { return list_; }
   const MovieDefinition& movie() const { return movie_; }
   // Runs queued scripts until none is left.
@@ -286,6 +290,9 @@ void InstallMovieClipClass(ScriptHost& host);
 void InstallTextFieldClass(ScriptHost& host);
 // TextField.StyleSheet (style_sheet_class.cpp).
 void InstallStyleSheetClass(avm1::Vm& vm, avm1::Object* text_field_class);
+// The styles a field's styleSheet holds now, as its text reads them (runs no script); null for
+// anything but a TextField.StyleSheet.
+std::shared_ptr<const StyleTable> StylesOf(avm1::Vm& vm, const avm1::Value& sheet);
 // Sound (sound_class.cpp): the class, the objects its playing voices keep alive, and the
 // onSoundComplete calls, run once per frame.
 void InstallSoundClass(ScriptHost& host);

@@ -44,6 +44,7 @@ Value SetFocus(Vm& vm, const CallArgs& c) {
   Object* next = Focusable(vm, host, c.Arg(0));
   if (!next && !c.Arg(0).IsNullish()) return false;
   Object* old = s->focus;
+  host.FocusRolled(old, next);
   if (old == next) return true;
   s->focus = next;
   const Value to_next[] = {next ? Value(next) : Value::Null()};

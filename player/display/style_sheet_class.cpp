@@ -1,6 +1,9 @@
 // TextField.StyleSheet: named styles set from script or parsed from CSS text. A field keeps the
 // sheet it is given; the styles are kept here, copied in and out as Flash copies them.
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -155,7 +158,88 @@ Value ParseCss(Vm& vm, const CallArgs& c) {
   return true;
 }
 
+std::optional<double> Pixels(std::string_view s) {
+  const std::string text(s);
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (end == text.c_str() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+std::string Lower(std::string s) {
+  for (char& ch : s) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return s;
+}
+
+// A style object's properties as the field applies them: the names parseCSS gives, the values
+// as CSS writes them ("#FF0000", "12px", "bold"); others are ignored.
+TextStyle StyleOf(Vm& vm, Object* style) {
+  TextStyle out;
+  auto text = [&](const char* name) -> std::optional<std::string> {
+    const avm1::Property* p = style->FindOwn(name, true);
+    // Only plain values count: an object's toString would run script while the sheet is read.
+    if (!p || p->value.IsNullish() || p->value.IsObject()) return std::nullopt;
+    return vm.ToString(p->value);
+  };
+  if (auto v = text("color"); v && v->size() > 1 && (*v)[0] == '#') {
+    char* end = nullptr;
+    const unsigned long rgb = std::strtoul(v->c_str() + 1, &end, 16);
+    if (*end == '\0') {
+      out.colour = Rgba{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                        static_cast<uint8_t>(rgb), 255};
+    }
+  }
+  if (auto v = text("fontFamily")) {
+    // The first family named; CSS's generic names stand for the player's device fonts.
+    std::string face = Trimmed(std::string_view(*v).substr(0, v->find(',')));
+    const std::string generic = Lower(face);
+    if (generic == "sans-serif") face = "_sans";
+    if (generic == "serif") face = "_serif";
+    if (generic == "mono" || generic == "monospace") face = "_typewriter";
+    out.face = face;
+  }
+  if (auto v = text("fontSize")) {
+    if (auto px = Pixels(*v); px && *px > 0) out.size = *px * 20;
+  }
+  if (auto v = text("fontWeight")) out.bold = Lower(*v) == "bold";
+  if (auto v = text("fontStyle")) out.italic = Lower(*v) == "italic";
+  if (auto v = text("textDecoration")) out.underline = Lower(*v) == "underline";
+  if (auto v = text("kerning")) out.kerning = Lower(*v) == "true";
+  if (auto v = text("letterSpacing")) out.letter_spacing = Pixels(*v);
+  if (auto v = text("textAlign")) {
+    const std::string a = Lower(*v);
+    if (a == "left") out.align = TextAlign::kLeft;
+    if (a == "right") out.align = TextAlign::kRight;
+    if (a == "center") out.align = TextAlign::kCenter;
+    if (a == "justify") out.align = TextAlign::kJustify;
+  }
+  auto twips = [&](const char* name, std::optional<double>& field) {
+    if (auto v = text(name)) {
+      if (auto px = Pixels(*v)) field = *px * 20;
+    }
+  };
+  twips("marginLeft", out.left_margin);
+  twips("marginRight", out.right_margin);
+  twips("textIndent", out.indent);
+  twips("leading", out.leading);
+  if (auto v = text("display")) {
+    const std::string d = Lower(*v);
+    if (d == "block") out.display = TextStyle::Display::kBlock;
+    if (d == "inline") out.display = TextStyle::Display::kInline;
+    if (d == "none") out.display = TextStyle::Display::kNone;
+  }
+  return out;
+}
+
 }  // namespace
+
+std::shared_ptr<const StyleTable> StylesOf(Vm& vm, const Value& sheet) {
+  StyleSheetObject* s = SheetOf(sheet.AsObject());
+  if (!s) return nullptr;
+  auto table = std::make_shared<StyleTable>();
+  for (const auto& [name, style] : s->styles) table->styles.emplace_back(name, StyleOf(vm, style));
+  return table;
+}
 
 void InstallStyleSheetClass(Vm& vm, Object* text_field_class) {
   Object* proto = vm.NewObject();

@@ -424,9 +424,21 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
   };
   switch (p) {
     case Prop::kText:
-      return SetText(object, vm.ToString(v), false);
-    case Prop::kHtmlText:
-      return SetText(object, vm.ToString(v), true);
+    case Prop::kHtmlText: {
+      const std::string text = vm.ToString(v);
+      // The value's toString may have run script: the field may be gone.
+      DisplayObject* still = face.field;
+      if (!still || !still->text) return;
+      if (!face.style_sheet.IsObject()) return SetText(*still, text, p == Prop::kHtmlText);
+      // A styled field reads either as HTML, with the sheet's styles as they are now.
+      std::shared_ptr<const StyleTable> styles = StylesOf(vm, face.style_sheet);
+      if (!styles) return SetText(*still, text, p == Prop::kHtmlText);
+      still->text->SetStyles(nullptr);  // no reading of the old HTML in between
+      still->text->SetStyles(std::move(styles));
+      still->text->SetHtmlText(text);
+      ++still->text_revision;
+      return;
+    }
     case Prop::kHtml: {
       // The contents keep their formats; only how they read and write changes.
       d.html = vm.ToBool(v);
@@ -516,6 +528,13 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       // Any object but a clip is kept; anything else clears it (edittext_stylesheet).
       Object* o = v.AsObject();
       face.style_sheet = o && o->kind() != avm1::ObjectKind::kClip ? v : Value();
+      // The HTML set under the old styles reads again under the new; without a sheet the
+      // contents stay as they are.
+      std::shared_ptr<const StyleTable> styles = StylesOf(vm, face.style_sheet);
+      if (DisplayObject* still = face.field; still && still->text) {
+        still->text->SetStyles(std::move(styles));
+        Touched(*still);
+      }
       return;
     }
     case Prop::kMouseWheelEnabled:
@@ -730,6 +749,8 @@ void ScriptHost::CloneTextField(Object* obj, std::string_view name, int32_t dept
   if (source->own_character) {
     auto sized = std::make_shared<EditTextDefinition>(*definition);
     sized->bounds = {};
+    // Its type is the one thing set later that the copy keeps (clone_sprite_edittext_dynamic).
+    sized->read_only = source->text->definition().read_only;
     definition = std::move(sized);
   }
   DisplayObject* copy =

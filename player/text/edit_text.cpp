@@ -57,12 +57,16 @@ std::string TextField::text() const {
 }
 
 std::string TextField::HtmlText() const {
+  if (styles_) {
+    return styled_source_ ? *styled_source_ : WriteHtml(content_, new_format, new_paragraph);
+  }
   // Turning html off later leaves HTML contents written back as HTML (clone_sprite_edittext).
   if (!settings_.html && !html_content_) return text();
   return WriteHtml(content_, new_format, new_paragraph);
 }
 
 void TextField::SetText(std::string_view text) {
+  if (styles_) return ParseStyled(text);
   source_ = std::string(text);
   source_html_ = false;
   html_content_ = false;
@@ -71,6 +75,7 @@ void TextField::SetText(std::string_view text) {
 }
 
 void TextField::SetHtmlText(std::string_view html) {
+  if (styles_) return ParseStyled(html);
   if (!settings_.html) return SetText(html);
   source_ = std::string(html);
   source_html_ = true;
@@ -82,7 +87,29 @@ void TextField::SetHtmlText(std::string_view html) {
   LayOut();
 }
 
+void TextField::SetStyles(std::shared_ptr<const StyleTable> styles) {
+  styles_ = std::move(styles);
+  if (!styles_) {
+    styled_source_.reset();
+  } else if (styled_source_) {
+    ParseStyled(std::string(*styled_source_));
+  }
+}
+
+void TextField::ParseStyled(std::string_view html) {
+  // Never the same twice for a bound variable: the styles may have changed under it.
+  source_.reset();
+  styled_source_ = std::string(html);
+  html_content_ = false;  // once the styles go, the field reads as it did before them
+  TextFormat base = new_format;
+  base.bold = base.italic = base.underline = false;
+  content_ = ParseHtml(html, base, new_paragraph, settings_.condense_white, settings_.multiline,
+                       styles_.get());
+  LayOut();
+}
+
 void TextField::ReplaceText(size_t begin, size_t end, std::string_view text) {
+  styled_source_.reset();
   StyledText& c = content_;
   end = std::min(end, c.chars.size());
   begin = std::min(begin, end);
@@ -176,6 +203,14 @@ void TextField::Draw(Canvas& canvas, const RenderState& state) const {
       line.commands.insert(line.commands.end(), part->commands.begin(), part->commands.end());
     }
     if (d.border) canvas.FillPath(line, FillRule::kNonZero, d.border_colour, state);
+    // A field drawn with embedded fonts has its border's open corner partly covered, as the
+    // player draws the frame of such fields as one outline (edittext_stylesheet; a field of
+    // device text leaves it empty, edittext_border_basic).
+    if (d.border && d.use_outlines) {
+      Rgba corner = d.border_colour;
+      corner.a = static_cast<uint8_t>(corner.a * 5 / 8);
+      canvas.FillPath(RectPath(x1, y1, x1 + px, y1 + px), FillRule::kNonZero, corner, state);
+    }
   }
   if (layout_.glyphs.empty() && layout_.underlines.empty()) return;
 

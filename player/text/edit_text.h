@@ -60,6 +60,11 @@ class TextField {
   void SetText(std::string_view text);
   // Replaces the contents with HTML (an HTML field) or plain text (any other).
   void SetHtmlText(std::string_view html);
+  // A style sheet's styles: while a field has them, text and HTML alike are read as HTML with
+  // those styles, and the HTML set is what the field gives back. New styles read the last
+  // HTML again; none leave the contents as they are.
+  void SetStyles(std::shared_ptr<const StyleTable> styles);
+  bool styled() const { return styles_ != nullptr; }
   // Replaces characters [begin, end) with plain text in the format of new text.
   void ReplaceText(size_t begin, size_t end, std::string_view text);
   // Whether the contents are still what this text, plain or HTML, last made them: a bound
@@ -75,6 +80,7 @@ class TextField {
   // Formats of characters changed in place: call Changed() after.
   StyledText& mutable_content() {
     source_.reset();
+    styled_source_.reset();
     return content_;
   }
   // What text the script adds next looks like (setNewTextFormat): change it through
@@ -97,12 +103,15 @@ class TextField {
 
  private:
   void LayOut();
+  void ParseStyled(std::string_view html);
 
   EditTextDefinition settings_;
   StyledText content_;
   std::optional<std::string> source_;
   bool source_html_ = false;
   bool html_content_ = false;  // the contents were last set as HTML
+  std::shared_ptr<const StyleTable> styles_;
+  std::optional<std::string> styled_source_;  // the HTML last set while styled
   SwfRect bounds_;
   TextLayout layout_;
 };

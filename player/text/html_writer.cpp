@@ -2,6 +2,7 @@
 // attribute quoted, one <P> per paragraph and a full <FONT> at its start.
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "player/text/styled_text.h"
 
@@ -72,9 +73,19 @@ std::string FontAttributes(const TextFormat& f, const TextFormat* base) {
   return out;
 }
 
-void Run(std::string& out, std::u32string_view text, const TextFormat& f, const TextFormat& base) {
-  const std::string font = FontAttributes(f, &base);
-  if (!font.empty()) out += "<FONT" + font + ">";
+// A run's text inside the <FONT> tags already open. A run whose font matches an open level
+// closes the ones above it; any other opens one more inside the rest, naming what differs
+// from the innermost (edittext_html_swf8).
+void Run(std::string& out, std::u32string_view text, const TextFormat& f,
+         std::vector<const TextFormat*>& fonts) {
+  size_t level = fonts.size();
+  while (level > 0 && !FontAttributes(f, fonts[level - 1]).empty()) --level;
+  if (level > 0) {
+    for (; fonts.size() > level; fonts.pop_back()) out += "</FONT>";
+  } else {
+    out += "<FONT" + FontAttributes(f, fonts.back()) + ">";
+    fonts.push_back(&f);
+  }
   if (!f.url.empty()) out += "<A HREF=\"" + f.url + "\" TARGET=\"" + f.target + "\">";
   if (f.bold) out += "<B>";
   if (f.italic) out += "<I>";
@@ -84,7 +95,6 @@ void Run(std::string& out, std::u32string_view text, const TextFormat& f, const 
   if (f.italic) out += "</I>";
   if (f.bold) out += "</B>";
   if (!f.url.empty()) out += "</A>";
-  if (!font.empty()) out += "</FONT>";
 }
 
 std::string TextFormatAttributes(const ParagraphFormat& p) {
@@ -125,16 +135,17 @@ std::string WriteHtml(const StyledText& text, const TextFormat& empty,
     if (!layout.empty()) out += "<TEXTFORMAT" + layout + ">";
     out += p.bullet ? std::string("<LI>") : std::string("<P ALIGN=\"") + AlignName(p.align) + "\">";
     out += "<FONT" + FontAttributes(base, nullptr) + ">";
+    std::vector<const TextFormat*> fonts{&base};
     // The break belongs to the run before it, or makes an empty run of its own format.
     const size_t stop = closed ? end + 1 : end;
     for (size_t i = start; i < stop;) {
       size_t j = i + 1;
       while (j < stop && text.format_of[j] == text.format_of[i]) ++j;
       Run(out, std::u32string_view(text.chars).substr(i, std::min(j, end) - i), text.FormatAt(i),
-          base);
+          fonts);
       i = j;
     }
-    out += "</FONT>";
+    for (size_t k = 0; k < fonts.size(); ++k) out += "</FONT>";
     out += p.bullet ? "</LI>" : "</P>";
     if (!layout.empty()) out += "</TEXTFORMAT>";
     start = end + (closed ? 1 : 0);

@@ -265,8 +265,17 @@ StyledText PlainText(std::string_view text, const TextFormat& format,
   return out;
 }
 
+const TextStyle* StyleTable::Find(std::string_view selector) const {
+  const std::string key = Lower(selector);
+  for (const auto& [name, style] : styles) {
+    if (Lower(name) == key) return &style;
+  }
+  return nullptr;
+}
+
 StyledText ParseHtml(std::string_view source, const TextFormat& format,
-                     const ParagraphFormat& paragraph, bool condense_white, bool multiline) {
+                     const ParagraphFormat& paragraph, bool condense_white, bool multiline,
+                     const StyleTable* styles) {
   const std::string condensed = condense_white ? CondenseWhite(source) : std::string();
   const std::string_view html = condense_white ? std::string_view(condensed) : source;
   StyledText out;
@@ -275,36 +284,71 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
   struct Open {
     std::string tag;
     TextFormat before;
+    bool hidden_before = false;
+    bool block = false;                          // ends its paragraph when it closes
+    std::optional<ParagraphFormat> para_before;  // <textformat>'s, restored when it closes
   };
   std::vector<Open> open;
   TextFormat current = format;
   ParagraphFormat para = paragraph;
   bool at_paragraph_start = true;
   bool break_pending = false;
+  bool hidden = false;  // inside a style with display: none
+  bool fixed = false;   // the paragraph's format is set
+  bool pending_from_li = false;
+  TextFormat last_format = format, pending_format = format;
+  ParagraphFormat pending_para;
+  std::vector<ParagraphFormat> blocks;
   std::u32string run;
 
   auto flush = [&] {
     out.Append(run, current);
     run.clear();
   };
-  auto emit_break = [&] {
+  // A line break or <br> takes the format in force; the break that a closing </p> leaves
+  // takes the last format its paragraph opened or wrote, closed tags or not
+  // (edittext_html_swf8).
+  auto emit_break = [&](bool of_text) {
     flush();
-    // The break takes the format of the text it ends, closed tags or not.
-    const bool has_text = !out.chars.empty() && out.chars.back() != U'\n';
-    out.BreakParagraph(has_text ? out.formats[out.format_of.back()] : current, para);
+    if (!fixed) out.paragraphs.back() = of_text ? pending_para : para;
+    fixed = false;
+    out.BreakParagraph(of_text ? pending_format : current, para);
     at_paragraph_start = true;
     break_pending = false;
   };
   auto add_char = [&](char32_t c) {
-    if (break_pending) emit_break();
+    if (hidden) return;
+    if (break_pending) emit_break(true);
+    if (!fixed) out.paragraphs.back() = para;
+    fixed = true;
+    last_format = current;
     run.push_back(c);
     at_paragraph_start = false;
   };
-  // A new block (<p>, <li>) starts its own paragraph and sets its format.
+  // A block (<p>, <li>) opens no paragraph of its own: it sets the format in force until it
+  // closes, and a paragraph takes the format in force at its first character or its break
+  // (edittext_html_swf8).
   auto start_block = [&](const ParagraphFormat& block) {
-    if (multiline && (!at_paragraph_start || break_pending)) emit_break();
+    if (break_pending) emit_break(true);
+    // A list item in a multiline field starts a paragraph of its own.
+    if (block.bullet && multiline && fixed) emit_break(false);
+    if (blocks.size() < kMaxOpenTags) blocks.push_back(para);
     para = block;
-    out.paragraphs.back() = block;
+  };
+  auto end_block = [&](bool li) {
+    // A closing </p> ends the paragraph unless one is ended already; after a </li> the next
+    // closing block ends one more (edittext_html_swf8).
+    if (multiline && (!break_pending || pending_from_li)) {
+      if (break_pending) emit_break(true);
+      pending_from_li = li;
+      break_pending = true;
+      pending_para = para;
+      pending_format = last_format;
+    }
+    if (!blocks.empty()) {
+      para = blocks.back();
+      blocks.pop_back();
+    }
   };
 
   for (size_t i = 0; i < html.size();) {
@@ -318,36 +362,98 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
       if (closing) inside.remove_prefix(1);
       std::vector<Attribute> attributes;
       const std::string tag = ParseTag(inside, attributes);
+      const bool paragraph_tag = tag == "p" || tag == "li";
       if (closing) {
-        if (tag == "p" || tag == "li") {
-          break_pending = break_pending || multiline;
-          if (tag == "li") para.bullet = false;
+        if (paragraph_tag && !styles) {
+          end_block(tag == "li");
           continue;
         }
         for (size_t k = open.size(); k-- > 0;) {
           if (open[k].tag != tag) continue;
           flush();
+          if (open[k].block) end_block(tag == "li");
           current = open[k].before;
+          hidden = open[k].hidden_before;
+          if (open[k].para_before) para = *open[k].para_before;
           open.resize(k);
           break;
         }
         continue;
       }
-      if (tag == "br") {
-        if (break_pending) emit_break();
-        emit_break();
-      } else if (tag == "p") {
-        ParagraphFormat block = para;
-        block.bullet = false;
-        if (const auto* a = Find(attributes, "align")) {
-          if (const auto align = ParseAlign(*a)) block.align = *align;
+      // A style sheet styles some tags by name and some by class (edittext_stylesheet: a
+      // <font> or <span> selector styles nothing).
+      TextStyle style;
+      bool styled = false;
+      if (styles) {
+        auto take = [&](const TextStyle* s) {
+          if (!s) return;
+          styled = true;
+          if (s->face) style.face = s->face;
+          if (s->size) style.size = s->size;
+          if (s->colour) style.colour = s->colour;
+          if (s->bold) style.bold = s->bold;
+          if (s->italic) style.italic = s->italic;
+          if (s->underline) style.underline = s->underline;
+          if (s->kerning) style.kerning = s->kerning;
+          if (s->letter_spacing) style.letter_spacing = s->letter_spacing;
+          if (s->align) style.align = s->align;
+          if (s->left_margin) style.left_margin = s->left_margin;
+          if (s->right_margin) style.right_margin = s->right_margin;
+          if (s->indent) style.indent = s->indent;
+          if (s->leading) style.leading = s->leading;
+          if (s->display != TextStyle::Display::kUnset) style.display = s->display;
+        };
+        if (paragraph_tag || tag == "a") take(styles->Find(tag));
+        if (paragraph_tag || tag == "a" || tag == "span") {
+          if (const auto* a = Find(attributes, "class")) take(styles->Find("." + *a));
         }
-        start_block(block);
-      } else if (tag == "li") {
-        ParagraphFormat block = para;
-        block.bullet = true;
-        start_block(block);
-      } else if (tag == "textformat") {
+      }
+      if (tag == "br") {
+        // A single-line field breaks at line breaks of the source only (edittext_html_swf8).
+        if (!multiline) continue;
+        if (break_pending) emit_break(true);
+        emit_break(false);
+        continue;
+      }
+      const bool pushes = tag == "font" || tag == "b" || tag == "i" || tag == "u" || tag == "a" ||
+                          tag == "textformat" || (styles && (paragraph_tag || tag == "span"));
+      if (pushes && open.size() >= kMaxOpenTags) continue;
+      const bool block = style.display == TextStyle::Display::kUnset
+                             ? paragraph_tag
+                             : style.display == TextStyle::Display::kBlock;
+      if (pushes) {
+        flush();
+        open.push_back({tag, current, hidden, styles && block, std::nullopt});
+        if (tag == "textformat") open.back().para_before = para;
+        if (style.display == TextStyle::Display::kNone) hidden = true;
+      }
+      if (styled) {
+        if (style.face) current.face = *style.face;
+        if (style.size) current.size = *style.size;
+        if (style.colour)
+          current.colour = {style.colour->r, style.colour->g, style.colour->b, current.colour.a};
+        if (style.bold) current.bold = *style.bold;
+        if (style.italic) current.italic = *style.italic;
+        if (style.underline) current.underline = *style.underline;
+        if (style.kerning) current.kerning = *style.kerning;
+        if (style.letter_spacing) current.letter_spacing = *style.letter_spacing;
+      }
+      if (block) {
+        ParagraphFormat next = para;
+        next.bullet = tag == "li";
+        if (style.align) next.align = *style.align;
+        if (style.left_margin) next.left_margin = *style.left_margin;
+        if (style.right_margin) next.right_margin = *style.right_margin;
+        if (style.indent) next.indent = *style.indent;
+        if (style.leading) next.leading = *style.leading;
+        if (tag == "p") {
+          if (const auto* a = Find(attributes, "align")) {
+            if (const auto align = ParseAlign(*a)) next.align = *align;
+          }
+        }
+        start_block(next);
+      }
+      if (tag == "textformat") {
         auto twips = [&](const char* name, double& field) {
           if (const auto* a = Find(attributes, name)) {
             if (const auto v = Number(*a)) field = static_cast<double>(*v) * 20;
@@ -357,44 +463,43 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
         twips("rightmargin", para.right_margin);
         twips("indent", para.indent);
         twips("leading", para.leading);
-        if (at_paragraph_start) out.paragraphs.back() = para;
-      } else if ((tag == "font" || tag == "b" || tag == "i" || tag == "u" || tag == "a") &&
-                 open.size() < kMaxOpenTags) {
-        flush();
-        open.push_back({tag, current});
-        if (tag == "b") current.bold = true;
-        if (tag == "i") current.italic = true;
-        if (tag == "u") current.underline = true;
-        if (tag == "a") {
-          if (const auto* a = Find(attributes, "href")) current.url = *a;
+      } else if (tag == "b") {
+        current.bold = true;
+      } else if (tag == "i") {
+        current.italic = true;
+      } else if (tag == "u") {
+        current.underline = true;
+      } else if (tag == "a") {
+        if (const auto* a = Find(attributes, "href")) current.url = *a;
+        if (const auto* a = Find(attributes, "target")) current.target = *a;
+      } else if (tag == "font") {
+        if (const auto* a = Find(attributes, "face")) current.face = *a;
+        if (const auto* a = Find(attributes, "letterspacing")) {
+          current.letter_spacing = std::strtod(a->c_str(), nullptr);
         }
-        if (tag == "font") {
-          if (const auto* a = Find(attributes, "face")) current.face = *a;
-          if (const auto* a = Find(attributes, "letterspacing")) {
-            current.letter_spacing = std::strtod(a->c_str(), nullptr);
+        if (const auto* a = Find(attributes, "kerning")) current.kerning = *a == "1";
+        if (const auto* a = Find(attributes, "size")) {
+          if (const auto v = Number(*a)) {
+            const bool relative = !a->empty() && (a->front() == '+' || a->front() == '-');
+            const double px =
+                relative ? current.size / 20 + static_cast<double>(*v) : static_cast<double>(*v);
+            current.size = std::max(0.0, px) * 20;
           }
-          if (const auto* a = Find(attributes, "kerning")) current.kerning = *a == "1";
-          if (const auto* a = Find(attributes, "size")) {
-            if (const auto v = Number(*a)) {
-              const bool relative = !a->empty() && (a->front() == '+' || a->front() == '-');
-              const double px =
-                  relative ? current.size / 20 + static_cast<double>(*v) : static_cast<double>(*v);
-              current.size = std::max(0.0, px) * 20;
-            }
-          }
-          if (const auto* a = Find(attributes, "color")) {
-            if (const auto v = HtmlColour(*a)) {
-              current.colour = {static_cast<uint8_t>(*v >> 16), static_cast<uint8_t>(*v >> 8),
-                                static_cast<uint8_t>(*v), current.colour.a};
-            }
+        }
+        if (const auto* a = Find(attributes, "color")) {
+          if (const auto v = HtmlColour(*a)) {
+            current.colour = {static_cast<uint8_t>(*v >> 16), static_cast<uint8_t>(*v >> 8),
+                              static_cast<uint8_t>(*v), current.colour.a};
           }
         }
       }
+      // A <font> counts for the break a closing </p> leaves; <b>, <i> and <u> do not.
+      if (tag == "font") last_format = current;
       continue;
     }
     if (c == '\r' || c == '\n') {
-      if (break_pending) emit_break();
-      emit_break();
+      if (break_pending) emit_break(true);
+      emit_break(false);
       i += (c == '\r' && i + 1 < html.size() && html[i + 1] == '\n') ? 2 : 1;
       continue;
     }
@@ -411,8 +516,9 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
     i = stop;
   }
   // A closing </p> or </li> at the very end still ends its paragraph.
-  if (break_pending) emit_break();
+  if (break_pending) emit_break(true);
   flush();
+  if (!fixed) out.paragraphs.back() = para;
   return out;
 }
 

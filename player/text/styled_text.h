@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,14 +58,36 @@ void AppendUtf8(std::string& out, char32_t c);
 StyledText PlainText(std::string_view text, const TextFormat& format,
                      const ParagraphFormat& paragraph);
 
+// One style of a style sheet: what it sets, each part optional.
+struct TextStyle {
+  enum class Display : uint8_t { kUnset, kBlock, kInline, kNone };
+  std::optional<std::string> face;
+  std::optional<double> size;  // twips
+  std::optional<Rgba> colour;
+  std::optional<bool> bold, italic, underline, kerning;
+  std::optional<double> letter_spacing;  // pixels
+  std::optional<TextAlign> align;
+  std::optional<double> left_margin, right_margin, indent, leading;  // twips
+  Display display = Display::kUnset;
+};
+
+// Styles by selector: a tag name ("p") or a class (".name"). Selectors match whatever their
+// case, as the player matches them.
+struct StyleTable {
+  std::vector<std::pair<std::string, TextStyle>> styles;
+  const TextStyle* Find(std::string_view selector) const;
+};
+
 // The HTML subset that text fields understand: <p align>, <br>, <font face size color>, <b>,
 // <i>, <u>, <a href>, <li>, <textformat> margins, indent and leading, and character entities.
 // Unknown tags are dropped, their text kept; whitespace is kept, as fields do by default, or
 // condensed: line breaks become spaces, runs of spaces one, none at a paragraph's start. A
 // field that is not multiline ends no paragraph at </p> or </li>; line breaks still do.
+// With a style table, <p>, <li> and <a> take the style of their tag, and <p>, <li>, <a> and
+// <span> the style their class names; a tag's own attributes come after its styles.
 StyledText ParseHtml(std::string_view html, const TextFormat& format,
                      const ParagraphFormat& paragraph, bool condense_white = false,
-                     bool multiline = true);
+                     bool multiline = true, const StyleTable* styles = nullptr);
 
 // The HTML that a field gives back for its contents: a <P> or <LI> per paragraph inside a
 // <TEXTFORMAT> when it has margins, and <FONT> with every attribute of its first character,

@@ -123,7 +123,8 @@ TextLayout LayOutText(const StyledText& text, const LayoutFonts& fonts, const La
         p < text.paragraphs.size() ? text.paragraphs[p] : ParagraphFormat{};
     size_t paragraph_end = text.chars.find(U'\n', paragraph_start);
     if (paragraph_end == std::u32string::npos) paragraph_end = text.chars.size();
-    const double bullet_indent = para.bullet ? base_format.size * 1.5 : 0;
+    // A list item's text starts 36 pixels in, whatever its size (edittext_stylesheet).
+    const double bullet_indent = para.bullet ? 36 * Twips::kPerPixel : 0;
     const double left = box.left + kTextGutter + para.left_margin + bullet_indent;
     const double full_width =
         box.width - 2 * kTextGutter - para.left_margin - para.right_margin - bullet_indent;

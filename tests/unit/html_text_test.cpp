@@ -33,6 +33,12 @@ TEST(HtmlText, WrittenBackAsThePlayerWritesIt) {
        std::string(kP) + "&lt;&amp;&quot;" + kEnd},
       {"condensed whitespace", "  a \n\t b<b> \n </b>", false, true,
        std::string(kP) + " a b" + kEnd},
+      {"<br> breaks no single-line field", "a<br>b", false, false, std::string(kP) + "ab" + kEnd},
+      {"<p> leaves a paragraph with text as it is", " <p align='right'>a</p>", true, false,
+       std::string(kP) + " a" + kEnd},
+      {"a FONT that differs from the open one nests in it",
+       "a<font color='#ff0000'> <font size='20'>b</font></font>", false, false,
+       std::string(kP) + "a<FONT COLOR=\"#FF0000\"> <FONT SIZE=\"20\">b</FONT></FONT>" + kEnd},
       {"margins in TEXTFORMAT", "<textformat leftmargin='3'>x</textformat>", false, false,
        std::string("<TEXTFORMAT LEFTMARGIN=\"3\">") + kP + "x" + kEnd + "</TEXTFORMAT>"},
   };
@@ -42,6 +48,54 @@ TEST(HtmlText, WrittenBackAsThePlayerWritesIt) {
   format.colour = {0, 0, 0, 255};
   for (const Case& c : cases) {
     const StyledText text = ParseHtml(c.html, format, {}, c.condense, c.multiline);
+    EXPECT_EQ(WriteHtml(text, format, {}), c.out) << c.label;
+  }
+}
+
+TEST(HtmlText, StyleSheetStylesTagsAndClasses) {
+  constexpr const char* kP =
+      "<P ALIGN=\"LEFT\"><FONT FACE=\"Sans\" SIZE=\"12\" COLOR=\"#000000\" "
+      "LETTERSPACING=\"0\" KERNING=\"0\">";
+  constexpr const char* kRedP =
+      "<P ALIGN=\"LEFT\"><FONT FACE=\"Sans\" SIZE=\"12\" COLOR=\"#FF0000\" "
+      "LETTERSPACING=\"0\" KERNING=\"0\">";
+  constexpr const char* kEnd = "</FONT></P>";
+  StyleTable table;
+  TextStyle red, blue, centred, hidden;
+  red.colour = Rgba{255, 0, 0, 255};
+  blue.colour = Rgba{0, 0, 255, 255};
+  centred.align = TextAlign::kCenter;
+  hidden.display = TextStyle::Display::kNone;
+  table.styles = {{".classRed", red}, {"a", blue},    {"span", blue},
+                  {"font", blue},     {"p", centred}, {".gone", hidden}};
+  struct Case {
+    const char* label;
+    const char* html;
+    std::string out;
+  } cases[] = {
+      {"class matched whatever its case", "<span class=\"CLASSRED\">a</span>b",
+       std::string(kRedP) + "a<FONT COLOR=\"#000000\">b</FONT>" + kEnd},
+      {"class names are not trimmed", "<span class=\" classRed\">a</span>",
+       std::string(kP) + "a" + kEnd},
+      {"span and font styles style nothing", "<span>a</span><font>b</font>",
+       std::string(kP) + "ab" + kEnd},
+      {"a class comes after the tag's style", "<a class=\"classRed\">a</a>",
+       std::string(kRedP) + "a" + kEnd},
+      {"p takes its tag's alignment", "<p>a</p>",
+       "<P ALIGN=\"CENTER\"><FONT FACE=\"Sans\" SIZE=\"12\" COLOR=\"#000000\" "
+       "LETTERSPACING=\"0\" KERNING=\"0\">a</FONT></P>"},
+      {"an align attribute wins over the style", "<p align=\"right\">a</p>",
+       "<P ALIGN=\"RIGHT\"><FONT FACE=\"Sans\" SIZE=\"12\" COLOR=\"#000000\" "
+       "LETTERSPACING=\"0\" KERNING=\"0\">a</FONT></P>"},
+      {"display none hides the text", "a<span class=\"gone\">b<b>c</b></span>d",
+       std::string(kP) + "ad" + kEnd},
+  };
+  TextFormat format;
+  format.face = "Sans";
+  format.size = 240;
+  format.colour = {0, 0, 0, 255};
+  for (const Case& c : cases) {
+    const StyledText text = ParseHtml(c.html, format, {}, false, false, &table);
     EXPECT_EQ(WriteHtml(text, format, {}), c.out) << c.label;
   }
 }
