@@ -251,8 +251,9 @@ void InstallStyleSheetClass(Vm& vm, Object* text_field_class) {
   vm.DefineMethod(proto, "getStyleNames", GetStyleNames);
   vm.DefineMethod(proto, "clear", Clear);
   vm.DefineMethod(proto, "parseCSS", ParseCss);
+  // A class of SWF 7: older movies do not see it.
   text_field_class->Define("StyleSheet", Value(static_cast<Object*>(ctor)),
-                           avm1::prop_flag::kDontEnum);
+                           avm1::prop_flag::kDontEnum | avm1::prop_flag::kVersion7);
 }
 
 }  // namespace flashsaver
