@@ -49,10 +49,10 @@ enum class MultinameKind : uint8_t {
 
 struct AbcMultiname {
   MultinameKind kind = MultinameKind::kQName;
-  uint32_t ns = 0;                  // namespace pool index (QName kinds)
-  uint32_t name = 0;                // string pool index; 0 is the any name "*"
-  uint32_t ns_set = 0;              // namespace-set pool index (Multiname kinds)
-  uint32_t type_base = 0;           // TypeName: multiname index of the generic type
+  uint32_t ns = 0;                    // namespace pool index (QName kinds)
+  uint32_t name = 0;                  // string pool index; 0 is the any name "*"
+  uint32_t ns_set = 0;                // namespace-set pool index (Multiname kinds)
+  uint32_t type_base = 0;             // TypeName: multiname index of the generic type
   std::vector<uint32_t> type_params;  // TypeName: multiname indices of the parameters
 };
 
@@ -90,13 +90,13 @@ inline constexpr uint8_t kHasParamNames = 0x80;
 }  // namespace method_flag
 
 struct AbcMethod {
-  uint32_t return_type = 0;               // multiname index; 0 is "*"
-  std::vector<uint32_t> param_types;      // multiname indices; 0 is "*"
-  uint32_t name = 0;                      // string pool index (for debugging only)
+  uint32_t return_type = 0;           // multiname index; 0 is "*"
+  std::vector<uint32_t> param_types;  // multiname indices; 0 is "*"
+  uint32_t name = 0;                  // string pool index (for debugging only)
   uint8_t flags = 0;
-  std::vector<AbcConstant> optional;      // defaults of the last optional.size() parameters
-  std::vector<uint32_t> param_names;      // string pool indices, when kHasParamNames
-  int32_t body = -1;                      // index into AbcFile::bodies, -1 for none (native)
+  std::vector<AbcConstant> optional;  // defaults of the last optional.size() parameters
+  std::vector<uint32_t> param_names;  // string pool indices, when kHasParamNames
+  int32_t body = -1;                  // index into AbcFile::bodies, -1 for none (native)
 };
 
 struct AbcMetadata {
@@ -183,13 +183,13 @@ struct AbcMethodBody {
 
 struct AbcFile {
   uint16_t minor_version = 0, major_version = 0;
-  std::vector<int32_t> ints;          // [0] = 0
-  std::vector<uint32_t> uints;        // [0] = 0
-  std::vector<double> doubles;        // [0] = NaN
-  std::vector<std::string> strings;   // [0] = "" (stands for "none"/"any" where the format says)
-  std::vector<AbcNamespace> namespaces;           // [0] = any namespace
-  std::vector<std::vector<uint32_t>> ns_sets;     // [0] = empty
-  std::vector<AbcMultiname> multinames;           // [0] = any name
+  std::vector<int32_t> ints;             // [0] = 0
+  std::vector<uint32_t> uints;           // [0] = 0
+  std::vector<double> doubles;           // [0] = NaN
+  std::vector<std::string> strings;      // [0] = "" (stands for "none"/"any" where the format says)
+  std::vector<AbcNamespace> namespaces;  // [0] = any namespace
+  std::vector<std::vector<uint32_t>> ns_sets;  // [0] = empty
+  std::vector<AbcMultiname> multinames;        // [0] = any name
   std::vector<AbcMethod> methods;
   std::vector<AbcMetadata> metadata;
   std::vector<AbcInstance> instances;  // instances[i] pairs with classes[i]
