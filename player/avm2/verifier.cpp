@@ -115,8 +115,11 @@ bool Verifier::Run() {
   stack_at_.assign(length, kUnset);
   scope_at_.assign(length, kUnset);
   loop_header_.assign(length, false);
-  // A label at the very start makes the entry a block that later code may branch back to.
-  if (!Reach(0, 0, 0, -1)) return false;
+  // The entry is a block (one that later code may branch back to) only when it is a label.
+  stack_at_[0] = 0;
+  scope_at_[0] = 0;
+  if (body_.code[0] == static_cast<uint8_t>(Op::kLabel)) flags_[0] |= code_flag::kBlockStart;
+  work_.push(0);
   while (!work_.empty()) {
     const uint32_t pc = work_.top();
     work_.pop();
