@@ -152,6 +152,12 @@ const ReaderCase kReaderCases[] = {
     {"type name cycle", [](AbcParts& p) { p.multinames = {3, 0x07, 1, 1, 0x1D, 1, 1, 2}; }, 1107},
     {"type name forward reference",
      [](AbcParts& p) { p.multinames = {3, 0x1D, 2, 1, 0, 0x07, 1, 1}; }, 0},
+    {"more entries than memory allows",
+     [](AbcParts& p) {
+       p.multinames = {0x80, 0x8D, 0xB7, 0x03};  // 7.2 million one-byte run-time names
+       p.multinames.resize(p.multinames.size() + 7200000, 0x11);
+     },
+     1000},
     {"native method",
      [](AbcParts& p) {
        p.methods = {1, 0, 0, 0, 0x20};
