@@ -241,14 +241,22 @@ bool AbcParser::ParseMultiname(AbcMultiname& m, uint32_t count) {
 // (Vector.<Vector.<int>>) but not in a cycle.
 bool AbcParser::CheckTypeNames() {
   const auto& names = file_.multinames;
-  for (const AbcMultiname& m : names) {
-    if (m.kind != MultinameKind::kTypeName) continue;
-    if (names[m.type_base].kind == MultinameKind::kTypeName) return Corrupt();
-    uint32_t param = m.type_params[0];
-    for (size_t steps = 0; param != 0 && names[param].kind == MultinameKind::kTypeName; ++steps) {
-      if (steps >= names.size()) return Corrupt();
-      param = names[param].type_params[0];
+  // Each chain of parameters is followed once: 1 marks the chain being followed, 2 a name known
+  // to end well.
+  std::vector<uint8_t> state(names.size(), 0);
+  std::vector<uint32_t> path;
+  for (uint32_t i = 1; i < names.size(); ++i) {
+    if (names[i].kind != MultinameKind::kTypeName) continue;
+    if (names[names[i].type_base].kind == MultinameKind::kTypeName) return Corrupt();
+    path.clear();
+    uint32_t at = i;
+    while (at != 0 && names[at].kind == MultinameKind::kTypeName && state[at] != 2) {
+      if (state[at] == 1) return Corrupt();
+      state[at] = 1;
+      path.push_back(at);
+      at = names[at].type_params[0];
     }
+    for (uint32_t done : path) state[done] = 2;
   }
   return true;
 }
