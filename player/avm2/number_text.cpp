@@ -1,8 +1,8 @@
-// The AS3 machine's number text. Printing uses the shortest round-trip digits; the fixed,
-// exponential and precision forms lay out the exact decimal digits of the double first and then
-// round half up on the next digit, carrying into a spare leading zero, which is how the player
-// arrives at forms such as 0.0999.toPrecision(2) == "0.100".
+// The AS3 machine's number text: range checks and the conversions from text. The digits of
+// printed numbers come from number_digits.cpp.
 #include "player/avm2/number_text.h"
+
+#include "player/avm2/number_digits.h"
 
 #include <charconv>
 #include <cmath>
@@ -12,72 +12,6 @@
 
 namespace flashsaver::avm2 {
 namespace {
-
-// Decimal digits of a positive finite value: value = 0.digits * 10^point.
-struct Digits {
-  std::string digits;
-  int point = 0;
-};
-
-Digits FromScientific(const char* begin, const char* end) {
-  Digits d;
-  const char* p = begin;
-  for (; p < end && *p != 'e'; ++p) {
-    if (*p != '.') d.digits.push_back(*p);
-  }
-  int exp = 0;
-  if (p < end) std::from_chars(p + (p[1] == '+' ? 2 : 1), end, exp);
-  d.point = exp + 1;
-  while (d.digits.size() > 1 && d.digits.back() == '0') d.digits.pop_back();
-  return d;
-}
-
-Digits ShortestDigits(double v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
-  return FromScientific(buf, r.ptr);
-}
-
-// Every digit of the binary value (a double has at most 767 significant decimal digits).
-Digits ExactDigits(double v) {
-  static constexpr int kMaxDigits = 780;
-  char buf[kMaxDigits + 32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, kMaxDigits);
-  return FromScientific(buf, r.ptr);
-}
-
-// Hands out the digits one by one, zeros after the last.
-class DigitSource {
- public:
-  explicit DigitSource(const Digits& d) : d_(d) {}
-  char Next() { return pos_ < d_.digits.size() ? d_.digits[pos_++] : '0'; }
-
- private:
-  const Digits& d_;
-  size_t pos_ = 0;
-};
-
-// Rounds text half up on `next`, carrying leftward over the decimal point into the spare
-// leading '0' at `first`.
-void RoundUp(std::string& text, size_t first, char next) {
-  if (next < '5') return;
-  for (size_t i = text.size(); i-- > first;) {
-    if (text[i] == '.') continue;
-    if (text[i] != '9') {
-      ++text[i];
-      return;
-    }
-    text[i] = '0';
-  }
-}
-
-// Drops the spare leading zero unless it is the units digit.
-std::string DropSpare(const std::string& body, bool negative) {
-  size_t start = body.size() > 1 && body[0] == '0' && body[1] != '.' ? 1 : 0;
-  return (negative ? "-" : "") + body.substr(start);
-}
-
-std::string Exponent(int e) { return (e < 0 ? "e-" : "e+") + std::to_string(e < 0 ? -e : e); }
 
 NumberText RangeError(int value, int low, int high) {
   NumberText r;
@@ -228,35 +162,10 @@ std::string UintToString(uint32_t n) { return std::to_string(n); }
 std::string NumberToString(double n) {
   if (std::isnan(n)) return "NaN";
   if (std::isinf(n)) return n > 0 ? "Infinity" : "-Infinity";
-  if (n == 0) return "0";
-  if (n >= -2147483648.0 && n <= 2147483647.0 && n == std::trunc(n)) {
+  if (n > -2147483648.0 && n <= 2147483647.0 && n == std::trunc(n)) {
     return std::to_string(static_cast<int32_t>(n));
   }
-  bool negative = n < 0;
-  Digits d = ShortestDigits(std::fabs(n));
-  const int k = static_cast<int>(d.digits.size());
-  const int p = d.point;
-  std::string out = negative ? "-" : "";
-  if (k <= p && p <= 21) {
-    out += d.digits;
-    out.append(static_cast<size_t>(p - k), '0');
-  } else if (0 < p && p <= 21) {
-    out += d.digits.substr(0, static_cast<size_t>(p));
-    out += '.';
-    out += d.digits.substr(static_cast<size_t>(p));
-  } else if (-6 < p && p <= 0) {
-    out += "0.";
-    out.append(static_cast<size_t>(-p), '0');
-    out += d.digits;
-  } else {
-    out += d.digits[0];
-    if (k > 1) {
-      out += '.';
-      out += d.digits.substr(1);
-    }
-    out += Exponent(p - 1);
-  }
-  return out;
+  return FormatDouble(n, DigitMode::kShortest, 15);
 }
 
 NumberText NumberToStringRadix(double n, int radix) {
@@ -293,76 +202,21 @@ NumberText NumberToStringRadix(double n, int radix) {
 NumberText NumberToFixed(double n, int digits) {
   NumberText out;
   if (digits < 0 || digits > 20) return RangeError(digits, 0, 20);
-  if (NonFinite(n, out)) return out;
-  bool negative = n < 0;
-  Digits d = ExactDigits(std::fabs(n));
-  if (n == 0) d = Digits{"0", 1};
-  DigitSource src(d);
-  std::string body = "0";
-  if (d.point > 0) {
-    for (int i = 0; i < d.point; ++i) body += src.Next();
-  } else {
-    body += '0';
-  }
-  if (digits > 0) body += '.';
-  int zeros = d.point < 0 ? -d.point : 0;
-  for (int i = 0; i < digits; ++i) body += i < zeros ? '0' : src.Next();
-  RoundUp(body, 0, digits < zeros ? '0' : src.Next());
-  out.text = DropSpare(body, negative);
+  if (!NonFinite(n, out)) out.text = FormatDouble(n, DigitMode::kFixed, digits);
   return out;
 }
 
 NumberText NumberToExponential(double n, int digits) {
   NumberText out;
   if (digits < 0 || digits > 20) return RangeError(digits, 0, 20);
-  if (NonFinite(n, out)) return out;
-  bool negative = n < 0;
-  Digits d = n == 0 ? Digits{"0", 1} : ExactDigits(std::fabs(n));
-  DigitSource src(d);
-  std::string body = "0";
-  body += src.Next();
-  if (digits > 0) body += '.';
-  for (int i = 0; i < digits; ++i) body += src.Next();
-  RoundUp(body, 0, src.Next());
-  int exp = d.point - 1;
-  if (body[0] == '1') {
-    // The carry ran through every digit: 9.99 -> 10.0 reads 1.00 with one more power.
-    body = digits > 0 ? "1." + std::string(static_cast<size_t>(digits), '0') : "1";
-    ++exp;
-  } else {
-    body.erase(0, 1);
-  }
-  out.text = (negative ? "-" : "") + body + Exponent(exp);
+  if (!NonFinite(n, out)) out.text = FormatDouble(n, DigitMode::kExponential, digits);
   return out;
 }
 
 NumberText NumberToPrecision(double n, int precision) {
   NumberText out;
   if (precision < 1 || precision > 21) return RangeError(precision, 1, 21);
-  if (NonFinite(n, out)) return out;
-  bool negative = n < 0;
-  Digits d = n == 0 ? Digits{"0", 1} : ExactDigits(std::fabs(n));
-  DigitSource src(d);
-  const int exp = d.point - 1;
-  if (exp >= precision) {
-    NumberText e = NumberToExponential(n, precision - 1);
-    return e;
-  }
-  std::string body = "0";
-  if (exp < 0) {
-    // The player never switches to exponent form for small values here.
-    body += "0.";
-    body.append(static_cast<size_t>(-exp - 1), '0');
-    for (int i = 0; i < precision; ++i) body += src.Next();
-  } else {
-    for (int i = 0; i <= exp; ++i) body += src.Next();
-    if (exp + 1 < precision) {
-      body += '.';
-      for (int i = exp + 1; i < precision; ++i) body += src.Next();
-    }
-  }
-  RoundUp(body, 0, src.Next());
-  out.text = DropSpare(body, negative);
+  if (!NonFinite(n, out)) out.text = FormatDouble(n, DigitMode::kPrecision, precision);
   return out;
 }
 
