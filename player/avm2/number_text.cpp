@@ -13,16 +13,12 @@
 namespace flashsaver::avm2 {
 namespace {
 
-NumberText RangeError(int value, int low, int high) {
+NumberText PrecisionError() {
   NumberText r;
   r.error_id = 1002;
   r.message =
-      "Error #1002: Number.toPrecision has a range of 1 to 21. Number.toFixed and "
-      "Number.toExponential have a range of 0 to 20. Specified value is not within expected "
-      "range.";
-  (void)value;
-  (void)low;
-  (void)high;
+      "Number.toPrecision has a range of 1 to 21. Number.toFixed and Number.toExponential have a "
+      "range of 0 to 20. Specified value is not within expected range.";
   return r;
 }
 
@@ -176,8 +172,7 @@ NumberText NumberToStringRadix(double n, int radix) {
   }
   if (radix < 2 || radix > 36) {
     out.error_id = 1003;
-    out.message = "Error #1003: The radix argument must be between 2 and 36; got " +
-                  std::to_string(radix) + ".";
+    out.message = "The radix argument must be between 2 and 36; got " + std::to_string(radix) + ".";
     return out;
   }
   // The integer part only: fractions are dropped, and values below 1 in size print "0".
@@ -201,21 +196,21 @@ NumberText NumberToStringRadix(double n, int radix) {
 
 NumberText NumberToFixed(double n, int digits) {
   NumberText out;
-  if (digits < 0 || digits > 20) return RangeError(digits, 0, 20);
+  if (digits < 0 || digits > 20) return PrecisionError();
   if (!NonFinite(n, out)) out.text = FormatDouble(n, DigitMode::kFixed, digits);
   return out;
 }
 
 NumberText NumberToExponential(double n, int digits) {
   NumberText out;
-  if (digits < 0 || digits > 20) return RangeError(digits, 0, 20);
+  if (digits < 0 || digits > 20) return PrecisionError();
   if (!NonFinite(n, out)) out.text = FormatDouble(n, DigitMode::kExponential, digits);
   return out;
 }
 
 NumberText NumberToPrecision(double n, int precision) {
   NumberText out;
-  if (precision < 1 || precision > 21) return RangeError(precision, 1, 21);
+  if (precision < 1 || precision > 21) return PrecisionError();
   if (!NonFinite(n, out)) out.text = FormatDouble(n, DigitMode::kPrecision, precision);
   return out;
 }

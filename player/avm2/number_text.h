@@ -15,7 +15,8 @@ std::string NumberToString(double n);
 std::string IntToString(int32_t n);
 std::string UintToString(uint32_t n);
 
-// A formatting result: text, or the RangeError a binding throws (error_id != 0, message set).
+// A formatting result: text, or the RangeError a binding throws (error_id != 0; message is the
+// player's text without the "Error #id: " prefix).
 struct NumberText {
   std::string text;
   int error_id = 0;
