@@ -429,7 +429,9 @@ std::string FormatDouble(double value, DigitMode mode, int precision) {
   }
 
   size_t start = text.size() > 1 && text[0] == '0' && text[1] != '.' ? 1 : 0;
-  std::string out = (negative ? "-" : "") + text.substr(start);
+  std::string out;
+  if (negative) out.push_back('-');
+  out.append(text, start, std::string::npos);
   if (mode == DigitMode::kFixed && no_fraction && wrote_point) out.resize(out.find('.'));
   return out;
 }

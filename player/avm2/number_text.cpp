@@ -178,7 +178,7 @@ NumberText NumberToStringRadix(double n, int radix) {
   // The integer part only: fractions are dropped, and values below 1 in size print "0".
   double v = std::floor(std::fabs(n));
   if (v < 1) {
-    out.text = "0";
+    out.text.assign(1, '0');  // not = "0": GCC 12 -O3 warns falsely on that copy
     return out;
   }
   std::string digits;
