@@ -20,6 +20,7 @@ const NativeClass& UIntClass();
 const NativeClass& StringClass();
 const NativeClass& ArrayClass();
 const NativeClass& MathClass();
+const NativeClass& DateClass();
 // Error and its subclasses, in ErrorType order after Error itself.
 std::span<const NativeClass* const> ErrorClasses();
 

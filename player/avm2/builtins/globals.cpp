@@ -93,7 +93,8 @@ std::span<const NativeClass* const> AllNativeClasses() {
     std::vector<const NativeClass*> l = {&ObjectClass(),  &ClassClass(),  &FunctionClass(),
                                          &NamespaceClass(), &QNameClass(), &BooleanClass(),
                                          &NumberClass(),  &IntClass(),    &UIntClass(),
-                                         &StringClass(),  &ArrayClass(),  &MathClass()};
+                                         &StringClass(),  &ArrayClass(),  &MathClass(),
+                                         &DateClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     return l;
   }();
