@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/display/display_host.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -71,6 +72,7 @@ void Define(Vm& vm, const char* package, const char* name, NativeFn fn, int leng
 
 void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "trace", TraceFn, 1);
+  InstallDisplayFunctions(vm);
   Define(vm, "", "isNaN", IsNaNFn, 1);
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
@@ -95,6 +97,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
                                          &NumberClass(),    &IntClass(),   &UIntClass(),
                                          &StringClass(),    &ArrayClass(), &MathClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
+    for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     return l;
   }();
   return list;
