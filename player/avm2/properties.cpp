@@ -118,9 +118,24 @@ ClassObject* SlotType(Vm& vm, const Trait& t) {
 
 }  // namespace
 
+bool Vm::BuiltinDefinition(const Name& name, Value& out) {
+  for (Ns ns : name.set) {
+    auto it = definitions_.find({ns, name.local.str()});
+    if (it == definitions_.end() || it->second.unit) continue;
+    Value* v = builtin_global_->dynamic().Find(it->second.key.view());
+    out = v ? *v : Value();
+    return true;
+  }
+  return false;
+}
+
 Value Vm::GetProperty(const Value& obj, const Name& name) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   Object* o = obj.AsObject();
+  if (o == builtin_global_) {
+    Value v;
+    if (BuiltinDefinition(name, v)) return v;
+  }
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return a->Get(static_cast<uint32_t>(i));
@@ -196,6 +211,10 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
 
 bool Vm::HasProperty(const Value& obj, const Name& name) {
   Object* o = obj.AsObject();
+  if (o == builtin_global_) {
+    Value v;
+    if (BuiltinDefinition(name, v)) return true;
+  }
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return true;

@@ -193,6 +193,7 @@ class Vm {
  private:
   friend struct Interpreter;
   void InstallBuiltins();
+  bool BuiltinDefinition(const Name& name, Value& out);
   ClassObject* BuiltinClass(std::string_view qualified);
 
   ScriptLimits limits_;
