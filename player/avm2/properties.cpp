@@ -118,6 +118,23 @@ ClassObject* SlotType(Vm& vm, const Trait& t) {
 
 }  // namespace
 
+const Trait* Vm::FindTrait(const Value& obj, const Name& name) {
+  Object* o = obj.AsObject();
+  if (!o) {
+    ClassObject* c = ClassOf(obj);
+    if (obj.IsNumeric() && c != classes_.number) {
+      if (const Trait* t = c->instance_traits.Find(name)) return t;
+      c = classes_.number;
+    }
+    return c ? c->instance_traits.Find(name) : nullptr;
+  }
+  if (o->traits())
+    if (const Trait* t = o->traits()->Find(name)) return t;
+  // A class object also has the members of Class instances (prototype).
+  if (o->kind() == ObjectKind::kClass && classes_.klass) return classes_.klass->instance_traits.Find(name);
+  return nullptr;
+}
+
 bool Vm::BuiltinDefinition(const Name& name, Value& out) {
   for (Ns ns : name.set) {
     auto it = definitions_.find({ns, name.local.str()});
@@ -140,10 +157,8 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return a->Get(static_cast<uint32_t>(i));
   }
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits) {
-    if (const Trait* t = traits->Find(name)) {
+  {
+    if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
         case TraitType::kMethod:
           return Value(static_cast<Object*>(BindMethod(t->method, obj)));
@@ -178,10 +193,8 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
       return;
     }
   }
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits) {
-    if (const Trait* t = traits->Find(name)) {
+  {
+    if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
         case TraitType::kMethod:
           ThrowError(ErrorType::kReferenceError, 1037,
@@ -219,9 +232,7 @@ bool Vm::HasProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return true;
   }
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits && traits->Find(name)) return true;
+  if (FindTrait(obj, name)) return true;
   if (!name.IsPublic()) return false;
   if (o && o->dynamic().Find(name.local.view())) return true;
   for (Object* p = o ? o->proto() : ProtoOf(obj); p; p = p->proto())
@@ -245,11 +256,8 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
 
 Value Vm::CallProperty(const Value& obj, const Name& name, std::span<const Value> args) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
-  Object* o = obj.AsObject();
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits) {
-    if (const Trait* t = traits->Find(name); t && t->type == TraitType::kMethod)
+  {
+    if (const Trait* t = FindTrait(obj, name); t && t->type == TraitType::kMethod)
       return Invoke(t->method, obj, args, nullptr, nullptr);
   }
   Value f = GetProperty(obj, name);

@@ -194,6 +194,7 @@ class Vm {
   friend struct Interpreter;
   void InstallBuiltins();
   bool BuiltinDefinition(const Name& name, Value& out);
+  const Trait* FindTrait(const Value& obj, const Name& name);
   ClassObject* BuiltinClass(std::string_view qualified);
 
   ScriptLimits limits_;
