@@ -144,13 +144,17 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
   f.locals[0] = self;
   size_t nparams = info.param_types.size();
   size_t required = nparams - std::min(nparams, info.optional.size());
-  if (args.size() < required ||
-      (args.size() > nparams &&
-       !(info.flags & (method_flag::kNeedRest | method_flag::kNeedArguments))))
+  // Functions made by newfunction take any number of arguments; methods check the count.
+  bool lenient = callee && !callee->is_closure;
+  if (!lenient && (args.size() < required ||
+                   (args.size() > nparams &&
+                    !(info.flags & (method_flag::kNeedRest | method_flag::kNeedArguments)))))
     vm.ThrowError(ErrorType::kArgumentError, 1063,
                   {m->trace_name, std::to_string(required), std::to_string(args.size())});
   for (size_t i = 0; i < nparams; ++i) {
-    Value v = i < args.size() ? args[i] : unit.ConstantValue(vm, info.optional[i - required]);
+    Value v = i < args.size()  ? args[i]
+              : i >= required ? unit.ConstantValue(vm, info.optional[i - required])
+                              : Value();
     uint32_t t = info.param_types[i];
     if (t != 0) {
       Value cls;
