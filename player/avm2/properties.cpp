@@ -248,7 +248,9 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0) return a->Delete(static_cast<uint32_t>(i));
   }
-  if (o->traits() && o->traits()->Find(name)) return false;
+  if (FindTrait(obj, name)) return false;
+  if (o->sealed() && !o->dynamic().Find(name.local.view()))
+    ThrowError(ErrorType::kReferenceError, 1120, {name.local.ToUtf8(), TypeNameForError(obj)});
   if (!name.IsPublic()) return false;
   o->dynamic().Erase(name.local.view());
   return true;
@@ -289,7 +291,7 @@ Value Vm::Call(const Value& fn, const Value& self, std::span<const Value> args) 
     return Invoke(f->method, this_v, args, &f->scope, f);
   }
   if (auto* c = dynamic_cast<ClassObject*>(o)) {
-    if (c->native_class && c->native->call) return c->native->call(*this, self, args);
+    if (c->native_class && c->native->call) return c->native->call(*this, Value(static_cast<Object*>(c)), args);
     if (args.size() != 1)
       ThrowError(ErrorType::kArgumentError, 1112, {std::to_string(args.size())});
     return Coerce(args[0], c);
@@ -327,6 +329,9 @@ Value Vm::Construct(const Value& ctor, std::span<const Value> args) {
     if (c == classes_.string || c == classes_.number || c == classes_.boolean ||
         c == classes_.int_ || c == classes_.uint)
       return c->native->call(*this, Value(), args);
+    // new Object(v) gives v itself when v is a value; new Function() an empty function.
+    if (c == classes_.object && !args.empty() && !args[0].IsNullish()) return args[0];
+    if (c == classes_.function) return c->native->call(*this, ctor, args);
     Object* obj = CreateInstance(c);
     ConstructInto(c, obj, args);
     return Value(obj);
