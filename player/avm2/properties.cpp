@@ -118,17 +118,47 @@ ClassObject* SlotType(Vm& vm, const Trait& t) {
 
 }  // namespace
 
+const Trait* Vm::FindTrait(const Value& obj, const Name& name) {
+  Object* o = obj.AsObject();
+  if (!o) {
+    ClassObject* c = ClassOf(obj);
+    if (obj.IsNumeric() && c != classes_.number) {
+      if (const Trait* t = c->instance_traits.Find(name)) return t;
+      c = classes_.number;
+    }
+    return c ? c->instance_traits.Find(name) : nullptr;
+  }
+  if (o->traits())
+    if (const Trait* t = o->traits()->Find(name)) return t;
+  // A class object also has the members of Class instances (prototype).
+  if (o->kind() == ObjectKind::kClass && classes_.klass) return classes_.klass->instance_traits.Find(name);
+  return nullptr;
+}
+
+bool Vm::BuiltinDefinition(const Name& name, Value& out) {
+  for (Ns ns : name.set) {
+    auto it = definitions_.find({ns, name.local.str()});
+    if (it == definitions_.end() || it->second.unit) continue;
+    Value* v = builtin_global_->dynamic().Find(it->second.key.view());
+    out = v ? *v : Value();
+    return true;
+  }
+  return false;
+}
+
 Value Vm::GetProperty(const Value& obj, const Name& name) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   Object* o = obj.AsObject();
+  if (o == builtin_global_) {
+    Value v;
+    if (BuiltinDefinition(name, v)) return v;
+  }
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return a->Get(static_cast<uint32_t>(i));
   }
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits) {
-    if (const Trait* t = traits->Find(name)) {
+  {
+    if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
         case TraitType::kMethod:
           return Value(static_cast<Object*>(BindMethod(t->method, obj)));
@@ -163,10 +193,8 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
       return;
     }
   }
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits) {
-    if (const Trait* t = traits->Find(name)) {
+  {
+    if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
         case TraitType::kMethod:
           ThrowError(ErrorType::kReferenceError, 1037,
@@ -196,13 +224,15 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
 
 bool Vm::HasProperty(const Value& obj, const Name& name) {
   Object* o = obj.AsObject();
+  if (o == builtin_global_) {
+    Value v;
+    if (BuiltinDefinition(name, v)) return true;
+  }
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return true;
   }
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits && traits->Find(name)) return true;
+  if (FindTrait(obj, name)) return true;
   if (!name.IsPublic()) return false;
   if (o && o->dynamic().Find(name.local.view())) return true;
   for (Object* p = o ? o->proto() : ProtoOf(obj); p; p = p->proto())
@@ -218,7 +248,9 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0) return a->Delete(static_cast<uint32_t>(i));
   }
-  if (o->traits() && o->traits()->Find(name)) return false;
+  if (FindTrait(obj, name)) return false;
+  if (o->sealed() && !o->dynamic().Find(name.local.view()))
+    ThrowError(ErrorType::kReferenceError, 1120, {name.local.ToUtf8(), TypeNameForError(obj)});
   if (!name.IsPublic()) return false;
   o->dynamic().Erase(name.local.view());
   return true;
@@ -226,11 +258,8 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
 
 Value Vm::CallProperty(const Value& obj, const Name& name, std::span<const Value> args) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
-  Object* o = obj.AsObject();
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits) {
-    if (const Trait* t = traits->Find(name); t && t->type == TraitType::kMethod)
+  {
+    if (const Trait* t = FindTrait(obj, name); t && t->type == TraitType::kMethod)
       return Invoke(t->method, obj, args, nullptr, nullptr);
   }
   Value f = GetProperty(obj, name);
@@ -262,7 +291,7 @@ Value Vm::Call(const Value& fn, const Value& self, std::span<const Value> args) 
     return Invoke(f->method, this_v, args, &f->scope, f);
   }
   if (auto* c = dynamic_cast<ClassObject*>(o)) {
-    if (c->native_class && c->native->call) return c->native->call(*this, self, args);
+    if (c->native_class && c->native->call) return c->native->call(*this, Value(static_cast<Object*>(c)), args);
     if (args.size() != 1)
       ThrowError(ErrorType::kArgumentError, 1112, {std::to_string(args.size())});
     return Coerce(args[0], c);
@@ -300,6 +329,9 @@ Value Vm::Construct(const Value& ctor, std::span<const Value> args) {
     if (c == classes_.string || c == classes_.number || c == classes_.boolean ||
         c == classes_.int_ || c == classes_.uint)
       return c->native->call(*this, Value(), args);
+    // new Object(v) gives v itself when v is a value; new Function() an empty function.
+    if (c == classes_.object && !args.empty() && !args[0].IsNullish()) return args[0];
+    if (c == classes_.function) return c->native->call(*this, ctor, args);
     Object* obj = CreateInstance(c);
     ConstructInto(c, obj, args);
     return Value(obj);

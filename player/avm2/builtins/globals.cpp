@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/display/display_host.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -71,6 +72,7 @@ void Define(Vm& vm, const char* package, const char* name, NativeFn fn, int leng
 
 void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "trace", TraceFn, 1);
+  InstallDisplayFunctions(vm);
   Define(vm, "", "isNaN", IsNaNFn, 1);
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
@@ -79,6 +81,9 @@ void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "flash.utils", "getQualifiedClassName", GetQualifiedClassNameFn, 1);
   Define(vm, "flash.utils", "getQualifiedSuperclassName", GetQualifiedSuperclassNameFn, 1);
   Define(vm, "flash.utils", "getDefinitionByName", GetDefinitionByNameFn, 1);
+  // The player's own avmplus package has the same reflection functions.
+  Define(vm, "avmplus", "getQualifiedClassName", GetQualifiedClassNameFn, 1);
+  Define(vm, "avmplus", "getQualifiedSuperclassName", GetQualifiedSuperclassNameFn, 1);
   for (auto [name, v] : {std::pair<const char*, Value>{"NaN", Value(NAN)},
                          {"Infinity", Value(INFINITY)},
                          {"undefined", Value()}}) {
@@ -96,6 +101,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
                                          &StringClass(),    &ArrayClass(), &MathClass(),
                                          &DateClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
+    for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     return l;
   }();
   return list;

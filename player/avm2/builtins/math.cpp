@@ -65,7 +65,11 @@ Value Random(Vm&, const Value&, std::span<const Value>) {
 }
 
 Value MathConstruct(Vm& vm, const Value&, std::span<const Value>) {
-  vm.ThrowError(ErrorType::kTypeError, 1075, {"Math"});
+  vm.ThrowError(ErrorType::kTypeError, 1076);
+}
+
+Value MathCall(Vm& vm, const Value&, std::span<const Value>) {
+  vm.ThrowError(ErrorType::kTypeError, 1075);
 }
 
 }  // namespace
@@ -105,6 +109,7 @@ const NativeClass& MathClass() {
         Method("tan", Unary<Tan>, 1),
     };
     c.constructor = MathConstruct;
+    c.call = MathCall;
     return c;
   }();
   return spec;

@@ -240,6 +240,8 @@ const NativeClass& NumberClass() {
                  Const("MAX_VALUE", Value(1.7976931348623157e308)),
                  Const("MIN_VALUE", Value(4.9406564584124654e-324)),
                  Const("length", Value(int32_t{1}))};
+    // Number also has Math's constants and functions as statics.
+    for (const NativeMember& m : MathClass().statics) c.statics.push_back(m);
     c.call = NumberCall;
     return c;
   }();
