@@ -27,14 +27,9 @@ double Now() {
       duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
 }
 
-// The Date a method runs on. Date.prototype itself reads as an invalid date.
-DateObject* ThisDate(Vm& vm, const Value& self) {
-  if (auto* d = dynamic_cast<DateObject*>(self.AsObject())) return d;
-  if (ClassObject* date = vm.FindClass("Date"); date && self.AsObject() == date->prototype) {
-    return nullptr;
-  }
-  vm.ThrowError(ErrorType::kTypeError, 1034, {vm.TypeNameForError(self), "Date"});
-}
+// The Date a method runs on. Called through the prototype on anything else (Date.prototype
+// itself included) the methods read an invalid date, as the player's do, instead of throwing.
+DateObject* ThisDate(Vm&, const Value& self) { return dynamic_cast<DateObject*>(self.AsObject()); }
 
 double TimeOf(Vm& vm, const Value& self) {
   DateObject* d = ThisDate(vm, self);
