@@ -76,7 +76,7 @@ Value SetTime(Vm& vm, const Value& self, std::span<const Value> args) {
   DateObject* d = ThisDate(vm, self);
   double t = TimeClip(ArgNumber(vm, args, 0, NAN));
   if (d) d->time = t;
-  return Value::Numeric(d ? t : NAN);
+  return Value::Numeric(t);
 }
 
 template <DateForm F>
