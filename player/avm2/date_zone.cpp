@@ -47,9 +47,8 @@ class SystemZone : public TimeZone {
 #else
     tzset();
 #endif
-  }
-  // The smaller of the January and July offsets of this year: daylight saving only adds.
-  double StandardOffsetMs() const override {
+    // The smaller of this year's January and July offsets: daylight saving only adds. The zone
+    // does not change while a movie plays, so it is read once.
     double now = static_cast<double>(std::time(nullptr)) * 1000;
     double jan = TimeFromYear(YearFromTime(now));
     double jul = jan + 181 * kMsPerDay;
@@ -57,16 +56,20 @@ class SystemZone : public TimeZone {
     bool dst = false;
     if (!LocalOffset(jan, a, dst)) a = 0;
     if (!LocalOffset(jul, b, dst)) b = a;
-    return static_cast<double>(a < b ? a : b) * 1000;
+    standard_ms_ = static_cast<double>(a < b ? a : b) * 1000;
   }
+  double StandardOffsetMs() const override { return standard_ms_; }
   double DaylightSavingMs(double utc_ms) const override {
     if (!std::isfinite(utc_ms)) return 0;
     long offset = 0;
     bool dst = false;
     if (!LocalOffset(utc_ms, offset, dst) || !dst) return 0;
-    double extra = static_cast<double>(offset) * 1000 - StandardOffsetMs();
+    double extra = static_cast<double>(offset) * 1000 - standard_ms_;
     return extra > 0 ? extra : 0;
   }
+
+ private:
+  double standard_ms_ = 0;
 };
 
 }  // namespace
