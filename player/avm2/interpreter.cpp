@@ -152,7 +152,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
     vm.ThrowError(ErrorType::kArgumentError, 1063,
                   {m->trace_name, std::to_string(required), std::to_string(args.size())});
   for (size_t i = 0; i < nparams; ++i) {
-    Value v = i < args.size()  ? args[i]
+    Value v = i < args.size() ? args[i]
               : i >= required ? unit.ConstantValue(vm, info.optional[i - required])
                               : Value();
     uint32_t t = info.param_types[i];

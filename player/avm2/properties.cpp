@@ -131,7 +131,8 @@ const Trait* Vm::FindTrait(const Value& obj, const Name& name) {
   if (o->traits())
     if (const Trait* t = o->traits()->Find(name)) return t;
   // A class object also has the members of Class instances (prototype).
-  if (o->kind() == ObjectKind::kClass && classes_.klass) return classes_.klass->instance_traits.Find(name);
+  if (o->kind() == ObjectKind::kClass && classes_.klass)
+    return classes_.klass->instance_traits.Find(name);
   return nullptr;
 }
 
@@ -291,7 +292,8 @@ Value Vm::Call(const Value& fn, const Value& self, std::span<const Value> args) 
     return Invoke(f->method, this_v, args, &f->scope, f);
   }
   if (auto* c = dynamic_cast<ClassObject*>(o)) {
-    if (c->native_class && c->native->call) return c->native->call(*this, Value(static_cast<Object*>(c)), args);
+    if (c->native_class && c->native->call)
+      return c->native->call(*this, Value(static_cast<Object*>(c)), args);
     if (args.size() != 1)
       ThrowError(ErrorType::kArgumentError, 1112, {std::to_string(args.size())});
     return Coerce(args[0], c);

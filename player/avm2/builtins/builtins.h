@@ -20,6 +20,9 @@ const NativeClass& UIntClass();
 const NativeClass& StringClass();
 const NativeClass& ArrayClass();
 const NativeClass& MathClass();
+// Array.sort and sortOn (array_sort.cpp).
+Value ArraySort(Vm& vm, const Value& self, std::span<const Value> args);
+Value ArraySortOn(Vm& vm, const Value& self, std::span<const Value> args);
 // Error and its subclasses, in ErrorType order after Error itself.
 std::span<const NativeClass* const> ErrorClasses();
 
@@ -27,5 +30,6 @@ std::span<const NativeClass* const> ErrorClasses();
 std::span<const NativeClass* const> AllNativeClasses();
 // Global functions (trace, isNaN, parseInt, flash.utils.getTimer...) on the builtin global.
 void InstallGlobalFunctions(Vm& vm);
+void InstallUriFunctions(Vm& vm);
 
 }  // namespace flashsaver::avm2

@@ -73,6 +73,7 @@ void Define(Vm& vm, const char* package, const char* name, NativeFn fn, int leng
 void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "trace", TraceFn, 1);
   InstallDisplayFunctions(vm);
+  InstallUriFunctions(vm);
   Define(vm, "", "isNaN", IsNaNFn, 1);
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
