@@ -158,6 +158,15 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return a->Get(static_cast<uint32_t>(i));
   }
+  if (auto* vec = dynamic_cast<VectorObject*>(o); vec && name.IsPublic()) {
+    int64_t i = ArrayIndex(name.local.view());
+    if (i >= 0) {
+      if (static_cast<size_t>(i) >= vec->items.size())
+        ThrowError(ErrorType::kRangeError, 1125,
+                   {std::to_string(i), std::to_string(vec->items.size())});
+      return vec->items[static_cast<size_t>(i)];
+    }
+  }
   {
     if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
@@ -191,6 +200,22 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0) {
       a->Set(static_cast<uint32_t>(i), v);
+      return;
+    }
+  }
+  if (auto* vec = dynamic_cast<VectorObject*>(o); vec && name.IsPublic()) {
+    int64_t i = ArrayIndex(name.local.view());
+    if (i >= 0) {
+      auto n = static_cast<size_t>(i);
+      // A Vector grows only by one, at its end, and never when fixed.
+      if (n > vec->items.size() || (n == vec->items.size() && vec->fixed))
+        ThrowError(ErrorType::kRangeError, 1125,
+                   {std::to_string(i), std::to_string(vec->items.size())});
+      Value c = Coerce(v, vec->type);
+      if (n == vec->items.size())
+        vec->items.push_back(c);
+      else
+        vec->items[n] = c;
       return;
     }
   }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/abc_unit.h"
+#include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/error.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/vm.h"
@@ -209,9 +210,15 @@ void Vm::SetSlot(Object* o, uint32_t slot, const Value& v) {
 
 Value Vm::ApplyType(const Value& base, std::span<const Value> params) {
   auto* c = dynamic_cast<ClassObject*>(base.AsObject());
-  if (!c) ThrowError(ErrorType::kTypeError, 1127);
-  (void)params;
-  return base;
+  if (!c || c != classes_.vector) ThrowError(ErrorType::kTypeError, 1127);
+  if (params.size() != 1)
+    ThrowError(ErrorType::kTypeError, 1128, {c->qualified, "1", std::to_string(params.size())});
+  ClassObject* t = nullptr;
+  if (!params[0].IsNullish()) {
+    t = dynamic_cast<ClassObject*>(params[0].AsObject());
+    if (!t) ThrowError(ErrorType::kTypeError, 1127);
+  }
+  return Value(static_cast<Object*>(SpecializeVector(*this, c, t)));
 }
 
 Value Vm::Descendants(const Value& obj, const Name& name) {

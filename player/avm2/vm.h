@@ -68,6 +68,7 @@ class Vm {
   class DisplayHost* display_host = nullptr;
   // Display objects with enterFrame listeners, in the order they were added.
   std::vector<Object*> enter_frame_targets;
+  std::map<ClassObject*, ClassObject*> vector_classes;  // Vector.<T> by T
   Object* display_root = nullptr;   // the document class instance
   Object* display_stage = nullptr;  // the Stage
   // Roots the host holds (display objects, listeners).

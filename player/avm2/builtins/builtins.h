@@ -20,6 +20,9 @@ const NativeClass& UIntClass();
 const NativeClass& StringClass();
 const NativeClass& ArrayClass();
 const NativeClass& MathClass();
+const NativeClass& VectorClass();
+// Vector.<type> (type null for Vector.<*>), made once per type.
+ClassObject* SpecializeVector(Vm& vm, ClassObject* generic, ClassObject* type);
 // Array.sort and sortOn (array_sort.cpp).
 Value ArraySort(Vm& vm, const Value& self, std::span<const Value> args);
 Value ArraySortOn(Vm& vm, const Value& self, std::span<const Value> args);

@@ -99,7 +99,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
     std::vector<const NativeClass*> l = {&ObjectClass(),    &ClassClass(), &FunctionClass(),
                                          &NamespaceClass(), &QNameClass(), &BooleanClass(),
                                          &NumberClass(),    &IntClass(),   &UIntClass(),
-                                         &StringClass(),    &ArrayClass(), &MathClass()};
+                                         &StringClass(),    &ArrayClass(), &MathClass(), &VectorClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     return l;
