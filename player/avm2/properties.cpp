@@ -105,9 +105,8 @@ namespace {
 ClassObject* SlotType(Vm& vm, const Trait& t) {
   if (t.type_class || t.type_name == 0 || !t.unit) return t.type_class;
   const auto* unit = static_cast<const AbcUnit*>(t.unit);
-  Name n = unit->StaticName(t.type_name);
   Value v;
-  if (vm.FindDefinition(n, v, nullptr))
+  if (vm.ResolveType(*unit, t.type_name, v))
     const_cast<Trait&>(t).type_class = dynamic_cast<ClassObject*>(v.AsObject());
   return t.type_class;
 }

@@ -202,10 +202,28 @@ void Vm::SetSlot(Object* o, uint32_t slot, const Value& v) {
   if (o->traits())
     if (const Trait* t = o->traits()->SlotTrait(slot); t && t->type_name && t->unit) {
       Value c;
-      if (FindDefinition(static_cast<const AbcUnit*>(t->unit)->names[t->type_name], c, nullptr))
+      if (ResolveType(*static_cast<const AbcUnit*>(t->unit), t->type_name, c))
         type = dynamic_cast<ClassObject*>(c.AsObject());
     }
   o->slots()[slot] = Coerce(v, type);
+}
+
+bool Vm::ResolveType(const AbcUnit& unit, uint32_t index, Value& out) {
+  if (index < unit.file.multinames.size() &&
+      unit.file.multinames[index].kind == MultinameKind::kTypeName) {
+    const AbcMultiname& m = unit.file.multinames[index];
+    Value base;
+    if (!ResolveType(unit, m.type_base, base)) return false;
+    std::vector<Value> params;
+    for (uint32_t p : m.type_params) {
+      Value v = Value::Null();
+      if (p != 0 && !ResolveType(unit, p, v)) return false;
+      params.push_back(v);
+    }
+    out = ApplyType(base, params);
+    return true;
+  }
+  return FindDefinition(unit.names[index], out, nullptr);
 }
 
 Value Vm::ApplyType(const Value& base, std::span<const Value> params) {

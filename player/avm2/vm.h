@@ -181,6 +181,8 @@ class Vm {
   void SetSlot(Object* o, uint32_t slot, const Value& v);
   bool InstanceOf(const Value& v, const Value& type);
   Value ApplyType(const Value& base, std::span<const Value> params);
+  // The class a type multiname names (Vector.<T> included); false when it is not defined.
+  bool ResolveType(const AbcUnit& unit, uint32_t index, Value& out);
   // E4X hooks: the XML classes replace these.
   std::function<Value(Vm&, const Value&, const Name&)> descendants_hook;
   Value Descendants(const Value& obj, const Name& name);
