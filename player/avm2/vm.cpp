@@ -391,6 +391,7 @@ size_t Vm::Collect() {
     for (auto& m : native_methods_) t.Mark(m->global);
     for (Object* o : enter_frame_targets) t.Mark(o);
     t.Mark(display_root);
+    for (auto& [k, c] : vector_classes) t.Mark(c);
     t.Mark(display_stage);
     if (host_roots) host_roots(t);
   });

@@ -47,6 +47,7 @@ std::string FormatErrorMessage(int id, std::initializer_list<std::string> args) 
       {1052, "Invalid URI passed to %1 function."},
       {1004, "Method %1 was invoked on an incompatible object."},
       {1116, "second argument to Function.prototype.apply must be an array."},
+      {1128, "Incorrect number of type parameters for %1. Expected %2, got %3."},
       {1123, "Filter operator not supported on type %1."},
       {1125, "The index %1 is out of range %2."},
       {1126, "Cannot change the length of a fixed Vector."},

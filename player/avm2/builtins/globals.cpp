@@ -73,6 +73,7 @@ void Define(Vm& vm, const char* package, const char* name, NativeFn fn, int leng
 void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "trace", TraceFn, 1);
   InstallDisplayFunctions(vm);
+  InstallUriFunctions(vm);
   Define(vm, "", "isNaN", IsNaNFn, 1);
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
@@ -98,7 +99,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
     std::vector<const NativeClass*> l = {&ObjectClass(),    &ClassClass(), &FunctionClass(),
                                          &NamespaceClass(), &QNameClass(), &BooleanClass(),
                                          &NumberClass(),    &IntClass(),   &UIntClass(),
-                                         &StringClass(),    &ArrayClass(), &MathClass(),
+                                         &StringClass(),    &ArrayClass(), &MathClass(), &VectorClass(),
                                          &DateClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);

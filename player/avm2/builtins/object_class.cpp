@@ -113,7 +113,8 @@ Value EmptyFunction(Vm&, const Value&, std::span<const Value>) { return Value();
 // Function(...) and new Function(...): no compiler at run time, so only the empty form works.
 Value FunctionCall(Vm& vm, const Value&, std::span<const Value> args) {
   if (!args.empty()) vm.ThrowError(ErrorType::kEvalError, 1066);
-  return Value(static_cast<Object*>(vm.NewNativeFunction(EmptyFunction, 0, "Function/<anonymous>")));
+  return Value(
+      static_cast<Object*>(vm.NewNativeFunction(EmptyFunction, 0, "Function/<anonymous>")));
 }
 
 Value NamespaceUri(Vm&, const Value& self, std::span<const Value>) {
