@@ -7,6 +7,7 @@ namespace flashsaver::avm2 {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kMaxTime = 8.64e15;
 
 constexpr int kMonthStart[2][13] = {{0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365},
                                     {0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335, 366}};
@@ -46,8 +47,10 @@ bool IsLeapYear(double year) {
 double YearFromTime(double t) {
   if (!std::isfinite(t)) return kNaN;
   double year = std::floor(Day(t) / 365.2425) + 1970;
-  while (TimeFromYear(year) > t) --year;
-  while (TimeFromYear(year + 1) <= t) ++year;
+  // The estimate is off by at most a year for time values; the bound keeps values far outside
+  // them (where a year is below a double's resolution) from looping.
+  for (int i = 0; i < 4 && TimeFromYear(year) > t; ++i) --year;
+  for (int i = 0; i < 4 && TimeFromYear(year + 1) <= t; ++i) ++year;
   return year;
 }
 
@@ -100,7 +103,7 @@ double MakeDate(double day, double time) {
 }
 
 double TimeClip(double t) {
-  if (!std::isfinite(t) || std::fabs(t) > 8.64e15) return kNaN;
+  if (!std::isfinite(t) || std::fabs(t) > kMaxTime) return kNaN;
   return std::trunc(t) + 0.0;
 }
 
@@ -109,6 +112,8 @@ double LocalTime(double t, const TimeZone& tz) {
 }
 
 double UtcFromLocal(double local, const TimeZone& tz) {
+  // Far outside the time values the answer is NaN anyway; zones are not asked about such times.
+  if (!(std::fabs(local) <= kMaxTime + 2 * kMsPerDay)) return kNaN;
   double standard = tz.StandardOffsetMs();
   double dst = tz.DaylightSavingMs(local - standard);
   if (dst != 0 && tz.DaylightSavingMs(local - standard - kMsPerHour) == 0) local += kMsPerHour;

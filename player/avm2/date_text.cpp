@@ -112,7 +112,7 @@ bool ReadNumber(std::u16string_view s, size_t& i, char16_t first, char16_t prev,
 }  // namespace
 
 std::string FormatDate(double t, DateForm form, const TimeZone& tz) {
-  if (std::isnan(t)) return "Invalid Date";
+  if (std::isnan(TimeClip(t))) return "Invalid Date";
   double time = form == DateForm::kUTCString ? t : LocalTime(t, tz);
   int delta = static_cast<int>((time - t) / kMsPerMinute);
   char sign = delta < 0 ? '-' : '+';

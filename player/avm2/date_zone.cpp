@@ -60,7 +60,7 @@ class SystemZone : public TimeZone {
   }
   double StandardOffsetMs() const override { return standard_ms_; }
   double DaylightSavingMs(double utc_ms) const override {
-    if (!std::isfinite(utc_ms)) return 0;
+    if (!(std::fabs(utc_ms) <= 8.7e15)) return 0;
     long offset = 0;
     bool dst = false;
     if (!LocalOffset(utc_ms, offset, dst) || !dst) return 0;

@@ -73,6 +73,10 @@ TEST(Avm2DateMath, MakeAndClip) {
   EXPECT_EQ(TimeFromFields(fields, false, FixedTimeZone(kNepal)), kFeb3 - kNepal);
   const double far[7] = {275760, 8, 13, 0, 0, 0, 1};
   EXPECT_TRUE(std::isnan(TimeFromFields(far, true, utc)));
+  // Years far beyond double resolution end in NaN rather than a search without end.
+  const double huge[7] = {1e20, 0, 1, 0, 0, 0, 0};
+  EXPECT_TRUE(std::isnan(TimeFromFields(huge, false, SystemTimeZone())));
+  EXPECT_EQ(FormatDate(1e300, DateForm::kString, utc), "Invalid Date");
 }
 
 TEST(Avm2DateMath, LocalTimeAndDaylightGap) {
