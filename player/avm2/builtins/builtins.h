@@ -1,0 +1,39 @@
+// The native classes of the AS3 machine, each declared in its own file; install.cpp lists them
+// in the order they are made (bases first).
+#pragma once
+
+#include "player/avm2/natives.h"
+
+namespace flashsaver::avm2 {
+
+class Vm;
+
+const NativeClass& ObjectClass();
+const NativeClass& ClassClass();
+const NativeClass& FunctionClass();
+const NativeClass& NamespaceClass();
+const NativeClass& QNameClass();
+const NativeClass& BooleanClass();
+const NativeClass& NumberClass();
+const NativeClass& IntClass();
+const NativeClass& UIntClass();
+const NativeClass& StringClass();
+const NativeClass& ArrayClass();
+const NativeClass& MathClass();
+const NativeClass& VectorClass();
+// Vector.<type> (type null for Vector.<*>), made once per type.
+ClassObject* SpecializeVector(Vm& vm, ClassObject* generic, ClassObject* type);
+// Array.sort and sortOn (array_sort.cpp).
+Value ArraySort(Vm& vm, const Value& self, std::span<const Value> args);
+Value ArraySortOn(Vm& vm, const Value& self, std::span<const Value> args);
+const NativeClass& DateClass();
+// Error and its subclasses, in ErrorType order after Error itself.
+std::span<const NativeClass* const> ErrorClasses();
+
+// The classes in the order Vm makes them.
+std::span<const NativeClass* const> AllNativeClasses();
+// Global functions (trace, isNaN, parseInt, flash.utils.getTimer...) on the builtin global.
+void InstallGlobalFunctions(Vm& vm);
+void InstallUriFunctions(Vm& vm);
+
+}  // namespace flashsaver::avm2
