@@ -4,6 +4,7 @@
 #include <string>
 
 #include "player/avm1/text_util.h"
+#include "player/avm2/xml_ops.h"
 #include "player/avm2/xml_parser.h"
 #include "player/avm2/xml_writer.h"
 
@@ -173,6 +174,41 @@ TEST(XmlModel, HostileDepthIsRefusedOrBounded) {
   tip.reset();
   EXPECT_FALSE(XmlToXmlString(*root, Plain()).empty());
   EXPECT_TRUE(root->DeepCopy({})->Equals(*root->DeepCopy({})));
+}
+
+XmlQuery Child(const char16_t* local) { return XmlQuery{false, false, local, true, {}, {}}; }
+XmlQuery Attr(const char16_t* local) { return XmlQuery{true, false, local, true, {}, {}}; }
+XmlValue Text(const char16_t* text) { return XmlValue{XmlValue::Kind::kText, text, {}}; }
+
+TEST(XmlOps, AssignmentCreatesReplacesAndCollapses) {
+  XmlNode::Ptr x = Parse("<a><b>1</b><c/><b>2</b></a>");
+  // Matching children collapse into the first; a new name is appended.
+  EXPECT_FALSE(XmlPut(*x, Child(u"b"), Text(u"v"), {}));
+  EXPECT_FALSE(XmlPut(*x, Child(u"d"), Text(u"w"), {}));
+  EXPECT_FALSE(XmlPut(*x, Attr(u"k"), Text(u"\"q"), {}));
+  EXPECT_EQ(FromUtf16(XmlToXmlString(*x, Plain())), "<a k=\"&quot;q\"><b>v</b><c/><d>w</d></a>");
+  EXPECT_EQ(XmlPut(*x, Child(u"0"), Text(u"v"), {})->code, 1087);
+  // A node is stored as a copy; putting an ancestor inside is a cycle.
+  XmlValue self{XmlValue::Kind::kNode, {}, {x}};
+  EXPECT_FALSE(XmlPut(*x->children()[1], Child(u"e"), self, {}));
+  EXPECT_EQ(XmlReplace(*x->children()[1], 0, self, {})->code, 1118);
+  XmlDelete(*x, Child(u"c"));
+  XmlDelete(*x, Attr(u"k"));
+  EXPECT_EQ(FromUtf16(XmlToXmlString(*x, Plain())), "<a><b>v</b><d>w</d></a>");
+}
+
+TEST(XmlOps, DescendantsAndNormalize) {
+  XmlNode::Ptr x = Parse("<a i='1'><b i='2'><b i='3'/></b>t<c/></a>");
+  EXPECT_EQ(XmlDescendants(*x, Child(u"b")).size(), 2u);
+  EXPECT_EQ(XmlDescendants(*x, Attr(u"i")).size(), 3u);
+  XmlQuery any = Child(u"");
+  any.any_local = true;
+  EXPECT_EQ(XmlDescendants(*x, any).size(), 4u);
+  x->InsertChild(1, XmlNode::Create(XmlKind::kText, u"s"));
+  x->InsertChild(0, XmlNode::Create(XmlKind::kText));
+  XmlNormalize(*x);
+  ASSERT_EQ(x->children().size(), 3u);
+  EXPECT_EQ(FromUtf16(x->children()[1]->value()), "st");
 }
 
 }  // namespace
