@@ -1,0 +1,370 @@
+// E4X's part of the machine's generic operations on XML and XMLList values.
+#include <algorithm>
+
+#include "player/avm2/builtins/xml_support.h"
+#include "player/avm2/vm.h"
+#include "player/avm2/xml_writer.h"
+
+namespace flashsaver::avm2 {
+namespace {
+
+const XmlSettings& Settings(Vm& vm) { return XmlStateOf(vm).settings; }
+
+// A list's nodes after ResolveValue: an empty list read from a missing name gets that name
+// created in its target (x.a.b = 1 when x has no a). Null when it can't be resolved.
+XmlListObject* Resolve(Vm& vm, XmlListObject* list, int depth = 0) {
+  if (!list->nodes.empty()) return list;
+  if (depth > 64 || list->target_object.IsUndefined() || !list->target_property ||
+      list->target_property->attribute || list->target_property->any_local)
+    return nullptr;
+  XmlNode::Ptr base;
+  if (XmlObject* x = AsXml(list->target_object)) {
+    base = x->node;
+  } else if (XmlListObject* outer = AsXmlList(list->target_object)) {
+    XmlListObject* resolved = Resolve(vm, outer, depth + 1);
+    if (!resolved || resolved->nodes.size() != 1) return nullptr;
+    base = resolved->nodes[0];
+  }
+  if (!base) return nullptr;
+  XmlNodes found = XmlGet(*base, *list->target_property);
+  if (found.empty()) {
+    CheckXml(vm, XmlPut(*base, *list->target_property, XmlValue{}, Settings(vm)));
+    found = XmlGet(*base, *list->target_property);
+  }
+  list->nodes = std::move(found);
+  return list;
+}
+
+void ListPutIndex(Vm& vm, XmlListObject* list, uint32_t i, const Value& v) {
+  const XmlSettings& settings = Settings(vm);
+  if (i >= list->nodes.size()) {
+    // Appending: the new node goes into the list's target after the list's last node.
+    XmlNode::Ptr parent;
+    if (XmlObject* x = AsXml(list->target_object)) parent = x->node;
+    if (XmlListObject* t = AsXmlList(list->target_object)) {
+      XmlListObject* r = Resolve(vm, t);
+      if (!r || r->nodes.size() != 1) return;
+      parent = r->nodes[0];
+    }
+    const auto& prop = list->target_property;
+    XmlNode::Ptr y;
+    if (prop && prop->attribute) {
+      if (!parent) return;
+      CheckXml(vm, XmlPut(*parent, *prop, ToXmlValue(vm, v), settings));
+      XmlNodes attrs = XmlGet(*parent, *prop);
+      if (!attrs.empty()) list->nodes.push_back(attrs[0]);
+      return;
+    }
+    if (!prop || prop->any_local) {
+      y = XmlNode::Create(XmlKind::kText);
+    } else {
+      y = XmlNode::CreateElement(XmlName{prop->local, prop->create_ns.value_or(XmlNamespace{})});
+    }
+    if (parent) {
+      size_t at = parent->children().size();
+      if (!list->nodes.empty()) {
+        int32_t last = list->nodes.back()->ChildIndex();
+        if (last >= 0) at = static_cast<size_t>(last) + 1;
+      }
+      parent->InsertChild(at, y);
+    }
+    if (XmlObject* x = AsXml(v); x && x->node->name() && y->IsElement())
+      y->set_name(x->node->name());
+    list->nodes.push_back(y);
+    i = static_cast<uint32_t>(list->nodes.size() - 1);
+  }
+  XmlNode::Ptr item = list->nodes[i];
+  XmlValue value = ToXmlValue(vm, v);
+  if (value.kind == XmlValue::Kind::kNode &&
+      (value.nodes[0]->IsTextLike() || value.nodes[0]->kind() == XmlKind::kAttribute))
+    value = XmlValue{XmlValue::Kind::kText, XmlToString(*value.nodes[0], settings), {}};
+  XmlNode::Ptr parent = item->parent();
+  if (item->kind() == XmlKind::kAttribute) {
+    if (!parent || !item->name()) return;
+    XmlQuery q{true, false, item->name()->local, false, {item->name()->ns.uri}, item->name()->ns};
+    CheckXml(vm, XmlPut(*parent, q, value, settings));
+    XmlNodes attrs = XmlGet(*parent, q);
+    if (!attrs.empty()) list->nodes[i] = attrs[0];
+    return;
+  }
+  if (value.kind == XmlValue::Kind::kList) {
+    if (parent) {
+      int32_t at = item->ChildIndex();
+      if (at >= 0) CheckXml(vm, XmlReplace(*parent, static_cast<size_t>(at), value, settings));
+    }
+    list->nodes.erase(list->nodes.begin() + i);
+    list->nodes.insert(list->nodes.begin() + i, value.nodes.begin(), value.nodes.end());
+    return;
+  }
+  if (value.kind == XmlValue::Kind::kNode || !item->IsElement()) {
+    if (parent) {
+      int32_t at = item->ChildIndex();
+      if (at >= 0) {
+        CheckXml(vm, XmlReplace(*parent, static_cast<size_t>(at), value, settings));
+        list->nodes[i] = parent->children()[static_cast<size_t>(at)];
+        return;
+      }
+    }
+    list->nodes[i] = value.kind == XmlValue::Kind::kNode
+                         ? value.nodes[0]
+                         : XmlNode::Create(XmlKind::kText, value.text);
+    return;
+  }
+  XmlQuery any;
+  any.any_local = true;
+  CheckXml(vm, XmlPut(*item, any, value, settings));
+}
+
+bool IsIndexName(const Name& name, uint32_t& index) {
+  if (name.attribute || name.any_name) return false;
+  int64_t i = Vm::ArrayIndex(name.local.view());
+  if (i < 0) return false;
+  index = static_cast<uint32_t>(i);
+  return true;
+}
+
+}  // namespace
+
+bool XmlGetProperty(Vm& vm, const Value& obj, const Name& name, Value& out) {
+  uint32_t index = 0;
+  if (XmlObject* x = AsXml(obj)) {
+    if (IsIndexName(name, index)) {
+      out = index == 0 ? obj : Value();
+      return true;
+    }
+    XmlQuery q = QueryFromName(vm, name);
+    out = ListValue(NewXmlList(vm, XmlGet(*x->node, q), obj, q));
+    return true;
+  }
+  XmlListObject* list = AsXmlList(obj);
+  if (!list) return false;
+  if (IsIndexName(name, index)) {
+    out = index < list->nodes.size() ? NewXml(vm, list->nodes[index]) : Value();
+    return true;
+  }
+  XmlQuery q = QueryFromName(vm, name);
+  XmlNodes found;
+  for (const auto& node : list->nodes) {
+    if (!node->IsElement()) continue;
+    XmlNodes part = XmlGet(*node, q);
+    found.insert(found.end(), part.begin(), part.end());
+  }
+  out = ListValue(NewXmlList(vm, std::move(found), obj, q));
+  return true;
+}
+
+bool XmlSetProperty(Vm& vm, const Value& obj, const Name& name, const Value& v) {
+  uint32_t index = 0;
+  if (XmlObject* x = AsXml(obj)) {
+    CheckXml(vm, XmlPut(*x->node, QueryFromName(vm, name), ToXmlValue(vm, v), Settings(vm)));
+    return true;
+  }
+  XmlListObject* list = AsXmlList(obj);
+  if (!list) return false;
+  if (IsIndexName(name, index)) {
+    ListPutIndex(vm, list, index, v);
+    return true;
+  }
+  if (list->nodes.size() > 1) ThrowXmlError(vm, MakeXmlError(1089));
+  if (list->nodes.empty()) {
+    XmlListObject* r = Resolve(vm, list);
+    if (!r || r->nodes.size() != 1) return true;
+  }
+  CheckXml(vm, XmlPut(*list->nodes[0], QueryFromName(vm, name), ToXmlValue(vm, v), Settings(vm)));
+  return true;
+}
+
+bool XmlHasProperty(Vm& vm, const Value& obj, const Name& name, bool& out) {
+  uint32_t index = 0;
+  if (XmlObject* x = AsXml(obj)) {
+    out = IsIndexName(name, index) ? index == 0 : XmlHas(*x->node, QueryFromName(vm, name));
+    return true;
+  }
+  XmlListObject* list = AsXmlList(obj);
+  if (!list) return false;
+  if (IsIndexName(name, index)) {
+    out = index < list->nodes.size();
+    return true;
+  }
+  XmlQuery q = QueryFromName(vm, name);
+  out = std::any_of(list->nodes.begin(), list->nodes.end(),
+                    [&](const auto& n) { return n->IsElement() && XmlHas(*n, q); });
+  return true;
+}
+
+bool XmlDeleteProperty(Vm& vm, const Value& obj, const Name& name, bool& out) {
+  uint32_t index = 0;
+  out = true;
+  if (XmlObject* x = AsXml(obj)) {
+    if (!IsIndexName(name, index)) XmlDelete(*x->node, QueryFromName(vm, name));
+    return true;
+  }
+  XmlListObject* list = AsXmlList(obj);
+  if (!list) return false;
+  if (IsIndexName(name, index)) {
+    if (index < list->nodes.size()) {
+      XmlNode::Ptr node = list->nodes[index];
+      if (XmlNode::Ptr parent = node->parent()) {
+        if (node->kind() == XmlKind::kAttribute) {
+          const auto& attrs = parent->attributes();
+          auto it = std::find(attrs.begin(), attrs.end(), node);
+          if (it != attrs.end()) parent->RemoveAttribute(static_cast<size_t>(it - attrs.begin()));
+        } else if (int32_t at = node->ChildIndex(); at >= 0) {
+          parent->RemoveChild(static_cast<size_t>(at));
+        }
+      }
+      list->nodes.erase(list->nodes.begin() + index);
+    }
+    return true;
+  }
+  XmlQuery q = QueryFromName(vm, name);
+  for (const auto& node : list->nodes)
+    if (node->IsElement()) XmlDelete(*node, q);
+  return true;
+}
+
+bool XmlCallProperty(Vm& vm, const Value& obj, const Name& name, std::span<const Value> args,
+                     Value& out) {
+  if (!IsXmlOrList(obj)) return false;
+  Object* o = obj.AsObject();
+  // Methods first: the class's traits, then functions on the prototype chain.
+  if (o->traits()) {
+    if (const Trait* t = o->traits()->Find(name); t && t->type == TraitType::kMethod) {
+      out = vm.Invoke(t->method, obj, args, nullptr, nullptr);
+      return true;
+    }
+  }
+  if (name.IsPublic() || name.any_ns) {
+    for (Object* p = o->proto(); p; p = p->proto()) {
+      if (Value* f = p->dynamic().Find(name.local.view())) {
+        out = vm.Call(*f, obj, args);
+        return true;
+      }
+    }
+  }
+  Value f;
+  XmlGetProperty(vm, obj, name, f);
+  // A name that finds nothing on simple content is a String method: x.a.toUpperCase().
+  XmlListObject* found = AsXmlList(f);
+  bool simple = AsXml(obj) ? AsXml(obj)->node->HasSimpleContent()
+                           : XmlListHasSimpleContent(AsXmlList(obj)->nodes);
+  if (found && found->nodes.empty() && simple) {
+    Value text = Value(vm.ToString(obj));
+    out = vm.CallProperty(text, name, args);
+    return true;
+  }
+  if (!f.AsObject() || f.AsObject()->kind() != ObjectKind::kFunction)
+    vm.ThrowError(ErrorType::kTypeError, 1006, {name.local.ToUtf8()});
+  out = vm.Call(f, obj, args);
+  return true;
+}
+
+Value XmlDescendants(Vm& vm, const Value& obj, const Name& name) {
+  XmlQuery q = QueryFromName(vm, name);
+  if (XmlObject* x = AsXml(obj)) return ListValue(NewXmlList(vm, XmlDescendants(*x->node, q)));
+  XmlListObject* list = AsXmlList(obj);
+  if (!list) vm.ThrowError(ErrorType::kTypeError, 1016, {vm.TypeNameForError(obj)});
+  XmlNodes found;
+  for (const auto& node : list->nodes) {
+    if (!node->IsElement()) continue;
+    XmlNodes part = XmlDescendants(*node, q);
+    found.insert(found.end(), part.begin(), part.end());
+  }
+  return ListValue(NewXmlList(vm, std::move(found)));
+}
+
+bool XmlStrictEquals(const Value& a, const Value& b, bool& out) {
+  XmlObject* x = AsXml(a);
+  XmlObject* y = AsXml(b);
+  if (!x || !y) return false;
+  out = x->node == y->node;
+  return true;
+}
+
+bool XmlLooseEquals(Vm& vm, const Value& a, const Value& b, bool& out) {
+  XmlListObject* la = AsXmlList(a);
+  XmlListObject* lb = AsXmlList(b);
+  if (la || lb) {
+    XmlListObject* list = la ? la : lb;
+    const Value& other = la ? b : a;
+    if (XmlListObject* other_list = AsXmlList(other)) {
+      out = list->nodes.size() == other_list->nodes.size();
+      for (size_t i = 0; out && i < list->nodes.size(); ++i) {
+        bool same = false;
+        XmlLooseEquals(vm, NewXml(vm, list->nodes[i]), NewXml(vm, other_list->nodes[i]), same);
+        out = same;
+      }
+      return true;
+    }
+    if (list->nodes.empty()) {
+      out = other.IsUndefined();
+      return true;
+    }
+    if (list->nodes.size() == 1) {
+      out = vm.LooseEquals(NewXml(vm, list->nodes[0]), other);
+      return true;
+    }
+    out = false;
+    return true;
+  }
+  XmlObject* x = AsXml(a);
+  XmlObject* y = AsXml(b);
+  if (!x && !y) return false;
+  if (x && y) {
+    bool simple = x->node->HasSimpleContent() && y->node->HasSimpleContent();
+    out = simple ? XmlToString(*x->node, Settings(vm)) == XmlToString(*y->node, Settings(vm))
+                 : x->node->Equals(*y->node);
+    return true;
+  }
+  XmlObject* xml = x ? x : y;
+  const Value& other = x ? b : a;
+  if (other.IsNullish()) {
+    out = false;
+    return true;
+  }
+  if (xml->node->HasSimpleContent()) {
+    out = vm.LooseEquals(Value(Str(XmlToString(*xml->node, Settings(vm)))), other);
+  } else {
+    out = other.IsObject() ? false : vm.LooseEquals(Value(vm.ToString(Value(xml))), other);
+  }
+  return true;
+}
+
+bool XmlAdd(Vm& vm, const Value& a, const Value& b, Value& out) {
+  if (!IsXmlOrList(a) || !IsXmlOrList(b)) return false;
+  XmlNodes nodes = ToXmlList(vm, a)->nodes;
+  const XmlNodes& more = ToXmlList(vm, b)->nodes;
+  nodes.insert(nodes.end(), more.begin(), more.end());
+  out = ListValue(NewXmlList(vm, std::move(nodes)));
+  return true;
+}
+
+bool XmlNextIndex(const Value& obj, uint32_t index, uint32_t& next) {
+  if (AsXml(obj)) {
+    next = index == 0 ? 1 : 0;
+    return true;
+  }
+  XmlListObject* list = AsXmlList(obj);
+  if (!list) return false;
+  next = index < list->nodes.size() ? index + 1 : 0;
+  return true;
+}
+
+bool XmlNextName(const Value& obj, uint32_t index, Value& out) {
+  if (!IsXmlOrList(obj)) return false;
+  out = Value(Str(Utf8ToUtf16(std::to_string(index - 1))));
+  return true;
+}
+
+bool XmlNextValue(Vm& vm, const Value& obj, uint32_t index, Value& out) {
+  if (AsXml(obj)) {
+    out = index == 1 ? obj : Value();
+    return true;
+  }
+  XmlListObject* list = AsXmlList(obj);
+  if (!list) return false;
+  out = index >= 1 && index <= list->nodes.size() ? NewXml(vm, list->nodes[index - 1]) : Value();
+  return true;
+}
+
+}  // namespace flashsaver::avm2
