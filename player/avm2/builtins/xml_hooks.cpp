@@ -367,4 +367,13 @@ bool XmlNextValue(Vm& vm, const Value& obj, uint32_t index, Value& out) {
   return true;
 }
 
+Value XmlEscapeForLiteral(Vm& vm, const Value& v, bool attribute) {
+  const XmlSettings& settings = Settings(vm);
+  if (XmlObject* x = AsXml(v)) return Value(Str(XmlToXmlString(*x->node, settings)));
+  if (XmlListObject* list = AsXmlList(v))
+    return Value(Str(XmlListToXmlString(list->nodes, settings)));
+  std::u16string text = vm.ToString(v).str();
+  return Value(Str(attribute ? EscapeXmlAttribute(text) : EscapeXmlText(text)));
+}
+
 }  // namespace flashsaver::avm2

@@ -89,6 +89,9 @@ bool XmlAdd(Vm& vm, const Value& a, const Value& b, Value& out);
 bool XmlNextIndex(const Value& obj, uint32_t index, uint32_t& next);
 bool XmlNextName(const Value& obj, uint32_t index, Value& out);
 bool XmlNextValue(Vm& vm, const Value& obj, uint32_t index, Value& out);
+// The value of {v} in an XML literal: XML and XMLList give their markup, anything else its
+// text escaped for an element or an attribute value.
+Value XmlEscapeForLiteral(Vm& vm, const Value& v, bool attribute);
 // default xml namespace = v.
 void XmlSetDefaultNamespace(Vm& vm, const Value& v);
 
