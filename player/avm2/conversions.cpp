@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -114,6 +115,7 @@ Str Vm::TypeOf(const Value& v) {
 }
 
 bool Vm::LooseEquals(const Value& a, const Value& b) {
+  if (bool r; XmlLooseEquals(*this, a, b, r)) return r;
   if (a.IsNumeric() && b.IsNumeric()) return a.AsDouble() == b.AsDouble();
   if (a.type() == b.type()) return StrictEquals(a, b);
   if (a.IsNullish() && b.IsNullish()) return true;

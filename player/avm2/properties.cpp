@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/abc_unit.h"
+#include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/vm.h"
 
@@ -121,6 +122,7 @@ ClassObject* TraitType(Vm& vm, const Trait& t) {
 
 Value Vm::GetProperty(const Value& obj, const Name& name) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  if (Value r; XmlGetProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
@@ -155,6 +157,7 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
 
 void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool init) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  if (XmlSetProperty(*this, obj, name, v)) return;
   Object* o = obj.AsObject();
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
@@ -192,6 +195,7 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
 }
 
 bool Vm::HasProperty(const Value& obj, const Name& name) {
+  if (bool r; XmlHasProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
@@ -208,6 +212,7 @@ bool Vm::HasProperty(const Value& obj, const Name& name) {
 
 bool Vm::DeleteProperty(const Value& obj, const Name& name) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  if (bool r; XmlDeleteProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
   if (!o) return false;
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
@@ -222,6 +227,7 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
 
 Value Vm::CallProperty(const Value& obj, const Name& name, std::span<const Value> args) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  if (Value r; XmlCallProperty(*this, obj, name, args, r)) return r;
   Object* o = obj.AsObject();
   const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
   if (traits) {
