@@ -173,6 +173,9 @@ std::u16string EscapeXmlText(std::u16string_view text) {
       case u'&':
         out += u"&amp;";
         break;
+      case u'\0':
+        out += u"&#x0;";
+        break;
       default:
         out += c;
     }

@@ -373,7 +373,11 @@ Value XmlEscapeForLiteral(Vm& vm, const Value& v, bool attribute) {
   if (XmlListObject* list = AsXmlList(v))
     return Value(Str(XmlListToXmlString(list->nodes, settings)));
   std::u16string text = vm.ToString(v).str();
-  return Value(Str(attribute ? EscapeXmlAttribute(text) : EscapeXmlText(text)));
+  if (attribute) return Value(Str(EscapeXmlAttribute(text)));
+  // Element content: numbers, booleans, null and undefined as they print; other text escaped
+  // with its surrounding whitespace dropped.
+  if (!v.IsString() && !v.IsObject()) return Value(Str(std::move(text)));
+  return Value(Str(EscapeXmlText(TrimXmlSpace(text))));
 }
 
 }  // namespace flashsaver::avm2
