@@ -232,7 +232,7 @@ Value Vm::CheckFilter(const Value& v) {
 }
 
 Value Vm::EscapeXml(const Value& v, bool attribute) {
-  if (IsXmlOrList(v) || attribute) return XmlEscapeForLiteral(*this, v, attribute);
+  return XmlEscapeForLiteral(*this, v, attribute);
   std::u16string out;
   for (char16_t c : ToString(v).str()) {
     switch (c) {
