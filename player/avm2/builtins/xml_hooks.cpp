@@ -330,6 +330,17 @@ bool XmlLooseEquals(Vm& vm, const Value& a, const Value& b, bool& out) {
   return true;
 }
 
+bool XmlToPrimitive(Vm& vm, const Value& v, Value& out) {
+  if (XmlObject* x = AsXml(v)) {
+    out = Value(Str(XmlToString(*x->node, Settings(vm))));
+    return true;
+  }
+  XmlListObject* list = AsXmlList(v);
+  if (!list) return false;
+  out = Value(Str(XmlListToString(list->nodes, Settings(vm))));
+  return true;
+}
+
 bool XmlAdd(Vm& vm, const Value& a, const Value& b, Value& out) {
   if (!IsXmlOrList(a) || !IsXmlOrList(b)) return false;
   XmlNodes nodes = ToXmlList(vm, a)->nodes;

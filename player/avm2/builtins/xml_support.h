@@ -84,6 +84,8 @@ bool XmlCallProperty(Vm& vm, const Value& obj, const Name& name, std::span<const
 Value XmlDescendants(Vm& vm, const Value& obj, const Name& name);
 bool XmlLooseEquals(Vm& vm, const Value& a, const Value& b, bool& out);
 bool XmlStrictEquals(const Value& a, const Value& b, bool& out);
+// XML and XMLList convert to their toString() text, whatever the prototype says.
+bool XmlToPrimitive(Vm& vm, const Value& v, Value& out);
 bool XmlAdd(Vm& vm, const Value& a, const Value& b, Value& out);
 // for (in) / for each: positions 1..n; 0 ends.
 bool XmlNextIndex(const Value& obj, uint32_t index, uint32_t& next);
