@@ -224,14 +224,14 @@ void XmlNormalize(XmlNode& x) {
       XmlNode& child = *node->children()[i];
       if (child.IsElement()) {
         pending.push_back(&child);
-      } else if (child.kind() == XmlKind::kText) {
+      } else if (child.IsTextLike()) {
         std::u16string text = child.value();
-        while (i + 1 < node->children().size() &&
-               node->children()[i + 1]->kind() == XmlKind::kText) {
+        while (i + 1 < node->children().size() && node->children()[i + 1]->IsTextLike()) {
           text += node->children()[i + 1]->value();
           node->RemoveChild(i + 1);
         }
-        if (text.empty()) {
+        // Flash drops whitespace-only text too.
+        if (IsAllXmlSpace(text)) {
           node->RemoveChild(i);
           continue;
         }
@@ -250,7 +250,7 @@ bool XmlListHasSimpleContent(const XmlNodes& nodes) {
 std::u16string XmlListToXmlString(const XmlNodes& nodes, const XmlSettings& settings) {
   std::u16string out;
   for (size_t i = 0; i < nodes.size(); ++i) {
-    if (i && settings.pretty_printing) out += u'\n';
+    if (i) out += u'\n';  // Flash separates the items even without pretty printing
     out += XmlToXmlString(*nodes[i], settings);
   }
   return out;

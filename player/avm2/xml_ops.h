@@ -56,10 +56,11 @@ std::optional<XmlError> XmlReplace(XmlNode& x, size_t i, const XmlValue& value,
                                    const XmlSettings& settings);
 std::optional<XmlError> XmlInsert(XmlNode& x, size_t i, const XmlValue& value,
                                   const XmlSettings& settings);
-// Adjacent text merged, empty text removed, through the whole subtree.
+// Adjacent text (and CDATA) merged, empty and whitespace-only text removed, through the whole
+// subtree.
 void XmlNormalize(XmlNode& x);
 
-// toXMLString of a list: its nodes' markup, one a line when pretty printing.
+// toXMLString of a list: its nodes' markup, one a line.
 std::u16string XmlListToXmlString(const XmlNodes& nodes, const XmlSettings& settings);
 // toString of a list: the joined text when every node has simple content, else the markup.
 std::u16string XmlListToString(const XmlNodes& nodes, const XmlSettings& settings);

@@ -258,9 +258,11 @@ Value RemoveNamespace(Vm& vm, const Value& self, std::span<const Value> args) {
 Value Replace(Vm& vm, const Value& self, std::span<const Value> args) {
   XmlNode& x = Node(vm, self);
   if (!x.IsElement()) return self;
-  Value v = Arg(args, 1);
-  XmlValue value = ToXmlValue(vm, v);
-  if (value.kind == XmlValue::Kind::kNode) value.nodes[0] = value.nodes[0]->DeepCopy(Settings(vm));
+  // The new content is a copy; text is read as XML, as appendChild reads it.
+  XmlValue value = ChildValue(vm, Arg(args, 1));
+  if (IsXmlOrList(Arg(args, 1))) {
+    for (auto& node : value.nodes) node = node->DeepCopy(Settings(vm));
+  }
   XmlQuery q = QueryFromValue(vm, Arg(args, 0));
   if (auto index = q.Index()) {
     CheckXml(vm, XmlReplace(x, *index, value, Settings(vm)));
