@@ -165,6 +165,12 @@ Value QNameInit(Vm& vm, const Value& self, std::span<const Value> args) {
   return Value();
 }
 
+// QName(q) gives q itself; other calls construct.
+Value QNameCall(Vm& vm, const Value&, std::span<const Value> args) {
+  if (args.size() == 1 && dynamic_cast<QNameObject*>(args[0].AsObject())) return args[0];
+  return vm.Construct(Value(static_cast<Object*>(vm.classes().qname)), args);
+}
+
 Value QNameLocal(Vm&, const Value& self, std::span<const Value>) {
   auto* q = dynamic_cast<QNameObject*>(self.AsObject());
   return q ? Value(q->local) : Value();
@@ -248,6 +254,7 @@ const NativeClass& QNameClass() {
       .instance = {Getter("localName", QNameLocal), Getter("uri", QNameUri),
                    ProtoMethod("toString", QNameToString), ProtoMethod("valueOf", ValueOf)},
       .constructor = QNameInit,
+      .call = QNameCall,
       .create = CreateQName,
   };
   return spec;
