@@ -22,10 +22,11 @@ XmlQuery AnyChild() {
   return q;
 }
 
-// A child argument of appendChild and its kin: XML and XMLList as they are, anything else read
-// as XML text (so "<b/>" adds an element and "t" a text node).
+// A child argument of appendChild and its kin: XML and XMLList as they are, anything else as
+// text (read as XML markup in movies before SWF 10).
 XmlValue ChildValue(Vm& vm, const Value& v) {
   if (IsXmlOrList(v)) return ToXmlValue(vm, v);
+  if (!XmlStateOf(vm).parse_text_children) return ToXmlValue(vm, v);
   return XmlValue{XmlValue::Kind::kNode, {}, {ToXmlNode(vm, Value(vm.ToString(v)))}};
 }
 
@@ -434,6 +435,11 @@ Value SetSettings(Vm& vm, const Value&, std::span<const Value> args) {
 }
 
 }  // namespace
+
+Value IsXmlNameFn(Vm& vm, const Value&, std::span<const Value> args) {
+  if (args.empty()) return Value(false);
+  return Value(IsXmlName(vm.ToString(args[0]).view()));
+}
 
 // The XML methods XMLList forwards to its single item.
 NativeFn XmlMethodFor(const char* name) {

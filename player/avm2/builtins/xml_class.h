@@ -7,6 +7,8 @@ namespace flashsaver::avm2 {
 
 const NativeClass& XmlClass();
 const NativeClass& XmlListClass();
+// isXMLName(v), a global function.
+Value IsXmlNameFn(Vm& vm, const Value& self, std::span<const Value> args);
 // The XML method of that name among those XMLList forwards; null for others.
 NativeFn XmlMethodFor(const char* name);
 

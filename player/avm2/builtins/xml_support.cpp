@@ -42,6 +42,8 @@ XmlState& XmlStateOf(Vm& vm) {
   return fallback;
 }
 
+void SetXmlSwfVersion(Vm& vm, int version) { XmlStateOf(vm).parse_text_children = version < 10; }
+
 XmlObject* AsXml(const Value& v) {
   Object* o = v.AsObject();
   return o && o->kind() == ObjectKind::kBoxed ? dynamic_cast<XmlObject*>(o) : nullptr;

@@ -37,8 +37,13 @@ class XmlListObject : public BoxedObject {
 struct XmlState {
   XmlSettings settings;
   std::u16string default_uri;
+  // Movies before SWF 10 get Flash 9's reading of appendChild("<b/>") and its kin: the text is
+  // parsed as XML. Later ones add it as text.
+  bool parse_text_children = false;
 };
 XmlState& XmlStateOf(Vm& vm);
+// The movie's SWF version, for the behaviours that depend on it.
+void SetXmlSwfVersion(Vm& vm, int version);
 
 XmlObject* AsXml(const Value& v);
 XmlListObject* AsXmlList(const Value& v);
