@@ -76,6 +76,7 @@ void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
   Define(vm, "", "parseFloat", ParseFloatFn, 1);
+  Define(vm, "", "isXMLName", IsXmlNameFn, 1);
   Define(vm, "flash.utils", "getTimer", GetTimerFn, 0);
   Define(vm, "flash.utils", "getQualifiedClassName", GetQualifiedClassNameFn, 1);
   Define(vm, "flash.utils", "getQualifiedSuperclassName", GetQualifiedSuperclassNameFn, 1);
