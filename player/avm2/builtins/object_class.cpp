@@ -1,5 +1,6 @@
 // Object, Class, Function, Namespace and QName.
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/abc_unit.h"
 #include "player/avm2/vm.h"
 
 namespace flashsaver::avm2 {

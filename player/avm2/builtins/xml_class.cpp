@@ -35,9 +35,14 @@ Value AddNamespace(Vm& vm, const Value& self, std::span<const Value> args) {
   return self;
 }
 
+// appendChild is x.*[x.*.length()] = child, with that assignment's naming quirks.
 Value AppendChild(Vm& vm, const Value& self, std::span<const Value> args) {
   XmlNode& x = Node(vm, self);
-  CheckXml(vm, XmlInsert(x, x.children().size(), ChildValue(vm, Arg(args, 0)), Settings(vm)));
+  Value child = Arg(args, 0);
+  if (!IsXmlOrList(child) && XmlStateOf(vm).parse_text_children)
+    child = NewXml(vm, ToXmlNode(vm, Value(vm.ToString(child))));
+  XmlListObject* children = NewXmlList(vm, x.children(), self, AnyChild());
+  XmlListPutIndex(vm, children, static_cast<uint32_t>(x.children().size()), child);
   return self;
 }
 

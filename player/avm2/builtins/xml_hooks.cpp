@@ -35,53 +35,95 @@ XmlListObject* Resolve(Vm& vm, XmlListObject* list, int depth = 0) {
   return list;
 }
 
-void ListPutIndex(Vm& vm, XmlListObject* list, uint32_t i, const Value& v) {
+XmlQuery QueryForName(const XmlNode& node) {
+  XmlQuery q;
+  q.attribute = node.kind() == XmlKind::kAttribute;
+  q.local = node.name()->local;
+  q.any_ns = false;
+  q.uris = {node.name()->ns.uri};
+  q.create_ns = node.name()->ns;
+  return q;
+}
+
+// Flash takes a filled list's target from its last node: that node's parent, and its name
+// (so appending to x.* makes an element named like the last child).
+void FixTarget(Vm& vm, XmlListObject* list) {
+  if (list->nodes.empty()) return;
+  const XmlNode& last = *list->nodes.back();
+  if (XmlNode::Ptr parent = last.parent()) {
+    XmlObject* target = AsXml(list->target_object);
+    if (!target || target->node != parent) list->target_object = NewXml(vm, parent);
+  } else {
+    list->target_object = Value::Null();
+  }
+  if (last.kind() != XmlKind::kProcessingInstruction && last.name())
+    list->target_property = QueryForName(last);
+}
+
+}  // namespace
+
+void XmlListPutIndex(Vm& vm, XmlListObject* list, uint32_t i, const Value& v) {
   const XmlSettings& settings = Settings(vm);
-  if (i >= list->nodes.size()) {
-    // Appending: the new node goes into the list's target after the list's last node.
-    XmlNode::Ptr parent;
-    if (XmlObject* x = AsXml(list->target_object)) parent = x->node;
+  FixTarget(vm, list);
+  XmlNode::Ptr r;
+  if (!list->target_object.IsNullish()) {
+    if (XmlObject* x = AsXml(list->target_object)) r = x->node;
     if (XmlListObject* t = AsXmlList(list->target_object)) {
-      XmlListObject* r = Resolve(vm, t);
-      if (!r || r->nodes.size() != 1) return;
-      parent = r->nodes[0];
+      XmlListObject* resolved = Resolve(vm, t);
+      if (!resolved) return;
+      if (i >= list->nodes.size()) {
+        if (resolved->nodes.size() != 1) return;
+        r = resolved->nodes[0];
+      }
     }
+  }
+  XmlObject* v_xml = AsXml(v);
+  if (i >= list->nodes.size()) {
+    if (r && !r->IsElement()) return;
     const auto& prop = list->target_property;
     XmlNode::Ptr y;
     if (prop && prop->attribute) {
-      if (!parent) return;
-      CheckXml(vm, XmlPut(*parent, *prop, ToXmlValue(vm, v), settings));
-      XmlNodes attrs = XmlGet(*parent, *prop);
+      // The attribute is made by the assignment below, through its element.
+      if (!r || XmlHas(*r, *prop)) return;
+      CheckXml(vm, XmlPut(*r, *prop, ToXmlValue(vm, v), settings));
+      XmlNodes attrs = XmlGet(*r, *prop);
       if (!attrs.empty()) list->nodes.push_back(attrs[0]);
       return;
     }
-    if (!prop || prop->any_local) {
+    bool text_value = v_xml && (v_xml->node->kind() == XmlKind::kAttribute ||
+                                v_xml->node->kind() == XmlKind::kText);
+    if (!prop || prop->any_local || text_value) {
       y = XmlNode::Create(XmlKind::kText);
     } else {
       y = XmlNode::CreateElement(XmlName{prop->local, prop->create_ns.value_or(XmlNamespace{})});
     }
-    if (parent) {
-      size_t at = parent->children().size();
+    if (r) {
+      size_t at = r->children().size();
       if (!list->nodes.empty()) {
-        int32_t last = list->nodes.back()->ChildIndex();
-        if (last >= 0) at = static_cast<size_t>(last) + 1;
+        size_t j = 0;
+        while (j + 1 < r->children().size() && r->children()[j] != list->nodes.back()) ++j;
+        at = j + 1;
       }
-      parent->InsertChild(at, y);
+      r->InsertChild(at, y);
     }
-    if (XmlObject* x = AsXml(v); x && x->node->name() && y->IsElement())
-      y->set_name(x->node->name());
+    if (v_xml && v_xml->node->name() && y->IsElement()) y->set_name(v_xml->node->name());
+    if (XmlListObject* vl = AsXmlList(v);
+        vl && y->IsElement() && vl->target_property && !vl->target_property->any_local) {
+      const XmlQuery& q = *vl->target_property;
+      y->set_name(XmlName{q.local, q.create_ns.value_or(NamespaceForUri(u""))});
+    }
     list->nodes.push_back(y);
     i = static_cast<uint32_t>(list->nodes.size() - 1);
   }
   XmlNode::Ptr item = list->nodes[i];
   XmlValue value = ToXmlValue(vm, v);
-  if (value.kind == XmlValue::Kind::kNode &&
-      (value.nodes[0]->IsTextLike() || value.nodes[0]->kind() == XmlKind::kAttribute))
+  if (value.kind != XmlValue::Kind::kText && value.nodes.size() == 1 &&
+      (value.nodes[0]->kind() == XmlKind::kText || value.nodes[0]->kind() == XmlKind::kAttribute))
     value = XmlValue{XmlValue::Kind::kText, XmlToString(*value.nodes[0], settings), {}};
   XmlNode::Ptr parent = item->parent();
   if (item->kind() == XmlKind::kAttribute) {
     if (!parent || !item->name()) return;
-    XmlQuery q{true, false, item->name()->local, false, {item->name()->ns.uri}, item->name()->ns};
+    XmlQuery q = QueryForName(*item);
     CheckXml(vm, XmlPut(*parent, q, value, settings));
     XmlNodes attrs = XmlGet(*parent, q);
     if (!attrs.empty()) list->nodes[i] = attrs[0];
@@ -105,15 +147,17 @@ void ListPutIndex(Vm& vm, XmlListObject* list, uint32_t i, const Value& v) {
         return;
       }
     }
-    list->nodes[i] = value.kind == XmlValue::Kind::kNode
-                         ? value.nodes[0]
-                         : XmlNode::Create(XmlKind::kText, value.text);
+    // Every item of a list is XML: text is read as XML.
+    list->nodes[i] = value.kind == XmlValue::Kind::kNode ? value.nodes[0]
+                                                         : ToXmlNode(vm, Value(Str(value.text)));
     return;
   }
   XmlQuery any;
   any.any_local = true;
   CheckXml(vm, XmlPut(*item, any, value, settings));
 }
+
+namespace {
 
 bool IsIndexName(const Name& name, uint32_t& index) {
   if (name.attribute || name.any_name) return false;
@@ -162,7 +206,7 @@ bool XmlSetProperty(Vm& vm, const Value& obj, const Name& name, const Value& v) 
   XmlListObject* list = AsXmlList(obj);
   if (!list) return false;
   if (IsIndexName(name, index)) {
-    ListPutIndex(vm, list, index, v);
+    XmlListPutIndex(vm, list, index, v);
     return true;
   }
   if (list->nodes.size() > 1) ThrowXmlError(vm, MakeXmlError(1089));

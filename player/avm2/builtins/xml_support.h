@@ -77,6 +77,9 @@ Value QNameValue(Vm& vm, const XmlName& name);
 // A Namespace argument (Namespace object, QName, or URI text) as the tree's namespace.
 XmlNamespace NamespaceFromValue(Vm& vm, const Value& v);
 
+// list[i] = v, with E4X's rules for a new index: the node is made in the list's target.
+void XmlListPutIndex(Vm& vm, XmlListObject* list, uint32_t i, const Value& v);
+
 // The E4X behaviour of the machine's generic operations (property access, calls, ==, +, for
 // each). Each returns false when the value is neither XML nor XMLList.
 bool XmlGetProperty(Vm& vm, const Value& obj, const Name& name, Value& out);
