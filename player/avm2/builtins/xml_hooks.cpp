@@ -294,6 +294,8 @@ bool XmlCallProperty(Vm& vm, const Value& obj, const Name& name, std::span<const
                            : XmlListHasSimpleContent(AsXmlList(obj)->nodes);
   if (found && found->nodes.empty() && simple) {
     Value text = Value(vm.ToString(obj));
+    if (!vm.HasProperty(text, name))
+      vm.ThrowError(ErrorType::kTypeError, 1006, {name.local.ToUtf8()});
     out = vm.CallProperty(text, name, args);
     return true;
   }
