@@ -33,7 +33,8 @@ Value Vm::ToPrimitive(const Value& v, int hint) {
   Object* o = v.AsObject();
   if (!o) return v;
   if (Value r; XmlToPrimitive(*this, v, r)) return r;
-  if (auto* b = dynamic_cast<BoxedObject*>(o); b && !b->primitive.IsUndefined()) return b->primitive;
+  if (auto* b = dynamic_cast<BoxedObject*>(o); b && !b->primitive.IsUndefined())
+    return b->primitive;
   // Dates prefer strings; everything else numbers (ECMA-262 [[DefaultValue]]).
   if (hint == 0) hint = (o->cls() && o->cls()->qualified == "Date") ? 2 : 1;
   const char* order[2] = {"valueOf", "toString"};

@@ -78,8 +78,8 @@ ArrayObject* Vm::NewArray(std::vector<Value> values) {
 }
 
 FunctionObject* Vm::NewFunction(MethodInfo* m, const std::vector<Value>& scope) {
-  auto* f = heap_.New<FunctionObject>(classes_.function,
-                                      classes_.function ? classes_.function->prototype : nullptr, m);
+  auto* f = heap_.New<FunctionObject>(
+      classes_.function, classes_.function ? classes_.function->prototype : nullptr, m);
   f->scope = scope;
   return f;
 }
@@ -103,7 +103,7 @@ Object* Vm::FunctionPrototype(FunctionObject* f) {
 
 namespace {
 
-ClassObject* TraitType(Vm& vm, const Trait& t) {
+ClassObject* SlotType(Vm& vm, const Trait& t) {
   if (t.type_class || t.type_name == 0 || !t.unit) return t.type_class;
   const auto* unit = static_cast<const AbcUnit*>(t.unit);
   Name n = unit->StaticName(t.type_name);
@@ -114,21 +114,36 @@ ClassObject* TraitType(Vm& vm, const Trait& t) {
 }
 
 [[noreturn]] void NotFound(Vm& vm, const Value& obj, const Name& name) {
-  vm.ThrowError(ErrorType::kReferenceError, 1069,
-                {name.local.ToUtf8(), vm.TypeNameForError(obj)});
+  vm.ThrowError(ErrorType::kReferenceError, 1069, {name.local.ToUtf8(), vm.TypeNameForError(obj)});
 }
 
 }  // namespace
+
+bool Vm::BuiltinDefinition(const Name& name, Value& out) {
+  for (Ns ns : name.set) {
+    auto it = definitions_.find({ns, name.local.str()});
+    if (it == definitions_.end() || it->second.unit) continue;
+    Value* v = builtin_global_->dynamic().Find(it->second.key.view());
+    out = v ? *v : Value();
+    return true;
+  }
+  return false;
+}
 
 Value Vm::GetProperty(const Value& obj, const Name& name) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   if (Value r; XmlGetProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
+  if (o == builtin_global_) {
+    Value v;
+    if (BuiltinDefinition(name, v)) return v;
+  }
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return a->Get(static_cast<uint32_t>(i));
   }
-  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  const Traits* traits =
+      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
   if (traits) {
     if (const Trait* t = traits->Find(name)) {
       switch (t->type) {
@@ -166,12 +181,14 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
       return;
     }
   }
-  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  const Traits* traits =
+      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
   if (traits) {
     if (const Trait* t = traits->Find(name)) {
       switch (t->type) {
         case TraitType::kMethod:
-          ThrowError(ErrorType::kReferenceError, 1037, {name.local.ToUtf8(), TypeNameForError(obj)});
+          ThrowError(ErrorType::kReferenceError, 1037,
+                     {name.local.ToUtf8(), TypeNameForError(obj)});
         case TraitType::kAccessor:
           if (!t->setter)
             ThrowError(ErrorType::kReferenceError, 1074,
@@ -184,7 +201,8 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
                        {name.local.ToUtf8(), TypeNameForError(obj)});
           [[fallthrough]];
         default:
-          if (o && t->slot < o->slots().size()) o->slots()[t->slot] = Coerce(v, TraitType(*this, *t));
+          if (o && t->slot < o->slots().size())
+            o->slots()[t->slot] = Coerce(v, SlotType(*this, *t));
           return;
       }
     }
@@ -197,11 +215,16 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
 bool Vm::HasProperty(const Value& obj, const Name& name) {
   if (bool r; XmlHasProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
+  if (o == builtin_global_) {
+    Value v;
+    if (BuiltinDefinition(name, v)) return true;
+  }
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return true;
   }
-  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  const Traits* traits =
+      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
   if (traits && traits->Find(name)) return true;
   if (!name.IsPublic()) return false;
   if (o && o->dynamic().Find(name.local.view())) return true;
@@ -229,14 +252,15 @@ Value Vm::CallProperty(const Value& obj, const Name& name, std::span<const Value
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   if (Value r; XmlCallProperty(*this, obj, name, args, r)) return r;
   Object* o = obj.AsObject();
-  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  const Traits* traits =
+      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
   if (traits) {
     if (const Trait* t = traits->Find(name); t && t->type == TraitType::kMethod)
       return Invoke(t->method, obj, args, nullptr, nullptr);
   }
   Value f = GetProperty(obj, name);
-  if (!f.AsObject() || (f.AsObject()->kind() != ObjectKind::kFunction &&
-                        f.AsObject()->kind() != ObjectKind::kClass))
+  if (!f.AsObject() ||
+      (f.AsObject()->kind() != ObjectKind::kFunction && f.AsObject()->kind() != ObjectKind::kClass))
     ThrowError(ErrorType::kTypeError, 1006, {name.local.ToUtf8()});
   return Call(f, obj.IsPrimitive() ? obj : obj, args);
 }

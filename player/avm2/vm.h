@@ -26,8 +26,8 @@ struct Frame;
 struct ScriptLimits {
   int max_recursion = 256;
   double timeout_seconds = 15;
-  size_t max_stack = 1 << 20;        // values on the operand stacks of all frames
-  size_t max_string = 1u << 28;      // UTF-16 units in one string
+  size_t max_stack = 1 << 20;    // values on the operand stacks of all frames
+  size_t max_string = 1u << 28;  // UTF-16 units in one string
 };
 
 // A script throw travelling through C++: natives throw it (through Vm::Throw) and the
@@ -39,6 +39,8 @@ struct ScriptException {
 struct ScriptAbort {
   std::string reason;
 };
+
+class DisplayHost;
 
 class Vm {
  public:
@@ -62,6 +64,12 @@ class Vm {
   std::function<void(std::string_view)> trace_output;
   // Polled while scripts run; true stops the running script as a runaway one.
   std::function<bool()> interrupt;
+  // The player's side of the display classes; null when no movie runs (tests).
+  class DisplayHost* display_host = nullptr;
+  // Display objects with enterFrame listeners, in the order they were added.
+  std::vector<Object*> enter_frame_targets;
+  Object* display_root = nullptr;   // the document class instance
+  Object* display_stage = nullptr;  // the Stage
   // Roots the host holds (display objects, listeners).
   std::function<void(Tracer&)> host_roots;
   void Trace(std::string_view line);
@@ -112,7 +120,8 @@ class Vm {
   // ---- Errors -----------------------------------------------------------------------------
   // Throws a new error of the type with Flash's message for id ("Error #1009: ..."), its %1, %2
   // filled from args.
-  [[noreturn]] void ThrowError(ErrorType type, int id, std::initializer_list<std::string> args = {});
+  [[noreturn]] void ThrowError(ErrorType type, int id,
+                               std::initializer_list<std::string> args = {});
   [[noreturn]] void Throw(const Value& v);
   Value MakeError(ErrorType type, int id, std::initializer_list<std::string> args = {});
   // The error's stack trace as getStackTrace() gives it, made when the error is constructed.
@@ -184,6 +193,7 @@ class Vm {
  private:
   friend struct Interpreter;
   void InstallBuiltins();
+  bool BuiltinDefinition(const Name& name, Value& out);
   ClassObject* BuiltinClass(std::string_view qualified);
 
   ScriptLimits limits_;

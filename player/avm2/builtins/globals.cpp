@@ -4,6 +4,7 @@
 
 #include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/xml_class.h"
+#include "player/avm2/display/display_host.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -72,6 +73,7 @@ void Define(Vm& vm, const char* package, const char* name, NativeFn fn, int leng
 
 void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "trace", TraceFn, 1);
+  InstallDisplayFunctions(vm);
   Define(vm, "", "isNaN", IsNaNFn, 1);
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
@@ -92,12 +94,13 @@ void InstallGlobalFunctions(Vm& vm) {
 
 std::span<const NativeClass* const> AllNativeClasses() {
   static std::vector<const NativeClass*> list = [] {
-    std::vector<const NativeClass*> l = {&ObjectClass(),  &ClassClass(),  &FunctionClass(),
+    std::vector<const NativeClass*> l = {&ObjectClass(),    &ClassClass(), &FunctionClass(),
                                          &NamespaceClass(), &QNameClass(), &BooleanClass(),
-                                         &NumberClass(),  &IntClass(),    &UIntClass(),
-                                         &StringClass(),  &ArrayClass(),  &MathClass(),
-                                         &XmlClass(),     &XmlListClass()};
+                                         &NumberClass(),    &IntClass(),   &UIntClass(),
+                                         &StringClass(),    &ArrayClass(), &MathClass(),
+                                         &XmlClass(),       &XmlListClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
+    for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     return l;
   }();
   return list;

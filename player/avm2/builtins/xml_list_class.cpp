@@ -176,59 +176,59 @@ Value ListCall(Vm& vm, const Value&, std::span<const Value> args) {
 }  // namespace
 
 const NativeClass& XmlListClass() {
-  static const NativeClass spec = {
-      .package = "",
-      .name = "XMLList",
-      .flags = class_flag::kFinal,
-      .instance =
-          {
-              AS3Method("addNamespace", Single<kAddNamespace>, 1),
-              AS3Method("appendChild", Single<kAppendChild>, 1),
-              AS3Method("attribute", GatherFn<kAttribute>, 1),
-              AS3Method("attributes", GatherFn<kAttributes>),
-              AS3Method("child", GatherFn<kChild>, 1),
-              AS3Method("childIndex", Single<kChildIndex>),
-              AS3Method("children", GatherFn<kChildren>),
-              AS3Method("comments", GatherFn<kComments>),
-              AS3Method("contains", Contains, 1),
-              AS3Method("copy", Copy),
-              AS3Method("descendants", GatherFn<kDescendants>),
-              AS3Method("elements", GatherFn<kElements>),
-              AS3Method("hasComplexContent", HasComplexContent),
-              AS3Method("hasOwnProperty", HasOwnProperty, 1),
-              AS3Method("hasSimpleContent", HasSimpleContent),
-              AS3Method("inScopeNamespaces", Single<kInScopeNamespaces>),
-              AS3Method("insertChildAfter", Single<kInsertChildAfter>, 2),
-              AS3Method("insertChildBefore", Single<kInsertChildBefore>, 2),
-              AS3Method("length", Length),
-              AS3Method("localName", Single<kLocalName>),
-              AS3Method("name", Single<kName>),
-              AS3Method("namespace", Single<kNamespace>),
-              AS3Method("namespaceDeclarations", Single<kNamespaceDeclarations>),
-              AS3Method("nodeKind", Single<kNodeKind>),
-              AS3Method("normalize", Normalize),
-              AS3Method("parent", Parent),
-              AS3Method("prependChild", Single<kPrependChild>, 1),
-              AS3Method("processingInstructions", GatherFn<kProcessingInstructions>),
-              AS3Method("propertyIsEnumerable", PropertyIsEnumerable, 1),
-              AS3Method("removeNamespace", Single<kRemoveNamespace>, 1),
-              AS3Method("replace", Single<kReplace>, 2),
-              AS3Method("setChildren", Single<kSetChildren>, 1),
-              AS3Method("setLocalName", Single<kSetLocalName>, 1),
-              AS3Method("setName", Single<kSetName>, 1),
-              AS3Method("setNamespace", Single<kSetNamespace>, 1),
-              AS3Method("text", GatherFn<kText>),
-              AS3Method("toJSON", ToJson, 1),
-              AS3Method("toString", ToStringFn),
-              AS3Method("toXMLString", ToXmlStringFn),
-              AS3Method("valueOf", ValueOf),
-          },
-      .statics = {},
-      .constructor = ListConstruct,
-      .call = ListCall,
-      .create = CreateList,
-      .constructor_length = 1,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.package = "";
+    c.name = "XMLList";
+    c.flags = class_flag::kFinal;
+    c.instance = {
+        AS3Method("addNamespace", Single<kAddNamespace>, 1),
+        AS3Method("appendChild", Single<kAppendChild>, 1),
+        AS3Method("attribute", GatherFn<kAttribute>, 1),
+        AS3Method("attributes", GatherFn<kAttributes>),
+        AS3Method("child", GatherFn<kChild>, 1),
+        AS3Method("childIndex", Single<kChildIndex>),
+        AS3Method("children", GatherFn<kChildren>),
+        AS3Method("comments", GatherFn<kComments>),
+        AS3Method("contains", Contains, 1),
+        AS3Method("copy", Copy),
+        AS3Method("descendants", GatherFn<kDescendants>),
+        AS3Method("elements", GatherFn<kElements>),
+        AS3Method("hasComplexContent", HasComplexContent),
+        AS3Method("hasOwnProperty", HasOwnProperty, 1),
+        AS3Method("hasSimpleContent", HasSimpleContent),
+        AS3Method("inScopeNamespaces", Single<kInScopeNamespaces>),
+        AS3Method("insertChildAfter", Single<kInsertChildAfter>, 2),
+        AS3Method("insertChildBefore", Single<kInsertChildBefore>, 2),
+        AS3Method("length", Length),
+        AS3Method("localName", Single<kLocalName>),
+        AS3Method("name", Single<kName>),
+        AS3Method("namespace", Single<kNamespace>),
+        AS3Method("namespaceDeclarations", Single<kNamespaceDeclarations>),
+        AS3Method("nodeKind", Single<kNodeKind>),
+        AS3Method("normalize", Normalize),
+        AS3Method("parent", Parent),
+        AS3Method("prependChild", Single<kPrependChild>, 1),
+        AS3Method("processingInstructions", GatherFn<kProcessingInstructions>),
+        AS3Method("propertyIsEnumerable", PropertyIsEnumerable, 1),
+        AS3Method("removeNamespace", Single<kRemoveNamespace>, 1),
+        AS3Method("replace", Single<kReplace>, 2),
+        AS3Method("setChildren", Single<kSetChildren>, 1),
+        AS3Method("setLocalName", Single<kSetLocalName>, 1),
+        AS3Method("setName", Single<kSetName>, 1),
+        AS3Method("setNamespace", Single<kSetNamespace>, 1),
+        AS3Method("text", GatherFn<kText>),
+        AS3Method("toJSON", ToJson, 1),
+        AS3Method("toString", ToStringFn),
+        AS3Method("toXMLString", ToXmlStringFn),
+        AS3Method("valueOf", ValueOf),
+    };
+    c.constructor = ListConstruct;
+    c.call = ListCall;
+    c.create = CreateList;
+    c.constructor_length = 1;
+    return c;
+  }();
   return spec;
 }
 
