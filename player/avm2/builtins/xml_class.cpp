@@ -534,6 +534,10 @@ const NativeClass& XmlClass() {
         Setter("prettyPrinting", SetFlag<&XmlSettings::pretty_printing>),
         Getter("prettyIndent", GetIndent),
         Setter("prettyIndent", SetIndent),
+        // Declared in the AS3 namespace; reachable by public name too.
+        AS3Method("settings", SettingsFn),
+        AS3Method("setSettings", SetSettings),
+        AS3Method("defaultSettings", DefaultSettings),
         Method("settings", SettingsFn),
         Method("setSettings", SetSettings),
         Method("defaultSettings", DefaultSettings),
