@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "player/avm2/abc_tags.h"
+#include "player/avm2/builtins/xml_support.h"
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
 #include "player/swf/tag_codes.h"
@@ -27,6 +28,7 @@ As3Host::As3Host(const MovieDefinition& movie, DisplayList& list,
   if (movie.script_timeout_seconds && *movie.script_timeout_seconds > 0)
     limits.timeout_seconds = std::min<double>(*movie.script_timeout_seconds, 15);
   vm_->set_limits(limits);
+  avm2::SetXmlSwfVersion(*vm_, movie.header.version);
 }
 
 As3Host::~As3Host() = default;
