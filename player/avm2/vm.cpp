@@ -154,6 +154,8 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
     }
   };
   add(spec.instance, cls->instance_traits, false);
+  // A class object is an instance of Class: it has Class's members (prototype) too.
+  if (classes_.klass && cls != classes_.klass) cls->static_traits = classes_.klass->instance_traits;
   add(spec.statics, cls->static_traits, true);
   cls->set_traits(&cls->static_traits);
   Str ctor_name = Str(u"constructor");
