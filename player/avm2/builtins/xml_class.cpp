@@ -348,11 +348,14 @@ Value SetNamespace(Vm& vm, const Value& self, std::span<const Value> args) {
 
 Value ToJson(Vm&, const Value&, std::span<const Value>) { return Value(Str(u"XML")); }
 
+// On XML.prototype itself these give the empty string, as Flash's do.
 Value ToStringFn(Vm& vm, const Value& self, std::span<const Value>) {
+  if (!AsXml(self)) return Value(Str());
   return Value(Str(XmlToString(Node(vm, self), Settings(vm))));
 }
 
 Value ToXmlStringFn(Vm& vm, const Value& self, std::span<const Value>) {
+  if (!AsXml(self)) return Value(Str());
   return Value(Str(XmlToXmlString(Node(vm, self), Settings(vm))));
 }
 

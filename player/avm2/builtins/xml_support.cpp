@@ -124,8 +124,10 @@ XmlQuery QueryFromName(Vm& vm, const Name& name) {
   q.any_local = name.any_name || q.local == u"*";
   const std::u16string& default_uri = XmlStateOf(vm).default_uri;
   if (name.any_ns) return q;
-  // One namespace other than the public one: a qualified name (ns::a).
-  if (name.set.size() == 1 && name.set[0] != vm.public_ns()) {
+  // One user namespace: a qualified name (ns::a). Private, internal and protected namespaces
+  // are the language's, not XML's: E4X reads them as no namespace.
+  if (name.set.size() == 1 && name.set[0]->kind == NsKind::kPublic &&
+      name.set[0] != vm.public_ns()) {
     q.any_ns = false;
     q.uris = {name.set[0]->uri.str()};
     q.create_ns = NamespaceForUri(name.set[0]->uri.str());
@@ -135,8 +137,7 @@ XmlQuery QueryFromName(Vm& vm, const Name& name) {
   // the set and the default xml namespace.
   if (q.any_local) return q;
   q.any_ns = false;
-  for (Ns ns : name.set)
-    if (ns->kind == NsKind::kPublic) q.uris.push_back(ns->uri.str());
+  for (Ns ns : name.set) q.uris.push_back(ns->kind == NsKind::kPublic ? ns->uri.str() : u"");
   q.uris.push_back(default_uri);
   if (!q.attribute) q.create_ns = NamespaceForUri(default_uri);
   return q;
