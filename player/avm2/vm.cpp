@@ -186,6 +186,10 @@ void Vm::InstallBuiltins() {
       cls->prototype->set_cls(cls);
     } else if (q == "Class") {
       classes_.klass = cls;
+      // Object was made before Class: give it Class's members now.
+      for (const Trait& t : cls->instance_traits.list)
+        if (classes_.object && !classes_.object->static_traits.FindQ(t.name.view(), t.ns))
+          classes_.object->static_traits.Put(t);
     } else if (q == "Function") {
       classes_.function = cls;
     } else if (q == "Boolean") {
