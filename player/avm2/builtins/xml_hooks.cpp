@@ -218,7 +218,26 @@ bool XmlSetProperty(Vm& vm, const Value& obj, const Name& name, const Value& v) 
   return true;
 }
 
+namespace {
+
+// Whether the name is one of the methods XML and XMLList objects have: `in` counts them.
+bool HasMethod(const Value& obj, const Name& name) {
+  Object* o = obj.AsObject();
+  if (o->traits() && o->traits()->Find(name)) return true;
+  for (Object* p = o->proto(); p && name.IsPublic(); p = p->proto())
+    if (p->dynamic().Find(name.local.view())) return true;
+  return false;
+}
+
+}  // namespace
+
 bool XmlHasProperty(Vm& vm, const Value& obj, const Name& name, bool& out) {
+  if (!IsXmlOrList(obj)) return false;
+  if (!XmlHasOwn(vm, obj, name, out) || !out) out = HasMethod(obj, name);
+  return true;
+}
+
+bool XmlHasOwn(Vm& vm, const Value& obj, const Name& name, bool& out) {
   uint32_t index = 0;
   if (XmlObject* x = AsXml(obj)) {
     out = IsIndexName(name, index) ? index == 0 : XmlHas(*x->node, QueryFromName(vm, name));

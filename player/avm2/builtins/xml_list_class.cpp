@@ -100,7 +100,7 @@ Value HasSimpleContent(Vm& vm, const Value& self, std::span<const Value>) {
 
 Value HasOwnProperty(Vm& vm, const Value& self, std::span<const Value> args) {
   bool out = false;
-  XmlHasProperty(vm, self, vm.PublicName(vm.ToString(Arg(args, 0)).view()), out);
+  XmlHasOwn(vm, self, vm.PublicName(vm.ToString(Arg(args, 0)).view()), out);
   return Value(out);
 }
 

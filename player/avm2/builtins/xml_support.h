@@ -85,6 +85,8 @@ void XmlListPutIndex(Vm& vm, XmlListObject* list, uint32_t i, const Value& v);
 bool XmlGetProperty(Vm& vm, const Value& obj, const Name& name, Value& out);
 bool XmlSetProperty(Vm& vm, const Value& obj, const Name& name, const Value& v);
 bool XmlHasProperty(Vm& vm, const Value& obj, const Name& name, bool& out);
+// The E4X part alone: children, attributes and indices, without the methods.
+bool XmlHasOwn(Vm& vm, const Value& obj, const Name& name, bool& out);
 bool XmlDeleteProperty(Vm& vm, const Value& obj, const Name& name, bool& out);
 bool XmlCallProperty(Vm& vm, const Value& obj, const Name& name, std::span<const Value> args,
                      Value& out);
