@@ -205,10 +205,17 @@ TEST(XmlOps, DescendantsAndNormalize) {
   any.any_local = true;
   EXPECT_EQ(XmlDescendants(*x, any).size(), 4u);
   x->InsertChild(1, XmlNode::Create(XmlKind::kText, u"s"));
-  x->InsertChild(0, XmlNode::Create(XmlKind::kText));
+  x->InsertChild(0, XmlNode::Create(XmlKind::kText, u" \n "));
+  x->InsertChild(3, XmlNode::Create(XmlKind::kCData, u"c"));
   XmlNormalize(*x);
   ASSERT_EQ(x->children().size(), 3u);
-  EXPECT_EQ(FromUtf16(x->children()[1]->value()), "st");
+  EXPECT_EQ(FromUtf16(x->children()[1]->value()), "sct");
+  // A list's markup puts each item on its own line even without pretty printing.
+  EXPECT_EQ(FromUtf16(XmlListToXmlString(XmlGet(*x, Child(u"c")), Plain())), "<c/>");
+  EXPECT_EQ(FromUtf16(XmlListToXmlString(x->children(), Plain())),
+            "<b i=\"2\"><b i=\"3\"/></b>\nsct\n<c/>");
+  EXPECT_EQ(FromUtf16(XmlListToString(x->children(), Plain())),
+            FromUtf16(XmlListToXmlString(x->children(), Plain())));
 }
 
 }  // namespace
