@@ -171,6 +171,14 @@ bool IsIndexName(const Name& name, uint32_t& index) {
 
 bool XmlGetProperty(Vm& vm, const Value& obj, const Name& name, Value& out) {
   uint32_t index = 0;
+  // x.AS3::name is the method; every other name is looked up in the tree.
+  if (IsXmlOrList(obj) && name.set.size() == 1 && name.set[0] == vm.as3_ns()) {
+    if (const Trait* t = obj.AsObject()->traits() ? obj.AsObject()->traits()->Find(name) : nullptr;
+        t && t->type == TraitType::kMethod) {
+      out = Value(static_cast<Object*>(vm.BindMethod(t->method, obj)));
+      return true;
+    }
+  }
   if (XmlObject* x = AsXml(obj)) {
     if (IsIndexName(name, index)) {
       out = index == 0 ? obj : Value();
