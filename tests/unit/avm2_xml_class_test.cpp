@@ -88,6 +88,52 @@ INSTANTIATE_TEST_SUITE_P(
                      return Value(Str::FromUtf8(r));
                    },
                    "101111"},
+        ScriptCase{"SettingsChangeOutput", "<a><b>1</b></a>",
+                   [](Vm& vm, const Value& x) {
+                     Value cls(static_cast<Object*>(vm.FindClass("XML")));
+                     vm.SetProperty(cls, "prettyPrinting", Value(false));
+                     std::u16string compact = vm.ToString(Markup(vm, x)).str();
+                     vm.CallMethod(cls, "setSettings", {});
+                     return Value(compact + u"|" + vm.ToString(Markup(vm, x)).str());
+                   },
+                   "<a><b>1</b></a>|<a>\n  <b>1</b>\n</a>"},
+        ScriptCase{"LiteralEscaping", "<a/>",
+                   [](Vm& vm, const Value&) {
+                     return Value(
+                         XmlEscapeForLiteral(vm, Value(Str(u" a<b ")), false).AsStr().str() + u"|" +
+                         XmlEscapeForLiteral(vm, Value(Str(u"\n\"")), true).AsStr().str() + u"|" +
+                         XmlEscapeForLiteral(vm, Value(5.5), false).AsStr().str());
+                   },
+                   "a&lt;b|&#xA;&quot;|5.5"},
+        ScriptCase{"DefaultNamespaceAppliesToParseAndLookup", "<a/>",
+                   [](Vm& vm, const Value&) {
+                     XmlSetDefaultNamespace(vm, Value(Str(u"U")));
+                     Value x = Xml(vm, "<a><b>1</b></a>");
+                     Value uri = vm.GetProperty(vm.CallMethod(x, "name", {}), "uri");
+                     return Value(vm.ToString(uri).str() + u" " +
+                                  vm.ToString(vm.GetProperty(x, "b")).str() + u" " +
+                                  vm.ToString(Markup(vm, vm.GetProperty(x, "b"))).str());
+                   },
+                   "U 1 <b xmlns=\"U\">1</b>"},
+        ScriptCase{"ListsAddEnumerateAndGuardOneItemMethods", "<a><b/><c/></a>",
+                   [](Vm& vm, const Value& x) {
+                     Value sum;
+                     XmlAdd(vm, vm.GetProperty(x, "b"), vm.GetProperty(x, "c"), sum);
+                     std::u16string r;
+                     for (uint32_t i = 0; XmlNextIndex(sum, i, i) && i;) {
+                       Value item;
+                       XmlNextValue(vm, sum, i, item);
+                       r += vm.ToString(vm.CallMethod(item, "localName", {})).str();
+                     }
+                     try {
+                       vm.CallMethod(sum, "name", {});
+                     } catch (const ScriptException& e) {
+                       r += u" " + vm.ToString(e.value).str();
+                     }
+                     return Value(r);
+                   },
+                   "bc TypeError: Error #1086: The name method only works on lists containing one "
+                   "item."},
         ScriptCase{"ParseErrorIsATypeError", "<a/>",
                    [](Vm& vm, const Value&) {
                      try {
