@@ -52,6 +52,13 @@ void As3Host::ConstructRoot() {
     vm_->RunGuarded([&] {
       avm2::ClassObject* cls = vm_->FindClass(name);
       if (!cls) return avm2::Value();
+      // Flash links only a Sprite to the root; other classes ran their scripts but get no root.
+      if (avm2::ClassObject* sprite = vm_->FindClass("flash.display::Sprite");
+          sprite && !cls->IsSubclassOf(sprite)) {
+        vm_->Trace("TypeError: Error #2023: Class " + cls->qualified +
+                   "$ must inherit from Sprite to link to the root.");
+        return avm2::Value();
+      }
       if (avm2::ClassObject* stage_cls = vm_->FindClass("flash.display::Stage"))
         vm_->display_stage = vm_->CreateInstance(stage_cls);
       avm2::Object* root = vm_->CreateInstance(cls);
