@@ -274,8 +274,6 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
     if (i >= 0) return a->Delete(static_cast<uint32_t>(i));
   }
   if (FindTrait(obj, name)) return false;
-  if (o->sealed() && !o->dynamic().Find(name.local.view()))
-    ThrowError(ErrorType::kReferenceError, 1120, {name.local.ToUtf8(), TypeNameForError(obj)});
   if (!name.IsPublic()) return false;
   o->dynamic().Erase(name.local.view());
   return true;

@@ -109,8 +109,12 @@ Object* NewCatchScope(Vm& vm, AbcUnit& unit, const AbcException& e) {
 // Enumeration positions: 1..length for an array's elements, then length + k for the k-th
 // dynamic property. Past the end of one object, enumeration goes on along the prototype chain.
 bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
-  (void)vm;
   Object* o = obj.AsObject();
+  if (!o && !obj.IsNullish() && index == 0) {
+    // A primitive enumerates its prototype's properties.
+    o = vm.ProtoOf(obj);
+    obj = Value(o);
+  }
   while (o) {
     uint32_t base = 0;
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {

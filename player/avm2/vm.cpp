@@ -221,6 +221,12 @@ void Vm::InstallBuiltins() {
         f->set_proto(classes_.function->prototype);
       }
   }
+  // Array.prototype is itself an (empty) Array.
+  {
+    auto* p = heap_.New<ArrayObject>(classes_.array, classes_.object->prototype);
+    p->dynamic() = classes_.array->prototype->dynamic();
+    classes_.array->prototype = p;
+  }
   builtin_global_->set_cls(classes_.object);
   builtin_global_->set_proto(classes_.object->prototype);
   for (ErrorType t :

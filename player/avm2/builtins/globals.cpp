@@ -16,7 +16,13 @@ Value TraceFn(Vm& vm, const Value&, std::span<const Value> args) {
     if (i) line += ' ';
     line += vm.ToString(args[i]).ToUtf8();
   }
-  vm.Trace(line);
+  // A carriage return breaks the line as a newline does.
+  std::string out;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != '\r') out.push_back(line[i]);
+    else if (i + 1 >= line.size() || line[i + 1] != '\n') out.push_back('\n');
+  }
+  vm.Trace(out);
   return Value();
 }
 Value IsNaNFn(Vm& vm, const Value&, std::span<const Value> args) {

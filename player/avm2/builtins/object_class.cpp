@@ -54,6 +54,8 @@ Value ObjectToString(Vm& vm, const Value& self, std::span<const Value>) {
     return Value(Str(u"[class " + c->name.str() + u"]"));
   ClassObject* c = vm.ClassOf(self);
   std::u16string n = c ? c->name.str() : u"Object";
+  // A script's global object prints as "global".
+  if (self.AsObject() && self.AsObject()->kind() == ObjectKind::kGlobal) n = u"global";
   return Value(Str(u"[object " + n + u"]"));
 }
 
