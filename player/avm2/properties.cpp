@@ -376,7 +376,14 @@ void Vm::InitClass(ClassObject* cls) {
 
 Value Vm::Invoke(MethodInfo* m, const Value& self, std::span<const Value> args,
                  const std::vector<Value>* scope, FunctionObject* callee) {
-  if (depth >= limits_.max_recursion) ThrowError(ErrorType::kError, 1023);
+  if (depth >= limits_.max_recursion) {
+    // The error's own constructor runs outside the limit, or making it would overflow again.
+    int saved = depth;
+    depth = 0;
+    Value e = MakeError(ErrorType::kError, 1023);
+    depth = saved;
+    Throw(e);
+  }
   struct DepthGuard {
     int& d;
     explicit DepthGuard(int& x) : d(x) { ++d; }

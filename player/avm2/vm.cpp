@@ -89,6 +89,7 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
   cls->super = super;
   cls->native = &spec;
   cls->native_class = true;
+
   cls->is_sealed = (spec.flags & class_flag::kSealed) != 0;
   cls->is_final = (spec.flags & class_flag::kFinal) != 0;
   cls->is_interface = (spec.flags & class_flag::kInterface) != 0;

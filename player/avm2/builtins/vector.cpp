@@ -229,6 +229,7 @@ ClassObject* SpecializeVector(Vm& vm, ClassObject* generic, ClassObject* type) {
   c->ns = generic->ns;
   c->qualified = "__AS3__.vec::Vector.<" + tname + ">";
   c->super = vm.classes().object;
+  c->set_sealed(true);
   c->instance_traits = generic->instance_traits;
   c->static_traits = generic->static_traits;
   c->set_traits(&c->static_traits);
