@@ -145,17 +145,21 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
   f.locals[0] = self;
   size_t nparams = info.param_types.size();
   size_t required = nparams - std::min(nparams, info.optional.size());
-  if (args.size() < required ||
-      (args.size() > nparams &&
-       !(info.flags & (method_flag::kNeedRest | method_flag::kNeedArguments))))
+  // Functions made by newfunction take any number of arguments; methods check the count.
+  bool lenient = callee && !callee->is_closure;
+  if (!lenient && (args.size() < required ||
+                   (args.size() > nparams &&
+                    !(info.flags & (method_flag::kNeedRest | method_flag::kNeedArguments)))))
     vm.ThrowError(ErrorType::kArgumentError, 1063,
                   {m->trace_name, std::to_string(required), std::to_string(args.size())});
   for (size_t i = 0; i < nparams; ++i) {
-    Value v = i < args.size() ? args[i] : unit.ConstantValue(vm, info.optional[i - required]);
+    Value v = i < args.size() ? args[i]
+              : i >= required ? unit.ConstantValue(vm, info.optional[i - required])
+                              : Value();
     uint32_t t = info.param_types[i];
     if (t != 0) {
       Value cls;
-      if (vm.FindDefinition(unit.names[t], cls, nullptr))
+      if (vm.ResolveType(unit, t, cls))
         v = vm.Coerce(v, dynamic_cast<ClassObject*>(cls.AsObject()));
     }
     f.locals[i + 1] = v;
@@ -452,7 +456,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             Value v = Pop(f);
             if (!return_type_known) {
               Value c;
-              if (vm.FindDefinition(unit.names[info.return_type], c, nullptr))
+              if (vm.ResolveType(unit, info.return_type, c))
                 return_type = dynamic_cast<ClassObject*>(c.AsObject());
               return_type_known = true;
             }
@@ -682,7 +686,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kCoerce: {
             Value v = Pop(f);
             Value c;
-            if (!vm.FindDefinition(unit.names[op0], c, nullptr))
+            if (!vm.ResolveType(unit, op0, c))
               vm.ThrowError(ErrorType::kReferenceError, 1065, {unit.names[op0].local.ToUtf8()});
             st.push_back(vm.Coerce(v, dynamic_cast<ClassObject*>(c.AsObject())));
             break;
@@ -691,7 +695,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kIsType: {
             Value v = Pop(f);
             Value c;
-            if (!vm.FindDefinition(unit.names[op0], c, nullptr))
+            if (!vm.ResolveType(unit, op0, c))
               vm.ThrowError(ErrorType::kReferenceError, 1065, {unit.names[op0].local.ToUtf8()});
             bool is = vm.IsType(v, dynamic_cast<ClassObject*>(c.AsObject()));
             st.push_back(ins.op == Op::kIsType ? Value(is) : is ? v : Value::Null());
@@ -873,7 +877,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
         if (pc < ex.from || pc >= ex.to) continue;
         if (ex.exc_type != 0) {
           Value c;
-          if (!vm.FindDefinition(unit.names[ex.exc_type], c, nullptr)) continue;
+          if (!vm.ResolveType(unit, ex.exc_type, c)) continue;
           auto* cls = dynamic_cast<ClassObject*>(c.AsObject());
           if (cls && !vm.IsType(e.value, cls)) continue;
         }

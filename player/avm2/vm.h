@@ -68,6 +68,7 @@ class Vm {
   class DisplayHost* display_host = nullptr;
   // Display objects with enterFrame listeners, in the order they were added.
   std::vector<Object*> enter_frame_targets;
+  std::map<ClassObject*, ClassObject*> vector_classes;  // Vector.<T> by T
   Object* display_root = nullptr;   // the document class instance
   Object* display_stage = nullptr;  // the Stage
   // Roots the host holds (display objects, listeners).
@@ -180,6 +181,8 @@ class Vm {
   void SetSlot(Object* o, uint32_t slot, const Value& v);
   bool InstanceOf(const Value& v, const Value& type);
   Value ApplyType(const Value& base, std::span<const Value> params);
+  // The class a type multiname names (Vector.<T> included); false when it is not defined.
+  bool ResolveType(const AbcUnit& unit, uint32_t index, Value& out);
   // E4X hooks: the XML classes replace these.
   std::function<Value(Vm&, const Value&, const Name&)> descendants_hook;
   Value Descendants(const Value& obj, const Name& name);
@@ -194,6 +197,7 @@ class Vm {
   friend struct Interpreter;
   void InstallBuiltins();
   bool BuiltinDefinition(const Name& name, Value& out);
+  const Trait* FindTrait(const Value& obj, const Name& name);
   ClassObject* BuiltinClass(std::string_view qualified);
 
   ScriptLimits limits_;

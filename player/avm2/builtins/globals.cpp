@@ -17,7 +17,13 @@ Value TraceFn(Vm& vm, const Value&, std::span<const Value> args) {
     if (i) line += ' ';
     line += vm.ToString(args[i]).ToUtf8();
   }
-  vm.Trace(line);
+  // A carriage return breaks the line as a newline does.
+  std::string out;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != '\r') out.push_back(line[i]);
+    else if (i + 1 >= line.size() || line[i + 1] != '\n') out.push_back('\n');
+  }
+  vm.Trace(out);
   return Value();
 }
 Value IsNaNFn(Vm& vm, const Value&, std::span<const Value> args) {
@@ -74,6 +80,7 @@ void Define(Vm& vm, const char* package, const char* name, NativeFn fn, int leng
 void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "trace", TraceFn, 1);
   InstallDisplayFunctions(vm);
+  InstallUriFunctions(vm);
   Define(vm, "", "isNaN", IsNaNFn, 1);
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
@@ -83,6 +90,9 @@ void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "flash.utils", "getQualifiedClassName", GetQualifiedClassNameFn, 1);
   Define(vm, "flash.utils", "getQualifiedSuperclassName", GetQualifiedSuperclassNameFn, 1);
   Define(vm, "flash.utils", "getDefinitionByName", GetDefinitionByNameFn, 1);
+  // The player's own avmplus package has the same reflection functions.
+  Define(vm, "avmplus", "getQualifiedClassName", GetQualifiedClassNameFn, 1);
+  Define(vm, "avmplus", "getQualifiedSuperclassName", GetQualifiedSuperclassNameFn, 1);
   for (auto [name, v] : {std::pair<const char*, Value>{"NaN", Value(NAN)},
                          {"Infinity", Value(INFINITY)},
                          {"undefined", Value()}}) {
@@ -97,7 +107,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
     std::vector<const NativeClass*> l = {&ObjectClass(),    &ClassClass(), &FunctionClass(),
                                          &NamespaceClass(), &QNameClass(), &BooleanClass(),
                                          &NumberClass(),    &IntClass(),   &UIntClass(),
-                                         &StringClass(),    &ArrayClass(), &MathClass(),
+                                         &StringClass(),    &ArrayClass(), &MathClass(), &VectorClass(),
                                          &XmlClass(),       &XmlListClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
