@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -31,6 +32,7 @@ bool Vm::ToBoolean(const Value& v) {
 Value Vm::ToPrimitive(const Value& v, int hint) {
   Object* o = v.AsObject();
   if (!o) return v;
+  if (Value r; XmlToPrimitive(*this, v, r)) return r;
   if (auto* b = dynamic_cast<BoxedObject*>(o); b && !b->primitive.IsUndefined())
     return b->primitive;
   // Dates prefer strings; everything else numbers (ECMA-262 [[DefaultValue]]).
@@ -115,6 +117,7 @@ Str Vm::TypeOf(const Value& v) {
 }
 
 bool Vm::LooseEquals(const Value& a, const Value& b) {
+  if (bool r; XmlLooseEquals(*this, a, b, r)) return r;
   if (a.IsNumeric() && b.IsNumeric()) return a.AsDouble() == b.AsDouble();
   if (a.type() == b.type()) return StrictEquals(a, b);
   if (a.IsNullish() && b.IsNullish()) return true;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "player/avm2/abc_unit.h"
+#include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/instruction.h"
 #include "player/avm2/vm.h"
@@ -207,9 +208,12 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kDebugLine:
           case Op::kDebugFile:
           case Op::kTimestamp:
+            break;
           case Op::kDxns:
+            XmlSetDefaultNamespace(vm, Value(unit.strings.at(op0)));
+            break;
           case Op::kDxnsLate:
-            if (ins.op == Op::kDxnsLate) Pop(f);
+            XmlSetDefaultNamespace(vm, Pop(f));
             break;
           case Op::kThrow:
             vm.Throw(Pop(f));

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/abc_unit.h"
+#include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/vm.h"
 
@@ -148,6 +149,7 @@ bool Vm::BuiltinDefinition(const Name& name, Value& out) {
 
 Value Vm::GetProperty(const Value& obj, const Name& name) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  if (Value r; XmlGetProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
   if (o == builtin_global_) {
     Value v;
@@ -194,6 +196,7 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
 
 void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool init) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  if (XmlSetProperty(*this, obj, name, v)) return;
   Object* o = obj.AsObject();
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
@@ -248,6 +251,7 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
 }
 
 bool Vm::HasProperty(const Value& obj, const Name& name) {
+  if (bool r; XmlHasProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
   if (o == builtin_global_) {
     Value v;
@@ -267,6 +271,7 @@ bool Vm::HasProperty(const Value& obj, const Name& name) {
 
 bool Vm::DeleteProperty(const Value& obj, const Name& name) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  if (bool r; XmlDeleteProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
   if (!o) return false;
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
@@ -274,8 +279,6 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
     if (i >= 0) return a->Delete(static_cast<uint32_t>(i));
   }
   if (FindTrait(obj, name)) return false;
-  if (o->sealed() && !o->dynamic().Find(name.local.view()))
-    ThrowError(ErrorType::kReferenceError, 1120, {name.local.ToUtf8(), TypeNameForError(obj)});
   if (!name.IsPublic()) return false;
   o->dynamic().Erase(name.local.view());
   return true;
@@ -283,6 +286,7 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
 
 Value Vm::CallProperty(const Value& obj, const Name& name, std::span<const Value> args) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  if (Value r; XmlCallProperty(*this, obj, name, args, r)) return r;
   {
     if (const Trait* t = FindTrait(obj, name); t && t->type == TraitType::kMethod)
       return Invoke(t->method, obj, args, nullptr, nullptr);
@@ -378,7 +382,14 @@ void Vm::InitClass(ClassObject* cls) {
 
 Value Vm::Invoke(MethodInfo* m, const Value& self, std::span<const Value> args,
                  const std::vector<Value>* scope, FunctionObject* callee) {
-  if (depth >= limits_.max_recursion) ThrowError(ErrorType::kError, 1023);
+  if (depth >= limits_.max_recursion) {
+    // The error's own constructor runs outside the limit, or making it would overflow again.
+    int saved = depth;
+    depth = 0;
+    Value e = MakeError(ErrorType::kError, 1023);
+    depth = saved;
+    Throw(e);
+  }
   struct DepthGuard {
     int& d;
     explicit DepthGuard(int& x) : d(x) { ++d; }

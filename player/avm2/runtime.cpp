@@ -5,6 +5,7 @@
 #include "player/avm2/abc_unit.h"
 #include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/error.h"
+#include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/vm.h"
 
@@ -109,8 +110,16 @@ Object* NewCatchScope(Vm& vm, AbcUnit& unit, const AbcException& e) {
 // Enumeration positions: 1..length for an array's elements, then length + k for the k-th
 // dynamic property. Past the end of one object, enumeration goes on along the prototype chain.
 bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
-  (void)vm;
+  if (uint32_t next; XmlNextIndex(obj, index, next)) {
+    index = next;
+    return next != 0;
+  }
   Object* o = obj.AsObject();
+  if (!o && !obj.IsNullish() && index == 0) {
+    // A primitive enumerates its prototype's properties.
+    o = vm.ProtoOf(obj);
+    obj = Value(o);
+  }
   while (o) {
     uint32_t base = 0;
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
@@ -138,6 +147,7 @@ bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
 }
 
 Value EnumName(Vm& vm, const Value& obj, uint32_t index) {
+  if (Value r; XmlNextName(obj, index, r)) return r;
   Object* o = obj.AsObject();
   if (!o || index == 0) return Value();
   uint32_t base = 0;
@@ -151,7 +161,7 @@ Value EnumName(Vm& vm, const Value& obj, uint32_t index) {
 }
 
 Value EnumValue(Vm& vm, const Value& obj, uint32_t index) {
-  (void)vm;
+  if (Value r; XmlNextValue(vm, obj, index, r)) return r;
   Object* o = obj.AsObject();
   if (!o || index == 0) return Value();
   uint32_t base = 0;
@@ -165,6 +175,7 @@ Value EnumValue(Vm& vm, const Value& obj, uint32_t index) {
 }
 
 Value AddValues(Vm& vm, const Value& a, const Value& b) {
+  if (Value r; XmlAdd(vm, a, b, r)) return r;
   if (a.IsNumeric() && b.IsNumeric()) return Value::Numeric(a.AsDouble() + b.AsDouble());
   if (a.IsString() && b.IsString()) {
     std::u16string s = a.AsStr().str();
@@ -241,6 +252,7 @@ Value Vm::ApplyType(const Value& base, std::span<const Value> params) {
 
 Value Vm::Descendants(const Value& obj, const Name& name) {
   if (descendants_hook) return descendants_hook(*this, obj, name);
+  if (IsXmlOrList(obj)) return XmlDescendants(*this, obj, name);
   ThrowError(ErrorType::kTypeError, 1016, {TypeNameForError(obj)});
 }
 
@@ -252,6 +264,7 @@ Value Vm::CheckFilter(const Value& v) {
 }
 
 Value Vm::EscapeXml(const Value& v, bool attribute) {
+  return XmlEscapeForLiteral(*this, v, attribute);
   std::u16string out;
   for (char16_t c : ToString(v).str()) {
     switch (c) {

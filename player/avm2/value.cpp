@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/object.h"
 
 namespace flashsaver::avm2 {
@@ -93,6 +94,7 @@ Value Value::Numeric(double d) {
 }
 
 bool StrictEquals(const Value& a, const Value& b) {
+  if (bool r; XmlStrictEquals(a, b, r)) return r;
   if (a.IsNumeric() && b.IsNumeric()) return a.AsDouble() == b.AsDouble();
   if (a.type() != b.type()) return false;
   switch (a.type()) {

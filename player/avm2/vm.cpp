@@ -89,6 +89,7 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
   cls->super = super;
   cls->native = &spec;
   cls->native_class = true;
+
   cls->is_sealed = (spec.flags & class_flag::kSealed) != 0;
   cls->is_final = (spec.flags & class_flag::kFinal) != 0;
   cls->is_interface = (spec.flags & class_flag::kInterface) != 0;
@@ -154,6 +155,8 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
     }
   };
   add(spec.instance, cls->instance_traits, false);
+  // A class object is an instance of Class: it has Class's members (prototype) too.
+  if (classes_.klass && cls != classes_.klass) cls->static_traits = classes_.klass->instance_traits;
   add(spec.statics, cls->static_traits, true);
   cls->set_traits(&cls->static_traits);
   Str ctor_name = Str(u"constructor");
@@ -184,6 +187,10 @@ void Vm::InstallBuiltins() {
       cls->prototype->set_cls(cls);
     } else if (q == "Class") {
       classes_.klass = cls;
+      // Object was made before Class: give it Class's members now.
+      for (const Trait& t : cls->instance_traits.list)
+        if (classes_.object && !classes_.object->static_traits.FindQ(t.name.view(), t.ns))
+          classes_.object->static_traits.Put(t);
     } else if (q == "Function") {
       classes_.function = cls;
     } else if (q == "Boolean") {
@@ -220,6 +227,12 @@ void Vm::InstallBuiltins() {
         f->set_cls(classes_.function);
         f->set_proto(classes_.function->prototype);
       }
+  }
+  // Array.prototype is itself an (empty) Array.
+  {
+    auto* p = heap_.New<ArrayObject>(classes_.array, classes_.object->prototype);
+    p->dynamic() = classes_.array->prototype->dynamic();
+    classes_.array->prototype = p;
   }
   builtin_global_->set_cls(classes_.object);
   builtin_global_->set_proto(classes_.object->prototype);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "player/avm2/abc_tags.h"
+#include "player/avm2/builtins/xml_support.h"
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
 #include "player/swf/tag_codes.h"
@@ -28,6 +29,7 @@ As3Host::As3Host(const MovieDefinition& movie, DisplayList& list,
   if (movie.script_timeout_seconds && *movie.script_timeout_seconds > 0)
     limits.timeout_seconds = std::min<double>(*movie.script_timeout_seconds, 15);
   vm_->set_limits(limits);
+  avm2::SetXmlSwfVersion(*vm_, movie.header.version);
 }
 
 As3Host::~As3Host() = default;
@@ -51,6 +53,13 @@ void As3Host::ConstructRoot() {
     vm_->RunGuarded([&] {
       avm2::ClassObject* cls = vm_->FindClass(name);
       if (!cls) return avm2::Value();
+      // Flash links only a Sprite to the root; other classes ran their scripts but get no root.
+      if (avm2::ClassObject* sprite = vm_->FindClass("flash.display::Sprite");
+          sprite && !cls->IsSubclassOf(sprite)) {
+        vm_->Trace("TypeError: Error #2023: Class " + cls->qualified +
+                   "$ must inherit from Sprite to link to the root.");
+        return avm2::Value();
+      }
       if (avm2::ClassObject* stage_cls = vm_->FindClass("flash.display::Stage"))
         vm_->display_stage = vm_->CreateInstance(stage_cls);
       avm2::Object* root = vm_->CreateInstance(cls);

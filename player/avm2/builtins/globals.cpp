@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/builtins/xml_class.h"
 #include "player/avm2/display/display_host.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
@@ -16,7 +17,13 @@ Value TraceFn(Vm& vm, const Value&, std::span<const Value> args) {
     if (i) line += ' ';
     line += vm.ToString(args[i]).ToUtf8();
   }
-  vm.Trace(line);
+  // A carriage return breaks the line as a newline does.
+  std::string out;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != '\r') out.push_back(line[i]);
+    else if (i + 1 >= line.size() || line[i + 1] != '\n') out.push_back('\n');
+  }
+  vm.Trace(out);
   return Value();
 }
 Value IsNaNFn(Vm& vm, const Value&, std::span<const Value> args) {
@@ -78,6 +85,7 @@ void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
   Define(vm, "", "parseFloat", ParseFloatFn, 1);
+  Define(vm, "", "isXMLName", IsXmlNameFn, 1);
   Define(vm, "flash.utils", "getTimer", GetTimerFn, 0);
   Define(vm, "flash.utils", "getQualifiedClassName", GetQualifiedClassNameFn, 1);
   Define(vm, "flash.utils", "getQualifiedSuperclassName", GetQualifiedSuperclassNameFn, 1);
@@ -100,7 +108,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
                                          &NamespaceClass(), &QNameClass(), &BooleanClass(),
                                          &NumberClass(),    &IntClass(),   &UIntClass(),
                                          &StringClass(),    &ArrayClass(), &MathClass(), &VectorClass(),
-                                         &DateClass()};
+                                         &DateClass(),      &XmlClass(),   &XmlListClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     return l;

@@ -1,6 +1,7 @@
 // Object, Class, Function, Namespace and QName.
 #include "player/avm2/abc_file.h"
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/abc_unit.h"
 #include "player/avm2/vm.h"
 
 namespace flashsaver::avm2 {
@@ -54,6 +55,8 @@ Value ObjectToString(Vm& vm, const Value& self, std::span<const Value>) {
     return Value(Str(u"[class " + c->name.str() + u"]"));
   ClassObject* c = vm.ClassOf(self);
   std::u16string n = c ? c->name.str() : u"Object";
+  // A script's global object prints as "global".
+  if (self.AsObject() && self.AsObject()->kind() == ObjectKind::kGlobal) n = u"global";
   return Value(Str(u"[object " + n + u"]"));
 }
 
@@ -179,6 +182,12 @@ Value QNameInit(Vm& vm, const Value& self, std::span<const Value> args) {
   return Value();
 }
 
+// QName(q) gives q itself; other calls construct.
+Value QNameCall(Vm& vm, const Value&, std::span<const Value> args) {
+  if (args.size() == 1 && dynamic_cast<QNameObject*>(args[0].AsObject())) return args[0];
+  return vm.Construct(Value(static_cast<Object*>(vm.classes().qname)), args);
+}
+
 Value QNameLocal(Vm&, const Value& self, std::span<const Value>) {
   auto* q = dynamic_cast<QNameObject*>(self.AsObject());
   return q ? Value(q->local) : Value();
@@ -273,6 +282,7 @@ const NativeClass& QNameClass() {
     c.instance = {Getter("localName", QNameLocal), Getter("uri", QNameUri),
                   ProtoMethod("toString", QNameToString), ProtoMethod("valueOf", ValueOf)};
     c.constructor = QNameInit;
+    c.call = QNameCall;
     c.create = CreateQName;
     return c;
   }();

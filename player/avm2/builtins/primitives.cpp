@@ -172,7 +172,11 @@ Value ToUpper(Vm& vm, const Value& self, std::span<const Value>) {
 }
 Value LocaleCompare(Vm& vm, const Value& self, std::span<const Value> args) {
   Str a = ThisString(vm, self), b = ArgString(vm, args, 0, Str(u"undefined"));
-  return Value(a.str() < b.str() ? -1 : a.str() == b.str() ? 0 : 1);
+  // The difference of the first differing units, else of the lengths.
+  const auto &x = a.str(), &y = b.str();
+  for (size_t i = 0; i < x.size() && i < y.size(); ++i)
+    if (x[i] != y[i]) return Value(static_cast<int32_t>(x[i]) - static_cast<int32_t>(y[i]));
+  return Value(static_cast<int32_t>(x.size()) - static_cast<int32_t>(y.size()));
 }
 Value Split(Vm& vm, const Value& self, std::span<const Value> args) {
   Str s = ThisString(vm, self);
@@ -183,7 +187,9 @@ Value Split(Vm& vm, const Value& self, std::span<const Value> args) {
   } else {
     Str sep = vm.ToString(args[0]);
     const auto& str = s.str();
-    if (sep.empty()) {
+    if (str.empty()) {
+      out.push_back(Value(Str()));
+    } else if (sep.empty()) {
       for (size_t i = 0; i < str.size() && out.size() < limit; ++i)
         out.push_back(Value(Str(std::u16string(1, str[i]))));
     } else {

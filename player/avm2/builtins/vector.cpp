@@ -94,7 +94,7 @@ Value Push(Vm& vm, const Value& self, std::span<const Value> args) {
 Value Pop(Vm& vm, const Value& self, std::span<const Value>) {
   VectorObject* v = This(vm, self);
   CheckNotFixed(vm, v);
-  if (v->items.empty()) return DefaultFor(vm, v->type);
+  if (v->items.empty()) return Value();
   Value x = v->items.back();
   v->items.pop_back();
   return x;
@@ -102,7 +102,7 @@ Value Pop(Vm& vm, const Value& self, std::span<const Value>) {
 Value Shift(Vm& vm, const Value& self, std::span<const Value>) {
   VectorObject* v = This(vm, self);
   CheckNotFixed(vm, v);
-  if (v->items.empty()) return DefaultFor(vm, v->type);
+  if (v->items.empty()) return Value();
   Value x = v->items.front();
   v->items.erase(v->items.begin());
   return x;
@@ -229,6 +229,7 @@ ClassObject* SpecializeVector(Vm& vm, ClassObject* generic, ClassObject* type) {
   c->ns = generic->ns;
   c->qualified = "__AS3__.vec::Vector.<" + tname + ">";
   c->super = vm.classes().object;
+  c->set_sealed(true);
   c->instance_traits = generic->instance_traits;
   c->static_traits = generic->static_traits;
   c->set_traits(&c->static_traits);
