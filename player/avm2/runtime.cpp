@@ -306,6 +306,12 @@ Value Vm::MakeError(ErrorType type, int id, std::initializer_list<std::string> a
   return Construct(Value(static_cast<Object*>(cls)), a);
 }
 
+Value Vm::MakeErrorWithText(ErrorType type, int id, const std::string& message) {
+  ClassObject* cls = error_classes_.at(static_cast<size_t>(type));
+  Value a[2] = {Value(Str::FromUtf8(message)), Value(static_cast<int32_t>(id))};
+  return Construct(Value(static_cast<Object*>(cls)), a);
+}
+
 void Vm::ThrowError(ErrorType type, int id, std::initializer_list<std::string> args) {
   throw ScriptException{MakeError(type, id, args)};
 }

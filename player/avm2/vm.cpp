@@ -383,6 +383,10 @@ Value Vm::RunGuarded(const std::function<Value()>& fn) {
   } catch (const ScriptException& e) {
     ReportUncaught(e.value);
   } catch (const ScriptAbort&) {
+  } catch (const std::exception&) {
+    // A fault the checks missed (an index out of range): the script is abandoned, never the
+    // player.
+    Trace("VerifyError: Error #1107: The ABC data is corrupt, attempt to read out of bounds.");
   }
   return Value();
 }

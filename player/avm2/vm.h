@@ -125,6 +125,8 @@ class Vm {
                                std::initializer_list<std::string> args = {});
   [[noreturn]] void Throw(const Value& v);
   Value MakeError(ErrorType type, int id, std::initializer_list<std::string> args = {});
+  // An error whose message is given whole ("Error #1021: ...").
+  Value MakeErrorWithText(ErrorType type, int id, const std::string& message);
   // The error's stack trace as getStackTrace() gives it, made when the error is constructed.
   std::string StackTrace();
   // The name of a value's type as error messages print it ("Object", "flash.display::Sprite").
