@@ -19,8 +19,10 @@ Value TraceFn(Vm& vm, const Value&, std::span<const Value> args) {
   // A carriage return breaks the line as a newline does.
   std::string out;
   for (size_t i = 0; i < line.size(); ++i) {
-    if (line[i] != '\r') out.push_back(line[i]);
-    else if (i + 1 >= line.size() || line[i + 1] != '\n') out.push_back('\n');
+    if (line[i] != '\r')
+      out.push_back(line[i]);
+    else if (i + 1 >= line.size() || line[i + 1] != '\n')
+      out.push_back('\n');
   }
   vm.Trace(out);
   return Value();
@@ -102,10 +104,10 @@ void InstallGlobalFunctions(Vm& vm) {
 
 std::span<const NativeClass* const> AllNativeClasses() {
   static std::vector<const NativeClass*> list = [] {
-    std::vector<const NativeClass*> l = {&ObjectClass(),    &ClassClass(), &FunctionClass(),
-                                         &NamespaceClass(), &QNameClass(), &BooleanClass(),
-                                         &NumberClass(),    &IntClass(),   &UIntClass(),
-                                         &StringClass(),    &ArrayClass(), &MathClass(), &VectorClass()};
+    std::vector<const NativeClass*> l = {
+        &ObjectClass(),  &ClassClass(),  &FunctionClass(), &NamespaceClass(), &QNameClass(),
+        &BooleanClass(), &NumberClass(), &IntClass(),      &UIntClass(),      &StringClass(),
+        &ArrayClass(),   &MathClass(),   &VectorClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     return l;
