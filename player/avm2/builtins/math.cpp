@@ -1,5 +1,6 @@
 // Math: constants and functions on Numbers. The example of a native class (see natives.h).
 #include <cmath>
+#include <numbers>
 #include <random>
 
 #include "player/avm2/builtins/builtins.h"
@@ -91,14 +92,14 @@ const NativeClass& MathClass() {
     c.name = "Math";
     c.flags = class_flag::kFinal | class_flag::kSealed;
     c.statics = {
-        Const("E", Value(M_E)),
-        Const("LN10", Value(M_LN10)),
-        Const("LN2", Value(M_LN2)),
-        Const("LOG10E", Value(M_LOG10E)),
-        Const("LOG2E", Value(M_LOG2E)),
-        Const("PI", Value(M_PI)),
-        Const("SQRT1_2", Value(M_SQRT1_2)),
-        Const("SQRT2", Value(M_SQRT2)),
+        Const("E", Value(std::numbers::e)),
+        Const("LN10", Value(std::numbers::ln10)),
+        Const("LN2", Value(std::numbers::ln2)),
+        Const("LOG10E", Value(std::numbers::log10e)),
+        Const("LOG2E", Value(std::numbers::log2e)),
+        Const("PI", Value(std::numbers::pi)),
+        Const("SQRT1_2", Value(std::numbers::sqrt2 / 2)),
+        Const("SQRT2", Value(std::numbers::sqrt2)),
         Method("abs", Unary<Abs>, 1),
         Method("acos", Unary<Acos>, 1),
         Method("asin", Unary<Asin>, 1),
