@@ -284,13 +284,13 @@ std::string Vm::StackTrace() {
   return s;
 }
 
-void Vm::ReportUncaught(const Value& error) {
+void Vm::ReportUncaught(const Value& error, const std::string& throw_stack) {
   std::string text;
   try {
     if (auto* e = dynamic_cast<ErrorObject*>(error.AsObject())) {
       text = ToString(error).ToUtf8() + e->stack;
     } else {
-      text = ToString(error).ToUtf8();
+      text = ToString(error).ToUtf8() + throw_stack;
     }
   } catch (...) {
     text = "Error";
@@ -313,9 +313,13 @@ Value Vm::MakeErrorWithText(ErrorType type, int id, const std::string& message) 
 }
 
 void Vm::ThrowError(ErrorType type, int id, std::initializer_list<std::string> args) {
-  throw ScriptException{MakeError(type, id, args)};
+  throw ScriptException{MakeError(type, id, args), {}};
 }
 
-void Vm::Throw(const Value& v) { throw ScriptException{v}; }
+void Vm::Throw(const Value& v) {
+  // Errors carry the stack of their making; other values the stack where they were thrown.
+  if (dynamic_cast<ErrorObject*>(v.AsObject())) throw ScriptException{v, {}};
+  throw ScriptException{v, StackTrace()};
+}
 
 }  // namespace flashsaver::avm2

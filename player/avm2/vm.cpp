@@ -381,7 +381,7 @@ Value Vm::RunGuarded(const std::function<Value()>& fn) {
   try {
     return fn();
   } catch (const ScriptException& e) {
-    ReportUncaught(e.value);
+    ReportUncaught(e.value, e.stack);
   } catch (const ScriptAbort&) {
   } catch (const std::exception&) {
     // A fault the checks missed (an index out of range): the script is abandoned, never the

@@ -34,6 +34,7 @@ struct ScriptLimits {
 // interpreter catches it at each frame's exception table.
 struct ScriptException {
   Value value;
+  std::string stack;  // where a value that is not an Error was thrown ("\n\tat ..." lines)
 };
 // The script was abandoned (timeout, interrupt, stack overflow beyond recovery): not catchable.
 struct ScriptAbort {
@@ -191,7 +192,7 @@ class Vm {
   Value CheckFilter(const Value& v);
   Value EscapeXml(const Value& v, bool attribute);
   // Prints an uncaught error as the debugger player does: toString() then the stack.
-  void ReportUncaught(const Value& error);
+  void ReportUncaught(const Value& error, const std::string& throw_stack = {});
   std::chrono::steady_clock::time_point deadline;
   int depth = 0;
 
