@@ -8,6 +8,7 @@
 #include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/instruction.h"
+#include "player/avm2/verifier.h"
 #include "player/avm2/vm.h"
 
 namespace flashsaver::avm2 {
@@ -175,6 +176,19 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
       a->dynamic().FindEntry(key.view())->enumerable = false;
     }
     f.locals[nparams + 1] = Value(static_cast<Object*>(a));
+  }
+  if (!m->checked) {
+    // Flash checks a body once, before it first runs.
+    VerifiedBody verified;
+    VerifyError error;
+    VerifyOptions options;
+    options.method_name = m->trace_name + "()";
+    auto bi = static_cast<uint32_t>(&body - unit.file.bodies.data());
+    if (!VerifyMethodBody(unit.file, bi, verified, error, options)) {
+      Value e = vm.MakeErrorWithText(ErrorType::kVerifyError, error.id, error.message);
+      vm.Throw(e);
+    }
+    m->checked = true;
   }
   std::span<const uint8_t> code(body.code);
   uint32_t pc = 0;

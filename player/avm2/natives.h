@@ -3,7 +3,9 @@
 // To add a class:
 //  1. In its own file under player/avm2/builtins/ (or display/...), write its natives as
 //     `Value Fn(Vm& vm, const Value& self, std::span<const Value> args)` and one
-//     `const NativeClass& MyClass()` returning a static NativeClass: package, name, super class
+//     `const NativeClass& MyClass()` returning a static NativeClass filled in a lambda
+//     (`static const NativeClass spec = [] { NativeClass c; c.name = ...; return c; }();`:
+//     designated initialisers that skip members warn under -Wextra): package, name, super class
 //     (qualified, "Object" by default), members (Method, Getter, Setter, Const, Slot; AS3Method
 //     for methods that live both in the AS3 namespace and on the prototype, ProtoMethod for
 //     prototype-only ones), statics, an optional constructor (runs as the instance initialiser,
@@ -83,7 +85,7 @@ struct NativeClass {
   std::vector<NativeMember> instance;
   std::vector<NativeMember> statics;
   NativeFn constructor = nullptr;  // instance initialiser; self is the new object
-  NativeFn call = nullptr;  // Class(x) called as a function (self: the class); null: coerce
+  NativeFn call = nullptr;         // Class(x) called as a function (self: the class); null: coerce
   // Makes an instance with C++ storage; null: a plain object (or the base's create).
   Object* (*create)(Vm& vm, ClassObject* cls) = nullptr;
   int constructor_length = 0;  // the class's `length`

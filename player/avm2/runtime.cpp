@@ -293,13 +293,13 @@ std::string Vm::StackTrace() {
   return s;
 }
 
-void Vm::ReportUncaught(const Value& error) {
+void Vm::ReportUncaught(const Value& error, const std::string& throw_stack) {
   std::string text;
   try {
     if (auto* e = dynamic_cast<ErrorObject*>(error.AsObject())) {
       text = ToString(error).ToUtf8() + e->stack;
     } else {
-      text = ToString(error).ToUtf8();
+      text = ToString(error).ToUtf8() + throw_stack;
     }
   } catch (...) {
     text = "Error";
@@ -315,10 +315,20 @@ Value Vm::MakeError(ErrorType type, int id, std::initializer_list<std::string> a
   return Construct(Value(static_cast<Object*>(cls)), a);
 }
 
-void Vm::ThrowError(ErrorType type, int id, std::initializer_list<std::string> args) {
-  throw ScriptException{MakeError(type, id, args)};
+Value Vm::MakeErrorWithText(ErrorType type, int id, const std::string& message) {
+  ClassObject* cls = error_classes_.at(static_cast<size_t>(type));
+  Value a[2] = {Value(Str::FromUtf8(message)), Value(static_cast<int32_t>(id))};
+  return Construct(Value(static_cast<Object*>(cls)), a);
 }
 
-void Vm::Throw(const Value& v) { throw ScriptException{v}; }
+void Vm::ThrowError(ErrorType type, int id, std::initializer_list<std::string> args) {
+  throw ScriptException{MakeError(type, id, args), {}};
+}
+
+void Vm::Throw(const Value& v) {
+  // Errors carry the stack of their making; other values the stack where they were thrown.
+  if (dynamic_cast<ErrorObject*>(v.AsObject())) throw ScriptException{v, {}};
+  throw ScriptException{v, StackTrace()};
+}
 
 }  // namespace flashsaver::avm2

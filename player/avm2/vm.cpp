@@ -387,8 +387,12 @@ Value Vm::RunGuarded(const std::function<Value()>& fn) {
   try {
     return fn();
   } catch (const ScriptException& e) {
-    ReportUncaught(e.value);
+    ReportUncaught(e.value, e.stack);
   } catch (const ScriptAbort&) {
+  } catch (const std::exception&) {
+    // A fault the checks missed (an index out of range): the script is abandoned, never the
+    // player.
+    Trace("VerifyError: Error #1107: The ABC data is corrupt, attempt to read out of bounds.");
   }
   return Value();
 }

@@ -34,6 +34,7 @@ struct ScriptLimits {
 // interpreter catches it at each frame's exception table.
 struct ScriptException {
   Value value;
+  std::string stack;  // where a value that is not an Error was thrown ("\n\tat ..." lines)
 };
 // The script was abandoned (timeout, interrupt, stack overflow beyond recovery): not catchable.
 struct ScriptAbort {
@@ -69,8 +70,8 @@ class Vm {
   // Display objects with enterFrame listeners, in the order they were added.
   std::vector<Object*> enter_frame_targets;
   std::map<ClassObject*, ClassObject*> vector_classes;  // Vector.<T> by T
-  Object* display_root = nullptr;   // the document class instance
-  Object* display_stage = nullptr;  // the Stage
+  Object* display_root = nullptr;                       // the document class instance
+  Object* display_stage = nullptr;                      // the Stage
   // Roots the host holds (display objects, listeners).
   std::function<void(Tracer&)> host_roots;
   void Trace(std::string_view line);
@@ -125,6 +126,8 @@ class Vm {
                                std::initializer_list<std::string> args = {});
   [[noreturn]] void Throw(const Value& v);
   Value MakeError(ErrorType type, int id, std::initializer_list<std::string> args = {});
+  // An error whose message is given whole ("Error #1021: ...").
+  Value MakeErrorWithText(ErrorType type, int id, const std::string& message);
   // The error's stack trace as getStackTrace() gives it, made when the error is constructed.
   std::string StackTrace();
   // The name of a value's type as error messages print it ("Object", "flash.display::Sprite").
@@ -189,7 +192,7 @@ class Vm {
   Value CheckFilter(const Value& v);
   Value EscapeXml(const Value& v, bool attribute);
   // Prints an uncaught error as the debugger player does: toString() then the stack.
-  void ReportUncaught(const Value& error);
+  void ReportUncaught(const Value& error, const std::string& throw_stack = {});
   std::chrono::steady_clock::time_point deadline;
   int depth = 0;
 

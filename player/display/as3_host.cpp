@@ -48,8 +48,9 @@ void As3Host::LoadFrameCode(int32_t frame) {
 }
 
 void As3Host::ConstructRoot() {
-  for (const auto& [id, name] : movie_.symbol_classes) {
-    if (id != 0) continue;
+  for (const auto& entry : movie_.symbol_classes) {
+    if (entry.first != 0) continue;
+    const std::string& name = entry.second;
     vm_->RunGuarded([&] {
       avm2::ClassObject* cls = vm_->FindClass(name);
       if (!cls) return avm2::Value();

@@ -73,11 +73,17 @@ TEST(Avm2Errors, CarryFlashsMessagesAndClasses) {
     std::initializer_list<std::string> args;
     const char* text;
   } cases[] = {
-      {ErrorType::kTypeError, 1009, {},
+      {ErrorType::kTypeError,
+       1009,
+       {},
        "TypeError: Error #1009: Cannot access a property or method of a null object reference."},
-      {ErrorType::kReferenceError, 1065, {"foo"},
+      {ErrorType::kReferenceError,
+       1065,
+       {"foo"},
        "ReferenceError: Error #1065: Variable foo is not defined."},
-      {ErrorType::kTypeError, 1034, {"\"a\"", "flash.display.Sprite"},
+      {ErrorType::kTypeError,
+       1034,
+       {"\"a\"", "flash.display.Sprite"},
        "TypeError: Error #1034: Type Coercion failed: cannot convert \"a\" to "
        "flash.display.Sprite."},
   };

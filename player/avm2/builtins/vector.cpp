@@ -49,7 +49,8 @@ VectorObject* NewLike(Vm& vm, VectorObject* v) {
 }
 
 Value VectorCall(Vm& vm, const Value& self, std::span<const Value> args) {
-  if (args.size() != 1) vm.ThrowError(ErrorType::kArgumentError, 1112, {std::to_string(args.size())});
+  if (args.size() != 1)
+    vm.ThrowError(ErrorType::kArgumentError, 1112, {std::to_string(args.size())});
   Value c = vm.Construct(self, {});
   auto* out = dynamic_cast<VectorObject*>(c.AsObject());
   std::vector<Value> src;
@@ -80,7 +81,9 @@ Value SetLength(Vm& vm, const Value& self, std::span<const Value> args) {
   v->items.resize(n, DefaultFor(vm, v->type));
   return Value();
 }
-Value Fixed(Vm& vm, const Value& self, std::span<const Value>) { return Value(This(vm, self)->fixed); }
+Value Fixed(Vm& vm, const Value& self, std::span<const Value>) {
+  return Value(This(vm, self)->fixed);
+}
 Value SetFixed(Vm& vm, const Value& self, std::span<const Value> args) {
   This(vm, self)->fixed = ArgBool(vm, args, 0);
   return Value();
@@ -126,9 +129,7 @@ Value Join(Vm& vm, const Value& self, std::span<const Value> args) {
   }
   return Value(Str(std::move(out)));
 }
-Value ToStringFn(Vm& vm, const Value& self, std::span<const Value>) {
-  return Join(vm, self, {});
-}
+Value ToStringFn(Vm& vm, const Value& self, std::span<const Value>) { return Join(vm, self, {}); }
 double Rel(Vm& vm, std::span<const Value> args, size_t i, double def, size_t len) {
   double d = i < args.size() && !args[i].IsUndefined() ? ToInteger(vm.ToNumber(args[i])) : def;
   if (d < 0) d = std::max(0.0, static_cast<double>(len) + d);
@@ -161,9 +162,10 @@ Value Slice(Vm& vm, const Value& self, std::span<const Value> args) {
 Value Splice(Vm& vm, const Value& self, std::span<const Value> args) {
   VectorObject* v = This(vm, self);
   auto b = static_cast<size_t>(Rel(vm, args, 0, 0, v->items.size()));
-  size_t n = args.size() > 1 ? static_cast<size_t>(std::clamp(ToInteger(vm.ToNumber(args[1])), 0.0,
-                                                              static_cast<double>(v->items.size() - b)))
-                             : v->items.size() - b;
+  size_t n = args.size() > 1
+                 ? static_cast<size_t>(std::clamp(ToInteger(vm.ToNumber(args[1])), 0.0,
+                                                  static_cast<double>(v->items.size() - b)))
+                 : v->items.size() - b;
   if (v->fixed && (args.size() > 2 ? args.size() - 2 : 0) != n) CheckNotFixed(vm, v);
   VectorObject* out = NewLike(vm, v);
   out->items.assign(v->items.begin() + static_cast<ptrdiff_t>(b),
@@ -181,7 +183,8 @@ Value Concat(Vm& vm, const Value& self, std::span<const Value> args) {
   out->items = v->items;
   for (const Value& a : args) {
     auto* o = dynamic_cast<VectorObject*>(a.AsObject());
-    if (!o) vm.ThrowError(ErrorType::kTypeError, 1034, {vm.TypeNameForError(a), v->cls()->qualified});
+    if (!o)
+      vm.ThrowError(ErrorType::kTypeError, 1034, {vm.TypeNameForError(a), v->cls()->qualified});
     for (const Value& x : o->items) out->items.push_back(vm.Coerce(x, out->type));
   }
   return Value(static_cast<Object*>(out));
@@ -256,16 +259,28 @@ const NativeClass& VectorClass() {
     c.package = "__AS3__.vec";
     c.name = "Vector";
     c.flags = class_flag::kFinal | class_flag::kSealed;
-    c.instance = {Getter("length", Length), Setter("length", SetLength), Getter("fixed", Fixed),
-                  Setter("fixed", SetFixed), AS3Method("push", Push, 1), AS3Method("pop", Pop),
-                  AS3Method("shift", Shift), AS3Method("unshift", Unshift, 1),
-                  AS3Method("join", Join, 1), AS3Method("toString", ToStringFn),
-                  AS3Method("toLocaleString", ToStringFn), AS3Method("indexOf", IndexOf, 1),
-                  AS3Method("lastIndexOf", LastIndexOf, 1), AS3Method("slice", Slice, 2),
-                  AS3Method("splice", Splice, 2), AS3Method("concat", Concat, 1),
-                  AS3Method("reverse", Reverse), AS3Method("forEach", Iterate<0>, 1),
-                  AS3Method("map", Iterate<1>, 1), AS3Method("filter", Iterate<2>, 1),
-                  AS3Method("every", Iterate<3>, 1), AS3Method("some", Iterate<4>, 1),
+    c.instance = {Getter("length", Length),
+                  Setter("length", SetLength),
+                  Getter("fixed", Fixed),
+                  Setter("fixed", SetFixed),
+                  AS3Method("push", Push, 1),
+                  AS3Method("pop", Pop),
+                  AS3Method("shift", Shift),
+                  AS3Method("unshift", Unshift, 1),
+                  AS3Method("join", Join, 1),
+                  AS3Method("toString", ToStringFn),
+                  AS3Method("toLocaleString", ToStringFn),
+                  AS3Method("indexOf", IndexOf, 1),
+                  AS3Method("lastIndexOf", LastIndexOf, 1),
+                  AS3Method("slice", Slice, 2),
+                  AS3Method("splice", Splice, 2),
+                  AS3Method("concat", Concat, 1),
+                  AS3Method("reverse", Reverse),
+                  AS3Method("forEach", Iterate<0>, 1),
+                  AS3Method("map", Iterate<1>, 1),
+                  AS3Method("filter", Iterate<2>, 1),
+                  AS3Method("every", Iterate<3>, 1),
+                  AS3Method("some", Iterate<4>, 1),
                   AS3Method("sort", Sort, 1)};
     c.constructor = VectorInit;
     c.call = VectorCall;
