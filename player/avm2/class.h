@@ -1,0 +1,68 @@
+// Methods and classes: what a function value runs and what a class object knows about its
+// instances (traits, prototype, constructor) and itself (static traits, cinit).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "player/avm2/object.h"
+
+namespace flashsaver::avm2 {
+
+class Vm;
+struct AbcUnit;
+struct AbcMethod;
+struct AbcMethodBody;
+struct NativeClass;
+
+// A native function: `self` is the receiver (undefined for a plain call), args as given.
+using NativeFn = Value (*)(Vm& vm, const Value& self, std::span<const Value> args);
+
+struct MethodInfo {
+  AbcUnit* unit = nullptr;  // null for natives
+  uint32_t index = 0;
+  const AbcMethod* abc = nullptr;
+  const AbcMethodBody* body = nullptr;
+  NativeFn native = nullptr;
+  int length = 0;           // a native's declared parameter count (Function.length)
+  std::string trace_name;   // as stack traces print it: "Test/foo", "global/bar", "Test$cinit"
+  ClassObject* home = nullptr;  // the class that declares it as a trait (for super and scope)
+  Object* global = nullptr;     // the script's global object, for script-level methods
+  bool is_static = false;
+  bool checked = false;  // verified before first run
+};
+
+class ClassObject : public Object {
+ public:
+  ClassObject(ClassObject* class_class, Object* proto)
+      : Object(ObjectKind::kClass, class_class, proto) {}
+  void Trace(Tracer& tracer) override;
+
+  // True when this class is `other` or extends or implements it.
+  bool IsSubclassOf(const ClassObject* other) const;
+
+  Str name;
+  Ns ns = nullptr;
+  std::string qualified;  // "flash.display::Sprite", "Test" (getQualifiedClassName)
+  ClassObject* super = nullptr;
+  std::vector<ClassObject*> interfaces;  // implemented, with those of the bases
+  Traits instance_traits;
+  Traits static_traits;
+  Object* prototype = nullptr;
+  MethodInfo* iinit = nullptr;
+  MethodInfo* cinit = nullptr;
+  const NativeClass* native = nullptr;  // the nearest native ancestor's declaration
+  std::vector<Value> scope;             // the scope chain its methods run in (outermost first)
+  Ns protected_ns = nullptr;
+  bool is_interface = false;
+  bool is_sealed = false;
+  bool is_final = false;
+  bool initialized = false;  // cinit has run
+  // Vector.<T>: the generic class and its parameter (null for Vector.<*>).
+  ClassObject* generic = nullptr;
+  ClassObject* type_param = nullptr;
+};
+
+}  // namespace flashsaver::avm2

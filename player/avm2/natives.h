@@ -1,0 +1,124 @@
+// How a built-in (C++) class of the AS3 machine is declared.
+//
+// To add a class:
+//  1. In its own file under player/avm2/builtins/ (or display/...), write its natives as
+//     `Value Fn(Vm& vm, const Value& self, std::span<const Value> args)` and one
+//     `const NativeClass& MyClass()` returning a static NativeClass: package, name, super class
+//     (qualified, "Object" by default), members (Method, Getter, Setter, Const, Slot; AS3Method
+//     for methods that live both in the AS3 namespace and on the prototype, ProtoMethod for
+//     prototype-only ones), statics, an optional constructor (runs as the instance initialiser,
+//     `self` is the new object), an optional `call` (the class called as a function, e.g.
+//     String(x)) and an optional `create` for instances with C++ storage (subclass BoxedObject).
+//  2. Declare the function in builtins/builtins.h and add it to the list in builtins/install.cpp.
+//     Classes are made in list order, so a base class comes before its subclasses.
+//  3. Read arguments with the Arg* helpers below; throw Flash errors with vm.ThrowError(
+//     ErrorType::kTypeError, 1009) (the message is Flash's, filled from its arguments).
+// builtins/math.cpp is the example to copy.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "player/avm2/class.h"
+#include "player/avm2/value.h"
+
+namespace flashsaver::avm2 {
+
+enum class MemberKind : uint8_t { kMethod, kGetter, kSetter, kConst, kSlot };
+
+// Where a member is visible.
+enum class MemberNs : uint8_t {
+  kPublic,       // a public trait
+  kAS3,          // a trait in the AS3 namespace and a function of the same name on the prototype
+  kPrototype,    // only a (non-enumerable) function on the prototype
+  kFlashProxy,   // flash.utils.flash_proxy
+  kInternal,     // the class's package-internal namespace
+};
+
+struct NativeMember {
+  MemberKind kind = MemberKind::kMethod;
+  const char* name = "";
+  NativeFn fn = nullptr;
+  int length = 0;  // declared parameters (Function.length) of a method
+  Value value;     // a const's or slot's initial value
+  MemberNs ns = MemberNs::kPublic;
+};
+
+inline NativeMember Method(const char* name, NativeFn fn, int length = 0) {
+  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPublic};
+}
+inline NativeMember AS3Method(const char* name, NativeFn fn, int length = 0) {
+  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kAS3};
+}
+inline NativeMember ProtoMethod(const char* name, NativeFn fn, int length = 0) {
+  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPrototype};
+}
+inline NativeMember Getter(const char* name, NativeFn fn) {
+  return {MemberKind::kGetter, name, fn, 0, Value(), MemberNs::kPublic};
+}
+inline NativeMember Setter(const char* name, NativeFn fn) {
+  return {MemberKind::kSetter, name, fn, 1, Value(), MemberNs::kPublic};
+}
+inline NativeMember Const(const char* name, Value v) {
+  return {MemberKind::kConst, name, nullptr, 0, std::move(v), MemberNs::kPublic};
+}
+inline NativeMember Slot(const char* name, Value v) {
+  return {MemberKind::kSlot, name, nullptr, 0, std::move(v), MemberNs::kPublic};
+}
+
+namespace class_flag {
+inline constexpr uint8_t kSealed = 0x01;  // not dynamic: no properties beyond its traits
+inline constexpr uint8_t kFinal = 0x02;
+inline constexpr uint8_t kInterface = 0x04;
+}  // namespace class_flag
+
+struct NativeClass {
+  const char* package = "";  // "flash.utils"; "" for top-level classes
+  const char* name = "";
+  const char* super_name = "Object";  // qualified: "flash.events::EventDispatcher" or "Error"
+  uint8_t flags = 0;                  // class_flag bits
+  std::vector<NativeMember> instance;
+  std::vector<NativeMember> statics;
+  NativeFn constructor = nullptr;  // instance initialiser; self is the new object
+  NativeFn call = nullptr;         // Class(x) called as a function; null: coerce x to the class
+  // Makes an instance with C++ storage; null: a plain object (or the base's create).
+  Object* (*create)(Vm& vm, ClassObject* cls) = nullptr;
+  int constructor_length = 0;  // the class's `length`
+};
+
+// Flash's error classes, for Vm::ThrowError.
+enum class ErrorType : uint8_t {
+  kError,
+  kArgumentError,
+  kDefinitionError,
+  kEvalError,
+  kRangeError,
+  kReferenceError,
+  kSecurityError,
+  kSyntaxError,
+  kTypeError,
+  kURIError,
+  kVerifyError,
+  kUninitializedError,
+  kIOError,
+  kEOFError,
+  kIllegalOperationError,
+};
+
+// Argument helpers: the argument at i, converted, or the default when it was not passed.
+double ArgNumber(Vm& vm, std::span<const Value> args, size_t i, double def = 0);
+int32_t ArgInt(Vm& vm, std::span<const Value> args, size_t i, int32_t def = 0);
+uint32_t ArgUInt(Vm& vm, std::span<const Value> args, size_t i, uint32_t def = 0);
+bool ArgBool(Vm& vm, std::span<const Value> args, size_t i, bool def = false);
+Str ArgString(Vm& vm, std::span<const Value> args, size_t i, const Str& def = Str());
+inline Value Arg(std::span<const Value> args, size_t i) {
+  return i < args.size() ? args[i] : Value();
+}
+// The receiver as an instance of T (a native class's storage); TypeError #1034 otherwise.
+template <typename T>
+T* ThisAs(Vm& vm, const Value& self, const char* class_name);
+
+}  // namespace flashsaver::avm2
