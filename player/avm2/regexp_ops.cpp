@@ -85,9 +85,9 @@ bool FindMatch(const CompiledRegExp* regexp, std::u16string_view subject, size_t
   return regexp != nullptr && regexp->Exec(subject, start, match) == RegExpStatus::kMatched;
 }
 
-std::u16string ReplaceMatches(const CompiledRegExp* regexp, std::u16string_view subject,
-                              bool global, bool function_form,
-                              const std::function<std::u16string(const RegExpMatch&)>& replacer) {
+std::optional<std::u16string> ReplaceMatches(
+    const CompiledRegExp* regexp, std::u16string_view subject, bool global, bool function_form,
+    const std::function<std::u16string(const RegExpMatch&)>& replacer, size_t max_size) {
   std::u16string out;
   size_t last = 0;
   RegExpMatch match;
@@ -109,9 +109,11 @@ std::u16string ReplaceMatches(const CompiledRegExp* regexp, std::u16string_view 
       }
     }
     last = next;
+    if (out.size() > max_size) return std::nullopt;
     if (!global) break;
   }
   if (last < subject.size()) out += subject.substr(last);
+  if (out.size() > max_size) return std::nullopt;
   return out;
 }
 

@@ -33,9 +33,10 @@ std::optional<std::u16string> GroupText(std::u16string_view subject, const RegEx
 
 // String.replace with a RegExp: each match's replacement comes from replacer. A function
 // replacement (function_form) is never tried at the very end of the subject, as in Flash.
-std::u16string ReplaceMatches(const CompiledRegExp* regexp, std::u16string_view subject,
-                              bool global, bool function_form,
-                              const std::function<std::u16string(const RegExpMatch&)>& replacer);
+// Nothing when the result would pass max_size units.
+std::optional<std::u16string> ReplaceMatches(
+    const CompiledRegExp* regexp, std::u16string_view subject, bool global, bool function_form,
+    const std::function<std::u16string(const RegExpMatch&)>& replacer, size_t max_size = SIZE_MAX);
 
 // String.match with a global RegExp: every match's text. Stops at an empty match that does
 // not move on (Flash's rule). last_index is the RegExp's lastIndex, updated as Flash does.
