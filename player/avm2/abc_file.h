@@ -5,10 +5,11 @@
 // file.
 //
 // Format notes: integers are variable-length (u30/u32/s32: 7 bits a byte, low bits first, at
-// most 5 bytes); pools give their count first and start at index 1 (entry 0 is implied), except
-// the double pool whose count also counts the implied entry.
+// most 5 bytes); each constant pool gives its count first, a count that includes the implied
+// entry 0 (so 0 and 1 both mean an empty pool), and its entries start at index 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -200,7 +201,11 @@ struct AbcFile {
 
 // Why a file was refused; the reader stops at the first fault.
 struct AbcError {
-  std::string message;  // e.g. "multiname index 812 out of range at offset 0x1f3"
+  // Flash's VerifyError text without the class name, e.g. "Error #1032: Cpool index 812 is out
+  // of range 40." The machine throws it as a VerifyError.
+  std::string message;
+  int id = 0;         // Flash's error number (1107 for damaged or truncated bytes)
+  size_t offset = 0;  // where in the file the fault lies, for debugging
 };
 
 // Reads a whole ABC file. Returns false and fills `error` when the bytes are damaged or an index

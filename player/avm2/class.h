@@ -59,6 +59,7 @@ class ClassObject : public Object {
   bool is_interface = false;
   bool is_sealed = false;
   bool is_final = false;
+  bool native_class = false;  // declared in C++ (not a script subclass of one)
   bool initialized = false;  // cinit has run
   // Vector.<T>: the generic class and its parameter (null for Vector.<*>).
   ClassObject* generic = nullptr;

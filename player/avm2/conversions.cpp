@@ -1,92 +1,11 @@
 // Conversions between values (ECMA-262 with AS3's rules) and the argument helpers of natives.
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
+#include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
 namespace flashsaver::avm2 {
-
-// Shortest round-trip digits, laid out as ECMAScript's Number.prototype.toString does.
-std::string NumberToStringStandIn(double d) {
-  if (std::isnan(d)) return "NaN";
-  if (d == 0) return "0";
-  if (std::isinf(d)) return d < 0 ? "-Infinity" : "Infinity";
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(d), std::chars_format::scientific);
-  std::string sci(buf, r.ptr);
-  size_t e = sci.find('e');
-  std::string digits;
-  for (size_t i = 0; i < e; ++i)
-    if (sci[i] != '.') digits.push_back(sci[i]);
-  int exp = std::atoi(sci.c_str() + e + 1);
-  int k = static_cast<int>(digits.size());
-  int n = exp + 1;
-  std::string out = d < 0 ? "-" : "";
-  if (k <= n && n <= 21) {
-    out += digits + std::string(n - k, '0');
-  } else if (0 < n && n <= 21) {
-    out += digits.substr(0, n) + "." + digits.substr(n);
-  } else if (-6 < n && n <= 0) {
-    out += "0." + std::string(-n, '0') + digits;
-  } else {
-    out += digits.substr(0, 1);
-    if (k > 1) out += "." + digits.substr(1);
-    out += (n - 1 >= 0 ? "e+" : "e-") + std::to_string(std::abs(n - 1));
-  }
-  return out;
-}
-
-namespace {
-
-bool IsSpace(char16_t c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' ||
-         c == 0xA0 || c == 0x2028 || c == 0x2029 || c == 0xFEFF || c == 0x3000 ||
-         (c >= 0x2000 && c <= 0x200B) || c == 0x1680 || c == 0x202F || c == 0x205F;
-}
-
-}  // namespace
-
-double StringToNumberStandIn(std::u16string_view s) {
-  size_t b = 0, e = s.size();
-  while (b < e && IsSpace(s[b])) ++b;
-  while (e > b && IsSpace(s[e - 1])) --e;
-  if (b == e) return 0;
-  std::string a;
-  for (size_t i = b; i < e; ++i) {
-    if (s[i] > 127) return NAN;
-    a.push_back(static_cast<char>(s[i]));
-  }
-  bool neg = false;
-  std::string body = a;
-  if (body[0] == '+' || body[0] == '-') {
-    neg = body[0] == '-';
-    body = body.substr(1);
-  }
-  if (body == "Infinity") return neg ? -INFINITY : INFINITY;
-  if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
-    double v = 0;
-    for (size_t i = 2; i < body.size(); ++i) {
-      char c = body[i];
-      int dgt = c >= '0' && c <= '9'   ? c - '0'
-                : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                       : -1;
-      if (dgt < 0) return NAN;
-      v = v * 16 + dgt;
-    }
-    return neg ? -v : v;
-  }
-  // Only decimal literal characters; strtod would also take "inf", "nan" and hex floats.
-  for (char c : body)
-    if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-'))
-      return NAN;
-  if (body.empty() || body == "." ) return NAN;
-  char* end = nullptr;
-  double v = std::strtod(body.c_str(), &end);
-  if (end != body.c_str() + body.size()) return NAN;
-  return neg ? -v : v;
-}
 
 bool Vm::ToBoolean(const Value& v) {
   switch (v.type()) {
@@ -140,7 +59,7 @@ double Vm::ToNumber(const Value& v) {
     case ValueType::kNumber:
       return v.AsDouble();
     case ValueType::kString:
-      return StringToNumberStandIn(v.AsStr().view());
+      return StringToNumber(v.AsStr().view());
     case ValueType::kObject:
       return ToNumber(ToPrimitive(v, 1));
   }
@@ -160,7 +79,7 @@ Str Vm::ToString(const Value& v) {
     case ValueType::kUInt:
       return Str::FromUtf8(std::to_string(v.AsUInt()));
     case ValueType::kNumber:
-      return Str::FromUtf8(NumberToStringStandIn(v.AsDouble()));
+      return Str::FromUtf8(NumberToString(v.AsDouble()));
     case ValueType::kString:
       return v.AsStr();
     case ValueType::kObject:

@@ -6,47 +6,63 @@ namespace flashsaver::avm2 {
 
 namespace {
 
-bool DecodeOperand(std::span<const uint8_t> code, Operand kind, size_t& pos, Instruction& out,
-                   int slot) {
+// A u30 operand: too short is truncation, too wide is a damaged number.
+DecodeResult ReadU30(std::span<const uint8_t> code, size_t& pos, uint32_t& v) {
+  if (!ReadVarU32(code, pos, v)) return DecodeResult::kTruncated;
+  return (v & 0xC0000000u) ? DecodeResult::kBadU30 : DecodeResult::kOk;
+}
+
+DecodeResult DecodeOperand(std::span<const uint8_t> code, Operand kind, size_t& pos,
+                           Instruction& out, int slot) {
+  constexpr DecodeResult kOk = DecodeResult::kOk;
+  constexpr DecodeResult kTruncated = DecodeResult::kTruncated;
   uint32_t u = 0;
   int32_t s = 0;
+  DecodeResult r = kOk;
   switch (kind) {
     case Operand::kNone:
-      return true;
+      return kOk;
     case Operand::kU8:
-      if (pos >= code.size()) return false;
+      if (pos >= code.size()) return kTruncated;
       out.operand[slot] = code[pos++];
-      return true;
+      return kOk;
     case Operand::kS24:
-      if (!ReadS24(code, pos, s)) return false;
+      if (!ReadS24(code, pos, s)) return kTruncated;
       out.operand[slot] = static_cast<int64_t>(pos) + s;
-      return true;
+      return kOk;
     case Operand::kSwitch: {
       uint32_t count = 0;
-      if (!ReadS24(code, pos, s) || !ReadVarU30(code, pos, count)) return false;
+      if (!ReadS24(code, pos, s)) return kTruncated;
+      if ((r = ReadU30(code, pos, count)) != kOk) return r;
       const uint64_t table_bytes = (static_cast<uint64_t>(count) + 1) * 3;
-      if (table_bytes > code.size() - pos) return false;
+      if (table_bytes > code.size() - pos) return kTruncated;
       out.operand[0] = static_cast<int64_t>(out.offset) + s;
       out.operand[1] = count;
       out.switch_table = static_cast<uint32_t>(pos);
       pos += static_cast<size_t>(table_bytes);
-      return true;
+      return kOk;
     }
     case Operand::kDebugInfo: {
       uint32_t index = 0, extra = 0;
-      if (pos >= code.size()) return false;
+      if (pos >= code.size()) return kTruncated;
       out.operand[0] = code[pos++];
-      if (!ReadVarU30(code, pos, index) || pos >= code.size()) return false;
+      if ((r = ReadU30(code, pos, index)) != kOk) return r;
+      if (pos >= code.size()) return kTruncated;
       out.operand[1] = index;
       out.operand[2] = code[pos++];
-      if (!ReadVarU30(code, pos, extra)) return false;
+      if ((r = ReadU30(code, pos, extra)) != kOk) return r;
       out.operand[3] = extra;
-      return true;
+      return kOk;
     }
     default:
-      if (!ReadVarU30(code, pos, u)) return false;
+      // pushshort takes any 32-bit number and keeps its low 16 bits.
+      if (out.op == Op::kPushShort) {
+        if (!ReadVarU32(code, pos, u)) return kTruncated;
+      } else if ((r = ReadU30(code, pos, u)) != kOk) {
+        return r;
+      }
       out.operand[slot] = u;
-      return true;
+      return kOk;
   }
 }
 
@@ -61,7 +77,8 @@ DecodeResult DecodeInstruction(std::span<const uint8_t> code, uint32_t pc, Instr
   out.offset = pc;
   size_t pos = pc + 1;
   for (int i = 0; i < 2; ++i) {
-    if (!DecodeOperand(code, info.operands[i], pos, out, i)) return DecodeResult::kTruncated;
+    const DecodeResult r = DecodeOperand(code, info.operands[i], pos, out, i);
+    if (r != DecodeResult::kOk) return r;
   }
   if (out.op == Op::kPushByte) out.operand[0] = static_cast<int8_t>(out.operand[0]);
   if (out.op == Op::kPushShort) out.operand[0] = static_cast<int16_t>(out.operand[0]);

@@ -26,7 +26,8 @@ struct Instruction {
 enum class DecodeResult : uint8_t {
   kOk,
   kIllegalOpcode,  // not an instruction of the released players
-  kTruncated,      // the operands run past the end of the code, or a u30 is over 30 bits
+  kTruncated,      // the operands run past the end of the code
+  kBadU30,         // a u30 operand needs more than 30 bits
 };
 
 DecodeResult DecodeInstruction(std::span<const uint8_t> code, uint32_t pc, Instruction& out);

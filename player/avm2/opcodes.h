@@ -1,8 +1,8 @@
 // The AVM2 instruction set as the released players accept it, and the shape of each
 // instruction's operands. The verifier, the interpreter and the disassembler all decode through
 // this one table (see instruction.h), so they cannot disagree on where an instruction ends.
-// Opcodes reserved for the players' own use (callsuperid, callinterface, findpropglobal, float4
-// and the like) are left out: the verifier refuses them as illegal.
+// Opcodes reserved for the players' own use (callsuperid, callinterface, findpropglobal, the
+// float and float4 forms and the like) are left out: the verifier refuses them as illegal.
 #pragma once
 
 #include <array>
@@ -103,6 +103,7 @@ enum class Op : uint8_t {
   kGetGlobalScope = 0x64,
   kGetScopeObject = 0x65,
   kGetProperty = 0x66,
+  kGetOuterScope = 0x67,
   kInitProperty = 0x68,
   kDeleteProperty = 0x6A,
   kGetSlot = 0x6C,
@@ -183,8 +184,10 @@ enum class Op : uint8_t {
 // What one operand is. All but kU8, kS24 and the two special forms are u30 in the code.
 enum class Operand : uint8_t {
   kNone,
-  kU8,         // pushbyte's value (sign-extended), getscopeobject's index
-  kU30,        // a plain number: pushshort's value (sign-extended from 16 bits), a line number
+  kU8,  // pushbyte's value (sign-extended), getscopeobject's index
+  // A plain number: a line number, getouterscope's index, pushshort's value (any 32-bit
+  // variable-length integer, of which the low 16 bits count, sign-extended).
+  kU30,
   kArgCount,   // arguments taken from the stack
   kRegister,   // a local register, < local_count
   kString,     // string pool index (> 0)
@@ -209,6 +212,9 @@ enum class Operand : uint8_t {
 struct OpInfo {
   const char* name = nullptr;  // nullptr: not an instruction
   Operand operands[2] = {Operand::kNone, Operand::kNone};
+  // Whether the instruction may throw: inside a try range such an instruction makes the range's
+  // catch handlers reachable.
+  bool can_throw = true;
 };
 
 namespace detail {
@@ -216,7 +222,7 @@ namespace detail {
 constexpr std::array<OpInfo, 256> BuildOpTable() {
   std::array<OpInfo, 256> t{};
   auto set = [&t](Op op, const char* name, Operand a = Operand::kNone, Operand b = Operand::kNone) {
-    t[static_cast<uint8_t>(op)] = OpInfo{name, {a, b}};
+    t[static_cast<uint8_t>(op)] = OpInfo{name, {a, b}, true};
   };
   using O = Operand;
   set(Op::kBkpt, "bkpt");
@@ -310,6 +316,7 @@ constexpr std::array<OpInfo, 256> BuildOpTable() {
   set(Op::kGetGlobalScope, "getglobalscope");
   set(Op::kGetScopeObject, "getscopeobject", O::kU8);
   set(Op::kGetProperty, "getproperty", O::kMultiname);
+  set(Op::kGetOuterScope, "getouterscope", O::kU30);
   set(Op::kInitProperty, "initproperty", O::kMultiname);
   set(Op::kDeleteProperty, "deleteproperty", O::kMultiname);
   set(Op::kGetSlot, "getslot", O::kSlot);
@@ -385,6 +392,54 @@ constexpr std::array<OpInfo, 256> BuildOpTable() {
   set(Op::kDebugFile, "debugfile", O::kString);
   set(Op::kBkptLine, "bkptline", O::kU30);
   set(Op::kTimestamp, "timestamp");
+  constexpr Op kCannotThrow[] = {
+      Op::kBkpt,
+      Op::kNop,
+      Op::kKill,
+      Op::kLabel,
+      Op::kJump,
+      Op::kIfTrue,
+      Op::kIfFalse,
+      Op::kIfStrictEq,
+      Op::kIfStrictNe,
+      Op::kLookupSwitch,
+      Op::kPopScope,
+      Op::kPushNull,
+      Op::kPushUndefined,
+      Op::kPushByte,
+      Op::kPushShort,
+      Op::kPushTrue,
+      Op::kPushFalse,
+      Op::kPushNaN,
+      Op::kPop,
+      Op::kDup,
+      Op::kSwap,
+      Op::kPushString,
+      Op::kPushInt,
+      Op::kPushUInt,
+      Op::kPushDouble,
+      Op::kPushNamespace,
+      Op::kReturnVoid,
+      Op::kGetLocal,
+      Op::kSetLocal,
+      Op::kGetGlobalScope,
+      Op::kGetScopeObject,
+      Op::kGetOuterScope,
+      Op::kGetGlobalSlot,
+      Op::kTypeOf,
+      Op::kNot,
+      Op::kGetLocal0,
+      Op::kGetLocal1,
+      Op::kGetLocal2,
+      Op::kGetLocal3,
+      Op::kSetLocal0,
+      Op::kSetLocal1,
+      Op::kSetLocal2,
+      Op::kSetLocal3,
+      Op::kBkptLine,
+      Op::kTimestamp,
+  };
+  for (Op op : kCannotThrow) t[static_cast<uint8_t>(op)].can_throw = false;
   return t;
 }
 

@@ -164,8 +164,20 @@ class Vm {
   bool FindDefinition(const Name& name, Value& out, Object** holder);
   void RegisterDefinition(const Str& local, Ns ns, Object* global, AbcUnit* unit, uint32_t script);
   void EnsureScriptRun(AbcUnit* unit, uint32_t script);
+  // A native definition (function or constant) stored on the builtin global under `key`.
+  void RegisterBuiltinDefinition(std::string_view package, std::string_view name, const Str& key);
   std::vector<Frame*>& frames() { return frames_; }
   void CheckLimits();
+  void SetSlot(Object* o, uint32_t slot, const Value& v);
+  bool InstanceOf(const Value& v, const Value& type);
+  Value ApplyType(const Value& base, std::span<const Value> params);
+  // E4X hooks: the XML classes replace these.
+  std::function<Value(Vm&, const Value&, const Name&)> descendants_hook;
+  Value Descendants(const Value& obj, const Name& name);
+  Value CheckFilter(const Value& v);
+  Value EscapeXml(const Value& v, bool attribute);
+  // Prints an uncaught error as the debugger player does: toString() then the stack.
+  void ReportUncaught(const Value& error);
   std::chrono::steady_clock::time_point deadline;
   int depth = 0;
 
@@ -189,7 +201,9 @@ class Vm {
     Object* global;
     AbcUnit* unit;
     uint32_t script;
+    Str key;  // builtins: the name on the builtin global
   };
+  std::vector<std::unique_ptr<Traits>> script_traits_;
   std::map<std::pair<Ns, std::u16string>, Definition> definitions_;
   std::vector<Frame*> frames_;
   uint32_t poll_counter_ = 0;

@@ -1,4 +1,4 @@
-// The tag codes of SWF 1 to 8 that the player reads or knowingly skips.
+// The tag codes that the player reads or knowingly skips.
 #pragma once
 
 #include <cstdint>
@@ -54,11 +54,14 @@ inline constexpr uint16_t kSetTabIndex = 66;
 inline constexpr uint16_t kFileAttributes = 69;
 inline constexpr uint16_t kPlaceObject3 = 70;
 inline constexpr uint16_t kImportAssets2 = 71;
+inline constexpr uint16_t kDoAbcOld = 72;  // ActionScript 3 bytecode alone
 inline constexpr uint16_t kDefineFontAlignZones = 73;
 inline constexpr uint16_t kCsmTextSettings = 74;
 inline constexpr uint16_t kDefineFont3 = 75;
+inline constexpr uint16_t kSymbolClass = 76;
 inline constexpr uint16_t kMetadata = 77;
 inline constexpr uint16_t kDefineScalingGrid = 78;
+inline constexpr uint16_t kDoAbc = 82;  // flags, name, then ActionScript 3 bytecode
 inline constexpr uint16_t kDefineShape4 = 83;
 inline constexpr uint16_t kDefineMorphShape2 = 84;
 inline constexpr uint16_t kStartSound2 = 89;

@@ -1,0 +1,386 @@
+// Property access, calls and construction: the name lookup rules (traits, then dynamic
+// properties, then the prototype chain) and the type rules of slots.
+#include <cmath>
+
+#include "player/avm2/abc_unit.h"
+#include "player/avm2/frame.h"
+#include "player/avm2/vm.h"
+
+namespace flashsaver::avm2 {
+
+int64_t Vm::ArrayIndex(std::u16string_view s) {
+  if (s.empty() || s.size() > 10) return -1;
+  if (s.size() > 1 && s[0] == u'0') return -1;
+  int64_t n = 0;
+  for (char16_t c : s) {
+    if (c < u'0' || c > u'9') return -1;
+    n = n * 10 + (c - u'0');
+  }
+  return n < 4294967295LL ? n : -1;
+}
+
+ClassObject* Vm::ClassOf(const Value& v) {
+  switch (v.type()) {
+    case ValueType::kUndefined:
+    case ValueType::kNull:
+      return nullptr;
+    case ValueType::kBoolean:
+      return classes_.boolean;
+    case ValueType::kInt:
+      return classes_.int_;
+    case ValueType::kUInt:
+      return v.AsUInt() <= 0x7FFFFFFF ? classes_.int_ : classes_.uint;
+    case ValueType::kNumber: {
+      double d = v.AsDouble();
+      if (d == std::trunc(d) && std::fabs(d) < 2147483648.0 && !(d == 0 && std::signbit(d)))
+        return classes_.int_;
+      return classes_.number;
+    }
+    case ValueType::kString:
+      return classes_.string;
+    case ValueType::kObject:
+      return v.AsObject()->cls();
+  }
+  return nullptr;
+}
+
+Object* Vm::ProtoOf(const Value& v) {
+  if (Object* o = v.AsObject()) return o->proto();
+  if (v.IsNumeric()) return classes_.number->prototype;
+  ClassObject* c = ClassOf(v);
+  return c ? c->prototype : nullptr;
+}
+
+std::string Vm::TypeNameForError(const Value& v) {
+  if (v.IsUndefined()) return "undefined";
+  if (v.IsNull()) return "null";
+  if (auto* c = dynamic_cast<ClassObject*>(v.AsObject())) {
+    std::string q = c->qualified;
+    if (auto p = q.find("::"); p != std::string::npos) q.replace(p, 2, ".");
+    return q + "$";
+  }
+  ClassObject* c = ClassOf(v);
+  if (!c) return "Object";
+  std::string q = c->qualified;
+  if (auto p = q.find("::"); p != std::string::npos) q.replace(p, 2, ".");
+  return q;
+}
+
+Object* Vm::NewObject() {
+  return heap_.New<Object>(ObjectKind::kPlain, classes_.object, classes_.object->prototype);
+}
+
+ArrayObject* Vm::NewArray(std::vector<Value> values) {
+  auto* a = heap_.New<ArrayObject>(classes_.array, classes_.array->prototype);
+  a->Assign(std::move(values));
+  return a;
+}
+
+FunctionObject* Vm::NewFunction(MethodInfo* m, const std::vector<Value>& scope) {
+  auto* f = heap_.New<FunctionObject>(classes_.function,
+                                      classes_.function ? classes_.function->prototype : nullptr, m);
+  f->scope = scope;
+  return f;
+}
+
+FunctionObject* Vm::BindMethod(MethodInfo* m, const Value& self) {
+  FunctionObject* f = NewFunction(m, {});
+  f->is_closure = true;
+  f->bound_this = self;
+  return f;
+}
+
+Object* Vm::FunctionPrototype(FunctionObject* f) {
+  if (!f->prototype) {
+    f->prototype = NewObject();
+    Str key(u"constructor");
+    f->prototype->dynamic().Set(key, Value(static_cast<Object*>(f)));
+    f->prototype->dynamic().FindEntry(key.view())->enumerable = false;
+  }
+  return f->prototype;
+}
+
+namespace {
+
+ClassObject* TraitType(Vm& vm, const Trait& t) {
+  if (t.type_class || t.type_name == 0 || !t.unit) return t.type_class;
+  const auto* unit = static_cast<const AbcUnit*>(t.unit);
+  Name n = unit->StaticName(t.type_name);
+  Value v;
+  if (vm.FindDefinition(n, v, nullptr))
+    const_cast<Trait&>(t).type_class = dynamic_cast<ClassObject*>(v.AsObject());
+  return t.type_class;
+}
+
+[[noreturn]] void NotFound(Vm& vm, const Value& obj, const Name& name) {
+  vm.ThrowError(ErrorType::kReferenceError, 1069,
+                {name.local.ToUtf8(), vm.TypeNameForError(obj)});
+}
+
+}  // namespace
+
+Value Vm::GetProperty(const Value& obj, const Name& name) {
+  if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  Object* o = obj.AsObject();
+  if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
+    int64_t i = ArrayIndex(name.local.view());
+    if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return a->Get(static_cast<uint32_t>(i));
+  }
+  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  if (traits) {
+    if (const Trait* t = traits->Find(name)) {
+      switch (t->type) {
+        case TraitType::kMethod:
+          return Value(static_cast<Object*>(BindMethod(t->method, obj)));
+        case TraitType::kAccessor:
+          if (!t->getter)
+            ThrowError(ErrorType::kReferenceError, 1077,
+                       {name.local.ToUtf8(), TypeNameForError(obj)});
+          return Invoke(t->getter, obj, {}, nullptr, nullptr);
+        default:
+          if (o && t->slot < o->slots().size()) return o->slots()[t->slot];
+          return Value();
+      }
+    }
+  }
+  if (name.IsPublic()) {
+    if (o)
+      if (Value* v = o->dynamic().Find(name.local.view())) return *v;
+    for (Object* p = o ? o->proto() : ProtoOf(obj); p; p = p->proto())
+      if (Value* v = p->dynamic().Find(name.local.view())) return *v;
+  }
+  if (!o || o->sealed()) NotFound(*this, obj, name);
+  return Value();
+}
+
+void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool init) {
+  if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  Object* o = obj.AsObject();
+  if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
+    int64_t i = ArrayIndex(name.local.view());
+    if (i >= 0) {
+      a->Set(static_cast<uint32_t>(i), v);
+      return;
+    }
+  }
+  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  if (traits) {
+    if (const Trait* t = traits->Find(name)) {
+      switch (t->type) {
+        case TraitType::kMethod:
+          ThrowError(ErrorType::kReferenceError, 1037, {name.local.ToUtf8(), TypeNameForError(obj)});
+        case TraitType::kAccessor:
+          if (!t->setter)
+            ThrowError(ErrorType::kReferenceError, 1074,
+                       {name.local.ToUtf8(), TypeNameForError(obj)});
+          Invoke(t->setter, obj, std::span<const Value>(&v, 1), nullptr, nullptr);
+          return;
+        case TraitType::kConst:
+          if (!init)
+            ThrowError(ErrorType::kReferenceError, 1074,
+                       {name.local.ToUtf8(), TypeNameForError(obj)});
+          [[fallthrough]];
+        default:
+          if (o && t->slot < o->slots().size()) o->slots()[t->slot] = Coerce(v, TraitType(*this, *t));
+          return;
+      }
+    }
+  }
+  if (!o || o->sealed() || !name.IsPublic() || name.any_name)
+    ThrowError(ErrorType::kReferenceError, 1056, {name.local.ToUtf8(), TypeNameForError(obj)});
+  o->dynamic().Set(name.local, v);
+}
+
+bool Vm::HasProperty(const Value& obj, const Name& name) {
+  Object* o = obj.AsObject();
+  if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
+    int64_t i = ArrayIndex(name.local.view());
+    if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return true;
+  }
+  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  if (traits && traits->Find(name)) return true;
+  if (!name.IsPublic()) return false;
+  if (o && o->dynamic().Find(name.local.view())) return true;
+  for (Object* p = o ? o->proto() : ProtoOf(obj); p; p = p->proto())
+    if (p->dynamic().Find(name.local.view())) return true;
+  return false;
+}
+
+bool Vm::DeleteProperty(const Value& obj, const Name& name) {
+  if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  Object* o = obj.AsObject();
+  if (!o) return false;
+  if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
+    int64_t i = ArrayIndex(name.local.view());
+    if (i >= 0) return a->Delete(static_cast<uint32_t>(i));
+  }
+  if (o->traits() && o->traits()->Find(name)) return false;
+  if (!name.IsPublic()) return false;
+  o->dynamic().Erase(name.local.view());
+  return true;
+}
+
+Value Vm::CallProperty(const Value& obj, const Name& name, std::span<const Value> args) {
+  if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
+  Object* o = obj.AsObject();
+  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  if (traits) {
+    if (const Trait* t = traits->Find(name); t && t->type == TraitType::kMethod)
+      return Invoke(t->method, obj, args, nullptr, nullptr);
+  }
+  Value f = GetProperty(obj, name);
+  if (!f.AsObject() || (f.AsObject()->kind() != ObjectKind::kFunction &&
+                        f.AsObject()->kind() != ObjectKind::kClass))
+    ThrowError(ErrorType::kTypeError, 1006, {name.local.ToUtf8()});
+  return Call(f, obj.IsPrimitive() ? obj : obj, args);
+}
+
+Value Vm::GetProperty(const Value& obj, std::string_view name) {
+  return GetProperty(obj, PublicName(name));
+}
+void Vm::SetProperty(const Value& obj, std::string_view name, const Value& v) {
+  SetProperty(obj, PublicName(name), v);
+}
+Value Vm::CallMethod(const Value& obj, std::string_view name, std::span<const Value> args) {
+  Name n = PublicName(name);
+  n.set.push_back(as3_ns_);
+  return CallProperty(obj, n, args);
+}
+
+Value Vm::Call(const Value& fn, const Value& self, std::span<const Value> args) {
+  Object* o = fn.AsObject();
+  if (auto* f = dynamic_cast<FunctionObject*>(o)) {
+    if (f->is_closure) return Invoke(f->method, f->bound_this, args, nullptr, f);
+    Value this_v = self;
+    if (this_v.IsNullish() && !f->method->native)
+      this_v = f->scope.empty() ? Value(builtin_global_) : f->scope.front();
+    return Invoke(f->method, this_v, args, &f->scope, f);
+  }
+  if (auto* c = dynamic_cast<ClassObject*>(o)) {
+    if (c->native_class && c->native->call) return c->native->call(*this, self, args);
+    if (args.size() != 1)
+      ThrowError(ErrorType::kArgumentError, 1112, {std::to_string(args.size())});
+    return Coerce(args[0], c);
+  }
+  ThrowError(ErrorType::kTypeError, 1006, {"value"});
+}
+
+Object* Vm::CreateInstance(ClassObject* cls) {
+  Object* o = nullptr;
+  for (ClassObject* k = cls; k; k = k->super)
+    if (k->native && k->native->create) {
+      o = k->native->create(*this, cls);
+      break;
+    }
+  if (!o) o = heap_.New<Object>(ObjectKind::kPlain, cls, cls->prototype);
+  o->set_sealed(cls->is_sealed);
+  return o;
+}
+
+void Vm::ConstructInto(ClassObject* cls, Object* obj, std::span<const Value> args) {
+  for (ClassObject* k = cls; k; k = k->super) {
+    if (k->iinit) {
+      Invoke(k->iinit, Value(obj), args, nullptr, nullptr);
+      return;
+    }
+  }
+}
+
+Value Vm::Construct(const Value& ctor, std::span<const Value> args) {
+  Object* o = ctor.AsObject();
+  if (auto* c = dynamic_cast<ClassObject*>(o)) {
+    if (c->is_interface) ThrowError(ErrorType::kTypeError, 1007);
+    InitClass(c);
+    // The primitive classes construct primitives: new String("a") is "a".
+    if (c == classes_.string || c == classes_.number || c == classes_.boolean ||
+        c == classes_.int_ || c == classes_.uint)
+      return c->native->call(*this, Value(), args);
+    Object* obj = CreateInstance(c);
+    ConstructInto(c, obj, args);
+    return Value(obj);
+  }
+  if (auto* f = dynamic_cast<FunctionObject*>(o)) {
+    if (f->is_closure || f->method->native)
+      ThrowError(ErrorType::kTypeError, 1064, {f->method->trace_name});
+    Object* obj = heap_.New<Object>(ObjectKind::kPlain, classes_.object, FunctionPrototype(f));
+    Value r = Invoke(f->method, Value(obj), args, &f->scope, f);
+    return r.IsObject() ? r : Value(obj);
+  }
+  ThrowError(ErrorType::kTypeError, 1007);
+}
+
+void Vm::InitClass(ClassObject* cls) {
+  (void)cls;  // classes run their cinit when newclass makes them
+}
+
+Value Vm::Invoke(MethodInfo* m, const Value& self, std::span<const Value> args,
+                 const std::vector<Value>* scope, FunctionObject* callee) {
+  if (depth >= limits_.max_recursion) ThrowError(ErrorType::kError, 1023);
+  struct DepthGuard {
+    int& d;
+    explicit DepthGuard(int& x) : d(x) { ++d; }
+    ~DepthGuard() { --d; }
+  } guard(depth);
+  if (m->native) return m->native(*this, self, args);
+  if (!m->body) ThrowError(ErrorType::kVerifyError, 1001, {m->trace_name});
+  std::vector<Value> tmp;
+  if (!scope || (scope->empty() && !callee)) {
+    if (m->home) {
+      scope = &m->home->scope;
+    } else {
+      tmp.push_back(m->global ? Value(m->global) : Value(builtin_global_));
+      scope = &tmp;
+    }
+  }
+  return Execute(*this, m, self, args, scope, callee);
+}
+
+bool Vm::IsType(const Value& v, ClassObject* type) {
+  if (!type || type == classes_.object) return !v.IsNullish() || type == nullptr;
+  if (type == classes_.int_) {
+    if (v.IsInt()) return true;
+    if (!v.IsNumeric()) return false;
+    double d = v.AsDouble();
+    return d == static_cast<double>(static_cast<int32_t>(DoubleToInt32(d))) && std::isfinite(d) &&
+           !(d == 0 && std::signbit(d));
+  }
+  if (type == classes_.uint) {
+    if (v.IsUInt()) return true;
+    if (!v.IsNumeric()) return false;
+    double d = v.AsDouble();
+    return d >= 0 && d <= 4294967295.0 && d == std::trunc(d) && !(d == 0 && std::signbit(d));
+  }
+  if (type == classes_.number) return v.IsNumeric();
+  if (type == classes_.string) return v.IsString();
+  if (type == classes_.boolean) return v.IsBoolean();
+  Object* o = v.AsObject();
+  if (!o) return false;
+  ClassObject* c = o->cls();
+  return c && c->IsSubclassOf(type);
+}
+
+Value Vm::Coerce(const Value& v, ClassObject* type) {
+  if (!type) return v;
+  if (type == classes_.int_) return Value(ToInt32(v));
+  if (type == classes_.uint) return Value(ToUint32(v));
+  if (type == classes_.number) return Value(ToNumber(v));
+  if (type == classes_.boolean) return Value(ToBoolean(v));
+  if (type == classes_.string) return v.IsNullish() ? Value::Null() : Value(ToString(v));
+  if (v.IsNullish()) return Value::Null();
+  if (type == classes_.object) return v;
+  if (IsType(v, type)) return v;
+  std::string to = type->qualified;
+  if (auto p = to.find("::"); p != std::string::npos) to.replace(p, 2, ".");
+  std::string from;
+  if (v.IsString()) {
+    from = "\"" + v.AsStr().ToUtf8() + "\"";
+  } else if (v.IsPrimitive()) {
+    from = ToString(v).ToUtf8();
+  } else {
+    from = TypeNameForError(v);
+    if (!dynamic_cast<ClassObject*>(v.AsObject())) from += "@0";
+  }
+  ThrowError(ErrorType::kTypeError, 1034, {from, to});
+}
+
+}  // namespace flashsaver::avm2

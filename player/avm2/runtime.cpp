@@ -1,0 +1,274 @@
+// The runtime model's remaining pieces: classes made by newclass, activations and catch scopes,
+// enumeration (hasnext2), `+`, instanceof, errors and their stack traces.
+#include <cmath>
+
+#include "player/avm2/abc_unit.h"
+#include "player/avm2/builtins/error.h"
+#include "player/avm2/frame.h"
+#include "player/avm2/vm.h"
+
+namespace flashsaver::avm2 {
+
+ClassObject* NewClass(Vm& vm, AbcUnit& unit, uint32_t index, ClassObject* base,
+                      const std::vector<Value>& scope) {
+  const AbcInstance& inst = unit.file.instances.at(index);
+  const AbcClass& ac = unit.file.classes.at(index);
+  auto* cls = vm.heap().New<ClassObject>(vm.classes().klass, vm.classes().klass->prototype);
+  Name n = unit.names[inst.name];
+  cls->name = n.local;
+  cls->ns = n.set.empty() ? vm.public_ns() : n.set[0];
+  cls->qualified = cls->ns->uri.empty() ? n.local.ToUtf8() : cls->ns->uri.ToUtf8() + "::" + n.local.ToUtf8();
+  cls->super = base;
+  cls->is_interface = (inst.flags & instance_flag::kInterface) != 0;
+  cls->is_sealed = (inst.flags & instance_flag::kSealed) != 0;
+  cls->is_final = (inst.flags & instance_flag::kFinal) != 0;
+  if (inst.flags & instance_flag::kProtectedNs) cls->protected_ns = unit.namespaces[inst.protected_ns];
+  if (base) {
+    if (base->is_final) vm.ThrowError(ErrorType::kVerifyError, 1103, {cls->qualified, base->qualified});
+    cls->instance_traits = base->instance_traits;
+    cls->interfaces = base->interfaces;
+    cls->native = base->native;
+  }
+  for (uint32_t i : inst.interfaces) {
+    Value v;
+    if (vm.FindDefinition(unit.names[i], v, nullptr))
+      if (auto* ic = dynamic_cast<ClassObject*>(v.AsObject())) {
+        cls->interfaces.push_back(ic);
+        for (ClassObject* x : ic->interfaces) cls->interfaces.push_back(x);
+      }
+  }
+  cls->scope = scope;
+  cls->scope.push_back(Value(static_cast<Object*>(cls)));
+  unit.classes[index] = cls;
+  BuildTraits(vm, unit, inst.traits, cls->instance_traits, cls, false);
+  // An interface method is found under the public name too, as the implementing class's
+  // public method answers calls through the interface's namespace.
+  if (!cls->is_interface) {
+    for (ClassObject* ic : cls->interfaces)
+      for (const Trait& t : ic->instance_traits.list)
+        if (!cls->instance_traits.FindQ(t.name.view(), t.ns))
+          if (const Trait* pub = cls->instance_traits.FindQ(t.name.view(), vm.public_ns())) {
+            Trait copy = *pub;
+            copy.ns = t.ns;
+            cls->instance_traits.Put(copy);
+          }
+  }
+  BuildTraits(vm, unit, ac.traits, cls->static_traits, cls, true);
+  cls->set_traits(&cls->static_traits);
+  cls->prototype = vm.heap().New<Object>(ObjectKind::kPlain, vm.classes().object,
+                                         base ? base->prototype : vm.classes().object->prototype);
+  Str key(u"constructor");
+  cls->prototype->dynamic().Set(key, Value(static_cast<Object*>(cls)));
+  cls->prototype->dynamic().FindEntry(key.view())->enumerable = false;
+  cls->iinit = unit.methods.at(inst.iinit).get();
+  cls->iinit->home = cls;
+  cls->iinit->trace_name = cls->qualified;
+  cls->cinit = unit.methods.at(ac.cinit).get();
+  cls->cinit->home = cls;
+  cls->cinit->is_static = true;
+  cls->cinit->trace_name = cls->qualified + "$cinit";
+  vm.Invoke(cls->cinit, Value(static_cast<Object*>(cls)), {}, nullptr, nullptr);
+  cls->initialized = true;
+  return cls;
+}
+
+Object* NewActivation(Vm& vm, AbcUnit& unit, const AbcMethodBody& body) {
+  auto bi = static_cast<size_t>(&body - unit.file.bodies.data());
+  auto& t = unit.activation_traits.at(bi);
+  if (!t) {
+    t = std::make_unique<Traits>();
+    BuildTraits(vm, unit, body.traits, *t, nullptr, false);
+  }
+  auto* o = vm.heap().New<Object>(ObjectKind::kActivation, nullptr, nullptr);
+  o->set_traits(t.get());
+  return o;
+}
+
+Object* NewCatchScope(Vm& vm, AbcUnit& unit, const AbcException& e) {
+  auto t = std::make_unique<Traits>();
+  if (e.var_name != 0) {
+    Trait tr;
+    Name n = unit.names[e.var_name];
+    tr.name = n.local;
+    tr.ns = n.set.empty() ? vm.public_ns() : n.set[0];
+    tr.slot = 0;
+    t->slot_count = 1;
+    t->slot_defaults.resize(1);
+    t->Put(tr);
+  }
+  auto* o = vm.heap().New<Object>(ObjectKind::kActivation, nullptr, nullptr);
+  o->set_traits(t.get());
+  unit.catch_traits.push_back(std::move(t));
+  return o;
+}
+
+// Enumeration positions: 1..length for an array's elements, then length + k for the k-th
+// dynamic property. Past the end of one object, enumeration goes on along the prototype chain.
+bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
+  (void)vm;
+  Object* o = obj.AsObject();
+  while (o) {
+    uint32_t base = 0;
+    if (auto* a = dynamic_cast<ArrayObject*>(o)) {
+      base = a->length();
+      if (index < base) {
+        uint32_t n = a->NextIndex(static_cast<int64_t>(index) - 1);
+        if (n < base) {
+          index = n + 1;
+          return true;
+        }
+        index = base;
+      }
+    }
+    uint32_t k = index > base ? index - base : 0;
+    uint32_t nk = o->dynamic().NextIndex(k);
+    if (nk != 0) {
+      index = base + nk;
+      return true;
+    }
+    o = o->proto();
+    obj = Value(o);
+    index = 0;
+  }
+  return false;
+}
+
+Value EnumName(Vm& vm, const Value& obj, uint32_t index) {
+  Object* o = obj.AsObject();
+  if (!o || index == 0) return Value();
+  uint32_t base = 0;
+  if (auto* a = dynamic_cast<ArrayObject*>(o)) {
+    base = a->length();
+    if (index <= base) return Value(vm.ToString(Value(index - 1)));
+  }
+  const auto& es = o->dynamic().entries();
+  if (index - base - 1 < es.size()) return Value(es[index - base - 1].key);
+  return Value();
+}
+
+Value EnumValue(Vm& vm, const Value& obj, uint32_t index) {
+  (void)vm;
+  Object* o = obj.AsObject();
+  if (!o || index == 0) return Value();
+  uint32_t base = 0;
+  if (auto* a = dynamic_cast<ArrayObject*>(o)) {
+    base = a->length();
+    if (index <= base) return a->Get(index - 1);
+  }
+  const auto& es = o->dynamic().entries();
+  if (index - base - 1 < es.size()) return es[index - base - 1].value;
+  return Value();
+}
+
+Value AddValues(Vm& vm, const Value& a, const Value& b) {
+  if (a.IsNumeric() && b.IsNumeric()) return Value::Numeric(a.AsDouble() + b.AsDouble());
+  if (a.IsString() && b.IsString()) {
+    std::u16string s = a.AsStr().str();
+    s += b.AsStr().str();
+    if (s.size() > vm.limits().max_string) vm.ThrowError(ErrorType::kError, 1000);
+    return Value(Str(std::move(s)));
+  }
+  Value pa = vm.ToPrimitive(a), pb = vm.ToPrimitive(b);
+  if (pa.IsString() || pb.IsString()) {
+    std::u16string s = vm.ToString(pa).str();
+    s += vm.ToString(pb).str();
+    if (s.size() > vm.limits().max_string) vm.ThrowError(ErrorType::kError, 1000);
+    return Value(Str(std::move(s)));
+  }
+  return Value::Numeric(vm.ToNumber(pa) + vm.ToNumber(pb));
+}
+
+bool Vm::InstanceOf(const Value& v, const Value& type) {
+  Object* t = type.AsObject();
+  Object* proto = nullptr;
+  if (auto* c = dynamic_cast<ClassObject*>(t)) {
+    proto = c->prototype;
+  } else if (auto* f = dynamic_cast<FunctionObject*>(t)) {
+    proto = FunctionPrototype(f);
+  } else {
+    ThrowError(ErrorType::kTypeError, 1040);
+  }
+  for (Object* p = ProtoOf(v); p; p = p->proto())
+    if (p == proto) return true;
+  return false;
+}
+
+void Vm::SetSlot(Object* o, uint32_t slot, const Value& v) {
+  ClassObject* type = nullptr;
+  if (o->traits())
+    if (const Trait* t = o->traits()->SlotTrait(slot); t && t->type_name && t->unit) {
+      Value c;
+      if (FindDefinition(static_cast<const AbcUnit*>(t->unit)->names[t->type_name], c, nullptr))
+        type = dynamic_cast<ClassObject*>(c.AsObject());
+    }
+  o->slots()[slot] = Coerce(v, type);
+}
+
+Value Vm::ApplyType(const Value& base, std::span<const Value> params) {
+  auto* c = dynamic_cast<ClassObject*>(base.AsObject());
+  if (!c) ThrowError(ErrorType::kTypeError, 1127);
+  (void)params;
+  return base;
+}
+
+Value Vm::Descendants(const Value& obj, const Name& name) {
+  if (descendants_hook) return descendants_hook(*this, obj, name);
+  ThrowError(ErrorType::kTypeError, 1016, {TypeNameForError(obj)});
+}
+
+Value Vm::CheckFilter(const Value& v) {
+  if (!v.IsObject() || !v.AsObject()->cls() ||
+      (v.AsObject()->cls()->qualified != "XML" && v.AsObject()->cls()->qualified != "XMLList"))
+    ThrowError(ErrorType::kTypeError, 1123, {TypeNameForError(v)});
+  return v;
+}
+
+Value Vm::EscapeXml(const Value& v, bool attribute) {
+  std::u16string out;
+  for (char16_t c : ToString(v).str()) {
+    switch (c) {
+      case u'<': out += u"&lt;"; break;
+      case u'>': out += attribute ? u">" : u"&gt;"; break;
+      case u'&': out += u"&amp;"; break;
+      case u'"': out += attribute ? u"&quot;" : u"\""; break;
+      default: out.push_back(c);
+    }
+  }
+  return Value(Str(std::move(out)));
+}
+
+std::string Vm::StackTrace() {
+  std::string s;
+  for (size_t i = frames_.size(); i-- > 0;) s += "\n\tat " + frames_[i]->method->trace_name + "()";
+  return s;
+}
+
+void Vm::ReportUncaught(const Value& error) {
+  std::string text;
+  try {
+    if (auto* e = dynamic_cast<ErrorObject*>(error.AsObject())) {
+      text = ToString(error).ToUtf8() + e->stack;
+    } else {
+      text = ToString(error).ToUtf8();
+    }
+  } catch (...) {
+    text = "Error";
+  }
+  Trace(text);
+}
+
+Value Vm::MakeError(ErrorType type, int id, std::initializer_list<std::string> args) {
+  std::string msg = FormatErrorMessage(id, args);
+  ClassObject* cls = error_classes_.at(static_cast<size_t>(type));
+  Value m = Value(Str::FromUtf8(msg));
+  Value a[2] = {m, Value(static_cast<int32_t>(id))};
+  return Construct(Value(static_cast<Object*>(cls)), a);
+}
+
+void Vm::ThrowError(ErrorType type, int id, std::initializer_list<std::string> args) {
+  throw ScriptException{MakeError(type, id, args)};
+}
+
+void Vm::Throw(const Value& v) { throw ScriptException{v}; }
+
+}  // namespace flashsaver::avm2
