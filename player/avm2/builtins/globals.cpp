@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -93,7 +94,8 @@ std::span<const NativeClass* const> AllNativeClasses() {
     std::vector<const NativeClass*> l = {&ObjectClass(),  &ClassClass(),  &FunctionClass(),
                                          &NamespaceClass(), &QNameClass(), &BooleanClass(),
                                          &NumberClass(),  &IntClass(),    &UIntClass(),
-                                         &StringClass(),  &ArrayClass(),  &MathClass()};
+                                         &StringClass(),  &ArrayClass(),  &MathClass(),
+                                         &RegExpClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     return l;
   }();

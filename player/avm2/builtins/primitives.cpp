@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -168,7 +169,7 @@ Value LocaleCompare(Vm& vm, const Value& self, std::span<const Value> args) {
   Str a = ThisString(vm, self), b = ArgString(vm, args, 0, Str(u"undefined"));
   return Value(a.str() < b.str() ? -1 : a.str() == b.str() ? 0 : 1);
 }
-Value Split(Vm& vm, const Value& self, std::span<const Value> args) {
+[[maybe_unused]] Value Split(Vm& vm, const Value& self, std::span<const Value> args) {
   Str s = ThisString(vm, self);
   uint32_t limit = args.size() > 1 && !args[1].IsUndefined() ? vm.ToUint32(args[1]) : 0xFFFFFFFF;
   std::vector<Value> out;
@@ -276,7 +277,9 @@ const NativeClass& StringClass() {
                    AS3Method("substr", Substr, 2), AS3Method("toLowerCase", ToLower),
                    AS3Method("toUpperCase", ToUpper), AS3Method("toLocaleLowerCase", ToLower),
                    AS3Method("toLocaleUpperCase", ToUpper),
-                   AS3Method("localeCompare", LocaleCompare, 1), AS3Method("split", Split, 2)},
+                   AS3Method("localeCompare", LocaleCompare, 1), AS3Method("split", StringSplit, 2),
+                   AS3Method("match", StringMatch, 1), AS3Method("replace", StringReplace, 2),
+                   AS3Method("search", StringSearch, 1)},
       .statics = {Method("fromCharCode", FromCharCode, 1), Const("length", Value(int32_t{1}))},
       .call = StringCall,
   };
