@@ -140,6 +140,17 @@ class PatternTranslator {
   size_t error_offset_ = 0;
 };
 
+// Compiling recurses once per nesting level: the guard stops a pattern whose nesting would use
+// more than this much stack (the host may run scripts on a thread with a small stack).
+constexpr ptrdiff_t kCompileStackBytes = 512 * 1024;
+
+int CompileStackGuard(uint32_t, void* data) {
+  char here = 0;
+  const char* start = static_cast<const char*>(data);
+  ptrdiff_t used = start - &here;
+  return (used < 0 ? -used : used) > kCompileStackBytes ? 1 : 0;
+}
+
 std::string ErrorText(int code) {
   PCRE2_UCHAR16 buffer[256];
   int n = pcre2_get_error_message(code, buffer, 256);
@@ -211,6 +222,10 @@ struct RegExpCompiler {
     }
     // Lines end at CR, LF or CR LF: the ends ECMAScript knows, and the CR of Flash's text.
     pcre2_set_newline_16(context, PCRE2_NEWLINE_ANYCRLF);
+    // Flash compiles patterns nested far deeper than PCRE2's default of 250 groups.
+    pcre2_set_parens_nest_limit_16(context, RegExpLimits::kNesting);
+    char stack_start = 0;
+    pcre2_set_compile_recursion_guard_16(context, CompileStackGuard, &stack_start);
     const std::u16string& pattern = translator.output();
     int code = 0;
     PCRE2_SIZE offset = 0;

@@ -91,6 +91,7 @@ struct RegExpLimits {
   static constexpr uint32_t kMatchSteps = 5'000'000;
   static constexpr uint32_t kDepth = 1'000'000;
   static constexpr uint32_t kHeapKiB = 16 * 1024;
+  static constexpr uint32_t kNesting = 1000;
 };
 
 }  // namespace flashsaver::avm2

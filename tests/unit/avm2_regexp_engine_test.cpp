@@ -105,6 +105,22 @@ TEST(RegExpEngine, GroupNamesInNumberOrder) {
   EXPECT_FALSE(CompileRegExp(u"a)", {}).error.empty());
 }
 
+TEST(RegExpEngine, DeepNestingCompilesWithinBounds) {
+  auto nested = [](int depth, const char16_t* open) {
+    std::u16string p;
+    for (int i = 0; i < depth; ++i) p += open;
+    p += u"a|b";
+    return p + std::u16string(static_cast<size_t>(depth), u')');
+  };
+  EXPECT_EQ(Describe(nested(500, u"(?:"), u"", u"a"), "0-1");
+  RegExpCompileResult deep = CompileRegExp(nested(500, u"("), {});
+  ASSERT_TRUE(deep.regexp);
+  RegExpMatch match;
+  EXPECT_EQ(deep.regexp->Exec(u"a", 0, match), RegExpStatus::kMatched);
+  EXPECT_EQ(match.ranges.size(), 501u);
+  EXPECT_EQ(Describe(nested(5000, u"("), u"", u"a"), "error");
+}
+
 TEST(RegExpEngine, CatastrophicBacktrackingStopsQuickly) {
   std::u16string subject = std::u16string(40, u'a') + u"!";
   auto begin = std::chrono::steady_clock::now();
