@@ -20,8 +20,8 @@ struct AbcUnit {
   std::vector<std::unique_ptr<MethodInfo>> methods;
   std::vector<ClassObject*> classes;  // by class index, once newclass made them
   std::vector<Object*> script_globals;
-  std::vector<uint8_t> script_state;  // 0 not run, 1 running, 2 done
-  std::vector<Name> names;            // the static part of each multiname
+  std::vector<uint8_t> script_state;                       // 0 not run, 1 running, 2 done
+  std::vector<Name> names;                                 // the static part of each multiname
   std::vector<std::unique_ptr<Traits>> activation_traits;  // by body, made on first use
   std::vector<std::unique_ptr<Traits>> catch_traits;       // made per newcatch
 

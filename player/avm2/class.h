@@ -26,8 +26,8 @@ struct MethodInfo {
   const AbcMethod* abc = nullptr;
   const AbcMethodBody* body = nullptr;
   NativeFn native = nullptr;
-  int length = 0;           // a native's declared parameter count (Function.length)
-  std::string trace_name;   // as stack traces print it: "Test/foo", "global/bar", "Test$cinit"
+  int length = 0;               // a native's declared parameter count (Function.length)
+  std::string trace_name;       // as stack traces print it: "Test/foo", "global/bar", "Test$cinit"
   ClassObject* home = nullptr;  // the class that declares it as a trait (for super and scope)
   Object* global = nullptr;     // the script's global object, for script-level methods
   bool is_static = false;
@@ -60,7 +60,7 @@ class ClassObject : public Object {
   bool is_sealed = false;
   bool is_final = false;
   bool native_class = false;  // declared in C++ (not a script subclass of one)
-  bool initialized = false;  // cinit has run
+  bool initialized = false;   // cinit has run
   // Vector.<T>: the generic class and its parameter (null for Vector.<*>).
   ClassObject* generic = nullptr;
   ClassObject* type_param = nullptr;

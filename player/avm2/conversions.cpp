@@ -31,7 +31,8 @@ bool Vm::ToBoolean(const Value& v) {
 Value Vm::ToPrimitive(const Value& v, int hint) {
   Object* o = v.AsObject();
   if (!o) return v;
-  if (auto* b = dynamic_cast<BoxedObject*>(o); b && !b->primitive.IsUndefined()) return b->primitive;
+  if (auto* b = dynamic_cast<BoxedObject*>(o); b && !b->primitive.IsUndefined())
+    return b->primitive;
   // Dates prefer strings; everything else numbers (ECMA-262 [[DefaultValue]]).
   if (hint == 0) hint = (o->cls() && o->cls()->qualified == "Date") ? 2 : 1;
   const char* order[2] = {"valueOf", "toString"};

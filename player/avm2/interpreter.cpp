@@ -49,7 +49,10 @@ Name ReadName(Vm& vm, AbcUnit& unit, Frame& f, uint32_t index, Value* runtime_ke
     if (auto* q = dynamic_cast<QNameObject*>(v.AsObject())) {
       n.local = q->local;
       n.set.clear();
-      if (q->ns) n.set.push_back(q->ns); else n.any_ns = true;
+      if (q->ns)
+        n.set.push_back(q->ns);
+      else
+        n.any_ns = true;
     } else {
       n.local = vm.ToString(v);
     }
@@ -107,8 +110,7 @@ Value FindProperty(Vm& vm, Frame& f, const Name& name, bool strict) {
   Value def;
   Object* holder = nullptr;
   if (vm.FindDefinition(name, def, &holder)) return Value(holder);
-  if (strict)
-    vm.ThrowError(ErrorType::kReferenceError, 1065, {name.local.ToUtf8()});
+  if (strict) vm.ThrowError(ErrorType::kReferenceError, 1065, {name.local.ToUtf8()});
   if (!f.outer->empty()) return (*f.outer)[0];
   return f.scopes.empty() ? Value() : f.scopes[0];
 }
@@ -138,12 +140,12 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
   size_t nparams = info.param_types.size();
   size_t required = nparams - std::min(nparams, info.optional.size());
   if (args.size() < required ||
-      (args.size() > nparams && !(info.flags & (method_flag::kNeedRest | method_flag::kNeedArguments))))
+      (args.size() > nparams &&
+       !(info.flags & (method_flag::kNeedRest | method_flag::kNeedArguments))))
     vm.ThrowError(ErrorType::kArgumentError, 1063,
                   {m->trace_name, std::to_string(required), std::to_string(args.size())});
   for (size_t i = 0; i < nparams; ++i) {
-    Value v = i < args.size() ? args[i]
-                              : unit.ConstantValue(vm, info.optional[i - required]);
+    Value v = i < args.size() ? args[i] : unit.ConstantValue(vm, info.optional[i - required]);
     uint32_t t = info.param_types[i];
     if (t != 0) {
       Value cls;
@@ -226,18 +228,42 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             Value b = Pop(f), a = Pop(f);
             bool r = false;
             switch (ins.op) {
-              case Op::kIfEq: r = vm.LooseEquals(a, b); break;
-              case Op::kIfNe: r = !vm.LooseEquals(a, b); break;
-              case Op::kIfStrictEq: r = StrictEquals(a, b); break;
-              case Op::kIfStrictNe: r = !StrictEquals(a, b); break;
-              case Op::kIfLt: r = vm.LessThan(a, b) == 1; break;
-              case Op::kIfNlt: r = vm.LessThan(a, b) != 1; break;
-              case Op::kIfLe: r = vm.LessThan(b, a) == 0; break;
-              case Op::kIfNle: r = vm.LessThan(b, a) != 0; break;
-              case Op::kIfGt: r = vm.LessThan(b, a) == 1; break;
-              case Op::kIfNgt: r = vm.LessThan(b, a) != 1; break;
-              case Op::kIfGe: r = vm.LessThan(a, b) == 0; break;
-              default: r = vm.LessThan(a, b) != 0; break;
+              case Op::kIfEq:
+                r = vm.LooseEquals(a, b);
+                break;
+              case Op::kIfNe:
+                r = !vm.LooseEquals(a, b);
+                break;
+              case Op::kIfStrictEq:
+                r = StrictEquals(a, b);
+                break;
+              case Op::kIfStrictNe:
+                r = !StrictEquals(a, b);
+                break;
+              case Op::kIfLt:
+                r = vm.LessThan(a, b) == 1;
+                break;
+              case Op::kIfNlt:
+                r = vm.LessThan(a, b) != 1;
+                break;
+              case Op::kIfLe:
+                r = vm.LessThan(b, a) == 0;
+                break;
+              case Op::kIfNle:
+                r = vm.LessThan(b, a) != 0;
+                break;
+              case Op::kIfGt:
+                r = vm.LessThan(b, a) == 1;
+                break;
+              case Op::kIfNgt:
+                r = vm.LessThan(b, a) != 1;
+                break;
+              case Op::kIfGe:
+                r = vm.LessThan(a, b) == 0;
+                break;
+              default:
+                r = vm.LessThan(a, b) != 0;
+                break;
             }
             if (r) next = target(ins.operand[0]);
             break;
@@ -245,7 +271,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kLookupSwitch: {
             int32_t i = vm.ToInt32(Pop(f));
             int64_t t = ins.operand[0];
-            if (i >= 0 && i <= ins.operand[1]) t = SwitchTarget(code, ins, static_cast<uint32_t>(i));
+            if (i >= 0 && i <= ins.operand[1])
+              t = SwitchTarget(code, ins, static_cast<uint32_t>(i));
             next = target(t);
             break;
           }
@@ -290,22 +317,48 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             st.push_back(Value(more));
             break;
           }
-          case Op::kPushNull: st.push_back(Value::Null()); break;
-          case Op::kPushUndefined: st.push_back(Value()); break;
-          case Op::kPushByte: st.push_back(Value(static_cast<int32_t>(static_cast<int8_t>(ins.operand[0])))); break;
-          case Op::kPushShort: st.push_back(Value(static_cast<int32_t>(static_cast<int16_t>(ins.operand[0])))); break;
-          case Op::kPushTrue: st.push_back(Value(true)); break;
-          case Op::kPushFalse: st.push_back(Value(false)); break;
-          case Op::kPushNaN: st.push_back(Value(NAN)); break;
-          case Op::kPop: Pop(f); break;
-          case Op::kDup: st.push_back(st.empty() ? Value() : st.back()); break;
+          case Op::kPushNull:
+            st.push_back(Value::Null());
+            break;
+          case Op::kPushUndefined:
+            st.push_back(Value());
+            break;
+          case Op::kPushByte:
+            st.push_back(Value(static_cast<int32_t>(static_cast<int8_t>(ins.operand[0]))));
+            break;
+          case Op::kPushShort:
+            st.push_back(Value(static_cast<int32_t>(static_cast<int16_t>(ins.operand[0]))));
+            break;
+          case Op::kPushTrue:
+            st.push_back(Value(true));
+            break;
+          case Op::kPushFalse:
+            st.push_back(Value(false));
+            break;
+          case Op::kPushNaN:
+            st.push_back(Value(NAN));
+            break;
+          case Op::kPop:
+            Pop(f);
+            break;
+          case Op::kDup:
+            st.push_back(st.empty() ? Value() : st.back());
+            break;
           case Op::kSwap:
             if (st.size() >= 2) std::swap(st[st.size() - 1], st[st.size() - 2]);
             break;
-          case Op::kPushString: st.push_back(Value(unit.strings.at(op0))); break;
-          case Op::kPushInt: st.push_back(Value(unit.file.ints.at(op0))); break;
-          case Op::kPushUInt: st.push_back(Value(unit.file.uints.at(op0))); break;
-          case Op::kPushDouble: st.push_back(Value(unit.file.doubles.at(op0))); break;
+          case Op::kPushString:
+            st.push_back(Value(unit.strings.at(op0)));
+            break;
+          case Op::kPushInt:
+            st.push_back(Value(unit.file.ints.at(op0)));
+            break;
+          case Op::kPushUInt:
+            st.push_back(Value(unit.file.uints.at(op0)));
+            break;
+          case Op::kPushDouble:
+            st.push_back(Value(unit.file.doubles.at(op0)));
+            break;
           case Op::kPushNamespace:
             st.push_back(unit.ConstantValue(vm, {ConstantKind::kNamespace, op0}));
             break;
@@ -428,7 +481,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kNewObject: {
             auto a = PopArgs(f, ins.operand[0] * 2);
             Object* o = vm.NewObject();
-            for (size_t i = 0; i + 1 < a.size(); i += 2) o->dynamic().Set(vm.ToString(a[i]), a[i + 1]);
+            for (size_t i = 0; i + 1 < a.size(); i += 2)
+              o->dynamic().Set(vm.ToString(a[i]), a[i + 1]);
             st.push_back(Value(o));
             break;
           }
@@ -526,13 +580,18 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             st.push_back(Value(vm.DeleteProperty(obj, n)));
             break;
           }
-          case Op::kGetLocal: st.push_back(f.locals.at(op0)); break;
-          case Op::kSetLocal: f.locals.at(op0) = Pop(f); break;
+          case Op::kGetLocal:
+            st.push_back(f.locals.at(op0));
+            break;
+          case Op::kSetLocal:
+            f.locals.at(op0) = Pop(f);
+            break;
           case Op::kGetLocal0:
           case Op::kGetLocal1:
           case Op::kGetLocal2:
           case Op::kGetLocal3:
-            st.push_back(f.locals.at(static_cast<size_t>(ins.op) - static_cast<size_t>(Op::kGetLocal0)));
+            st.push_back(
+                f.locals.at(static_cast<size_t>(ins.op) - static_cast<size_t>(Op::kGetLocal0)));
             break;
           case Op::kSetLocal0:
           case Op::kSetLocal1:
@@ -541,50 +600,68 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             f.locals.at(static_cast<size_t>(ins.op) - static_cast<size_t>(Op::kSetLocal0)) = Pop(f);
             break;
           case Op::kGetGlobalScope:
-            st.push_back(!f.outer->empty() ? (*f.outer)[0] : f.scopes.empty() ? Value() : f.scopes[0]);
+            st.push_back(!f.outer->empty()  ? (*f.outer)[0]
+                         : f.scopes.empty() ? Value()
+                                            : f.scopes[0]);
             break;
           case Op::kGetScopeObject:
             st.push_back(f.scopes.at(op0));
             break;
           case Op::kGetSlot:
           case Op::kGetGlobalSlot: {
-            Value obj = ins.op == Op::kGetSlot ? Pop(f) : (!f.outer->empty() ? (*f.outer)[0] : f.scopes.at(0));
+            Value obj = ins.op == Op::kGetSlot
+                            ? Pop(f)
+                            : (!f.outer->empty() ? (*f.outer)[0] : f.scopes.at(0));
             Object* o = obj.AsObject();
             if (!o) vm.ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
-            if (op0 == 0 || op0 > o->slots().size()) vm.ThrowError(ErrorType::kVerifyError, 1026, {std::to_string(op0)});
+            if (op0 == 0 || op0 > o->slots().size())
+              vm.ThrowError(ErrorType::kVerifyError, 1026, {std::to_string(op0)});
             st.push_back(o->slots()[op0 - 1]);
             break;
           }
           case Op::kSetSlot:
           case Op::kSetGlobalSlot: {
             Value v = Pop(f);
-            Value obj = ins.op == Op::kSetSlot ? Pop(f) : (!f.outer->empty() ? (*f.outer)[0] : f.scopes.at(0));
+            Value obj = ins.op == Op::kSetSlot
+                            ? Pop(f)
+                            : (!f.outer->empty() ? (*f.outer)[0] : f.scopes.at(0));
             Object* o = obj.AsObject();
             if (!o) vm.ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
-            if (op0 == 0 || op0 > o->slots().size()) vm.ThrowError(ErrorType::kVerifyError, 1026, {std::to_string(op0)});
+            if (op0 == 0 || op0 > o->slots().size())
+              vm.ThrowError(ErrorType::kVerifyError, 1026, {std::to_string(op0)});
             vm.SetSlot(o, op0 - 1, v);
             break;
           }
           case Op::kConvertS:
           case Op::kCoerceS: {
             Value v = Pop(f);
-            st.push_back(ins.op == Op::kCoerceS && v.IsNullish() ? Value::Null() : Value(vm.ToString(v)));
+            st.push_back(ins.op == Op::kCoerceS && v.IsNullish() ? Value::Null()
+                                                                 : Value(vm.ToString(v)));
             break;
           }
           case Op::kConvertI:
-          case Op::kCoerceI: st.push_back(Value(vm.ToInt32(Pop(f)))); break;
+          case Op::kCoerceI:
+            st.push_back(Value(vm.ToInt32(Pop(f))));
+            break;
           case Op::kConvertU:
-          case Op::kCoerceU: st.push_back(Value(vm.ToUint32(Pop(f)))); break;
+          case Op::kCoerceU:
+            st.push_back(Value(vm.ToUint32(Pop(f))));
+            break;
           case Op::kConvertD:
-          case Op::kCoerceD: st.push_back(Value(vm.ToNumber(Pop(f)))); break;
+          case Op::kCoerceD:
+            st.push_back(Value(vm.ToNumber(Pop(f))));
+            break;
           case Op::kConvertB:
-          case Op::kCoerceB: st.push_back(Value(Vm::ToBoolean(Pop(f)))); break;
+          case Op::kCoerceB:
+            st.push_back(Value(Vm::ToBoolean(Pop(f))));
+            break;
           case Op::kConvertO: {
             Value v = st.empty() ? Value() : st.back();
             if (v.IsNullish()) vm.ThrowError(ErrorType::kTypeError, v.IsNull() ? 1009 : 1010);
             break;
           }
-          case Op::kCoerceA: break;
+          case Op::kCoerceA:
+            break;
           case Op::kCoerceO: {
             Value v = Pop(f);
             st.push_back(v.IsNullish() ? Value::Null() : v);
@@ -629,15 +706,36 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             st.push_back(Value(vm.HasProperty(obj, n)));
             break;
           }
-          case Op::kTypeOf: st.push_back(Value(vm.TypeOf(Pop(f)))); break;
-          case Op::kNot: st.push_back(Value(!Vm::ToBoolean(Pop(f)))); break;
-          case Op::kBitNot: st.push_back(Value(~vm.ToInt32(Pop(f)))); break;
-          case Op::kNegate: st.push_back(Value::Numeric(-Num(vm, Pop(f)))); break;
-          case Op::kNegateI: st.push_back(Value(static_cast<int32_t>(0u - static_cast<uint32_t>(vm.ToInt32(Pop(f)))))); break;
-          case Op::kIncrement: st.push_back(Value::Numeric(Num(vm, Pop(f)) + 1)); break;
-          case Op::kDecrement: st.push_back(Value::Numeric(Num(vm, Pop(f)) - 1)); break;
-          case Op::kIncrementI: st.push_back(Value(static_cast<int32_t>(static_cast<uint32_t>(vm.ToInt32(Pop(f))) + 1u))); break;
-          case Op::kDecrementI: st.push_back(Value(static_cast<int32_t>(static_cast<uint32_t>(vm.ToInt32(Pop(f))) - 1u))); break;
+          case Op::kTypeOf:
+            st.push_back(Value(vm.TypeOf(Pop(f))));
+            break;
+          case Op::kNot:
+            st.push_back(Value(!Vm::ToBoolean(Pop(f))));
+            break;
+          case Op::kBitNot:
+            st.push_back(Value(~vm.ToInt32(Pop(f))));
+            break;
+          case Op::kNegate:
+            st.push_back(Value::Numeric(-Num(vm, Pop(f))));
+            break;
+          case Op::kNegateI:
+            st.push_back(
+                Value(static_cast<int32_t>(0u - static_cast<uint32_t>(vm.ToInt32(Pop(f))))));
+            break;
+          case Op::kIncrement:
+            st.push_back(Value::Numeric(Num(vm, Pop(f)) + 1));
+            break;
+          case Op::kDecrement:
+            st.push_back(Value::Numeric(Num(vm, Pop(f)) - 1));
+            break;
+          case Op::kIncrementI:
+            st.push_back(
+                Value(static_cast<int32_t>(static_cast<uint32_t>(vm.ToInt32(Pop(f))) + 1u)));
+            break;
+          case Op::kDecrementI:
+            st.push_back(
+                Value(static_cast<int32_t>(static_cast<uint32_t>(vm.ToInt32(Pop(f))) - 1u)));
+            break;
           case Op::kIncLocal:
           case Op::kDecLocal: {
             Value& l = f.locals.at(op0);
@@ -673,7 +771,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kSubtractI:
           case Op::kMultiplyI: {
             Value b = Pop(f), a = Pop(f);
-            uint32_t x = static_cast<uint32_t>(vm.ToInt32(a)), y = static_cast<uint32_t>(vm.ToInt32(b));
+            uint32_t x = static_cast<uint32_t>(vm.ToInt32(a)),
+                     y = static_cast<uint32_t>(vm.ToInt32(b));
             uint32_t r = ins.op == Op::kAddI ? x + y : ins.op == Op::kSubtractI ? x - y : x * y;
             st.push_back(Value(static_cast<int32_t>(r)));
             break;
@@ -688,12 +787,24 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             int32_t x = vm.ToInt32(a);
             uint32_t y = vm.ToUint32(b);
             switch (ins.op) {
-              case Op::kLShift: st.push_back(Value(static_cast<int32_t>(static_cast<uint32_t>(x) << (y & 31)))); break;
-              case Op::kRShift: st.push_back(Value(x >> (y & 31))); break;
-              case Op::kURShift: st.push_back(Value(static_cast<uint32_t>(vm.ToUint32(a) >> (y & 31)))); break;
-              case Op::kBitAnd: st.push_back(Value(x & static_cast<int32_t>(y))); break;
-              case Op::kBitOr: st.push_back(Value(x | static_cast<int32_t>(y))); break;
-              default: st.push_back(Value(x ^ static_cast<int32_t>(y))); break;
+              case Op::kLShift:
+                st.push_back(Value(static_cast<int32_t>(static_cast<uint32_t>(x) << (y & 31))));
+                break;
+              case Op::kRShift:
+                st.push_back(Value(x >> (y & 31)));
+                break;
+              case Op::kURShift:
+                st.push_back(Value(static_cast<uint32_t>(vm.ToUint32(a) >> (y & 31))));
+                break;
+              case Op::kBitAnd:
+                st.push_back(Value(x & static_cast<int32_t>(y)));
+                break;
+              case Op::kBitOr:
+                st.push_back(Value(x | static_cast<int32_t>(y)));
+                break;
+              default:
+                st.push_back(Value(x ^ static_cast<int32_t>(y)));
+                break;
             }
             break;
           }
@@ -706,19 +817,37 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             Value b = Pop(f), a = Pop(f);
             bool r;
             switch (ins.op) {
-              case Op::kEquals: r = vm.LooseEquals(a, b); break;
-              case Op::kStrictEquals: r = StrictEquals(a, b); break;
-              case Op::kLessThan: r = vm.LessThan(a, b) == 1; break;
-              case Op::kLessEquals: r = vm.LessThan(b, a) == 0; break;
-              case Op::kGreaterThan: r = vm.LessThan(b, a) == 1; break;
-              default: r = vm.LessThan(a, b) == 0; break;
+              case Op::kEquals:
+                r = vm.LooseEquals(a, b);
+                break;
+              case Op::kStrictEquals:
+                r = StrictEquals(a, b);
+                break;
+              case Op::kLessThan:
+                r = vm.LessThan(a, b) == 1;
+                break;
+              case Op::kLessEquals:
+                r = vm.LessThan(b, a) == 0;
+                break;
+              case Op::kGreaterThan:
+                r = vm.LessThan(b, a) == 1;
+                break;
+              default:
+                r = vm.LessThan(a, b) == 0;
+                break;
             }
             st.push_back(Value(r));
             break;
           }
-          case Op::kSxi1: st.push_back(Value(-(vm.ToInt32(Pop(f)) & 1))); break;
-          case Op::kSxi8: st.push_back(Value(static_cast<int32_t>(static_cast<int8_t>(vm.ToInt32(Pop(f)))))); break;
-          case Op::kSxi16: st.push_back(Value(static_cast<int32_t>(static_cast<int16_t>(vm.ToInt32(Pop(f)))))); break;
+          case Op::kSxi1:
+            st.push_back(Value(-(vm.ToInt32(Pop(f)) & 1)));
+            break;
+          case Op::kSxi8:
+            st.push_back(Value(static_cast<int32_t>(static_cast<int8_t>(vm.ToInt32(Pop(f))))));
+            break;
+          case Op::kSxi16:
+            st.push_back(Value(static_cast<int32_t>(static_cast<int16_t>(vm.ToInt32(Pop(f))))));
+            break;
           default:
             // Domain memory and anything else without a backing store here.
             vm.ThrowError(ErrorType::kVerifyError, 1011, {m->trace_name, std::to_string(pc)});

@@ -16,10 +16,10 @@ Name AbcUnit::StaticName(uint32_t index) const {
   const AbcMultiname& m = file.multinames[index];
   if (m.kind == MultinameKind::kTypeName) return StaticName(m.type_base);
   n.local = strings[m.name];
-  n.any_name = m.name == 0 && (m.kind == MultinameKind::kQName || m.kind == MultinameKind::kQNameA ||
-                               m.kind == MultinameKind::kMultiname ||
-                               m.kind == MultinameKind::kMultinameA ||
-                               m.kind == MultinameKind::kRTQName || m.kind == MultinameKind::kRTQNameA);
+  n.any_name =
+      m.name == 0 && (m.kind == MultinameKind::kQName || m.kind == MultinameKind::kQNameA ||
+                      m.kind == MultinameKind::kMultiname || m.kind == MultinameKind::kMultinameA ||
+                      m.kind == MultinameKind::kRTQName || m.kind == MultinameKind::kRTQNameA);
   n.attribute = m.kind == MultinameKind::kQNameA || m.kind == MultinameKind::kRTQNameA ||
                 m.kind == MultinameKind::kRTQNameLA || m.kind == MultinameKind::kMultinameA ||
                 m.kind == MultinameKind::kMultinameLA;
@@ -133,9 +133,8 @@ std::unique_ptr<AbcUnit> LoadUnit(Vm& vm, std::span<const uint8_t> bytes, std::s
   for (size_t i = 1; i < f.namespaces.size(); ++i) {
     const AbcNamespace& n = f.namespaces[i];
     NsKind kind = KindOf(n.kind);
-    unit->namespaces.push_back(kind == NsKind::kPrivate
-                                   ? vm.NewPrivateNs(unit->strings[n.name])
-                                   : vm.InternNs(kind, unit->strings[n.name]));
+    unit->namespaces.push_back(kind == NsKind::kPrivate ? vm.NewPrivateNs(unit->strings[n.name])
+                                                        : vm.InternNs(kind, unit->strings[n.name]));
   }
   for (const auto& set : f.ns_sets) {
     std::vector<Ns> v;
@@ -189,7 +188,8 @@ void BuildTraits(Vm& vm, AbcUnit& unit, const std::vector<AbcTrait>& abc_traits,
         }
         if (t.slot >= out.slot_count) out.slot_count = t.slot + 1;
         if (out.slot_defaults.size() < out.slot_count) out.slot_defaults.resize(out.slot_count);
-        t.type_name = at.kind == TraitKind::kSlot || at.kind == TraitKind::kConst ? at.type_name : 0;
+        t.type_name =
+            at.kind == TraitKind::kSlot || at.kind == TraitKind::kConst ? at.type_name : 0;
         Value def;
         if (at.kind == TraitKind::kClass) {
           def = Value::Null();

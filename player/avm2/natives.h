@@ -31,11 +31,11 @@ enum class MemberKind : uint8_t { kMethod, kGetter, kSetter, kConst, kSlot };
 
 // Where a member is visible.
 enum class MemberNs : uint8_t {
-  kPublic,       // a public trait
-  kAS3,          // a trait in the AS3 namespace and a function of the same name on the prototype
-  kPrototype,    // only a (non-enumerable) function on the prototype
-  kFlashProxy,   // flash.utils.flash_proxy
-  kInternal,     // the class's package-internal namespace
+  kPublic,      // a public trait
+  kAS3,         // a trait in the AS3 namespace and a function of the same name on the prototype
+  kPrototype,   // only a (non-enumerable) function on the prototype
+  kFlashProxy,  // flash.utils.flash_proxy
+  kInternal,    // the class's package-internal namespace
 };
 
 struct NativeMember {

@@ -57,8 +57,8 @@ uint32_t Traits::Put(Trait t) {
 
 const Trait* Traits::SlotTrait(uint32_t slot) const {
   for (const Trait& t : list)
-    if ((t.type == TraitType::kSlot || t.type == TraitType::kConst ||
-         t.type == TraitType::kClass || t.type == TraitType::kFunction) &&
+    if ((t.type == TraitType::kSlot || t.type == TraitType::kConst || t.type == TraitType::kClass ||
+         t.type == TraitType::kFunction) &&
         t.slot == slot)
       return &t;
   return nullptr;
@@ -179,13 +179,12 @@ void ArrayObject::Trace(Tracer& tracer) {
 
 void ArrayObject::SetLength(uint32_t n) {
   if (n < dense_.size()) dense_.resize(n);
-  if (!sparse_.empty() && n < length_) std::erase_if(sparse_, [n](const auto& kv) { return kv.first >= n; });
+  if (!sparse_.empty() && n < length_)
+    std::erase_if(sparse_, [n](const auto& kv) { return kv.first >= n; });
   length_ = n;
 }
 
-bool ArrayObject::Has(uint32_t i) const {
-  return i < dense_.size() || sparse_.count(i) != 0;
-}
+bool ArrayObject::Has(uint32_t i) const { return i < dense_.size() || sparse_.count(i) != 0; }
 
 Value ArrayObject::Get(uint32_t i) const {
   if (i < dense_.size()) return dense_[i];

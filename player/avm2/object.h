@@ -54,13 +54,13 @@ struct Trait {
   Str name;
   Ns ns = nullptr;
   TraitType type = TraitType::kSlot;
-  uint32_t slot = 0;  // slot index (0-based) for slots, consts, classes and functions
+  uint32_t slot = 0;             // slot index (0-based) for slots, consts, classes and functions
   MethodInfo* method = nullptr;  // methods
   MethodInfo* getter = nullptr;  // accessors
   MethodInfo* setter = nullptr;
   // Declared type of a slot, a class once known (null for "*" or not yet resolved).
   ClassObject* type_class = nullptr;
-  uint32_t type_name = 0;  // the declaring unit's multiname of the type (0: "*")
+  uint32_t type_name = 0;      // the declaring unit's multiname of the type (0: "*")
   const void* unit = nullptr;  // the AbcUnit that declared it (for type resolution)
   bool final = false;
 };

@@ -77,8 +77,8 @@ ArrayObject* Vm::NewArray(std::vector<Value> values) {
 }
 
 FunctionObject* Vm::NewFunction(MethodInfo* m, const std::vector<Value>& scope) {
-  auto* f = heap_.New<FunctionObject>(classes_.function,
-                                      classes_.function ? classes_.function->prototype : nullptr, m);
+  auto* f = heap_.New<FunctionObject>(
+      classes_.function, classes_.function ? classes_.function->prototype : nullptr, m);
   f->scope = scope;
   return f;
 }
@@ -102,7 +102,7 @@ Object* Vm::FunctionPrototype(FunctionObject* f) {
 
 namespace {
 
-ClassObject* TraitType(Vm& vm, const Trait& t) {
+ClassObject* SlotType(Vm& vm, const Trait& t) {
   if (t.type_class || t.type_name == 0 || !t.unit) return t.type_class;
   const auto* unit = static_cast<const AbcUnit*>(t.unit);
   Name n = unit->StaticName(t.type_name);
@@ -113,8 +113,7 @@ ClassObject* TraitType(Vm& vm, const Trait& t) {
 }
 
 [[noreturn]] void NotFound(Vm& vm, const Value& obj, const Name& name) {
-  vm.ThrowError(ErrorType::kReferenceError, 1069,
-                {name.local.ToUtf8(), vm.TypeNameForError(obj)});
+  vm.ThrowError(ErrorType::kReferenceError, 1069, {name.local.ToUtf8(), vm.TypeNameForError(obj)});
 }
 
 }  // namespace
@@ -126,7 +125,8 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return a->Get(static_cast<uint32_t>(i));
   }
-  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  const Traits* traits =
+      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
   if (traits) {
     if (const Trait* t = traits->Find(name)) {
       switch (t->type) {
@@ -163,12 +163,14 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
       return;
     }
   }
-  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  const Traits* traits =
+      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
   if (traits) {
     if (const Trait* t = traits->Find(name)) {
       switch (t->type) {
         case TraitType::kMethod:
-          ThrowError(ErrorType::kReferenceError, 1037, {name.local.ToUtf8(), TypeNameForError(obj)});
+          ThrowError(ErrorType::kReferenceError, 1037,
+                     {name.local.ToUtf8(), TypeNameForError(obj)});
         case TraitType::kAccessor:
           if (!t->setter)
             ThrowError(ErrorType::kReferenceError, 1074,
@@ -181,7 +183,8 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
                        {name.local.ToUtf8(), TypeNameForError(obj)});
           [[fallthrough]];
         default:
-          if (o && t->slot < o->slots().size()) o->slots()[t->slot] = Coerce(v, TraitType(*this, *t));
+          if (o && t->slot < o->slots().size())
+            o->slots()[t->slot] = Coerce(v, SlotType(*this, *t));
           return;
       }
     }
@@ -197,7 +200,8 @@ bool Vm::HasProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return true;
   }
-  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  const Traits* traits =
+      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
   if (traits && traits->Find(name)) return true;
   if (!name.IsPublic()) return false;
   if (o && o->dynamic().Find(name.local.view())) return true;
@@ -223,14 +227,15 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
 Value Vm::CallProperty(const Value& obj, const Name& name, std::span<const Value> args) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   Object* o = obj.AsObject();
-  const Traits* traits = o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
+  const Traits* traits =
+      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
   if (traits) {
     if (const Trait* t = traits->Find(name); t && t->type == TraitType::kMethod)
       return Invoke(t->method, obj, args, nullptr, nullptr);
   }
   Value f = GetProperty(obj, name);
-  if (!f.AsObject() || (f.AsObject()->kind() != ObjectKind::kFunction &&
-                        f.AsObject()->kind() != ObjectKind::kClass))
+  if (!f.AsObject() ||
+      (f.AsObject()->kind() != ObjectKind::kFunction && f.AsObject()->kind() != ObjectKind::kClass))
     ThrowError(ErrorType::kTypeError, 1006, {name.local.ToUtf8()});
   return Call(f, obj.IsPrimitive() ? obj : obj, args);
 }

@@ -17,14 +17,17 @@ ClassObject* NewClass(Vm& vm, AbcUnit& unit, uint32_t index, ClassObject* base,
   Name n = unit.names[inst.name];
   cls->name = n.local;
   cls->ns = n.set.empty() ? vm.public_ns() : n.set[0];
-  cls->qualified = cls->ns->uri.empty() ? n.local.ToUtf8() : cls->ns->uri.ToUtf8() + "::" + n.local.ToUtf8();
+  cls->qualified =
+      cls->ns->uri.empty() ? n.local.ToUtf8() : cls->ns->uri.ToUtf8() + "::" + n.local.ToUtf8();
   cls->super = base;
   cls->is_interface = (inst.flags & instance_flag::kInterface) != 0;
   cls->is_sealed = (inst.flags & instance_flag::kSealed) != 0;
   cls->is_final = (inst.flags & instance_flag::kFinal) != 0;
-  if (inst.flags & instance_flag::kProtectedNs) cls->protected_ns = unit.namespaces[inst.protected_ns];
+  if (inst.flags & instance_flag::kProtectedNs)
+    cls->protected_ns = unit.namespaces[inst.protected_ns];
   if (base) {
-    if (base->is_final) vm.ThrowError(ErrorType::kVerifyError, 1103, {cls->qualified, base->qualified});
+    if (base->is_final)
+      vm.ThrowError(ErrorType::kVerifyError, 1103, {cls->qualified, base->qualified});
     cls->instance_traits = base->instance_traits;
     cls->interfaces = base->interfaces;
     cls->native = base->native;
@@ -227,11 +230,20 @@ Value Vm::EscapeXml(const Value& v, bool attribute) {
   std::u16string out;
   for (char16_t c : ToString(v).str()) {
     switch (c) {
-      case u'<': out += u"&lt;"; break;
-      case u'>': out += attribute ? u">" : u"&gt;"; break;
-      case u'&': out += u"&amp;"; break;
-      case u'"': out += attribute ? u"&quot;" : u"\""; break;
-      default: out.push_back(c);
+      case u'<':
+        out += u"&lt;";
+        break;
+      case u'>':
+        out += attribute ? u">" : u"&gt;";
+        break;
+      case u'&':
+        out += u"&amp;";
+        break;
+      case u'"':
+        out += attribute ? u"&quot;" : u"\"";
+        break;
+      default:
+        out.push_back(c);
     }
   }
   return Value(Str(std::move(out)));

@@ -27,9 +27,7 @@ class Str {
   bool empty() const { return str().empty(); }
   std::string ToUtf8() const;
 
-  friend bool operator==(const Str& a, const Str& b) {
-    return a.p_ == b.p_ || a.str() == b.str();
-  }
+  friend bool operator==(const Str& a, const Str& b) { return a.p_ == b.p_ || a.str() == b.str(); }
 
  private:
   static const std::u16string& Empty();
@@ -39,7 +37,16 @@ class Str {
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view s);
 
-enum class ValueType : uint8_t { kUndefined, kNull, kBoolean, kInt, kUInt, kNumber, kString, kObject };
+enum class ValueType : uint8_t {
+  kUndefined,
+  kNull,
+  kBoolean,
+  kInt,
+  kUInt,
+  kNumber,
+  kString,
+  kObject
+};
 
 class Value {
  public:

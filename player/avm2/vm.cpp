@@ -96,8 +96,8 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
     cls->instance_traits = super->instance_traits;
     cls->interfaces = super->interfaces;
   }
-  cls->prototype = heap_.New<Object>(ObjectKind::kPlain, classes_.object,
-                                     super ? super->prototype : nullptr);
+  cls->prototype =
+      heap_.New<Object>(ObjectKind::kPlain, classes_.object, super ? super->prototype : nullptr);
   Ns internal = InternNs(NsKind::kPackageInternal, pkg->uri);
   auto add = [&](const std::vector<NativeMember>& members, Traits& traits, bool is_static) {
     for (const NativeMember& m : members) {
@@ -105,7 +105,7 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
       std::string trace = cls->qualified + (is_static ? "$/" : "/");
       Trait t;
       t.name = name;
-      t.ns = m.ns == MemberNs::kAS3         ? as3_ns_
+      t.ns = m.ns == MemberNs::kAS3          ? as3_ns_
              : m.ns == MemberNs::kFlashProxy ? proxy_ns_
              : m.ns == MemberNs::kInternal   ? internal
                                              : public_ns_;
@@ -131,8 +131,8 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
         case MemberKind::kGetter:
         case MemberKind::kSetter: {
           bool get = m.kind == MemberKind::kGetter;
-          MethodInfo* mi =
-              NativeMethod(native_methods_, m.fn, m.length, trace + (get ? "get " : "set ") + m.name);
+          MethodInfo* mi = NativeMethod(native_methods_, m.fn, m.length,
+                                        trace + (get ? "get " : "set ") + m.name);
           mi->home = cls;
           mi->is_static = is_static;
           t.type = TraitType::kAccessor;
@@ -160,8 +160,8 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
   cls->prototype->dynamic().Set(ctor_name, Value(static_cast<Object*>(cls)));
   cls->prototype->dynamic().FindEntry(ctor_name.view())->enumerable = false;
   if (spec.constructor) {
-    cls->iinit = NativeMethod(native_methods_, spec.constructor, spec.constructor_length,
-                              cls->qualified);
+    cls->iinit =
+        NativeMethod(native_methods_, spec.constructor, spec.constructor_length, cls->qualified);
     cls->iinit->home = cls;
   }
   cls->initialized = true;
@@ -223,17 +223,27 @@ void Vm::InstallBuiltins() {
   }
   builtin_global_->set_cls(classes_.object);
   builtin_global_->set_proto(classes_.object->prototype);
-  for (ErrorType t : {ErrorType::kError, ErrorType::kArgumentError, ErrorType::kDefinitionError,
-                      ErrorType::kEvalError, ErrorType::kRangeError, ErrorType::kReferenceError,
-                      ErrorType::kSecurityError, ErrorType::kSyntaxError, ErrorType::kTypeError,
-                      ErrorType::kURIError, ErrorType::kVerifyError,
-                      ErrorType::kUninitializedError, ErrorType::kIOError, ErrorType::kEOFError,
-                      ErrorType::kIllegalOperationError}) {
-    static const char* const kNames[] = {
-        "Error",          "ArgumentError",      "DefinitionError",      "EvalError",
-        "RangeError",     "ReferenceError",     "SecurityError",        "SyntaxError",
-        "TypeError",      "URIError",           "VerifyError",          "UninitializedError",
-        "flash.errors::IOError", "flash.errors::EOFError", "flash.errors::IllegalOperationError"};
+  for (ErrorType t :
+       {ErrorType::kError, ErrorType::kArgumentError, ErrorType::kDefinitionError,
+        ErrorType::kEvalError, ErrorType::kRangeError, ErrorType::kReferenceError,
+        ErrorType::kSecurityError, ErrorType::kSyntaxError, ErrorType::kTypeError,
+        ErrorType::kURIError, ErrorType::kVerifyError, ErrorType::kUninitializedError,
+        ErrorType::kIOError, ErrorType::kEOFError, ErrorType::kIllegalOperationError}) {
+    static const char* const kNames[] = {"Error",
+                                         "ArgumentError",
+                                         "DefinitionError",
+                                         "EvalError",
+                                         "RangeError",
+                                         "ReferenceError",
+                                         "SecurityError",
+                                         "SyntaxError",
+                                         "TypeError",
+                                         "URIError",
+                                         "VerifyError",
+                                         "UninitializedError",
+                                         "flash.errors::IOError",
+                                         "flash.errors::EOFError",
+                                         "flash.errors::IllegalOperationError"};
     error_classes_.push_back(BuiltinClass(kNames[static_cast<int>(t)]));
   }
   InstallGlobalFunctions(*this);
@@ -321,7 +331,8 @@ bool Vm::LoadAbc(std::span<const uint8_t> bytes, bool lazy) {
   if (u->file.scripts.empty()) return true;
   for (uint32_t i = 0; i < u->file.scripts.size(); ++i) {
     const AbcScript& s = u->file.scripts[i];
-    auto* global = heap_.New<Object>(ObjectKind::kGlobal, classes_.object, classes_.object->prototype);
+    auto* global =
+        heap_.New<Object>(ObjectKind::kGlobal, classes_.object, classes_.object->prototype);
     auto* traits = new Traits();  // owned by the unit's list below
     script_traits_.emplace_back(traits);
     BuildTraits(*this, *u, s.traits, *traits, nullptr, false);
@@ -350,7 +361,8 @@ bool Vm::LoadAbc(std::span<const uint8_t> bytes, bool lazy) {
 void Vm::CheckLimits() {
   if (++poll_counter_ % 1024 != 0) return;
   if (std::chrono::steady_clock::now() > deadline)
-    ThrowError(ErrorType::kError, 1502, {std::to_string(static_cast<int>(limits_.timeout_seconds))});
+    ThrowError(ErrorType::kError, 1502,
+               {std::to_string(static_cast<int>(limits_.timeout_seconds))});
   if (interrupt && interrupt()) throw ScriptAbort{"interrupted"};
 }
 

@@ -26,8 +26,8 @@ struct Frame;
 struct ScriptLimits {
   int max_recursion = 256;
   double timeout_seconds = 15;
-  size_t max_stack = 1 << 20;        // values on the operand stacks of all frames
-  size_t max_string = 1u << 28;      // UTF-16 units in one string
+  size_t max_stack = 1 << 20;    // values on the operand stacks of all frames
+  size_t max_string = 1u << 28;  // UTF-16 units in one string
 };
 
 // A script throw travelling through C++: natives throw it (through Vm::Throw) and the
@@ -112,7 +112,8 @@ class Vm {
   // ---- Errors -----------------------------------------------------------------------------
   // Throws a new error of the type with Flash's message for id ("Error #1009: ..."), its %1, %2
   // filled from args.
-  [[noreturn]] void ThrowError(ErrorType type, int id, std::initializer_list<std::string> args = {});
+  [[noreturn]] void ThrowError(ErrorType type, int id,
+                               std::initializer_list<std::string> args = {});
   [[noreturn]] void Throw(const Value& v);
   Value MakeError(ErrorType type, int id, std::initializer_list<std::string> args = {});
   // The error's stack trace as getStackTrace() gives it, made when the error is constructed.

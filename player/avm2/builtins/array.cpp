@@ -116,9 +116,10 @@ Value Splice(Vm& vm, const Value& self, std::span<const Value> args) {
   if (args.empty()) return Value(static_cast<Object*>(vm.NewArray()));
   std::vector<Value> v = a->ToVector();
   uint32_t b = RelIndex(vm, args, 0, 0, a->length());
-  uint32_t n = args.size() > 1 ? static_cast<uint32_t>(std::clamp(ToInteger(vm.ToNumber(args[1])), 0.0,
-                                                                  static_cast<double>(v.size() - b)))
-                               : static_cast<uint32_t>(v.size() - b);
+  uint32_t n = args.size() > 1
+                   ? static_cast<uint32_t>(std::clamp(ToInteger(vm.ToNumber(args[1])), 0.0,
+                                                      static_cast<double>(v.size() - b)))
+                   : static_cast<uint32_t>(v.size() - b);
   std::vector<Value> removed(v.begin() + b, v.begin() + b + n);
   v.erase(v.begin() + b, v.begin() + b + n);
   if (args.size() > 2) v.insert(v.begin() + b, args.begin() + 2, args.end());
@@ -175,26 +176,38 @@ Value Iterate(Vm& vm, const Value& self, std::span<const Value> args) {
 }  // namespace
 
 const NativeClass& ArrayClass() {
-  static const NativeClass spec = {
-      .name = "Array",
-      .instance = {Getter("length", Length), Setter("length", SetLength),
-                   AS3Method("join", JoinFn, 1), ProtoMethod("toString", ToStringFn),
-                   ProtoMethod("toLocaleString", ToStringFn), AS3Method("push", Push, 1),
-                   AS3Method("pop", PopFn), AS3Method("shift", Shift), AS3Method("unshift", Unshift, 1),
-                   AS3Method("reverse", Reverse), AS3Method("slice", SliceFn, 2),
-                   AS3Method("splice", Splice, 2), AS3Method("concat", ConcatFn, 1),
-                   AS3Method("indexOf", IndexOfFn, 1), AS3Method("lastIndexOf", LastIndexOfFn, 1),
-                   AS3Method("forEach", Iterate<0>, 1), AS3Method("map", Iterate<1>, 1),
-                   AS3Method("filter", Iterate<2>, 1), AS3Method("every", Iterate<3>, 1),
-                   AS3Method("some", Iterate<4>, 1)},
-      .statics = {Const("CASEINSENSITIVE", Value(1u)), Const("DESCENDING", Value(2u)),
-                  Const("UNIQUESORT", Value(4u)), Const("RETURNINDEXEDARRAY", Value(8u)),
-                  Const("NUMERIC", Value(16u)), Const("length", Value(int32_t{1}))},
-      .constructor = ArrayInit,
-      .call = ArrayCall,
-      .create = CreateArray,
-      .constructor_length = 1,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.name = "Array";
+    c.instance = {Getter("length", Length),
+                  Setter("length", SetLength),
+                  AS3Method("join", JoinFn, 1),
+                  ProtoMethod("toString", ToStringFn),
+                  ProtoMethod("toLocaleString", ToStringFn),
+                  AS3Method("push", Push, 1),
+                  AS3Method("pop", PopFn),
+                  AS3Method("shift", Shift),
+                  AS3Method("unshift", Unshift, 1),
+                  AS3Method("reverse", Reverse),
+                  AS3Method("slice", SliceFn, 2),
+                  AS3Method("splice", Splice, 2),
+                  AS3Method("concat", ConcatFn, 1),
+                  AS3Method("indexOf", IndexOfFn, 1),
+                  AS3Method("lastIndexOf", LastIndexOfFn, 1),
+                  AS3Method("forEach", Iterate<0>, 1),
+                  AS3Method("map", Iterate<1>, 1),
+                  AS3Method("filter", Iterate<2>, 1),
+                  AS3Method("every", Iterate<3>, 1),
+                  AS3Method("some", Iterate<4>, 1)};
+    c.statics = {Const("CASEINSENSITIVE", Value(1u)), Const("DESCENDING", Value(2u)),
+                 Const("UNIQUESORT", Value(4u)),      Const("RETURNINDEXEDARRAY", Value(8u)),
+                 Const("NUMERIC", Value(16u)),        Const("length", Value(int32_t{1}))};
+    c.constructor = ArrayInit;
+    c.call = ArrayCall;
+    c.create = CreateArray;
+    c.constructor_length = 1;
+    return c;
+  }();
   return spec;
 }
 

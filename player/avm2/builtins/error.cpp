@@ -48,7 +48,9 @@ std::string FormatErrorMessage(int id, std::initializer_list<std::string> args) 
       {1502, "A script has executed for longer than the default timeout period of 15 seconds."},
       {1503, "A script failed to exit after 30 seconds and was terminated."},
       {1005, "Array index is not a positive integer (%1)."},
-      {1002, "Number.toPrecision has a range of 1 to 21. Number.toFixed and Number.toExponential have a range of 0 to 20. Specified value is not within expected range."},
+      {1002,
+       "Number.toPrecision has a range of 1 to 21. Number.toFixed and Number.toExponential have a "
+       "range of 0 to 20. Specified value is not within expected range."},
       {1003, "The radix argument must be between 2 and 36; got %1."},
   };
   auto it = kMessages.find(id);
@@ -56,7 +58,8 @@ std::string FormatErrorMessage(int id, std::initializer_list<std::string> args) 
   std::vector<std::string> a(args);
   for (size_t i = a.size(); i-- > 0;) {
     std::string key = "%" + std::to_string(i + 1);
-    for (size_t p = text.find(key); p != std::string::npos; p = text.find(key, p + a[i].size())) text.replace(p, key.size(), a[i]);
+    for (size_t p = text.find(key); p != std::string::npos; p = text.find(key, p + a[i].size()))
+      text.replace(p, key.size(), a[i]);
   }
   return "Error #" + std::to_string(id) + ": " + text;
 }
@@ -128,8 +131,8 @@ NativeClass MakeErrorClass(const char* package, const char* name, const char* su
   c.statics = {Const("length", Value(int32_t{1}))};
   if (std::string_view(name) == "Error") {
     c.instance = {Slot("message", Value(Str())), Slot("name", Value(Str(u"Error"))),
-                  ProtoMethod("toString", ErrorToString), Method("getStackTrace", ErrorGetStackTrace),
-                  Slot("errorID", Value(int32_t{0}))};
+                  ProtoMethod("toString", ErrorToString),
+                  Method("getStackTrace", ErrorGetStackTrace), Slot("errorID", Value(int32_t{0}))};
     c.statics.push_back(Method("throwError", ThrowErrorStatic));
     (void)ErrorId;
   }

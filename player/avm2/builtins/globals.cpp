@@ -91,10 +91,10 @@ void InstallGlobalFunctions(Vm& vm) {
 
 std::span<const NativeClass* const> AllNativeClasses() {
   static std::vector<const NativeClass*> list = [] {
-    std::vector<const NativeClass*> l = {&ObjectClass(),  &ClassClass(),  &FunctionClass(),
+    std::vector<const NativeClass*> l = {&ObjectClass(),    &ClassClass(), &FunctionClass(),
                                          &NamespaceClass(), &QNameClass(), &BooleanClass(),
-                                         &NumberClass(),  &IntClass(),    &UIntClass(),
-                                         &StringClass(),  &ArrayClass(),  &MathClass(),
+                                         &NumberClass(),    &IntClass(),   &UIntClass(),
+                                         &StringClass(),    &ArrayClass(), &MathClass(),
                                          &RegExpClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     return l;

@@ -71,27 +71,42 @@ Value MathConstruct(Vm& vm, const Value&, std::span<const Value>) {
 }  // namespace
 
 const NativeClass& MathClass() {
-  static const NativeClass spec = {
-      .package = "",
-      .name = "Math",
-      .flags = class_flag::kFinal | class_flag::kSealed,
-      .statics =
-          {
-              Const("E", Value(M_E)), Const("LN10", Value(M_LN10)), Const("LN2", Value(M_LN2)),
-              Const("LOG10E", Value(M_LOG10E)), Const("LOG2E", Value(M_LOG2E)),
-              Const("PI", Value(M_PI)), Const("SQRT1_2", Value(M_SQRT1_2)),
-              Const("SQRT2", Value(M_SQRT2)), Method("abs", Unary<Abs>, 1),
-              Method("acos", Unary<Acos>, 1), Method("asin", Unary<Asin>, 1),
-              Method("atan", Unary<Atan>, 1), Method("atan2", Atan2, 2),
-              Method("ceil", Unary<Ceil>, 1), Method("cos", Unary<Cos>, 1),
-              Method("exp", Unary<Exp>, 1), Method("floor", Unary<Floor>, 1),
-              Method("log", Unary<Log>, 1), Method("max", Max, 2), Method("min", Min, 2),
-              Method("pow", Pow, 2), Method("random", Random), Method("round", Unary<Round>, 1),
-              Method("sin", Unary<Sin>, 1), Method("sqrt", Unary<Sqrt>, 1),
-              Method("tan", Unary<Tan>, 1),
-          },
-      .constructor = MathConstruct,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.package = "";
+    c.name = "Math";
+    c.flags = class_flag::kFinal | class_flag::kSealed;
+    c.statics = {
+        Const("E", Value(M_E)),
+        Const("LN10", Value(M_LN10)),
+        Const("LN2", Value(M_LN2)),
+        Const("LOG10E", Value(M_LOG10E)),
+        Const("LOG2E", Value(M_LOG2E)),
+        Const("PI", Value(M_PI)),
+        Const("SQRT1_2", Value(M_SQRT1_2)),
+        Const("SQRT2", Value(M_SQRT2)),
+        Method("abs", Unary<Abs>, 1),
+        Method("acos", Unary<Acos>, 1),
+        Method("asin", Unary<Asin>, 1),
+        Method("atan", Unary<Atan>, 1),
+        Method("atan2", Atan2, 2),
+        Method("ceil", Unary<Ceil>, 1),
+        Method("cos", Unary<Cos>, 1),
+        Method("exp", Unary<Exp>, 1),
+        Method("floor", Unary<Floor>, 1),
+        Method("log", Unary<Log>, 1),
+        Method("max", Max, 2),
+        Method("min", Min, 2),
+        Method("pow", Pow, 2),
+        Method("random", Random),
+        Method("round", Unary<Round>, 1),
+        Method("sin", Unary<Sin>, 1),
+        Method("sqrt", Unary<Sqrt>, 1),
+        Method("tan", Unary<Tan>, 1),
+    };
+    c.constructor = MathConstruct;
+    return c;
+  }();
   return spec;
 }
 

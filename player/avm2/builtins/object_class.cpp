@@ -1,4 +1,5 @@
 // Object, Class, Function, Namespace and QName.
+#include "player/avm2/abc_file.h"
 #include "player/avm2/builtins/builtins.h"
 #include "player/avm2/vm.h"
 
@@ -76,7 +77,8 @@ Value FunctionPrototypeGet(Vm& vm, const Value& self, std::span<const Value>) {
 }
 
 Value FunctionPrototypeSet(Vm&, const Value& self, std::span<const Value> args) {
-  if (auto* f = dynamic_cast<FunctionObject*>(self.AsObject())) f->prototype = Arg(args, 0).AsObject();
+  if (auto* f = dynamic_cast<FunctionObject*>(self.AsObject()))
+    f->prototype = Arg(args, 0).AsObject();
   return Value();
 }
 
@@ -95,8 +97,10 @@ Value FunctionCallFn(Vm& vm, const Value& self, std::span<const Value> args) {
 Value FunctionApply(Vm& vm, const Value& self, std::span<const Value> args) {
   Value t = Arg(args, 0);
   std::vector<Value> list;
-  if (auto* a = dynamic_cast<ArrayObject*>(Arg(args, 1).AsObject())) list = a->ToVector();
-  else if (args.size() > 1 && !args[1].IsNullish()) vm.ThrowError(ErrorType::kTypeError, 1116);
+  if (auto* a = dynamic_cast<ArrayObject*>(Arg(args, 1).AsObject()))
+    list = a->ToVector();
+  else if (args.size() > 1 && !args[1].IsNullish())
+    vm.ThrowError(ErrorType::kTypeError, 1116);
   return vm.Call(self, t, list);
 }
 
@@ -149,9 +153,12 @@ Value QNameInit(Vm& vm, const Value& self, std::span<const Value> args) {
   auto* q = dynamic_cast<QNameObject*>(self.AsObject());
   if (!q) return Value();
   if (args.size() >= 2) {
-    if (auto* n = dynamic_cast<NamespaceObject*>(args[0].AsObject())) q->ns = n->ns;
-    else if (args[0].IsNull()) q->ns = nullptr;
-    else q->ns = vm.InternNs(NsKind::kPublic, vm.ToString(args[0]));
+    if (auto* n = dynamic_cast<NamespaceObject*>(args[0].AsObject()))
+      q->ns = n->ns;
+    else if (args[0].IsNull())
+      q->ns = nullptr;
+    else
+      q->ns = vm.InternNs(NsKind::kPublic, vm.ToString(args[0]));
     q->local = vm.ToString(args[1]);
   } else {
     if (auto* o = dynamic_cast<QNameObject*>(Arg(args, 0).AsObject())) {
@@ -187,69 +194,81 @@ Value QNameToString(Vm&, const Value& self, std::span<const Value>) {
 }  // namespace
 
 const NativeClass& ObjectClass() {
-  static const NativeClass spec = {
-      .package = "",
-      .name = "Object",
-      .super_name = "",
-      .instance = {AS3Method("hasOwnProperty", HasOwnProperty, 1),
-                   AS3Method("propertyIsEnumerable", PropertyIsEnumerable, 1),
-                   AS3Method("isPrototypeOf", IsPrototypeOf, 1),
-                   ProtoMethod("setPropertyIsEnumerable", SetPropertyIsEnumerable, 2),
-                   ProtoMethod("toString", ObjectToString), ProtoMethod("toLocaleString", ObjectToString),
-                   ProtoMethod("valueOf", ValueOf)},
-      .statics = {Const("length", Value(int32_t{1}))},
-      .constructor = ObjectInit,
-      .call = ObjectCall,
-      .constructor_length = 1,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.package = "";
+    c.name = "Object";
+    c.super_name = "";
+    c.instance = {AS3Method("hasOwnProperty", HasOwnProperty, 1),
+                  AS3Method("propertyIsEnumerable", PropertyIsEnumerable, 1),
+                  AS3Method("isPrototypeOf", IsPrototypeOf, 1),
+                  ProtoMethod("setPropertyIsEnumerable", SetPropertyIsEnumerable, 2),
+                  ProtoMethod("toString", ObjectToString),
+                  ProtoMethod("toLocaleString", ObjectToString),
+                  ProtoMethod("valueOf", ValueOf)};
+    c.statics = {Const("length", Value(int32_t{1}))};
+    c.constructor = ObjectInit;
+    c.call = ObjectCall;
+    c.constructor_length = 1;
+    return c;
+  }();
   return spec;
 }
 
 const NativeClass& ClassClass() {
-  static const NativeClass spec = {
-      .package = "",
-      .name = "Class",
-      .instance = {Getter("prototype", ClassPrototype)},
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.package = "";
+    c.name = "Class";
+    c.instance = {Getter("prototype", ClassPrototype)};
+    return c;
+  }();
   return spec;
 }
 
 const NativeClass& FunctionClass() {
-  static const NativeClass spec = {
-      .package = "",
-      .name = "Function",
-      .instance = {Getter("prototype", FunctionPrototypeGet), Setter("prototype", FunctionPrototypeSet),
-                   Getter("length", FunctionLength), AS3Method("call", FunctionCallFn, 1),
-                   AS3Method("apply", FunctionApply, 2), ProtoMethod("toString", FunctionToString)},
-      .call = EmptyFunction,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.package = "";
+    c.name = "Function";
+    c.instance = {
+        Getter("prototype", FunctionPrototypeGet), Setter("prototype", FunctionPrototypeSet),
+        Getter("length", FunctionLength),          AS3Method("call", FunctionCallFn, 1),
+        AS3Method("apply", FunctionApply, 2),      ProtoMethod("toString", FunctionToString)};
+    c.call = EmptyFunction;
+    return c;
+  }();
   return spec;
 }
 
 const NativeClass& NamespaceClass() {
-  static const NativeClass spec = {
-      .package = "",
-      .name = "Namespace",
-      .flags = class_flag::kFinal | class_flag::kSealed,
-      .instance = {Getter("uri", NamespaceUri), Getter("prefix", NamespacePrefix),
-                   ProtoMethod("toString", NamespaceUri), ProtoMethod("valueOf", NamespaceUri)},
-      .constructor = NamespaceInit,
-      .call = NamespaceCall,
-      .create = CreateNamespace,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.package = "";
+    c.name = "Namespace";
+    c.flags = class_flag::kFinal | class_flag::kSealed;
+    c.instance = {Getter("uri", NamespaceUri), Getter("prefix", NamespacePrefix),
+                  ProtoMethod("toString", NamespaceUri), ProtoMethod("valueOf", NamespaceUri)};
+    c.constructor = NamespaceInit;
+    c.call = NamespaceCall;
+    c.create = CreateNamespace;
+    return c;
+  }();
   return spec;
 }
 
 const NativeClass& QNameClass() {
-  static const NativeClass spec = {
-      .package = "",
-      .name = "QName",
-      .flags = class_flag::kFinal | class_flag::kSealed,
-      .instance = {Getter("localName", QNameLocal), Getter("uri", QNameUri),
-                   ProtoMethod("toString", QNameToString), ProtoMethod("valueOf", ValueOf)},
-      .constructor = QNameInit,
-      .create = CreateQName,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.package = "";
+    c.name = "QName";
+    c.flags = class_flag::kFinal | class_flag::kSealed;
+    c.instance = {Getter("localName", QNameLocal), Getter("uri", QNameUri),
+                  ProtoMethod("toString", QNameToString), ProtoMethod("valueOf", ValueOf)};
+    c.constructor = QNameInit;
+    c.create = CreateQName;
+    return c;
+  }();
   return spec;
 }
 

@@ -138,7 +138,9 @@ Value Slice(Vm& vm, const Value& self, std::span<const Value> args) {
 Value Substring(Vm& vm, const Value& self, std::span<const Value> args) {
   Str s = ThisString(vm, self);
   size_t b = Clamp(ToInteger(ArgNumber(vm, args, 0, 0)), s.size());
-  size_t e = args.size() > 1 && !args[1].IsUndefined() ? Clamp(ToInteger(vm.ToNumber(args[1])), s.size()) : s.size();
+  size_t e = args.size() > 1 && !args[1].IsUndefined()
+                 ? Clamp(ToInteger(vm.ToNumber(args[1])), s.size())
+                 : s.size();
   if (b > e) std::swap(b, e);
   return Value(Str(s.str().substr(b, e - b)));
 }
@@ -154,15 +156,19 @@ Value Substr(Vm& vm, const Value& self, std::span<const Value> args) {
 Value ToLower(Vm& vm, const Value& self, std::span<const Value>) {
   std::u16string s = ThisString(vm, self).str();
   for (auto& c : s)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    else if (c >= 0xC0 && c <= 0xDE && c != 0xD7) c = static_cast<char16_t>(c + 32);
+    if (c >= u'A' && c <= u'Z')
+      c = static_cast<char16_t>(c + 32);
+    else if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+      c = static_cast<char16_t>(c + 32);
   return Value(Str(std::move(s)));
 }
 Value ToUpper(Vm& vm, const Value& self, std::span<const Value>) {
   std::u16string s = ThisString(vm, self).str();
   for (auto& c : s)
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    else if (c >= 0xE0 && c <= 0xFE && c != 0xF7) c = static_cast<char16_t>(c - 32);
+    if (c >= u'a' && c <= u'z')
+      c = static_cast<char16_t>(c - 32);
+    else if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
+      c = static_cast<char16_t>(c - 32);
   return Value(Str(std::move(s)));
 }
 Value LocaleCompare(Vm& vm, const Value& self, std::span<const Value> args) {
@@ -179,7 +185,8 @@ Value LocaleCompare(Vm& vm, const Value& self, std::span<const Value> args) {
     Str sep = vm.ToString(args[0]);
     const auto& str = s.str();
     if (sep.empty()) {
-      for (size_t i = 0; i < str.size() && out.size() < limit; ++i) out.push_back(Value(Str(std::u16string(1, str[i]))));
+      for (size_t i = 0; i < str.size() && out.size() < limit; ++i)
+        out.push_back(Value(Str(std::u16string(1, str[i]))));
     } else {
       size_t start = 0;
       while (out.size() < limit) {
@@ -205,84 +212,105 @@ Value FromCharCode(Vm& vm, const Value&, std::span<const Value> args) {
 }  // namespace
 
 const NativeClass& BooleanClass() {
-  static const NativeClass spec = {
-      .name = "Boolean",
-      .flags = class_flag::kFinal | class_flag::kSealed,
-      .instance = {AS3Method("toString", BoolToString), AS3Method("valueOf", BoolValueOf)},
-      .statics = {Const("length", Value(int32_t{1}))},
-      .call = BooleanCall,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.name = "Boolean";
+    c.flags = class_flag::kFinal | class_flag::kSealed;
+    c.instance = {AS3Method("toString", BoolToString), AS3Method("valueOf", BoolValueOf)};
+    c.statics = {Const("length", Value(int32_t{1}))};
+    c.call = BooleanCall;
+    return c;
+  }();
   return spec;
 }
 
 const NativeClass& NumberClass() {
-  static const NativeClass spec = {
-      .name = "Number",
-      .flags = class_flag::kFinal | class_flag::kSealed,
-      .instance = {AS3Method("toString", NumToString, 1), AS3Method("valueOf", NumValueOf),
-                   AS3Method("toFixed", NumFormat<NumberToFixed>, 1),
-                   AS3Method("toExponential", NumFormat<NumberToExponential>, 1),
-                   AS3Method("toPrecision", NumToPrecision, 1),
-                   ProtoMethod("toLocaleString", NumToString)},
-      .statics = {Const("NaN", Value(NAN)), Const("POSITIVE_INFINITY", Value(INFINITY)),
-                  Const("NEGATIVE_INFINITY", Value(-INFINITY)),
-                  Const("MAX_VALUE", Value(1.7976931348623157e308)),
-                  Const("MIN_VALUE", Value(4.9406564584124654e-324)),
-                  Const("length", Value(int32_t{1}))},
-      .call = NumberCall,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.name = "Number";
+    c.flags = class_flag::kFinal | class_flag::kSealed;
+    c.instance = {AS3Method("toString", NumToString, 1),
+                  AS3Method("valueOf", NumValueOf),
+                  AS3Method("toFixed", NumFormat<NumberToFixed>, 1),
+                  AS3Method("toExponential", NumFormat<NumberToExponential>, 1),
+                  AS3Method("toPrecision", NumToPrecision, 1),
+                  ProtoMethod("toLocaleString", NumToString)};
+    c.statics = {Const("NaN", Value(NAN)),
+                 Const("POSITIVE_INFINITY", Value(INFINITY)),
+                 Const("NEGATIVE_INFINITY", Value(-INFINITY)),
+                 Const("MAX_VALUE", Value(1.7976931348623157e308)),
+                 Const("MIN_VALUE", Value(4.9406564584124654e-324)),
+                 Const("length", Value(int32_t{1}))};
+    c.call = NumberCall;
+    return c;
+  }();
   return spec;
 }
 
 const NativeClass& IntClass() {
-  static const NativeClass spec = {
-      .name = "int",
-      .flags = class_flag::kFinal | class_flag::kSealed,
-      .instance = {AS3Method("toString", NumToString, 1), AS3Method("valueOf", NumValueOf),
-                   AS3Method("toFixed", NumFormat<NumberToFixed>, 1),
-                   AS3Method("toExponential", NumFormat<NumberToExponential>, 1),
-                   AS3Method("toPrecision", NumToPrecision, 1)},
-      .statics = {Const("MAX_VALUE", Value(int32_t{2147483647})),
-                  Const("MIN_VALUE", Value(int32_t{-2147483647 - 1})),
-                  Const("length", Value(int32_t{1}))},
-      .call = IntCall,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.name = "int";
+    c.flags = class_flag::kFinal | class_flag::kSealed;
+    c.instance = {AS3Method("toString", NumToString, 1), AS3Method("valueOf", NumValueOf),
+                  AS3Method("toFixed", NumFormat<NumberToFixed>, 1),
+                  AS3Method("toExponential", NumFormat<NumberToExponential>, 1),
+                  AS3Method("toPrecision", NumToPrecision, 1)};
+    c.statics = {Const("MAX_VALUE", Value(int32_t{2147483647})),
+                 Const("MIN_VALUE", Value(int32_t{-2147483647 - 1})),
+                 Const("length", Value(int32_t{1}))};
+    c.call = IntCall;
+    return c;
+  }();
   return spec;
 }
 
 const NativeClass& UIntClass() {
-  static const NativeClass spec = {
-      .name = "uint",
-      .flags = class_flag::kFinal | class_flag::kSealed,
-      .instance = {AS3Method("toString", NumToString, 1), AS3Method("valueOf", NumValueOf),
-                   AS3Method("toFixed", NumFormat<NumberToFixed>, 1),
-                   AS3Method("toExponential", NumFormat<NumberToExponential>, 1),
-                   AS3Method("toPrecision", NumToPrecision, 1)},
-      .statics = {Const("MAX_VALUE", Value(uint32_t{4294967295u})),
-                  Const("MIN_VALUE", Value(uint32_t{0})), Const("length", Value(int32_t{1}))},
-      .call = UIntCall,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.name = "uint";
+    c.flags = class_flag::kFinal | class_flag::kSealed;
+    c.instance = {AS3Method("toString", NumToString, 1), AS3Method("valueOf", NumValueOf),
+                  AS3Method("toFixed", NumFormat<NumberToFixed>, 1),
+                  AS3Method("toExponential", NumFormat<NumberToExponential>, 1),
+                  AS3Method("toPrecision", NumToPrecision, 1)};
+    c.statics = {Const("MAX_VALUE", Value(uint32_t{4294967295u})),
+                 Const("MIN_VALUE", Value(uint32_t{0})), Const("length", Value(int32_t{1}))};
+    c.call = UIntCall;
+    return c;
+  }();
   return spec;
 }
 
 const NativeClass& StringClass() {
-  static const NativeClass spec = {
-      .name = "String",
-      .flags = class_flag::kFinal | class_flag::kSealed,
-      .instance = {Getter("length", StrLength), AS3Method("toString", StrToString),
-                   AS3Method("valueOf", StrToString), AS3Method("charAt", CharAt, 1),
-                   AS3Method("charCodeAt", CharCodeAt, 1), AS3Method("concat", Concat),
-                   AS3Method("indexOf", IndexOf, 1), AS3Method("lastIndexOf", LastIndexOf, 1),
-                   AS3Method("slice", Slice, 2), AS3Method("substring", Substring, 2),
-                   AS3Method("substr", Substr, 2), AS3Method("toLowerCase", ToLower),
-                   AS3Method("toUpperCase", ToUpper), AS3Method("toLocaleLowerCase", ToLower),
-                   AS3Method("toLocaleUpperCase", ToUpper),
-                   AS3Method("localeCompare", LocaleCompare, 1), AS3Method("split", StringSplit, 2),
-                   AS3Method("match", StringMatch, 1), AS3Method("replace", StringReplace, 2),
-                   AS3Method("search", StringSearch, 1)},
-      .statics = {Method("fromCharCode", FromCharCode, 1), Const("length", Value(int32_t{1}))},
-      .call = StringCall,
-  };
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.name = "String";
+    c.flags = class_flag::kFinal | class_flag::kSealed;
+    c.instance = {Getter("length", StrLength),
+                  AS3Method("toString", StrToString),
+                  AS3Method("valueOf", StrToString),
+                  AS3Method("charAt", CharAt, 1),
+                  AS3Method("charCodeAt", CharCodeAt, 1),
+                  AS3Method("concat", Concat),
+                  AS3Method("indexOf", IndexOf, 1),
+                  AS3Method("lastIndexOf", LastIndexOf, 1),
+                  AS3Method("slice", Slice, 2),
+                  AS3Method("substring", Substring, 2),
+                  AS3Method("substr", Substr, 2),
+                  AS3Method("toLowerCase", ToLower),
+                  AS3Method("toUpperCase", ToUpper),
+                  AS3Method("toLocaleLowerCase", ToLower),
+                  AS3Method("toLocaleUpperCase", ToUpper),
+                  AS3Method("localeCompare", LocaleCompare, 1),
+                  AS3Method("split", StringSplit, 2),
+                  AS3Method("match", StringMatch, 1),
+                  AS3Method("replace", StringReplace, 2),
+                  AS3Method("search", StringSearch, 1)};
+    c.statics = {Method("fromCharCode", FromCharCode, 1), Const("length", Value(int32_t{1}))};
+    c.call = StringCall;
+    return c;
+  }();
   return spec;
 }
 
