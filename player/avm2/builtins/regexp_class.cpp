@@ -59,7 +59,13 @@ Value Construct(Vm& vm, const Value& self, std::span<const Value> args) {
   Value pattern = Arg(args, 0);
   Value options = Arg(args, 1);
   if (auto* other = dynamic_cast<RegExpObject*>(pattern.AsObject())) {
-    if (!options.IsUndefined()) vm.ThrowError(ErrorType::kTypeError, 1100);
+    if (!options.IsUndefined()) {
+      Value argv[2] = {
+          Value::Ascii(
+              "Error #1100: Cannot supply flags when constructing one RegExp from another."),
+          Value(int32_t{1100})};
+      vm.Throw(vm.Construct(Value(static_cast<Object*>(vm.FindClass("TypeError"))), argv));
+    }
     re.source = other->source;
     re.flags = other->flags;
     re.compiled = other->compiled;
