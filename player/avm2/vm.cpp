@@ -389,6 +389,9 @@ size_t Vm::Collect() {
     }
     for (Frame* f : frames_) f->TraceRoots(t);
     for (auto& m : native_methods_) t.Mark(m->global);
+    for (Object* o : enter_frame_targets) t.Mark(o);
+    t.Mark(display_root);
+    t.Mark(display_stage);
     if (host_roots) host_roots(t);
   });
 }

@@ -40,6 +40,8 @@ struct ScriptAbort {
   std::string reason;
 };
 
+class DisplayHost;
+
 class Vm {
  public:
   Vm();
@@ -62,6 +64,12 @@ class Vm {
   std::function<void(std::string_view)> trace_output;
   // Polled while scripts run; true stops the running script as a runaway one.
   std::function<bool()> interrupt;
+  // The player's side of the display classes; null when no movie runs (tests).
+  class DisplayHost* display_host = nullptr;
+  // Display objects with enterFrame listeners, in the order they were added.
+  std::vector<Object*> enter_frame_targets;
+  Object* display_root = nullptr;   // the document class instance
+  Object* display_stage = nullptr;  // the Stage
   // Roots the host holds (display objects, listeners).
   std::function<void(Tracer&)> host_roots;
   void Trace(std::string_view line);

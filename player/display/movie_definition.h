@@ -33,6 +33,8 @@ struct MovieDefinition {
   std::optional<uint16_t> max_recursion_depth;         // ScriptLimits
   std::optional<uint16_t> script_timeout_seconds;      // ScriptLimits
   uint32_t file_attributes = 0;                        // FileAttributes flags
+  // SymbolClass: character id (0 for the root) → fully qualified AS3 class name.
+  std::vector<std::pair<uint16_t, std::string>> symbol_classes;
   std::string metadata;                                // Metadata (XML)
   bool is_protected = false;                           // Protect
   // The root's frames that end with ShowFrame. Fewer than the header's count: the player keeps

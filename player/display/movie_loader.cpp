@@ -2,6 +2,7 @@
 
 #include "player/display/definition_tags.h"
 #include "player/display/movie_definition.h"
+#include "player/avm2/abc_tags.h"
 #include "player/display/video_character.h"
 #include "player/sound/sound_tags.h"
 #include "player/swf/byte_reader.h"
@@ -72,6 +73,14 @@ class TimelineReader {
       case kDoAction:
         frame.actions.push_back(tag.body);
         return true;
+      case kDoAbc:
+      case kDoAbcOld:
+        frame.abc_blocks.emplace_back(tag.code, tag.body);
+        return true;
+      case kSymbolClass:
+        for (auto& e : avm2::ReadSymbolClassTag(tag.body))
+          movie_.symbol_classes.emplace_back(e.character_id, std::move(e.class_name));
+        return false;
       case kDoInitAction:
         movie_.init_actions.push_back(tag.body);
         if (tag.body.size() >= 2) frame.init_actions.push_back(tag.body);

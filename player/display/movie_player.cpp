@@ -1,5 +1,6 @@
 #include "player/display/movie_player.h"
 
+#include "player/display/as3_host.h"
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
 #include "player/display/script_host.h"
@@ -15,6 +16,8 @@ struct MoviePlayer::State {
         sound(movie->sounds, movie->exports, movie->root, movie->header.frame_rate.PerSecond()),
         scripts(*movie, list) {
     scripts.sound = &sound;
+    if (IsAs3Movie(*movie))
+      as3 = std::make_unique<As3Host>(*movie, list, scripts.trace_output, scripts.interrupt);
     list.on_frame = [this](const Clip& clip, int32_t frame) {
       // The sounds of loaded movies are not in this library.
       if (clip.movie.get() != movie.get()) return;
@@ -27,6 +30,7 @@ struct MoviePlayer::State {
   DisplayList list;
   SoundPlayer sound;
   ScriptHost scripts;  // after the list: it detaches from it when it goes
+  std::unique_ptr<As3Host> as3;  // ActionScript 3 movies only
   uint64_t frames_run = 0;
   std::vector<DrawnLeaf> drawn;  // as of the last TakeInvalidatedArea, by serial
 };
@@ -44,6 +48,7 @@ void MoviePlayer::AdvanceFrame() {
   // The script clock runs with the frames, so a run repeats whatever the machine's speed.
   state_->scripts.set_clock(static_cast<double>(state_->frames_run++) * state_->scripts.frame_ms());
   state_->scripts.Tick();
+  if (state_->as3) state_->as3->RunFrame();
   state_->sound.EndTick();
   DispatchSoundCompletions(state_->scripts);
 }

@@ -26,6 +26,9 @@ struct Frame {
   std::vector<std::span<const uint8_t>> init_actions;  // DoInitAction bodies (sprite id first)
   std::vector<StartSoundCommand> sounds;               // StartSound and StartSound2
   std::span<const uint8_t> stream_block;               // this frame's SoundStreamBlock
+  // DoABC (tag code 82) and its older form (72): ActionScript 3 bytecode run when the frame is
+  // first reached.
+  std::vector<std::pair<uint16_t, std::span<const uint8_t>>> abc_blocks;
 };
 
 struct Timeline {

@@ -4,6 +4,7 @@
 
 #include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/regexp_class.h"
+#include "player/avm2/display/display_host.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -72,6 +73,7 @@ void Define(Vm& vm, const char* package, const char* name, NativeFn fn, int leng
 
 void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "trace", TraceFn, 1);
+  InstallDisplayFunctions(vm);
   Define(vm, "", "isNaN", IsNaNFn, 1);
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
@@ -97,6 +99,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
                                          &StringClass(),    &ArrayClass(), &MathClass(),
                                          &RegExpClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
+    for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     return l;
   }();
   return list;

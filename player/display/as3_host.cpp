@@ -1,0 +1,117 @@
+#include "player/display/as3_host.h"
+
+#include <algorithm>
+
+#include "player/avm2/abc_tags.h"
+#include "player/display/display_list.h"
+#include "player/display/movie_definition.h"
+#include "player/swf/tag_codes.h"
+
+namespace flashsaver {
+
+bool IsAs3Movie(const MovieDefinition& movie) {
+  return movie.header.version >= 9 && (movie.file_attributes & 0x08) != 0;
+}
+
+As3Host::As3Host(const MovieDefinition& movie, DisplayList& list,
+                 const std::function<void(std::string_view)>& trace,
+                 const std::function<bool()>& interrupt)
+    : movie_(movie), list_(list), vm_(std::make_unique<avm2::Vm>()) {
+  vm_->trace_output = [&trace](std::string_view line) {
+    if (trace) trace(line);
+  };
+  vm_->interrupt = [&interrupt] { return interrupt && interrupt(); };
+  vm_->display_host = this;
+  avm2::ScriptLimits limits;
+  if (movie.max_recursion_depth) limits.max_recursion = std::clamp<int>(*movie.max_recursion_depth, 16, 256);
+  if (movie.script_timeout_seconds && *movie.script_timeout_seconds > 0)
+    limits.timeout_seconds = std::min<double>(*movie.script_timeout_seconds, 15);
+  vm_->set_limits(limits);
+}
+
+As3Host::~As3Host() = default;
+
+void As3Host::LoadFrameCode(int32_t frame) {
+  if (frame < 0 || frame >= static_cast<int32_t>(movie_.root.frames.size())) return;
+  if (!loaded_frames_.insert(frame).second) return;
+  for (const auto& [code, body] : movie_.root.frames[static_cast<size_t>(frame)].abc_blocks) {
+    if (code == swf_tag::kDoAbc) {
+      std::optional<avm2::DoAbcTag> tag = avm2::ReadDoAbcTag(body);
+      if (tag) vm_->LoadAbc(tag->abc, (tag->flags & avm2::DoAbcTag::kLazyInitialize) != 0);
+    } else {
+      vm_->LoadAbc(avm2::ReadDoAbcOldTag(body).abc, false);
+    }
+  }
+}
+
+void As3Host::ConstructRoot() {
+  for (const auto& [id, name] : movie_.symbol_classes) {
+    if (id != 0) continue;
+    vm_->RunGuarded([&] {
+      avm2::ClassObject* cls = vm_->FindClass(name);
+      if (!cls) return avm2::Value();
+      if (avm2::ClassObject* stage_cls = vm_->FindClass("flash.display::Stage"))
+        vm_->display_stage = vm_->CreateInstance(stage_cls);
+      avm2::Object* root = vm_->CreateInstance(cls);
+      vm_->display_root = root;
+      if (auto* d = dynamic_cast<avm2::DispatcherObject*>(root))
+        d->parent = vm_->display_stage;
+      vm_->ConstructInto(cls, root, {});
+      return avm2::Value();
+    });
+    break;
+  }
+}
+
+void As3Host::RunFrameScripts() {
+  // A frame script that jumps runs the target frame's script too, a bounded number of times.
+  for (int guard = 0; guard < 16; ++guard) {
+    int32_t frame = list_.root().current_frame;
+    if (frame == scripted_frame_) return;
+    scripted_frame_ = frame;
+    LoadFrameCode(frame);
+    auto* root = dynamic_cast<avm2::DispatcherObject*>(vm_->display_root);
+    if (!root) return;
+    for (const auto& [f, fn] : root->frame_scripts) {
+      if (f != frame) continue;
+      avm2::Value script = fn;
+      vm_->RunGuarded([&] { return vm_->Call(script, avm2::Value(root), {}); });
+      break;
+    }
+  }
+}
+
+void As3Host::RunFrame() {
+  if (!started_) {
+    started_ = true;
+    LoadFrameCode(list_.root().current_frame);
+    ConstructRoot();
+  } else {
+    std::vector<avm2::Object*> targets = vm_->enter_frame_targets;
+    for (avm2::Object* t : targets)
+      vm_->RunGuarded([&] {
+        avm2::DispatchSimpleEvent(*vm_, t, "enterFrame");
+        return avm2::Value();
+      });
+  }
+  RunFrameScripts();
+  vm_->MaybeCollect();
+}
+
+int32_t As3Host::CurrentFrame() { return std::max(0, list_.root().current_frame); }
+int32_t As3Host::TotalFrames() { return list_.root_frames(); }
+bool As3Host::Playing() { return list_.root().playing; }
+void As3Host::SetPlaying(bool playing) { list_.root().playing = playing; }
+void As3Host::GotoFrame(int32_t frame) {
+  frame = std::clamp(frame, 0, std::max(0, list_.root_frames() - 1));
+  if (frame != list_.root().current_frame) list_.GotoFrame(frame);
+}
+int32_t As3Host::FrameOfLabel(const std::string& label) {
+  auto it = movie_.root.labels.find(label);
+  return it == movie_.root.labels.end() ? -1 : it->second;
+}
+double As3Host::StageWidth() { return movie_.header.stage.Width().value / 20.0; }
+double As3Host::StageHeight() { return movie_.header.stage.Height().value / 20.0; }
+double As3Host::FrameRate() { return movie_.header.frame_rate.PerSecond(); }
+
+}  // namespace flashsaver
