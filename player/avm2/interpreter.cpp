@@ -1,6 +1,8 @@
 // The interpreter of ABC method bodies. Every instruction decodes through DecodeInstruction; a
 // script throw is a C++ ScriptException caught here against the body's exception table.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "player/avm2/abc_unit.h"
 #include "player/avm2/frame.h"
@@ -19,6 +21,9 @@ Value EnumValue(Vm& vm, const Value& obj, uint32_t index);
 Value AddValues(Vm& vm, const Value& a, const Value& b);
 
 namespace {
+
+// FLASHSAVER_AVM2_DUMP=1 prints every instruction as it runs (a developer's aid).
+const bool kDumpInstructions = std::getenv("FLASHSAVER_AVM2_DUMP") != nullptr;
 
 struct FrameGuard {
   Vm& vm;
@@ -139,13 +144,17 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
   f.locals[0] = self;
   size_t nparams = info.param_types.size();
   size_t required = nparams - std::min(nparams, info.optional.size());
-  if (args.size() < required ||
-      (args.size() > nparams &&
-       !(info.flags & (method_flag::kNeedRest | method_flag::kNeedArguments))))
+  // Functions made by newfunction take any number of arguments; methods check the count.
+  bool lenient = callee && !callee->is_closure;
+  if (!lenient && (args.size() < required ||
+                   (args.size() > nparams &&
+                    !(info.flags & (method_flag::kNeedRest | method_flag::kNeedArguments)))))
     vm.ThrowError(ErrorType::kArgumentError, 1063,
                   {m->trace_name, std::to_string(required), std::to_string(args.size())});
   for (size_t i = 0; i < nparams; ++i) {
-    Value v = i < args.size() ? args[i] : unit.ConstantValue(vm, info.optional[i - required]);
+    Value v = i < args.size()  ? args[i]
+              : i >= required ? unit.ConstantValue(vm, info.optional[i - required])
+                              : Value();
     uint32_t t = info.param_types[i];
     if (t != 0) {
       Value cls;
@@ -178,6 +187,9 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
         if (DecodeInstruction(code, pc, ins) != DecodeResult::kOk)
           vm.ThrowError(ErrorType::kVerifyError, 1011, {m->trace_name, std::to_string(pc)});
         vm.CheckLimits();
+        if (kDumpInstructions)
+          std::fprintf(stderr, "%s %u: %s [%zu]\n", m->trace_name.c_str(), pc,
+                       DescribeInstruction(code, ins).c_str(), f.stack.size());
         uint32_t next = pc + ins.length;
         auto target = [&](int64_t t) {
           if (t < 0 || t > static_cast<int64_t>(code.size()))

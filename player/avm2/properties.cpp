@@ -118,17 +118,47 @@ ClassObject* SlotType(Vm& vm, const Trait& t) {
 
 }  // namespace
 
+const Trait* Vm::FindTrait(const Value& obj, const Name& name) {
+  Object* o = obj.AsObject();
+  if (!o) {
+    ClassObject* c = ClassOf(obj);
+    if (obj.IsNumeric() && c != classes_.number) {
+      if (const Trait* t = c->instance_traits.Find(name)) return t;
+      c = classes_.number;
+    }
+    return c ? c->instance_traits.Find(name) : nullptr;
+  }
+  if (o->traits())
+    if (const Trait* t = o->traits()->Find(name)) return t;
+  // A class object also has the members of Class instances (prototype).
+  if (o->kind() == ObjectKind::kClass && classes_.klass) return classes_.klass->instance_traits.Find(name);
+  return nullptr;
+}
+
+bool Vm::BuiltinDefinition(const Name& name, Value& out) {
+  for (Ns ns : name.set) {
+    auto it = definitions_.find({ns, name.local.str()});
+    if (it == definitions_.end() || it->second.unit) continue;
+    Value* v = builtin_global_->dynamic().Find(it->second.key.view());
+    out = v ? *v : Value();
+    return true;
+  }
+  return false;
+}
+
 Value Vm::GetProperty(const Value& obj, const Name& name) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   Object* o = obj.AsObject();
+  if (o == builtin_global_) {
+    Value v;
+    if (BuiltinDefinition(name, v)) return v;
+  }
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return a->Get(static_cast<uint32_t>(i));
   }
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits) {
-    if (const Trait* t = traits->Find(name)) {
+  {
+    if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
         case TraitType::kMethod:
           return Value(static_cast<Object*>(BindMethod(t->method, obj)));
@@ -163,10 +193,8 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
       return;
     }
   }
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits) {
-    if (const Trait* t = traits->Find(name)) {
+  {
+    if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
         case TraitType::kMethod:
           ThrowError(ErrorType::kReferenceError, 1037,
@@ -196,13 +224,15 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
 
 bool Vm::HasProperty(const Value& obj, const Name& name) {
   Object* o = obj.AsObject();
+  if (o == builtin_global_) {
+    Value v;
+    if (BuiltinDefinition(name, v)) return true;
+  }
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return true;
   }
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits && traits->Find(name)) return true;
+  if (FindTrait(obj, name)) return true;
   if (!name.IsPublic()) return false;
   if (o && o->dynamic().Find(name.local.view())) return true;
   for (Object* p = o ? o->proto() : ProtoOf(obj); p; p = p->proto())
@@ -226,11 +256,8 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
 
 Value Vm::CallProperty(const Value& obj, const Name& name, std::span<const Value> args) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
-  Object* o = obj.AsObject();
-  const Traits* traits =
-      o ? o->traits() : (ClassOf(obj) ? &ClassOf(obj)->instance_traits : nullptr);
-  if (traits) {
-    if (const Trait* t = traits->Find(name); t && t->type == TraitType::kMethod)
+  {
+    if (const Trait* t = FindTrait(obj, name); t && t->type == TraitType::kMethod)
       return Invoke(t->method, obj, args, nullptr, nullptr);
   }
   Value f = GetProperty(obj, name);

@@ -193,6 +193,8 @@ class Vm {
  private:
   friend struct Interpreter;
   void InstallBuiltins();
+  bool BuiltinDefinition(const Name& name, Value& out);
+  const Trait* FindTrait(const Value& obj, const Name& name);
   ClassObject* BuiltinClass(std::string_view qualified);
 
   ScriptLimits limits_;

@@ -82,6 +82,9 @@ void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "flash.utils", "getQualifiedClassName", GetQualifiedClassNameFn, 1);
   Define(vm, "flash.utils", "getQualifiedSuperclassName", GetQualifiedSuperclassNameFn, 1);
   Define(vm, "flash.utils", "getDefinitionByName", GetDefinitionByNameFn, 1);
+  // The player's own avmplus package has the same reflection functions.
+  Define(vm, "avmplus", "getQualifiedClassName", GetQualifiedClassNameFn, 1);
+  Define(vm, "avmplus", "getQualifiedSuperclassName", GetQualifiedSuperclassNameFn, 1);
   for (auto [name, v] : {std::pair<const char*, Value>{"NaN", Value(NAN)},
                          {"Infinity", Value(INFINITY)},
                          {"undefined", Value()}}) {
