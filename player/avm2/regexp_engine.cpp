@@ -29,11 +29,10 @@ int32_t UnicodeEscapeAt(std::u16string_view source, size_t i) {
   return value;
 }
 
-// Rewrites the parts of an ECMAScript pattern that PCRE2 reads differently or refuses:
-// \uHHHH escapes (PCRE2 has \x{...}; a surrogate pair written as two escapes is one character
-// in UTF mode), \u without four hex digits (an identity escape: the letter u), and lone
-// surrogates, which no UTF-16 subject character can equal. origin maps each output unit back
-// to its source index for error offsets.
+// Rewrites the parts of an ECMAScript pattern that PCRE2 refuses in UTF mode: a surrogate pair
+// written as two \uHHHH escapes (one character here), and lone surrogates, escaped or not,
+// which no UTF-16 subject character can equal. origin maps each output unit back to its source
+// index for error offsets.
 class PatternTranslator {
  public:
   explicit PatternTranslator(std::u16string_view source) : source_(source) {}
@@ -90,7 +89,7 @@ class PatternTranslator {
   bool Unicode(size_t& i) {
     int32_t value = UnicodeEscapeAt(source_, i);
     if (value < 0) {
-      Emit(i, u"u");
+      Emit(i, source_.substr(i, 2));  // PCRE2 reads it as the letter u
       i += 2;
       return true;
     }
@@ -108,16 +107,8 @@ class PatternTranslator {
       i += 6;
       return true;
     }
-    static const char16_t kHex[] = u"0123456789ABCDEF";
-    const char16_t escape[8] = {u'\\',
-                                u'x',
-                                u'{',
-                                kHex[(value >> 12) & 15],
-                                kHex[(value >> 8) & 15],
-                                kHex[(value >> 4) & 15],
-                                kHex[value & 15],
-                                u'}'};
-    Emit(i, std::u16string_view(escape, 8));
+    // Any other \uHHHH is PCRE2's own (its ECMAScript escapes are on).
+    Emit(i, source_.substr(i, 6));
     i += 6;
     return true;
   }
@@ -208,8 +199,10 @@ struct RegExpCompiler {
       result.error_offset = translator.error_offset();
       return result;
     }
-    uint32_t options =
-        PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_ALLOW_EMPTY_CLASS | PCRE2_MATCH_UNSET_BACKREF;
+    // ALT_BSUX, as Flash sets it: \uHHHH and \xHH as ECMAScript has them, and \u or \x
+    // without their digits are the letters.
+    uint32_t options = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF | PCRE2_ALLOW_EMPTY_CLASS |
+                       PCRE2_MATCH_UNSET_BACKREF | PCRE2_ALT_BSUX;
     if (flags.ignore_case) options |= PCRE2_CASELESS;
     if (flags.multiline) options |= PCRE2_MULTILINE;
     if (flags.dotall) options |= PCRE2_DOTALL;
@@ -221,7 +214,8 @@ struct RegExpCompiler {
       return result;
     }
     // Lines end at CR, LF or CR LF: the ends ECMAScript knows, and the CR of Flash's text.
-    pcre2_set_newline_16(context, PCRE2_NEWLINE_ANYCRLF);
+    // Flash's lines end at LF alone: "." matches CR, and ^ and $ see no line break there.
+    pcre2_set_newline_16(context, PCRE2_NEWLINE_LF);
     // Flash compiles patterns nested far deeper than PCRE2's default of 250 groups.
     pcre2_set_parens_nest_limit_16(context, RegExpLimits::kNesting);
     char stack_start = 0;
@@ -298,9 +292,11 @@ RegExpStatus CompiledRegExp::Exec(std::u16string_view subject, size_t start,
                           start, 0, data, static_cast<pcre2_match_context_16*>(match_context_));
   RegExpStatus status = RegExpStatus::kMatched;
   if (rc > 0) {
+    // Every group of the pattern, matched or not.
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer_16(data);
-    match.ranges.resize(static_cast<size_t>(rc));
-    for (int k = 0; k < rc; ++k) {
+    const uint32_t count = pcre2_get_ovector_count_16(data);
+    match.ranges.resize(count);
+    for (uint32_t k = 0; k < count && k < static_cast<uint32_t>(rc); ++k) {
       if (ovector[2 * k] == PCRE2_UNSET) continue;
       match.ranges[k].begin = static_cast<int32_t>(ovector[2 * k]);
       match.ranges[k].end = static_cast<int32_t>(ovector[2 * k + 1]);

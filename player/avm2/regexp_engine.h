@@ -40,8 +40,7 @@ enum class RegExpStatus {
 };
 
 struct RegExpMatch {
-  // ranges[0] is the whole match. As in Flash, the list stops after the highest group that
-  // took part, so trailing groups that did not match are absent (not merely unmatched).
+  // ranges[0] is the whole match, then every group of the pattern, matched or not.
   std::vector<RegExpRange> ranges;
 
   const RegExpRange& whole() const { return ranges.front(); }

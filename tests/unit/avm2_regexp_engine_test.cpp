@@ -50,12 +50,13 @@ TEST_P(RegExpEngineCases, Matches) {
 INSTANTIATE_TEST_SUITE_P(
     Syntax, RegExpEngineCases,
     ::testing::Values(
-        // Unmatched groups inside the list stay distinct; trailing unmatched ones are absent.
-        Case{u"(a)|(b)", u"", u"b", 0, "0-1 _ 0-1"}, Case{u"(a)|(b)", u"", u"a", 0, "0-1 0-1"},
+        // Unmatched groups are distinct from empty ones.
+        Case{u"(a)|(b)", u"", u"b", 0, "0-1 _ 0-1"}, Case{u"(a)|(b)", u"", u"a", 0, "0-1 0-1 _"},
         Case{u"a(x)?()", u"", u"a", 0, "0-1 _ 1-1"},
-        Case{u"(a)?\\1b", u"", u"b", 0, "0-1"},  // a reference to an unset group matches empty
+        Case{u"(a)?\\1b", u"", u"b", 0, "0-1 _"},  // a reference to an unset group matches empty
         Case{u"\\u0041\\x42", u"", u"AB", 0, "0-2"},
         Case{u"\\u00z", u"", u"u00z", 0, "0-4"},  // \u without four hex digits: the letter
+        Case{u"\\x{2}", u"", u"xx", 0, "0-2"},    // \x without two hex digits: the letter
         Case{u"\\uD83D\\uDE00", u"", u"x\U0001F600", 0, "1-3"},
         Case{u"^.$", u"", u"\U0001F600", 0, "0-2"},  // a pair is one character
         Case{u"\\uD800", u"", u"\xD800", 0, "none"}, Case{u"[\\uD800]", u"", u"a", 0, "error"},
@@ -68,14 +69,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Flags, RegExpEngineCases,
-    ::testing::Values(Case{u"abc", u"", u"ABC", 0, "none"}, Case{u"abc", u"i", u"ABC", 0, "0-3"},
-                      Case{u"\u00e9", u"i", u"\u00c9", 0, "0-1"},
-                      Case{u"^b$", u"", u"a\nb", 0, "none"},
-                      Case{u"^b$", u"m", u"a\nb\n", 0, "2-3"}, Case{u"^b", u"m", u"a\rb", 0, "2-3"},
-                      Case{u"a$", u"", u"a\n", 0, "0-1"}, Case{u"a.b", u"", u"a\nb", 0, "none"},
-                      Case{u"a.b", u"s", u"a\nb", 0, "0-3"},
-                      Case{u"a b # note", u"x", u"ab", 0, "0-2"},
-                      Case{u"a b", u"gz", u"a b", 0, "0-3"}));
+    ::testing::Values(
+        Case{u"abc", u"", u"ABC", 0, "none"}, Case{u"abc", u"i", u"ABC", 0, "0-3"},
+        Case{u"\u00e9", u"i", u"\u00c9", 0, "0-1"}, Case{u"^b$", u"", u"a\nb", 0, "none"},
+        Case{u"^b$", u"m", u"a\nb\n", 0, "2-3"}, Case{u"^b", u"m", u"a\rb", 0, "none"},
+        Case{u"a.b", u"", u"a\rb", 0, "0-3"}, Case{u"a$", u"", u"a\n", 0, "0-1"},
+        Case{u"a.b", u"", u"a\nb", 0, "none"}, Case{u"a.b", u"s", u"a\nb", 0, "0-3"},
+        Case{u"a b # note", u"x", u"ab", 0, "0-2"}, Case{u"a b", u"gz", u"a b", 0, "0-3"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Starts, RegExpEngineCases,
