@@ -54,6 +54,8 @@ TEST_F(RegExpClassTest, StringMethods) {
   EXPECT_EQ(Call(s, "match", {NewRegExp({S("\\d+"), S("g")})}), "1,22");
   EXPECT_EQ(Call(s, "match", {S("b(2)")}), "b2,2");
   EXPECT_EQ(Call(s, "search", {S("\\d\\d")}), "3");
+  EXPECT_EQ(Call(s, "search", {}), "-1");  // the pattern "undefined"
+  EXPECT_EQ(Call(S("is undefined"), "match", {Value()}), "undefined");
   EXPECT_EQ(Call(s, "replace", {NewRegExp({S("(\\d)"), S("g")}), S("<$1>")}), "a<1>b<2><2>c");
   EXPECT_EQ(Call(s, "replace", {S("1"), S("$&")}), "a$&b22c");  // a string pattern: text as is
   EXPECT_EQ(Call(s, "split", {NewRegExp({S("(\\d+)")})}), "a,1,b,22,c");

@@ -190,7 +190,7 @@ const NativeClass& RegExpClass() {
               Getter("lastIndex", GetLastIndex),
               Setter("lastIndex", SetLastIndex),
           },
-      .statics = {},
+      .statics = {Const("length", Value(int32_t{1}))},
       .constructor = Construct,
       .call = CallClass,
       .create = CreateRegExp,

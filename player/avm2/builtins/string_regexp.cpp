@@ -12,10 +12,12 @@ namespace {
 
 RegExpObject* AsRegExp(const Value& v) { return dynamic_cast<RegExpObject*>(v.AsObject()); }
 
-// The argument as a RegExp: itself, or new RegExp(argument).
+// The argument as a RegExp: itself, or new RegExp(String(argument)); so a missing or
+// undefined pattern is the text "undefined", as in Flash, not the empty pattern.
 RegExpObject& PatternArg(Vm& vm, std::span<const Value> args) {
   Value pattern = Arg(args, 0);
   if (RegExpObject* re = AsRegExp(pattern)) return *re;
+  pattern = Value(vm.ToString(pattern));
   Value made = vm.Construct(Value(static_cast<Object*>(vm.FindClass("RegExp"))),
                             std::span<const Value>(&pattern, 1));
   RegExpObject* re = AsRegExp(made);
