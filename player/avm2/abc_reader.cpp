@@ -51,8 +51,17 @@ class AbcParser {
     return true;
   }
   bool U30(uint32_t& v) { return ReadVarU30(data_, pos_, v) || Corrupt(); }
-  // A count of entries each taking at least one byte.
-  bool Count(uint32_t& v) { return U30(v) && (v <= Left() || Corrupt()); }
+  // A count of entries each taking at least one byte of the file and sizeof(T) of memory.
+  template <typename T>
+  bool Count(uint32_t& v) {
+    return U30(v) && (v <= Left() || Corrupt()) && Charge(uint64_t{v} * sizeof(T));
+  }
+  // The tables may take at most kMemoryBudget bytes: a small compressed movie can hold a huge
+  // run of one-byte entries, and Flash too runs out of memory on such a file.
+  bool Charge(uint64_t bytes) {
+    charged_ += bytes;
+    return charged_ <= kMemoryBudget || Fail(1000, "The system is out of memory.");
+  }
   // An index below `count`; `allow_zero` where 0 means "none" or "any".
   bool Index(uint32_t& v, size_t count, bool allow_zero) {
     if (!U30(v)) return false;
@@ -85,6 +94,8 @@ class AbcParser {
   AbcFile& file_;
   AbcError& error_;
   std::vector<bool> interface_method_;  // declared by an interface: may not have a body
+  static constexpr uint64_t kMemoryBudget = 256u << 20;
+  uint64_t charged_ = 0;
 };
 
 bool AbcParser::Parse() {
@@ -104,21 +115,21 @@ bool AbcParser::Parse() {
 
 bool AbcParser::ParseConstantPool() {
   uint32_t count = 0;
-  if (!Count(count)) return false;
+  if (!Count<int32_t>(count)) return false;
   file_.ints.assign(1, 0);
   for (uint32_t i = 1; i < count; ++i) {
     int32_t v = 0;
     if (!ReadVarS32(data_, pos_, v)) return Corrupt();
     file_.ints.push_back(v);
   }
-  if (!Count(count)) return false;
+  if (!Count<uint32_t>(count)) return false;
   file_.uints.assign(1, 0);
   for (uint32_t i = 1; i < count; ++i) {
     uint32_t v = 0;
     if (!ReadVarU32(data_, pos_, v)) return Corrupt();
     file_.uints.push_back(v);
   }
-  if (!Count(count)) return false;
+  if (!Count<double>(count)) return false;
   file_.doubles.assign(1, std::numeric_limits<double>::quiet_NaN());
   for (uint32_t i = 1; i < count; ++i) {
     if (Left() < 8) return Corrupt();
@@ -129,17 +140,18 @@ bool AbcParser::ParseConstantPool() {
     std::memcpy(&v, &bits, sizeof v);
     file_.doubles.push_back(v);
   }
-  if (!Count(count)) return false;
+  if (!Count<std::string>(count)) return false;
   file_.strings.assign(1, std::string());
   for (uint32_t i = 1; i < count; ++i) {
     uint32_t length = 0;
     if (!U30(length)) return false;
     if (length > Left()) return Corrupt();
+    if (!Charge(length)) return false;
     file_.strings.emplace_back(reinterpret_cast<const char*>(data_.data() + pos_), length);
     pos_ += length;
   }
   const size_t strings = file_.strings.size();
-  if (!Count(count)) return false;
+  if (!Count<AbcNamespace>(count)) return false;
   file_.namespaces.assign(1, AbcNamespace{});
   for (uint32_t i = 1; i < count; ++i) {
     uint8_t kind = 0;
@@ -161,11 +173,11 @@ bool AbcParser::ParseConstantPool() {
     if (!Index(ns.name, strings, true)) return false;
     file_.namespaces.push_back(ns);
   }
-  if (!Count(count)) return false;
+  if (!Count<std::vector<uint32_t>>(count)) return false;
   file_.ns_sets.assign(1, {});
   for (uint32_t i = 1; i < count; ++i) {
     uint32_t members = 0;
-    if (!Count(members)) return false;
+    if (!Count<uint32_t>(members)) return false;
     std::vector<uint32_t> set(members);
     for (uint32_t& ns : set) {
       if (!U30(ns)) return false;
@@ -174,7 +186,7 @@ bool AbcParser::ParseConstantPool() {
     }
     file_.ns_sets.push_back(std::move(set));
   }
-  if (!Count(count)) return false;
+  if (!Count<AbcMultiname>(count)) return false;
   file_.multinames.assign(1, AbcMultiname{});
   for (uint32_t i = 1; i < count; ++i) {
     AbcMultiname m;
@@ -216,6 +228,7 @@ bool AbcParser::ParseMultiname(AbcMultiname& m, uint32_t count) {
       uint32_t params = 0, param = 0;
       if (!Index(m.type_base, count, false) || !U30(params)) return false;
       if (params != 1) return Corrupt();  // only Vector.<T> exists, with one parameter
+      if (!Charge(32)) return false;      // the parameter list's own allocation
       if (!Index(param, count, true)) return false;
       m.type_params.push_back(param);
       return true;
@@ -228,14 +241,22 @@ bool AbcParser::ParseMultiname(AbcMultiname& m, uint32_t count) {
 // (Vector.<Vector.<int>>) but not in a cycle.
 bool AbcParser::CheckTypeNames() {
   const auto& names = file_.multinames;
-  for (const AbcMultiname& m : names) {
-    if (m.kind != MultinameKind::kTypeName) continue;
-    if (names[m.type_base].kind == MultinameKind::kTypeName) return Corrupt();
-    uint32_t param = m.type_params[0];
-    for (size_t steps = 0; param != 0 && names[param].kind == MultinameKind::kTypeName; ++steps) {
-      if (steps >= names.size()) return Corrupt();
-      param = names[param].type_params[0];
+  // Each chain of parameters is followed once: 1 marks the chain being followed, 2 a name known
+  // to end well.
+  std::vector<uint8_t> state(names.size(), 0);
+  std::vector<uint32_t> path;
+  for (uint32_t i = 1; i < names.size(); ++i) {
+    if (names[i].kind != MultinameKind::kTypeName) continue;
+    if (names[names[i].type_base].kind == MultinameKind::kTypeName) return Corrupt();
+    path.clear();
+    uint32_t at = i;
+    while (at != 0 && names[at].kind == MultinameKind::kTypeName && state[at] != 2) {
+      if (state[at] == 1) return Corrupt();
+      state[at] = 1;
+      path.push_back(at);
+      at = names[at].type_params[0];
     }
+    for (uint32_t done : path) state[done] = 2;
   }
   return true;
 }
@@ -280,14 +301,14 @@ bool AbcParser::ParseConstant(AbcConstant& c, uint8_t kind_byte, uint32_t index)
 
 bool AbcParser::ParseMethods() {
   uint32_t count = 0;
-  if (!Count(count)) return false;
+  if (!Count<AbcMethod>(count)) return false;
   file_.methods.reserve(count);
   const size_t names = file_.multinames.size();
   const size_t strings = file_.strings.size();
   for (uint32_t i = 0; i < count; ++i) {
     AbcMethod m;
     uint32_t params = 0;
-    if (!Count(params) || !Index(m.return_type, names, true)) return false;
+    if (!Count<uint64_t>(params) || !Index(m.return_type, names, true)) return false;
     m.param_types.resize(params);
     for (uint32_t& type : m.param_types) {
       if (!Index(type, names, true)) return false;
@@ -296,7 +317,7 @@ bool AbcParser::ParseMethods() {
     if (m.flags & 0x20) return Fail(1079, "Native methods are not allowed in loaded code.");
     if (m.flags & method_flag::kHasOptional) {
       uint32_t optional = 0;
-      if (!Count(optional)) return false;
+      if (!Count<AbcConstant>(optional)) return false;
       if (optional == 0 || optional > params) return Corrupt();
       m.optional.resize(optional);
       for (AbcConstant& c : m.optional) {
@@ -319,13 +340,14 @@ bool AbcParser::ParseMethods() {
 
 bool AbcParser::ParseMetadata() {
   uint32_t count = 0;
-  if (!Count(count)) return false;
+  if (!Count<AbcMetadata>(count)) return false;
   file_.metadata.reserve(count);
   const size_t strings = file_.strings.size();
   for (uint32_t i = 0; i < count; ++i) {
     AbcMetadata m;
     uint32_t items = 0;
-    if (!Index(m.name, strings, false) || !Count(items)) return false;
+    if (!Index(m.name, strings, false) || !Count<std::pair<uint32_t, uint32_t>>(items))
+      return false;
     // Compilers write all the keys, then all the values.
     m.items.resize(items);
     for (auto& item : m.items) {
@@ -353,7 +375,7 @@ bool AbcParser::ParseTraitName(uint32_t& name) {
 // `classes_ready`: class traits may only name classes whose class info precedes them.
 bool AbcParser::ParseTraits(std::vector<AbcTrait>& traits, uint32_t classes_ready, bool interface) {
   uint32_t count = 0;
-  if (!Count(count)) return false;
+  if (!Count<AbcTrait>(count)) return false;
   traits.reserve(count);
   for (uint32_t i = 0; i < count; ++i) {
     AbcTrait t;
@@ -397,7 +419,7 @@ bool AbcParser::ParseTraits(std::vector<AbcTrait>& traits, uint32_t classes_read
     }
     if (t.attributes & trait_attr::kMetadata) {
       uint32_t entries = 0;
-      if (!Count(entries)) return false;
+      if (!Count<uint32_t>(entries)) return false;
       t.metadata.resize(entries);
       for (uint32_t& index : t.metadata) {
         if (!U30(index)) return false;
@@ -411,7 +433,7 @@ bool AbcParser::ParseTraits(std::vector<AbcTrait>& traits, uint32_t classes_read
 
 bool AbcParser::ParseClasses() {
   uint32_t count = 0;
-  if (!Count(count)) return false;
+  if (!Count<AbcInstance>(count)) return false;
   file_.instances.resize(count);
   const size_t names = file_.multinames.size();
   for (AbcInstance& c : file_.instances) {
@@ -423,7 +445,7 @@ bool AbcParser::ParseClasses() {
         !Index(c.protected_ns, file_.namespaces.size(), true)) {
       return false;
     }
-    if (!Count(interfaces)) return false;
+    if (!Count<uint32_t>(interfaces)) return false;
     c.interfaces.resize(interfaces);
     for (uint32_t& name : c.interfaces) {
       if (!Index(name, names, false)) return false;
@@ -431,6 +453,7 @@ bool AbcParser::ParseClasses() {
     if (!MethodIndex(c.iinit)) return false;
     if (!ParseTraits(c.traits, 0, (c.flags & instance_flag::kInterface) != 0)) return false;
   }
+  if (!Charge(uint64_t{count} * sizeof(AbcClass))) return false;
   file_.classes.resize(count);
   for (uint32_t i = 0; i < count; ++i) {
     AbcClass& c = file_.classes[i];
@@ -441,7 +464,7 @@ bool AbcParser::ParseClasses() {
 
 bool AbcParser::ParseScripts() {
   uint32_t count = 0;
-  if (!Count(count)) return false;
+  if (!Count<AbcScript>(count)) return false;
   file_.scripts.resize(count);
   const uint32_t classes = static_cast<uint32_t>(file_.classes.size());
   for (AbcScript& s : file_.scripts) {
@@ -452,7 +475,7 @@ bool AbcParser::ParseScripts() {
 
 bool AbcParser::ParseBodies() {
   uint32_t count = 0;
-  if (!Count(count)) return false;
+  if (!Count<AbcMethodBody>(count)) return false;
   file_.bodies.reserve(count);
   const size_t names = file_.multinames.size();
   const uint32_t classes = static_cast<uint32_t>(file_.classes.size());
@@ -465,10 +488,11 @@ bool AbcParser::ParseBodies() {
     }
     if (length == 0) return Fail(1043, "Invalid code_length=0.");
     if (length >= Left()) return Corrupt();  // the exception count follows the code
+    if (!Charge(length)) return false;
     b.code.assign(data_.begin() + static_cast<std::ptrdiff_t>(pos_),
                   data_.begin() + static_cast<std::ptrdiff_t>(pos_ + length));
     pos_ += length;
-    if (!Count(exceptions)) return false;
+    if (!Count<AbcException>(exceptions)) return false;
     b.exceptions.resize(exceptions);
     for (AbcException& e : b.exceptions) {
       if (!U30(e.from) || !U30(e.to) || !U30(e.target) || !Index(e.exc_type, names, true) ||

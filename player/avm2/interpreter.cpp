@@ -7,6 +7,7 @@
 #include "player/avm2/abc_unit.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/instruction.h"
+#include "player/avm2/verifier.h"
 #include "player/avm2/vm.h"
 
 namespace flashsaver::avm2 {
@@ -152,13 +153,13 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
     vm.ThrowError(ErrorType::kArgumentError, 1063,
                   {m->trace_name, std::to_string(required), std::to_string(args.size())});
   for (size_t i = 0; i < nparams; ++i) {
-    Value v = i < args.size()  ? args[i]
+    Value v = i < args.size() ? args[i]
               : i >= required ? unit.ConstantValue(vm, info.optional[i - required])
                               : Value();
     uint32_t t = info.param_types[i];
     if (t != 0) {
       Value cls;
-      if (vm.FindDefinition(unit.names[t], cls, nullptr))
+      if (vm.ResolveType(unit, t, cls))
         v = vm.Coerce(v, dynamic_cast<ClassObject*>(cls.AsObject()));
     }
     f.locals[i + 1] = v;
@@ -174,6 +175,19 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
       a->dynamic().FindEntry(key.view())->enumerable = false;
     }
     f.locals[nparams + 1] = Value(static_cast<Object*>(a));
+  }
+  if (!m->checked) {
+    // Flash checks a body once, before it first runs.
+    VerifiedBody verified;
+    VerifyError error;
+    VerifyOptions options;
+    options.method_name = m->trace_name + "()";
+    auto bi = static_cast<uint32_t>(&body - unit.file.bodies.data());
+    if (!VerifyMethodBody(unit.file, bi, verified, error, options)) {
+      Value e = vm.MakeErrorWithText(ErrorType::kVerifyError, error.id, error.message);
+      vm.Throw(e);
+    }
+    m->checked = true;
   }
   std::span<const uint8_t> code(body.code);
   uint32_t pc = 0;
@@ -452,7 +466,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             Value v = Pop(f);
             if (!return_type_known) {
               Value c;
-              if (vm.FindDefinition(unit.names[info.return_type], c, nullptr))
+              if (vm.ResolveType(unit, info.return_type, c))
                 return_type = dynamic_cast<ClassObject*>(c.AsObject());
               return_type_known = true;
             }
@@ -682,7 +696,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kCoerce: {
             Value v = Pop(f);
             Value c;
-            if (!vm.FindDefinition(unit.names[op0], c, nullptr))
+            if (!vm.ResolveType(unit, op0, c))
               vm.ThrowError(ErrorType::kReferenceError, 1065, {unit.names[op0].local.ToUtf8()});
             st.push_back(vm.Coerce(v, dynamic_cast<ClassObject*>(c.AsObject())));
             break;
@@ -691,7 +705,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kIsType: {
             Value v = Pop(f);
             Value c;
-            if (!vm.FindDefinition(unit.names[op0], c, nullptr))
+            if (!vm.ResolveType(unit, op0, c))
               vm.ThrowError(ErrorType::kReferenceError, 1065, {unit.names[op0].local.ToUtf8()});
             bool is = vm.IsType(v, dynamic_cast<ClassObject*>(c.AsObject()));
             st.push_back(ins.op == Op::kIsType ? Value(is) : is ? v : Value::Null());
@@ -873,7 +887,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
         if (pc < ex.from || pc >= ex.to) continue;
         if (ex.exc_type != 0) {
           Value c;
-          if (!vm.FindDefinition(unit.names[ex.exc_type], c, nullptr)) continue;
+          if (!vm.ResolveType(unit, ex.exc_type, c)) continue;
           auto* cls = dynamic_cast<ClassObject*>(c.AsObject());
           if (cls && !vm.IsType(e.value, cls)) continue;
         }

@@ -83,7 +83,7 @@ struct NativeClass {
   std::vector<NativeMember> instance;
   std::vector<NativeMember> statics;
   NativeFn constructor = nullptr;  // instance initialiser; self is the new object
-  NativeFn call = nullptr;         // Class(x) called as a function; null: coerce x to the class
+  NativeFn call = nullptr;         // Class(x) called as a function (self: the class); null: coerce
   // Makes an instance with C++ storage; null: a plain object (or the base's create).
   Object* (*create)(Vm& vm, ClassObject* cls) = nullptr;
   int constructor_length = 0;  // the class's `length`

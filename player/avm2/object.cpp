@@ -171,6 +171,12 @@ bool ClassObject::IsSubclassOf(const ClassObject* other) const {
   return std::find(interfaces.begin(), interfaces.end(), other) != interfaces.end();
 }
 
+void VectorObject::Trace(Tracer& tracer) {
+  Object::Trace(tracer);
+  tracer.Mark(items);
+  tracer.Mark(type);
+}
+
 void ArrayObject::Trace(Tracer& tracer) {
   Object::Trace(tracer);
   tracer.Mark(dense_);

@@ -195,6 +195,16 @@ class ArrayObject : public Object {
   uint32_t length_ = 0;
 };
 
+// A Vector.<T>: dense elements of one type (type null for Vector.<*>), optionally fixed length.
+class VectorObject : public Object {
+ public:
+  VectorObject(ClassObject* cls, Object* proto) : Object(ObjectKind::kBoxed, cls, proto) {}
+  void Trace(Tracer& tracer) override;
+  std::vector<Value> items;
+  ClassObject* type = nullptr;
+  bool fixed = false;
+};
+
 // A Namespace object (the value of `namespace x = "..."` and of Namespace()).
 class NamespaceObject : public Object {
  public:

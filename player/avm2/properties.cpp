@@ -105,9 +105,8 @@ namespace {
 ClassObject* SlotType(Vm& vm, const Trait& t) {
   if (t.type_class || t.type_name == 0 || !t.unit) return t.type_class;
   const auto* unit = static_cast<const AbcUnit*>(t.unit);
-  Name n = unit->StaticName(t.type_name);
   Value v;
-  if (vm.FindDefinition(n, v, nullptr))
+  if (vm.ResolveType(*unit, t.type_name, v))
     const_cast<Trait&>(t).type_class = dynamic_cast<ClassObject*>(v.AsObject());
   return t.type_class;
 }
@@ -131,7 +130,8 @@ const Trait* Vm::FindTrait(const Value& obj, const Name& name) {
   if (o->traits())
     if (const Trait* t = o->traits()->Find(name)) return t;
   // A class object also has the members of Class instances (prototype).
-  if (o->kind() == ObjectKind::kClass && classes_.klass) return classes_.klass->instance_traits.Find(name);
+  if (o->kind() == ObjectKind::kClass && classes_.klass)
+    return classes_.klass->instance_traits.Find(name);
   return nullptr;
 }
 
@@ -156,6 +156,15 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return a->Get(static_cast<uint32_t>(i));
+  }
+  if (auto* vec = dynamic_cast<VectorObject*>(o); vec && name.IsPublic()) {
+    int64_t i = ArrayIndex(name.local.view());
+    if (i >= 0) {
+      if (static_cast<size_t>(i) >= vec->items.size())
+        ThrowError(ErrorType::kRangeError, 1125,
+                   {std::to_string(i), std::to_string(vec->items.size())});
+      return vec->items[static_cast<size_t>(i)];
+    }
   }
   {
     if (const Trait* t = FindTrait(obj, name)) {
@@ -190,6 +199,22 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0) {
       a->Set(static_cast<uint32_t>(i), v);
+      return;
+    }
+  }
+  if (auto* vec = dynamic_cast<VectorObject*>(o); vec && name.IsPublic()) {
+    int64_t i = ArrayIndex(name.local.view());
+    if (i >= 0) {
+      auto n = static_cast<size_t>(i);
+      // A Vector grows only by one, at its end, and never when fixed.
+      if (n > vec->items.size() || (n == vec->items.size() && vec->fixed))
+        ThrowError(ErrorType::kRangeError, 1125,
+                   {std::to_string(i), std::to_string(vec->items.size())});
+      Value c = Coerce(v, vec->type);
+      if (n == vec->items.size())
+        vec->items.push_back(c);
+      else
+        vec->items[n] = c;
       return;
     }
   }
@@ -248,7 +273,7 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0) return a->Delete(static_cast<uint32_t>(i));
   }
-  if (o->traits() && o->traits()->Find(name)) return false;
+  if (FindTrait(obj, name)) return false;
   if (!name.IsPublic()) return false;
   o->dynamic().Erase(name.local.view());
   return true;
@@ -289,7 +314,8 @@ Value Vm::Call(const Value& fn, const Value& self, std::span<const Value> args) 
     return Invoke(f->method, this_v, args, &f->scope, f);
   }
   if (auto* c = dynamic_cast<ClassObject*>(o)) {
-    if (c->native_class && c->native->call) return c->native->call(*this, self, args);
+    if (c->native_class && c->native->call)
+      return c->native->call(*this, Value(static_cast<Object*>(c)), args);
     if (args.size() != 1)
       ThrowError(ErrorType::kArgumentError, 1112, {std::to_string(args.size())});
     return Coerce(args[0], c);
@@ -327,6 +353,9 @@ Value Vm::Construct(const Value& ctor, std::span<const Value> args) {
     if (c == classes_.string || c == classes_.number || c == classes_.boolean ||
         c == classes_.int_ || c == classes_.uint)
       return c->native->call(*this, Value(), args);
+    // new Object(v) gives v itself when v is a value; new Function() an empty function.
+    if (c == classes_.object && !args.empty() && !args[0].IsNullish()) return args[0];
+    if (c == classes_.function) return c->native->call(*this, ctor, args);
     Object* obj = CreateInstance(c);
     ConstructInto(c, obj, args);
     return Value(obj);
@@ -347,7 +376,14 @@ void Vm::InitClass(ClassObject* cls) {
 
 Value Vm::Invoke(MethodInfo* m, const Value& self, std::span<const Value> args,
                  const std::vector<Value>* scope, FunctionObject* callee) {
-  if (depth >= limits_.max_recursion) ThrowError(ErrorType::kError, 1023);
+  if (depth >= limits_.max_recursion) {
+    // The error's own constructor runs outside the limit, or making it would overflow again.
+    int saved = depth;
+    depth = 0;
+    Value e = MakeError(ErrorType::kError, 1023);
+    depth = saved;
+    Throw(e);
+  }
   struct DepthGuard {
     int& d;
     explicit DepthGuard(int& x) : d(x) { ++d; }

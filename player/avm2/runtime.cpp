@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/abc_unit.h"
+#include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/error.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/vm.h"
@@ -108,8 +109,12 @@ Object* NewCatchScope(Vm& vm, AbcUnit& unit, const AbcException& e) {
 // Enumeration positions: 1..length for an array's elements, then length + k for the k-th
 // dynamic property. Past the end of one object, enumeration goes on along the prototype chain.
 bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
-  (void)vm;
   Object* o = obj.AsObject();
+  if (!o && !obj.IsNullish() && index == 0) {
+    // A primitive enumerates its prototype's properties.
+    o = vm.ProtoOf(obj);
+    obj = Value(o);
+  }
   while (o) {
     uint32_t base = 0;
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
@@ -201,17 +206,41 @@ void Vm::SetSlot(Object* o, uint32_t slot, const Value& v) {
   if (o->traits())
     if (const Trait* t = o->traits()->SlotTrait(slot); t && t->type_name && t->unit) {
       Value c;
-      if (FindDefinition(static_cast<const AbcUnit*>(t->unit)->names[t->type_name], c, nullptr))
+      if (ResolveType(*static_cast<const AbcUnit*>(t->unit), t->type_name, c))
         type = dynamic_cast<ClassObject*>(c.AsObject());
     }
   o->slots()[slot] = Coerce(v, type);
 }
 
+bool Vm::ResolveType(const AbcUnit& unit, uint32_t index, Value& out) {
+  if (index < unit.file.multinames.size() &&
+      unit.file.multinames[index].kind == MultinameKind::kTypeName) {
+    const AbcMultiname& m = unit.file.multinames[index];
+    Value base;
+    if (!ResolveType(unit, m.type_base, base)) return false;
+    std::vector<Value> params;
+    for (uint32_t p : m.type_params) {
+      Value v = Value::Null();
+      if (p != 0 && !ResolveType(unit, p, v)) return false;
+      params.push_back(v);
+    }
+    out = ApplyType(base, params);
+    return true;
+  }
+  return FindDefinition(unit.names[index], out, nullptr);
+}
+
 Value Vm::ApplyType(const Value& base, std::span<const Value> params) {
   auto* c = dynamic_cast<ClassObject*>(base.AsObject());
-  if (!c) ThrowError(ErrorType::kTypeError, 1127);
-  (void)params;
-  return base;
+  if (!c || c != classes_.vector) ThrowError(ErrorType::kTypeError, 1127);
+  if (params.size() != 1)
+    ThrowError(ErrorType::kTypeError, 1128, {c->qualified, "1", std::to_string(params.size())});
+  ClassObject* t = nullptr;
+  if (!params[0].IsNullish()) {
+    t = dynamic_cast<ClassObject*>(params[0].AsObject());
+    if (!t) ThrowError(ErrorType::kTypeError, 1127);
+  }
+  return Value(static_cast<Object*>(SpecializeVector(*this, c, t)));
 }
 
 Value Vm::Descendants(const Value& obj, const Name& name) {
@@ -274,6 +303,12 @@ Value Vm::MakeError(ErrorType type, int id, std::initializer_list<std::string> a
   ClassObject* cls = error_classes_.at(static_cast<size_t>(type));
   Value m = Value(Str::FromUtf8(msg));
   Value a[2] = {m, Value(static_cast<int32_t>(id))};
+  return Construct(Value(static_cast<Object*>(cls)), a);
+}
+
+Value Vm::MakeErrorWithText(ErrorType type, int id, const std::string& message) {
+  ClassObject* cls = error_classes_.at(static_cast<size_t>(type));
+  Value a[2] = {Value(Str::FromUtf8(message)), Value(static_cast<int32_t>(id))};
   return Construct(Value(static_cast<Object*>(cls)), a);
 }
 

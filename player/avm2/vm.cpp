@@ -89,6 +89,7 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
   cls->super = super;
   cls->native = &spec;
   cls->native_class = true;
+
   cls->is_sealed = (spec.flags & class_flag::kSealed) != 0;
   cls->is_final = (spec.flags & class_flag::kFinal) != 0;
   cls->is_interface = (spec.flags & class_flag::kInterface) != 0;
@@ -220,6 +221,12 @@ void Vm::InstallBuiltins() {
         f->set_cls(classes_.function);
         f->set_proto(classes_.function->prototype);
       }
+  }
+  // Array.prototype is itself an (empty) Array.
+  {
+    auto* p = heap_.New<ArrayObject>(classes_.array, classes_.object->prototype);
+    p->dynamic() = classes_.array->prototype->dynamic();
+    classes_.array->prototype = p;
   }
   builtin_global_->set_cls(classes_.object);
   builtin_global_->set_proto(classes_.object->prototype);
@@ -376,6 +383,10 @@ Value Vm::RunGuarded(const std::function<Value()>& fn) {
   } catch (const ScriptException& e) {
     ReportUncaught(e.value);
   } catch (const ScriptAbort&) {
+  } catch (const std::exception&) {
+    // A fault the checks missed (an index out of range): the script is abandoned, never the
+    // player.
+    Trace("VerifyError: Error #1107: The ABC data is corrupt, attempt to read out of bounds.");
   }
   return Value();
 }
@@ -391,6 +402,7 @@ size_t Vm::Collect() {
     for (auto& m : native_methods_) t.Mark(m->global);
     for (Object* o : enter_frame_targets) t.Mark(o);
     t.Mark(display_root);
+    for (auto& [k, c] : vector_classes) t.Mark(c);
     t.Mark(display_stage);
     if (host_roots) host_roots(t);
   });

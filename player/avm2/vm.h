@@ -68,8 +68,9 @@ class Vm {
   class DisplayHost* display_host = nullptr;
   // Display objects with enterFrame listeners, in the order they were added.
   std::vector<Object*> enter_frame_targets;
-  Object* display_root = nullptr;   // the document class instance
-  Object* display_stage = nullptr;  // the Stage
+  std::map<ClassObject*, ClassObject*> vector_classes;  // Vector.<T> by T
+  Object* display_root = nullptr;                       // the document class instance
+  Object* display_stage = nullptr;                      // the Stage
   // Roots the host holds (display objects, listeners).
   std::function<void(Tracer&)> host_roots;
   void Trace(std::string_view line);
@@ -124,6 +125,8 @@ class Vm {
                                std::initializer_list<std::string> args = {});
   [[noreturn]] void Throw(const Value& v);
   Value MakeError(ErrorType type, int id, std::initializer_list<std::string> args = {});
+  // An error whose message is given whole ("Error #1021: ...").
+  Value MakeErrorWithText(ErrorType type, int id, const std::string& message);
   // The error's stack trace as getStackTrace() gives it, made when the error is constructed.
   std::string StackTrace();
   // The name of a value's type as error messages print it ("Object", "flash.display::Sprite").
@@ -180,6 +183,8 @@ class Vm {
   void SetSlot(Object* o, uint32_t slot, const Value& v);
   bool InstanceOf(const Value& v, const Value& type);
   Value ApplyType(const Value& base, std::span<const Value> params);
+  // The class a type multiname names (Vector.<T> included); false when it is not defined.
+  bool ResolveType(const AbcUnit& unit, uint32_t index, Value& out);
   // E4X hooks: the XML classes replace these.
   std::function<Value(Vm&, const Value&, const Name&)> descendants_hook;
   Value Descendants(const Value& obj, const Name& name);

@@ -23,7 +23,8 @@ As3Host::As3Host(const MovieDefinition& movie, DisplayList& list,
   vm_->interrupt = [&interrupt] { return interrupt && interrupt(); };
   vm_->display_host = this;
   avm2::ScriptLimits limits;
-  if (movie.max_recursion_depth) limits.max_recursion = std::clamp<int>(*movie.max_recursion_depth, 16, 256);
+  if (movie.max_recursion_depth)
+    limits.max_recursion = std::clamp<int>(*movie.max_recursion_depth, 16, 256);
   if (movie.script_timeout_seconds && *movie.script_timeout_seconds > 0)
     limits.timeout_seconds = std::min<double>(*movie.script_timeout_seconds, 15);
   vm_->set_limits(limits);
@@ -54,8 +55,7 @@ void As3Host::ConstructRoot() {
         vm_->display_stage = vm_->CreateInstance(stage_cls);
       avm2::Object* root = vm_->CreateInstance(cls);
       vm_->display_root = root;
-      if (auto* d = dynamic_cast<avm2::DispatcherObject*>(root))
-        d->parent = vm_->display_stage;
+      if (auto* d = dynamic_cast<avm2::DispatcherObject*>(root)) d->parent = vm_->display_stage;
       vm_->ConstructInto(cls, root, {});
       return avm2::Value();
     });

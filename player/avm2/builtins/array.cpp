@@ -198,7 +198,9 @@ const NativeClass& ArrayClass() {
                   AS3Method("map", Iterate<1>, 1),
                   AS3Method("filter", Iterate<2>, 1),
                   AS3Method("every", Iterate<3>, 1),
-                  AS3Method("some", Iterate<4>, 1)};
+                  AS3Method("some", Iterate<4>, 1),
+                  AS3Method("sort", ArraySort),
+                  AS3Method("sortOn", ArraySortOn, 2)};
     c.statics = {Const("CASEINSENSITIVE", Value(1u)), Const("DESCENDING", Value(2u)),
                  Const("UNIQUESORT", Value(4u)),      Const("RETURNINDEXEDARRAY", Value(8u)),
                  Const("NUMERIC", Value(16u)),        Const("length", Value(int32_t{1}))};

@@ -20,6 +20,12 @@ const NativeClass& UIntClass();
 const NativeClass& StringClass();
 const NativeClass& ArrayClass();
 const NativeClass& MathClass();
+const NativeClass& VectorClass();
+// Vector.<type> (type null for Vector.<*>), made once per type.
+ClassObject* SpecializeVector(Vm& vm, ClassObject* generic, ClassObject* type);
+// Array.sort and sortOn (array_sort.cpp).
+Value ArraySort(Vm& vm, const Value& self, std::span<const Value> args);
+Value ArraySortOn(Vm& vm, const Value& self, std::span<const Value> args);
 // Error and its subclasses, in ErrorType order after Error itself.
 std::span<const NativeClass* const> ErrorClasses();
 
@@ -27,5 +33,6 @@ std::span<const NativeClass* const> ErrorClasses();
 std::span<const NativeClass* const> AllNativeClasses();
 // Global functions (trace, isNaN, parseInt, flash.utils.getTimer...) on the builtin global.
 void InstallGlobalFunctions(Vm& vm);
+void InstallUriFunctions(Vm& vm);
 
 }  // namespace flashsaver::avm2

@@ -41,6 +41,13 @@ std::string FormatErrorMessage(int id, std::initializer_list<std::string> args) 
       {1107, "The ABC data is corrupt, attempt to read out of bounds."},
       {1112, "Argument count mismatch on class coercion.  Expected 1, got %1."},
       {1115, "%1 is not a constructor."},
+      {1066, "The form function('function body') is not supported."},
+      {1076, "Math is not a constructor."},
+      {1120, "Cannot delete property %1 on %2."},
+      {1052, "Invalid URI passed to %1 function."},
+      {1004, "Method %1 was invoked on an incompatible object."},
+      {1116, "second argument to Function.prototype.apply must be an array."},
+      {1128, "Incorrect number of type parameters for %1. Expected %2, got %3."},
       {1123, "Filter operator not supported on type %1."},
       {1125, "The index %1 is out of range %2."},
       {1126, "Cannot change the length of a fixed Vector."},
@@ -90,8 +97,9 @@ Value ErrorConstruct(Vm& vm, const Value& self, std::span<const Value> args) {
   return Value();
 }
 
-Value ErrorCall(Vm& vm, const Value&, std::span<const Value> args) {
-  return vm.Construct(Value(vm.FindClass("Error")), args);
+// Error(x) called as a function makes an error as new Error(x) does.
+Value ErrorCall(Vm& vm, const Value& self, std::span<const Value> args) {
+  return vm.Construct(self, args);
 }
 
 Value ErrorToString(Vm& vm, const Value& self, std::span<const Value>) {
@@ -127,7 +135,7 @@ NativeClass MakeErrorClass(const char* package, const char* name, const char* su
   c.constructor = ErrorConstruct;
   c.constructor_length = 1;
   c.create = CreateError;
-  c.call = nullptr;
+  c.call = ErrorCall;
   c.statics = {Const("length", Value(int32_t{1}))};
   if (std::string_view(name) == "Error") {
     c.instance = {Slot("message", Value(Str())), Slot("name", Value(Str(u"Error"))),
@@ -169,7 +177,6 @@ std::span<const NativeClass* const> ErrorClasses() {
     init = true;
     for (size_t i = 0; i < std::size(classes); ++i) ptrs[i] = &classes[i];
   }
-  (void)ErrorCall;
   return ptrs;
 }
 

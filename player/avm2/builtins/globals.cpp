@@ -17,7 +17,15 @@ Value TraceFn(Vm& vm, const Value&, std::span<const Value> args) {
     if (i) line += ' ';
     line += vm.ToString(args[i]).ToUtf8();
   }
-  vm.Trace(line);
+  // A carriage return breaks the line as a newline does.
+  std::string out;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != '\r')
+      out.push_back(line[i]);
+    else if (i + 1 >= line.size() || line[i + 1] != '\n')
+      out.push_back('\n');
+  }
+  vm.Trace(out);
   return Value();
 }
 Value IsNaNFn(Vm& vm, const Value&, std::span<const Value> args) {
@@ -74,6 +82,7 @@ void Define(Vm& vm, const char* package, const char* name, NativeFn fn, int leng
 void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "trace", TraceFn, 1);
   InstallDisplayFunctions(vm);
+  InstallUriFunctions(vm);
   Define(vm, "", "isNaN", IsNaNFn, 1);
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
@@ -96,11 +105,10 @@ void InstallGlobalFunctions(Vm& vm) {
 
 std::span<const NativeClass* const> AllNativeClasses() {
   static std::vector<const NativeClass*> list = [] {
-    std::vector<const NativeClass*> l = {&ObjectClass(),    &ClassClass(), &FunctionClass(),
-                                         &NamespaceClass(), &QNameClass(), &BooleanClass(),
-                                         &NumberClass(),    &IntClass(),   &UIntClass(),
-                                         &StringClass(),    &ArrayClass(), &MathClass(),
-                                         &RegExpClass()};
+    std::vector<const NativeClass*> l = {
+        &ObjectClass(),  &ClassClass(),  &FunctionClass(), &NamespaceClass(), &QNameClass(),
+        &BooleanClass(), &NumberClass(), &IntClass(),      &UIntClass(),      &StringClass(),
+        &ArrayClass(),   &MathClass(),   &VectorClass(),   &RegExpClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     return l;

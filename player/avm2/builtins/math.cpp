@@ -8,8 +8,16 @@
 namespace flashsaver::avm2 {
 namespace {
 
+// Math's functions need all their declared arguments.
+void NeedArgs(Vm& vm, std::span<const Value> args, size_t n) {
+  if (args.size() < n)
+    vm.ThrowError(ErrorType::kArgumentError, 1063,
+                  {"Function/<anonymous>", std::to_string(n), std::to_string(args.size())});
+}
+
 template <double (*F)(double)>
 Value Unary(Vm& vm, const Value&, std::span<const Value> args) {
+  NeedArgs(vm, args, 1);
   return Value(F(ArgNumber(vm, args, 0, NAN)));
 }
 
@@ -33,10 +41,12 @@ double Round(double x) {
 }
 
 Value Atan2(Vm& vm, const Value&, std::span<const Value> args) {
+  NeedArgs(vm, args, 2);
   return Value(std::atan2(ArgNumber(vm, args, 0, NAN), ArgNumber(vm, args, 1, NAN)));
 }
 
 Value Pow(Vm& vm, const Value&, std::span<const Value> args) {
+  NeedArgs(vm, args, 2);
   double x = ArgNumber(vm, args, 0, NAN), y = ArgNumber(vm, args, 1, NAN);
   // ECMAScript: 1 and -1 to an infinite power, and anything to a NaN power, are NaN.
   if (std::isnan(y) || (std::isinf(y) && std::fabs(x) == 1)) return Value(NAN);
@@ -65,7 +75,11 @@ Value Random(Vm&, const Value&, std::span<const Value>) {
 }
 
 Value MathConstruct(Vm& vm, const Value&, std::span<const Value>) {
-  vm.ThrowError(ErrorType::kTypeError, 1075, {"Math"});
+  vm.ThrowError(ErrorType::kTypeError, 1076);
+}
+
+Value MathCall(Vm& vm, const Value&, std::span<const Value>) {
+  vm.ThrowError(ErrorType::kTypeError, 1075);
 }
 
 }  // namespace
@@ -105,6 +119,7 @@ const NativeClass& MathClass() {
         Method("tan", Unary<Tan>, 1),
     };
     c.constructor = MathConstruct;
+    c.call = MathCall;
     return c;
   }();
   return spec;

@@ -54,6 +54,8 @@ Value ObjectToString(Vm& vm, const Value& self, std::span<const Value>) {
     return Value(Str(u"[class " + c->name.str() + u"]"));
   ClassObject* c = vm.ClassOf(self);
   std::u16string n = c ? c->name.str() : u"Object";
+  // A script's global object prints as "global".
+  if (self.AsObject() && self.AsObject()->kind() == ObjectKind::kGlobal) n = u"global";
   return Value(Str(u"[object " + n + u"]"));
 }
 
@@ -109,6 +111,13 @@ Value FunctionToString(Vm&, const Value&, std::span<const Value>) {
 }
 
 Value EmptyFunction(Vm&, const Value&, std::span<const Value>) { return Value(); }
+
+// Function(...) and new Function(...): no compiler at run time, so only the empty form works.
+Value FunctionCall(Vm& vm, const Value&, std::span<const Value> args) {
+  if (!args.empty()) vm.ThrowError(ErrorType::kEvalError, 1066);
+  return Value(
+      static_cast<Object*>(vm.NewNativeFunction(EmptyFunction, 0, "Function/<anonymous>")));
+}
 
 Value NamespaceUri(Vm&, const Value& self, std::span<const Value>) {
   auto* n = dynamic_cast<NamespaceObject*>(self.AsObject());
@@ -235,7 +244,7 @@ const NativeClass& FunctionClass() {
         Getter("prototype", FunctionPrototypeGet), Setter("prototype", FunctionPrototypeSet),
         Getter("length", FunctionLength),          AS3Method("call", FunctionCallFn, 1),
         AS3Method("apply", FunctionApply, 2),      ProtoMethod("toString", FunctionToString)};
-    c.call = EmptyFunction;
+    c.call = FunctionCall;
     return c;
   }();
   return spec;

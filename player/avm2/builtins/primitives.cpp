@@ -153,27 +153,57 @@ Value Substr(Vm& vm, const Value& self, std::span<const Value> args) {
   if (n <= 0) return Value(Str());
   return Value(Str(s.str().substr(static_cast<size_t>(b), static_cast<size_t>(n))));
 }
+// Simple case mappings of the common alphabets (one unit to one unit).
+char16_t LowerOf(char16_t c) {
+  if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
+  if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x178) {
+    bool odd_upper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (odd_upper ? (c & 1) : !(c & 1)) return c + 1;
+    return c;
+  }
+  if (c == 0x178) return 0xFF;
+  if ((c >= 0x391 && c <= 0x3A9 && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) return c + 32;
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  if (c >= 0x531 && c <= 0x556) return c + 48;
+  if (c >= 0x10A0 && c <= 0x10C5) return c + 0x1C60;
+  if (c >= 0xFF21 && c <= 0xFF3A) return c + 32;
+  return c;
+}
+
+char16_t UpperOf(char16_t c) {
+  if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
+  if (c == 0xFF) return 0x178;
+  if (c == 0xB5) return 0x39C;
+  if (c >= 0x100 && c <= 0x17F && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
+    bool odd_upper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    if (odd_upper ? !(c & 1) : (c & 1)) return c - 1;
+    return c;
+  }
+  if ((c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) || (c >= 0x430 && c <= 0x44F)) return c - 32;
+  if (c == 0x3C2) return 0x3A3;
+  if (c >= 0x450 && c <= 0x45F) return c - 80;
+  if (c >= 0x561 && c <= 0x586) return c - 48;
+  if (c >= 0xFF41 && c <= 0xFF5A) return c - 32;
+  return c;
+}
+
 Value ToLower(Vm& vm, const Value& self, std::span<const Value>) {
   std::u16string s = ThisString(vm, self).str();
-  for (auto& c : s)
-    if (c >= u'A' && c <= u'Z')
-      c = static_cast<char16_t>(c + 32);
-    else if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
-      c = static_cast<char16_t>(c + 32);
+  for (auto& c : s) c = LowerOf(c);
   return Value(Str(std::move(s)));
 }
 Value ToUpper(Vm& vm, const Value& self, std::span<const Value>) {
   std::u16string s = ThisString(vm, self).str();
-  for (auto& c : s)
-    if (c >= u'a' && c <= u'z')
-      c = static_cast<char16_t>(c - 32);
-    else if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
-      c = static_cast<char16_t>(c - 32);
+  for (auto& c : s) c = UpperOf(c);
   return Value(Str(std::move(s)));
 }
 Value LocaleCompare(Vm& vm, const Value& self, std::span<const Value> args) {
   Str a = ThisString(vm, self), b = ArgString(vm, args, 0, Str(u"undefined"));
-  return Value(a.str() < b.str() ? -1 : a.str() == b.str() ? 0 : 1);
+  // The difference of the first differing units, else of the lengths.
+  const auto &x = a.str(), &y = b.str();
+  for (size_t i = 0; i < x.size() && i < y.size(); ++i)
+    if (x[i] != y[i]) return Value(static_cast<int32_t>(x[i]) - static_cast<int32_t>(y[i]));
+  return Value(static_cast<int32_t>(x.size()) - static_cast<int32_t>(y.size()));
 }
 [[maybe_unused]] Value Split(Vm& vm, const Value& self, std::span<const Value> args) {
   Str s = ThisString(vm, self);
@@ -184,7 +214,9 @@ Value LocaleCompare(Vm& vm, const Value& self, std::span<const Value> args) {
   } else {
     Str sep = vm.ToString(args[0]);
     const auto& str = s.str();
-    if (sep.empty()) {
+    if (str.empty()) {
+      out.push_back(Value(Str()));
+    } else if (sep.empty()) {
       for (size_t i = 0; i < str.size() && out.size() < limit; ++i)
         out.push_back(Value(Str(std::u16string(1, str[i]))));
     } else {
@@ -241,6 +273,8 @@ const NativeClass& NumberClass() {
                  Const("MAX_VALUE", Value(1.7976931348623157e308)),
                  Const("MIN_VALUE", Value(4.9406564584124654e-324)),
                  Const("length", Value(int32_t{1}))};
+    // Number also has Math's constants and functions as statics.
+    for (const NativeMember& m : MathClass().statics) c.statics.push_back(m);
     c.call = NumberCall;
     return c;
   }();

@@ -75,7 +75,8 @@ Value RemoveEventListener(Vm& vm, const Value& self, std::span<const Value> args
   Value fn = Arg(args, 1);
   bool capture = ArgBool(vm, args, 2);
   if (auto* list = d->Find(type.view()))
-    std::erase_if(*list, [&](const auto& l) { return StrictEquals(l.fn, fn) && l.capture == capture; });
+    std::erase_if(*list,
+                  [&](const auto& l) { return StrictEquals(l.fn, fn) && l.capture == capture; });
   return Value();
 }
 
@@ -111,19 +112,37 @@ Value EventInit(Vm& vm, const Value& self, std::span<const Value> args) {
   e->cancelable = ArgBool(vm, args, 2);
   return Value();
 }
-Value EventType(Vm& vm, const Value& self, std::span<const Value>) { return Value(Event(vm, self)->type); }
-Value EventBubbles(Vm& vm, const Value& self, std::span<const Value>) { return Value(Event(vm, self)->bubbles); }
-Value EventCancelable(Vm& vm, const Value& self, std::span<const Value>) { return Value(Event(vm, self)->cancelable); }
-Value EventTarget(Vm& vm, const Value& self, std::span<const Value>) { return Event(vm, self)->target.IsUndefined() ? Value::Null() : Event(vm, self)->target; }
-Value EventCurrentTarget(Vm& vm, const Value& self, std::span<const Value>) { return Event(vm, self)->current_target.IsUndefined() ? Value::Null() : Event(vm, self)->current_target; }
-Value EventPhase(Vm& vm, const Value& self, std::span<const Value>) { return Value(static_cast<uint32_t>(Event(vm, self)->phase)); }
-Value EventStop(Vm& vm, const Value& self, std::span<const Value>) { Event(vm, self)->stopped = true; return Value(); }
+Value EventType(Vm& vm, const Value& self, std::span<const Value>) {
+  return Value(Event(vm, self)->type);
+}
+Value EventBubbles(Vm& vm, const Value& self, std::span<const Value>) {
+  return Value(Event(vm, self)->bubbles);
+}
+Value EventCancelable(Vm& vm, const Value& self, std::span<const Value>) {
+  return Value(Event(vm, self)->cancelable);
+}
+Value EventTarget(Vm& vm, const Value& self, std::span<const Value>) {
+  return Event(vm, self)->target.IsUndefined() ? Value::Null() : Event(vm, self)->target;
+}
+Value EventCurrentTarget(Vm& vm, const Value& self, std::span<const Value>) {
+  return Event(vm, self)->current_target.IsUndefined() ? Value::Null()
+                                                       : Event(vm, self)->current_target;
+}
+Value EventPhase(Vm& vm, const Value& self, std::span<const Value>) {
+  return Value(static_cast<uint32_t>(Event(vm, self)->phase));
+}
+Value EventStop(Vm& vm, const Value& self, std::span<const Value>) {
+  Event(vm, self)->stopped = true;
+  return Value();
+}
 Value EventPreventDefault(Vm& vm, const Value& self, std::span<const Value>) {
   EventObject* e = Event(vm, self);
   if (e->cancelable) e->default_prevented = true;
   return Value();
 }
-Value EventIsDefaultPrevented(Vm& vm, const Value& self, std::span<const Value>) { return Value(Event(vm, self)->default_prevented); }
+Value EventIsDefaultPrevented(Vm& vm, const Value& self, std::span<const Value>) {
+  return Value(Event(vm, self)->default_prevented);
+}
 Value EventClone(Vm& vm, const Value& self, std::span<const Value>) {
   EventObject* e = Event(vm, self);
   Value a[3] = {Value(e->type), Value(e->bubbles), Value(e->cancelable)};
@@ -131,20 +150,25 @@ Value EventClone(Vm& vm, const Value& self, std::span<const Value>) {
 }
 Value EventToString(Vm& vm, const Value& self, std::span<const Value>) {
   EventObject* e = Event(vm, self);
-  std::string s = "[" + e->cls()->name.ToUtf8() + " type=\"" + e->type.ToUtf8() + "\" bubbles=" +
-                  (e->bubbles ? "true" : "false") + " cancelable=" + (e->cancelable ? "true" : "false") +
+  std::string s = "[" + e->cls()->name.ToUtf8() + " type=\"" + e->type.ToUtf8() +
+                  "\" bubbles=" + (e->bubbles ? "true" : "false") +
+                  " cancelable=" + (e->cancelable ? "true" : "false") +
                   " eventPhase=" + std::to_string(e->phase) + "]";
   return Value(Str::FromUtf8(s));
 }
 
 DisplayHost* Host(Vm& vm) { return vm.display_host; }
 
-Value GetName(Vm& vm, const Value& self, std::span<const Value>) { return Value(Dispatcher(vm, self)->name); }
+Value GetName(Vm& vm, const Value& self, std::span<const Value>) {
+  return Value(Dispatcher(vm, self)->name);
+}
 Value SetName(Vm& vm, const Value& self, std::span<const Value> args) {
   Dispatcher(vm, self)->name = ArgString(vm, args, 0);
   return Value();
 }
-Value GetParent(Vm& vm, const Value& self, std::span<const Value>) { return Value(Dispatcher(vm, self)->parent); }
+Value GetParent(Vm& vm, const Value& self, std::span<const Value>) {
+  return Value(Dispatcher(vm, self)->parent);
+}
 Value GetNull(Vm&, const Value&, std::span<const Value>) { return Value::Null(); }
 Value GetZero(Vm&, const Value&, std::span<const Value>) { return Value(0.0); }
 Value GetOne(Vm&, const Value&, std::span<const Value>) { return Value(1.0); }
@@ -247,15 +271,23 @@ Value AddFrameScript(Vm& vm, const Value& self, std::span<const Value> args) {
 }
 Value GetStage(Vm& vm, const Value&, std::span<const Value>) { return Value(vm.display_stage); }
 Value GetRoot(Vm& vm, const Value&, std::span<const Value>) { return Value(vm.display_root); }
-Value StageWidth(Vm& vm, const Value&, std::span<const Value>) { return Value(static_cast<int32_t>(Host(vm) ? Host(vm)->StageWidth() : 550)); }
-Value StageHeight(Vm& vm, const Value&, std::span<const Value>) { return Value(static_cast<int32_t>(Host(vm) ? Host(vm)->StageHeight() : 400)); }
-Value FrameRate(Vm& vm, const Value&, std::span<const Value>) { return Value(Host(vm) ? Host(vm)->FrameRate() : 24.0); }
-Value TotalMemory(Vm& vm, const Value&, std::span<const Value>) { return Value(static_cast<uint32_t>(vm.heap().size() * 64)); }
+Value StageWidth(Vm& vm, const Value&, std::span<const Value>) {
+  return Value(static_cast<int32_t>(Host(vm) ? Host(vm)->StageWidth() : 550));
+}
+Value StageHeight(Vm& vm, const Value&, std::span<const Value>) {
+  return Value(static_cast<int32_t>(Host(vm) ? Host(vm)->StageHeight() : 400));
+}
+Value FrameRate(Vm& vm, const Value&, std::span<const Value>) {
+  return Value(Host(vm) ? Host(vm)->FrameRate() : 24.0);
+}
+Value TotalMemory(Vm& vm, const Value&, std::span<const Value>) {
+  return Value(static_cast<uint32_t>(vm.heap().size() * 64));
+}
 Value Fscommand(Vm&, const Value&, std::span<const Value>) { return Value(); }
 
-NativeClass Make(const char* package, const char* name, const char* super, std::vector<NativeMember> instance,
-                 std::vector<NativeMember> statics, Object* (*create)(Vm&, ClassObject*), NativeFn ctor,
-                 uint8_t flags = 0) {
+NativeClass Make(const char* package, const char* name, const char* super,
+                 std::vector<NativeMember> instance, std::vector<NativeMember> statics,
+                 Object* (*create)(Vm&, ClassObject*), NativeFn ctor, uint8_t flags = 0) {
   NativeClass c;
   c.package = package;
   c.name = name;
@@ -283,38 +315,52 @@ void DispatchSimpleEvent(Vm& vm, Object* target, const char* type) {
 std::span<const NativeClass* const> DisplayClasses() {
   static const NativeClass k[] = {
       Make("flash.events", "EventDispatcher", "Object",
-           {Method("addEventListener", AddEventListener, 2), Method("removeEventListener", RemoveEventListener, 2),
-            Method("hasEventListener", HasEventListener, 1), Method("willTrigger", HasEventListener, 1),
-            Method("dispatchEvent", DispatchEvent, 1)},
+           {Method("addEventListener", AddEventListener, 2),
+            Method("removeEventListener", RemoveEventListener, 2),
+            Method("hasEventListener", HasEventListener, 1),
+            Method("willTrigger", HasEventListener, 1), Method("dispatchEvent", DispatchEvent, 1)},
            {}, CreateDispatcher, nullptr),
       Make("flash.events", "Event", "Object",
-           {Getter("type", EventType), Getter("bubbles", EventBubbles), Getter("cancelable", EventCancelable),
-            Getter("target", EventTarget), Getter("currentTarget", EventCurrentTarget),
-            Getter("eventPhase", EventPhase), Method("stopPropagation", EventStop),
-            Method("stopImmediatePropagation", EventStop), Method("preventDefault", EventPreventDefault),
+           {Getter("type", EventType), Getter("bubbles", EventBubbles),
+            Getter("cancelable", EventCancelable), Getter("target", EventTarget),
+            Getter("currentTarget", EventCurrentTarget), Getter("eventPhase", EventPhase),
+            Method("stopPropagation", EventStop), Method("stopImmediatePropagation", EventStop),
+            Method("preventDefault", EventPreventDefault),
             Method("isDefaultPrevented", EventIsDefaultPrevented), Method("clone", EventClone),
             Method("toString", EventToString)},
-           {Const("ENTER_FRAME", Value(Str(u"enterFrame"))), Const("EXIT_FRAME", Value(Str(u"exitFrame"))),
-            Const("FRAME_CONSTRUCTED", Value(Str(u"frameConstructed"))), Const("ADDED", Value(Str(u"added"))),
-            Const("ADDED_TO_STAGE", Value(Str(u"addedToStage"))), Const("REMOVED", Value(Str(u"removed"))),
-            Const("REMOVED_FROM_STAGE", Value(Str(u"removedFromStage"))), Const("COMPLETE", Value(Str(u"complete"))),
-            Const("INIT", Value(Str(u"init"))), Const("CHANGE", Value(Str(u"change"))),
-            Const("RESIZE", Value(Str(u"resize"))), Const("ACTIVATE", Value(Str(u"activate"))),
-            Const("DEACTIVATE", Value(Str(u"deactivate"))), Const("RENDER", Value(Str(u"render"))),
-            Const("OPEN", Value(Str(u"open"))), Const("CLOSE", Value(Str(u"close"))),
-            Const("CANCEL", Value(Str(u"cancel"))), Const("SELECT", Value(Str(u"select"))),
-            Const("UNLOAD", Value(Str(u"unload"))), Const("SOUND_COMPLETE", Value(Str(u"soundComplete")))},
+           {Const("ENTER_FRAME", Value(Str(u"enterFrame"))),
+            Const("EXIT_FRAME", Value(Str(u"exitFrame"))),
+            Const("FRAME_CONSTRUCTED", Value(Str(u"frameConstructed"))),
+            Const("ADDED", Value(Str(u"added"))),
+            Const("ADDED_TO_STAGE", Value(Str(u"addedToStage"))),
+            Const("REMOVED", Value(Str(u"removed"))),
+            Const("REMOVED_FROM_STAGE", Value(Str(u"removedFromStage"))),
+            Const("COMPLETE", Value(Str(u"complete"))),
+            Const("INIT", Value(Str(u"init"))),
+            Const("CHANGE", Value(Str(u"change"))),
+            Const("RESIZE", Value(Str(u"resize"))),
+            Const("ACTIVATE", Value(Str(u"activate"))),
+            Const("DEACTIVATE", Value(Str(u"deactivate"))),
+            Const("RENDER", Value(Str(u"render"))),
+            Const("OPEN", Value(Str(u"open"))),
+            Const("CLOSE", Value(Str(u"close"))),
+            Const("CANCEL", Value(Str(u"cancel"))),
+            Const("SELECT", Value(Str(u"select"))),
+            Const("UNLOAD", Value(Str(u"unload"))),
+            Const("SOUND_COMPLETE", Value(Str(u"soundComplete")))},
            CreateEvent, EventInit),
       Make("flash.display", "DisplayObject", "flash.events::EventDispatcher",
-           {Getter("name", GetName), Setter("name", SetName), Getter("parent", GetParent),
-            Getter("stage", GetStage), Getter("root", GetRoot), Getter("loaderInfo", GetNull),
-            Getter("x", GetZero), Setter("x", Ignore), Getter("y", GetZero), Setter("y", Ignore),
-            Getter("alpha", GetOne), Setter("alpha", Ignore), Getter("visible", GetTrue), Setter("visible", Ignore),
-            Getter("width", GetZero), Setter("width", Ignore), Getter("height", GetZero), Setter("height", Ignore),
-            Getter("rotation", GetZero), Setter("rotation", Ignore), Getter("scaleX", GetOne), Setter("scaleX", Ignore),
-            Getter("scaleY", GetOne), Setter("scaleY", Ignore)},
+           {Getter("name", GetName),     Setter("name", SetName),    Getter("parent", GetParent),
+            Getter("stage", GetStage),   Getter("root", GetRoot),    Getter("loaderInfo", GetNull),
+            Getter("x", GetZero),        Setter("x", Ignore),        Getter("y", GetZero),
+            Setter("y", Ignore),         Getter("alpha", GetOne),    Setter("alpha", Ignore),
+            Getter("visible", GetTrue),  Setter("visible", Ignore),  Getter("width", GetZero),
+            Setter("width", Ignore),     Getter("height", GetZero),  Setter("height", Ignore),
+            Getter("rotation", GetZero), Setter("rotation", Ignore), Getter("scaleX", GetOne),
+            Setter("scaleX", Ignore),    Getter("scaleY", GetOne),   Setter("scaleY", Ignore)},
            {}, nullptr, nullptr),
-      Make("flash.display", "InteractiveObject", "flash.display::DisplayObject", {}, {}, nullptr, nullptr),
+      Make("flash.display", "InteractiveObject", "flash.display::DisplayObject", {}, {}, nullptr,
+           nullptr),
       Make("flash.display", "DisplayObjectContainer", "flash.display::InteractiveObject",
            {Method("addChild", AddChild, 1), Method("removeChild", RemoveChild, 1),
             Getter("numChildren", NumChildren), Method("getChildAt", GetChildAt, 1)},
@@ -323,14 +369,14 @@ std::span<const NativeClass* const> DisplayClasses() {
            {Getter("buttonMode", GetZero), Setter("buttonMode", Ignore)}, {}, nullptr, nullptr),
       Make("flash.display", "MovieClip", "flash.display::Sprite",
            {Method("stop", Stop), Method("play", Play), Method("gotoAndStop", GotoAndStop, 1),
-            Method("gotoAndPlay", GotoAndPlay, 1), Method("nextFrame", NextFrame), Method("prevFrame", PrevFrame),
-            Getter("currentFrame", CurrentFrame), Getter("totalFrames", TotalFrames),
-            Getter("framesLoaded", TotalFrames), Getter("isPlaying", IsPlaying),
-            Method("addFrameScript", AddFrameScript)},
+            Method("gotoAndPlay", GotoAndPlay, 1), Method("nextFrame", NextFrame),
+            Method("prevFrame", PrevFrame), Getter("currentFrame", CurrentFrame),
+            Getter("totalFrames", TotalFrames), Getter("framesLoaded", TotalFrames),
+            Getter("isPlaying", IsPlaying), Method("addFrameScript", AddFrameScript)},
            {}, nullptr, nullptr),
       Make("flash.display", "Stage", "flash.display::DisplayObjectContainer",
-           {Getter("stageWidth", StageWidth), Getter("stageHeight", StageHeight), Getter("frameRate", FrameRate),
-            Setter("frameRate", Ignore)},
+           {Getter("stageWidth", StageWidth), Getter("stageHeight", StageHeight),
+            Getter("frameRate", FrameRate), Setter("frameRate", Ignore)},
            {}, nullptr, nullptr),
       Make("flash.system", "System", "Object", {},
            {Getter("totalMemory", TotalMemory), Method("gc", Ignore), Method("pause", Ignore),

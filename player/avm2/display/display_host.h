@@ -17,7 +17,7 @@ class DisplayHost {
   virtual int32_t TotalFrames() = 0;
   virtual bool Playing() = 0;
   virtual void SetPlaying(bool playing) = 0;
-  virtual void GotoFrame(int32_t frame) = 0;  // 0-based, clamped by the player
+  virtual void GotoFrame(int32_t frame) = 0;                   // 0-based, clamped by the player
   virtual int32_t FrameOfLabel(const std::string& label) = 0;  // -1 when unknown
   virtual double StageWidth() = 0;
   virtual double StageHeight() = 0;
