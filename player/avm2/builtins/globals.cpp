@@ -4,6 +4,7 @@
 
 #include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/xml_class.h"
+#include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/display/display_host.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
@@ -107,10 +108,10 @@ void InstallGlobalFunctions(Vm& vm) {
 std::span<const NativeClass* const> AllNativeClasses() {
   static std::vector<const NativeClass*> list = [] {
     std::vector<const NativeClass*> l = {
-        &ObjectClass(), &ClassClass(),   &FunctionClass(), &NamespaceClass(),
-        &QNameClass(),  &BooleanClass(), &NumberClass(),   &IntClass(),
-        &UIntClass(),   &StringClass(),  &ArrayClass(),    &MathClass(),
-        &VectorClass(), &DateClass(),    &XmlClass(),      &XmlListClass()};
+        &ObjectClass(),  &ClassClass(),  &FunctionClass(), &NamespaceClass(), &QNameClass(),
+        &BooleanClass(), &NumberClass(), &IntClass(),      &UIntClass(),      &StringClass(),
+        &ArrayClass(),   &MathClass(),   &VectorClass(),   &DateClass(),      &XmlClass(),
+        &XmlListClass(), &RegExpClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     return l;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -204,7 +205,7 @@ Value LocaleCompare(Vm& vm, const Value& self, std::span<const Value> args) {
     if (x[i] != y[i]) return Value(static_cast<int32_t>(x[i]) - static_cast<int32_t>(y[i]));
   return Value(static_cast<int32_t>(x.size()) - static_cast<int32_t>(y.size()));
 }
-Value Split(Vm& vm, const Value& self, std::span<const Value> args) {
+[[maybe_unused]] Value Split(Vm& vm, const Value& self, std::span<const Value> args) {
   Str s = ThisString(vm, self);
   uint32_t limit = args.size() > 1 && !args[1].IsUndefined() ? vm.ToUint32(args[1]) : 0xFFFFFFFF;
   std::vector<Value> out;
@@ -336,7 +337,10 @@ const NativeClass& StringClass() {
                   AS3Method("toLocaleLowerCase", ToLower),
                   AS3Method("toLocaleUpperCase", ToUpper),
                   AS3Method("localeCompare", LocaleCompare, 1),
-                  AS3Method("split", Split, 2)};
+                  AS3Method("split", StringSplit, 2),
+                  AS3Method("match", StringMatch, 1),
+                  AS3Method("replace", StringReplace, 2),
+                  AS3Method("search", StringSearch, 1)};
     c.statics = {Method("fromCharCode", FromCharCode, 1), Const("length", Value(int32_t{1}))};
     c.call = StringCall;
     return c;
