@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/abc_unit.h"
+#include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/vm.h"
@@ -326,6 +327,8 @@ Value Vm::Call(const Value& fn, const Value& self, std::span<const Value> args) 
       ThrowError(ErrorType::kArgumentError, 1112, {std::to_string(args.size())});
     return Coerce(args[0], c);
   }
+  // A RegExp called as a function runs exec on its argument.
+  if (auto* re = dynamic_cast<RegExpObject*>(o)) return RegExpCallInstance(*this, *re, args);
   ThrowError(ErrorType::kTypeError, 1006, {"value"});
 }
 
