@@ -148,6 +148,13 @@ class TimelineReader {
       case kExportAssets:
         ReadExports(tag);
         break;
+      case kImportAssets:
+      case kImportAssets2:
+        if (nesting_ == 0) {
+          movie_.imports.push_back(
+              ReadAssetImport(tag, static_cast<uint32_t>(timeline.frames.size())));
+        }
+        break;
       case kScriptLimits: {
         ByteReader reader(tag.body);
         const uint16_t recursion = reader.U16();

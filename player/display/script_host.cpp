@@ -349,7 +349,7 @@ void ScriptHost::FrameRan(Clip& clip, int32_t frame) {
     return;
   }
   const Frame& f = clip.timeline->frames[static_cast<size_t>(frame)];
-  if (f.init_actions.empty() && f.actions.empty()) return;
+  if (f.init_actions.empty() && f.actions.empty() && f.imported_init_actions.empty()) return;
   Object* o = ObjectFor(clip);
   auto owner = CodeOwner(clip);
   const int version = MovieOf(clip).header.version;
@@ -360,6 +360,19 @@ void ScriptHost::FrameRan(Clip& clip, int32_t frame) {
     if (!done_init_.insert({clip.movie.get(), id}).second) continue;
     init_queue_.push_back(
         {ObjectFor(MovieRoot(clip)), owner, body.subspan(2), {}, false, nullptr, version});
+  }
+  // An imported symbol's init script runs once, in its library's version, on this root.
+  for (const ImportedInitAction& init : f.imported_init_actions) {
+    const uint16_t id = static_cast<uint16_t>(init.body[0] | init.body[1] << 8);
+    if (!done_init_.insert({init.library.get(), id}).second) continue;
+    init_queue_.push_back(
+        {ObjectFor(MovieRoot(clip)),
+         std::shared_ptr<const std::vector<uint8_t>>(init.library, &init.library->data),
+         init.body.subspan(2),
+         {},
+         false,
+         nullptr,
+         init.library->header.version});
   }
   for (std::span<const uint8_t> body : f.actions) {
     queue_.push_back({o, owner, body, {}, false, nullptr, version});

@@ -20,12 +20,21 @@ namespace flashsaver {
 
 using ControlCommand = std::variant<PlaceCommand, RemoveCommand>;
 
+struct MovieDefinition;
+
+// A library movie's DoInitAction for a symbol another movie imports (sprite id first).
+struct ImportedInitAction {
+  std::shared_ptr<const MovieDefinition> library;
+  std::span<const uint8_t> body;
+};
+
 struct Frame {
   std::vector<ControlCommand> commands;           // in tag order
   std::vector<std::span<const uint8_t>> actions;  // DoAction bodies, kept for the script engine
-  std::vector<std::span<const uint8_t>> init_actions;  // DoInitAction bodies (sprite id first)
-  std::vector<StartSoundCommand> sounds;               // StartSound and StartSound2
-  std::span<const uint8_t> stream_block;               // this frame's SoundStreamBlock
+  std::vector<std::span<const uint8_t>> init_actions;     // DoInitAction bodies (sprite id first)
+  std::vector<StartSoundCommand> sounds;                  // StartSound and StartSound2
+  std::span<const uint8_t> stream_block;                  // this frame's SoundStreamBlock
+  std::vector<ImportedInitAction> imported_init_actions;  // of the symbols imported here
 };
 
 struct Timeline {
