@@ -27,6 +27,8 @@ int ClipPropertyIndex(std::string_view name, bool case_sensitive) {
   return -1;
 }
 
+}  // namespace
+
 // An array index: digits only, no leading zero, below 2^32 - 1.
 bool ArrayIndex(std::string_view name, uint32_t& out) {
   if (name.empty() || name.size() > 10) return false;
@@ -40,8 +42,6 @@ bool ArrayIndex(std::string_view name, uint32_t& out) {
   out = static_cast<uint32_t>(v);
   return true;
 }
-
-}  // namespace
 
 class Vm::PropertyCall {
  public:
@@ -234,18 +234,31 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
             prop_flag::kDontEnum | prop_flag::kDontDelete;
       }
     } else if (NamesEqual(name, "length", cs)) {
-      double len = ToNumber(value);
-      SetArrayLength(obj, std::isfinite(len) && len > 0 ? static_cast<uint32_t>(len) : 0);
+      // The length keeps the number written (1e24, -1, 3.7 read back as such); the elements
+      // beyond its whole part go.
+      const double len = ToNumber(value);
+      const uint32_t kept = LengthOf(len);
+      SetArrayLength(obj, kept);
+      obj->SetOwn("length", len, true).flags = prop_flag::kDontEnum | prop_flag::kDontDelete;
     }
   }
+}
+
+// The element count a length number stands for: its whole part when it is a valid length,
+// else its 32-bit integer (ToInt32) when that is not negative, else none.
+uint32_t LengthOf(double n) {
+  if (!std::isfinite(n)) return 0;
+  if (n >= 0 && n < 4294967295.0) return static_cast<uint32_t>(n);
+  const double wrapped = std::fmod(std::trunc(n), 4294967296.0);
+  const double unsigned_value = wrapped < 0 ? wrapped + 4294967296.0 : wrapped;
+  return unsigned_value < 2147483648.0 ? static_cast<uint32_t>(unsigned_value) : 0;
 }
 
 uint32_t Vm::ArrayLength(Object* obj) {
   if (!obj) return 0;
   if (obj->kind() == ObjectKind::kArray) {
     if (Property* p = obj->FindOwn("length", true)) {
-      double n = p->value.IsNumber() ? p->value.AsNumber() : 0;
-      return n > 0 && n < 4294967295.0 ? static_cast<uint32_t>(n) : 0;
+      return LengthOf(p->value.IsNumber() ? p->value.AsNumber() : 0);
     }
     return 0;
   }
