@@ -277,6 +277,21 @@ void ScriptHost::ClipPlaced(Clip& clip) {
   // A timeline's clip of a registered class is constructed before the frame's scripts run;
   // attachMovie constructs its own at once.
   if (!clip.owner || clip.owner->scripted) return;
+  // onClipEvent(construct), then onClipEvent(initialize), come before the class constructor
+  // and before any frame script: the clip's handlers that set it up run first.
+  if (clip.owner->parent && !clip.owner->clip_actions.empty()) {
+    const Clip& placer = *clip.owner->parent;
+    const int version = MovieOf(placer).header.version;
+    const std::vector<ClipAction> actions = ReadClipActions(clip.owner->clip_actions, version);
+    for (const uint32_t event : {clip_event::kConstruct, clip_event::kInitialize}) {
+      for (const ClipAction& a : actions) {
+        if (a.events & event) {
+          init_queue_.push_back(
+              {ObjectFor(clip), CodeOwner(placer), a.code, {}, false, nullptr, version});
+        }
+      }
+    }
+  }
   if (Object* ctor = RegisteredClass(clip)) {
     init_queue_.push_back({ObjectFor(clip), nullptr, {}, {}, false, ctor});
   }
