@@ -108,7 +108,15 @@ struct Interpreter {
   Value GetSimple(std::string_view name) {
     bool cs = vm.case_sensitive();
     if (!name.empty() && (name[0] == '_' || name[0] == 't' || name[0] == 'T')) {
-      if (NamesEqual(name, "this", cs)) return act.this_obj ? Value(act.this_obj) : Value(Target());
+      if (NamesEqual(name, "this", cs)) {
+        // A function's `this` is its own variable; one that preloads it into a register or
+        // suppresses it has none, and the name reaches the timeline: its clip.
+        if (act.locals) {
+          if (Property* p = act.locals->FindOwn("this", cs)) return p->value;
+          return Value(Target());
+        }
+        return act.this_obj ? Value(act.this_obj) : Value(Target());
+      }
       if (NamesEqual(name, "_global", cs) && vm.swf_version() >= 6) return vm.global();
       if (NamesEqual(name, "_root", cs)) return vm.ResolveTarget(Target(), "_root");
       if (NamesEqual(name, "_parent", cs)) return host().Parent(Target());

@@ -264,7 +264,10 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
       if (reg < act.registers.size()) act.registers[reg] = v;
       ++reg;
     };
-    if (code.flags & kPreloadThis) preload(this_obj ? Value(this_obj) : Value());
+    // A suppressed `this` is not loaded, even when the preload flag is also set.
+    if ((code.flags & kPreloadThis) && !(code.flags & kSuppressThis)) {
+      preload(this_obj ? Value(this_obj) : Value());
+    }
     if (code.flags & kPreloadArguments) preload(arguments);
     if (code.flags & kPreloadSuper) preload(super_obj);
     if (code.flags & kPreloadRoot) preload(ResolveTarget(fn->base_clip, "_root"));
@@ -291,6 +294,7 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
       }
     }
   } else {
+    act.locals->SetOwn("this", this_obj ? Value(this_obj) : Value(), cs);
     act.locals->SetOwn("arguments", arguments, cs);
     if (super_obj) act.locals->SetOwn("super", super_obj, cs);
     for (size_t i = 0; i < code.params.size(); ++i) {
