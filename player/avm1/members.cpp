@@ -146,6 +146,16 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
     }
     if (o == obj && obj->kind() == ObjectKind::kClip) {
       if (Object* child = host_.ClipChild(obj, name)) return child;
+      // After its own members and children, a clip answers the path names as a member too.
+      if (!name.empty() && name[0] == '_') {
+        if (NamesEqual(name, "_root", cs)) return ResolveTarget(obj, "_root");
+        if (swf_version_ >= 6 && NamesEqual(name, "_global", cs)) return global_;
+        if (name.size() > 6 && NamesEqual(name.substr(0, 6), "_level", cs) &&
+            name.find_first_not_of("0123456789", 6) == std::string_view::npos) {
+          Object* level = host_.Level(static_cast<int32_t>(StringToNumber(name.substr(6), 5)));
+          if (level) return level;
+        }
+      }
     }
   }
   if (obj->kind() == ObjectKind::kString && NamesEqual(name, "length", cs)) {

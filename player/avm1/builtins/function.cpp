@@ -35,9 +35,11 @@ Value Construct(Vm& vm, const CallArgs& c) {
 
 void InstallFunction(Vm& vm) {
   Object* proto = vm.function_proto;
-  vm.DefineMethod(proto, "call", Call, 7);
-  vm.DefineMethod(proto, "apply", Apply, 7);
+  // call, apply and the global Function arrived with Flash 6.
+  vm.DefineMethod(proto, "call", Call, 7 | prop_flag::kVersion6);
+  vm.DefineMethod(proto, "apply", Apply, 7 | prop_flag::kVersion6);
   vm.function_ctor = vm.DefineClass("Function", Construct, Construct, proto);
+  if (Property* p = vm.global()->FindOwn("Function", true)) p->flags |= prop_flag::kVersion6;
 }
 
 }  // namespace flashsaver::avm1
