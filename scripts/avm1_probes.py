@@ -68,6 +68,8 @@ def check(player, movie, frames):
         actual = proc.stdout.decode("utf-8", "replace").replace("\0", "")
     except subprocess.TimeoutExpired:
         return "timed out"
+    if not movie.with_suffix(".txt").is_file():
+        return "no recorded trace (run record)"
     expected = movie.with_suffix(".txt").read_text()
     a, e = actual.rstrip("\n").split("\n"), expected.rstrip("\n").split("\n")
     for i, (x, y) in enumerate(zip(a, e)):

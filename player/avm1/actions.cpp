@@ -448,9 +448,9 @@ struct Interpreter {
   void InitArray() { Push(vm.NewArray(PopArgs())); }  // 0x42
   void InitObject() {                                 // 0x43
     double n = vm.ToNumber(Pop());
-    // More pairs than the stack holds: nothing is taken and the result is undefined
-    // (init_object_invalid).
-    if (n > static_cast<double>(stack.size() - act.stack_base) / 2) {
+    // A negative count, or more pairs than the stack holds: nothing is taken and the result is
+    // undefined (init_object_invalid).
+    if (n < 0 || n > static_cast<double>(stack.size() - act.stack_base) / 2) {
       Push(Value());
       return;
     }
@@ -603,7 +603,10 @@ struct Interpreter {
     Object* sub_class = Pop().AsObject();
     if (!super_class || !sub_class) return;
     Object* proto = vm.NewObject(vm.GetMember(super_class, "prototype").AsObject());
+    // The new prototype names the superclass both as __constructor__ (for super()) and as
+    // constructor, in every version.
     proto->Define("__constructor__", super_class, prop_flag::kDontEnum);
+    proto->Define("constructor", super_class, prop_flag::kDontEnum);
     vm.SetMember(sub_class, "prototype", proto);
   }
 
