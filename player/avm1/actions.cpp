@@ -375,8 +375,8 @@ struct Interpreter {
     Object* o = act.locals ? act.locals : Target();
     vm.SetMember(o, name, v);
   }
-  std::vector<Value> PopArgs() {
-    double n = vm.ToNumber(Pop());
+  std::vector<Value> PopArgs() { return PopArgs(vm.ToNumber(Pop())); }
+  std::vector<Value> PopArgs(double n) {
     std::vector<Value> args;
     if (!(n > 0)) return args;
     size_t count = static_cast<size_t>(std::min(n, 65536.0));
@@ -445,7 +445,11 @@ struct Interpreter {
     }
     if (!o->FindOwn(name, vm.case_sensitive())) vm.SetMember(o, name, Value());
   }
-  void InitArray() { Push(vm.NewArray(PopArgs())); }  // 0x42
+  void InitArray() {  // 0x42
+    // A negative count takes nothing and makes no array: the result is undefined.
+    const double n = vm.ToNumber(Pop());
+    Push(n < 0 ? Value() : Value(vm.NewArray(PopArgs(n))));
+  }
   void InitObject() {                                 // 0x43
     double n = vm.ToNumber(Pop());
     // A negative count, or more pairs than the stack holds: nothing is taken and the result is

@@ -283,10 +283,17 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
     if (code.flags & kPreloadArguments) preload(arguments);
     if (code.flags & kPreloadSuper) preload(super_obj);
     if (code.flags & kPreloadRoot) preload(ResolveTarget(base_clip, "_root"));
+    // A clip without a parent (a root) preloads nothing for _parent: the next preload takes
+    // its register.
     if (code.flags & kPreloadParent) {
-      preload(base_clip ? Value(host_.Parent(base_clip)) : Value());
+      Object* parent = base_clip ? host_.Parent(base_clip) : nullptr;
+      if (parent) preload(parent);
     }
     if (code.flags & kPreloadGlobal) preload(global_);
+    // With `this` preloaded or suppressed, the name `this` still reads, but as the caller's.
+    if (code.flags & (kPreloadThis | kSuppressThis)) {
+      act.this_obj = caller ? (caller->this_obj ? caller->this_obj : caller->target) : nullptr;
+    }
     if (!(code.flags & (kPreloadThis | kSuppressThis))) {
       act.locals->SetOwn("this", this_obj ? Value(this_obj) : Value(), cs);
     }
