@@ -35,9 +35,9 @@ Value Construct(Vm& vm, const CallArgs& c) {
 
 void InstallFunction(Vm& vm) {
   Object* proto = vm.function_proto;
-  // call, apply and the global Function arrived with Flash 6.
-  vm.DefineMethod(proto, "call", Call, 7 | prop_flag::kVersion6);
-  vm.DefineMethod(proto, "apply", Apply, 7 | prop_flag::kVersion6);
+  vm.DefineMethod(proto, "call", Call, 7);
+  vm.DefineMethod(proto, "apply", Apply, 7);
+  // The global name Function arrived with Flash 6; functions of older movies still have these.
   vm.function_ctor = vm.DefineClass("Function", Construct, Construct, proto);
   if (Property* p = vm.global()->FindOwn("Function", true)) p->flags |= prop_flag::kVersion6;
 }
