@@ -50,8 +50,14 @@ struct Interpreter {
     stack.push_back(std::move(v));
   }
   // The SWF 4 operators convert the left operand first (add_swf4, lessthan_swf5).
-  std::pair<double, double> PopNumbers() {
+  // Operands as numbers, the first converted first (add, multiply, less) or, with top_first,
+  // the second (subtract, divide, modulo), the orders Flash calls valueOf in.
+  std::pair<double, double> PopNumbers(bool top_first = false) {
     Value b = Pop(), a = Pop();
+    if (top_first) {
+      double nb = vm.ToNumber(b);
+      return {vm.ToNumber(a), nb};
+    }
     double na = vm.ToNumber(a);
     return {na, vm.ToNumber(b)};
   }
@@ -170,7 +176,7 @@ struct Interpreter {
     Push(a + b);
   }
   void Subtract() {  // 0x0B
-    auto [a, b] = PopNumbers();
+    auto [a, b] = PopNumbers(true);
     Push(a - b);
   }
   void Multiply() {  // 0x0C
@@ -178,7 +184,7 @@ struct Interpreter {
     Push(a * b);
   }
   void Divide() {  // 0x0D
-    auto [a, b] = PopNumbers();
+    auto [a, b] = PopNumbers(true);
     // SWF 4 players printed division by zero as an error (swf4_function_calls).
     if (b == 0 && vm.swf_version() < 5) {
       Push("#ERROR#");
@@ -423,7 +429,7 @@ struct Interpreter {
     act.returned = true;
   }
   void Modulo() {  // 0x3F
-    auto [a, b] = PopNumbers();
+    auto [a, b] = PopNumbers(true);
     Push(std::fmod(a, b));
   }
   void NewObject() {  // 0x40
@@ -599,8 +605,9 @@ struct Interpreter {
     Push(vm.LessThan(b, a));
   }
   void StringGreater() {  // 0x68
-    std::string b = vm.ToString(Pop()), a = vm.ToString(Pop());
-    Push(Bool(a > b));
+    Value vb = Pop(), va = Pop();
+    std::string a = vm.ToString(va);
+    Push(Bool(a > vm.ToString(vb)));
   }
   void Extends() {  // 0x69
     Object* super_class = Pop().AsObject();

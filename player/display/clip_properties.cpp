@@ -145,7 +145,12 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
                                     : 1.0;
     case ClipProperty::kTotalFrames:
     case ClipProperty::kFramesLoaded:
-      return clip && clip->timeline ? static_cast<double>(clip->timeline->frames.size()) : 1.0;
+      if (!clip || !clip->timeline) return 1.0;
+      if (clip->timeline->claimed_frames > 0 &&
+          static_cast<size_t>(clip->timeline->claimed_frames) < clip->timeline->frames.size()) {
+        return static_cast<double>(clip->timeline->claimed_frames);
+      }
+      return static_cast<double>(clip->timeline->frames.size());
     case ClipProperty::kAlpha:
       return o->color.a_mult / 256.0 * 100;
     case ClipProperty::kVisible:
