@@ -97,9 +97,13 @@ def push_value(t):
         return b"\x01" + struct.pack("<f", float(low[2:]))
     value = {"nan": float("nan"), "inf": float("inf"), "-inf": float("-inf")}.get(low)
     if value is None:
-        if re.fullmatch(r"-?\d+", t) and -2**31 <= int(t) < 2**31:
-            return b"\x07" + struct.pack("<i", int(t))
-        value = float(t)
+        if re.fullmatch(r"-?(\d+|0[xX][0-9a-fA-F]+)", t):
+            n = int(t, 0)
+            if -2**31 <= n < 2**31:
+                return b"\x07" + struct.pack("<i", n)
+            value = float(n)
+        else:
+            value = float(t)
     d = struct.pack("<d", value)
     return b"\x06" + d[4:] + d[:4]
 

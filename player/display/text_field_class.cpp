@@ -172,7 +172,8 @@ Value GetTextFormat(Vm& vm, const CallArgs& c) {
   TextField& field = *f->text;
   const StyledText& t = field.content();
   const auto [begin, end] = RangeOf(vm, c, std::min<size_t>(c.args.size(), 2), t.chars.size());
-  if (begin >= end) return avm1::NewTextFormat(vm, ValuesOf(field.new_format, field.new_paragraph));
+  // An empty range has no characters to report: nothing is set.
+  if (begin >= end) return avm1::NewTextFormat(vm, TextFormatValues{});
   size_t paragraph = ParagraphAt(t, begin);
   auto paragraph_of = [&](size_t p) -> const ParagraphFormat& {
     return p < t.paragraphs.size() ? t.paragraphs[p] : field.new_paragraph;
@@ -547,7 +548,7 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       face.sharpness = vm.ToNumber(v);  // kept as given, 500 too
       return;
     case Prop::kThickness:
-      face.thickness = std::clamp(vm.ToNumber(v), -200.0, 200.0);
+      face.thickness = vm.ToNumber(v);  // kept as given, past the documented -200..200 too
       return;
     case Prop::kAntiAliasType: {
       const std::string s = vm.ToString(v);
