@@ -456,7 +456,7 @@ struct Interpreter {
     const double n = vm.ToNumber(Pop());
     Push(n < 0 ? Value() : Value(vm.NewArray(PopArgs(n))));
   }
-  void InitObject() {                                 // 0x43
+  void InitObject() {  // 0x43
     double n = vm.ToNumber(Pop());
     // A negative count, or more pairs than the stack holds: nothing is taken and the result is
     // undefined (init_object_invalid).

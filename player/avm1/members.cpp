@@ -254,9 +254,9 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
       // The length keeps the value as written (a string stays a string); the elements at and
       // past its whole-number value go.
       double len = ToNumber(value);
-      DropElements(obj, old_length,
-                   std::isfinite(len) && len > 0 ? static_cast<uint32_t>(std::min(len, 4294967295.0))
-                                                 : 0);
+      DropElements(
+          obj, old_length,
+          std::isfinite(len) && len > 0 ? static_cast<uint32_t>(std::min(len, 4294967295.0)) : 0);
     }
   }
 }

@@ -336,9 +336,12 @@ void InstallMovieClipClass(ScriptHost& host) {
   // Methods added by later players are hidden from movies made for earlier ones.
   using avm1::prop_flag::kVersion6, avm1::prop_flag::kVersion7, avm1::prop_flag::kVersion8;
   static constexpr std::pair<const char*, uint16_t> kSince[] = {
-      {"getDepth", kVersion6},           {"createEmptyMovieClip", kVersion6},
-      {"setMask", kVersion6},            {"getNextHighestDepth", kVersion7},
-      {"getInstanceAtDepth", kVersion7}, {"getRect", kVersion8},
+      {"getDepth", kVersion6},
+      {"createEmptyMovieClip", kVersion6},
+      {"setMask", kVersion6},
+      {"getNextHighestDepth", kVersion7},
+      {"getInstanceAtDepth", kVersion7},
+      {"getRect", kVersion8},
   };
   for (const auto& [name, since] : kSince) {
     if (avm1::Property* p = proto->FindOwn(name, true)) p->flags |= since;

@@ -29,9 +29,7 @@ int32_t RoundedInt(double n) {
 }
 
 // A whole number as movies of this version make one.
-int32_t IntegerOf(Vm& vm, double n) {
-  return vm.swf_version() >= 8 ? RoundedInt(n) : ToInt32(n);
-}
+int32_t IntegerOf(Vm& vm, double n) { return vm.swf_version() >= 8 ? RoundedInt(n) : ToInt32(n); }
 
 enum class Field {
   kDisplay,

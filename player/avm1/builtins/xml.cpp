@@ -186,7 +186,8 @@ class Parser {
       size_t end = s_.find(quote, p);
       if (end == std::string_view::npos) return kAttributeUnterminated;
       // A repeated attribute keeps its first value.
-      if (std::none_of(attrs.begin(), attrs.end(), [&](const auto& a) { return a.first == name; })) {
+      if (std::none_of(attrs.begin(), attrs.end(),
+                       [&](const auto& a) { return a.first == name; })) {
         attrs.emplace_back(name, Unescape(s_.substr(p, end - p)));
       }
       if (name == "id") with_id.push_back(el);
