@@ -65,7 +65,8 @@ def check(player, movie, frames):
     try:
         proc = subprocess.run([player, str(movie), "--frames", str(frames), "--trace"],
                               capture_output=True, timeout=20)
-        actual = proc.stdout.decode("utf-8", "replace").replace("\0", "")
+        # The reference player's log shows a carriage return as a line break.
+        actual = proc.stdout.decode("utf-8", "replace").replace("\0", "").replace("\r", "\n")
     except subprocess.TimeoutExpired:
         return "timed out"
     if not movie.with_suffix(".txt").is_file():
