@@ -430,6 +430,9 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       // The value's toString may have run script: the field may be gone.
       DisplayObject* still = face.field;
       if (!still || !still->text) return;
+      if (p == Prop::kHtmlText) {
+        still->text->settings().html_version = static_cast<uint8_t>(vm.swf_version());
+      }
       if (!face.style_sheet.IsObject()) return SetText(*still, text, p == Prop::kHtmlText);
       // A styled field reads either as HTML, with the sheet's styles as they are now.
       std::shared_ptr<const StyleTable> styles = StylesOf(vm, face.style_sheet);
@@ -515,6 +518,7 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       return Touched(object);
     case Prop::kCondenseWhite:
       d.condense_white = vm.ToBool(v);
+      d.html_version = static_cast<uint8_t>(vm.swf_version());
       return;
     case Prop::kRestrict:
       face.restrict =
