@@ -567,8 +567,14 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
   }
 }
 
+void SyncFromVariable(ScriptHost& host, Object* o);
+void SyncToVariable(ScriptHost& host, Object* o);
+
+// A field bound to a variable reads it when its text is asked for and writes it when the text
+// is set, at once, not only when the frame ends.
 template <Prop P>
 Value Get(Vm& vm, const CallArgs& c) {
+  if constexpr (P == Prop::kText || P == Prop::kHtmlText) SyncFromVariable(HostOf(vm), c.this_obj);
   TextFieldObject* face = ScriptFace(c.this_obj);
   if (!face || !face->field) return Value();
   return Read(vm, *face, *face->field, P);
@@ -578,6 +584,8 @@ template <Prop P>
 Value Set(Vm& vm, const CallArgs& c) {
   TextFieldObject* face = ScriptFace(c.this_obj);
   if (face && face->field) Write(vm, *face, *face->field, P, c.Arg(0));
+  if constexpr (P == Prop::kText || P == Prop::kHtmlText) SyncToVariable(HostOf(vm), c.this_obj);
+  if constexpr (P == Prop::kVariable) SyncFromVariable(HostOf(vm), c.this_obj);
   return Value();
 }
 
@@ -649,6 +657,42 @@ std::pair<std::string, std::string> SplitVariable(const std::string& path) {
   if (cut == std::string::npos) cut = path.rfind('.');
   if (cut == std::string::npos) return {"", path};
   return {path.substr(0, cut), path.substr(cut + 1)};
+}
+
+// The clip and name of the variable a field is bound to; no clip when it has none.
+std::pair<Object*, std::string> BoundVariable(ScriptHost& host, DisplayObject* field) {
+  if (!field || !field->text || !field->parent) return {nullptr, ""};
+  const std::string& variable = field->text->definition().variable_name;
+  if (variable.empty()) return {nullptr, ""};
+  const auto [path, name] = SplitVariable(variable);
+  if (name.empty()) return {nullptr, ""};
+  return {host.vm().ResolveTarget(host.ObjectFor(*field->parent), path), name};
+}
+
+// The field takes the variable's value, or gives its text to a variable not set yet.
+void SyncFromVariable(ScriptHost& host, Object* o) {
+  const auto [target, name] = BoundVariable(host, FieldOf(o));
+  if (!target) return;
+  // Getters and toString run script: a throw or a runaway ends this field's update only.
+  try {
+    const Value v = host.vm().GetMember(target, name);
+    DisplayObject* field = FieldOf(o);
+    if (!field) return;
+    if (v.IsUndefined()) {
+      host.vm().SetMember(target, name, Value(field->text->text()));
+      return;
+    }
+    std::string text = host.vm().ToString(v);
+    if ((field = FieldOf(o))) SetText(*field, text, field->text->definition().html);
+  } catch (const avm1::ScriptThrow&) {
+  } catch (const avm1::ScriptAbort&) {
+  }
+}
+
+void SyncToVariable(ScriptHost& host, Object* o) {
+  DisplayObject* field = FieldOf(o);
+  const auto [target, name] = BoundVariable(host, field);
+  if (target) host.vm().SetMember(target, name, Value(field->text->text()));
 }
 
 }  // namespace
@@ -790,28 +834,7 @@ void ScriptHost::UpdateBoundFields() {
       }
     }
   }
-  for (Object* o : bound) {
-    DisplayObject* field = FieldOf(o);
-    if (!field || !field->parent) continue;
-    const auto [path, name] = SplitVariable(field->text->definition().variable_name);
-    Object* target = vm_->ResolveTarget(ObjectFor(*field->parent), path);
-    if (!target || name.empty()) continue;
-    // Getters and toString run script: a throw or a runaway ends this field's update only.
-    try {
-      const Value v = vm_->GetMember(target, name);
-      field = FieldOf(o);
-      if (!field) continue;
-      if (v.IsUndefined()) {
-        // An unset variable takes the field's text, as the player binds them.
-        vm_->SetMember(target, name, Value(field->text->text()));
-        continue;
-      }
-      std::string text = vm_->ToString(v);
-      if ((field = FieldOf(o))) SetText(*field, text, field->text->definition().html);
-    } catch (const avm1::ScriptThrow&) {
-    } catch (const avm1::ScriptAbort&) {
-    }
-  }
+  for (Object* o : bound) SyncFromVariable(*this, o);
 }
 
 }  // namespace flashsaver

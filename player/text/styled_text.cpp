@@ -300,6 +300,8 @@ const TextStyle* StyleTable::Find(std::string_view selector) const {
 StyledText ParseHtml(std::string_view source, const TextFormat& format,
                      const ParagraphFormat& paragraph, bool condense_white, bool multiline,
                      const StyleTable* styles, int version) {
+  // Up to SWF 6 paragraphs end at </p> and </li> in single-line fields too.
+  if (version <= 6) multiline = true;
   const std::string condensed = CondenseWhite(source, condense_white, version, multiline);
   const std::string_view html = condensed;
   StyledText out;

@@ -91,8 +91,7 @@ struct StyleTable {
 // tags that is only spaces even when not condensing.
 StyledText ParseHtml(std::string_view html, const TextFormat& format,
                      const ParagraphFormat& paragraph, bool condense_white = false,
-                     bool multiline = true, const StyleTable* styles = nullptr,
-                     int version = 8);
+                     bool multiline = true, const StyleTable* styles = nullptr, int version = 8);
 
 // The HTML that a field gives back for its contents: a <P> or <LI> per paragraph inside a
 // <TEXTFORMAT> when it has margins, and <FONT> with every attribute of its first character,
