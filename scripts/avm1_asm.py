@@ -274,7 +274,7 @@ class Source:
                 flags = 0x02 | (0x20 if len(end) > 3 else 0)
                 body = bytes([flags]) + struct.pack("<HH", depth, cid)
                 if len(end) > 3:
-                    body += end[3].encode() + b"\0"
+                    body += cstr(end[3]) if end[3].startswith('"') else end[3].encode() + b"\0"
                 tags += tag(26, body)
             elif word == "export":
                 tags += tag(56, struct.pack("<HH", 1, int(end[1])) + cstr(end[2]))
