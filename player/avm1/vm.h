@@ -174,6 +174,8 @@ class Vm {
   // Array helpers working through length and index properties.
   uint32_t ArrayLength(Object* obj);
   void SetArrayLength(Object* obj, uint32_t length);
+  // Removes the elements from index length up to old.
+  void DropElements(Object* obj, uint32_t old, uint32_t length);
   Value GetIndex(Object* obj, uint32_t i) { return GetMember(obj, std::to_string(i)); }
   void SetIndex(Object* obj, uint32_t i, const Value& v) { SetMember(obj, std::to_string(i), v); }
 

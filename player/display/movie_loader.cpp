@@ -52,6 +52,7 @@ class TimelineReader {
     }
     // Commands after the last ShowFrame still show: a movie without any ShowFrame has a frame.
     timeline.loops = is_root || (ended && !frame_has_content);
+    if (is_root) timeline.claimed_frames = movie_.header.frame_count;
     if (frame_has_content || timeline.frames.empty()) timeline.frames.push_back(std::move(frame));
     return timeline;
   }

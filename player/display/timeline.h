@@ -45,6 +45,9 @@ struct Timeline {
   // after a ShowFrame; otherwise the player still waits for the rest and its last frame stays
   // (looping_child_swf5).
   bool loops = true;
+  // The root's frame count as its header claims it, which _totalframes and _framesloaded report
+  // even when the movie holds more frames (all of which still play); -1 for sprites.
+  int32_t claimed_frames = -1;
 };
 
 class SpriteCharacter final : public Character {

@@ -25,8 +25,11 @@ std::vector<Value> Elements(Vm& vm, Object* a) {
 Value Construct(Vm& vm, const CallArgs& c) {
   Object* a = vm.NewArray();
   if (c.args.size() == 1 && c.args[0].IsNumber()) {
-    double n = c.args[0].AsNumber();
-    if (n >= 0 && n < 4294967295.0) vm.SetArrayLength(a, static_cast<uint32_t>(n));
+    // The length is the count made a 32-bit integer, negative values included; it makes no
+    // elements.
+    const double n = c.args[0].AsNumber();
+    a->SetOwn("length", static_cast<double>(ToInt32(n)), true).flags =
+        prop_flag::kDontEnum | prop_flag::kDontDelete;
   } else {
     for (uint32_t i = 0; i < c.args.size(); ++i) vm.SetIndex(a, i, c.args[i]);
   }
