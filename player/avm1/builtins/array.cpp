@@ -171,6 +171,8 @@ Value Join(Vm& vm, const CallArgs& c) {
   out.reserve(size);
   uint64_t next = 0;  // the index whose text comes next
   auto add_holes = [&](uint64_t until) {
+    // Each hole adds a byte or more, within the size checked above, unless it adds nothing.
+    if (sep.empty() && hole.empty()) next = std::max(next, until);
     for (; next < until; ++next) {
       if (next) out += sep;
       out += hole;
