@@ -50,8 +50,14 @@ struct Interpreter {
     stack.push_back(std::move(v));
   }
   // The SWF 4 operators convert the left operand first (add_swf4, lessthan_swf5).
-  std::pair<double, double> PopNumbers() {
+  // Operands as numbers, the first converted first (add, multiply, less) or, with top_first,
+  // the second (subtract, divide, modulo), the orders Flash calls valueOf in.
+  std::pair<double, double> PopNumbers(bool top_first = false) {
     Value b = Pop(), a = Pop();
+    if (top_first) {
+      double nb = vm.ToNumber(b);
+      return {vm.ToNumber(a), nb};
+    }
     double na = vm.ToNumber(a);
     return {na, vm.ToNumber(b)};
   }
@@ -108,7 +114,15 @@ struct Interpreter {
   Value GetSimple(std::string_view name) {
     bool cs = vm.case_sensitive();
     if (!name.empty() && (name[0] == '_' || name[0] == 't' || name[0] == 'T')) {
-      if (NamesEqual(name, "this", cs)) return act.this_obj ? Value(act.this_obj) : Value(Target());
+      if (NamesEqual(name, "this", cs)) {
+        // A function's `this` is its own variable; one that preloads it into a register or
+        // suppresses it has none, and the name reaches the timeline: its clip.
+        if (act.locals) {
+          if (Property* p = act.locals->FindOwn("this", cs)) return p->value;
+          return Value(Target());
+        }
+        return act.this_obj ? Value(act.this_obj) : Value(Target());
+      }
       if (NamesEqual(name, "_global", cs) && vm.swf_version() >= 6) return vm.global();
       if (NamesEqual(name, "_root", cs)) return vm.ResolveTarget(Target(), "_root");
       if (NamesEqual(name, "_parent", cs)) return host().Parent(Target());
@@ -170,7 +184,7 @@ struct Interpreter {
     Push(a + b);
   }
   void Subtract() {  // 0x0B
-    auto [a, b] = PopNumbers();
+    auto [a, b] = PopNumbers(true);
     Push(a - b);
   }
   void Multiply() {  // 0x0C
@@ -178,7 +192,7 @@ struct Interpreter {
     Push(a * b);
   }
   void Divide() {  // 0x0D
-    auto [a, b] = PopNumbers();
+    auto [a, b] = PopNumbers(true);
     // SWF 4 players printed division by zero as an error (swf4_function_calls).
     if (b == 0 && vm.swf_version() < 5) {
       Push("#ERROR#");
@@ -375,8 +389,8 @@ struct Interpreter {
     Object* o = act.locals ? act.locals : Target();
     vm.SetMember(o, name, v);
   }
-  std::vector<Value> PopArgs() {
-    double n = vm.ToNumber(Pop());
+  std::vector<Value> PopArgs() { return PopArgs(vm.ToNumber(Pop())); }
+  std::vector<Value> PopArgs(double n) {
     std::vector<Value> args;
     if (!(n > 0)) return args;
     size_t count = static_cast<size_t>(std::min(n, 65536.0));
@@ -423,7 +437,7 @@ struct Interpreter {
     act.returned = true;
   }
   void Modulo() {  // 0x3F
-    auto [a, b] = PopNumbers();
+    auto [a, b] = PopNumbers(true);
     Push(std::fmod(a, b));
   }
   void NewObject() {  // 0x40
@@ -445,12 +459,16 @@ struct Interpreter {
     }
     if (!o->FindOwn(name, vm.case_sensitive())) vm.SetMember(o, name, Value());
   }
-  void InitArray() { Push(vm.NewArray(PopArgs())); }  // 0x42
-  void InitObject() {                                 // 0x43
+  void InitArray() {  // 0x42
+    // A negative count takes nothing and makes no array: the result is undefined.
+    const double n = vm.ToNumber(Pop());
+    Push(n < 0 ? Value() : Value(vm.NewArray(PopArgs(n))));
+  }
+  void InitObject() {  // 0x43
     double n = vm.ToNumber(Pop());
-    // More pairs than the stack holds: nothing is taken and the result is undefined
-    // (init_object_invalid).
-    if (n > static_cast<double>(stack.size() - act.stack_base) / 2) {
+    // A negative count, or more pairs than the stack holds: nothing is taken and the result is
+    // undefined (init_object_invalid).
+    if (n < 0 || n > static_cast<double>(stack.size() - act.stack_base) / 2) {
       Push(Value());
       return;
     }
@@ -595,15 +613,19 @@ struct Interpreter {
     Push(vm.LessThan(b, a));
   }
   void StringGreater() {  // 0x68
-    std::string b = vm.ToString(Pop()), a = vm.ToString(Pop());
-    Push(Bool(a > b));
+    Value vb = Pop(), va = Pop();
+    std::string a = vm.ToString(va);
+    Push(Bool(a > vm.ToString(vb)));
   }
   void Extends() {  // 0x69
     Object* super_class = Pop().AsObject();
     Object* sub_class = Pop().AsObject();
     if (!super_class || !sub_class) return;
     Object* proto = vm.NewObject(vm.GetMember(super_class, "prototype").AsObject());
+    // The new prototype names the superclass both as __constructor__ (for super()) and as
+    // constructor, in every version.
     proto->Define("__constructor__", super_class, prop_flag::kDontEnum);
+    proto->Define("constructor", super_class, prop_flag::kDontEnum);
     vm.SetMember(sub_class, "prototype", proto);
   }
 

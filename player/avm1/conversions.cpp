@@ -121,24 +121,27 @@ Object* Vm::ToObject(const Value& v) {
     Value boxed = Construct(ctor, std::span<const Value>(&v, 1));
     return boxed.AsObject();
   }
+  // A primitive is boxed as its class would construct it: with __proto__, __constructor__ and,
+  // up to SWF 6, constructor.
+  auto box = [&](ObjectKind kind, Object* proto) -> Object* {
+    auto* o = New<ValueObject>(kind, v);
+    o->Define("__proto__", proto);
+    const Property* ctor_p = proto ? proto->FindOwn("constructor", true) : nullptr;
+    if (ctor_p && !ctor_p->virtual_property) {
+      o->Define("__constructor__", ctor_p->value, prop_flag::kDontEnum);
+      if (swf_version_ < 7) o->Define("constructor", ctor_p->value, prop_flag::kDontEnum);
+    }
+    return o;
+  };
   switch (v.type()) {
     case ValueType::kObject:
       return v.AsObject();
-    case ValueType::kBool: {
-      auto* o = New<ValueObject>(ObjectKind::kBoolean, v);
-      o->Define("__proto__", boolean_proto);
-      return o;
-    }
-    case ValueType::kNumber: {
-      auto* o = New<ValueObject>(ObjectKind::kNumber, v);
-      o->Define("__proto__", number_proto);
-      return o;
-    }
-    case ValueType::kString: {
-      auto* o = New<ValueObject>(ObjectKind::kString, v);
-      o->Define("__proto__", string_proto);
-      return o;
-    }
+    case ValueType::kBool:
+      return box(ObjectKind::kBoolean, boolean_proto);
+    case ValueType::kNumber:
+      return box(ObjectKind::kNumber, number_proto);
+    case ValueType::kString:
+      return box(ObjectKind::kString, string_proto);
     default:
       return nullptr;
   }

@@ -27,6 +27,8 @@ int ClipPropertyIndex(std::string_view name, bool case_sensitive) {
   return -1;
 }
 
+}  // namespace
+
 // An array index: digits only, no leading zero, below 2^32 - 1.
 bool ArrayIndex(std::string_view name, uint32_t& out) {
   if (name.empty() || name.size() > 10) return false;
@@ -40,8 +42,6 @@ bool ArrayIndex(std::string_view name, uint32_t& out) {
   out = static_cast<uint32_t>(v);
   return true;
 }
-
-}  // namespace
 
 class Vm::PropertyCall {
  public:
@@ -146,6 +146,16 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
     }
     if (o == obj && obj->kind() == ObjectKind::kClip) {
       if (Object* child = host_.ClipChild(obj, name)) return child;
+      // After its own members and children, a clip answers the path names as a member too.
+      if (!name.empty() && name[0] == '_') {
+        if (NamesEqual(name, "_root", cs)) return ResolveTarget(obj, "_root");
+        if (swf_version_ >= 6 && NamesEqual(name, "_global", cs)) return global_;
+        if (name.size() > 6 && NamesEqual(name.substr(0, 6), "_level", cs) &&
+            name.find_first_not_of("0123456789", 6) == std::string_view::npos) {
+          Object* level = host_.Level(static_cast<int32_t>(StringToNumber(name.substr(6), 5)));
+          if (level) return level;
+        }
+      }
     }
   }
   if (obj->kind() == ObjectKind::kString && NamesEqual(name, "length", cs)) {
@@ -155,9 +165,16 @@ Value Vm::GetMember(Object* obj, std::string_view name) {
                       static_cast<ValueObject*>(obj)->value.AsString().end(),
                       [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
   }
-  if (name != "__resolve" && swf_version_ >= 6) {
-    Value resolve = GetMember(obj, "__resolve");
-    if (IsFunction(resolve)) {
+  // A member missing everywhere asks the first object-valued __resolve of the chain, in every
+  // version; values that are not objects do not count as a __resolve.
+  if (name != "__resolve") {
+    int depth = 0;
+    for (Object* o = obj; o && depth < kMaxChain; o = o->proto(), ++depth) {
+      Property* p = o->FindOwn("__resolve", cs);
+      if (!p || !prop_flag::VisibleTo(p->flags, swf_version_)) continue;
+      Value resolve = p->virtual_property ? GetVirtual(p, obj) : p->value;
+      if (!resolve.IsObject()) continue;
+      if (!IsFunction(resolve)) return Value();
       Value arg(name);
       return CallFunction(resolve, obj, std::span<const Value>(&arg, 1));
     }
@@ -224,28 +241,52 @@ void Vm::SetMember(Object* obj, std::string_view name, const Value& value_in) {
     if (o == obj) p->flags &= static_cast<uint16_t>(~prop_flag::kVersionMask);
     break;
   }
-  Property& p = obj->SetOwn(name, value, cs);
-  (void)p;
+  const uint32_t old_length = obj->kind() == ObjectKind::kArray ? ArrayLength(obj) : 0;
+  obj->SetOwn(name, value, cs);
   if (obj->kind() == ObjectKind::kArray) {
     uint32_t index;
     if (ArrayIndex(name, index)) {
-      if (index >= ArrayLength(obj)) {
+      if (index >= old_length) {
         obj->SetOwn("length", static_cast<double>(index) + 1, true).flags =
             prop_flag::kDontEnum | prop_flag::kDontDelete;
       }
     } else if (NamesEqual(name, "length", cs)) {
-      double len = ToNumber(value);
-      SetArrayLength(obj, std::isfinite(len) && len > 0 ? static_cast<uint32_t>(len) : 0);
+      // The length keeps the value as written (1e24, -1, 3.7, a string read back as such); the
+      // elements past the count it stands for go.
+      DropElements(obj, old_length, LengthOf(ToNumber(value)));
     }
   }
+}
+
+// The element count a length number stands for: its whole part when it is a valid length,
+// else its 32-bit integer (ToInt32) when that is not negative, else none.
+uint32_t LengthOf(double n) {
+  if (!std::isfinite(n)) return 0;
+  if (n >= 0 && n < 4294967295.0) return static_cast<uint32_t>(n);
+  const double wrapped = std::fmod(std::trunc(n), 4294967296.0);
+  const double unsigned_value = wrapped < 0 ? wrapped + 4294967296.0 : wrapped;
+  return unsigned_value < 2147483648.0 ? static_cast<uint32_t>(unsigned_value) : 0;
+}
+
+void Vm::DropElements(Object* obj, uint32_t old, uint32_t length) {
+  if (length >= old) return;
+  if (old - length < obj->OwnCount() * 2) {
+    for (uint32_t i = length; i < old; ++i) obj->RemoveOwn(std::to_string(i), true);
+    return;
+  }
+  std::vector<std::string> doomed;
+  obj->ForEachOwn([&](Property& p) {
+    uint32_t index;
+    if (ArrayIndex(p.name, index) && index >= length) doomed.push_back(p.name);
+  });
+  for (auto& d : doomed) obj->RemoveOwn(d, true);
 }
 
 uint32_t Vm::ArrayLength(Object* obj) {
   if (!obj) return 0;
   if (obj->kind() == ObjectKind::kArray) {
     if (Property* p = obj->FindOwn("length", true)) {
-      double n = p->value.IsNumber() ? p->value.AsNumber() : 0;
-      return n > 0 && n < 4294967295.0 ? static_cast<uint32_t>(n) : 0;
+      return LengthOf(p->value.IsNumber() ? p->value.AsNumber() : ToNumber(p->value));
     }
     return 0;
   }
@@ -255,19 +296,7 @@ uint32_t Vm::ArrayLength(Object* obj) {
 
 void Vm::SetArrayLength(Object* obj, uint32_t length) {
   if (obj->kind() == ObjectKind::kArray) {
-    uint32_t old = ArrayLength(obj);
-    if (length < old) {
-      if (old - length < obj->OwnCount() * 2) {
-        for (uint32_t i = length; i < old; ++i) obj->RemoveOwn(std::to_string(i), true);
-      } else {
-        std::vector<std::string> doomed;
-        obj->ForEachOwn([&](Property& p) {
-          uint32_t index;
-          if (ArrayIndex(p.name, index) && index >= length) doomed.push_back(p.name);
-        });
-        for (auto& d : doomed) obj->RemoveOwn(d, true);
-      }
-    }
+    DropElements(obj, ArrayLength(obj), length);
     obj->SetOwn("length", static_cast<double>(length), true).flags =
         prop_flag::kDontEnum | prop_flag::kDontDelete;
   } else {

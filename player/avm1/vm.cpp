@@ -218,21 +218,37 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
                       Object* super_home, bool method) {
   const FunctionCode& code = *fn->code;
   const int saved_version = swf_version_;
+  // Whether a call closes over the scope that defined the function depends on the caller: from
+  // SWF 6 code it does, and runs with the function's version and defining clip; from SWF 5 code
+  // it does not: it runs on `this` when that is a clip (else the caller's target), with only
+  // the global object and that clip in scope, under the caller's rules.
+  const bool closure = saved_version >= 6;
+  Activation* caller = current();
+  Object* base_clip = fn->base_clip;
+  int version = code.swf_version;
+  if (!closure) {
+    if (this_obj && this_obj->kind() == ObjectKind::kClip) {
+      base_clip = this_obj;
+    } else if (caller && caller->target) {
+      base_clip = caller->target;
+    }
+    version = std::max(5, saved_version);
+  }
   // The function's own built-ins from the start: its arguments array and a preloaded _global.
-  SelectRealm(RealmIndex(code.swf_version));
+  SelectRealm(RealmIndex(version));
   Activation act;
   act.owner = code.owner;
   act.code = code.body;
-  act.scope = fn->scope;
+  if (closure) {
+    act.scope = fn->scope;
+  } else {
+    act.scope = {global_};
+    if (base_clip) act.scope.push_back(base_clip);
+  }
   act.locals = heap_.New<Object>();
   act.scope.push_back(act.locals);
   act.this_obj = this_obj;
-  act.base_clip = fn->base_clip;
-  // SWF 5 functions act on the clip they are called on, later ones on the clip that defined
-  // them (target_clip_swf5).
-  if (code.swf_version <= 5 && this_obj && this_obj->kind() == ObjectKind::kClip) {
-    act.base_clip = this_obj;
-  }
+  act.base_clip = base_clip;
   act.target = act.base_clip;
   act.callee = fn;
   act.constants = fn->constants;
@@ -247,7 +263,6 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
   if (want_arguments) {
     arguments = NewArray(args);
     arguments->Define("callee", fn, prop_flag::kDontEnum);
-    Activation* caller = current();
     arguments->Define("caller", caller && caller->callee ? Value(caller->callee) : Value::Null(),
                       prop_flag::kDontEnum);
   }
@@ -257,21 +272,31 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
     Object* parent = super_home ? super_home->proto() : nullptr;
     super_obj = heap_.New<SuperObject>(this_obj, parent, method ? parent : super_home);
   }
-  bool cs = swf_version_ >= 7;
+  bool cs = version >= 7;
   if (code.is_function2) {
     size_t reg = 1;
     auto preload = [&](const Value& v) {
       if (reg < act.registers.size()) act.registers[reg] = v;
       ++reg;
     };
-    if (code.flags & kPreloadThis) preload(this_obj ? Value(this_obj) : Value());
+    // A suppressed `this` is not loaded, even when the preload flag is also set.
+    if ((code.flags & kPreloadThis) && !(code.flags & kSuppressThis)) {
+      preload(this_obj ? Value(this_obj) : Value());
+    }
     if (code.flags & kPreloadArguments) preload(arguments);
     if (code.flags & kPreloadSuper) preload(super_obj);
-    if (code.flags & kPreloadRoot) preload(ResolveTarget(fn->base_clip, "_root"));
+    if (code.flags & kPreloadRoot) preload(ResolveTarget(base_clip, "_root"));
+    // A clip without a parent (a root) preloads nothing for _parent: the next preload takes
+    // its register.
     if (code.flags & kPreloadParent) {
-      preload(fn->base_clip ? Value(host_.Parent(fn->base_clip)) : Value());
+      Object* parent = base_clip ? host_.Parent(base_clip) : nullptr;
+      if (parent) preload(parent);
     }
     if (code.flags & kPreloadGlobal) preload(global_);
+    // With `this` preloaded or suppressed, the name `this` still reads, but as the caller's.
+    if (code.flags & (kPreloadThis | kSuppressThis)) {
+      act.this_obj = caller ? (caller->this_obj ? caller->this_obj : caller->target) : nullptr;
+    }
     if (!(code.flags & (kPreloadThis | kSuppressThis))) {
       act.locals->SetOwn("this", this_obj ? Value(this_obj) : Value(), cs);
     }
@@ -291,6 +316,7 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
       }
     }
   } else {
+    act.locals->SetOwn("this", this_obj ? Value(this_obj) : Value(), cs);
     act.locals->SetOwn("arguments", arguments, cs);
     if (super_obj) act.locals->SetOwn("super", super_obj, cs);
     for (size_t i = 0; i < code.params.size(); ++i) {
@@ -298,7 +324,7 @@ Value Vm::RunFunction(FunctionObject* fn, Object* this_obj, std::span<const Valu
     }
   }
 
-  SetVersion(code.swf_version);
+  SetVersion(version);
   activations_.push_back(&act);
   struct Restore {
     Vm& vm;

@@ -40,6 +40,11 @@ struct ScriptAbort {
 constexpr size_t kMaxStackValues = 1u << 20;
 constexpr size_t kMaxStringBytes = 32u << 20;
 
+// An array index: digits only, no leading zero, below 2^32 - 1.
+bool ArrayIndex(std::string_view name, uint32_t& out);
+// The element count an array's length number stands for.
+uint32_t LengthOf(double length);
+
 // From the ScriptLimits tag, or the player's defaults.
 struct ScriptLimits {
   int max_recursion = 256;
@@ -169,6 +174,8 @@ class Vm {
   // Array helpers working through length and index properties.
   uint32_t ArrayLength(Object* obj);
   void SetArrayLength(Object* obj, uint32_t length);
+  // Removes the elements from index length up to old.
+  void DropElements(Object* obj, uint32_t old, uint32_t length);
   Value GetIndex(Object* obj, uint32_t i) { return GetMember(obj, std::to_string(i)); }
   void SetIndex(Object* obj, uint32_t i, const Value& v) { SetMember(obj, std::to_string(i), v); }
 

@@ -369,11 +369,20 @@ void Merge(BitmapPixels& dest, const BitmapPixels& source, PixelBox box, int32_t
   });
 }
 
+namespace {
+// A pixel hits when its alpha reaches the threshold; a fully transparent pixel never does, even
+// against a threshold of 0.
+bool Hits(uint32_t pixel, uint8_t threshold) {
+  const uint32_t alpha = pixel >> 24;
+  return alpha != 0 && alpha >= threshold;
+}
+}  // namespace
+
 bool HitTestBox(const BitmapPixels& a, uint8_t threshold, PixelBox box) {
   box = Intersect(box, a.Bounds());
   for (int32_t y = box.top; y < box.bottom; ++y) {
     for (int32_t x = box.left; x < box.right; ++x) {
-      if ((a.picture.Row(y)[x] >> 24) >= threshold) return true;
+      if (Hits(a.picture.Row(y)[x], threshold)) return true;
     }
   }
   return false;
@@ -384,8 +393,8 @@ bool HitTestBitmaps(const BitmapPixels& a, uint8_t a_threshold, const BitmapPixe
   const PixelBox overlap = Intersect(a.Bounds(), PixelBox{dx, dy, dx + b.width(), dy + b.height()});
   for (int32_t y = overlap.top; y < overlap.bottom; ++y) {
     for (int32_t x = overlap.left; x < overlap.right; ++x) {
-      if ((a.picture.Row(y)[x] >> 24) >= a_threshold &&
-          (b.picture.Row(y - dy)[x - dx] >> 24) >= b_threshold) {
+      if (Hits(a.picture.Row(y)[x], a_threshold) &&
+          Hits(b.picture.Row(y - dy)[x - dx], b_threshold)) {
         return true;
       }
     }

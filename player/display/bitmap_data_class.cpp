@@ -1,6 +1,7 @@
 // flash.display.BitmapData for scripts, and the MovieClip methods that show one
 // (attachBitmap, beginBitmapFill). The pixels live in a shared BitmapPixels, so a bitmap on the
 // display list or in a fill stays valid after its script object is collected.
+#include "player/avm1/builtins/builtins.h"
 #include "player/display/bitmap_data_class.h"
 
 #include <algorithm>
@@ -64,7 +65,7 @@ std::pair<int32_t, int32_t> PointOf(Vm& vm, const Value& v) {
 uint32_t Colour(Vm& vm, const Value& v) { return static_cast<uint32_t>(vm.ToInt(v)); }
 
 Value NewGeom(Vm& vm, const char* cls, std::initializer_list<double> args) {
-  Object* flash = vm.GetMember(vm.global(), "flash").AsObject();
+  Object* flash = avm1::FlashPackage(vm);
   Object* geom = flash ? vm.GetMember(flash, "geom").AsObject() : nullptr;
   const Value ctor = geom ? vm.GetMember(geom, cls) : Value();
   std::vector<Value> values;
@@ -77,7 +78,7 @@ Value RectValue(Vm& vm, PixelBox b) {
 }
 
 Object* ProtoOf(Vm& vm) {
-  Object* flash = vm.GetMember(vm.global(), "flash").AsObject();
+  Object* flash = avm1::FlashPackage(vm);
   Object* display = flash ? vm.GetMember(flash, "display").AsObject() : nullptr;
   Object* ctor = display ? vm.GetMember(display, "BitmapData").AsObject() : nullptr;
   Object* proto = ctor ? vm.GetMember(ctor, "prototype").AsObject() : nullptr;
@@ -544,10 +545,10 @@ void Accessor(Vm& vm, Object* proto, const char* name, avm1::NativeFn get) {
 
 void InstallBitmapDataClass(ScriptHost& host) {
   Vm& vm = host.vm();
-  Object* flash = vm.GetMember(vm.global(), "flash").AsObject();
+  Object* flash = avm1::FlashPackage(vm);
   if (!flash) return;
   Object* display = vm.NewObject();
-  flash->Define("display", display, avm1::prop_flag::kDontEnum | avm1::prop_flag::kVersion8);
+  flash->Define("display", display, avm1::prop_flag::kDontEnum);
 
   Object* proto = vm.NewObject();
   auto* ctor = vm.NewNative(Construct, Construct);

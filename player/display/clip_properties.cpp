@@ -25,21 +25,31 @@ void Unite(std::optional<SwfRect>& into, const SwfRect& r) {
   into->y_max.value = std::max(into->y_max.value, r.y_max.value);
 }
 
+// A coordinate in whole twips as Flash's 32-bit arithmetic gives it: a value out of range (or
+// NaN) becomes the most negative integer, as the x86 conversion does.
+int32_t TwipsOf(double v) {
+  if (!(v > -2147483648.5 && v < 2147483647.5)) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(std::nearbyint(v));
+}
+
+int32_t WrappingAdd(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+// Corners are mapped as Flash maps them: the scaled and rotated part made a 32-bit integer, the
+// translation then added with wraparound, so huge clips come out at odd but definite places.
 SwfRect Transformed(const SwfRect& r, const Matrix& m) {
-  const Point p[4] = {m.Apply({double(r.x_min.value), double(r.y_min.value)}),
-                      m.Apply({double(r.x_max.value), double(r.y_min.value)}),
-                      m.Apply({double(r.x_min.value), double(r.y_max.value)}),
-                      m.Apply({double(r.x_max.value), double(r.y_max.value)})};
-  double x0 = p[0].x, x1 = x0, y0 = p[0].y, y1 = y0;
-  for (const Point& q : p) {
-    x0 = std::min(x0, q.x), x1 = std::max(x1, q.x);
-    y0 = std::min(y0, q.y), y1 = std::max(y1, q.y);
+  const int32_t tx = TwipsOf(m.tx), ty = TwipsOf(m.ty);
+  int32_t x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+  for (int i = 0; i < 4; ++i) {
+    const double x = i & 1 ? r.x_max.value : r.x_min.value;
+    const double y = i & 2 ? r.y_max.value : r.y_min.value;
+    const int32_t px = WrappingAdd(TwipsOf(m.a * x + m.c * y), tx);
+    const int32_t py = WrappingAdd(TwipsOf(m.b * x + m.d * y), ty);
+    x0 = i ? std::min(x0, px) : px, x1 = i ? std::max(x1, px) : px;
+    y0 = i ? std::min(y0, py) : py, y1 = i ? std::max(y1, py) : py;
   }
-  auto twips = [](double v) {
-    return Twips{
-        static_cast<int32_t>(std::clamp(std::isfinite(v) ? std::round(v) : 0.0, -1e9, 1e9))};
-  };
-  return {twips(x0), twips(x1), twips(y0), twips(y1)};
+  return {Twips{x0}, Twips{x1}, Twips{y0}, Twips{y1}};
 }
 
 }  // namespace
@@ -135,7 +145,12 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
                                     : 1.0;
     case ClipProperty::kTotalFrames:
     case ClipProperty::kFramesLoaded:
-      return clip && clip->timeline ? static_cast<double>(clip->timeline->frames.size()) : 1.0;
+      if (!clip || !clip->timeline) return 1.0;
+      if (clip->timeline->claimed_frames > 0 &&
+          static_cast<size_t>(clip->timeline->claimed_frames) < clip->timeline->frames.size()) {
+        return static_cast<double>(clip->timeline->claimed_frames);
+      }
+      return static_cast<double>(clip->timeline->frames.size());
     case ClipProperty::kAlpha:
       return o->color.a_mult / 256.0 * 100;
     case ClipProperty::kVisible:
@@ -144,8 +159,9 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
     case ClipProperty::kHeight: {
       const auto b = ContentBounds(*o, o->matrix, 0);
       if (!b) return 0.0;
-      return p == ClipProperty::kWidth ? (b->x_max.value - b->x_min.value) / 20.0
-                                       : (b->y_max.value - b->y_min.value) / 20.0;
+      // The size is a 32-bit difference too, wrapping when the extent passes its range.
+      return p == ClipProperty::kWidth ? WrappingAdd(b->x_max.value, -b->x_min.value) / 20.0
+                                       : WrappingAdd(b->y_max.value, -b->y_min.value) / 20.0;
     }
     case ClipProperty::kTarget: {
       if (clip) return ClipPath(ObjectFor(*clip), false);
@@ -155,7 +171,12 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
     case ClipProperty::kName:
       return o->name;  // the root's too: a script may name it (swf6)
     case ClipProperty::kDropTarget:
-      return DropTargetOf(o);
+    {
+      // No drop target: SWF 4 and 5 movies read undefined, later ones an empty string.
+      std::string target = DropTargetOf(o);
+      if (target.empty() && vm_->swf_version() < 6) return Value();
+      return target;
+    }
     case ClipProperty::kUrl:
       return UrlOf(clip);
     case ClipProperty::kHighQuality:

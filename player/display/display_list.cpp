@@ -783,10 +783,15 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
   } else if (container || type == CharacterType::kEditText) {
     object->name = "instance" + std::to_string(++instances_);
   }
+  // An imported sprite or button plays with its library's characters and scripts.
+  const MovieDefinition& owner = parent.movie ? *parent.movie : movie_;
+  const auto imported = owner.imported_from.find(id);
+  const std::shared_ptr<const MovieDefinition>& clip_movie =
+      imported != owner.imported_from.end() ? imported->second : parent.movie;
   if (type == CharacterType::kSprite) {
     object->clip = std::make_unique<Clip>();
     object->clip->timeline = &static_cast<const SpriteCharacter*>(character)->timeline();
-    object->clip->movie = parent.movie;
+    object->clip->movie = clip_movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
   } else if (type == CharacterType::kEditText) {
@@ -794,7 +799,7 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
         std::make_unique<TextField>(static_cast<const EditTextCharacter*>(character)->definition());
   } else if (type == CharacterType::kButton) {
     object->clip = std::make_unique<Clip>();
-    object->clip->movie = parent.movie;
+    object->clip->movie = clip_movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
     ShowButtonRecords(*object, button_state::kUp, level);

@@ -184,7 +184,10 @@ void InstallDrawingMethods(ScriptHost& host) {
       {"curveTo", CurveTo},
       {"clear", Clear},
   };
-  for (const auto& [name, fn] : kMethods) vm.DefineMethod(proto, name, fn);
+  // The drawing API arrived with Flash 6: older movies do not see it.
+  for (const auto& [name, fn] : kMethods) {
+    vm.DefineMethod(proto, name, fn, avm1::prop_flag::kDontEnum | avm1::prop_flag::kVersion6);
+  }
 }
 
 }  // namespace flashsaver

@@ -1,5 +1,6 @@
 // The flash.filters classes: each object keeps the values as scripts set them (clamped as the
 // player clamps them), and converts to the renderer's Filter when a display object takes it.
+#include "player/avm1/builtins/builtins.h"
 #include "player/display/filter_classes.h"
 
 #include <algorithm>
@@ -87,7 +88,7 @@ class FilterObject final : public Object {
 // The class's prototype, found by its name as scripts reach it; Object.prototype when a script
 // replaced the class.
 Object* ProtoOf(Vm& vm, Kind kind) {
-  Object* flash = vm.GetMember(vm.global(), "flash").AsObject();
+  Object* flash = avm1::FlashPackage(vm);
   Object* package = flash ? vm.GetMember(flash, "filters").AsObject() : nullptr;
   Object* ctor =
       package ? vm.GetMember(package, kClassNames[static_cast<int>(kind)]).AsObject() : nullptr;
@@ -541,13 +542,9 @@ double Fixed(double v, double one) {
 }  // namespace
 
 void InstallFilterClasses(Vm& vm) {
-  Object* flash = vm.GetMember(vm.global(), "flash").AsObject();
-  if (!flash) {
-    flash = vm.NewObject();
-    vm.global()->Define("flash", flash, avm1::prop_flag::kDontEnum | avm1::prop_flag::kVersion8);
-  }
+  Object* flash = avm1::FlashPackage(vm);
   Object* package = vm.NewObject();
-  flash->Define("filters", package, avm1::prop_flag::kDontEnum | avm1::prop_flag::kVersion8);
+  flash->Define("filters", package, avm1::prop_flag::kDontEnum);
 
   Object* base_proto = vm.NewObject();
   vm.DefineMethod(base_proto, "clone", Clone);

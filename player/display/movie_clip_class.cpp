@@ -333,6 +333,19 @@ void InstallMovieClipClass(ScriptHost& host) {
       {"getBytesTotal", BytesTotal},
   };
   for (const auto& [name, fn] : kMethods) vm.DefineMethod(proto, name, fn);
+  // Methods added by later players are hidden from movies made for earlier ones.
+  using avm1::prop_flag::kVersion6, avm1::prop_flag::kVersion7, avm1::prop_flag::kVersion8;
+  static constexpr std::pair<const char*, uint16_t> kSince[] = {
+      {"getDepth", kVersion6},
+      {"createEmptyMovieClip", kVersion6},
+      {"setMask", kVersion6},
+      {"getNextHighestDepth", kVersion7},
+      {"getInstanceAtDepth", kVersion7},
+      {"getRect", kVersion8},
+  };
+  for (const auto& [name, since] : kSince) {
+    if (avm1::Property* p = proto->FindOwn(name, true)) p->flags |= since;
+  }
   // Hidden from for..in on clips, unlike on buttons (tab_ordering_properties).
   DefineTabIndex(vm, proto, avm1::prop_flag::kDontEnum);
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "player/display/asset_imports.h"
 #include "player/display/character_library.h"
 #include "player/display/timeline.h"
 #include "player/sound/sound_tags.h"
@@ -27,6 +28,10 @@ struct MovieDefinition {
   Timeline root;
 
   std::map<std::string, uint16_t> exports;  // ExportAssets: name → character id
+  std::vector<AssetImport> imports;         // ImportAssets and ImportAssets2, in tag order
+  // Imported ids and the library movie each one's character lives in: a sprite of it plays
+  // with that movie's characters.
+  std::map<uint16_t, std::shared_ptr<const MovieDefinition>> imported_from;
   // DefineScalingGrid: the centre rectangle (twips) of a sprite's or button's nine-slice grid.
   std::map<uint16_t, SwfRect> scaling_grids;
   std::vector<std::span<const uint8_t>> init_actions;  // DoInitAction bodies (sprite id first)

@@ -53,6 +53,7 @@ class TimelineReader {
     }
     // Commands after the last ShowFrame still show: a movie without any ShowFrame has a frame.
     timeline.loops = is_root || (ended && !frame_has_content);
+    if (is_root) timeline.claimed_frames = movie_.header.frame_count;
     if (frame_has_content || timeline.frames.empty()) timeline.frames.push_back(std::move(frame));
     return timeline;
   }
@@ -156,6 +157,13 @@ class TimelineReader {
         break;
       case kExportAssets:
         ReadExports(tag);
+        break;
+      case kImportAssets:
+      case kImportAssets2:
+        if (nesting_ == 0) {
+          movie_.imports.push_back(
+              ReadAssetImport(tag, static_cast<uint32_t>(timeline.frames.size())));
+        }
         break;
       case kScriptLimits: {
         ByteReader reader(tag.body);

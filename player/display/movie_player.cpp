@@ -67,8 +67,8 @@ void MoviePlayer::SetUrl(std::string url) { state_->scripts.url = std::move(url)
 
 void MoviePlayer::SetFileReader(FileReader reader) {
   State* state = state_.get();
-  state->scripts.load_movie = [state, reader = std::move(reader)](
-                                  std::string_view url) -> std::shared_ptr<const MovieDefinition> {
+  LibraryReader read = [state, reader = std::move(reader)](
+                           std::string_view url) -> std::unique_ptr<MovieDefinition> {
     const std::optional<std::string> path = LocalPathOf(url);
     if (!path) return nullptr;
     std::optional<std::vector<uint8_t>> bytes = reader(*path);
@@ -79,6 +79,14 @@ void MoviePlayer::SetFileReader(FileReader reader) {
       return nullptr;  // not a movie: the load fails as a missing file does
     }
   };
+  state->scripts.load_movie =
+      [read](std::string_view url) -> std::shared_ptr<const MovieDefinition> {
+    std::unique_ptr<MovieDefinition> movie = read(url);
+    if (movie) ResolveImports(*movie, read);
+    return movie;
+  };
+  // The libraries arrive before the first frame runs: the frames holding imports wait for them.
+  if (state->frames_run == 0) ResolveImports(*state->movie, read);
 }
 
 void MoviePlayer::SetSharedObjectFolder(std::string folder) {

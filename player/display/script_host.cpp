@@ -277,6 +277,21 @@ void ScriptHost::ClipPlaced(Clip& clip) {
   // A timeline's clip of a registered class is constructed before the frame's scripts run;
   // attachMovie constructs its own at once.
   if (!clip.owner || clip.owner->scripted) return;
+  // onClipEvent(construct), then onClipEvent(initialize), come before the class constructor
+  // and before any frame script: the clip's handlers that set it up run first.
+  if (clip.owner->parent && !clip.owner->clip_actions.empty()) {
+    const Clip& placer = *clip.owner->parent;
+    const int version = MovieOf(placer).header.version;
+    const std::vector<ClipAction> actions = ReadClipActions(clip.owner->clip_actions, version);
+    for (const uint32_t event : {clip_event::kConstruct, clip_event::kInitialize}) {
+      for (const ClipAction& a : actions) {
+        if (a.events & event) {
+          init_queue_.push_back(
+              {ObjectFor(clip), CodeOwner(placer), a.code, {}, false, nullptr, version});
+        }
+      }
+    }
+  }
   if (Object* ctor = RegisteredClass(clip)) {
     init_queue_.push_back({ObjectFor(clip), nullptr, {}, {}, false, ctor});
   }
@@ -349,7 +364,7 @@ void ScriptHost::FrameRan(Clip& clip, int32_t frame) {
     return;
   }
   const Frame& f = clip.timeline->frames[static_cast<size_t>(frame)];
-  if (f.init_actions.empty() && f.actions.empty()) return;
+  if (f.init_actions.empty() && f.actions.empty() && f.imported_init_actions.empty()) return;
   Object* o = ObjectFor(clip);
   auto owner = CodeOwner(clip);
   const int version = MovieOf(clip).header.version;
@@ -360,6 +375,19 @@ void ScriptHost::FrameRan(Clip& clip, int32_t frame) {
     if (!done_init_.insert({clip.movie.get(), id}).second) continue;
     init_queue_.push_back(
         {ObjectFor(MovieRoot(clip)), owner, body.subspan(2), {}, false, nullptr, version});
+  }
+  // An imported symbol's init script runs once, in its library's version, on this root.
+  for (const ImportedInitAction& init : f.imported_init_actions) {
+    const uint16_t id = static_cast<uint16_t>(init.body[0] | init.body[1] << 8);
+    if (!done_init_.insert({init.library.get(), id}).second) continue;
+    init_queue_.push_back(
+        {ObjectFor(MovieRoot(clip)),
+         std::shared_ptr<const std::vector<uint8_t>>(init.library, &init.library->data),
+         init.body.subspan(2),
+         {},
+         false,
+         nullptr,
+         init.library->header.version});
   }
   for (std::span<const uint8_t> body : f.actions) {
     queue_.push_back({o, owner, body, {}, false, nullptr, version});

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "player/avm1/builtins/text_format.h"
 #include "player/display/script_host.h"
 
 namespace flashsaver {
@@ -231,6 +232,54 @@ TextStyle StyleOf(Vm& vm, Object* style) {
   return out;
 }
 
+// transform(style): the TextFormat a style object stands for, null for anything but an object.
+// Sizes and margins come out as whole pixels (margins never below zero), fontFamily as the whole
+// list with CSS's generic names turned into the player's device fonts.
+Value Transform(Vm& vm, const CallArgs& c) {
+  Object* style = c.Arg(0).AsObject();
+  if (!style) return Value::Null();
+  const TextStyle s = StyleOf(vm, style);
+  avm1::TextFormatValues f;
+  if (const avm1::Property* p = style->FindOwn("fontFamily", true);
+      p && !p->value.IsNullish() && !p->value.IsObject()) {
+    const std::string list = vm.ToString(p->value);
+    std::string font;
+    for (size_t start = 0; start <= list.size();) {
+      size_t comma = list.find(',', start);
+      if (comma == std::string::npos) comma = list.size();
+      std::string face = Trimmed(std::string_view(list).substr(start, comma - start));
+      const std::string generic = Lower(face);
+      if (generic == "sans-serif") face = "_sans";
+      if (generic == "serif") face = "_serif";
+      if (generic == "mono" || generic == "monospace") face = "_typewriter";
+      if (start) font += ',';
+      font += face;
+      start = comma + 1;
+    }
+    f.font = font;
+  }
+  auto pixels = [](double twips) { return static_cast<int32_t>(std::trunc(twips / 20)); };
+  if (s.size) f.size = pixels(*s.size);
+  if (s.colour) f.color = (s.colour->r << 16) | (s.colour->g << 8) | s.colour->b;
+  f.bold = s.bold;
+  f.italic = s.italic;
+  f.underline = s.underline;
+  f.kerning = s.kerning;
+  if (s.letter_spacing) f.letter_spacing = std::trunc(*s.letter_spacing);
+  if (s.align) {
+    static constexpr const char* kNames[] = {"left", "right", "center", "justify"};
+    const auto index = static_cast<size_t>(*s.align);
+    if (index < std::size(kNames)) f.align = kNames[index];
+  }
+  if (s.left_margin) f.left_margin = std::max(pixels(*s.left_margin), 0);
+  if (s.right_margin) f.right_margin = std::max(pixels(*s.right_margin), 0);
+  if (s.indent) f.indent = pixels(*s.indent);
+  if (s.leading) f.leading = pixels(*s.leading);
+  if (s.display == TextStyle::Display::kInline) f.display = "inline";
+  if (s.display == TextStyle::Display::kNone) f.display = "none";
+  return avm1::NewTextFormat(vm, f);
+}
+
 }  // namespace
 
 std::shared_ptr<const StyleTable> StylesOf(Vm& vm, const Value& sheet) {
@@ -251,6 +300,7 @@ void InstallStyleSheetClass(Vm& vm, Object* text_field_class) {
   vm.DefineMethod(proto, "getStyleNames", GetStyleNames);
   vm.DefineMethod(proto, "clear", Clear);
   vm.DefineMethod(proto, "parseCSS", ParseCss);
+  vm.DefineMethod(proto, "transform", Transform);
   // A class of SWF 7: older movies do not see it.
   text_field_class->Define("StyleSheet", Value(static_cast<Object*>(ctor)),
                            avm1::prop_flag::kDontEnum | avm1::prop_flag::kVersion7);

@@ -172,7 +172,8 @@ Value GetTextFormat(Vm& vm, const CallArgs& c) {
   TextField& field = *f->text;
   const StyledText& t = field.content();
   const auto [begin, end] = RangeOf(vm, c, std::min<size_t>(c.args.size(), 2), t.chars.size());
-  if (begin >= end) return avm1::NewTextFormat(vm, ValuesOf(field.new_format, field.new_paragraph));
+  // An empty range has no characters to report: nothing is set.
+  if (begin >= end) return avm1::NewTextFormat(vm, TextFormatValues{});
   size_t paragraph = ParagraphAt(t, begin);
   auto paragraph_of = [&](size_t p) -> const ParagraphFormat& {
     return p < t.paragraphs.size() ? t.paragraphs[p] : field.new_paragraph;
@@ -429,6 +430,9 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       // The value's toString may have run script: the field may be gone.
       DisplayObject* still = face.field;
       if (!still || !still->text) return;
+      if (p == Prop::kHtmlText) {
+        still->text->settings().html_version = static_cast<uint8_t>(vm.swf_version());
+      }
       if (!face.style_sheet.IsObject()) return SetText(*still, text, p == Prop::kHtmlText);
       // A styled field reads either as HTML, with the sheet's styles as they are now.
       std::shared_ptr<const StyleTable> styles = StylesOf(vm, face.style_sheet);
@@ -514,6 +518,7 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       return Touched(object);
     case Prop::kCondenseWhite:
       d.condense_white = vm.ToBool(v);
+      d.html_version = static_cast<uint8_t>(vm.swf_version());
       return;
     case Prop::kRestrict:
       face.restrict =
@@ -547,7 +552,7 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
       face.sharpness = vm.ToNumber(v);  // kept as given, 500 too
       return;
     case Prop::kThickness:
-      face.thickness = std::clamp(vm.ToNumber(v), -200.0, 200.0);
+      face.thickness = vm.ToNumber(v);  // kept as given, past the documented -200..200 too
       return;
     case Prop::kAntiAliasType: {
       const std::string s = vm.ToString(v);
@@ -562,8 +567,14 @@ void Write(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p, const V
   }
 }
 
+void SyncFromVariable(ScriptHost& host, Object* o);
+void SyncToVariable(ScriptHost& host, Object* o);
+
+// A field bound to a variable reads it when its text is asked for and writes it when the text
+// is set, at once, not only when the frame ends.
 template <Prop P>
 Value Get(Vm& vm, const CallArgs& c) {
+  if constexpr (P == Prop::kText || P == Prop::kHtmlText) SyncFromVariable(HostOf(vm), c.this_obj);
   TextFieldObject* face = ScriptFace(c.this_obj);
   if (!face || !face->field) return Value();
   return Read(vm, *face, *face->field, P);
@@ -573,6 +584,8 @@ template <Prop P>
 Value Set(Vm& vm, const CallArgs& c) {
   TextFieldObject* face = ScriptFace(c.this_obj);
   if (face && face->field) Write(vm, *face, *face->field, P, c.Arg(0));
+  if constexpr (P == Prop::kText || P == Prop::kHtmlText) SyncToVariable(HostOf(vm), c.this_obj);
+  if constexpr (P == Prop::kVariable) SyncFromVariable(HostOf(vm), c.this_obj);
   return Value();
 }
 
@@ -644,6 +657,42 @@ std::pair<std::string, std::string> SplitVariable(const std::string& path) {
   if (cut == std::string::npos) cut = path.rfind('.');
   if (cut == std::string::npos) return {"", path};
   return {path.substr(0, cut), path.substr(cut + 1)};
+}
+
+// The clip and name of the variable a field is bound to; no clip when it has none.
+std::pair<Object*, std::string> BoundVariable(ScriptHost& host, DisplayObject* field) {
+  if (!field || !field->text || !field->parent) return {nullptr, ""};
+  const std::string& variable = field->text->definition().variable_name;
+  if (variable.empty()) return {nullptr, ""};
+  const auto [path, name] = SplitVariable(variable);
+  if (name.empty()) return {nullptr, ""};
+  return {host.vm().ResolveTarget(host.ObjectFor(*field->parent), path), name};
+}
+
+// The field takes the variable's value, or gives its text to a variable not set yet.
+void SyncFromVariable(ScriptHost& host, Object* o) {
+  const auto [target, name] = BoundVariable(host, FieldOf(o));
+  if (!target) return;
+  // Getters and toString run script: a throw or a runaway ends this field's update only.
+  try {
+    const Value v = host.vm().GetMember(target, name);
+    DisplayObject* field = FieldOf(o);
+    if (!field) return;
+    if (v.IsUndefined()) {
+      host.vm().SetMember(target, name, Value(field->text->text()));
+      return;
+    }
+    std::string text = host.vm().ToString(v);
+    if ((field = FieldOf(o))) SetText(*field, text, field->text->definition().html);
+  } catch (const avm1::ScriptThrow&) {
+  } catch (const avm1::ScriptAbort&) {
+  }
+}
+
+void SyncToVariable(ScriptHost& host, Object* o) {
+  DisplayObject* field = FieldOf(o);
+  const auto [target, name] = BoundVariable(host, field);
+  if (target) host.vm().SetMember(target, name, Value(field->text->text()));
 }
 
 }  // namespace
@@ -785,28 +834,7 @@ void ScriptHost::UpdateBoundFields() {
       }
     }
   }
-  for (Object* o : bound) {
-    DisplayObject* field = FieldOf(o);
-    if (!field || !field->parent) continue;
-    const auto [path, name] = SplitVariable(field->text->definition().variable_name);
-    Object* target = vm_->ResolveTarget(ObjectFor(*field->parent), path);
-    if (!target || name.empty()) continue;
-    // Getters and toString run script: a throw or a runaway ends this field's update only.
-    try {
-      const Value v = vm_->GetMember(target, name);
-      field = FieldOf(o);
-      if (!field) continue;
-      if (v.IsUndefined()) {
-        // An unset variable takes the field's text, as the player binds them.
-        vm_->SetMember(target, name, Value(field->text->text()));
-        continue;
-      }
-      std::string text = vm_->ToString(v);
-      if ((field = FieldOf(o))) SetText(*field, text, field->text->definition().html);
-    } catch (const avm1::ScriptThrow&) {
-    } catch (const avm1::ScriptAbort&) {
-    }
-  }
+  for (Object* o : bound) SyncFromVariable(*this, o);
 }
 
 }  // namespace flashsaver

@@ -20,6 +20,14 @@ namespace flashsaver {
 
 using ControlCommand = std::variant<PlaceCommand, RemoveCommand>;
 
+struct MovieDefinition;
+
+// A library movie's DoInitAction for a symbol another movie imports (sprite id first).
+struct ImportedInitAction {
+  std::shared_ptr<const MovieDefinition> library;
+  std::span<const uint8_t> body;
+};
+
 struct Frame {
   std::vector<ControlCommand> commands;           // in tag order
   std::vector<std::span<const uint8_t>> actions;  // DoAction bodies, kept for the script engine
@@ -29,6 +37,7 @@ struct Frame {
   // DoABC (tag code 82) and its older form (72): ActionScript 3 bytecode run when the frame is
   // first reached.
   std::vector<std::pair<uint16_t, std::span<const uint8_t>>> abc_blocks;
+  std::vector<ImportedInitAction> imported_init_actions;  // of the symbols imported here
 };
 
 struct Timeline {
@@ -39,6 +48,9 @@ struct Timeline {
   // after a ShowFrame; otherwise the player still waits for the rest and its last frame stays
   // (looping_child_swf5).
   bool loops = true;
+  // The root's frame count as its header claims it, which _totalframes and _framesloaded report
+  // even when the movie holds more frames (all of which still play); -1 for sprites.
+  int32_t claimed_frames = -1;
 };
 
 class SpriteCharacter final : public Character {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/avm1/builtins/builtins.h"
 #include "player/display/script_host.h"
 
 namespace flashsaver {
@@ -32,7 +33,7 @@ DisplayObject* TargetOf(const CallArgs& c) {
 }
 
 Value GeomClass(Vm& vm, const char* name) {
-  Object* geom = vm.GetMember(vm.GetMember(vm.global(), "flash").AsObject(), "geom").AsObject();
+  Object* geom = vm.GetMember(avm1::FlashPackage(vm), "geom").AsObject();
   return geom ? vm.GetMember(geom, name) : Value();
 }
 
@@ -145,7 +146,7 @@ void Accessor(Vm& vm, Object* proto, const char* name, avm1::NativeFn get, avm1:
 
 void InstallTransformClass(ScriptHost& host) {
   Vm& vm = host.vm();
-  Object* geom = vm.GetMember(vm.GetMember(vm.global(), "flash").AsObject(), "geom").AsObject();
+  Object* geom = vm.GetMember(avm1::FlashPackage(vm), "geom").AsObject();
   if (!geom) return;
   Object* proto = vm.NewObject();
   Accessor(vm, proto, "matrix", GetMatrix, SetMatrix);

@@ -83,7 +83,8 @@ void TextField::SetHtmlText(std::string_view html) {
   // Markup says itself what is bold or italic: the font's own style does not carry over.
   TextFormat base = new_format;
   base.bold = base.italic = base.underline = false;
-  content_ = ParseHtml(html, base, new_paragraph, settings_.condense_white, settings_.multiline);
+  content_ = ParseHtml(html, base, new_paragraph, settings_.condense_white, settings_.multiline,
+                       nullptr, settings_.html_version);
   LayOut();
 }
 
@@ -104,7 +105,7 @@ void TextField::ParseStyled(std::string_view html) {
   TextFormat base = new_format;
   base.bold = base.italic = base.underline = false;
   content_ = ParseHtml(html, base, new_paragraph, settings_.condense_white, settings_.multiline,
-                       styles_.get());
+                       styles_.get(), settings_.html_version);
   LayOut();
 }
 

@@ -25,6 +25,7 @@ struct EditTextDefinition {
   AutoSize auto_size = AutoSize::kNone;
   // Set by scripts only; the tag's border flag sets the background too.
   bool background = false, condense_white = false;
+  uint8_t html_version = 8;  // the SWF version of the script that last gave HTML or condensing
   Rgba background_colour{255, 255, 255, 255}, border_colour{0, 0, 0, 255};
   uint16_t font_id = 0;  // 0: none
   std::string font_class;

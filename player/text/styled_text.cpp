@@ -103,29 +103,53 @@ std::optional<uint32_t> HtmlColour(std::string_view s) {
   return v;
 }
 
-// Text between tags that is only whitespace goes; other runs of whitespace, line breaks
-// included, become one space.
-std::string CondenseWhite(std::string_view html) {
-  auto white = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Whether a tag ends a paragraph of a multiline field: after one, condensed whitespace goes.
+bool EndsParagraph(std::string_view tag) {
+  size_t k = 1 + (tag.size() > 1 && tag[1] == '/');
+  size_t e = k;
+  while (e < tag.size() && std::isalpha(static_cast<unsigned char>(tag[e]))) ++e;
+  std::string name(tag.substr(k, e - k));
+  for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return name == "p" || name == "br" || name == "li";
+}
+
+// See ParseHtml: whitespace as the field keeps it, for that version.
+std::string CondenseWhite(std::string_view html, bool condense, int version, bool multiline) {
+  const bool across_tags = version >= 8;
   std::string out;
+  bool last_white = true;  // at the start nothing condensed is written
   size_t i = 0;
   while (i < html.size()) {
     if (html[i] == '<') {
       const size_t end = html.find('>', i);
       const size_t stop = end == std::string_view::npos ? html.size() : end + 1;
-      out.append(html.substr(i, stop - i));
+      const std::string_view tag = html.substr(i, stop - i);
+      out.append(tag);
+      if (multiline && EndsParagraph(tag)) last_white = true;
       i = stop;
       continue;
     }
     const size_t stop = std::min(html.find('<', i), html.size());
     const std::string_view text = html.substr(i, stop - i);
     i = stop;
-    if (std::all_of(text.begin(), text.end(), white)) continue;
-    for (size_t k = 0; k < text.size(); ++k) {
-      if (!white(text[k])) {
-        out.push_back(text[k]);
-      } else if (k == 0 || !white(text[k - 1])) {
+    if (!condense) {
+      const bool spaces = std::all_of(text.begin(), text.end(), [](char c) { return c == ' '; });
+      if (version >= 8 || !spaces) out.append(text);
+      continue;
+    }
+    if (!across_tags) {
+      if (std::all_of(text.begin(), text.end(), IsWhite)) continue;
+      last_white = false;
+    }
+    for (char c : text) {
+      if (!IsWhite(c)) {
+        out.push_back(c);
+        last_white = false;
+      } else if (!last_white) {
         out.push_back(' ');
+        last_white = true;
       }
     }
   }
@@ -275,9 +299,11 @@ const TextStyle* StyleTable::Find(std::string_view selector) const {
 
 StyledText ParseHtml(std::string_view source, const TextFormat& format,
                      const ParagraphFormat& paragraph, bool condense_white, bool multiline,
-                     const StyleTable* styles) {
-  const std::string condensed = condense_white ? CondenseWhite(source) : std::string();
-  const std::string_view html = condense_white ? std::string_view(condensed) : source;
+                     const StyleTable* styles, int version) {
+  // Up to SWF 6 paragraphs end at </p> and </li> in single-line fields too.
+  if (version <= 6) multiline = true;
+  const std::string condensed = CondenseWhite(source, condense_white, version, multiline);
+  const std::string_view html = condensed;
   StyledText out;
   out.paragraphs.push_back(paragraph);
   out.formats.push_back(format);

@@ -85,9 +85,13 @@ struct StyleTable {
 // field that is not multiline ends no paragraph at </p> or </li>; line breaks still do.
 // With a style table, <p>, <li> and <a> take the style of their tag, and <p>, <li>, <a> and
 // <span> the style their class names; a tag's own attributes come after its styles.
+// For movies from SWF 8 (version) condensing is done over the whole text: a run of whitespace is
+// one space unless the text or a paragraph starts there or one was just written, whatever tags
+// come between; older ones condense each run between tags on its own, and drop text between
+// tags that is only spaces even when not condensing.
 StyledText ParseHtml(std::string_view html, const TextFormat& format,
                      const ParagraphFormat& paragraph, bool condense_white = false,
-                     bool multiline = true, const StyleTable* styles = nullptr);
+                     bool multiline = true, const StyleTable* styles = nullptr, int version = 8);
 
 // The HTML that a field gives back for its contents: a <P> or <LI> per paragraph inside a
 // <TEXTFORMAT> when it has margins, and <FONT> with every attribute of its first character,

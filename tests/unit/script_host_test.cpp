@@ -337,6 +337,66 @@ TEST(ScriptHostTest, KeepsLoadedPathsInsideTheMoviesFolder) {
   for (const auto& [url, path] : cases) EXPECT_EQ(LocalPathOf(url), path) << url;
 }
 
+Bytes NamedSymbols(const std::vector<std::pair<uint16_t, std::string>>& symbols) {
+  Bytes b;
+  Put16(b, static_cast<uint32_t>(symbols.size()));
+  for (const auto& [id, name] : symbols) {
+    Put16(b, id);
+    b.insert(b.end(), name.begin(), name.end());
+    b.push_back(0);
+  }
+  return b;
+}
+Bytes Export(uint16_t id, const std::string& name) {
+  return Tag(swf_tag::kExportAssets, NamedSymbols({{id, name}}));
+}
+Bytes Import(const std::string& url, uint16_t id, const std::string& name) {
+  Bytes b(url.begin(), url.end());
+  b.insert(b.end(), {0, 1, 0});  // ImportAssets2: two reserved bytes
+  const Bytes symbols = NamedSymbols({{id, name}});
+  b.insert(b.end(), symbols.begin(), symbols.end());
+  return Tag(swf_tag::kImportAssets2, b);
+}
+
+struct ImportCase {
+  const char* name;
+  std::string import_name;
+  std::optional<Bytes> library;  // what the reader finds for "lib.swf"
+  std::vector<std::string> lines;
+};
+
+// The library's sprite plays in the importing movie with the library's own characters; its
+// init script runs before the frame's scripts; what cannot be imported places nothing.
+TEST(ScriptHostTest, ImportsSymbolsFromLibraryMovies) {
+  const Bytes library = Movie({Sprite(1, {DoAction(TraceAction("inner")), ShowFrame()}),
+                               Sprite(2, {Place(1, 1), DoAction(TraceAction("lib")), ShowFrame()}),
+                               Export(2, "Sym"), DoInitAction(2, TraceAction("init")),
+                               DoAction(TraceAction("library root")), ShowFrame()});
+  const Bytes self_importing = Movie({Import("lib.swf", 2, "Sym"), Export(2, "Sym"), ShowFrame()});
+  const ImportCase cases[] = {
+      {"an exported sprite", "Sym", library, {"init", "main", "lib", "inner"}},
+      {"a name differing in case only", "sym", library, {"init", "main", "lib", "inner"}},
+      {"a name the library does not export", "Other", library, {"main"}},
+      {"a missing library", "Sym", std::nullopt, {"main"}},
+      {"a file that is no movie", "Sym", Bytes{'n', 'o'}, {"main"}},
+      {"a library importing itself", "Sym", self_importing, {"main"}},
+  };
+  for (const ImportCase& c : cases) {
+    MoviePlayer player(Movie({Import("lib.swf", 7, c.import_name), Place(1, 7),
+                              DoAction(TraceAction("main")), ShowFrame()}));
+    std::vector<std::string> lines;
+    int reads = 0;
+    player.SetTraceOutput([&](std::string_view line) { lines.emplace_back(line); });
+    player.SetFileReader([&](const std::string& path) {
+      ++reads;
+      return path == "lib.swf" ? c.library : std::nullopt;
+    });
+    player.AdvanceFrame();
+    EXPECT_EQ(lines, c.lines) << c.name;
+    EXPECT_LE(reads, 8) << c.name;
+  }
+}
+
 TEST(ScriptHostTest, KeyStateFollowsTheKeys) {
   MoviePlayer player(Movie({ShowFrame(), DoAction(TraceKeyIsDown(65)), ShowFrame(),
                             DoAction(TraceKeyIsDown(65)), ShowFrame()}));

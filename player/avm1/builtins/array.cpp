@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "player/avm1/builtins/array_entries.h"
 #include "player/avm1/builtins/builtins.h"
 
 namespace flashsaver::avm1 {
@@ -13,26 +14,22 @@ constexpr int kUniqueSort = 4;
 constexpr int kReturnIndexedArray = 8;
 constexpr int kNumeric = 16;
 
+// The values at every index, for arrays short enough to list whole; a long sparse one lists
+// its stored values only.
 std::vector<Value> Elements(Vm& vm, Object* a) {
   std::vector<Value> out;
-  if (!a) return out;
-  uint32_t n = std::min<uint32_t>(vm.ArrayLength(a), 1u << 24);
-  out.reserve(n);
-  for (uint32_t i = 0; i < n; ++i) out.push_back(vm.GetIndex(a, i));
+  for (auto& [index, value] : ReadEntries(vm, a).items) out.push_back(std::move(value));
   return out;
-}
-
-void Assign(Vm& vm, Object* a, const std::vector<Value>& items) {
-  vm.SetArrayLength(a, 0);
-  for (uint32_t i = 0; i < items.size(); ++i) vm.SetIndex(a, i, items[i]);
-  vm.SetArrayLength(a, static_cast<uint32_t>(items.size()));
 }
 
 Value Construct(Vm& vm, const CallArgs& c) {
   Object* a = vm.NewArray();
   if (c.args.size() == 1 && c.args[0].IsNumber()) {
-    double n = c.args[0].AsNumber();
-    if (n >= 0 && n < 4294967295.0) vm.SetArrayLength(a, static_cast<uint32_t>(n));
+    // The length is the count made a 32-bit integer, negative values included; it makes no
+    // elements.
+    const double n = c.args[0].AsNumber();
+    a->SetOwn("length", static_cast<double>(ToInt32(n)), true).flags =
+        prop_flag::kDontEnum | prop_flag::kDontDelete;
   } else {
     for (uint32_t i = 0; i < c.args.size(); ++i) vm.SetIndex(a, i, c.args[i]);
   }
@@ -42,7 +39,10 @@ Value Construct(Vm& vm, const CallArgs& c) {
 Value Push(Vm& vm, const CallArgs& c) {
   if (!c.this_obj) return Value();
   uint32_t n = vm.ArrayLength(c.this_obj);
-  for (const Value& v : c.args) vm.SetIndex(c.this_obj, n++, v);
+  for (const Value& v : c.args) {
+    if (n >= kMaxArrayLength) break;
+    vm.SetIndex(c.this_obj, n++, v);
+  }
   vm.SetArrayLength(c.this_obj, n);
   return static_cast<double>(n);
 }
@@ -56,21 +56,34 @@ Value Pop(Vm& vm, const CallArgs& c) {
   return v;
 }
 
+// Moves the entries at `from` and after by `delta` places (negative: towards the start).
+void ShiftEntries(ArrayEntries& e, uint64_t from, int64_t delta) {
+  for (auto& [index, value] : e.items) {
+    if (index >= from) index = static_cast<uint64_t>(static_cast<int64_t>(index) + delta);
+  }
+  e.length = static_cast<uint64_t>(static_cast<int64_t>(e.length) + delta);
+}
+
 Value Shift(Vm& vm, const CallArgs& c) {
-  std::vector<Value> items = Elements(vm, c.this_obj);
-  if (items.empty()) return Value();
-  Value first = items.front();
-  items.erase(items.begin());
-  Assign(vm, c.this_obj, items);
+  ArrayEntries e = ReadEntries(vm, c.this_obj);
+  if (e.length == 0) return Value();
+  Value first;
+  if (!e.items.empty() && e.items.front().first == 0) {
+    first = e.items.front().second;
+    e.items.erase(e.items.begin());
+  }
+  ShiftEntries(e, 1, -1);
+  WriteEntries(vm, c.this_obj, e);
   return first;
 }
 
 Value Unshift(Vm& vm, const CallArgs& c) {
-  std::vector<Value> items = Elements(vm, c.this_obj);
   if (!c.this_obj) return Value();
-  items.insert(items.begin(), c.args.begin(), c.args.end());
-  Assign(vm, c.this_obj, items);
-  return static_cast<double>(items.size());
+  ArrayEntries e = ReadEntries(vm, c.this_obj);
+  ShiftEntries(e, 0, static_cast<int64_t>(c.args.size()));
+  for (size_t i = 0; i < c.args.size(); ++i) e.items.insert(e.items.begin() + i, {i, c.args[i]});
+  WriteEntries(vm, c.this_obj, e);
+  return static_cast<double>(std::min(e.length, kMaxArrayLength));
 }
 
 int64_t Position(Vm& vm, const Value& v, int64_t len) {
@@ -81,57 +94,97 @@ int64_t Position(Vm& vm, const Value& v, int64_t len) {
   return static_cast<int64_t>(std::min(d, static_cast<double>(len)));
 }
 
+// The entries in [from, to), moved to start at 0.
+ArrayEntries Range(const ArrayEntries& e, uint64_t from, uint64_t to) {
+  ArrayEntries out;
+  out.length = to > from ? to - from : 0;
+  for (const auto& [index, value] : e.items) {
+    if (index >= from && index < to) out.items.emplace_back(index - from, value);
+  }
+  return out;
+}
+
 Value Slice(Vm& vm, const CallArgs& c) {
-  std::vector<Value> items = Elements(vm, c.this_obj);
-  int64_t len = static_cast<int64_t>(items.size());
-  int64_t a = c.args.empty() ? 0 : Position(vm, c.Arg(0), len);
-  int64_t b = c.args.size() < 2 ? len : Position(vm, c.Arg(1), len);
-  std::vector<Value> out;
-  for (int64_t i = a; i < b; ++i) out.push_back(items[static_cast<size_t>(i)]);
-  return vm.NewArray(out);
+  const ArrayEntries e = ReadEntries(vm, c.this_obj);
+  const auto len = static_cast<int64_t>(e.length);
+  const int64_t a = c.args.empty() ? 0 : Position(vm, c.Arg(0), len);
+  const int64_t b = c.args.size() < 2 ? len : Position(vm, c.Arg(1), len);
+  return NewArrayOf(vm, Range(e, static_cast<uint64_t>(a), static_cast<uint64_t>(b)));
 }
 
 Value Splice(Vm& vm, const CallArgs& c) {
   if (!c.this_obj || c.args.empty()) return Value();
-  std::vector<Value> items = Elements(vm, c.this_obj);
-  int64_t len = static_cast<int64_t>(items.size());
-  int64_t start = Position(vm, c.Arg(0), len);
+  ArrayEntries e = ReadEntries(vm, c.this_obj);
+  const auto len = static_cast<int64_t>(e.length);
+  const int64_t start = Position(vm, c.Arg(0), len);
   int64_t count = len - start;
   if (c.args.size() > 1) {
     double d = std::trunc(vm.ToNumber(c.Arg(1)));
     if (std::isnan(d) || d < 0) d = 0;
     count = static_cast<int64_t>(std::min(d, static_cast<double>(len - start)));
   }
-  std::vector<Value> removed(items.begin() + start, items.begin() + start + count);
-  items.erase(items.begin() + start, items.begin() + start + count);
-  if (c.args.size() > 2) items.insert(items.begin() + start, c.args.begin() + 2, c.args.end());
-  Assign(vm, c.this_obj, items);
-  return vm.NewArray(removed);
+  const auto from = static_cast<uint64_t>(start), to = static_cast<uint64_t>(start + count);
+  ArrayEntries removed = Range(e, from, to);
+  std::erase_if(e.items, [&](const auto& item) { return item.first >= from && item.first < to; });
+  const size_t added = c.args.size() > 2 ? c.args.size() - 2 : 0;
+  ShiftEntries(e, to, static_cast<int64_t>(added) - count);
+  auto at = std::find_if(e.items.begin(), e.items.end(),
+                         [&](const auto& item) { return item.first >= from; });
+  for (size_t i = 0; i < added; ++i) at = e.items.insert(at, {from + i, c.args[i + 2]}) + 1;
+  WriteEntries(vm, c.this_obj, e);
+  return NewArrayOf(vm, removed);
 }
 
 Value Concat(Vm& vm, const CallArgs& c) {
-  std::vector<Value> items = Elements(vm, c.this_obj);
+  ArrayEntries e = ReadEntries(vm, c.this_obj);
   for (const Value& v : c.args) {
+    if (e.length >= kMaxArrayLength) break;
     Object* o = v.AsObject();
     if (o && o->kind() == ObjectKind::kArray) {
-      for (const Value& e : Elements(vm, o)) items.push_back(e);
+      ArrayEntries more = ReadEntries(vm, o);
+      for (auto& [index, value] : more.items) e.items.emplace_back(index + e.length, value);
+      e.length += more.length;
     } else {
-      items.push_back(v);
+      e.items.emplace_back(e.length++, v);
     }
   }
-  return vm.NewArray(items);
+  return NewArrayOf(vm, e);
 }
 
 Value Join(Vm& vm, const CallArgs& c) {
   std::string sep = c.args.empty() || c.Arg(0).IsUndefined() ? "," : vm.ToString(c.Arg(0));
-  std::vector<Value> items = Elements(vm, c.this_obj);
-  std::string out;
-  for (size_t i = 0; i < items.size(); ++i) {
-    std::string item = vm.ToString(items[i]);
-    vm.CheckStringSize(out.size() + (i ? sep.size() : 0) + item.size());
-    if (i) out += sep;
-    out += item;
+  const ArrayEntries e = ReadEntries(vm, c.this_obj);
+  if (e.length == 0) return std::string();
+  // The holes of a sparse array read as undefined; the whole string is sized before it is
+  // built, so a join that would pass the string limit gives up at once.
+  const std::string hole = vm.ToString(Value());
+  std::vector<std::string> texts;
+  texts.reserve(e.items.size());
+  uint64_t size = (e.length - 1) * sep.size() + (e.length - e.items.size()) * hole.size();
+  for (const auto& item : e.items) {
+    texts.push_back(vm.ToString(item.second));
+    size += texts.back().size();
+    vm.CheckStringSize(size);
   }
+  vm.CheckStringSize(size);
+  std::string out;
+  out.reserve(size);
+  uint64_t next = 0;  // the index whose text comes next
+  auto add_holes = [&](uint64_t until) {
+    // Each hole adds a byte or more, within the size checked above, unless it adds nothing.
+    if (sep.empty() && hole.empty()) next = std::max(next, until);
+    for (; next < until; ++next) {
+      if (next) out += sep;
+      out += hole;
+    }
+  };
+  for (size_t i = 0; i < e.items.size(); ++i) {
+    add_holes(e.items[i].first);
+    if (next) out += sep;
+    out += texts[i];
+    ++next;
+  }
+  add_holes(e.length);
   return out;
 }
 
@@ -141,10 +194,20 @@ Value ToStringMethod(Vm& vm, const CallArgs& c) {
 }
 
 Value Reverse(Vm& vm, const CallArgs& c) {
-  std::vector<Value> items = Elements(vm, c.this_obj);
-  std::reverse(items.begin(), items.end());
-  if (c.this_obj) Assign(vm, c.this_obj, items);
+  ArrayEntries e = ReadEntries(vm, c.this_obj);
+  for (auto& item : e.items) item.first = e.length - 1 - item.first;
+  std::reverse(e.items.begin(), e.items.end());
+  WriteEntries(vm, c.this_obj, e);
   return c.this_obj;
+}
+
+// The sorted values from the start; a sparse array's holes, which sort last, stay after them.
+void SortedInto(Vm& vm, Object* self, const std::vector<Value>& items,
+                const std::vector<size_t>& order) {
+  ArrayEntries e;
+  e.length = vm.ArrayLength(self);
+  for (size_t i : order) e.items.emplace_back(e.items.size(), items[i]);
+  WriteEntries(vm, self, e);
 }
 
 // The player's own quicksort, comparison for comparison (array_sort_random: a comparator that
@@ -207,9 +270,7 @@ Value SortWith(Vm& vm, Object* self, const std::vector<Value>& items,
     for (size_t i : order) idx.push_back(static_cast<double>(i));
     return vm.NewArray(idx);
   }
-  std::vector<Value> sorted;
-  for (size_t i : order) sorted.push_back(items[i]);
-  Assign(vm, self, sorted);
+  SortedInto(vm, self, items, order);
   return self;
 }
 
@@ -265,9 +326,7 @@ Value SortOn(Vm& vm, const CallArgs& c) {
     for (size_t i : order) idx.push_back(static_cast<double>(i));
     return vm.NewArray(idx);
   }
-  std::vector<Value> sorted;
-  for (size_t i : order) sorted.push_back(items[i]);
-  Assign(vm, c.this_obj, sorted);
+  SortedInto(vm, c.this_obj, items, order);
   return c.this_obj;
 }
 

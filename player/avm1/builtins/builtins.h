@@ -42,6 +42,10 @@ Value SendAndLoadLocal(Vm& vm, const CallArgs& c);
 // Writes every SharedObject the movie got to disk, as the player does when a movie ends.
 void FlushSharedObjects(Vm& vm);
 
+// The global `flash` package object, made when missing. It is found whatever the running
+// movie's version (a movie before SWF 8 sees it only once it clears its version flag).
+Object* FlashPackage(Vm& vm);
+
 // Array.sort's comparison of two values under the sort flags (also used by sortOn).
 int CompareForSort(Vm& vm, const Value& a, const Value& b, int flags);
 

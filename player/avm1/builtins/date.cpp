@@ -165,6 +165,12 @@ Value GetYear(Vm& vm, const CallArgs& c) {
   return y.IsNumber() ? Value(y.AsNumber() - 1900) : y;
 }
 
+// getUTCYear, undocumented but present: the UTC year counted from 1900, as getYear counts.
+Value GetUtcYear(Vm& vm, const CallArgs& c) {
+  Value y = Get<kYear, true>(vm, c);
+  return y.IsNumber() ? Value(y.AsNumber() - 1900) : y;
+}
+
 // setYear(y): a year from 0 to 99 is one of the 1900s, as getYear counts them.
 Value SetYear(Vm& vm, const CallArgs& c) {
   if (c.args.empty()) return Set<kYear, false>(vm, c);
@@ -246,6 +252,7 @@ void InstallDate(Vm& vm) {
                        {"setTime", SetTime},
                        {"getTimezoneOffset", GetTimezoneOffset},
                        {"getYear", GetYear},
+                       {"getUTCYear", GetUtcYear},
                        {"setYear", SetYear},
                        {"toString", ToStringMethod}};
   for (const auto& m : methods) vm.DefineMethod(proto, m.name, m.fn, 7);

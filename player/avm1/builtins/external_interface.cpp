@@ -186,7 +186,8 @@ Value False(Vm&, const CallArgs&) { return false; }
 }  // namespace
 
 void InstallExternalInterface(Vm& vm) {
-  Object* ei = vm.NewObject();
+  // A class (typeof "function") whose members are all static.
+  Object* ei = vm.NewNative(Nothing, Nothing);
   ei->Define("available", false, prop_flag::kDontEnum | prop_flag::kReadOnly);
   vm.DefineMethod(ei, "addCallback", False);
   vm.DefineMethod(ei, "call", Nothing);
@@ -202,11 +203,7 @@ void InstallExternalInterface(Vm& vm) {
   vm.DefineMethod(ei, "_argumentsToAS", ArgumentsToAsMethod);
   vm.DefineMethod(ei, "_objectToAS", ObjectToAsMethod);
   // Reached as flash.external.ExternalInterface.
-  Object* flash = vm.GetMember(vm.global(), "flash").AsObject();
-  if (!flash) {
-    flash = vm.NewObject();
-    vm.global()->Define("flash", flash, prop_flag::kDontEnum);
-  }
+  Object* flash = FlashPackage(vm);
   Object* external = vm.NewObject();
   flash->Define("external", external, prop_flag::kDontEnum);
   external->Define("ExternalInterface", ei, prop_flag::kDontEnum);

@@ -37,7 +37,9 @@ void InstallFunction(Vm& vm) {
   Object* proto = vm.function_proto;
   vm.DefineMethod(proto, "call", Call, 7);
   vm.DefineMethod(proto, "apply", Apply, 7);
+  // The global name Function arrived with Flash 6; functions of older movies still have these.
   vm.function_ctor = vm.DefineClass("Function", Construct, Construct, proto);
+  if (Property* p = vm.global()->FindOwn("Function", true)) p->flags |= prop_flag::kVersion6;
 }
 
 }  // namespace flashsaver::avm1

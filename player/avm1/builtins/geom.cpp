@@ -14,7 +14,7 @@ double Num(Vm& vm, Object* o, const char* name) {
 void Put(Vm& vm, Object* o, const char* name, double v) { vm.SetMember(o, name, v); }
 
 Object* ClassProto(Vm& vm, const char* name) {
-  Object* geom = vm.GetMember(vm.GetMember(vm.global(), "flash").AsObject(), "geom").AsObject();
+  Object* geom = vm.GetMember(FlashPackage(vm), "geom").AsObject();
   Object* ctor = geom ? vm.GetMember(geom, name).AsObject() : nullptr;
   return ctor ? vm.GetMember(ctor, "prototype").AsObject() : nullptr;
 }
@@ -412,14 +412,19 @@ Object* Class(Vm& vm, Object* geom, const char* name, NativeFn ctor,
 
 }  // namespace
 
-void InstallGeom(Vm& vm) {
-  Object* flash = vm.GetMember(vm.global(), "flash").AsObject();
-  if (!flash) {
-    flash = vm.NewObject();
-    vm.global()->Define("flash", flash, prop_flag::kDontEnum);
+Object* FlashPackage(Vm& vm) {
+  if (Property* p = vm.global()->FindOwn("flash", true)) {
+    if (Object* flash = p->value.AsObject()) return flash;
   }
-  // The flash package came with SWF 8: older movies do not see it.
-  if (Property* p = vm.global()->FindOwn("flash", true)) p->flags |= prop_flag::kVersion8;
+  // The flash package came with SWF 8: older movies do not see it. Only the global carries the
+  // version flag, so a movie that clears it (ASSetPropFlags) sees every package below.
+  Object* flash = vm.NewObject();
+  vm.global()->Define("flash", flash, prop_flag::kDontEnum | prop_flag::kVersion8);
+  return flash;
+}
+
+void InstallGeom(Vm& vm) {
+  Object* flash = FlashPackage(vm);
   Object* geom = vm.NewObject();
   flash->Define("geom", geom, prop_flag::kDontEnum);
 

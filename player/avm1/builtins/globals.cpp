@@ -1,6 +1,7 @@
 // The global functions: number parsing, escaping, time, timers, ASSetPropFlags, fscommand.
 #include <cmath>
 
+#include "player/avm1/builtins/array_entries.h"
 #include "player/avm1/builtins/builtins.h"
 #include "player/avm1/text_util.h"
 
@@ -130,8 +131,8 @@ Value AsSetPropFlags(Vm& vm, const CallArgs& c) {
   }
   std::vector<std::string> list;
   if (Object* arr = names.AsObject()) {
-    uint32_t n = vm.ArrayLength(arr);
-    for (uint32_t i = 0; i < n; ++i) list.push_back(vm.ToString(vm.GetIndex(arr, i)));
+    // Read as Array's methods read it: a huge sparse length costs only what is stored.
+    for (const auto& item : ReadEntries(vm, arr).items) list.push_back(vm.ToString(item.second));
   } else if (names.IsString()) {
     std::string s = names.AsString();
     size_t start = 0;

@@ -21,7 +21,11 @@ Value ValueOf(Vm&, const CallArgs& c) { return c.this_obj; }
 
 Value HasOwnProperty(Vm& vm, const CallArgs& c) {
   if (!c.this_obj || c.args.empty()) return false;
-  return c.this_obj->FindOwn(vm.ToString(c.Arg(0)), vm.case_sensitive()) != nullptr;
+  const std::string name = vm.ToString(c.Arg(0));
+  // A String object's length is its own, though computed from its value.
+  if (c.this_obj->kind() == ObjectKind::kString && NamesEqual(name, "length", vm.case_sensitive()))
+    return true;
+  return c.this_obj->FindOwn(name, vm.case_sensitive()) != nullptr;
 }
 
 Value IsPropertyEnumerable(Vm& vm, const CallArgs& c) {
@@ -85,7 +89,8 @@ Value Unwatch(Vm& vm, const CallArgs& c) {
 }
 
 Value RegisterClass(Vm& vm, const CallArgs& c) {
-  if (c.args.size() < 2) return false;
+  // null unregisters the symbol; any other value that is not an object is refused unchanged.
+  if (c.args.size() < 2 || (!c.Arg(1).IsObject() && !c.Arg(1).IsNull())) return false;
   return vm.host().RegisterClass(vm.ToString(c.Arg(0)), c.Arg(1).AsObject());
 }
 
@@ -97,15 +102,15 @@ void InstallObject(Vm& vm) {
   // Function.prototype exists before any native, so natives get their __proto__.
   vm.function_proto = vm.New<Object>();
   vm.function_proto->Define("__proto__", proto, prop_flag::kDontEnum);
-  vm.DefineMethod(proto, "addProperty", AddProperty, 7);
+  vm.DefineMethod(proto, "addProperty", AddProperty, 7 | prop_flag::kVersion6);
   vm.DefineMethod(proto, "hasOwnProperty", HasOwnProperty, 7 | prop_flag::kVersion6);
   vm.DefineMethod(proto, "isPropertyEnumerable", IsPropertyEnumerable, 7 | prop_flag::kVersion6);
   vm.DefineMethod(proto, "isPrototypeOf", IsPrototypeOf, 7 | prop_flag::kVersion6);
   vm.DefineMethod(proto, "toLocaleString", ToStringMethod, 7);
   vm.DefineMethod(proto, "toString", ToStringMethod, 7);
-  vm.DefineMethod(proto, "unwatch", Unwatch, 7);
+  vm.DefineMethod(proto, "unwatch", Unwatch, 7 | prop_flag::kVersion6);
   vm.DefineMethod(proto, "valueOf", ValueOf, 7);
-  vm.DefineMethod(proto, "watch", Watch, 7);
+  vm.DefineMethod(proto, "watch", Watch, 7 | prop_flag::kVersion6);
   FunctionObject* ctor = vm.DefineClass("Object", Construct, Construct, proto);
   vm.object_ctor = ctor;
   vm.DefineMethod(ctor, "registerClass", RegisterClass, 7);

@@ -63,7 +63,8 @@ Value CharCodeAt(Vm& vm, const CallArgs& c) {
   double i = vm.ToNumber(c.Arg(0));
   if (std::isnan(i)) i = 0;
   i = std::trunc(i);
-  if (i < 0 || i >= static_cast<double>(s.size())) return NAN;
+  // Past either end: NaN, though SWF 5 movies get 0.
+  if (i < 0 || i >= static_cast<double>(s.size())) return vm.swf_version() >= 6 ? NAN : 0.0;
   return static_cast<double>(s[static_cast<size_t>(i)]);
 }
 
@@ -80,7 +81,10 @@ Value Concat(Vm& vm, const CallArgs& c) {
 Value IndexOf(Vm& vm, const CallArgs& c) {
   std::u16string s = This(vm, c);
   std::u16string needle = ToUtf16(vm.ToString(c.Arg(0)));
-  int64_t start = c.args.size() > 1 ? Clamp(std::trunc(vm.ToNumber(c.Arg(1))), s.size()) : 0;
+  const double from = c.args.size() > 1 ? std::trunc(vm.ToNumber(c.Arg(1))) : 0;
+  // A start past the end finds nothing, not even the empty string.
+  if (from > static_cast<double>(s.size())) return -1.0;
+  int64_t start = c.args.size() > 1 ? Clamp(from, s.size()) : 0;
   size_t pos = s.find(needle, static_cast<size_t>(start));
   return pos == std::u16string::npos ? -1.0 : static_cast<double>(pos);
 }
@@ -168,8 +172,8 @@ Value Split(Vm& vm, const CallArgs& c) {
   }
   std::u16string sep = ToUtf16(vm.ToString(sep_v));
   if (sep.empty()) {
-    // Flash splits into characters on an empty separator from SWF 7, else returns the whole.
-    if (vm.swf_version() >= 7) {
+    // Flash splits into characters on an empty separator from SWF 6, else returns the whole.
+    if (vm.swf_version() >= 6) {
       for (size_t i = 0; i < s.size(); ++i) add(std::u16string_view(s).substr(i, 1));
     } else {
       add(s);

@@ -1,5 +1,6 @@
-// TextFormat: each setting coerces its value as the player does (integers round half to even
-// and fall to INT_MIN when out of range, colours wrap to 32 bits, margins never go below zero),
+// TextFormat: each setting coerces its value as the player does (from SWF 8 integers round half
+// to even and fall to INT_MIN when out of range; before, they are cut to 32 bits and no
+// paragraph setting goes below zero; colours wrap to 32 bits, margins never go below zero),
 // and null or undefined unset it.
 #include "player/avm1/builtins/text_format.h"
 
@@ -27,7 +28,11 @@ int32_t RoundedInt(double n) {
   return static_cast<int32_t>(r);
 }
 
+// A whole number as movies of this version make one.
+int32_t IntegerOf(Vm& vm, double n) { return vm.swf_version() >= 8 ? RoundedInt(n) : ToInt32(n); }
+
 enum class Field {
+  kDisplay,
   kFont,
   kSize,
   kColor,
@@ -55,6 +60,8 @@ Value Opt(const std::optional<T>& v) {
 
 Value Read(Vm& vm, const TextFormatValues& f, Field field) {
   switch (field) {
+    case Field::kDisplay:
+      return f.display;
     case Field::kFont:
       return Opt(f.font);
     case Field::kSize:
@@ -104,12 +111,17 @@ void Write(Vm& vm, TextFormatValues& f, Field field, const Value& v) {
     out = unset ? std::nullopt : std::optional(vm.ToString(v));
   };
   auto integer = [&](std::optional<int32_t>& out) {
-    out = unset ? std::nullopt : std::optional(RoundedInt(vm.ToNumber(v)));
+    out = unset ? std::nullopt : std::optional(IntegerOf(vm, vm.ToNumber(v)));
   };
   auto margin = [&](std::optional<int32_t>& out) {
     if (unset) return void(out.reset());
     const double n = vm.ToNumber(v);
-    out = RoundedInt(std::isnan(n) || n < 0 ? 0 : n);
+    out = IntegerOf(vm, std::isnan(n) || n < 0 ? 0 : n);
+  };
+  // Indents and leading may go below zero only from SWF 8.
+  auto paragraph = [&](std::optional<int32_t>& out) {
+    integer(out);
+    if (out && vm.swf_version() < 8) out = std::max(*out, 0);
   };
   auto flag = [&](std::optional<bool>& out) {
     out = unset ? std::nullopt : std::optional(vm.ToBool(v));
@@ -149,11 +161,17 @@ void Write(Vm& vm, TextFormatValues& f, Field field, const Value& v) {
     case Field::kRightMargin:
       return margin(f.right_margin);
     case Field::kIndent:
-      return integer(f.indent);
+      return paragraph(f.indent);
     case Field::kLeading:
-      return integer(f.leading);
+      return paragraph(f.leading);
     case Field::kBlockIndent:
-      return integer(f.block_indent);
+      return paragraph(f.block_indent);
+    case Field::kDisplay: {
+      // Anything but the two other known values means the default, "block".
+      const std::string s = unset ? std::string() : vm.ToString(v);
+      f.display = s == "inline" || s == "none" ? s : "block";
+      return;
+    }
     case Field::kBullet:
       return flag(f.bullet);
     case Field::kKerning:
@@ -168,7 +186,7 @@ void Write(Vm& vm, TextFormatValues& f, Field field, const Value& v) {
       std::vector<int32_t> stops;
       const uint32_t n = std::min<uint32_t>(vm.ArrayLength(list), 1024);
       for (uint32_t i = 0; i < n; ++i)
-        stops.push_back(RoundedInt(vm.ToNumber(vm.GetIndex(list, i))));
+        stops.push_back(IntegerOf(vm, vm.ToNumber(vm.GetIndex(list, i))));
       f.tab_stops = std::move(stops);
       return;
     }
@@ -234,6 +252,7 @@ Object* NewTextFormat(Vm& vm, const TextFormatValues& values) {
 void InstallTextFormat(Vm& vm) {
   Object* proto = vm.NewObject();
   // Added last to first: for..in lists them in the player's order.
+  Accessor<Field::kDisplay>(vm, proto, "display");
   Accessor<Field::kLetterSpacing>(vm, proto, "letterSpacing");
   Accessor<Field::kKerning>(vm, proto, "kerning");
   Accessor<Field::kBullet>(vm, proto, "bullet");

@@ -17,6 +17,7 @@ struct TextFormatValues {
   std::optional<double> color, letter_spacing;  // color: 0 to 0xFFFFFFFF
   std::optional<bool> bold, italic, underline, bullet, kerning;
   std::optional<std::vector<int32_t>> tab_stops;
+  std::string display = "block";  // "block", "inline" or "none"; never unset
 };
 
 class TextFormatObject final : public Object {

@@ -1,6 +1,10 @@
 // XML: a document node with the parser (parseXML), the declaration and doctype it keeps, status,
 // idMap, and load/sendAndLoad of local files.
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include "player/avm1/builtins/builtins.h"
 #include "player/avm1/builtins/xml_node.h"
 #include "player/avm1/text_util.h"
@@ -147,16 +151,26 @@ class Parser {
     while (p < s_.size() && !IsSpace(s_[p]) && s_[p] != '>' && s_[p] != '/') ++p;
     if (p >= s_.size() || p == name_start) return kMalformedElement;
     XmlNode* el = AddNode(open, 1, std::string(s_.substr(name_start, p - name_start)));
+    // The attributes go into their object last first, so that for..in, and toString after it,
+    // list them in the document's order, and one a script adds comes before them.
+    std::vector<std::pair<std::string, std::string>> attrs;
+    auto store = [&] {
+      for (auto it = attrs.rbegin(); it != attrs.rend(); ++it) {
+        el->attributes->SetOwn(it->first, std::move(it->second), true);
+      }
+    };
     for (;;) {
       while (p < s_.size() && IsSpace(s_[p])) ++p;
       if (p >= s_.size()) return kMalformedElement;
       if (s_[p] == '>') {
+        store();
         open = el;
         pos_ = p + 1;
         return kOk;
       }
       if (s_[p] == '/') {
         if (p + 1 >= s_.size() || s_[p + 1] != '>') return kMalformedElement;
+        store();
         pos_ = p + 2;
         return kOk;
       }
@@ -172,8 +186,9 @@ class Parser {
       size_t end = s_.find(quote, p);
       if (end == std::string_view::npos) return kAttributeUnterminated;
       // A repeated attribute keeps its first value.
-      if (!el->attributes->FindOwn(name, true)) {
-        el->attributes->SetOwn(name, Unescape(s_.substr(p, end - p)), true);
+      if (std::none_of(attrs.begin(), attrs.end(),
+                       [&](const auto& a) { return a.first == name; })) {
+        attrs.emplace_back(name, Unescape(s_.substr(p, end - p)));
       }
       if (name == "id") with_id.push_back(el);
       p = end + 1;
