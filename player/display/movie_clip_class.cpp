@@ -299,6 +299,7 @@ Value BytesTotal(Vm& vm, const CallArgs&) {
 }
 
 Value Constructor(Vm&, const CallArgs&) { return Value(); }
+Value Ignored(Vm&, const CallArgs&) { return Value(); }
 
 }  // namespace
 
@@ -346,6 +347,15 @@ void InstallMovieClipClass(ScriptHost& host) {
   for (const auto& [name, since] : kSince) {
     if (avm1::Property* p = proto->FindOwn(name, true)) p->flags |= since;
   }
+  // Clips answer to the pointer, with the hand, unless a script says otherwise.
+  proto->Define("enabled", true);
+  proto->Define("useHandCursor", true);
+  // Sound from a NetStream, and gradient lines, are not played or drawn here; the methods are
+  // there for movies that test for them.
+  vm.DefineMethod(proto, "attachAudio", Ignored,
+                  avm1::prop_flag::kDontEnum | avm1::prop_flag::kVersion6);
+  vm.DefineMethod(proto, "lineGradientStyle", Ignored, avm1::prop_flag::kDontEnum);
+  proto->FindOwn("lineGradientStyle", true)->flags |= kVersion8;
   // Hidden from for..in on clips, unlike on buttons (tab_ordering_properties).
   DefineTabIndex(vm, proto, avm1::prop_flag::kDontEnum);
 }
