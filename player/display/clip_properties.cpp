@@ -170,8 +170,7 @@ Value ScriptHost::PropertyOf(DisplayObject* o, Clip* clip, ClipProperty p) {
     }
     case ClipProperty::kName:
       return o->name;  // the root's too: a script may name it (swf6)
-    case ClipProperty::kDropTarget:
-    {
+    case ClipProperty::kDropTarget: {
       // No drop target: SWF 4 and 5 movies read undefined, later ones an empty string.
       std::string target = DropTargetOf(o);
       if (target.empty() && vm_->swf_version() < 6) return Value();

@@ -299,6 +299,22 @@ Value BytesTotal(Vm& vm, const CallArgs&) {
 }
 
 Value Constructor(Vm&, const CallArgs&) { return Value(); }
+Value Ignored(Vm&, const CallArgs&) { return Value(); }
+
+// getURL(url, window, method): the GetURL2 action as a method; "GET" and "POST" name the method.
+Value GetUrlMethod(Vm& vm, const CallArgs& c) {
+  if (c.args.empty()) return Value();
+  const std::string url = vm.ToString(c.Arg(0));
+  const std::string window = c.args.size() > 1 ? vm.ToString(c.Arg(1)) : std::string();
+  int flags = 0;
+  if (c.args.size() > 2) {
+    const std::string method = vm.ToString(c.Arg(2));
+    if (avm1::NamesEqual(method, "get", false)) flags = 1;
+    if (avm1::NamesEqual(method, "post", false)) flags = 2;
+  }
+  vm.host().GetUrl(url, window, flags);
+  return Value();
+}
 
 }  // namespace
 
@@ -331,6 +347,7 @@ void InstallMovieClipClass(ScriptHost& host) {
       {"setMask", SetMask},
       {"getBytesLoaded", BytesTotal},
       {"getBytesTotal", BytesTotal},
+      {"getURL", GetUrlMethod},
   };
   for (const auto& [name, fn] : kMethods) vm.DefineMethod(proto, name, fn);
   // Methods added by later players are hidden from movies made for earlier ones.
@@ -346,6 +363,15 @@ void InstallMovieClipClass(ScriptHost& host) {
   for (const auto& [name, since] : kSince) {
     if (avm1::Property* p = proto->FindOwn(name, true)) p->flags |= since;
   }
+  // Clips answer to the pointer, with the hand, unless a script says otherwise.
+  proto->Define("enabled", true);
+  proto->Define("useHandCursor", true);
+  // Sound from a NetStream, and gradient lines, are not played or drawn here; the methods are
+  // there for movies that test for them.
+  vm.DefineMethod(proto, "attachAudio", Ignored,
+                  avm1::prop_flag::kDontEnum | avm1::prop_flag::kVersion6);
+  vm.DefineMethod(proto, "lineGradientStyle", Ignored, avm1::prop_flag::kDontEnum);
+  proto->FindOwn("lineGradientStyle", true)->flags |= kVersion8;
   // Hidden from for..in on clips, unlike on buttons (tab_ordering_properties).
   DefineTabIndex(vm, proto, avm1::prop_flag::kDontEnum);
 }

@@ -247,6 +247,8 @@ void InstallSoundClass(ScriptHost& host) {
       {"loadSound", LoadSound},
   };
   for (const auto& [name, fn] : kMethods) vm.DefineMethod(proto, name, fn);
+  // Streaming sounds from files came with Flash 6.
+  proto->FindOwn("loadSound", true)->flags |= avm1::prop_flag::kVersion6;
   auto getter = [&](const char* name, avm1::NativeFn fn) {
     avm1::Property& p = proto->SetOwn(name, Value(), vm.case_sensitive());
     p.virtual_property = true;

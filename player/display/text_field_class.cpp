@@ -742,14 +742,16 @@ void InstallTextFieldClass(ScriptHost& host) {
   Field<Prop::kMouseWheelEnabled>(vm, proto, "mouseWheelEnabled");
   Field<Prop::kStyleSheet>(vm, proto, "styleSheet");
 
-  vm.DefineMethod(proto, "replaceSel", ReplaceSel);
-  vm.DefineMethod(proto, "getTextFormat", GetTextFormat);
-  vm.DefineMethod(proto, "setTextFormat", SetTextFormat);
-  vm.DefineMethod(proto, "removeTextField", RemoveTextField);
-  vm.DefineMethod(proto, "getNewTextFormat", GetNewTextFormat);
-  vm.DefineMethod(proto, "setNewTextFormat", SetNewTextFormat);
-  vm.DefineMethod(proto, "getDepth", GetDepth);
-  vm.DefineMethod(proto, "replaceText", ReplaceText);
+  // Fields became scriptable objects in Flash 6: SWF 5 movies see none of their methods.
+  constexpr uint8_t kMethodFlags = avm1::prop_flag::kDontEnum | avm1::prop_flag::kVersion6;
+  vm.DefineMethod(proto, "replaceSel", ReplaceSel, kMethodFlags);
+  vm.DefineMethod(proto, "getTextFormat", GetTextFormat, kMethodFlags);
+  vm.DefineMethod(proto, "setTextFormat", SetTextFormat, kMethodFlags);
+  vm.DefineMethod(proto, "removeTextField", RemoveTextField, kMethodFlags);
+  vm.DefineMethod(proto, "getNewTextFormat", GetNewTextFormat, kMethodFlags);
+  vm.DefineMethod(proto, "setNewTextFormat", SetNewTextFormat, kMethodFlags);
+  vm.DefineMethod(proto, "getDepth", GetDepth, kMethodFlags);
+  vm.DefineMethod(proto, "replaceText", ReplaceText, kMethodFlags);
   proto->FindOwn("replaceText", true)->flags |= kVersion7;
 
   Display<ClipProperty::kX>(vm, proto, "_x");

@@ -31,8 +31,8 @@ TEST(HtmlText, WrittenBackAsThePlayerWritesIt) {
        std::string(kP) + "a<FONT COLOR=\"#FF0000\"><I>b</I></FONT>" + kEnd},
       {"entities escaped", "&lt;&amp;&quot;", false, false,
        std::string(kP) + "&lt;&amp;&quot;" + kEnd},
-      {"condensed whitespace", "  a \n\t b<b> \n </b>", false, true,
-       std::string(kP) + " a b" + kEnd},
+      {"condensed whitespace, across tags (SWF 8)", "  a \n\t b<b> \n </b>", false, true,
+       std::string(kP) + "a b<B> </B>" + kEnd},
       {"<br> breaks no single-line field", "a<br>b", false, false, std::string(kP) + "ab" + kEnd},
       {"<p> leaves a paragraph with text as it is", " <p align='right'>a</p>", true, false,
        std::string(kP) + " a" + kEnd},
@@ -50,6 +50,9 @@ TEST(HtmlText, WrittenBackAsThePlayerWritesIt) {
     const StyledText text = ParseHtml(c.html, format, {}, c.condense, c.multiline);
     EXPECT_EQ(WriteHtml(text, format, {}), c.out) << c.label;
   }
+  // Before SWF 8 each run between tags is condensed on its own, and blank runs go.
+  const StyledText older = ParseHtml("  a \n\t b<b> \n </b>", format, {}, true, false, nullptr, 7);
+  EXPECT_EQ(WriteHtml(older, format, {}), std::string(kP) + " a b" + kEnd);
 }
 
 TEST(HtmlText, StyleSheetStylesTagsAndClasses) {
