@@ -8,6 +8,7 @@ the set is absent. The set's movies run in parallel shards, each under the check
 per-movie time limit.
 """
 import argparse
+import json
 import concurrent.futures
 import os
 import pathlib
@@ -33,9 +34,12 @@ def run(command):
     return subprocess.run(command, capture_output=True, text=True).stdout
 
 
-def suite_results(checker, player, folder, kind, jobs):
-    """Each test folder of the kind, judged in `jobs` shards of symlinked folders."""
+def suite_results(checker, player, folder, kind, jobs, only=None):
+    """Each test folder of the kind (or those in `only`), judged in `jobs` shards of symlinked
+    folders."""
     names = sorted(n for n in os.listdir(folder / kind) if (folder / kind / n / "test.toml").is_file())
+    if only is not None:
+        names = [n for n in names if n in only]
     results = {}
     with tempfile.TemporaryDirectory(prefix="reference_sets_") as tmp:
         commands = []
@@ -56,9 +60,26 @@ def suite_results(checker, player, folder, kind, jobs):
     return results
 
 
-def render_results(checker, player, folder, jobs):
-    out = run([sys.executable, str(checker), "--player", player, "--jobs", str(jobs), "-v",
-               str(folder)])
+def render_results(checker, player, folder, jobs, only=None):
+    """Every movie and frame of the set's manifest, or those named in `only`
+    ("MOVIE.swf frame N")."""
+    with tempfile.TemporaryDirectory(prefix="reference_sets_") as tmp:
+        command = [sys.executable, str(checker), "--player", player, "--jobs", str(jobs), "-v",
+                   str(folder)]
+        if only is not None:
+            manifest = json.loads((folder / "manifest.json").read_text())
+            movies = []
+            for movie in manifest["movies"]:
+                frames = [f for f in movie["frames"] if f"{movie['file']} frame {f}" in only]
+                if frames:
+                    movies.append(dict(movie, frames=frames))
+            if not movies:
+                return {}
+            manifest["movies"] = movies
+            subset = pathlib.Path(tmp) / "manifest.json"
+            subset.write_text(json.dumps(manifest))
+            command.append(str(subset))
+        out = run(command)
     results = {}
     for line in out.splitlines():
         found = re.match(r"(PASS|FAIL) (\S+ frame \d+):", line)
@@ -75,6 +96,8 @@ def main():
     parser.add_argument("--check", required=True, choices=sorted(CHECKS))
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--record", action="store_true", help="rewrite the list from this run")
+    parser.add_argument("--recorded-only", action="store_true",
+                        help="run only the recorded tests (quick; newly passing ones go unseen)")
     args = parser.parse_args()
 
     script, subdir, kind = CHECKS[args.check]
@@ -85,20 +108,21 @@ def main():
         print(f"skipped: {args.check}: no {subdir}{'/' + kind if kind else ''} in {shared}")
         return 77
     player = str(pathlib.Path(args.player).resolve())
+    list_file = pathlib.Path(args.lists) / f"{args.check}.txt"
+    recorded = []
+    if list_file.is_file():
+        recorded = [l.strip() for l in list_file.read_text().splitlines() if l.strip()]
+    only = set(recorded) if args.recorded_only and not args.record else None
     if kind:
-        results = suite_results(checker, player, folder, kind, args.jobs)
+        results = suite_results(checker, player, folder, kind, args.jobs, only)
     else:
-        results = render_results(checker, player, folder, args.jobs)
+        results = render_results(checker, player, folder, args.jobs, only)
     passing = sorted(name for name, ok in results.items() if ok)
 
-    list_file = pathlib.Path(args.lists) / f"{args.check}.txt"
     if args.record:
         list_file.write_text("".join(name + "\n" for name in passing))
         print(f"{args.check}: recorded {len(passing)} passing of {len(results)} in {list_file}")
         return 0
-    recorded = []
-    if list_file.is_file():
-        recorded = [l.strip() for l in list_file.read_text().splitlines() if l.strip()]
     lost = [name for name in recorded if not results.get(name, False)]
     new = [name for name in passing if name not in set(recorded)]
     print(f"{args.check}: {len(passing)} passed of {len(results)}, {len(recorded)} recorded")
