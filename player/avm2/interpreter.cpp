@@ -24,9 +24,6 @@ Value AddValues(Vm& vm, const Value& a, const Value& b);
 
 namespace {
 
-// FLASHSAVER_AVM2_DUMP=1 prints every instruction as it runs (a developer's aid).
-const bool kDumpInstructions = std::getenv("FLASHSAVER_AVM2_DUMP") != nullptr;
-
 struct FrameGuard {
   Vm& vm;
   FrameGuard(Vm& v, Frame* f) : vm(v) { vm.frames().push_back(f); }
@@ -202,9 +199,6 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
         if (DecodeInstruction(code, pc, ins) != DecodeResult::kOk)
           vm.ThrowError(ErrorType::kVerifyError, 1011, {m->trace_name, std::to_string(pc)});
         vm.CheckLimits();
-        if (kDumpInstructions)
-          std::fprintf(stderr, "%s %u: %s [%zu]\n", m->trace_name.c_str(), pc,
-                       DescribeInstruction(code, ins).c_str(), f.stack.size());
         uint32_t next = pc + ins.length;
         auto target = [&](int64_t t) {
           if (t < 0 || t > static_cast<int64_t>(code.size()))
