@@ -276,11 +276,11 @@ const NativeClass& VectorClass() {
                   AS3Method("splice", Splice, 2),
                   AS3Method("concat", Concat, 1),
                   AS3Method("reverse", Reverse),
-                  AS3Method("forEach", Iterate<0>, 1),
-                  AS3Method("map", Iterate<1>, 1),
-                  AS3Method("filter", Iterate<2>, 1),
-                  AS3Method("every", Iterate<3>, 1),
-                  AS3Method("some", Iterate<4>, 1),
+                  AS3Method("forEach", Iterate<0>, 1).Needs(1),
+                  AS3Method("map", Iterate<1>, 1).Needs(1),
+                  AS3Method("filter", Iterate<2>, 1).Needs(1),
+                  AS3Method("every", Iterate<3>, 1).Needs(1),
+                  AS3Method("some", Iterate<4>, 1).Needs(1),
                   AS3Method("sort", Sort, 1)};
     c.constructor = VectorInit;
     c.call = VectorCall;
