@@ -156,7 +156,8 @@ Value LastIndexOfFn(Vm& vm, const Value& self, std::span<const Value> args) {
 template <int K>
 Value Iterate(Vm& vm, const Value& self, std::span<const Value> args) {
   ArrayObject* a = This(vm, self);
-  Value fn = Arg(args, 0), t = Arg(args, 1);
+  // The callback parameter is typed Function: anything else fails its coercion (#1034).
+  Value fn = vm.Coerce(Arg(args, 0), vm.classes().function), t = Arg(args, 1);
   std::vector<Value> out;
   for (uint32_t i = 0; i < a->length(); ++i) {
     Value v = a->Get(i);
