@@ -413,7 +413,7 @@ Value Vm::Invoke(MethodInfo* m, const Value& self, std::span<const Value> args,
   if (m->native) {
     if (args.size() < static_cast<size_t>(m->required))
       ThrowError(ErrorType::kArgumentError, 1063,
-                 {m->trace_name, std::to_string(m->required), std::to_string(args.size())});
+                 {m->trace_name + "()", std::to_string(m->required), std::to_string(args.size())});
     return m->native(*this, self, args);
   }
   if (!m->body) ThrowError(ErrorType::kVerifyError, 1001, {m->trace_name});
