@@ -27,6 +27,7 @@ struct MethodInfo {
   const AbcMethodBody* body = nullptr;
   NativeFn native = nullptr;
   int length = 0;               // a native's declared parameter count (Function.length)
+  int required = 0;             // a native's arguments that must be passed (#1063 otherwise)
   std::string trace_name;       // as stack traces print it: "Test/foo", "global/bar", "Test$cinit"
   ClassObject* home = nullptr;  // the class that declares it as a trait (for super and scope)
   Object* global = nullptr;     // the script's global object, for script-level methods

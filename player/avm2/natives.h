@@ -13,7 +13,8 @@
 //     String(x)) and an optional `create` for instances with C++ storage (subclass BoxedObject).
 //  2. Declare the function in builtins/builtins.h and add it to the list in builtins/install.cpp.
 //     Classes are made in list order, so a base class comes before its subclasses.
-//  3. Read arguments with the Arg* helpers below; throw Flash errors with vm.ThrowError(
+//  3. Give methods with required parameters `.Needs(n)`: the call throws #1063 on fewer.
+//     Read arguments with the Arg* helpers below; throw Flash errors with vm.ThrowError(
 //     ErrorType::kTypeError, 1009) (the message is Flash's, filled from its arguments).
 // builtins/math.cpp is the example to copy.
 #pragma once
@@ -47,28 +48,37 @@ struct NativeMember {
   int length = 0;  // declared parameters (Function.length) of a method
   Value value;     // a const's or slot's initial value
   MemberNs ns = MemberNs::kPublic;
+  // Arguments a method cannot do without: fewer throw ArgumentError #1063 before it runs.
+  int required = 0;
+
+  // `Method("abs", Abs, 1).Needs(1)`: the call checks the count, not the native.
+  NativeMember Needs(int n) const {
+    NativeMember m = *this;
+    m.required = n;
+    return m;
+  }
 };
 
 inline NativeMember Method(const char* name, NativeFn fn, int length = 0) {
-  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPublic};
+  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPublic, 0};
 }
 inline NativeMember AS3Method(const char* name, NativeFn fn, int length = 0) {
-  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kAS3};
+  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kAS3, 0};
 }
 inline NativeMember ProtoMethod(const char* name, NativeFn fn, int length = 0) {
-  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPrototype};
+  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPrototype, 0};
 }
 inline NativeMember Getter(const char* name, NativeFn fn) {
-  return {MemberKind::kGetter, name, fn, 0, Value(), MemberNs::kPublic};
+  return {MemberKind::kGetter, name, fn, 0, Value(), MemberNs::kPublic, 0};
 }
 inline NativeMember Setter(const char* name, NativeFn fn) {
-  return {MemberKind::kSetter, name, fn, 1, Value(), MemberNs::kPublic};
+  return {MemberKind::kSetter, name, fn, 1, Value(), MemberNs::kPublic, 0};
 }
 inline NativeMember Const(const char* name, Value v) {
-  return {MemberKind::kConst, name, nullptr, 0, std::move(v), MemberNs::kPublic};
+  return {MemberKind::kConst, name, nullptr, 0, std::move(v), MemberNs::kPublic, 0};
 }
 inline NativeMember Slot(const char* name, Value v) {
-  return {MemberKind::kSlot, name, nullptr, 0, std::move(v), MemberNs::kPublic};
+  return {MemberKind::kSlot, name, nullptr, 0, std::move(v), MemberNs::kPublic, 0};
 }
 
 namespace class_flag {

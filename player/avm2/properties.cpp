@@ -53,6 +53,18 @@ Object* Vm::ProtoOf(const Value& v) {
   return c ? c->prototype : nullptr;
 }
 
+namespace {
+// Errors name a trait as Flash prints it: a trait in a namespace with a URI (a user namespace,
+// AS3, a package's) is "uri::name"; one in a namespace without a URI, or a class's private or
+// protected one, is just its name.
+std::string TraitNameForError(const Trait& t) {
+  bool qualified = t.ns && !t.ns->uri.str().empty() && t.ns->kind != NsKind::kPrivate &&
+                   t.ns->kind != NsKind::kProtected && t.ns->kind != NsKind::kStaticProtected;
+  if (qualified) return t.ns->uri.ToUtf8() + "::" + t.name.ToUtf8();
+  return t.name.ToUtf8();
+}
+}  // namespace
+
 std::string Vm::TypeNameForError(const Value& v) {
   if (v.IsUndefined()) return "undefined";
   if (v.IsNull()) return "null";
@@ -177,7 +189,7 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
         case TraitType::kAccessor:
           if (!t->getter)
             ThrowError(ErrorType::kReferenceError, 1077,
-                       {name.local.ToUtf8(), TypeNameForError(obj)});
+                       {TraitNameForError(*t), TypeNameForError(obj)});
           return Invoke(t->getter, obj, {}, nullptr, nullptr);
         default:
           if (o && t->slot < o->slots().size()) return o->slots()[t->slot];
@@ -227,17 +239,17 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
       switch (t->type) {
         case TraitType::kMethod:
           ThrowError(ErrorType::kReferenceError, 1037,
-                     {name.local.ToUtf8(), TypeNameForError(obj)});
+                     {TraitNameForError(*t), TypeNameForError(obj)});
         case TraitType::kAccessor:
           if (!t->setter)
             ThrowError(ErrorType::kReferenceError, 1074,
-                       {name.local.ToUtf8(), TypeNameForError(obj)});
+                       {TraitNameForError(*t), TypeNameForError(obj)});
           Invoke(t->setter, obj, std::span<const Value>(&v, 1), nullptr, nullptr);
           return;
         case TraitType::kConst:
           if (!init)
             ThrowError(ErrorType::kReferenceError, 1074,
-                       {name.local.ToUtf8(), TypeNameForError(obj)});
+                       {TraitNameForError(*t), TypeNameForError(obj)});
           [[fallthrough]];
         default:
           if (o && t->slot < o->slots().size())
@@ -398,7 +410,12 @@ Value Vm::Invoke(MethodInfo* m, const Value& self, std::span<const Value> args,
     explicit DepthGuard(int& x) : d(x) { ++d; }
     ~DepthGuard() { --d; }
   } guard(depth);
-  if (m->native) return m->native(*this, self, args);
+  if (m->native) {
+    if (args.size() < static_cast<size_t>(m->required))
+      ThrowError(ErrorType::kArgumentError, 1063,
+                 {m->trace_name + "()", std::to_string(m->required), std::to_string(args.size())});
+    return m->native(*this, self, args);
+  }
   if (!m->body) ThrowError(ErrorType::kVerifyError, 1001, {m->trace_name});
   std::vector<Value> tmp;
   if (!scope || (scope->empty() && !callee)) {

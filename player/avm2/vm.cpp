@@ -115,6 +115,7 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
       switch (m.kind) {
         case MemberKind::kMethod: {
           MethodInfo* mi = NativeMethod(native_methods_, m.fn, m.length, trace + m.name);
+          mi->required = m.required;
           mi->home = cls;
           mi->is_static = is_static;
           if (m.ns == MemberNs::kAS3 || m.ns == MemberNs::kPrototype) {

@@ -153,5 +153,43 @@ TEST(Avm2Loading, DamagedBytecodeIsRefused) {
   EXPECT_EQ(lines.size(), inputs.size());
 }
 
+// Natives with required parameters refuse fewer arguments before they run; typed callbacks
+// refuse what is not a function.
+TEST(Avm2Natives, CheckRequiredArgumentsAndCallbackTypes) {
+  Vm vm;
+  Value math(static_cast<Object*>(vm.FindClass("Math")));
+  Value array(static_cast<Object*>(vm.NewArray({Value(1)})));
+  struct Case {
+    Value self;
+    const char* method;
+    std::vector<Value> args;
+    const char* error;  // "" when the call succeeds
+  } cases[] = {
+      {math,
+       "abs",
+       {},
+       "ArgumentError: Error #1063: Argument count mismatch on Math$/abs(). "
+       "Expected 1, got 0."},
+      {math,
+       "pow",
+       {Value(2)},
+       "ArgumentError: Error #1063: Argument count mismatch on "
+       "Math$/pow(). Expected 2, got 1."},
+      {math, "abs", {Value(-2), Value(7)}, ""},
+      {math, "max", {}, ""},
+      {array, "filter", {Value(5)}, "TypeError: Error #1034"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.method);
+    try {
+      vm.Call(vm.GetProperty(c.self, c.method), c.self, c.args);
+      EXPECT_STREQ(c.error, "");
+    } catch (const ScriptException& e) {
+      EXPECT_NE(std::string(c.error), "");
+      EXPECT_EQ(Text(vm, e.value).rfind(c.error, 0), 0u) << Text(vm, e.value);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace flashsaver::avm2

@@ -156,7 +156,8 @@ Value LastIndexOfFn(Vm& vm, const Value& self, std::span<const Value> args) {
 template <int K>
 Value Iterate(Vm& vm, const Value& self, std::span<const Value> args) {
   ArrayObject* a = This(vm, self);
-  Value fn = Arg(args, 0), t = Arg(args, 1);
+  // The callback parameter is typed Function: anything else fails its coercion (#1034).
+  Value fn = vm.Coerce(Arg(args, 0), vm.classes().function), t = Arg(args, 1);
   std::vector<Value> out;
   for (uint32_t i = 0; i < a->length(); ++i) {
     Value v = a->Get(i);
@@ -194,11 +195,11 @@ const NativeClass& ArrayClass() {
                   AS3Method("concat", ConcatFn, 1),
                   AS3Method("indexOf", IndexOfFn, 1),
                   AS3Method("lastIndexOf", LastIndexOfFn, 1),
-                  AS3Method("forEach", Iterate<0>, 1),
-                  AS3Method("map", Iterate<1>, 1),
-                  AS3Method("filter", Iterate<2>, 1),
-                  AS3Method("every", Iterate<3>, 1),
-                  AS3Method("some", Iterate<4>, 1),
+                  AS3Method("forEach", Iterate<0>, 1).Needs(1),
+                  AS3Method("map", Iterate<1>, 1).Needs(1),
+                  AS3Method("filter", Iterate<2>, 1).Needs(1),
+                  AS3Method("every", Iterate<3>, 1).Needs(1),
+                  AS3Method("some", Iterate<4>, 1).Needs(1),
                   AS3Method("sort", ArraySort),
                   AS3Method("sortOn", ArraySortOn, 2)};
     c.statics = {Const("CASEINSENSITIVE", Value(1u)), Const("DESCENDING", Value(2u)),

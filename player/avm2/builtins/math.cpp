@@ -9,16 +9,8 @@
 namespace flashsaver::avm2 {
 namespace {
 
-// Math's functions need all their declared arguments.
-void NeedArgs(Vm& vm, std::span<const Value> args, size_t n) {
-  if (args.size() < n)
-    vm.ThrowError(ErrorType::kArgumentError, 1063,
-                  {"Function/<anonymous>", std::to_string(n), std::to_string(args.size())});
-}
-
 template <double (*F)(double)>
 Value Unary(Vm& vm, const Value&, std::span<const Value> args) {
-  NeedArgs(vm, args, 1);
   return Value(F(ArgNumber(vm, args, 0, NAN)));
 }
 
@@ -42,12 +34,10 @@ double Round(double x) {
 }
 
 Value Atan2(Vm& vm, const Value&, std::span<const Value> args) {
-  NeedArgs(vm, args, 2);
   return Value(std::atan2(ArgNumber(vm, args, 0, NAN), ArgNumber(vm, args, 1, NAN)));
 }
 
 Value Pow(Vm& vm, const Value&, std::span<const Value> args) {
-  NeedArgs(vm, args, 2);
   double x = ArgNumber(vm, args, 0, NAN), y = ArgNumber(vm, args, 1, NAN);
   // ECMAScript: 1 and -1 to an infinite power, and anything to a NaN power, are NaN.
   if (std::isnan(y) || (std::isinf(y) && std::fabs(x) == 1)) return Value(NAN);
@@ -100,24 +90,24 @@ const NativeClass& MathClass() {
         Const("PI", Value(std::numbers::pi)),
         Const("SQRT1_2", Value(std::numbers::sqrt2 / 2)),
         Const("SQRT2", Value(std::numbers::sqrt2)),
-        Method("abs", Unary<Abs>, 1),
-        Method("acos", Unary<Acos>, 1),
-        Method("asin", Unary<Asin>, 1),
-        Method("atan", Unary<Atan>, 1),
-        Method("atan2", Atan2, 2),
-        Method("ceil", Unary<Ceil>, 1),
-        Method("cos", Unary<Cos>, 1),
-        Method("exp", Unary<Exp>, 1),
-        Method("floor", Unary<Floor>, 1),
-        Method("log", Unary<Log>, 1),
+        Method("abs", Unary<Abs>, 1).Needs(1),
+        Method("acos", Unary<Acos>, 1).Needs(1),
+        Method("asin", Unary<Asin>, 1).Needs(1),
+        Method("atan", Unary<Atan>, 1).Needs(1),
+        Method("atan2", Atan2, 2).Needs(2),
+        Method("ceil", Unary<Ceil>, 1).Needs(1),
+        Method("cos", Unary<Cos>, 1).Needs(1),
+        Method("exp", Unary<Exp>, 1).Needs(1),
+        Method("floor", Unary<Floor>, 1).Needs(1),
+        Method("log", Unary<Log>, 1).Needs(1),
         Method("max", Max, 2),
         Method("min", Min, 2),
-        Method("pow", Pow, 2),
+        Method("pow", Pow, 2).Needs(2),
         Method("random", Random),
-        Method("round", Unary<Round>, 1),
-        Method("sin", Unary<Sin>, 1),
-        Method("sqrt", Unary<Sqrt>, 1),
-        Method("tan", Unary<Tan>, 1),
+        Method("round", Unary<Round>, 1).Needs(1),
+        Method("sin", Unary<Sin>, 1).Needs(1),
+        Method("sqrt", Unary<Sqrt>, 1).Needs(1),
+        Method("tan", Unary<Tan>, 1).Needs(1),
     };
     c.constructor = MathConstruct;
     c.call = MathCall;

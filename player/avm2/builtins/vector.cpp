@@ -197,7 +197,8 @@ Value Reverse(Vm& vm, const Value& self, std::span<const Value>) {
 template <int K>
 Value Iterate(Vm& vm, const Value& self, std::span<const Value> args) {
   VectorObject* v = This(vm, self);
-  Value fn = Arg(args, 0), t = Arg(args, 1);
+  // The callback parameter is typed Function: anything else fails its coercion (#1034).
+  Value fn = vm.Coerce(Arg(args, 0), vm.classes().function), t = Arg(args, 1);
   VectorObject* out = K == 1 || K == 2 ? NewLike(vm, v) : nullptr;
   for (size_t i = 0; i < v->items.size(); ++i) {
     Value x = v->items[i];
@@ -276,11 +277,11 @@ const NativeClass& VectorClass() {
                   AS3Method("splice", Splice, 2),
                   AS3Method("concat", Concat, 1),
                   AS3Method("reverse", Reverse),
-                  AS3Method("forEach", Iterate<0>, 1),
-                  AS3Method("map", Iterate<1>, 1),
-                  AS3Method("filter", Iterate<2>, 1),
-                  AS3Method("every", Iterate<3>, 1),
-                  AS3Method("some", Iterate<4>, 1),
+                  AS3Method("forEach", Iterate<0>, 1).Needs(1),
+                  AS3Method("map", Iterate<1>, 1).Needs(1),
+                  AS3Method("filter", Iterate<2>, 1).Needs(1),
+                  AS3Method("every", Iterate<3>, 1).Needs(1),
+                  AS3Method("some", Iterate<4>, 1).Needs(1),
                   AS3Method("sort", Sort, 1)};
     c.constructor = VectorInit;
     c.call = VectorCall;
