@@ -12,7 +12,7 @@ namespace flashsaver::avm2 {
 namespace {
 
 // Nesting deeper than this is refused rather than risking the native stack.
-constexpr int kMaxDepth = 512;
+constexpr int kMaxDepth = 4000;
 
 class Parser {
  public:
@@ -210,7 +210,10 @@ Value Parse(Vm& vm, const Value&, std::span<const Value> args) {
   Str s = vm.ToString(text);
   Value result = Parser(vm, s.view()).ParseAll();
   Value reviver = Arg(args, 1);
-  if (!dynamic_cast<FunctionObject*>(reviver.AsObject())) return result;
+  if (reviver.IsNullish()) return result;
+  // The reviver is typed Function: anything else fails its coercion.
+  if (!dynamic_cast<FunctionObject*>(reviver.AsObject()))
+    vm.ThrowError(ErrorType::kTypeError, 1034, {vm.TypeNameForError(reviver), "Function"});
   Object* root = vm.NewObject();
   vm.SetProperty(Value(root), vm.PublicName(std::u16string_view()), result);
   return Revive(vm, reviver, Value(root), Str(), 0);
@@ -232,7 +235,9 @@ class Stringifier {
         }
       }
       replacer_ = Value();
-    } else if (!dynamic_cast<FunctionObject*>(replacer_.AsObject())) {
+    } else if (!replacer_.IsNullish() && !dynamic_cast<FunctionObject*>(replacer_.AsObject())) {
+      vm_.ThrowError(ErrorType::kTypeError, 1131);
+    } else if (replacer_.IsNull()) {
       replacer_ = Value();
     }
   }
@@ -411,12 +416,21 @@ Value Stringify(Vm& vm, const Value&, std::span<const Value> args) {
   Value value = Arg(args, 0);
   vm.SetProperty(Value(root), vm.PublicName(std::u16string_view()), value);
   std::u16string out;
-  if (!s.Write(Value(root), Str(), value, out)) return Value();
+  // A top-level value with no JSON form (undefined, a function) prints as null.
+  if (!s.Write(Value(root), Str(), value, out)) return Value::Ascii("null");
   return Value(std::move(out));
 }
 
 Value JsonConstruct(Vm& vm, const Value&, std::span<const Value>) {
-  vm.ThrowError(ErrorType::kTypeError, 1076);
+  vm.ThrowError(ErrorType::kArgumentError, 2012, {"JSON"});
+}
+// JSON(x) is a class coercion, which wants exactly one argument; with one it coerces.
+Value JsonCall(Vm& vm, const Value&, std::span<const Value> args) {
+  if (args.size() != 1)
+    vm.ThrowError(ErrorType::kArgumentError, 1112, {std::to_string(args.size())});
+  if (!args[0].IsNullish())
+    vm.ThrowError(ErrorType::kTypeError, 1034, {vm.TypeNameForError(args[0]), "JSON"});
+  return Value::Null();
 }
 
 }  // namespace
@@ -427,7 +441,7 @@ const NativeClass& JsonClass() {
     c.name = "JSON";
     c.flags = class_flag::kSealed | class_flag::kFinal;
     c.statics = {Method("parse", Parse, 2), Method("stringify", Stringify, 3)};
-    c.call = JsonConstruct;
+    c.call = JsonCall;
     c.constructor = JsonConstruct;
     return c;
   }();
