@@ -36,5 +36,7 @@ std::span<const NativeClass* const> AllNativeClasses();
 // Global functions (trace, isNaN, parseInt, flash.utils.getTimer...) on the builtin global.
 void InstallGlobalFunctions(Vm& vm);
 void InstallUriFunctions(Vm& vm);
+// Hides the builtins a movie of this SWF version does not see (JSON came with SWF 13).
+void ApplySwfVersionGates(Vm& vm, int swf_version);
 
 }  // namespace flashsaver::avm2

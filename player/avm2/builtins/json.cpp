@@ -435,6 +435,10 @@ Value JsonCall(Vm& vm, const Value&, std::span<const Value> args) {
 
 }  // namespace
 
+void ApplySwfVersionGates(Vm& vm, int swf_version) {
+  if (swf_version < 13) vm.UnregisterBuiltinDefinition("", "JSON");
+}
+
 const NativeClass& JsonClass() {
   static const NativeClass spec = [] {
     NativeClass c;
