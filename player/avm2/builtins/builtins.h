@@ -21,6 +21,7 @@ const NativeClass& StringClass();
 const NativeClass& ArrayClass();
 const NativeClass& MathClass();
 const NativeClass& JsonClass();
+const NativeClass& DictionaryClass();
 const NativeClass& VectorClass();
 // Vector.<type> (type null for Vector.<*>), made once per type.
 ClassObject* SpecializeVector(Vm& vm, ClassObject* generic, ClassObject* type);
