@@ -233,4 +233,11 @@ class BoxedObject : public Object {
   void Trace(Tracer& tracer) override;
 };
 
+// A flash.utils.Dictionary: its keys live in the dynamic properties; for..in gives keys that
+// are array indices back as numbers.
+class DictionaryObject : public BoxedObject {
+ public:
+  using BoxedObject::BoxedObject;
+};
+
 }  // namespace flashsaver::avm2

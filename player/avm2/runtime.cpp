@@ -156,8 +156,13 @@ Value EnumName(Vm& vm, const Value& obj, uint32_t index) {
     if (index <= base) return Value(vm.ToString(Value(index - 1)));
   }
   const auto& es = o->dynamic().entries();
-  if (index - base - 1 < es.size()) return Value(es[index - base - 1].key);
-  return Value();
+  if (index - base - 1 >= es.size()) return Value();
+  const Str& key = es[index - base - 1].key;
+  if (dynamic_cast<DictionaryObject*>(o)) {
+    int64_t i = Vm::ArrayIndex(key.view());
+    if (i >= 0) return Value::Numeric(static_cast<double>(i));
+  }
+  return Value(key);
 }
 
 Value EnumValue(Vm& vm, const Value& obj, uint32_t index) {
