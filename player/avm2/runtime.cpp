@@ -158,7 +158,8 @@ Value EnumName(Vm& vm, const Value& obj, uint32_t index) {
   const auto& es = o->dynamic().entries();
   if (index - base - 1 >= es.size()) return Value();
   const Str& key = es[index - base - 1].key;
-  if (dynamic_cast<DictionaryObject*>(o)) {
+  // Flash keeps index-like dynamic names as integers, so for..in gives them back as numbers.
+  if (o->kind() == ObjectKind::kPlain || dynamic_cast<DictionaryObject*>(o)) {
     int64_t i = Vm::ArrayIndex(key.view());
     if (i >= 0) return Value::Numeric(static_cast<double>(i));
   }
