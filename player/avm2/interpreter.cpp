@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "player/avm2/abc_unit.h"
+#include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/instruction.h"
@@ -582,8 +583,10 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
                 break;
               }
             }
-            Name n = ReadName(vm, unit, f, op0);
+            Value key;
+            Name n = ReadName(vm, unit, f, op0, &key);
             Value obj = Pop(f);
+            DictionaryKeyName(vm, obj, key, n);
             st.push_back(vm.GetProperty(obj, n));
             break;
           }
@@ -599,14 +602,18 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
                 break;
               }
             }
-            Name n = ReadName(vm, unit, f, op0);
+            Value key;
+            Name n = ReadName(vm, unit, f, op0, &key);
             Value obj = Pop(f);
+            DictionaryKeyName(vm, obj, key, n);
             vm.SetProperty(obj, n, v, ins.op == Op::kInitProperty);
             break;
           }
           case Op::kDeleteProperty: {
-            Name n = ReadName(vm, unit, f, op0);
+            Value key;
+            Name n = ReadName(vm, unit, f, op0, &key);
             Value obj = Pop(f);
+            DictionaryKeyName(vm, obj, key, n);
             st.push_back(Value(vm.DeleteProperty(obj, n)));
             break;
           }
@@ -733,6 +740,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             Value obj = Pop(f), name = Pop(f);
             if (obj.IsNullish()) vm.ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
             Name n = vm.PublicName(vm.ToString(name).view());
+            DictionaryKeyName(vm, obj, name, n);
             st.push_back(Value(vm.HasProperty(obj, n)));
             break;
           }

@@ -238,6 +238,10 @@ class BoxedObject : public Object {
 class DictionaryObject : public BoxedObject {
  public:
   using BoxedObject::BoxedObject;
+  void Trace(Tracer& tracer) override;
+  // Object keys go by identity: each gets a private property name, mapped both ways.
+  std::unordered_map<Object*, Str> names;
+  std::unordered_map<std::u16string, Object*> keys;
 };
 
 }  // namespace flashsaver::avm2
