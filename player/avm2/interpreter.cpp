@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "player/avm2/abc_unit.h"
+#include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/instruction.h"
@@ -576,8 +577,10 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
                 break;
               }
             }
-            Name n = ReadName(vm, unit, f, op0);
+            Value key;
+            Name n = ReadName(vm, unit, f, op0, &key);
             Value obj = Pop(f);
+            DictionaryKeyName(vm, obj, key, n);
             st.push_back(vm.GetProperty(obj, n));
             break;
           }
@@ -593,14 +596,18 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
                 break;
               }
             }
-            Name n = ReadName(vm, unit, f, op0);
+            Value key;
+            Name n = ReadName(vm, unit, f, op0, &key);
             Value obj = Pop(f);
+            DictionaryKeyName(vm, obj, key, n);
             vm.SetProperty(obj, n, v, ins.op == Op::kInitProperty);
             break;
           }
           case Op::kDeleteProperty: {
-            Name n = ReadName(vm, unit, f, op0);
+            Value key;
+            Name n = ReadName(vm, unit, f, op0, &key);
             Value obj = Pop(f);
+            DictionaryKeyName(vm, obj, key, n);
             st.push_back(Value(vm.DeleteProperty(obj, n)));
             break;
           }
@@ -727,6 +734,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             Value obj = Pop(f), name = Pop(f);
             if (obj.IsNullish()) vm.ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
             Name n = vm.PublicName(vm.ToString(name).view());
+            DictionaryKeyName(vm, obj, name, n);
             st.push_back(Value(vm.HasProperty(obj, n)));
             break;
           }

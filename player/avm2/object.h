@@ -233,4 +233,15 @@ class BoxedObject : public Object {
   void Trace(Tracer& tracer) override;
 };
 
+// A flash.utils.Dictionary: its keys live in the dynamic properties; for..in gives keys that
+// are array indices back as numbers.
+class DictionaryObject : public BoxedObject {
+ public:
+  using BoxedObject::BoxedObject;
+  void Trace(Tracer& tracer) override;
+  // Object keys go by identity: each gets a private property name, mapped both ways.
+  std::unordered_map<Object*, Str> names;
+  std::unordered_map<std::u16string, Object*> keys;
+};
+
 }  // namespace flashsaver::avm2

@@ -156,8 +156,18 @@ Value EnumName(Vm& vm, const Value& obj, uint32_t index) {
     if (index <= base) return Value(vm.ToString(Value(index - 1)));
   }
   const auto& es = o->dynamic().entries();
-  if (index - base - 1 < es.size()) return Value(es[index - base - 1].key);
-  return Value();
+  if (index - base - 1 >= es.size()) return Value();
+  const Str& key = es[index - base - 1].key;
+  // Flash keeps index-like dynamic names as integers, so for..in gives them back as numbers.
+  if (auto* d = dynamic_cast<DictionaryObject*>(o)) {
+    auto it = d->keys.find(key.str());
+    if (it != d->keys.end()) return Value(it->second);
+  }
+  if (o->kind() == ObjectKind::kPlain || dynamic_cast<DictionaryObject*>(o)) {
+    int64_t i = Vm::ArrayIndex(key.view());
+    if (i >= 0) return Value::Numeric(static_cast<double>(i));
+  }
+  return Value(key);
 }
 
 Value EnumValue(Vm& vm, const Value& obj, uint32_t index) {

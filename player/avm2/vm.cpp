@@ -303,6 +303,12 @@ void Vm::RegisterBuiltinDefinition(std::string_view package, std::string_view na
   definitions_[{ns, Utf8ToUtf16(name)}] = Definition{builtin_global_, nullptr, 0, key};
 }
 
+void Vm::UnregisterBuiltinDefinition(std::string_view package, std::string_view name) {
+  Ns ns = InternNs(NsKind::kPublic, Str::FromUtf8(package));
+  auto it = definitions_.find({ns, Utf8ToUtf16(name)});
+  if (it != definitions_.end() && !it->second.unit) definitions_.erase(it);
+}
+
 ClassObject* Vm::FindClass(std::string_view qualified) {
   Name n;
   auto sep = qualified.rfind("::");

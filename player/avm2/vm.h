@@ -179,6 +179,8 @@ class Vm {
   void EnsureScriptRun(AbcUnit* unit, uint32_t script);
   // A native definition (function or constant) stored on the builtin global under `key`.
   void RegisterBuiltinDefinition(std::string_view package, std::string_view name, const Str& key);
+  // Hides a builtin from scripts (a class newer than the movie's SWF version).
+  void UnregisterBuiltinDefinition(std::string_view package, std::string_view name);
   std::vector<Frame*>& frames() { return frames_; }
   void CheckLimits();
   void SetSlot(Object* o, uint32_t slot, const Value& v);

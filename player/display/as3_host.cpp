@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "player/avm2/abc_tags.h"
+#include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
@@ -30,6 +31,7 @@ As3Host::As3Host(const MovieDefinition& movie, DisplayList& list,
     limits.timeout_seconds = std::min<double>(*movie.script_timeout_seconds, 15);
   vm_->set_limits(limits);
   avm2::SetXmlSwfVersion(*vm_, movie.header.version);
+  avm2::ApplySwfVersionGates(*vm_, movie.header.version);
 }
 
 As3Host::~As3Host() = default;

@@ -20,6 +20,8 @@ const NativeClass& UIntClass();
 const NativeClass& StringClass();
 const NativeClass& ArrayClass();
 const NativeClass& MathClass();
+const NativeClass& JsonClass();
+const NativeClass& DictionaryClass();
 const NativeClass& VectorClass();
 // Vector.<type> (type null for Vector.<*>), made once per type.
 ClassObject* SpecializeVector(Vm& vm, ClassObject* generic, ClassObject* type);
@@ -35,5 +37,9 @@ std::span<const NativeClass* const> AllNativeClasses();
 // Global functions (trace, isNaN, parseInt, flash.utils.getTimer...) on the builtin global.
 void InstallGlobalFunctions(Vm& vm);
 void InstallUriFunctions(Vm& vm);
+// For a Dictionary and an object key, the name that key's entry lives under; else n unchanged.
+void DictionaryKeyName(Vm& vm, const Value& obj, const Value& key, Name& n);
+// Hides the builtins a movie of this SWF version does not see (JSON came with SWF 13).
+void ApplySwfVersionGates(Vm& vm, int swf_version);
 
 }  // namespace flashsaver::avm2
