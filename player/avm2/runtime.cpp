@@ -275,26 +275,6 @@ Value Vm::CheckFilter(const Value& v) {
 
 Value Vm::EscapeXml(const Value& v, bool attribute) {
   return XmlEscapeForLiteral(*this, v, attribute);
-  std::u16string out;
-  for (char16_t c : ToString(v).str()) {
-    switch (c) {
-      case u'<':
-        out += u"&lt;";
-        break;
-      case u'>':
-        out += attribute ? u">" : u"&gt;";
-        break;
-      case u'&':
-        out += u"&amp;";
-        break;
-      case u'"':
-        out += attribute ? u"&quot;" : u"\"";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-  return Value(Str(std::move(out)));
 }
 
 std::string Vm::StackTrace() {

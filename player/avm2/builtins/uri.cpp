@@ -21,7 +21,8 @@ bool IsAlnum(char16_t c) {
 Value Escape(Vm& vm, const Value&, std::span<const Value> args) {
   if (args.empty()) return Value(Str(u"undefined"));
   std::u16string out;
-  for (char16_t c : vm.ToString(args[0]).str()) {
+  const Str text = vm.ToString(args[0]);  // kept alive for the loop
+  for (char16_t c : text.str()) {
     if (IsAlnum(c) || std::u16string_view(u"@-_.*+/").find(c) != std::u16string_view::npos) {
       out.push_back(c);
     } else if (c < 256) {
