@@ -3,7 +3,7 @@
 #include "player/display/as3_host.h"
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 #include "player/sound/sound_player.h"
 
 namespace flashsaver {
@@ -29,7 +29,7 @@ struct MoviePlayer::State {
   std::unique_ptr<MovieDefinition> movie;
   DisplayList list;
   SoundPlayer sound;
-  ScriptHost scripts;  // after the list: it detaches from it when it goes
+  ScriptHost scripts;            // after the list: it detaches from it when it goes
   std::unique_ptr<As3Host> as3;  // ActionScript 3 movies only
   uint64_t frames_run = 0;
   std::vector<DrawnLeaf> drawn;  // as of the last TakeInvalidatedArea, by serial

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <optional>
 
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 #include "player/swf/byte_reader.h"
 
 namespace flashsaver {

@@ -10,7 +10,7 @@
 
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 #include "player/render/null_canvas.h"
 #include "player/swf/tag_codes.h"
 

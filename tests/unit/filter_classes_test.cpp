@@ -1,7 +1,7 @@
 // flash.filters from scripts: defaults and clamping, clone, what the renderer receives from a
 // filter object (arrays of unequal length, short convolution matrices), and clips redrawn when
 // a script changes their effects.
-#include "player/display/filter_classes.h"
+#include "player/avm1/display/filter_classes.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "player/display/movie_player.h"
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 #include "player/swf/tag_codes.h"
 
 namespace flashsaver {

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "player/display/clip_drawing.h"
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 
 namespace flashsaver {
 namespace {

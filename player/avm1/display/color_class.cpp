@@ -3,7 +3,7 @@
 // does: a Color outlives a clip that goes and works on a new one of the same path.
 #include <cmath>
 
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 
 namespace flashsaver {
 namespace {

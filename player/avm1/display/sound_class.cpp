@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "player/avm1/heap.h"
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 #include "player/sound/sound_player.h"
 
 namespace flashsaver {

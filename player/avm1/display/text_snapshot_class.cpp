@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 #include "player/text/font_character.h"
 #include "player/text/static_text.h"
 

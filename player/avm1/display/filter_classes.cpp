@@ -1,7 +1,7 @@
 // The flash.filters classes: each object keeps the values as scripts set them (clamped as the
 // player clamps them), and converts to the renderer's Filter when a display object takes it.
 #include "player/avm1/builtins/builtins.h"
-#include "player/display/filter_classes.h"
+#include "player/avm1/display/filter_classes.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +12,7 @@
 
 #include "player/avm1/heap.h"
 #include "player/display/control_records.h"
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 
 namespace flashsaver {
 namespace {

@@ -1,4 +1,4 @@
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,8 +6,8 @@
 #include <numbers>
 #include <utility>
 
-#include "player/display/bitmap_data_class.h"
-#include "player/display/filter_classes.h"
+#include "player/avm1/display/bitmap_data_class.h"
+#include "player/avm1/display/filter_classes.h"
 #include "player/sound/sound_player.h"
 #include "player/avm1/builtins/builtins.h"
 #include "player/swf/byte_reader.h"

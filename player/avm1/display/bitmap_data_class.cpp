@@ -2,7 +2,7 @@
 // (attachBitmap, beginBitmapFill). The pixels live in a shared BitmapPixels, so a bitmap on the
 // display list or in a fill stays valid after its script object is collected.
 #include "player/avm1/builtins/builtins.h"
-#include "player/display/bitmap_data_class.h"
+#include "player/avm1/display/bitmap_data_class.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +11,8 @@
 #include "player/avm1/heap.h"
 #include "player/display/bitmap_data_character.h"
 #include "player/display/clip_drawing.h"
-#include "player/display/filter_classes.h"
-#include "player/display/script_host.h"
+#include "player/avm1/display/filter_classes.h"
+#include "player/avm1/display/script_host.h"
 #include "player/render/agg_canvas.h"
 
 namespace flashsaver {

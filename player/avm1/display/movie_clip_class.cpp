@@ -3,7 +3,7 @@
 #include <cmath>
 #include <optional>
 
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 
 namespace flashsaver {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "player/avm1/builtins/builtins.h"
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 
 namespace flashsaver {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "player/avm1/builtins/text_format.h"
-#include "player/display/script_host.h"
+#include "player/avm1/display/script_host.h"
 
 namespace flashsaver {
 namespace {
