@@ -116,6 +116,8 @@ FunctionObject* Vm::DefineClass(std::string_view name, NativeFn fn, NativeFn con
   FunctionObject* f = NewNative(fn, construct);
   f->Define("prototype", proto, prop_flag::kDontEnum | prop_flag::kDontDelete);
   proto->Define("constructor", f, prop_flag::kDontEnum);
+  // Built-in constructors, unlike functions a script defines, hold their own constructor.
+  if (function_ctor) f->Define("constructor", function_ctor, prop_flag::kDontEnum);
   global_->Define(name, f, flags);
   return f;
 }

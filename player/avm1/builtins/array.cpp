@@ -359,7 +359,7 @@ void InstallArray(Vm& vm) {
                        {"unshift", Unshift}, {"slice", Slice},   {"splice", Splice},
                        {"concat", Concat},   {"join", Join},     {"reverse", Reverse},
                        {"sort", Sort},       {"sortOn", SortOn}, {"toString", ToStringMethod}};
-  for (const auto& m : methods) vm.DefineMethod(proto, m.name, m.fn, 7);
+  for (const auto& m : methods) vm.DefineMethod(proto, m.name, m.fn, 3);
   FunctionObject* ctor = vm.DefineClass("Array", Construct, Construct, proto);
   vm.array_ctor = ctor;
   ctor->Define("CASEINSENSITIVE", kCaseInsensitive, 7);

@@ -41,8 +41,8 @@ Value ValueOf(Vm&, const CallArgs& c) { return Unbox(c); }
 void InstallBoolean(Vm& vm) {
   Object* proto = vm.NewObject();
   vm.boolean_proto = proto;
-  vm.DefineMethod(proto, "toString", ToStringMethod, 7);
-  vm.DefineMethod(proto, "valueOf", ValueOf, 7);
+  vm.DefineMethod(proto, "toString", ToStringMethod, 3);
+  vm.DefineMethod(proto, "valueOf", ValueOf, 3);
   vm.DefineClass("Boolean", Call, Construct, proto);
 }
 

@@ -255,7 +255,7 @@ void InstallDate(Vm& vm) {
                        {"getUTCYear", GetUtcYear},
                        {"setYear", SetYear},
                        {"toString", ToStringMethod}};
-  for (const auto& m : methods) vm.DefineMethod(proto, m.name, m.fn, 7);
+  for (const auto& m : methods) vm.DefineMethod(proto, m.name, m.fn, 3);
   FunctionObject* ctor = vm.DefineClass("Date", CallAsFunction, Construct, proto);
   vm.DefineMethod(ctor, "UTC", Utc, 7);
 }

@@ -20,7 +20,7 @@ void InstallError(Vm& vm) {
   vm.error_proto = proto;
   proto->Define("message", "Error", prop_flag::kDontEnum);
   proto->Define("name", "Error", prop_flag::kDontEnum);
-  vm.DefineMethod(proto, "toString", ToStringMethod, 7);
+  vm.DefineMethod(proto, "toString", ToStringMethod, 3);
   vm.DefineClass("Error", ConstructError, nullptr, proto);
 }
 

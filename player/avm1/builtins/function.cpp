@@ -35,10 +35,13 @@ Value Construct(Vm& vm, const CallArgs& c) {
 
 void InstallFunction(Vm& vm) {
   Object* proto = vm.function_proto;
-  vm.DefineMethod(proto, "call", Call, 7);
-  vm.DefineMethod(proto, "apply", Apply, 7);
+  vm.DefineMethod(proto, "call", Call, 3);
+  vm.DefineMethod(proto, "apply", Apply, 3);
   // The global name Function arrived with Flash 6; functions of older movies still have these.
   vm.function_ctor = vm.DefineClass("Function", Construct, Construct, proto);
+  // Object came first; Function is its own constructor's constructor.
+  vm.object_ctor->Define("constructor", vm.function_ctor, prop_flag::kDontEnum);
+  vm.function_ctor->Define("constructor", vm.function_ctor, prop_flag::kDontEnum);
   if (Property* p = vm.global()->FindOwn("Function", true)) p->flags |= prop_flag::kVersion6;
 }
 

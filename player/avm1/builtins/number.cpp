@@ -64,8 +64,8 @@ Value ValueOf(Vm&, const CallArgs& c) { return Unbox(c); }
 void InstallNumber(Vm& vm) {
   Object* proto = vm.NewObject();
   vm.number_proto = proto;
-  vm.DefineMethod(proto, "toString", ToStringMethod, 7);
-  vm.DefineMethod(proto, "valueOf", ValueOf, 7);
+  vm.DefineMethod(proto, "toString", ToStringMethod, 3);
+  vm.DefineMethod(proto, "valueOf", ValueOf, 3);
   FunctionObject* ctor = vm.DefineClass("Number", Call, Construct, proto);
   constexpr uint8_t kConst = 7;
   ctor->Define("MAX_VALUE", DBL_MAX, kConst);

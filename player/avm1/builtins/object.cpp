@@ -102,15 +102,15 @@ void InstallObject(Vm& vm) {
   // Function.prototype exists before any native, so natives get their __proto__.
   vm.function_proto = vm.New<Object>();
   vm.function_proto->Define("__proto__", proto, prop_flag::kDontEnum);
-  vm.DefineMethod(proto, "addProperty", AddProperty, 7 | prop_flag::kVersion6);
-  vm.DefineMethod(proto, "hasOwnProperty", HasOwnProperty, 7 | prop_flag::kVersion6);
-  vm.DefineMethod(proto, "isPropertyEnumerable", IsPropertyEnumerable, 7 | prop_flag::kVersion6);
-  vm.DefineMethod(proto, "isPrototypeOf", IsPrototypeOf, 7 | prop_flag::kVersion6);
-  vm.DefineMethod(proto, "toLocaleString", ToStringMethod, 7);
-  vm.DefineMethod(proto, "toString", ToStringMethod, 7);
-  vm.DefineMethod(proto, "unwatch", Unwatch, 7 | prop_flag::kVersion6);
-  vm.DefineMethod(proto, "valueOf", ValueOf, 7);
-  vm.DefineMethod(proto, "watch", Watch, 7 | prop_flag::kVersion6);
+  vm.DefineMethod(proto, "addProperty", AddProperty, 3 | prop_flag::kVersion6);
+  vm.DefineMethod(proto, "hasOwnProperty", HasOwnProperty, 3 | prop_flag::kVersion6);
+  vm.DefineMethod(proto, "isPropertyEnumerable", IsPropertyEnumerable, 3 | prop_flag::kVersion6);
+  vm.DefineMethod(proto, "isPrototypeOf", IsPrototypeOf, 3 | prop_flag::kVersion6);
+  vm.DefineMethod(proto, "toLocaleString", ToStringMethod, 3);
+  vm.DefineMethod(proto, "toString", ToStringMethod, 3);
+  vm.DefineMethod(proto, "unwatch", Unwatch, 3 | prop_flag::kVersion6);
+  vm.DefineMethod(proto, "valueOf", ValueOf, 3);
+  vm.DefineMethod(proto, "watch", Watch, 3 | prop_flag::kVersion6);
   FunctionObject* ctor = vm.DefineClass("Object", Construct, Construct, proto);
   vm.object_ctor = ctor;
   vm.DefineMethod(ctor, "registerClass", RegisterClass, 7);

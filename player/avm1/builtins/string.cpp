@@ -253,7 +253,7 @@ void InstallString(Vm& vm) {
                        {"substring", Substring},
                        {"toLowerCase", ToLowerCase},
                        {"toUpperCase", ToUpperCase}};
-  for (const auto& m : methods) vm.DefineMethod(proto, m.name, m.fn, 7);
+  for (const auto& m : methods) vm.DefineMethod(proto, m.name, m.fn, 3);
   FunctionObject* ctor = vm.DefineClass("String", Call, Construct, proto);
   vm.DefineMethod(ctor, "fromCharCode", FromCharCode, 7);
 }
