@@ -9,9 +9,8 @@ Value ConstructError(Vm& vm, const CallArgs& c) {
   return Value();
 }
 
-Value ToStringMethod(Vm& vm, const CallArgs& c) {
-  return vm.ToString(vm.GetMember(c.this_obj, "message"));
-}
+// The message as it was set, unconverted: an object given as the message comes back an object.
+Value ToStringMethod(Vm& vm, const CallArgs& c) { return vm.GetMember(c.this_obj, "message"); }
 
 }  // namespace
 

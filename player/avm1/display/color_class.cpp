@@ -13,40 +13,37 @@ using avm1::Object;
 using avm1::Value;
 using avm1::Vm;
 
-class ColorObject final : public Object {
- public:
-  ColorObject() : Object(avm1::ObjectKind::kOther) {}
-  Value target;
-  void Trace(avm1::Tracer& tracer) override {
-    Object::Trace(tracer);
-    tracer.Mark(target);
-  }
-};
-
+// The target is the object's own `target` property, read at each call: a script may give any
+// object one and call the methods on it.
 DisplayObject* TargetOf(Vm& vm, const CallArgs& c) {
-  auto* color = c.this_obj && c.this_obj->kind() == avm1::ObjectKind::kOther
-                    ? dynamic_cast<ColorObject*>(c.this_obj)
-                    : nullptr;
-  if (!color) return nullptr;
-  Object* clip_object = color->target.AsObject();
+  if (!c.this_obj) return nullptr;
+  Value target = vm.GetMember(c.this_obj, "target");
+  if (target.IsUndefined()) return nullptr;
+  Object* clip_object = target.AsObject();
   if (!clip_object || clip_object->kind() != avm1::ObjectKind::kClip) {
-    clip_object = vm.ResolveTarget(vm.CurrentTarget(), vm.ToString(color->target));
+    clip_object = vm.ResolveTarget(vm.CurrentTarget(), vm.ToString(target));
   }
   Clip* clip = ScriptHost::ClipOf(clip_object);
   return clip ? clip->owner : nullptr;
 }
 
 Value Construct(Vm& vm, const CallArgs& c) {
-  auto* color = vm.New<ColorObject>();
   Object* proto = vm.GetMember(c.callee, "prototype").AsObject();
-  color->Define("__proto__", proto ? Value(proto) : Value(vm.object_proto),
-                avm1::prop_flag::kDontEnum);
-  color->target = c.Arg(0);
-  return static_cast<Object*>(color);
+  Object* color = vm.NewObject(proto ? proto : vm.object_proto);
+  color->Define(
+      "target", c.Arg(0),
+      avm1::prop_flag::kDontEnum | avm1::prop_flag::kDontDelete | avm1::prop_flag::kReadOnly);
+  return color;
 }
 
-int16_t Term(double n) {
-  return std::isfinite(n) ? static_cast<int16_t>(std::clamp(n, -32768.0, 32767.0)) : 0;
+// A colour-transform term from a script's number as setTransform stores it (the _alpha property
+// clamps instead): the number made an integer (anything past the 32-bit range, NaN and the
+// infinities give the integers' "none", whose low bits are zero) and cut to 16 bits, so 32768 wraps
+// to -32768.
+inline int16_t ColorTerm(double n) {
+  if (!(std::fabs(n) < 2147483648.0)) return 0;
+  return static_cast<int16_t>(
+      static_cast<uint16_t>(static_cast<uint32_t>(static_cast<int32_t>(n))));
 }
 
 Value SetRgb(Vm& vm, const CallArgs& c) {
@@ -75,7 +72,9 @@ Value SetTransform(Vm& vm, const CallArgs& c) {
   if (!o || !terms) return Value();
   ColorTransform& t = o->color;
   auto set = [&](const char* name, int16_t& field, double scale) {
-    if (vm.HasProperty(terms, name)) field = Term(vm.ToNumber(vm.GetMember(terms, name)) * scale);
+    // Only the object's own terms count, not those of its prototypes.
+    if (terms->FindOwn(name, vm.case_sensitive()))
+      field = ColorTerm(vm.ToNumber(vm.GetMember(terms, name)) * scale);
   };
   set("ra", t.r_mult, 2.56);
   set("ga", t.g_mult, 2.56);
