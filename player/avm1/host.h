@@ -81,6 +81,12 @@ class Host {
     (void)name;
     return nullptr;
   }
+  // The names of a clip's named children, highest depth first (what for..in lists after the
+  // clip's variables).
+  virtual std::vector<std::string> ClipChildNames(Object* clip) {
+    (void)clip;
+    return {};
+  }
   // The root clip of a level, or null.
   virtual Object* Level(int32_t level) = 0;
   // The clip's parent clip, or null for a root.

@@ -344,6 +344,15 @@ std::vector<std::string> Vm::EnumerableNames(Object* obj) {
   // The player pushes the names nearest first, each object's in the order they were added,
   // and for..in pops them: a prototype's names come out before the object's own (assetnative).
   std::reverse(names.begin(), names.end());
+  // From SWF 6 a clip's named children follow its variables.
+  if (swf_version_ >= 6) {
+    for (std::string& child : host_.ClipChildNames(obj)) {
+      if (std::none_of(names.begin(), names.end(),
+                       [&](const std::string& s) { return NamesEqual(s, child, cs); })) {
+        names.push_back(std::move(child));
+      }
+    }
+  }
   return names;
 }
 

@@ -3,6 +3,7 @@
 
 #include "player/avm1/builtins/array_entries.h"
 #include "player/avm1/builtins/builtins.h"
+#include "player/avm1/builtins/machine_facts.h"
 #include "player/avm1/text_util.h"
 
 namespace flashsaver::avm1 {
@@ -156,7 +157,7 @@ Value FsCommand(Vm& vm, const CallArgs& c) {
   return Value();
 }
 
-Value GetVersion(Vm&, const CallArgs&) { return "WIN 8,0,0,0"; }
+Value GetVersion(Vm&, const CallArgs&) { return kPlayerVersion; }
 
 Value Noop(Vm&, const CallArgs&) { return Value(); }
 

@@ -16,6 +16,9 @@ struct MachineFacts {
   int32_t screen_dpi = 96;
 };
 
+// The player version a movie reads (System.capabilities.version, getVersion(), $version).
+inline constexpr char kPlayerVersion[] = "WIN 8,0,0,0";
+
 // Set before the first movie's machine is made; every later System object reads them.
 void SetMachineFacts(MachineFacts facts);
 const MachineFacts& CurrentMachineFacts();

@@ -70,7 +70,7 @@ void InstallSystem(Vm& vm) {
   Object* capabilities = vm.NewObject();
   system->Define("capabilities", capabilities, 0);
   constexpr uint8_t kFixed = prop_flag::kReadOnly | prop_flag::kDontDelete;
-  capabilities->Define("version", "WIN 8,0,0,0", kFixed);
+  capabilities->Define("version", kPlayerVersion, kFixed);
   capabilities->Define("os", facts.os, kFixed);
   capabilities->Define("manufacturer", "Adobe Windows", kFixed);
   capabilities->Define("playerType", "StandAlone", kFixed);

@@ -6,6 +6,7 @@
 #include <numbers>
 #include <utility>
 
+#include "player/avm1/builtins/machine_facts.h"
 #include "player/avm1/display/bitmap_data_class.h"
 #include "player/avm1/display/filter_classes.h"
 #include "player/sound/sound_player.h"
@@ -153,6 +154,8 @@ ClipObject* ScriptHost::ObjectFor(Clip& clip) {
         registered ? registered : vm_->GetMember(global, builtin).AsObject(), "prototype");
     o->Define("__proto__", proto.IsObject() ? proto : Value(vm_->object_proto),
               avm1::prop_flag::kDontEnum);
+    // The first level holds the player's version as a variable of its own.
+    if (&clip == &list_.root()) o->SetOwn("$version", avm1::kPlayerVersion, true);
     clip.script = o;
   }
   return static_cast<ClipObject*>(clip.script);
@@ -495,6 +498,17 @@ Object* ScriptHost::ClipChild(Object* obj, std::string_view name) {
     }
   }
   return nullptr;
+}
+
+std::vector<std::string> ScriptHost::ClipChildNames(Object* obj) {
+  std::vector<std::string> names;
+  Clip* clip = ClipOf(obj);
+  if (!clip) return names;
+  for (auto it = clip->children.rbegin(); it != clip->children.rend(); ++it) {
+    const DisplayObject& child = *it->second;
+    if (!child.name.empty() && (child.clip || child.text)) names.push_back(child.name);
+  }
+  return names;
 }
 
 Object* ScriptHost::Level(int32_t level) {

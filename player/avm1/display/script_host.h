@@ -164,6 +164,7 @@ class ScriptHost final : public avm1::Host, public DisplayHooks {
   void StartDrag(avm1::Object* clip, bool lock_center, const double* bounds) override;
   void StopDrag() override;
   avm1::Object* ClipChild(avm1::Object* clip, std::string_view name) override;
+  std::vector<std::string> ClipChildNames(avm1::Object* clip) override;
   avm1::Object* Level(int32_t level) override;
   avm1::Object* Parent(avm1::Object* clip) override;
   std::string ClipPath(avm1::Object* clip, bool dot_syntax) override;
