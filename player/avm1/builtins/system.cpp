@@ -1,5 +1,6 @@
 // System: capabilities of the player and the machine, the security sandbox and the IME. The
 // movie always plays from a local file with no network in the show.
+#include <cctype>
 #include <string>
 #include <utility>
 
@@ -17,6 +18,39 @@ MachineFacts& Facts() {
 Value Nothing(Vm&, const CallArgs&) { return Value(); }
 Value False(Vm&, const CallArgs&) { return false; }
 Value True(Vm&, const CallArgs&) { return true; }
+// allowDomain and its kin answer whether they were given a domain.
+Value AllowDomain(Vm&, const CallArgs& c) { return !c.args.empty(); }
+
+// serverString: the capabilities as a query string, each value escaped as URLs escape it.
+std::string ServerString(const MachineFacts& f) {
+  auto escape = [](const std::string& text) {
+    std::string out;
+    for (unsigned char ch : text) {
+      if (std::isalnum(ch) || ch == '.' || ch == '-' || ch == '_') {
+        out += static_cast<char>(ch);
+      } else {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        out += '%';
+        out += kHex[ch >> 4];
+        out += kHex[ch & 15];
+      }
+    }
+    return out;
+  };
+  return "A=t&SA=t&SV=f&EV=f&MP3=t&AE=f&VE=f&ACC=f&PR=f&SP=f&SB=f&DEB=f&V=" +
+         escape(kPlayerVersion) + "&M=" + escape("Adobe Windows") +
+         "&R=" + std::to_string(f.screen_width) + "x" + std::to_string(f.screen_height) +
+         "&DP=" + std::to_string(f.screen_dpi) + "&COL=color&AR=1.0&OS=" + escape(f.os) +
+         "&L=" + escape(f.language) + "&IME=t&PT=StandAlone&AVD=t&LFD=f&WD=f&TLS=t";
+}
+
+// System.Product: launches or downloads a companion program, which a screen saver never does.
+Value ConstructProduct(Vm& vm, const CallArgs& c) {
+  Object* proto = vm.GetMember(c.callee, "prototype").AsObject();
+  Object* product = vm.NewObject(proto ? proto : vm.object_proto);
+  product->Define("name", c.Arg(0), 0);
+  return product;
+}
 
 }  // namespace
 
@@ -66,6 +100,15 @@ void InstallSystem(Vm& vm) {
   system->Define("useCodepage", false, 0);
   vm.DefineMethod(system, "setClipboard", Nothing);
   vm.DefineMethod(system, "showSettings", Nothing);
+  // From SWF 6: whether local settings use the exact domain (on from SWF 7).
+  system->Define("exactSettings", vm.swf_version() >= 7, prop_flag::kVersion6);
+  Object* product_proto = vm.NewObject();
+  vm.DefineMethod(product_proto, "launch", False);
+  vm.DefineMethod(product_proto, "download", False);
+  FunctionObject* product = vm.NewNative(ConstructProduct, ConstructProduct);
+  product->Define("prototype", product_proto, prop_flag::kDontEnum | prop_flag::kDontDelete);
+  product_proto->Define("constructor", product, prop_flag::kDontEnum);
+  system->Define("Product", product, prop_flag::kDontEnum);
 
   Object* capabilities = vm.NewObject();
   system->Define("capabilities", capabilities, 0);
@@ -94,13 +137,17 @@ void InstallSystem(Vm& vm) {
   capabilities->Define("screenColor", "color", kFixed);
   capabilities->Define("pixelAspectRatio", 1, kFixed);
   capabilities->Define("screenDPI", facts.screen_dpi, kFixed);
+  capabilities->Define("windowlessDisable", false, kFixed);
+  capabilities->Define("hasIME", true, kFixed);
+  capabilities->Define("hasTLS", true, kFixed);
+  capabilities->Define("serverString", ServerString(facts), kFixed);
 
   Object* security = vm.NewObject();
   system->Define("security", security, 0);
   // Local movies may reach the network through getURL; the show itself ignores those calls.
   security->Define("sandboxType", "localWithNetwork", kFixed);
-  vm.DefineMethod(security, "allowDomain", Nothing);
-  vm.DefineMethod(security, "allowInsecureDomain", Nothing);
+  vm.DefineMethod(security, "allowDomain", AllowDomain);
+  vm.DefineMethod(security, "allowInsecureDomain", AllowDomain);
   vm.DefineMethod(security, "loadPolicyFile", Nothing);
 
   Object* ime = vm.NewObject();
