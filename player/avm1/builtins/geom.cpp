@@ -341,32 +341,55 @@ constexpr const char* kColorFields[] = {"redMultiplier",   "greenMultiplier", "b
                                         "alphaMultiplier", "redOffset",       "greenOffset",
                                         "blueOffset",      "alphaOffset"};
 
+// The eight terms live in the object; the prototype's accessors read and write them, so they
+// are the prototype's own properties and other objects have none.
+class ColorTransformObject final : public Object {
+ public:
+  ColorTransformObject() : Object(ObjectKind::kOther) {}
+  double terms[8] = {1, 1, 1, 1, 0, 0, 0, 0};
+};
+
+ColorTransformObject* ColorOf(const CallArgs& c) {
+  return c.this_obj && c.this_obj->kind() == ObjectKind::kOther
+             ? dynamic_cast<ColorTransformObject*>(c.this_obj)
+             : nullptr;
+}
+
+// The terms are taken only when all eight are given; fewer leave the identity.
 Value ColorCtor(Vm& vm, const CallArgs& c) {
-  if (!c.this_obj) return Value();
-  for (size_t i = 0; i < 8; ++i) {
-    Put(vm, c.this_obj, kColorFields[i],
-        i < c.args.size() ? vm.ToNumber(c.args[i])
-        : i < 4           ? 1
-                          : 0);
+  auto* color = vm.New<ColorTransformObject>();
+  Object* proto = vm.GetMember(c.callee, "prototype").AsObject();
+  color->Define("__proto__", proto ? Value(proto) : Value(vm.object_proto), prop_flag::kDontEnum);
+  if (c.args.size() >= 8) {
+    for (size_t i = 0; i < 8; ++i) color->terms[i] = vm.ToNumber(c.args[i]);
   }
+  return static_cast<Object*>(color);
+}
+template <size_t I>
+Value ColorTerm(Vm&, const CallArgs& c) {
+  ColorTransformObject* color = ColorOf(c);
+  return color ? Value(color->terms[I]) : Value();
+}
+template <size_t I>
+Value ColorSetTerm(Vm& vm, const CallArgs& c) {
+  if (ColorTransformObject* color = ColorOf(c)) color->terms[I] = vm.ToNumber(c.Arg(0));
   return Value();
 }
-Value ColorRgb(Vm& vm, const CallArgs& c) {
-  auto part = [&](const char* n) {
-    return static_cast<uint32_t>(ToInt32(Num(vm, c.this_obj, n))) & 0xFF;
-  };
-  return static_cast<double>((part("redOffset") << 16) | (part("greenOffset") << 8) |
-                             part("blueOffset"));
+// The offsets as integers, shifted into place and or-ed, unmasked.
+Value ColorRgb(Vm&, const CallArgs& c) {
+  ColorTransformObject* color = ColorOf(c);
+  if (!color) return Value();
+  const auto part = [&](size_t i) { return static_cast<uint32_t>(ToInt32(color->terms[i])); };
+  return static_cast<double>(static_cast<int32_t>((part(4) << 16) | (part(5) << 8) | part(6)));
 }
 Value ColorSetRgb(Vm& vm, const CallArgs& c) {
-  if (!c.this_obj) return Value();
+  ColorTransformObject* color = ColorOf(c);
+  if (!color) return Value();
   const auto rgb = static_cast<uint32_t>(vm.ToInt(c.Arg(0)));
-  Put(vm, c.this_obj, "redMultiplier", 0);
-  Put(vm, c.this_obj, "greenMultiplier", 0);
-  Put(vm, c.this_obj, "blueMultiplier", 0);
-  Put(vm, c.this_obj, "redOffset", (rgb >> 16) & 0xFF);
-  Put(vm, c.this_obj, "greenOffset", (rgb >> 8) & 0xFF);
-  Put(vm, c.this_obj, "blueOffset", rgb & 0xFF);
+  color->terms[0] = color->terms[1] = color->terms[2] = 0;
+  color->terms[4] = (rgb >> 16) & 0xFF;
+  color->terms[5] = (rgb >> 8) & 0xFF;
+  color->terms[6] = rgb & 0xFF;
   return Value();
 }
 // this then second: offsets of this are scaled by the second's multipliers.
@@ -482,7 +505,14 @@ void InstallGeom(Vm& vm) {
 
   Object* color = Class(vm, geom, "ColorTransform", ColorCtor,
                         {{"concat", ColorConcat}, {"toString", ColorToString}});
-  Getter(vm, vm.GetMember(color, "prototype").AsObject(), "rgb", ColorRgb, ColorSetRgb);
+  static_cast<FunctionObject*>(color)->native_construct = ColorCtor;
+  Object* color_proto = vm.GetMember(color, "prototype").AsObject();
+  Getter(vm, color_proto, "rgb", ColorRgb, ColorSetRgb);
+  const NativeFn getters[8] = {ColorTerm<0>, ColorTerm<1>, ColorTerm<2>, ColorTerm<3>,
+                               ColorTerm<4>, ColorTerm<5>, ColorTerm<6>, ColorTerm<7>};
+  const NativeFn setters[8] = {ColorSetTerm<0>, ColorSetTerm<1>, ColorSetTerm<2>, ColorSetTerm<3>,
+                               ColorSetTerm<4>, ColorSetTerm<5>, ColorSetTerm<6>, ColorSetTerm<7>};
+  for (size_t i = 0; i < 8; ++i) Getter(vm, color_proto, kColorFields[i], getters[i], setters[i]);
 }
 
 }  // namespace flashsaver::avm1
