@@ -339,7 +339,11 @@ Object* ScriptHost::RegisteredClass(const Clip& clip) {
 
 void ScriptHost::Construct(Clip& clip) {
   if (Object* ctor = RegisteredClass(clip)) {
-    vm_->CallHandler(Value(ctor), ObjectFor(clip), {});
+    // Built as `new` builds: the object learns its constructor first.
+    Object* o = ObjectFor(clip);
+    o->Define("__constructor__", ctor, avm1::prop_flag::kDontEnum);
+    if (vm_->swf_version() < 7) o->Define("constructor", ctor, avm1::prop_flag::kDontEnum);
+    vm_->CallHandler(Value(ctor), o, {});
     return;
   }
   // A clip of no class of its own runs the onConstruct its prototype offers; what it throws
