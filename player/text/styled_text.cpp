@@ -26,8 +26,9 @@ struct Attribute {
   std::string value;
 };
 
-// "name a=1 b='x' c=\"y\"": the tag's lower-case name and its attributes.
-std::string ParseTag(std::string_view inside, std::vector<Attribute>& attributes) {
+// "name b='x' c=\"y\"": the tag's lower-case name and its attributes. A value without quotes
+// (a=1) makes the tag malformed.
+std::string ParseTag(std::string_view inside, std::vector<Attribute>& attributes, bool& malformed) {
   size_t i = 0;
   auto skip_space = [&] {
     while (i < inside.size() && std::isspace(static_cast<unsigned char>(inside[i]))) ++i;
@@ -63,6 +64,7 @@ std::string ParseTag(std::string_view inside, std::vector<Attribute>& attributes
         i = stop + 1;
       } else {
         a.value = word();
+        malformed = true;
       }
     }
     if (a.name.empty()) ++i;  // a stray '=' cannot stop the loop
@@ -387,7 +389,11 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
       const bool closing = !inside.empty() && inside[0] == '/';
       if (closing) inside.remove_prefix(1);
       std::vector<Attribute> attributes;
-      const std::string tag = ParseTag(inside, attributes);
+      bool malformed = false;
+      const std::string tag = ParseTag(inside, attributes, malformed);
+      // The player's parser gives up at a malformed tag: the text ends before it, as it does
+      // at an unclosed one.
+      if (malformed) break;
       const bool paragraph_tag = tag == "p" || tag == "li";
       if (closing) {
         if (paragraph_tag && !styles) {

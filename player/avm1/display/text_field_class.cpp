@@ -384,10 +384,9 @@ Value Read(Vm& vm, TextFieldObject& face, DisplayObject& object, Prop p) {
       return d.read_only ? "dynamic" : "input";
     case Prop::kAutoSize:
       return AutoSizeName(d.auto_size);
-    case Prop::kTextColor: {
-      const StyledText& t = field.content();
-      return NumberOf(t.chars.empty() ? field.new_format.colour : t.FormatAt(0).colour);
-    }
+    // The field's own colour, for text to come: HTML colours of the text do not change it.
+    case Prop::kTextColor:
+      return NumberOf(field.new_format.colour);
     case Prop::kBackgroundColor:
       return NumberOf(d.background_colour);
     case Prop::kBorderColor:
