@@ -391,9 +391,13 @@ StyledText ParseHtml(std::string_view source, const TextFormat& format,
       std::vector<Attribute> attributes;
       bool malformed = false;
       const std::string tag = ParseTag(inside, attributes, malformed);
-      // The player's parser gives up at a malformed tag: the text ends before it, as it does
-      // at an unclosed one.
-      if (malformed) break;
+      // The player's parser rejects the whole text for a malformed tag: nothing shows.
+      if (malformed) {
+        StyledText empty;
+        empty.paragraphs.push_back(paragraph);
+        empty.formats.push_back(format);
+        return empty;
+      }
       const bool paragraph_tag = tag == "p" || tag == "li";
       if (closing) {
         if (paragraph_tag && !styles) {
