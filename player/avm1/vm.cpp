@@ -105,14 +105,14 @@ FunctionObject* Vm::NewNative(NativeFn fn, NativeFn construct) {
   return f;
 }
 
-FunctionObject* Vm::DefineMethod(Object* obj, std::string_view name, NativeFn fn, uint8_t flags) {
+FunctionObject* Vm::DefineMethod(Object* obj, std::string_view name, NativeFn fn, uint16_t flags) {
   FunctionObject* f = NewNative(fn);
   obj->Define(name, f, flags);
   return f;
 }
 
 FunctionObject* Vm::DefineClass(std::string_view name, NativeFn fn, NativeFn construct,
-                                Object* proto, uint8_t flags) {
+                                Object* proto, uint16_t flags) {
   FunctionObject* f = NewNative(fn, construct);
   f->Define("prototype", proto, prop_flag::kDontEnum | prop_flag::kDontDelete);
   proto->Define("constructor", f, prop_flag::kDontEnum);

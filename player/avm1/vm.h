@@ -119,10 +119,10 @@ class Vm {
   FunctionObject* NewNative(NativeFn fn, NativeFn construct = nullptr);
   // Adds a native method to obj, DontEnum as built-ins are.
   FunctionObject* DefineMethod(Object* obj, std::string_view name, NativeFn fn,
-                               uint8_t flags = prop_flag::kDontEnum);
+                               uint16_t flags = prop_flag::kDontEnum);
   // A class: constructor function with a prototype object whose __proto__ is parent_proto.
   FunctionObject* DefineClass(std::string_view name, NativeFn fn, NativeFn construct, Object* proto,
-                              uint8_t flags = prop_flag::kDontEnum);
+                              uint16_t flags = prop_flag::kDontEnum);
 
   double ToNumber(const Value& v);
   std::string ToString(const Value& v);

@@ -188,20 +188,35 @@ Value False(Vm&, const CallArgs&) { return false; }
 void InstallExternalInterface(Vm& vm) {
   // A class (typeof "function") whose members are all static.
   Object* ei = vm.NewNative(Nothing, Nothing);
-  ei->Define("available", false, prop_flag::kDontEnum | prop_flag::kReadOnly);
-  vm.DefineMethod(ei, "addCallback", False);
-  vm.DefineMethod(ei, "call", Nothing);
-  vm.DefineMethod(ei, "_escapeXML", EscapeXml);
-  vm.DefineMethod(ei, "_unescapeXML", UnescapeXml);
-  vm.DefineMethod(ei, "_jsQuoteString", JsQuoteString);
-  vm.DefineMethod(ei, "_toXML", ToXmlMethod);
-  vm.DefineMethod(ei, "_arrayToXML", ArrayToXmlMethod);
-  vm.DefineMethod(ei, "_argumentsToXML", ArgumentsToXmlMethod);
-  vm.DefineMethod(ei, "_objectToXML", ObjectToXmlMethod);
-  vm.DefineMethod(ei, "_toAS", ToAsMethod);
-  vm.DefineMethod(ei, "_arrayToAS", ArrayToAsMethod);
-  vm.DefineMethod(ei, "_argumentsToAS", ArgumentsToAsMethod);
-  vm.DefineMethod(ei, "_objectToAS", ObjectToAsMethod);
+  // Every member belongs to SWF 8: older movies that reach the class see none of them, though
+  // hasOwnProperty still finds them.
+  constexpr uint16_t kMember = prop_flag::kDontEnum | prop_flag::kVersion8;
+  ei->Define("available", false, kMember | prop_flag::kReadOnly);
+  ei->Define("_objectID", Value::Null(), kMember);
+  ei->Define("prototype", vm.NewObject(), kMember);
+  const std::pair<const char*, NativeFn> methods[] = {
+      {"addCallback", False},
+      {"call", Nothing},
+      {"_callIn", Nothing},
+      {"_callOut", Nothing},
+      {"_evalJS", Nothing},
+      {"_initJS", Nothing},
+      {"_escapeXML", EscapeXml},
+      {"_unescapeXML", UnescapeXml},
+      {"_jsQuoteString", JsQuoteString},
+      {"_toXML", ToXmlMethod},
+      {"_arrayToXML", ArrayToXmlMethod},
+      {"_argumentsToXML", ArgumentsToXmlMethod},
+      {"_objectToXML", ObjectToXmlMethod},
+      {"_toAS", ToAsMethod},
+      {"_arrayToAS", ArrayToAsMethod},
+      {"_argumentsToAS", ArgumentsToAsMethod},
+      {"_objectToAS", ObjectToAsMethod},
+      {"_toJS", Nothing},
+      {"_arrayToJS", Nothing},
+      {"_objectToJS", Nothing},
+  };
+  for (const auto& [name, fn] : methods) vm.DefineMethod(ei, name, fn, kMember);
   // Reached as flash.external.ExternalInterface.
   Object* flash = FlashPackage(vm);
   Object* external = vm.NewObject();
