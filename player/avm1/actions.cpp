@@ -288,7 +288,11 @@ struct Interpreter {
     double depth = vm.ToNumber(Pop());
     std::string name = vm.ToString(Pop());
     Object* source = TargetOf(Pop());
-    if (source) host().CloneClip(source, name, ToInt32(depth));
+    // The action takes the player's own depth, 16384 above the one scripts see (compilers add
+    // it), within the same limits as duplicateMovieClip.
+    const int64_t script_depth = static_cast<int64_t>(ToInt32(depth)) - 16384;
+    if (source && script_depth >= -16384 && script_depth <= 2130690044)
+      host().CloneClip(source, name, static_cast<int32_t>(script_depth));
   }
   void RemoveSprite() {  // 0x25
     Object* clip = TargetOf(Pop());
