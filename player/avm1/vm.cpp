@@ -144,9 +144,9 @@ bool Vm::RunActions(std::shared_ptr<const std::vector<uint8_t>> owner,
   act.this_obj = clip;
   act.target = clip;
   act.base_clip = clip;
-  act.stack_base = stack_.size();
-  int saved_version = swf_version_;
   bool top = depth_ == 0;
+  act.stack_base = top ? 0 : stack_.size();
+  int saved_version = swf_version_;
   if (top) block_start_ = std::chrono::steady_clock::now();
   activations_.push_back(&act);
   bool ok = true;
@@ -156,6 +156,7 @@ bool Vm::RunActions(std::shared_ptr<const std::vector<uint8_t>> owner,
   } catch (ScriptThrow& t) {
     SetVersion(saved_version);
     ReportUncaught(t.value);
+    stack_.resize(act.stack_base);
   } catch (ScriptAbort&) {
     ok = false;
     if (!top) {
@@ -167,8 +168,14 @@ bool Vm::RunActions(std::shared_ptr<const std::vector<uint8_t>> owner,
   }
   SetVersion(saved_version);
   activations_.pop_back();
-  stack_.resize(act.stack_base);
+  // What one top-level block leaves on the stack the next block of the same frame finds there
+  // (stackscope); the host clears it when the frame's scripts are done.
+  if (!top || !ok) stack_.resize(act.stack_base);
   return ok;
+}
+
+void Vm::ClearStack() {
+  if (depth_ == 0) stack_.clear();
 }
 
 Value Vm::CallHandler(const Value& fn, Object* this_obj, std::span<const Value> args) {

@@ -90,6 +90,8 @@ class Vm {
   // an uncaught throw is reported through trace as the player's debugger does.
   bool RunActions(std::shared_ptr<const std::vector<uint8_t>> owner, std::span<const uint8_t> code,
                   Object* clip);
+  // Empties the value stack between frames (top-level blocks share it within a frame).
+  void ClearStack();
   // Calls a function value (script or native); an uncaught throw or abort is reported and
   // gives undefined. For event handlers and timers.
   Value CallHandler(const Value& fn, Object* this_obj, std::span<const Value> args);

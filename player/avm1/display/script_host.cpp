@@ -175,6 +175,7 @@ void ScriptHost::Tick() {
   UpdateDrag();
   RunLoads();
   UpdateBoundFields();
+  vm_->ClearStack();
   vm_->MaybeCollect();
 }
 
