@@ -776,9 +776,9 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
   ++live_objects_;
   object->parent = &parent;
   object->depth = depth;
-  // Unnamed objects get the player's names, counted over the movie's life; a named one
-  // takes no number.
-  if (name && !name->empty()) {
+  // Unnamed objects get the player's names, counted over the movie's life; a named one takes
+  // no number, nor does one placed with an empty name, which keeps it (instanceNameTest).
+  if (name) {
     object->name = *name;
   } else if (container || type == CharacterType::kEditText) {
     object->name = "instance" + std::to_string(++instances_);
