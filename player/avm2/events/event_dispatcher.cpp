@@ -197,6 +197,28 @@ void DispatchSimpleEvent(Vm& vm, Object* target, const char* type) {
   if (auto* eo = dynamic_cast<EventObject*>(e.AsObject())) DispatchEventObject(vm, d, eo);
 }
 
+void BroadcastEvent(Vm& vm, const char* type) {
+  std::u16string t = Utf8ToUtf16(type);
+  ClassObject* ev = vm.FindClass("flash.events::Event");
+  if (!ev) return;
+  std::vector<Object*> targets = vm.enter_frame_targets;
+  for (Object* o : targets) {
+    auto* d = dynamic_cast<DispatcherObject*>(o);
+    if (!d) continue;
+    auto* list = d->Find(t);
+    if (!list || list->empty()) continue;
+    vm.RunGuarded([&] {
+      Value a = Value(Str(t));
+      Value e = vm.Construct(Value(static_cast<Object*>(ev)), std::span<const Value>(&a, 1));
+      if (auto* eo = dynamic_cast<EventObject*>(e.AsObject())) {
+        eo->target = Value(d->delegate_target ? d->delegate_target : d);
+        RunListeners(vm, d, eo->target, eo, false, event_phase::kAtTarget);
+      }
+      return Value();
+    });
+  }
+}
+
 const NativeClass& EventDispatcherClass() {
   static const NativeClass spec = [] {
     NativeClass c;

@@ -279,8 +279,8 @@ Value ToStringFn(Vm& vm, const Value& self, std::span<const Value>) {
   return EventFormatToString(vm, self, args);
 }
 
-// stageX/stageY: the local point through the target's transform to the stage; without a
-// display object as target, the local point itself.
+// stageX/stageY: the local point through the target's transform to the stage. An event with
+// no display object as target maps it through a zero matrix: 0, or NaN for a NaN coordinate.
 Value StagePoint(Vm& vm, const Value& self, bool y) {
   auto* e = ThisAs<EventObject>(vm, self, "flash.events.MouseEvent");
   double lx = vm.ToNumber(vm.GetProperty(self, "localX"));
@@ -294,7 +294,7 @@ Value StagePoint(Vm& vm, const Value& self, bool y) {
     Value g = vm.CallMethod(e->target, "localToGlobal", std::span<const Value>(&p, 1));
     return Value(vm.ToNumber(vm.GetProperty(g, y ? "y" : "x")));
   }
-  return Value(y ? ly : lx);
+  return Value(0 * lx + 0 * ly);
 }
 Value StageX(Vm& vm, const Value& self, std::span<const Value>) {
   return StagePoint(vm, self, false);

@@ -71,6 +71,10 @@ std::span<const NativeClass* const> EventClasses();
 bool DispatchEventObject(Vm& vm, DispatcherObject* dispatcher, EventObject* event);
 // Calls the listeners of `type` on the object with a new, non-bubbling Event.
 void DispatchSimpleEvent(Vm& vm, Object* target, const char* type);
+// Sends a broadcast event (enterFrame, frameConstructed, exitFrame...) to every dispatcher
+// that listens to it, in the order they started listening: at the target only, no capture or
+// bubbling. A listener's uncaught error is reported and the others still run.
+void BroadcastEvent(Vm& vm, const char* type);
 // True when the object or one of its parents listens to `type` (willTrigger).
 bool WillTrigger(DispatcherObject* d, std::u16string_view type);
 

@@ -1,0 +1,182 @@
+// flash.events dispatch rules the shared movies reach only through the display list: phases
+// along the parent chain, stopping, changes to the listener list during a dispatch, weak
+// listeners; and the 4x4 matrix arithmetic behind Matrix3D.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "player/avm2/events/events.h"
+#include "player/avm2/geom/matrix3d_math.h"
+#include "player/avm2/vm.h"
+
+namespace flashsaver::avm2 {
+namespace {
+
+std::vector<std::string> g_log;
+Value g_other;  // the listener a listener adds or removes
+
+// Logs "<name of currentTarget>:<phase>" and acts on the event's type.
+Value Listener(Vm& vm, const Value&, std::span<const Value> args) {
+  auto* e = dynamic_cast<EventObject*>(args[0].AsObject());
+  auto* d = dynamic_cast<DispatcherObject*>(e->current_target.AsObject());
+  g_log.push_back(d->name.ToUtf8() + ":" + std::to_string(e->phase));
+  std::string type = e->type.ToUtf8();
+  if (type == "stop" && d->name.ToUtf8() == "mid") e->stopped = true;
+  if (type == "stopNow" && d->name.ToUtf8() == "mid") e->stopped = e->stopped_immediate = true;
+  if (type == "edit") {
+    Value remove[2] = {Value(Str(u"edit")), g_other};
+    vm.CallMethod(e->current_target, "removeEventListener", remove);
+  }
+  return Value();
+}
+Value Other(Vm&, const Value&, std::span<const Value>) {
+  g_log.push_back("other");
+  return Value();
+}
+
+struct Tree {
+  Vm vm;
+  DispatcherObject* root;
+  DispatcherObject* mid;
+  DispatcherObject* leaf;
+  Value fn;
+
+  DispatcherObject* Make(const char* name, DispatcherObject* parent) {
+    ClassObject* cls = vm.FindClass("flash.events::EventDispatcher");
+    auto* d = dynamic_cast<DispatcherObject*>(
+        vm.Construct(Value(static_cast<Object*>(cls)), {}).AsObject());
+    d->name = Str::FromUtf8(name);
+    d->parent = parent;
+    return d;
+  }
+  Tree() {
+    root = Make("root", nullptr);
+    mid = Make("mid", root);
+    leaf = Make("leaf", mid);
+    fn = Value(vm.NewNativeFunction(Listener, 1, "listener"));
+    vm.host_roots = [this](Tracer& t) {
+      t.Mark(leaf);
+      t.Mark(fn);
+      t.Mark(g_other);
+    };
+    g_log.clear();
+  }
+  void Listen(DispatcherObject* d, const char* type, bool capture, const Value& f,
+              bool weak = false) {
+    Value a[5] = {Value(Str::FromUtf8(type)), f, Value(capture), Value(int32_t{0}), Value(weak)};
+    vm.CallMethod(Value(d), "addEventListener", a);
+  }
+  void Dispatch(DispatcherObject* d, const char* type, bool bubbles) {
+    ClassObject* cls = vm.FindClass("flash.events::Event");
+    Value a[2] = {Value(Str::FromUtf8(type)), Value(bubbles)};
+    Value e = vm.Construct(Value(static_cast<Object*>(cls)), a);
+    vm.CallMethod(Value(d), "dispatchEvent", std::span<const Value>(&e, 1));
+  }
+};
+
+TEST(Avm2Events, CaptureTargetAndBubblePhasesAlongTheParents) {
+  struct Case {
+    const char* type;
+    bool bubbles;
+    std::vector<std::string> calls;
+  } cases[] = {
+      // Capture listeners never run at the target itself.
+      {"plain", true, {"root:1", "mid:1", "mid:1", "leaf:2", "mid:3", "root:3"}},
+      {"plain", false, {"root:1", "mid:1", "mid:1", "leaf:2"}},
+      // stopPropagation lets the node finish; stopImmediatePropagation does not.
+      {"stop", true, {"root:1", "mid:1", "mid:1"}},
+      {"stopNow", true, {"root:1", "mid:1"}},
+  };
+  for (const Case& c : cases) {
+    Tree t;
+    for (DispatcherObject* d : {t.root, t.mid, t.leaf}) {
+      t.Listen(d, c.type, true, t.fn);
+      t.Listen(d, c.type, false, t.fn);
+    }
+    // A second capture listener on mid shows whether mid finishes its list.
+    t.Listen(t.mid, c.type, true, Value(t.vm.NewNativeFunction(Listener, 1, "again")));
+    t.Dispatch(t.leaf, c.type, c.bubbles);
+    EXPECT_EQ(g_log, c.calls) << c.type << " bubbles=" << c.bubbles;
+  }
+}
+
+TEST(Avm2Events, ListenerListIsFixedWhenANodesTurnStarts) {
+  Tree t;
+  g_other = Value(t.vm.NewNativeFunction(Other, 1, "other"));
+  t.Listen(t.leaf, "edit", false, t.fn);
+  t.Listen(t.leaf, "edit", false, g_other);
+  t.Dispatch(t.leaf, "edit", false);  // removes `other`, which still runs this time
+  EXPECT_EQ(g_log, (std::vector<std::string>{"leaf:2", "other"}));
+  g_log.clear();
+  t.Dispatch(t.leaf, "edit", false);
+  EXPECT_EQ(g_log, (std::vector<std::string>{"leaf:2"}));
+  g_other = Value();
+}
+
+TEST(Avm2Events, WeakListenersDoNotKeepTheirFunctionAlive) {
+  Tree t;
+  t.Listen(t.leaf, "w", false, Value(t.vm.NewNativeFunction(Other, 1, "weak")), true);
+  t.Listen(t.leaf, "s", false, Value(t.vm.NewNativeFunction(Other, 1, "strong")), false);
+  t.vm.Collect();
+  auto has = [&](const char* type) {
+    Value a = Value(Str::FromUtf8(type));
+    return Vm::ToBoolean(t.vm.CallMethod(Value(t.leaf), "hasEventListener", {&a, 1}));
+  };
+  EXPECT_FALSE(has("w"));
+  EXPECT_TRUE(has("s"));
+}
+
+// ---- Matrix3D arithmetic ----
+using m3d::Mat;
+using m3d::Vec;
+
+void ExpectNear(const Mat& a, const Mat& b, const char* what) {
+  for (size_t i = 0; i < 16; ++i) EXPECT_NEAR(a[i], b[i], 1e-9) << what << " [" << i << "]";
+}
+
+TEST(Avm2Matrix3D, ComposesInvertsAndDecomposes) {
+  // appendX applies after: translate then scale moves the translation too.
+  Mat ts = m3d::Multiply(m3d::Scale(2, 3, 4), m3d::Translation(1, 1, 1));
+  Vec p = m3d::Apply(ts, {0, 0, 0, 1}, false);
+  EXPECT_EQ(p.x, 2);
+  EXPECT_EQ(p.y, 3);
+  EXPECT_EQ(p.z, 4);
+  EXPECT_EQ(m3d::Determinant(ts), 24);
+  // A quarter turn about z takes x to y; about a pivot it turns around that point.
+  Vec r = m3d::Apply(m3d::Rotation(90, {0, 0, 5, 0}, {}), {1, 0, 0, 1}, false);
+  EXPECT_NEAR(r.x, 0, 1e-12);
+  EXPECT_NEAR(r.y, 1, 1e-12);
+  Vec pr = m3d::Apply(m3d::Rotation(90, {0, 0, 1, 0}, {1, 1, 0, 0}), {2, 1, 0, 1}, false);
+  EXPECT_NEAR(pr.x, 1, 1e-12);
+  EXPECT_NEAR(pr.y, 2, 1e-12);
+
+  Mat m = m3d::Multiply(m3d::Translation(5, -2, 7),
+                        m3d::Multiply(m3d::Rotation(30, {1, 2, 3, 0}, {}), m3d::Scale(2, 3, 0.5)));
+  Mat inv = m;
+  ASSERT_TRUE(m3d::Invert(inv));
+  ExpectNear(m3d::Multiply(m, inv), m3d::Identity(), "m * inverse");
+  Mat singular = m3d::Scale(1, 0, 1);
+  EXPECT_FALSE(m3d::Invert(singular));
+  EXPECT_EQ(singular, m3d::Scale(1, 0, 1));
+
+  for (auto style : {m3d::Orientation::kEulerAngles, m3d::Orientation::kQuaternion,
+                     m3d::Orientation::kAxisAngle}) {
+    auto parts = m3d::Decompose(m, style);
+    EXPECT_NEAR(parts[0].x, 5, 1e-9);
+    EXPECT_NEAR(parts[2].y, 3, 1e-9);
+    Mat back;
+    ASSERT_TRUE(m3d::Recompose(back, parts, style));
+    ExpectNear(back, m, "recompose");
+  }
+  auto parts = m3d::Decompose(m, m3d::Orientation::kEulerAngles);
+  parts[2].z = 0;
+  Mat untouched = m;
+  EXPECT_FALSE(m3d::Recompose(untouched, parts, m3d::Orientation::kEulerAngles));
+  ExpectNear(m3d::Interpolate(m, m3d::Identity(), 0), m, "interpolate at 0");
+  ExpectNear(m3d::Interpolate(m, m3d::Identity(), 1), m3d::Identity(), "interpolate at 1");
+}
+
+}  // namespace
+}  // namespace flashsaver::avm2
