@@ -138,15 +138,21 @@ Value DispatchEvent(Vm& vm, const Value& self, std::span<const Value> args) {
 // still run.
 void RunListeners(Vm& vm, DispatcherObject* node, const Value& current, EventObject* e,
                   bool capture, int32_t phase) {
+  e->phase = phase;
+  e->current_target = current;
   auto* list = node->Find(e->type.view());
   if (!list || list->empty()) return;
   std::vector<DispatcherObject::Listener> snapshot = *list;
-  e->phase = phase;
-  e->current_target = current;
   Value arg(static_cast<Object*>(e));
   for (auto& l : snapshot) {
     if (l.capture != capture) continue;
-    vm.Call(l.fn, Value(), std::span<const Value>(&arg, 1));
+    // A listener's error does not reach dispatchEvent's caller: it is reported as uncaught
+    // and the remaining listeners still run.
+    try {
+      vm.Call(l.fn, Value(), std::span<const Value>(&arg, 1));
+    } catch (const ScriptException& ex) {
+      vm.ReportUncaught(ex.value, ex.stack);
+    }
     if (e->stopped_immediate) break;
   }
 }
@@ -184,6 +190,8 @@ bool DispatchEventObject(Vm& vm, DispatcherObject* d, EventObject* e) {
   if (e->bubbles)
     for (size_t i = 0; i < ancestors.size() && !e->stopped && !e->stopped_immediate; ++i)
       RunListeners(vm, ancestors[i], Value(ancestors[i]), e, false, event_phase::kBubbling);
+  else if (!ancestors.empty() && !e->stopped && !e->stopped_immediate)
+    e->phase = event_phase::kBubbling;  // the walk up still happens, calling no one
   return !e->default_prevented;
 }
 

@@ -19,6 +19,7 @@ struct Field {
   const char16_t* text;  // default of a String field (null: null)
   bool own;              // declared by this class (else inherited)
   bool read_only;        // a getter without a setter
+  bool param;            // a constructor parameter (else a field the player fills in)
 };
 
 struct EventSpec {
@@ -32,16 +33,20 @@ struct EventSpec {
 
 constexpr double kNaN = NAN;
 
-Field B(const char* n, bool own = true) { return {n, Kind::kBool, 0, nullptr, own, false}; }
+Field B(const char* n, bool own = true) { return {n, Kind::kBool, 0, nullptr, own, false, true}; }
 Field N(const char* n, double d = 0, bool own = true) {
-  return {n, Kind::kNumber, d, nullptr, own, false};
+  return {n, Kind::kNumber, d, nullptr, own, false, true};
 }
-Field I(const char* n, bool own = true) { return {n, Kind::kInt, 0, nullptr, own, false}; }
-Field U(const char* n, bool own = true) { return {n, Kind::kUInt, 0, nullptr, own, false}; }
-Field S(const char* n, bool own = true) { return {n, Kind::kString, 0, u"", own, false}; }
-Field A(const char* n, bool own = true) { return {n, Kind::kAny, 0, nullptr, own, false}; }
+Field I(const char* n, bool own = true) { return {n, Kind::kInt, 0, nullptr, own, false, true}; }
+Field U(const char* n, bool own = true) { return {n, Kind::kUInt, 0, nullptr, own, false, true}; }
+Field S(const char* n, bool own = true) { return {n, Kind::kString, 0, u"", own, false, true}; }
+Field A(const char* n, bool own = true) { return {n, Kind::kAny, 0, nullptr, own, false, true}; }
 Field ReadOnly(Field f) {
   f.read_only = true;
+  return f;
+}
+Field NotParam(Field f) {
+  f.param = false;
   return f;
 }
 
@@ -138,7 +143,7 @@ const std::vector<EventSpec>& Specs() {
        {A("relatedObject"),
         B("shiftKey"),
         U("keyCode"),
-        {"direction", Kind::kString, 0, u"none", true, false}},
+        {"direction", Kind::kString, 0, u"none", true, false, true}},
        {"relatedObject", "shiftKey", "keyCode"}},
       {"TimerEvent",
        "flash.events::Event",
@@ -172,8 +177,8 @@ const std::vector<EventSpec>& Specs() {
        "flash.events::Event",
        false,
        {{"HTTP_STATUS", u"httpStatus"}, {"HTTP_RESPONSE_STATUS", u"httpResponseStatus"}},
-       {I("status"), B("redirected")},
-       {"status", "redirected"}},
+       {I("status"), B("redirected"), NotParam(A("responseURL")), NotParam(A("responseHeaders"))},
+       {"status", "redirected", "responseURL"}},
       {"ActivityEvent",
        "flash.events::Event",
        false,
@@ -253,9 +258,12 @@ Value Construct(Vm& vm, const Value& self, std::span<const Value> args) {
   e->type = ArgString(vm, args, 0);
   e->bubbles = ArgBool(vm, args, 1, spec.bubbles);
   e->cancelable = ArgBool(vm, args, 2);
-  for (size_t i = 0; i < spec.params.size(); ++i)
-    SetField(vm, e, spec.params[i].name,
-             i + 3 < args.size() ? args[i + 3] : Default(spec.params[i]));
+  size_t n = 3;
+  for (const Field& f : spec.params)
+    if (f.param) {
+      SetField(vm, e, f.name, n < args.size() ? args[n] : Default(f));
+      ++n;
+    }
   return Value();
 }
 
@@ -264,7 +272,8 @@ Value Clone(Vm& vm, const Value& self, std::span<const Value>) {
   const EventSpec& spec = Specs()[K];
   auto* e = ThisAs<EventObject>(vm, self, "flash.events.Event");
   std::vector<Value> args = {Value(e->type), Value(e->bubbles), Value(e->cancelable)};
-  for (const Field& f : spec.params) args.push_back(vm.GetProperty(self, f.name));
+  for (const Field& f : spec.params)
+    if (f.param) args.push_back(vm.GetProperty(self, f.name));
   ClassObject* cls = vm.FindClass(std::string("flash.events::") + spec.name);
   return vm.Construct(Value(static_cast<Object*>(cls)), args);
 }
@@ -328,7 +337,8 @@ NativeClass MakeClass() {
   if (name == "MouseEvent" || name == "KeyboardEvent" || name == "TimerEvent")
     c.instance.push_back(Method("updateAfterEvent", Ignore));
   c.constructor = Construct<K>;
-  c.constructor_length = static_cast<int>(3 + spec.params.size());
+  c.constructor_length = 3;
+  for (const Field& f : spec.params) c.constructor_length += f.param ? 1 : 0;
   return c;
 }
 

@@ -31,9 +31,11 @@ Value GetColor(Vm& vm, const Value& self, std::span<const Value>) {
 Value SetColor(Vm& vm, const Value& self, std::span<const Value> args) {
   Object* c = C(vm, self);
   uint32_t rgb = ArgUInt(vm, args, 0);
+  const double parts[3] = {static_cast<double>((rgb >> 16) & 0xFF),
+                           static_cast<double>((rgb >> 8) & 0xFF), static_cast<double>(rgb & 0xFF)};
   for (uint32_t i = 0; i < 3; ++i) {
     GeomSet(c, kMul + i, 0);
-    GeomSet(c, kOff + i, static_cast<double>((rgb >> (16 - 8 * i)) & 0xFF));
+    GeomSet(c, kOff + i, parts[i]);
   }
   return Value();
 }

@@ -75,19 +75,14 @@ Value Identity(Vm& vm, const Value& self, std::span<const Value>) {
   WriteMatrix(M(vm, self), Affine{});
   return Value();
 }
+// Flash divides by the determinant even when it is zero: a singular matrix inverts to
+// infinities and NaNs.
 Value Invert(Vm& vm, const Value& self, std::span<const Value>) {
   Object* o = M(vm, self);
   Affine m = ReadMatrix(o);
   double det = m.a * m.d - m.b * m.c;
-  if (det == 0) {
-    // A singular matrix has no inverse: its linear part is cleared.
-    WriteMatrix(o, {0, 0, 0, 0, -m.tx, -m.ty});
-    return Value();
-  }
-  Affine r{m.d / det, -m.b / det, -m.c / det, m.a / det, 0, 0};
-  r.tx = -(r.a * m.tx + r.c * m.ty);
-  r.ty = -(r.b * m.tx + r.d * m.ty);
-  WriteMatrix(o, r);
+  WriteMatrix(o, {m.d / det, -m.b / det, -m.c / det, m.a / det, (m.c * m.ty - m.d * m.tx) / det,
+                  (m.b * m.tx - m.a * m.ty) / det});
   return Value();
 }
 Value Rotate(Vm& vm, const Value& self, std::span<const Value> args) {

@@ -3,7 +3,6 @@
 #include <numbers>
 
 #include "player/avm2/builtins/builtins.h"
-#include "player/avm2/display/display_host.h"
 #include "player/avm2/geom/geom.h"
 #include "player/avm2/geom/matrix3d_math.h"
 #include "player/avm2/heap.h"
@@ -17,13 +16,14 @@ constexpr const char* kPoint = "flash.geom::Point";
 constexpr const char* kVector3D = "flash.geom::Vector3D";
 constexpr double kDegrees = 180 / std::numbers::pi;
 
-double StageWidth(Vm& vm) { return vm.display_host ? vm.display_host->StageWidth() : 550; }
-double StageHeight(Vm& vm) { return vm.display_host ? vm.display_host->StageHeight() : 400; }
+// A projection made by script works on a 500 x 500 view: centre (250, 250), and the focal
+// length follows the field of view over that width. Flash keeps these as 32-bit floats.
+constexpr double kViewWidth = 500;
 
 Object* Create(Vm& vm, ClassObject* cls) {
   auto* p = vm.heap().New<ProjectionObject>(cls, cls->prototype);
-  p->center_x = StageWidth(vm) / 2;
-  p->center_y = StageHeight(vm) / 2;
+  p->center_x = kViewWidth / 2;
+  p->center_y = kViewWidth / 2;
   return p;
 }
 ProjectionObject* Self(Vm& vm, const Value& self) {
@@ -31,9 +31,8 @@ ProjectionObject* Self(Vm& vm, const Value& self) {
 }
 Value Init(Vm&, const Value&, std::span<const Value>) { return Value(); }
 
-// The focal length follows the field of view: half the stage width over tan(fov / 2).
-double FocalLength(Vm& vm, const ProjectionObject* p) {
-  return StageWidth(vm) / 2 / std::tan(p->field_of_view / kDegrees / 2);
+double FocalLength(Vm&, const ProjectionObject* p) {
+  return static_cast<float>(kViewWidth / 2 / std::tan(p->field_of_view / kDegrees / 2));
 }
 Value GetFieldOfView(Vm& vm, const Value& self, std::span<const Value>) {
   return Value(Self(vm, self)->field_of_view);
@@ -42,7 +41,7 @@ Value SetFieldOfView(Vm& vm, const Value& self, std::span<const Value> args) {
   ProjectionObject* p = Self(vm, self);
   double fov = ArgNumber(vm, args, 0);
   if (!(fov > 0 && fov < 180)) vm.ThrowError(ErrorType::kArgumentError, 2182);
-  p->field_of_view = fov;
+  p->field_of_view = static_cast<float>(fov);
   return Value();
 }
 Value GetFocalLength(Vm& vm, const Value& self, std::span<const Value>) {
@@ -52,7 +51,7 @@ Value SetFocalLength(Vm& vm, const Value& self, std::span<const Value> args) {
   ProjectionObject* p = Self(vm, self);
   double f = ArgNumber(vm, args, 0);
   if (!(f > 0)) vm.ThrowError(ErrorType::kArgumentError, 2186);
-  p->field_of_view = 2 * std::atan(StageWidth(vm) / 2 / f) * kDegrees;
+  p->field_of_view = static_cast<float>(2 * std::atan(kViewWidth / 2 / f) * kDegrees);
   return Value();
 }
 Value GetCenter(Vm& vm, const Value& self, std::span<const Value>) {

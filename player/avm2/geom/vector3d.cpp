@@ -142,13 +142,21 @@ Value Distance(Vm& vm, const Value&, std::span<const Value> args) {
   return Value(Len({b.x - a.x, b.y - a.y, b.z - a.z, 0}));
 }
 
-// X_AXIS and the others are Vector3D instances, made once the class exists.
-Value Axis(Vm& vm, int axis) {
-  return New(vm, axis == 0 ? 1 : 0, axis == 1 ? 1 : 0, axis == 2 ? 1 : 0, 0);
+// X_AXIS and the others are one Vector3D each, made on first use and kept on the class.
+Value Axis(Vm& vm, const Value& cls, int axis) {
+  static const char16_t* const kKeys[] = {u"\uE000X_AXIS", u"\uE000Y_AXIS", u"\uE000Z_AXIS"};
+  Object* c = cls.AsObject();
+  if (!c) return New(vm, axis == 0 ? 1 : 0, axis == 1 ? 1 : 0, axis == 2 ? 1 : 0, 0);
+  Str key(kKeys[axis]);
+  if (auto* e = c->dynamic().FindEntry(key.view())) return e->value;
+  Value v = New(vm, axis == 0 ? 1 : 0, axis == 1 ? 1 : 0, axis == 2 ? 1 : 0, 0);
+  c->dynamic().Set(key, v);
+  c->dynamic().FindEntry(key.view())->enumerable = false;
+  return v;
 }
-Value XAxis(Vm& vm, const Value&, std::span<const Value>) { return Axis(vm, 0); }
-Value YAxis(Vm& vm, const Value&, std::span<const Value>) { return Axis(vm, 1); }
-Value ZAxis(Vm& vm, const Value&, std::span<const Value>) { return Axis(vm, 2); }
+Value XAxis(Vm& vm, const Value& self, std::span<const Value>) { return Axis(vm, self, 0); }
+Value YAxis(Vm& vm, const Value& self, std::span<const Value>) { return Axis(vm, self, 1); }
+Value ZAxis(Vm& vm, const Value& self, std::span<const Value>) { return Axis(vm, self, 2); }
 
 NativeMember NumberSlot(const char* name) { return Slot(name, Value(0.0)).Typed("Number"); }
 
