@@ -1,4 +1,5 @@
 // flash.geom.Matrix: the 2D affine transform (a, b, c, d, tx, ty) as Number slots.
+#include <algorithm>
 #include <cmath>
 
 #include "player/avm2/geom/geom.h"
@@ -121,20 +122,22 @@ void SetCell(Affine& m, int row, int col, double v) {
   double* cells[2][3] = {{&m.a, &m.c, &m.tx}, {&m.b, &m.d, &m.ty}};
   if (row < 2) *cells[row][col] = v;
 }
+// copyRowTo/copyColumnTo read the 3x3 form; an index past 2 reads the last row or column.
+// Both copyRowFrom and copyColumnFrom write a row (Flash's copyColumnFrom does so too), and only
+// rows 0 and 1 exist to write.
 template <bool kRow, bool kTo>
 Value CopyLine(Vm& vm, const Value& self, std::span<const Value> args) {
   Object* o = M(vm, self);
   uint32_t i = ArgUInt(vm, args, 0);
   Object* v = GeomArg(vm, args, 1, kVector3D);
-  if (i > 2) return Value();
-  int n = static_cast<int>(i);
+  int n = static_cast<int>(std::min<uint32_t>(i, 2));
   Affine m = ReadMatrix(o);
   for (int k = 0; k < 3; ++k) {
-    int row = kRow ? n : k, col = kRow ? k : n;
-    if (kTo)
-      GeomSet(v, static_cast<uint32_t>(k), Cell(m, row, col));
-    else
-      SetCell(m, row, col, GeomGet(v, static_cast<uint32_t>(k)));
+    if (kTo) {
+      GeomSet(v, static_cast<uint32_t>(k), kRow ? Cell(m, n, k) : Cell(m, k, n));
+    } else if (i < 2) {
+      SetCell(m, n, k, GeomGet(v, static_cast<uint32_t>(k)));
+    }
   }
   if (!kTo) WriteMatrix(o, m);
   return Value();
