@@ -152,14 +152,14 @@ Value RectSet(Vm& vm, const Value& self, std::span<const Value> args) {
   if (Which >= 4) {
     Object* p = GeomArg(vm, args, 0, kPoint);
     double px = GeomGet(p, kX), py = GeomGet(p, kY);
-    if (Which == 4) b = {px, py, b.w + b.x - px, b.h + b.y - py};
+    if (Which == 4) b = {px, py, b.w + (b.x - px), b.h + (b.y - py)};
     if (Which == 5) b = {b.x, b.y, px - b.x, py - b.y};
     if (Which == 6) b = {b.x, b.y, px, py};
   } else {
     double v = ArgNumber(vm, args, 0);
-    if (Which == 0) b = {v, b.y, b.w + b.x - v, b.h};
+    if (Which == 0) b = {v, b.y, b.w + (b.x - v), b.h};
     if (Which == 1) b.w = v - b.x;
-    if (Which == 2) b = {b.x, v, b.w, b.h + b.y - v};
+    if (Which == 2) b = {b.x, v, b.w, b.h + (b.y - v)};
     if (Which == 3) b.h = v - b.y;
   }
   WriteBox(r, b);
