@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,136 @@ TEST(Avm2Events, WeakListenersDoNotKeepTheirFunctionAlive) {
   };
   EXPECT_FALSE(has("w"));
   EXPECT_TRUE(has("s"));
+}
+
+// A listener that throws: the error is reported and the next listener still runs.
+Value Thrower(Vm& vm, const Value&, std::span<const Value>) {
+  g_log.push_back("throws");
+  vm.ThrowError(ErrorType::kError, 1000);
+}
+
+TEST(Avm2Events, ListenerErrorsAreReportedAndDispatchGoesOn) {
+  Tree t;
+  std::vector<std::string> traced;
+  t.vm.trace_output = [&](std::string_view line) { traced.emplace_back(line); };
+  t.Listen(t.leaf, "e", false, Value(t.vm.NewNativeFunction(Thrower, 1, "thrower")));
+  t.Listen(t.leaf, "e", false, t.fn);
+  t.Dispatch(t.leaf, "e", false);
+  EXPECT_EQ(g_log, (std::vector<std::string>{"throws", "leaf:2"}));
+  ASSERT_FALSE(traced.empty());
+  EXPECT_EQ(traced[0].rfind("Error: Error #1000", 0), 0u) << traced[0];
+}
+
+// Builds `new cls(args...)` and runs `steps` on it; the text is String(result).
+struct GeomCase {
+  const char* what;
+  std::function<Value(Vm&)> run;
+  const char* text;
+};
+
+Value New(Vm& vm, const char* cls, std::initializer_list<Value> args) {
+  std::vector<Value> a(args);
+  return vm.Construct(Value(static_cast<Object*>(vm.FindClass(cls))), a);
+}
+Value Call(Vm& vm, const Value& o, const char* m, std::initializer_list<Value> args) {
+  std::vector<Value> a(args);
+  vm.CallMethod(o, m, a);
+  return o;
+}
+Value S(const char16_t* s) { return Value(Str(s)); }
+
+TEST(Avm2Geom, ValueClassesFollowFlashsArithmeticAndText) {
+  const GeomCase cases[] = {
+      {"Matrix.invert",
+       [](Vm& vm) {
+         return Call(vm, New(vm, "flash.geom::Matrix", {2.0, 3.0, 5.0, 7.0, 9.0, 11.0}), "invert",
+                     {});
+       },
+       "(a=-7, b=3, c=5, d=-2, tx=8, ty=-5)"},
+      {"singular Matrix.invert divides by zero",
+       [](Vm& vm) {
+         return Call(vm, New(vm, "flash.geom::Matrix", {1.0, 2.0, 2.0, 4.0, 5.0, 6.0}), "invert",
+                     {});
+       },
+       "(a=Infinity, b=-Infinity, c=-Infinity, d=Infinity, tx=-Infinity, ty=Infinity)"},
+      {"copyColumnFrom writes a row",
+       [](Vm& vm) {
+         Value v = New(vm, "flash.geom::Vector3D", {17.0, 19.0, 23.0});
+         return Call(vm, New(vm, "flash.geom::Matrix", {2.0, 3.0, 5.0, 7.0, 11.0, 13.0}),
+                     "copyColumnFrom", {Value(1.0), v});
+       },
+       "(a=2, b=17, c=5, d=19, tx=11, ty=23)"},
+      {"createGradientBox",
+       [](Vm& vm) {
+         return Call(vm, New(vm, "flash.geom::Matrix", {}), "createGradientBox",
+                     {Value(200.0), Value(300.0)});
+       },
+       "(a=0.1220703125, b=0, c=0, d=0.18310546875, tx=100, ty=150)"},
+      {"Rectangle.top moves one edge",
+       [](Vm& vm) {
+         Value r = New(vm, "flash.geom::Rectangle", {1.0, 3.0, 5.0, 7.0});
+         vm.SetProperty(r, "top", Value(INFINITY));
+         return r;
+       },
+       "(x=1, y=Infinity, w=5, h=-Infinity)"},
+      {"union with an empty rectangle",
+       [](Vm& vm) {
+         Value r = New(vm, "flash.geom::Rectangle", {0.0, 0.0, -1.0, 5.0});
+         Value o = New(vm, "flash.geom::Rectangle", {1.0, 1.0, 2.0, 2.0});
+         std::vector<Value> a{o};
+         return vm.CallMethod(r, "union", a);
+       },
+       "(x=1, y=1, w=2, h=2)"},
+      {"Point.interpolate",
+       [](Vm& vm) {
+         std::vector<Value> a{New(vm, "flash.geom::Point", {-100.0, -200.0}),
+                              New(vm, "flash.geom::Point", {100.0, 200.0}), Value(-1.0)};
+         return vm.CallMethod(Value(static_cast<Object*>(vm.FindClass("flash.geom::Point"))),
+                              "interpolate", a);
+       },
+       "(x=300, y=600)"},
+      {"Point coerces its fields",
+       [](Vm& vm) {
+         return New(vm, "flash.geom::Point", {Value(vm.NewObject()), S(u"2")});
+       },
+       "(x=NaN, y=2)"},
+      {"ColorTransform.color",
+       [](Vm& vm) {
+         Value c = New(vm, "flash.geom::ColorTransform", {});
+         vm.SetProperty(c, "color", Value(uint32_t{0x123456}));
+         return c;
+       },
+       "(redMultiplier=0, greenMultiplier=0, blueMultiplier=0, alphaMultiplier=1, "
+       "redOffset=18, greenOffset=52, blueOffset=86, alphaOffset=0)"},
+      {"KeyboardEvent.toString",
+       [](Vm& vm) {
+         return New(vm, "flash.events::KeyboardEvent",
+                    {S(u"keyDown"), Value(true), Value(false), Value(65.0), Value(66.0)});
+       },
+       "[KeyboardEvent type=\"keyDown\" bubbles=true cancelable=false eventPhase=2 charCode=65 "
+       "keyCode=66 keyLocation=0 ctrlKey=false altKey=false shiftKey=false]"},
+      {"MouseEvent.clone keeps its class and fields",
+       [](Vm& vm) {
+         Value m = New(vm, "flash.events::MouseEvent",
+                       {S(u"click"), Value(false), Value(true), Value(50.0), Value(50.0)});
+         return vm.CallMethod(m, "clone", {});
+       },
+       "[MouseEvent type=\"click\" bubbles=false cancelable=true eventPhase=2 localX=50 "
+       "localY=50 stageX=0 stageY=0 relatedObject=null ctrlKey=false altKey=false "
+       "shiftKey=false buttonDown=false delta=0]"},
+      {"formatToString quotes strings only",
+       [](Vm& vm) {
+         Value e = New(vm, "flash.events::IOErrorEvent",
+                       {S(u"ioError"), Value(false), Value(false), S(u"oops"), Value(7.0)});
+         std::vector<Value> a{S(u"X"), S(u"text"), S(u"errorID"), Value()};
+         return vm.CallMethod(e, "formatToString", a);
+       },
+       "[X text=\"oops\" errorID=7 null=undefined]"},
+  };
+  for (const GeomCase& c : cases) {
+    Vm vm;
+    EXPECT_EQ(vm.ToString(c.run(vm)).ToUtf8(), c.text) << c.what;
+  }
 }
 
 // ---- Matrix3D arithmetic ----
