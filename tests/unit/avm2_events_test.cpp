@@ -252,6 +252,47 @@ TEST(Avm2Geom, ValueClassesFollowFlashsArithmeticAndText) {
          return vm.CallMethod(e, "formatToString", a);
        },
        "[X text=\"oops\" errorID=7 null=undefined]"},
+      {"Matrix3D.append applies after, prepend before",
+       [](Vm& vm) {
+         Value m = New(vm, "flash.geom::Matrix3D", {});
+         Call(vm, m, "appendTranslation", {Value(1.0), Value(2.0), Value(3.0)});
+         Call(vm, m, "appendScale", {Value(2.0), Value(2.0), Value(2.0)});
+         Call(vm, m, "prependTranslation", {Value(10.0), Value(0.0), Value(0.0)});
+         return vm.GetProperty(m, "position");
+       },
+       "Vector3D(22, 4, 6)"},
+      {"Matrix3D.rawData is column-major",
+       [](Vm& vm) {
+         Value m = New(vm, "flash.geom::Matrix3D", {});
+         Call(vm, m, "appendTranslation", {Value(5.0), Value(6.0), Value(7.0)});
+         return vm.GetProperty(m, "rawData");
+       },
+       "1,0,0,0,0,1,0,0,0,0,1,0,5,6,7,1"},
+      {"Vector3D.nearEquals with allFour checks only the other w",
+       [](Vm& vm) {
+         Value a = New(vm, "flash.geom::Vector3D", {1.0, 2.0, 3.0, 100.0});
+         Value b = New(vm, "flash.geom::Vector3D", {1.0, 2.0, 3.0, 0.5});
+         std::vector<Value> args{b, Value(1.0), Value(true)};
+         return vm.CallMethod(a, "nearEquals", args);
+       },
+       "true"},
+      {"PerspectiveProjection's focal length follows the field of view",
+       [](Vm& vm) {
+         return vm.GetProperty(New(vm, "flash.geom::PerspectiveProjection", {}), "focalLength");
+       },
+       "480.24554443359375"},
+      {"a Transform's matrix is null while it has a 3D matrix, and comes back from it",
+       [](Vm& vm) {
+         Value t = New(vm, "flash.geom::Transform", {Value(vm.NewObject())});
+         Value m3 = New(vm, "flash.geom::Matrix3D", {});
+         Call(vm, m3, "appendTranslation", {Value(4.0), Value(5.0), Value(0.0)});
+         vm.SetProperty(t, "matrix3D", m3);
+         std::string while3d = vm.ToString(vm.GetProperty(t, "matrix")).ToUtf8();
+         vm.SetProperty(t, "matrix3D", Value::Null());
+         return Value(
+             Str::FromUtf8(while3d + " " + vm.ToString(vm.GetProperty(t, "matrix")).ToUtf8()));
+       },
+       "null (a=1, b=0, c=0, d=1, tx=4, ty=5)"},
   };
   for (const GeomCase& c : cases) {
     Vm vm;
