@@ -255,9 +255,11 @@ template <size_t K>
 Value Construct(Vm& vm, const Value& self, std::span<const Value> args) {
   const EventSpec& spec = Specs()[K];
   auto* e = ThisAs<EventObject>(vm, self, "flash.events.Event");
-  e->type = ArgString(vm, args, 0);
+  // UncaughtErrorEvent alone has defaults for all three: its own type, bubbling, cancelable.
+  bool uncaught = std::string_view(spec.name) == "UncaughtErrorEvent";
+  e->type = ArgString(vm, args, 0, uncaught ? Str(u"uncaughtError") : Str());
   e->bubbles = ArgBool(vm, args, 1, spec.bubbles);
-  e->cancelable = ArgBool(vm, args, 2);
+  e->cancelable = ArgBool(vm, args, 2, uncaught);
   size_t n = 3;
   for (const Field& f : spec.params)
     if (f.param) {
