@@ -56,10 +56,13 @@ class Heap {
   size_t Collect(const std::function<void(Tracer&)>& mark_roots);
 
   size_t size() const { return objects_.size(); }
+  // The object holds weak references: each collection calls its DropUnmarked while it lives.
+  void AddWeakHolder(Object* o);
   size_t allocated_since_collect() const { return allocated_since_collect_; }
 
  private:
   std::vector<Object*> objects_;
+  std::vector<Object*> weak_holders_;
   size_t allocated_since_collect_ = 0;
 };
 

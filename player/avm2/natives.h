@@ -30,7 +30,9 @@
 
 namespace flashsaver::avm2 {
 
-enum class MemberKind : uint8_t { kMethod, kGetter, kSetter, kConst, kSlot };
+// kImplements names an interface the class implements (qualified, in `name`): calls through
+// the interface find the class's public methods.
+enum class MemberKind : uint8_t { kMethod, kGetter, kSetter, kConst, kSlot, kImplements };
 
 // Where a member is visible.
 enum class MemberNs : uint8_t {
@@ -39,6 +41,7 @@ enum class MemberNs : uint8_t {
   kPrototype,   // only a (non-enumerable) function on the prototype
   kFlashProxy,  // flash.utils.flash_proxy
   kInternal,    // the class's package-internal namespace
+  kInterface,   // an interface's own namespace ("flash.events:IEventDispatcher")
 };
 
 struct NativeMember {
@@ -50,6 +53,8 @@ struct NativeMember {
   MemberNs ns = MemberNs::kPublic;
   // Arguments a method cannot do without: fewer throw ArgumentError #1063 before it runs.
   int required = 0;
+  // A slot's declared type (qualified class name); null for "*". Stores coerce to it.
+  const char* type = nullptr;
 
   // `Method("abs", Abs, 1).Needs(1)`: the call checks the count, not the native.
   NativeMember Needs(int n) const {
@@ -57,28 +62,38 @@ struct NativeMember {
     m.required = n;
     return m;
   }
+  // `Slot("x", Value(0.0)).Typed("Number")`
+  NativeMember Typed(const char* t) const {
+    NativeMember m = *this;
+    m.type = t;
+    return m;
+  }
 };
 
 inline NativeMember Method(const char* name, NativeFn fn, int length = 0) {
-  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPublic, 0};
+  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPublic, 0, nullptr};
 }
 inline NativeMember AS3Method(const char* name, NativeFn fn, int length = 0) {
-  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kAS3, 0};
+  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kAS3, 0, nullptr};
 }
 inline NativeMember ProtoMethod(const char* name, NativeFn fn, int length = 0) {
-  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPrototype, 0};
+  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPrototype, 0, nullptr};
 }
 inline NativeMember Getter(const char* name, NativeFn fn) {
-  return {MemberKind::kGetter, name, fn, 0, Value(), MemberNs::kPublic, 0};
+  return {MemberKind::kGetter, name, fn, 0, Value(), MemberNs::kPublic, 0, nullptr};
 }
 inline NativeMember Setter(const char* name, NativeFn fn) {
-  return {MemberKind::kSetter, name, fn, 1, Value(), MemberNs::kPublic, 0};
+  return {MemberKind::kSetter, name, fn, 1, Value(), MemberNs::kPublic, 0, nullptr};
 }
 inline NativeMember Const(const char* name, Value v) {
-  return {MemberKind::kConst, name, nullptr, 0, std::move(v), MemberNs::kPublic, 0};
+  return {MemberKind::kConst, name, nullptr, 0, std::move(v), MemberNs::kPublic, 0, nullptr};
 }
 inline NativeMember Slot(const char* name, Value v) {
-  return {MemberKind::kSlot, name, nullptr, 0, std::move(v), MemberNs::kPublic, 0};
+  return {MemberKind::kSlot, name, nullptr, 0, std::move(v), MemberNs::kPublic, 0, nullptr};
+}
+inline NativeMember Implements(const char* interface_name) {
+  return {MemberKind::kImplements, interface_name, nullptr, 0, Value(), MemberNs::kPublic, 0,
+          nullptr};
 }
 
 namespace class_flag {

@@ -129,6 +129,9 @@ class Object {
 
   // Marks everything this object refers to. Subclasses add their own and call this.
   virtual void Trace(Tracer& tracer);
+  // After marking, before the sweep: an object that holds weak references (registered with
+  // Heap::AddWeakHolder) lets go of those the collector did not mark.
+  virtual void DropUnmarked() {}
 
   ObjectKind kind() const { return kind_; }
   ClassObject* cls() const { return cls_; }

@@ -47,12 +47,16 @@ ClassObject* NewClass(Vm& vm, AbcUnit& unit, uint32_t index, ClassObject* base,
   unit.classes[index] = cls;
   BuildTraits(vm, unit, inst.traits, cls->instance_traits, cls, false);
   // An interface method is found under the public name too, as the implementing class's
-  // public method answers calls through the interface's namespace.
+  // public method answers calls through the interface's namespace. An alias inherited from a
+  // base follows the subclass's override.
   if (!cls->is_interface) {
     for (ClassObject* ic : cls->interfaces)
       for (const Trait& t : ic->instance_traits.list)
-        if (!cls->instance_traits.FindQ(t.name.view(), t.ns))
-          if (const Trait* pub = cls->instance_traits.FindQ(t.name.view(), vm.public_ns())) {
+        if (const Trait* pub = cls->instance_traits.FindQ(t.name.view(), vm.public_ns()))
+          if (const Trait* old = cls->instance_traits.FindQ(t.name.view(), t.ns);
+              !old || (base && base->instance_traits.FindQ(t.name.view(), t.ns) &&
+                       (old->method != pub->method || old->getter != pub->getter ||
+                        old->setter != pub->setter))) {
             Trait copy = *pub;
             copy.ns = t.ns;
             cls->instance_traits.Put(copy);
@@ -220,12 +224,14 @@ bool Vm::InstanceOf(const Value& v, const Value& type) {
 
 void Vm::SetSlot(Object* o, uint32_t slot, const Value& v) {
   ClassObject* type = nullptr;
-  if (o->traits())
-    if (const Trait* t = o->traits()->SlotTrait(slot); t && t->type_name && t->unit) {
-      Value c;
-      if (ResolveType(*static_cast<const AbcUnit*>(t->unit), t->type_name, c))
-        type = dynamic_cast<ClassObject*>(c.AsObject());
-    }
+  const Trait* t = o->traits() ? o->traits()->SlotTrait(slot) : nullptr;
+  if (t && t->type_class) {
+    type = t->type_class;
+  } else if (t && t->type_name && t->unit) {
+    Value c;
+    if (ResolveType(*static_cast<const AbcUnit*>(t->unit), t->type_name, c))
+      type = dynamic_cast<ClassObject*>(c.AsObject());
+  }
   o->slots()[slot] = Coerce(v, type);
 }
 

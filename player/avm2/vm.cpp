@@ -100,8 +100,10 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
   cls->prototype =
       heap_.New<Object>(ObjectKind::kPlain, classes_.object, super ? super->prototype : nullptr);
   Ns internal = InternNs(NsKind::kPackageInternal, pkg->uri);
+  Ns own = InternNs(NsKind::kPublic, Str::FromUtf8(std::string(spec.package) + ":" + spec.name));
   auto add = [&](const std::vector<NativeMember>& members, Traits& traits, bool is_static) {
     for (const NativeMember& m : members) {
+      if (m.kind == MemberKind::kImplements) continue;
       Str name = Str::FromUtf8(m.name);
       std::string trace = cls->qualified + (is_static ? "$/" : "/");
       Trait t;
@@ -109,6 +111,7 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
       t.ns = m.ns == MemberNs::kAS3          ? as3_ns_
              : m.ns == MemberNs::kFlashProxy ? proxy_ns_
              : m.ns == MemberNs::kInternal   ? internal
+             : m.ns == MemberNs::kInterface  ? own
                                              : public_ns_;
       if (m.ns == MemberNs::kAS3 && m.kind == MemberKind::kMethod)
         trace = cls->qualified + "/http://adobe.com/AS3/2006/builtin::";
@@ -149,13 +152,29 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
           if (traits.slot_defaults.size() < traits.slot_count)
             traits.slot_defaults.resize(traits.slot_count);
           traits.slot_defaults[t.slot] = m.value;
+          if (m.type) t.type_class = BuiltinClass(m.type);
           break;
         }
+        case MemberKind::kImplements:
+          break;
       }
       traits.Put(std::move(t));
     }
   };
   add(spec.instance, cls->instance_traits, false);
+  for (const NativeMember& im : spec.instance) {
+    if (im.kind != MemberKind::kImplements) continue;
+    ClassObject* ic = BuiltinClass(im.name);
+    if (!ic) continue;
+    cls->interfaces.push_back(ic);
+    // The interface's methods answer under its namespace too.
+    for (const Trait& t : ic->instance_traits.list)
+      if (const Trait* pub = cls->instance_traits.FindQ(t.name.view(), public_ns_)) {
+        Trait copy = *pub;
+        copy.ns = t.ns;
+        cls->instance_traits.Put(copy);
+      }
+  }
   // A class object is an instance of Class: it has Class's members (prototype) too.
   if (classes_.klass && cls != classes_.klass) cls->static_traits = classes_.klass->instance_traits;
   add(spec.statics, cls->static_traits, true);

@@ -99,14 +99,11 @@ void As3Host::RunFrame() {
     LoadFrameCode(list_.root().current_frame);
     ConstructRoot();
   } else {
-    std::vector<avm2::Object*> targets = vm_->enter_frame_targets;
-    for (avm2::Object* t : targets)
-      vm_->RunGuarded([&] {
-        avm2::DispatchSimpleEvent(*vm_, t, "enterFrame");
-        return avm2::Value();
-      });
+    avm2::BroadcastEvent(*vm_, "enterFrame");
   }
+  avm2::BroadcastEvent(*vm_, "frameConstructed");
   RunFrameScripts();
+  avm2::BroadcastEvent(*vm_, "exitFrame");
   vm_->MaybeCollect();
 }
 

@@ -6,6 +6,8 @@
 #include "player/avm2/builtins/xml_class.h"
 #include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/display/display_host.h"
+#include "player/avm2/events/events.h"
+#include "player/avm2/geom/geom.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -113,6 +115,8 @@ std::span<const NativeClass* const> AllNativeClasses() {
         &ArrayClass(),   &MathClass(),   &VectorClass(),   &DateClass(),      &XmlClass(),
         &XmlListClass(), &RegExpClass(), &JsonClass(), &DictionaryClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
+    for (const NativeClass* e : EventClasses()) l.push_back(e);
+    for (const NativeClass* e : GeomClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     return l;
   }();

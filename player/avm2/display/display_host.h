@@ -6,6 +6,7 @@
 #include <string>
 
 #include "player/avm2/object.h"
+#include "player/avm2/events/events.h"
 #include "player/avm2/natives.h"
 
 namespace flashsaver::avm2 {
@@ -24,42 +25,7 @@ class DisplayHost {
   virtual double FrameRate() = 0;
 };
 
-// An EventDispatcher's listeners, by event type, in the order they were added.
-class DispatcherObject : public BoxedObject {
- public:
-  DispatcherObject(ClassObject* cls, Object* proto) : BoxedObject(cls, proto) {}
-  void Trace(Tracer& tracer) override;
-  struct Listener {
-    Value fn;
-    int32_t priority = 0;
-    bool capture = false;
-  };
-  std::vector<std::pair<std::u16string, std::vector<Listener>>> listeners;
-  std::vector<Listener>* Find(std::u16string_view type);
-  // MovieClip: frame scripts by 0-based frame.
-  std::vector<std::pair<int32_t, Value>> frame_scripts;
-  Str name;
-  Object* parent = nullptr;
-  std::vector<Object*> children;
-};
-
-class EventObject : public BoxedObject {
- public:
-  EventObject(ClassObject* cls, Object* proto) : BoxedObject(cls, proto) {}
-  void Trace(Tracer& tracer) override;
-  Str type;
-  bool bubbles = false;
-  bool cancelable = false;
-  bool default_prevented = false;
-  bool stopped = false;
-  Value target;
-  Value current_target;
-  int32_t phase = 2;
-};
-
 std::span<const NativeClass* const> DisplayClasses();
 void InstallDisplayFunctions(Vm& vm);
-// Calls the listeners of `type` on the object with a new Event.
-void DispatchSimpleEvent(Vm& vm, Object* target, const char* type);
 
 }  // namespace flashsaver::avm2
