@@ -417,6 +417,8 @@ size_t Vm::Collect() {
     t.Mark(display_root);
     for (auto& [k, c] : vector_classes) t.Mark(c);
     t.Mark(display_stage);
+    t.Mark(bytes.domain_memory);
+    for (auto& [k, c] : bytes.class_aliases) t.Mark(c);
     if (host_roots) host_roots(t);
   });
 }

@@ -1,0 +1,113 @@
+// What the AMF coders ask of classes and objects, class aliases (flash.net.registerClassAlias)
+// and the IDataInput/IDataOutput/IExternalizable interfaces.
+#include <algorithm>
+
+#include "player/avm2/builtins/amf.h"
+#include "player/avm2/builtins/builtins.h"
+#include "player/avm2/vm.h"
+
+namespace flashsaver::avm2 {
+
+bool IsDate(const Value& v) {
+  Object* o = v.AsObject();
+  return o && o->cls() && o->cls()->native && std::string_view(o->cls()->native->name) == "Date" &&
+         !*o->cls()->native->package && o->kind() == ObjectKind::kBoxed;
+}
+
+bool IsXmlDocument(const Value& v) {
+  Object* o = v.AsObject();
+  for (ClassObject* c = o ? o->cls() : nullptr; c; c = c->super)
+    if (c->qualified == "flash.xml::XMLDocument") return true;
+  return false;
+}
+
+bool IsExternalizable(Vm& vm, ClassObject* cls) {
+  ClassObject* iface = vm.FindClass("flash.utils::IExternalizable");
+  return iface && cls->IsSubclassOf(iface);
+}
+
+std::vector<Str> SealedMembers(Vm& vm, ClassObject* cls) {
+  std::vector<Str> out;
+  // Members of the native bases (ByteArray's length...) are not data.
+  if (cls->native_class) return out;
+  for (const Trait& t : cls->instance_traits.list) {
+    if (t.ns != vm.public_ns()) continue;
+    bool data = t.type == TraitType::kSlot ||
+                (t.type == TraitType::kAccessor && t.getter && t.setter && !t.getter->native);
+    if (data && std::find(out.begin(), out.end(), t.name) == out.end()) out.push_back(t.name);
+  }
+  return out;
+}
+
+std::vector<std::pair<Str, Value>> DynamicMembers(Object* o) {
+  std::vector<std::pair<Str, Value>> out;
+  for (const PropertyMap::Entry& e : o->dynamic().entries())
+    if (!e.deleted && e.enumerable) out.emplace_back(e.key, e.value);
+  return out;
+}
+
+Value NewTyped(Vm& vm, ClassObject* cls) {
+  return vm.Construct(Value(static_cast<Object*>(cls)), {});
+}
+
+ClassObject* ClassByAlias(Vm& vm, std::u16string_view alias) {
+  auto it = vm.bytes.class_aliases.find(std::u16string(alias));
+  return it != vm.bytes.class_aliases.end() ? it->second : nullptr;
+}
+
+const std::u16string* AliasOfClass(Vm& vm, ClassObject* cls) {
+  // The latest alias registered for the class wins, as Flash's reverse table keeps it.
+  const std::u16string* found = nullptr;
+  for (auto& [alias, c] : vm.bytes.class_aliases)
+    if (c == cls) found = &alias;
+  return found;
+}
+
+uint8_t DefaultObjectEncoding(Vm& vm) { return vm.bytes.default_object_encoding; }
+void SetDefaultObjectEncoding(Vm& vm, uint8_t e) { vm.bytes.default_object_encoding = e; }
+
+namespace {
+
+Value RegisterClassAlias(Vm& vm, const Value&, std::span<const Value> args) {
+  if (Arg(args, 0).IsNullish()) vm.ThrowError(ErrorType::kTypeError, 2007, {"aliasName"});
+  auto* cls = dynamic_cast<ClassObject*>(Arg(args, 1).AsObject());
+  if (!cls) vm.ThrowError(ErrorType::kTypeError, 2007, {"classObject"});
+  vm.bytes.class_aliases[vm.ToString(args[0]).str()] = cls;
+  return Value();
+}
+
+Value GetClassByAlias(Vm& vm, const Value&, std::span<const Value> args) {
+  if (Arg(args, 0).IsNullish()) vm.ThrowError(ErrorType::kTypeError, 2007, {"aliasName"});
+  Str alias = vm.ToString(args[0]);
+  if (ClassObject* c = ClassByAlias(vm, alias.view())) return Value(static_cast<Object*>(c));
+  vm.ThrowError(ErrorType::kReferenceError, 1014, {alias.ToUtf8()});
+}
+
+NativeClass Interface(const char* name) {
+  NativeClass c;
+  c.package = "flash.utils";
+  c.name = name;
+  c.flags = class_flag::kInterface;
+  return c;
+}
+
+}  // namespace
+
+std::span<const NativeClass* const> DataInterfaces() {
+  static const NativeClass classes[] = {Interface("IDataInput"), Interface("IDataOutput"),
+                                        Interface("IExternalizable")};
+  static const NativeClass* const ptrs[] = {&classes[0], &classes[1], &classes[2]};
+  return ptrs;
+}
+
+void InstallByteArraySupport(Vm& vm) {
+  DefineGlobalFunction(vm, "flash.net", "registerClassAlias", RegisterClassAlias, 2);
+  DefineGlobalFunction(vm, "flash.net", "getClassByAlias", GetClassByAlias, 1);
+  InstallDomainFunctions(vm);
+  // ByteArray implements the data interfaces: `ba is IDataInput` holds.
+  ClassObject* ba = vm.FindClass("flash.utils::ByteArray");
+  for (const char* n : {"flash.utils::IDataInput", "flash.utils::IDataOutput"})
+    if (ClassObject* i = vm.FindClass(n); ba && i) ba->interfaces.push_back(i);
+}
+
+}  // namespace flashsaver::avm2
