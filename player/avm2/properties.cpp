@@ -295,8 +295,8 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0) return a->Delete(static_cast<uint32_t>(i));
   }
-  // A ByteArray's bytes cannot be deleted.
-  if (bool has; name.IsPublic() && ByteArrayHasIndex(o, name.local.view(), has)) return false;
+  // Nothing on a ByteArray can be deleted: its bytes are not properties and it is sealed.
+  if (dynamic_cast<ByteArrayObject*>(o)) return false;
   if (FindTrait(obj, name)) return false;
   if (!name.IsPublic()) return false;
   o->dynamic().Erase(name.local.view());

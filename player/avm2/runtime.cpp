@@ -146,14 +146,15 @@ bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
   return false;
 }
 
-Value EnumName(Vm& vm, const Value& obj, uint32_t index) {
+Value EnumName(Vm&, const Value& obj, uint32_t index) {
   if (Value r; XmlNextName(obj, index, r)) return r;
   Object* o = obj.AsObject();
   if (!o || index == 0) return Value();
   uint32_t base = 0;
   if (auto* a = dynamic_cast<ArrayObject*>(o)) {
     base = a->length();
-    if (index <= base) return Value(vm.ToString(Value(index - 1)));
+    // Flash names an array's elements by int: `for (k in a)` gives `k is int`.
+    if (index <= base) return Value::Numeric(static_cast<double>(index - 1));
   }
   const auto& es = o->dynamic().entries();
   if (index - base - 1 >= es.size()) return Value();

@@ -91,12 +91,35 @@ NativeClass Interface(const char* name) {
   return c;
 }
 
+// A final class of string or number constants (Endian, CompressionAlgorithm, ObjectEncoding).
+NativeClass Constants(const char* package, const char* name, std::vector<NativeMember> consts) {
+  NativeClass c;
+  c.package = package;
+  c.name = name;
+  c.flags = class_flag::kSealed | class_flag::kFinal;
+  c.statics = std::move(consts);
+  return c;
+}
+
 }  // namespace
 
 std::span<const NativeClass* const> DataInterfaces() {
-  static const NativeClass classes[] = {Interface("IDataInput"), Interface("IDataOutput"),
-                                        Interface("IExternalizable")};
-  static const NativeClass* const ptrs[] = {&classes[0], &classes[1], &classes[2]};
+  static const NativeClass classes[] = {
+      Interface("IDataInput"),
+      Interface("IDataOutput"),
+      Interface("IExternalizable"),
+      Constants("flash.utils", "Endian",
+                {Const("BIG_ENDIAN", Value::Ascii("bigEndian")),
+                 Const("LITTLE_ENDIAN", Value::Ascii("littleEndian"))}),
+      Constants("flash.utils", "CompressionAlgorithm",
+                {Const("ZLIB", Value::Ascii("zlib")), Const("DEFLATE", Value::Ascii("deflate")),
+                 Const("LZMA", Value::Ascii("lzma"))}),
+      Constants("flash.net", "ObjectEncoding",
+                {Const("AMF0", Value(uint32_t{0})), Const("AMF3", Value(uint32_t{3})),
+                 Const("DEFAULT", Value(uint32_t{3}))}),
+  };
+  static const NativeClass* const ptrs[] = {&classes[0], &classes[1], &classes[2],
+                                            &classes[3], &classes[4], &classes[5]};
   return ptrs;
 }
 

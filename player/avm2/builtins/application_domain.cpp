@@ -48,6 +48,7 @@ std::string DefinitionName(Vm& vm, std::span<const Value> args) {
   return vm.ToString(v).ToUtf8();
 }
 Value HasDefinition(Vm& vm, const Value&, std::span<const Value> args) {
+  if (Arg(args, 0).IsNullish()) return Value(false);
   return Value(vm.FindClass(DefinitionName(vm, args)) != nullptr);
 }
 Value GetDefinition(Vm& vm, const Value&, std::span<const Value> args) {

@@ -47,6 +47,7 @@ void ApplySwfVersionGates(Vm& vm, int swf_version);
 // application_domain.cpp).
 const NativeClass& ByteArrayClass();
 const NativeClass& ApplicationDomainClass();
+// The data interfaces (IDataInput...) and the constant classes (Endian, ObjectEncoding...).
 std::span<const NativeClass* const> DataInterfaces();
 void InstallByteArraySupport(Vm& vm);
 void InstallDomainFunctions(Vm& vm);

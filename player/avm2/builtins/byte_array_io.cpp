@@ -165,13 +165,12 @@ std::u16string ByteArrayText(std::span<const uint8_t> b) {
     for (size_t i = 2; i + 1 < b.size(); i += 2) {
       char16_t c = big ? static_cast<char16_t>(b[i] << 8 | b[i + 1])
                        : static_cast<char16_t>(b[i + 1] << 8 | b[i]);
-      if (c == 0) break;
       out.push_back(c);
     }
     return out;
   }
   if (b.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) b = b.subspan(3);
-  return DecodeUtf8Lenient(b, true);
+  return DecodeUtf8Lenient(b, false);
 }
 
 bool ByteArrayGetIndex(const Object* o, std::u16string_view name, Value& out) {

@@ -75,8 +75,9 @@ std::string FormatErrorMessage(int id, std::initializer_list<std::string> args) 
       {2008, "Parameter %1 must be one of the accepted values."},
       {2030, "End of file was encountered."},
       {2058, "There was an error decompressing the data."},
-      {2173, "Unable to read object in stream.  The class %1 does not implement "
-             "flash.utils.IExternalizable but is aliased to an externalizable class."},
+      {2173,
+       "Unable to read object in stream.  The class %1 does not implement "
+       "flash.utils.IExternalizable but is aliased to an externalizable class."},
   };
   auto it = kMessages.find(id);
   std::string text = it != kMessages.end() ? it->second : "";
