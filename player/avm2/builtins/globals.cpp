@@ -116,7 +116,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
         &ObjectClass(),  &ClassClass(),  &FunctionClass(), &NamespaceClass(), &QNameClass(),
         &BooleanClass(), &NumberClass(), &IntClass(),      &UIntClass(),      &StringClass(),
         &ArrayClass(),   &MathClass(),   &VectorClass(),   &DateClass(),      &XmlClass(),
-        &XmlListClass(), &RegExpClass(), &JsonClass(),     &DictionaryClass()};
+        &XmlListClass(), &RegExpClass(), &JsonClass(), &DictionaryClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     for (const NativeClass* e : DataInterfaces()) l.push_back(e);
