@@ -36,6 +36,9 @@ bool IsExternalizable(Vm& vm, ClassObject* cls);
 std::vector<Str> SealedMembers(Vm& vm, ClassObject* cls);
 // The dynamic properties a for..in would show, in order.
 std::vector<std::pair<Str, Value>> DynamicMembers(Object* o);
+// Sets a member of a decoded object. Flash goes on past a setter that throws: the error's text
+// is traced and decoding continues (only a failure to make that text escapes).
+void SetDecodedMember(Vm& vm, const Value& o, const Str& name, const Value& v);
 // A new instance of cls made without constructor arguments, as AMF makes typed objects.
 Value NewTyped(Vm& vm, ClassObject* cls);
 

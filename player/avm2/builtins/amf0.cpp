@@ -178,8 +178,7 @@ class Reader {
         if (c_.U8() != kObjectEnd) vm_.ThrowError(ErrorType::kRangeError, 2006);
         return;
       }
-      Value v = Read();
-      vm_.SetProperty(target, vm_.PublicName(key.view()), v);
+      SetDecodedMember(vm_, target, key, Read());
     }
   }
 

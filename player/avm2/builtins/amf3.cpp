@@ -35,6 +35,10 @@ enum Marker : uint8_t {
 
 constexpr int kMaxDepth = 200;
 
+bool IsFunction(const Value& v) {
+  return v.AsObject() && v.AsObject()->kind() == ObjectKind::kFunction;
+}
+
 class Writer {
  public:
   explicit Writer(ByteCursor& c) : c_(c), vm_(c.vm()) {}
@@ -171,7 +175,11 @@ class Writer {
     if (Reference(a)) return;
     uint32_t dense = 0;
     while (dense < a->length() && a->Has(dense)) ++dense;
-    U29(dense << 1 | 1);
+    // Functions are left out of an array's dense part altogether, not written as undefined.
+    std::vector<Value> values;
+    for (uint32_t i = 0; i < dense; ++i)
+      if (Value x = a->Get(i); !IsFunction(x)) values.push_back(x);
+    U29(static_cast<uint32_t>(values.size()) << 1 | 1);
     for (uint32_t i = a->NextIndex(static_cast<int64_t>(dense) - 1); i < a->length();
          i = a->NextIndex(i)) {
       String(vm_.ToString(Value(i)));
@@ -182,7 +190,7 @@ class Writer {
       Value_(val);
     }
     U29(1);
-    for (uint32_t i = 0; i < dense; ++i) Value_(a->Get(i));
+    for (const Value& x : values) Value_(x);
   }
 
   void Vector(VectorObject* v) {
@@ -237,8 +245,15 @@ class Writer {
     const std::u16string* alias = anonymous ? nullptr : AliasOfClass(vm_, cls);
     bool external = !anonymous && IsExternalizable(vm_, cls);
     bool dynamic = anonymous || !cls->is_sealed;
+    // Sealed members holding functions are left out, as in arrays.
     std::vector<Str> sealed;
-    if (!anonymous && !external) sealed = SealedMembers(vm_, cls);
+    std::vector<Value> sealed_values;
+    if (!anonymous && !external)
+      for (const Str& s : SealedMembers(vm_, cls))
+        if (Value x = vm_.GetProperty(Value(o), s.ToUtf8()); !IsFunction(x)) {
+          sealed.push_back(s);
+          sealed_values.push_back(x);
+        }
     auto it = traits_.find(cls);
     if (it != traits_.end()) {
       U29(it->second << 2 | 1);
@@ -259,7 +274,7 @@ class Writer {
       vm_.CallMethod(self, "writeExternal", std::span<const Value>(&out, 1));
       return;
     }
-    for (const Str& s : sealed) Value_(vm_.GetProperty(self, s.ToUtf8()));
+    for (const Value& x : sealed_values) Value_(x);
     if (dynamic) {
       for (auto& [k, val] : DynamicMembers(o)) {
         if (val.AsObject() && val.AsObject()->kind() == ObjectKind::kFunction) continue;
@@ -487,15 +502,9 @@ class Reader {
       vm_.CallMethod(o, "readExternal", std::span<const Value>(&in, 1));
       return o;
     }
-    for (const Str& s : t.sealed) {
-      Value v = Read();
-      vm_.SetProperty(o, vm_.PublicName(s.view()), v);
-    }
+    for (const Str& s : t.sealed) SetDecodedMember(vm_, o, s, Read());
     if (t.dynamic)
-      for (Str key = String(); !key.empty(); key = String()) {
-        Value v = Read();
-        vm_.SetProperty(o, vm_.PublicName(key.view()), v);
-      }
+      for (Str key = String(); !key.empty(); key = String()) SetDecodedMember(vm_, o, key, Read());
     return o;
   }
 

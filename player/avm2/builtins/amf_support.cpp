@@ -2,6 +2,7 @@
 // and the IDataInput/IDataOutput/IExternalizable interfaces.
 #include <algorithm>
 
+#include "player/avm2/abc_unit.h"
 #include "player/avm2/builtins/amf.h"
 #include "player/avm2/builtins/builtins.h"
 #include "player/avm2/vm.h"
@@ -26,6 +27,28 @@ bool IsExternalizable(Vm& vm, ClassObject* cls) {
   return iface && cls->IsSubclassOf(iface);
 }
 
+namespace {
+// A member declared with [Transient] metadata (on the variable or either accessor).
+bool IsTransient(ClassObject* cls, const Trait& t) {
+  const auto* unit = static_cast<const AbcUnit*>(t.unit);
+  if (!unit) return false;
+  for (ClassObject* k = cls; k; k = k->super) {
+    auto it = std::find(unit->classes.begin(), unit->classes.end(), k);
+    if (it == unit->classes.end()) continue;
+    auto index = static_cast<size_t>(it - unit->classes.begin());
+    if (index >= unit->file.instances.size()) continue;
+    for (const AbcTrait& at : unit->file.instances[index].traits) {
+      if (unit->StaticName(at.name).local != t.name) continue;
+      for (uint32_t m : at.metadata)
+        if (m < unit->file.metadata.size() && unit->file.metadata[m].name < unit->strings.size() &&
+            unit->strings[unit->file.metadata[m].name].view() == u"Transient")
+          return true;
+    }
+  }
+  return false;
+}
+}  // namespace
+
 std::vector<Str> SealedMembers(Vm& vm, ClassObject* cls) {
   std::vector<Str> out;
   // Members of the native bases (ByteArray's length...) are not data.
@@ -34,8 +57,12 @@ std::vector<Str> SealedMembers(Vm& vm, ClassObject* cls) {
     if (t.ns != vm.public_ns()) continue;
     bool data = t.type == TraitType::kSlot ||
                 (t.type == TraitType::kAccessor && t.getter && t.setter && !t.getter->native);
-    if (data && std::find(out.begin(), out.end(), t.name) == out.end()) out.push_back(t.name);
+    if (data && std::find(out.begin(), out.end(), t.name) == out.end() && !IsTransient(cls, t))
+      out.push_back(t.name);
   }
+  // Flash walks its own member table, whose order follows no declaration; sorted names give one
+  // stable order.
+  std::sort(out.begin(), out.end(), [](const Str& a, const Str& b) { return a.str() < b.str(); });
   return out;
 }
 
@@ -44,6 +71,14 @@ std::vector<std::pair<Str, Value>> DynamicMembers(Object* o) {
   for (const PropertyMap::Entry& e : o->dynamic().entries())
     if (!e.deleted && e.enumerable) out.emplace_back(e.key, e.value);
   return out;
+}
+
+void SetDecodedMember(Vm& vm, const Value& o, const Str& name, const Value& v) {
+  try {
+    vm.SetProperty(o, vm.PublicName(name.view()), v);
+  } catch (ScriptException& e) {
+    vm.Trace(vm.ToString(e.value).ToUtf8());
+  }
 }
 
 Value NewTyped(Vm& vm, ClassObject* cls) {
@@ -127,10 +162,28 @@ void InstallByteArraySupport(Vm& vm) {
   DefineGlobalFunction(vm, "flash.net", "registerClassAlias", RegisterClassAlias, 2);
   DefineGlobalFunction(vm, "flash.net", "getClassByAlias", GetClassByAlias, 1);
   InstallDomainFunctions(vm);
-  // ByteArray implements the data interfaces: `ba is IDataInput` holds.
+  // ByteArray implements the data interfaces: `ba is IDataInput` holds, and calls made through
+  // an interface's namespace (o:IDataOutput; o.writeInt()) find its public methods.
   ClassObject* ba = vm.FindClass("flash.utils::ByteArray");
-  for (const char* n : {"flash.utils::IDataInput", "flash.utils::IDataOutput"})
-    if (ClassObject* i = vm.FindClass(n); ba && i) ba->interfaces.push_back(i);
+  if (!ba) return;
+  for (const char* n : {"IDataInput", "IDataOutput"}) {
+    if (ClassObject* i = vm.FindClass(std::string("flash.utils::") + n))
+      ba->interfaces.push_back(i);
+    Ns ns = vm.InternNs(NsKind::kPublic, Str::FromUtf8(std::string("flash.utils:") + n));
+    bool input = n[1] == 'D' && n[5] == 'I';
+    std::vector<Trait> copies;
+    for (const Trait& t : ba->instance_traits.list) {
+      if (t.ns != vm.public_ns()) continue;
+      std::u16string_view name = t.name.view();
+      bool member = input ? (name.starts_with(u"read") || name == u"bytesAvailable")
+                          : name.starts_with(u"write");
+      if (member || name == u"endian" || name == u"objectEncoding") copies.push_back(t);
+    }
+    for (Trait& t : copies) {
+      t.ns = ns;
+      ba->instance_traits.Put(t);
+    }
+  }
 }
 
 }  // namespace flashsaver::avm2
