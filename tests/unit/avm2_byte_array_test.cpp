@@ -150,13 +150,13 @@ TEST(Avm2ByteArray, DecodesUtf8AsFlashDoes) {
   } cases[] = {
       {{0xE4, 0xB8, 0x80, 0xE4, 0xE4, 0xB8, 0x80}, u"\u4e00\u00e4\u4e00"},
       {{0xE4, 0xB8}, u"\u00e4\u00b8"},
-      {{0xFB, 0xBF, 0xBF, 0xBF, 0xBF}, u"\udbbf\udfff\u00bf"},
+      {{0xFB, 0xBF, 0xBF, 0xBF, 0xBF}, {0xDBBF, 0xDFFF, 0xBF}},
       {{0xC0, 0x80}, u"\u00c0\u0080"},
       {{0xEF, 0xBB, 0xBF, 'h', 'i'}, u"hi"},
       {{0xFF, 0xFE, 'h', 0, 'i', 0}, u"hi"},
   };
   for (const Case& c : cases) EXPECT_EQ(ByteArrayText(c.in), c.out);
-  EXPECT_EQ(EncodeUtf8(u"\ud800x"), "\xED\xA0\x80x");
+  EXPECT_EQ(EncodeUtf8(std::u16string{0xD800, u'x'}), "\xED\xA0\x80x");
 }
 
 }  // namespace

@@ -128,24 +128,40 @@ Value ReadUTFBytes(Vm& vm, const Value& self, std::span<const Value> args) {
   return Value(Str(ReadUtfText(c, ArgUInt(vm, args, 0))));
 }
 
-bool IsSingleByteCharset(std::u16string cs) {
+// The character sets readMultiByte/writeMultiByte know besides UTF-8 (the fallback for names
+// not known here).
+enum class Charset { kUtf8, kLatin1, kUtf16Le, kUtf16Be };
+Charset CharsetOf(std::u16string cs) {
   for (char16_t& ch : cs)
     if (ch >= u'A' && ch <= u'Z') ch = static_cast<char16_t>(ch + 32);
-  return cs == u"iso-8859-1" || cs == u"latin1" || cs == u"us-ascii" || cs == u"ascii" ||
-         cs == u"windows-1252" || cs == u"iso-8859-15";
+  if (cs == u"iso-8859-1" || cs == u"latin1" || cs == u"us-ascii" || cs == u"ascii" ||
+      cs == u"windows-1252" || cs == u"iso-8859-15")
+    return Charset::kLatin1;
+  if (cs == u"unicode" || cs == u"utf-16" || cs == u"utf-16le") return Charset::kUtf16Le;
+  if (cs == u"unicodefffe" || cs == u"utf-16be") return Charset::kUtf16Be;
+  return Charset::kUtf8;
 }
 Value ReadMultiByte(Vm& vm, const Value& self, std::span<const Value> args) {
   ByteCursor c(vm, *This(vm, self));
   uint32_t n = ArgUInt(vm, args, 0);
-  if (IsSingleByteCharset(ArgString(vm, args, 1).str())) {
-    std::u16string out;
-    for (uint8_t b : c.Read(n)) {
-      if (b == 0) break;
-      out.push_back(b);
+  Charset cs = CharsetOf(ArgString(vm, args, 1).str());
+  if (cs == Charset::kUtf8) return Value(Str(ReadUtfText(c, n)));
+  std::span<const uint8_t> b = c.Read(n);
+  std::u16string out;
+  if (cs == Charset::kLatin1) {
+    for (uint8_t x : b) {
+      if (x == 0) break;
+      out.push_back(x);
     }
-    return Value(Str(std::move(out)));
+  } else {
+    for (size_t i = 0; i + 1 < b.size(); i += 2) {
+      auto ch = static_cast<char16_t>(cs == Charset::kUtf16Le ? b[i] | b[i + 1] << 8
+                                                              : b[i] << 8 | b[i + 1]);
+      if (ch == 0) break;
+      out.push_back(ch);
+    }
   }
-  return Value(Str(ReadUtfText(c, n)));
+  return Value(Str(std::move(out)));
 }
 
 Value ReadBytes(Vm& vm, const Value& self, std::span<const Value> args) {
@@ -223,10 +239,19 @@ Value WriteUTFBytes(Vm& vm, const Value& self, std::span<const Value> args) {
 }
 Value WriteMultiByte(Vm& vm, const Value& self, std::span<const Value> args) {
   ByteCursor c(vm, *This(vm, self));
-  if (IsSingleByteCharset(ArgString(vm, args, 1).str())) {
+  Charset cs = CharsetOf(ArgString(vm, args, 1).str());
+  if (cs != Charset::kUtf8) {
     std::u16string s = ArgString(vm, args, 0).str();
     std::string out;
-    for (char16_t ch : s) out.push_back(static_cast<char>(ch < 0x100 ? ch : u'?'));
+    for (char16_t ch : s) {
+      if (cs == Charset::kLatin1) {
+        out.push_back(static_cast<char>(ch < 0x100 ? ch : u'?'));
+        continue;
+      }
+      auto hi = static_cast<char>(ch >> 8), lo = static_cast<char>(ch & 0xFF);
+      out.push_back(cs == Charset::kUtf16Le ? lo : hi);
+      out.push_back(cs == Charset::kUtf16Le ? hi : lo);
+    }
     c.Write(AsBytes(out));
     return Value();
   }

@@ -13,6 +13,8 @@ namespace {
 
 enum class Algo { kZlib, kDeflate, kLzma };
 
+constexpr uint64_t kLzmaMemoryLimit = uint64_t{256} << 20;
+
 Algo ParseAlgorithm(Vm& vm, std::u16string_view a) {
   if (a == u"zlib") return Algo::kZlib;
   if (a == u"deflate") return Algo::kDeflate;
@@ -87,7 +89,8 @@ bool LzmaUncompress(const std::vector<uint8_t>& in, std::vector<uint8_t>& out) {
   for (int i = 0; i < 8; ++i) n |= uint64_t{in[5 + static_cast<size_t>(i)]} << (8 * i);
   if (n != UINT64_MAX && n > kMaxByteArrayLength) return false;
   lzma_stream s = LZMA_STREAM_INIT;
-  if (lzma_alone_decoder(&s, UINT64_MAX) != LZMA_OK) return false;
+  // The header names the dictionary size; a made-up one must not claim gigabytes.
+  if (lzma_alone_decoder(&s, kLzmaMemoryLimit) != LZMA_OK) return false;
   s.next_in = in.data();
   s.avail_in = in.size();
   lzma_ret r = LZMA_OK;
