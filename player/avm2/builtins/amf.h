@@ -24,7 +24,7 @@ uint8_t DefaultObjectEncoding(Vm& vm);
 void SetDefaultObjectEncoding(Vm& vm, uint8_t e);
 
 // compress/uncompress with "zlib", "deflate" or "lzma"; IOError #2058 on data that does not
-// decode, ArgumentError #2008 on another algorithm name.
+// decode and on another algorithm name.
 void CompressByteArray(Vm& vm, ByteArrayObject& ba, std::u16string_view algorithm);
 void UncompressByteArray(Vm& vm, ByteArrayObject& ba, std::u16string_view algorithm);
 

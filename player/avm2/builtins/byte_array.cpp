@@ -57,21 +57,26 @@ Value Endian(Vm& vm, const Value& self, std::span<const Value>) {
 Value SetEndian(Vm& vm, const Value& self, std::span<const Value> args) {
   ByteArrayObject* ba = This(vm, self);
   Value v = Arg(args, 0);
-  std::u16string s = v.IsNullish() ? u"" : vm.ToString(v).str();
+  if (v.IsNullish()) vm.ThrowError(ErrorType::kTypeError, 2007, {"endian"});
+  std::u16string s = vm.ToString(v).str();
   if (s == u"bigEndian")
     ba->little_endian = false;
   else if (s == u"littleEndian")
     ba->little_endian = true;
   else
-    vm.ThrowError(ErrorType::kArgumentError, 2008, {"type"});
+    vm.ThrowError(ErrorType::kArgumentError, 2008, {"endian"});
   return Value();
 }
 Value ObjectEncoding(Vm& vm, const Value& self, std::span<const Value>) {
   return Value(static_cast<uint32_t>(This(vm, self)->object_encoding));
 }
+// The default takes any number: below 3 means AMF0, any other AMF3.
+uint8_t EncodingArg(Vm& vm, std::span<const Value> args) {
+  return ArgUInt(vm, args, 0) < 3 ? 0 : 3;
+}
 Value SetObjectEncoding(Vm& vm, const Value& self, std::span<const Value> args) {
   uint32_t e = ArgUInt(vm, args, 0);
-  if (e != 0 && e != 3) vm.ThrowError(ErrorType::kArgumentError, 2008, {"version"});
+  if (e != 0 && e != 3) vm.ThrowError(ErrorType::kArgumentError, 2008, {"objectEncoding"});
   This(vm, self)->object_encoding = static_cast<uint8_t>(e);
   return Value();
 }
@@ -131,7 +136,9 @@ Value ReadUTFBytes(Vm& vm, const Value& self, std::span<const Value> args) {
 // The character sets readMultiByte/writeMultiByte know besides UTF-8 (the fallback for names
 // not known here).
 enum class Charset { kUtf8, kLatin1, kUtf16Le, kUtf16Be };
-Charset CharsetOf(std::u16string cs) {
+Charset CharsetOf(Vm& vm, std::span<const Value> args) {
+  if (Arg(args, 1).IsNullish()) vm.ThrowError(ErrorType::kTypeError, 2007, {"charSet"});
+  std::u16string cs = vm.ToString(args[1]).str();
   for (char16_t& ch : cs)
     if (ch >= u'A' && ch <= u'Z') ch = static_cast<char16_t>(ch + 32);
   if (cs == u"iso-8859-1" || cs == u"latin1" || cs == u"us-ascii" || cs == u"ascii" ||
@@ -144,7 +151,7 @@ Charset CharsetOf(std::u16string cs) {
 Value ReadMultiByte(Vm& vm, const Value& self, std::span<const Value> args) {
   ByteCursor c(vm, *This(vm, self));
   uint32_t n = ArgUInt(vm, args, 0);
-  Charset cs = CharsetOf(ArgString(vm, args, 1).str());
+  Charset cs = CharsetOf(vm, args);
   if (cs == Charset::kUtf8) return Value(Str(ReadUtfText(c, n)));
   std::span<const uint8_t> b = c.Read(n);
   std::u16string out;
@@ -239,8 +246,9 @@ Value WriteUTFBytes(Vm& vm, const Value& self, std::span<const Value> args) {
 }
 Value WriteMultiByte(Vm& vm, const Value& self, std::span<const Value> args) {
   ByteCursor c(vm, *This(vm, self));
-  Charset cs = CharsetOf(ArgString(vm, args, 1).str());
+  Charset cs = CharsetOf(vm, args);
   if (cs != Charset::kUtf8) {
+    if (Arg(args, 0).IsNull()) vm.ThrowError(ErrorType::kTypeError, 2007, {"value"});
     std::u16string s = ArgString(vm, args, 0).str();
     std::string out;
     for (char16_t ch : s) {
@@ -338,9 +346,7 @@ Value DefaultEncoding(Vm& vm, const Value&, std::span<const Value>) {
   return Value(static_cast<uint32_t>(DefaultObjectEncoding(vm)));
 }
 Value SetDefaultEncoding(Vm& vm, const Value&, std::span<const Value> args) {
-  uint32_t e = ArgUInt(vm, args, 0);
-  if (e != 0 && e != 3) vm.ThrowError(ErrorType::kArgumentError, 2008, {"version"});
-  SetDefaultObjectEncoding(vm, static_cast<uint8_t>(e));
+  SetDefaultObjectEncoding(vm, EncodingArg(vm, args));
   return Value();
 }
 

@@ -19,7 +19,8 @@ Algo ParseAlgorithm(Vm& vm, std::u16string_view a) {
   if (a == u"zlib") return Algo::kZlib;
   if (a == u"deflate") return Algo::kDeflate;
   if (a == u"lzma") return Algo::kLzma;
-  vm.ThrowError(ErrorType::kArgumentError, 2008, {"algorithm"});
+  // Flash reports an unknown algorithm as it reports data it cannot decode.
+  vm.ThrowError(ErrorType::kIOError, 2058);
 }
 
 bool ZlibCompress(const std::vector<uint8_t>& in, bool raw, std::vector<uint8_t>& out) {
