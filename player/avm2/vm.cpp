@@ -423,6 +423,19 @@ size_t Vm::Collect() {
   });
 }
 
+std::vector<std::string> Vm::DefinitionNames() const {
+  std::vector<std::string> out;
+  for (const auto& u : units_)
+    for (const AbcScript& script : u->file.scripts)
+      for (const AbcTrait& t : script.traits) {
+        Name n = u->StaticName(t.name);
+        if (n.set.size() != 1 || n.set[0]->kind != NsKind::kPublic) continue;
+        std::string pkg = n.set[0]->uri.ToUtf8();
+        out.push_back(pkg.empty() ? n.local.ToUtf8() : pkg + "::" + n.local.ToUtf8());
+      }
+  return out;
+}
+
 void Vm::MaybeCollect() {
   if (frames_.empty() && heap_.allocated_since_collect() > 20000) Collect();
 }

@@ -205,6 +205,8 @@ class Vm {
     std::map<std::u16string, ClassObject*> class_aliases;
   };
   BytesState bytes;
+  // "pkg::Name" of every public definition the loaded ABC files' scripts make, in load order.
+  std::vector<std::string> DefinitionNames() const;
 
  private:
   friend struct Interpreter;

@@ -1,6 +1,7 @@
 // flash.system.ApplicationDomain (the one domain of this player: its definitions and its domain
 // memory), the domain-memory opcodes, and flash.crypto.generateRandomBytes.
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <random>
@@ -55,6 +56,17 @@ Value GetDefinition(Vm& vm, const Value&, std::span<const Value> args) {
   std::string name = DefinitionName(vm, args);
   if (ClassObject* c = vm.FindClass(name)) return Value(static_cast<Object*>(c));
   vm.ThrowError(ErrorType::kReferenceError, 1065, {name});
+}
+
+Value DefinitionNames(Vm& vm, const Value&, std::span<const Value>) {
+  ClassObject* string_vector = dynamic_cast<ClassObject*>(
+      vm.ApplyType(Value(static_cast<Object*>(vm.classes().vector)),
+                   std::array<Value, 1>{Value(static_cast<Object*>(vm.classes().string))})
+          .AsObject());
+  Value out = vm.Construct(Value(static_cast<Object*>(string_vector)), {});
+  if (auto* v = dynamic_cast<VectorObject*>(out.AsObject()))
+    for (const std::string& name : vm.DefinitionNames()) v->items.push_back(Value::Ascii(name));
+  return out;
 }
 
 Value GenerateRandomBytes(Vm& vm, const Value&, std::span<const Value> args) {
@@ -158,10 +170,12 @@ const NativeClass& ApplicationDomainClass() {
     c.constructor = DomainConstruct;
     c.constructor_length = 1;
     c.create = CreateDomain;
-    c.instance = {Getter("domainMemory", DomainMemory), Setter("domainMemory", SetDomainMemory),
+    c.instance = {Getter("domainMemory", DomainMemory),
+                  Setter("domainMemory", SetDomainMemory),
                   Getter("parentDomain", ParentDomain),
                   Method("hasDefinition", HasDefinition, 1).Needs(1),
-                  Method("getDefinition", GetDefinition, 1).Needs(1)};
+                  Method("getDefinition", GetDefinition, 1).Needs(1),
+                  Method("getQualifiedDefinitionNames", DefinitionNames)};
     c.statics = {Getter("currentDomain", CurrentDomain),
                  Const("MIN_DOMAIN_MEMORY_LENGTH", Value(kMinDomainMemory))};
     return c;
