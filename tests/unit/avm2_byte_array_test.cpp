@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "player/avm2/builtins/amf.h"
+#include "player/avm2/builtins/builtins.h"
+#include "player/avm2/opcodes.h"
 #include "player/avm2/vm.h"
 
 namespace flashsaver::avm2 {
@@ -157,6 +159,43 @@ TEST(Avm2ByteArray, DecodesUtf8AsFlashDoes) {
   };
   for (const Case& c : cases) EXPECT_EQ(ByteArrayText(c.in), c.out);
   EXPECT_EQ(EncodeUtf8(std::u16string{0xD800, u'x'}), "\xED\xA0\x80x");
+}
+
+TEST(Avm2DomainMemory, AddressesTheDomainByteArrayLittleEndianWithinItsBounds) {
+  Vm vm;
+  Value domain =
+      vm.GetProperty(Value(static_cast<Object*>(vm.FindClass("flash.system::ApplicationDomain"))),
+                     "currentDomain");
+  ByteArrayObject* small = NewByteArray(vm);
+  small->bytes.resize(1023);
+  EXPECT_EQ(
+      ErrorId(vm,
+              [&] { vm.SetProperty(domain, "domainMemory", Value(static_cast<Object*>(small))); }),
+      1504);
+  EXPECT_EQ(ErrorId(vm, [&] { vm.SetProperty(domain, "domainMemory", Value(vm.NewObject())); }),
+            1034);
+  // Without a domain memory the opcodes use a scratch area of the minimum size.
+  DomainMemoryStore(vm, Op::kSi8, Value(7), Value(1023));
+  EXPECT_EQ(DomainMemoryLoad(vm, Op::kLi8, Value(1023)).AsInt(), 7);
+  ByteArrayObject* mem = NewByteArray(vm);
+  mem->bytes.resize(1024);
+  vm.SetProperty(domain, "domainMemory", Value(static_cast<Object*>(mem)));
+  EXPECT_EQ(DomainMemoryLoad(vm, Op::kLi8, Value(1023)).AsInt(), 0);
+  DomainMemoryStore(vm, Op::kSi32, Value(-2), Value(1020));
+  EXPECT_EQ(mem->bytes[1020], 0xFE);
+  EXPECT_EQ(mem->bytes[1023], 0xFF);
+  EXPECT_EQ(DomainMemoryLoad(vm, Op::kLi16, Value(1022)).AsInt(), 0xFFFF);
+  DomainMemoryStore(vm, Op::kSf64, Value(1.5), Value(1016));
+  EXPECT_EQ(DomainMemoryLoad(vm, Op::kLf64, Value(1016)).AsDouble(), 1.5);
+  struct Range {
+    Op op;
+    int32_t addr;
+  } out_of_range[] = {{Op::kLi8, -1},        {Op::kLi8, 1024},  {Op::kLi16, 1023},
+                      {Op::kLi32, 1021},     {Op::kLf32, 1021}, {Op::kLf64, 1017},
+                      {Op::kLf64, INT32_MIN}};
+  for (const Range& r : out_of_range)
+    EXPECT_EQ(ErrorId(vm, [&] { DomainMemoryLoad(vm, r.op, Value(r.addr)); }), 1506) << r.addr;
+  EXPECT_EQ(ErrorId(vm, [&] { DomainMemoryStore(vm, Op::kSi16, Value(0), Value(1023)); }), 1506);
 }
 
 }  // namespace
