@@ -224,8 +224,12 @@ class Writer {
     std::vector<std::pair<Value, Value>> entries;
     for (auto& [k, val] : DynamicMembers(d)) {
       auto it = d->keys.find(k.str());
+      // Keys go back as they were given: objects, numbers (index-like names) or strings.
+      int64_t index = Vm::ArrayIndex(k.view());
       if (it != d->keys.end())
         entries.emplace_back(Value(it->second), val);
+      else if (index >= 0)
+        entries.emplace_back(Value::Numeric(static_cast<double>(index)), val);
       else
         entries.emplace_back(Value(k), val);
     }
