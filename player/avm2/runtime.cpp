@@ -132,6 +132,13 @@ bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
         }
         index = base;
       }
+    } else if (auto* v = dynamic_cast<VectorObject*>(o)) {
+      // A Vector enumerates its elements as an array does (it has no holes).
+      base = static_cast<uint32_t>(v->items.size());
+      if (index < base) {
+        ++index;
+        return true;
+      }
     }
     uint32_t k = index > base ? index - base : 0;
     uint32_t nk = o->dynamic().NextIndex(k);
@@ -154,6 +161,9 @@ Value EnumName(Vm&, const Value& obj, uint32_t index) {
   if (auto* a = dynamic_cast<ArrayObject*>(o)) {
     base = a->length();
     // Flash names an array's elements by int: `for (k in a)` gives `k is int`.
+    if (index <= base) return Value::Numeric(static_cast<double>(index - 1));
+  } else if (auto* v = dynamic_cast<VectorObject*>(o)) {
+    base = static_cast<uint32_t>(v->items.size());
     if (index <= base) return Value::Numeric(static_cast<double>(index - 1));
   }
   const auto& es = o->dynamic().entries();
@@ -179,6 +189,9 @@ Value EnumValue(Vm& vm, const Value& obj, uint32_t index) {
   if (auto* a = dynamic_cast<ArrayObject*>(o)) {
     base = a->length();
     if (index <= base) return a->Get(index - 1);
+  } else if (auto* v = dynamic_cast<VectorObject*>(o)) {
+    base = static_cast<uint32_t>(v->items.size());
+    if (index <= base) return v->items[index - 1];
   }
   const auto& es = o->dynamic().entries();
   if (index - base - 1 < es.size()) return es[index - base - 1].value;
