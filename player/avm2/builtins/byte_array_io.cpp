@@ -174,6 +174,8 @@ std::u16string ByteArrayText(std::span<const uint8_t> b) {
 }
 
 bool ByteArrayGetIndex(const Object* o, std::u16string_view name, Value& out) {
+  // Cheap test first: property access runs this for every object.
+  if (o->kind() != ObjectKind::kBoxed) return false;
   auto* ba = dynamic_cast<const ByteArrayObject*>(o);
   if (!ba) return false;
   int64_t i = Vm::ArrayIndex(name);
@@ -185,6 +187,7 @@ bool ByteArrayGetIndex(const Object* o, std::u16string_view name, Value& out) {
 }
 
 bool ByteArraySetIndex(Vm& vm, Object* o, std::u16string_view name, const Value& v) {
+  if (o->kind() != ObjectKind::kBoxed) return false;
   auto* ba = dynamic_cast<ByteArrayObject*>(o);
   if (!ba) return false;
   int64_t i = Vm::ArrayIndex(name);
@@ -200,6 +203,8 @@ bool ByteArraySetIndex(Vm& vm, Object* o, std::u16string_view name, const Value&
 }
 
 bool ByteArrayHasIndex(const Object* o, std::u16string_view name, bool& has) {
+  // Cheap test first: property access runs this for every object.
+  if (o->kind() != ObjectKind::kBoxed) return false;
   auto* ba = dynamic_cast<const ByteArrayObject*>(o);
   if (!ba) return false;
   int64_t i = Vm::ArrayIndex(name);
