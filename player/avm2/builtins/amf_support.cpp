@@ -51,8 +51,8 @@ bool IsTransient(ClassObject* cls, const Trait& t) {
 
 std::vector<Str> SealedMembers(Vm& vm, ClassObject* cls) {
   std::vector<Str> out;
-  // Members of the native bases (ByteArray's length...) are not data.
-  if (cls->native_class) return out;
+  // Public variables, native classes' too (Point's x and y); the accessors of native classes
+  // (ByteArray's length...) compute rather than hold data and are left out.
   for (const Trait& t : cls->instance_traits.list) {
     if (t.ns != vm.public_ns()) continue;
     bool data = t.type == TraitType::kSlot ||
