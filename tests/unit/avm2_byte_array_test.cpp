@@ -33,6 +33,8 @@ int ErrorId(Vm& vm, F f) {
   return 0;
 }
 
+std::string Text(Vm& vm, const Value& v) { return vm.ToString(v).ToUtf8(); }
+
 Value Decode(Vm& vm, const Bytes& b, bool amf0) {
   ByteArrayObject* ba = NewByteArray(vm);
   ba->bytes = b;
@@ -82,6 +84,46 @@ TEST(Avm2Amf, RoundTripsSharedAndCyclicObjects) {
     EXPECT_EQ(vm.GetProperty(Value(first), "self").AsObject(), first);
     EXPECT_EQ(vm.GetProperty(Value(first), "list").AsObject(), b);
   }
+}
+
+TEST(Avm2Amf, RoundTripsEachKindOfValue) {
+  Vm vm;
+  auto make = [&](const char* cls, std::vector<Value> args) {
+    return vm.Construct(Value(static_cast<Object*>(vm.FindClass(cls))), args);
+  };
+  ByteArrayObject* bytes = NewByteArray(vm);
+  bytes->bytes = {0, 255, 7};
+  Value ints = make("Array", {Value(1), Value(-2)});
+  Value dict = make("flash.utils::Dictionary", {});
+  vm.SetProperty(dict, "k", Value(3));
+  struct Case {
+    const char* what;
+    Value v;
+    const char* text;  // toString of what comes back
+  } cases[] = {
+      {"double", Value(0.1), "0.1"},
+      {"uint past int29", Value(uint32_t{4000000000u}), "4000000000"},
+      {"string past 64K in AMF0", Value(Str(std::u16string(70000, u'x'))), nullptr},
+      {"unicode string", Value(Str(u"hé一")), "hé一"},
+      {"date", make("Date", {Value(86400000.0)}), nullptr},
+      {"byte array", Value(static_cast<Object*>(bytes)), nullptr},
+      {"array", ints, "1,-2"},
+      {"dictionary", dict, "[object Dictionary]"},
+      {"xml", make("XML", {Value(Str(u"<a b=\"1\"><c/></a>"))}), nullptr},
+  };
+  for (bool amf0 : {false, true})
+    for (const Case& c : cases) {
+      Value back = Decode(vm, Encode(vm, c.v, amf0), amf0);
+      if (c.text)
+        EXPECT_EQ(Text(vm, back), c.text) << c.what << amf0;
+      else
+        EXPECT_EQ(Text(vm, back), Text(vm, c.v)) << c.what << amf0;
+    }
+  Value back = Decode(vm, Encode(vm, dict, false), false);
+  EXPECT_EQ(vm.ToInt32(vm.GetProperty(back, "k")), 3);
+  auto* b = AsByteArray(Decode(vm, Encode(vm, Value(static_cast<Object*>(bytes)), true), true));
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->bytes, bytes->bytes);
 }
 
 TEST(Avm2Amf, RejectsDamagedInputWithScriptErrors) {
