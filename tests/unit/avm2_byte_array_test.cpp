@@ -179,6 +179,9 @@ TEST(Avm2ByteArray, FollowsFlashBoundsAndEndianRules) {
   EXPECT_EQ(ErrorId(vm, [&] { call("readBytes", {self, Value(0xFFFFFFFFu), Value(1)}); }), 2006);
   // Bad compressed data is an IOError; a round trip gives the bytes back.
   EXPECT_EQ(ErrorId(vm, [&] { call("uncompress"); }), 2058);
+  // An LZMA header asking for a 4 GB dictionary is refused, not allocated.
+  ba->bytes = {0x5D, 0xFF, 0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0x30, 0x98};
+  EXPECT_EQ(ErrorId(vm, [&] { call("uncompress", {Value(Str(u"lzma"))}); }), 2058);
   for (const char16_t* algo : {u"zlib", u"deflate", u"lzma"}) {
     ba->bytes = {1, 2, 3, 1, 2, 3, 1, 2, 3};
     call("compress", {Value(Str(algo))});
