@@ -880,8 +880,26 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kSxi16:
             st.push_back(Value(static_cast<int32_t>(static_cast<int16_t>(vm.ToInt32(Pop(f))))));
             break;
+          case Op::kLi8:
+          case Op::kLi16:
+          case Op::kLi32:
+          case Op::kLf32:
+          case Op::kLf64: {
+            Value addr = Pop(f);
+            st.push_back(DomainMemoryLoad(vm, ins.op, addr));
+            break;
+          }
+          case Op::kSi8:
+          case Op::kSi16:
+          case Op::kSi32:
+          case Op::kSf32:
+          case Op::kSf64: {
+            Value addr = Pop(f), value = Pop(f);
+            DomainMemoryStore(vm, ins.op, value, addr);
+            break;
+          }
           default:
-            // Domain memory and anything else without a backing store here.
+            // Anything else without a backing store here.
             vm.ThrowError(ErrorType::kVerifyError, 1011, {m->trace_name, std::to_string(pc)});
         }
         if (f.stack.size() > vm.limits().max_stack) vm.ThrowError(ErrorType::kError, 1023);

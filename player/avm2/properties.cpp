@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/abc_unit.h"
+#include "player/avm2/builtins/byte_array.h"
 #include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
@@ -181,6 +182,7 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
       return vec->items[static_cast<size_t>(i)];
     }
   }
+  if (Value r; o && name.IsPublic() && ByteArrayGetIndex(o, name.local.view(), r)) return r;
   {
     if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
@@ -234,6 +236,7 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
       return;
     }
   }
+  if (o && name.IsPublic() && ByteArraySetIndex(*this, o, name.local.view(), v)) return;
   {
     if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
@@ -274,6 +277,7 @@ bool Vm::HasProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return true;
   }
+  if (bool has; o && name.IsPublic() && ByteArrayHasIndex(o, name.local.view(), has)) return has;
   if (FindTrait(obj, name)) return true;
   if (!name.IsPublic()) return false;
   if (o && o->dynamic().Find(name.local.view())) return true;
@@ -291,6 +295,8 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0) return a->Delete(static_cast<uint32_t>(i));
   }
+  // Nothing on a ByteArray can be deleted: its bytes are not properties and it is sealed.
+  if (dynamic_cast<ByteArrayObject*>(o)) return false;
   if (FindTrait(obj, name)) return false;
   if (!name.IsPublic()) return false;
   o->dynamic().Erase(name.local.view());

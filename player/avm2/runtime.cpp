@@ -136,6 +136,13 @@ bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
         }
         index = base;
       }
+    } else if (auto* v = dynamic_cast<VectorObject*>(o)) {
+      // A Vector enumerates its elements as an array does (it has no holes).
+      base = static_cast<uint32_t>(v->items.size());
+      if (index < base) {
+        ++index;
+        return true;
+      }
     }
     uint32_t k = index > base ? index - base : 0;
     uint32_t nk = o->dynamic().NextIndex(k);
@@ -150,14 +157,18 @@ bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
   return false;
 }
 
-Value EnumName(Vm& vm, const Value& obj, uint32_t index) {
+Value EnumName(Vm&, const Value& obj, uint32_t index) {
   if (Value r; XmlNextName(obj, index, r)) return r;
   Object* o = obj.AsObject();
   if (!o || index == 0) return Value();
   uint32_t base = 0;
   if (auto* a = dynamic_cast<ArrayObject*>(o)) {
     base = a->length();
-    if (index <= base) return Value(vm.ToString(Value(index - 1)));
+    // Flash names an array's elements by int: `for (k in a)` gives `k is int`.
+    if (index <= base) return Value::Numeric(static_cast<double>(index - 1));
+  } else if (auto* v = dynamic_cast<VectorObject*>(o)) {
+    base = static_cast<uint32_t>(v->items.size());
+    if (index <= base) return Value::Numeric(static_cast<double>(index - 1));
   }
   const auto& es = o->dynamic().entries();
   if (index - base - 1 >= es.size()) return Value();
@@ -182,6 +193,9 @@ Value EnumValue(Vm& vm, const Value& obj, uint32_t index) {
   if (auto* a = dynamic_cast<ArrayObject*>(o)) {
     base = a->length();
     if (index <= base) return a->Get(index - 1);
+  } else if (auto* v = dynamic_cast<VectorObject*>(o)) {
+    base = static_cast<uint32_t>(v->items.size());
+    if (index <= base) return v->items[index - 1];
   }
   const auto& es = o->dynamic().entries();
   if (index - base - 1 < es.size()) return es[index - base - 1].value;

@@ -436,8 +436,23 @@ size_t Vm::Collect() {
     t.Mark(display_root);
     for (auto& [k, c] : vector_classes) t.Mark(c);
     t.Mark(display_stage);
+    t.Mark(bytes.domain_memory);
+    for (auto& [k, c] : bytes.class_aliases) t.Mark(c);
     if (host_roots) host_roots(t);
   });
+}
+
+std::vector<std::string> Vm::DefinitionNames() const {
+  std::vector<std::string> out;
+  for (const auto& u : units_)
+    for (const AbcScript& script : u->file.scripts)
+      for (const AbcTrait& t : script.traits) {
+        Name n = u->StaticName(t.name);
+        if (n.set.size() != 1 || n.set[0]->kind != NsKind::kPublic) continue;
+        std::string pkg = n.set[0]->uri.ToUtf8();
+        out.push_back(pkg.empty() ? n.local.ToUtf8() : pkg + "::" + n.local.ToUtf8());
+      }
+  return out;
 }
 
 void Vm::MaybeCollect() {

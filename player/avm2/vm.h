@@ -199,6 +199,16 @@ class Vm {
   void ReportUncaught(const Value& error, const std::string& throw_stack = {});
   std::chrono::steady_clock::time_point deadline;
   int depth = 0;
+  // ByteArray, AMF and domain memory state (builtins/byte_array*.cpp, amf*.cpp).
+  struct BytesState {
+    uint8_t default_object_encoding = 3;
+    Object* domain_memory = nullptr;  // the ByteArray the li*/si* opcodes address
+    std::vector<uint8_t> scratch_memory = std::vector<uint8_t>(1024);  // used while it is null
+    std::map<std::u16string, ClassObject*> class_aliases;
+  };
+  BytesState bytes;
+  // "pkg::Name" of every public definition the loaded ABC files' scripts make, in load order.
+  std::vector<std::string> DefinitionNames() const;
 
  private:
   friend struct Interpreter;

@@ -7,6 +7,7 @@
 namespace flashsaver::avm2 {
 
 class Vm;
+enum class Op : uint8_t;
 
 const NativeClass& ObjectClass();
 const NativeClass& ClassClass();
@@ -41,5 +42,19 @@ void InstallUriFunctions(Vm& vm);
 void DictionaryKeyName(Vm& vm, const Value& obj, const Value& key, Name& n);
 // Hides the builtins a movie of this SWF version does not see (JSON came with SWF 13).
 void ApplySwfVersionGates(Vm& vm, int swf_version);
+
+// ByteArray, AMF, ApplicationDomain and domain memory (byte_array*.cpp, amf*.cpp,
+// application_domain.cpp).
+const NativeClass& ByteArrayClass();
+const NativeClass& ApplicationDomainClass();
+// The data interfaces (IDataInput...) and the constant classes (Endian, ObjectEncoding...).
+std::span<const NativeClass* const> DataInterfaces();
+void InstallByteArraySupport(Vm& vm);
+void InstallDomainFunctions(Vm& vm);
+// The domain-memory opcodes (li8...lf64, si8...sf64): RangeError #1506 outside the memory.
+Value DomainMemoryLoad(Vm& vm, Op op, const Value& addr);
+void DomainMemoryStore(Vm& vm, Op op, const Value& value, const Value& addr);
+// A native function on the builtin global, found as package::name.
+void DefineGlobalFunction(Vm& vm, const char* package, const char* name, NativeFn fn, int length);
 
 }  // namespace flashsaver::avm2

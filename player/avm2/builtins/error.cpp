@@ -67,6 +67,17 @@ std::string FormatErrorMessage(int id, std::initializer_list<std::string> args) 
        "Number.toPrecision has a range of 1 to 21. Number.toFixed and Number.toExponential have a "
        "range of 0 to 20. Specified value is not within expected range."},
       {1003, "The radix argument must be between 2 and 36; got %1."},
+      // ByteArray, AMF and domain memory.
+      {1014, "Class %1 could not be found."},
+      {1504, "End of file."},
+      {1506, "The specified range is invalid."},
+      {2004, "One of the parameters is invalid."},
+      {2008, "Parameter %1 must be one of the accepted values."},
+      {2030, "End of file was encountered."},
+      {2058, "There was an error decompressing the data."},
+      {2173,
+       "Unable to read object in stream.  The class %1 does not implement "
+       "flash.utils.IExternalizable but is aliased to an externalizable class."},
   };
   auto it = kMessages.find(id);
   std::string text = it != kMessages.end() ? it->second : "";

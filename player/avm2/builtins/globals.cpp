@@ -82,6 +82,10 @@ void Define(Vm& vm, const char* package, const char* name, NativeFn fn, int leng
 
 }  // namespace
 
+void DefineGlobalFunction(Vm& vm, const char* package, const char* name, NativeFn fn, int length) {
+  Define(vm, package, name, fn, length);
+}
+
 void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "trace", TraceFn, 1);
   InstallDisplayFunctions(vm);
@@ -92,6 +96,7 @@ void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "parseFloat", ParseFloatFn, 1);
   Define(vm, "", "isXMLName", IsXmlNameFn, 1);
   Define(vm, "flash.utils", "getTimer", GetTimerFn, 0);
+  InstallByteArraySupport(vm);
   Define(vm, "flash.utils", "getQualifiedClassName", GetQualifiedClassNameFn, 1);
   Define(vm, "flash.utils", "getQualifiedSuperclassName", GetQualifiedSuperclassNameFn, 1);
   Define(vm, "flash.utils", "getDefinitionByName", GetDefinitionByNameFn, 1);
@@ -118,6 +123,9 @@ std::span<const NativeClass* const> AllNativeClasses() {
     for (const NativeClass* e : EventClasses()) l.push_back(e);
     for (const NativeClass* e : GeomClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
+    for (const NativeClass* e : DataInterfaces()) l.push_back(e);
+    l.push_back(&ByteArrayClass());
+    l.push_back(&ApplicationDomainClass());
     return l;
   }();
   return list;

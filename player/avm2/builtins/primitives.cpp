@@ -341,7 +341,9 @@ const NativeClass& StringClass() {
                   AS3Method("match", StringMatch, 1),
                   AS3Method("replace", StringReplace, 2),
                   AS3Method("search", StringSearch, 1)};
-    c.statics = {Method("fromCharCode", FromCharCode, 1), Const("length", Value(int32_t{1}))};
+    // fromCharCode is both a public static and an AS3 one (code compiled for the AS3 namespace).
+    c.statics = {Method("fromCharCode", FromCharCode, 1),
+                 AS3Method("fromCharCode", FromCharCode, 1), Const("length", Value(int32_t{1}))};
     c.call = StringCall;
     return c;
   }();

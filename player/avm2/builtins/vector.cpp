@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/builtins/byte_array.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -58,6 +59,8 @@ Value VectorCall(Vm& vm, const Value& self, std::span<const Value> args) {
     src = a->ToVector();
   else if (auto* v = dynamic_cast<VectorObject*>(args[0].AsObject()))
     src = v->items;
+  else if (auto* ba = dynamic_cast<ByteArrayObject*>(args[0].AsObject()))
+    for (uint8_t b : ba->bytes) src.push_back(Value(static_cast<int32_t>(b)));
   else
     vm.ThrowError(ErrorType::kTypeError, 1034,
                   {vm.TypeNameForError(args[0]), vm.TypeNameForError(self)});
