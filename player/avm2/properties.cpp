@@ -129,7 +129,29 @@ ClassObject* SlotType(Vm& vm, const Trait& t) {
   vm.ThrowError(ErrorType::kReferenceError, 1069, {name.local.ToUtf8(), vm.TypeNameForError(obj)});
 }
 
+// A public dynamic property on a prototype chain. Array.prototype is itself an Array, so an
+// index there is one of its elements.
+Value* FindInProtos(Object* p, std::u16string_view key) {
+  int64_t index = -2;
+  for (; p; p = p->proto()) {
+    if (auto* a = dynamic_cast<ArrayObject*>(p)) {
+      if (index == -2) index = Vm::ArrayIndex(key);
+      if (index >= 0)
+        if (Value* v = a->Find(static_cast<uint32_t>(index))) return v;
+    }
+    if (Value* v = p->dynamic().Find(key)) return v;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+Value Vm::ArrayElement(ArrayObject* a, uint32_t i) {
+  if (Value* v = a->Find(i)) return *v;
+  std::u16string key = Utf8ToUtf16(std::to_string(i));
+  Value* v = FindInProtos(a->proto(), key);
+  return v ? *v : Value();
+}
 
 const Trait* Vm::FindTrait(const Value& obj, const Name& name) {
   Object* o = obj.AsObject();
@@ -200,8 +222,7 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
   if (name.IsPublic()) {
     if (o)
       if (Value* v = o->dynamic().Find(name.local.view())) return *v;
-    for (Object* p = o ? o->proto() : ProtoOf(obj); p; p = p->proto())
-      if (Value* v = p->dynamic().Find(name.local.view())) return *v;
+    if (Value* v = FindInProtos(o ? o->proto() : ProtoOf(obj), name.local.view())) return *v;
   }
   if (!o || o->sealed()) NotFound(*this, obj, name);
   return Value();
@@ -277,9 +298,7 @@ bool Vm::HasProperty(const Value& obj, const Name& name) {
   if (FindTrait(obj, name)) return true;
   if (!name.IsPublic()) return false;
   if (o && o->dynamic().Find(name.local.view())) return true;
-  for (Object* p = o ? o->proto() : ProtoOf(obj); p; p = p->proto())
-    if (p->dynamic().Find(name.local.view())) return true;
-  return false;
+  return FindInProtos(o ? o->proto() : ProtoOf(obj), name.local.view()) != nullptr;
 }
 
 bool Vm::DeleteProperty(const Value& obj, const Name& name) {

@@ -118,6 +118,8 @@ class Vm {
   Name PublicName(std::string_view local) { return PublicName(Utf8ToUtf16(local)); }
   // Index of a name that is an array index ("12"), or -1.
   static int64_t ArrayIndex(std::u16string_view s);
+  // An array element; a hole reads through the prototype chain as any missing property does.
+  Value ArrayElement(ArrayObject* a, uint32_t i);
 
   // ---- Errors -----------------------------------------------------------------------------
   // Throws a new error of the type with Flash's message for id ("Error #1009: ..."), its %1, %2
