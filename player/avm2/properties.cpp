@@ -295,6 +295,10 @@ bool Vm::HasProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return true;
   }
+  if (auto* vec = dynamic_cast<VectorObject*>(o); vec && name.IsPublic()) {
+    int64_t i = ArrayIndex(name.local.view());
+    if (i >= 0) return static_cast<size_t>(i) < vec->items.size();
+  }
   if (FindTrait(obj, name)) return true;
   if (!name.IsPublic()) return false;
   if (o && o->dynamic().Find(name.local.view())) return true;

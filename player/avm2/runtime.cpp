@@ -122,6 +122,13 @@ bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
   }
   while (o) {
     uint32_t base = 0;
+    if (auto* v = dynamic_cast<VectorObject*>(o)) {
+      base = static_cast<uint32_t>(v->items.size());
+      if (index < base) {
+        ++index;
+        return true;
+      }
+    }
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
       base = a->length();
       if (index < base) {
@@ -151,6 +158,10 @@ Value EnumName(Vm& vm, const Value& obj, uint32_t index) {
   Object* o = obj.AsObject();
   if (!o || index == 0) return Value();
   uint32_t base = 0;
+  if (auto* v = dynamic_cast<VectorObject*>(o)) {
+    base = static_cast<uint32_t>(v->items.size());
+    if (index <= base) return Value(index - 1);
+  }
   if (auto* a = dynamic_cast<ArrayObject*>(o)) {
     base = a->length();
     if (index <= base) return Value(vm.ToString(Value(index - 1)));
@@ -175,9 +186,13 @@ Value EnumValue(Vm& vm, const Value& obj, uint32_t index) {
   Object* o = obj.AsObject();
   if (!o || index == 0) return Value();
   uint32_t base = 0;
+  if (auto* v = dynamic_cast<VectorObject*>(o)) {
+    base = static_cast<uint32_t>(v->items.size());
+    if (index <= base) return v->items[index - 1];
+  }
   if (auto* a = dynamic_cast<ArrayObject*>(o)) {
     base = a->length();
-    if (index <= base) return a->Get(index - 1);
+    if (index <= base) return vm.ArrayElement(a, index - 1);
   }
   const auto& es = o->dynamic().entries();
   if (index - base - 1 < es.size()) return es[index - base - 1].value;
