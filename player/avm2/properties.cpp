@@ -6,6 +6,7 @@
 #include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
+#include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
 namespace flashsaver::avm2 {
@@ -144,6 +145,16 @@ Value* FindInProtos(Object* p, std::u16string_view key) {
   return nullptr;
 }
 
+// A vector's element index for a name; -1 for a name that is no number. A number that is not
+// an index (negative, fractional, "7.0") is out of the vector's range.
+int64_t VectorIndex(Vm& vm, VectorObject* vec, const Str& name) {
+  int64_t i = Vm::ArrayIndex(name.view());
+  if (i >= 0 || name.empty()) return i;
+  double d = StringToNumber(name.view());
+  if (std::isnan(d)) return -1;
+  vm.ThrowError(ErrorType::kRangeError, 1125, {name.ToUtf8(), std::to_string(vec->items.size())});
+}
+
 }  // namespace
 
 Value Vm::ArrayElement(ArrayObject* a, uint32_t i) {
@@ -195,7 +206,7 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return a->Get(static_cast<uint32_t>(i));
   }
   if (auto* vec = dynamic_cast<VectorObject*>(o); vec && name.IsPublic()) {
-    int64_t i = ArrayIndex(name.local.view());
+    int64_t i = VectorIndex(*this, vec, name.local);
     if (i >= 0) {
       if (static_cast<size_t>(i) >= vec->items.size())
         ThrowError(ErrorType::kRangeError, 1125,
@@ -240,7 +251,7 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
     }
   }
   if (auto* vec = dynamic_cast<VectorObject*>(o); vec && name.IsPublic()) {
-    int64_t i = ArrayIndex(name.local.view());
+    int64_t i = VectorIndex(*this, vec, name.local);
     if (i >= 0) {
       auto n = static_cast<size_t>(i);
       // A Vector grows only by one, at its end, and never when fixed.
