@@ -484,7 +484,9 @@ bool Vm::IsType(const Value& v, ClassObject* type) {
   Object* o = v.AsObject();
   if (!o) return false;
   ClassObject* c = o->cls();
-  return c && c->IsSubclassOf(type);
+  if (!c) return false;
+  if (c->IsSubclassOf(type)) return true;
+  return type->is_interface && Implements(*this, c, type);
 }
 
 Value Vm::Coerce(const Value& v, ClassObject* type) {

@@ -11,6 +11,57 @@
 
 namespace flashsaver::avm2 {
 
+namespace {
+
+// An interface method is found under the public name too, as the implementing class's public
+// method answers calls through the interface's namespace.
+void AddInterfaceAliases(Vm& vm, ClassObject* cls) {
+  if (cls->is_interface) return;
+  for (ClassObject* ic : cls->interfaces)
+    for (const Trait& t : ic->instance_traits.list)
+      if (!cls->instance_traits.FindQ(t.name.view(), t.ns))
+        if (const Trait* pub = cls->instance_traits.FindQ(t.name.view(), vm.public_ns())) {
+          Trait copy = *pub;
+          copy.ns = t.ns;
+          cls->instance_traits.Put(copy);
+        }
+}
+
+void ResolvePendingInterfaces(Vm& vm, ClassObject* cls, int depth) {
+  if (cls->pending_interfaces.empty() || depth > 32) return;
+  std::vector<Name> names;
+  names.swap(cls->pending_interfaces);
+  for (const Name& n : names) {
+    Value v;
+    auto* ic =
+        vm.FindDefinition(n, v, nullptr) ? dynamic_cast<ClassObject*>(v.AsObject()) : nullptr;
+    if (!ic) {
+      cls->pending_interfaces.push_back(n);
+      continue;
+    }
+    ResolvePendingInterfaces(vm, ic, depth + 1);
+    cls->interfaces.push_back(ic);
+    for (ClassObject* x : ic->interfaces) cls->interfaces.push_back(x);
+  }
+  AddInterfaceAliases(vm, cls);
+}
+
+bool ImplementsFrom(Vm& vm, ClassObject* cls, ClassObject* iface, int depth) {
+  if (depth > 32) return false;
+  for (ClassObject* k = cls; k; k = k->super) {
+    ResolvePendingInterfaces(vm, k, depth);
+    for (ClassObject* i : k->interfaces)
+      if (i == iface || ImplementsFrom(vm, i, iface, depth + 1)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Implements(Vm& vm, ClassObject* cls, ClassObject* iface) {
+  return ImplementsFrom(vm, cls, iface, 0);
+}
+
 ClassObject* NewClass(Vm& vm, AbcUnit& unit, uint32_t index, ClassObject* base,
                       const std::vector<Value>& scope) {
   const AbcInstance& inst = unit.file.instances.at(index);
@@ -36,28 +87,19 @@ ClassObject* NewClass(Vm& vm, AbcUnit& unit, uint32_t index, ClassObject* base,
   }
   for (uint32_t i : inst.interfaces) {
     Value v;
-    if (vm.FindDefinition(unit.names[i], v, nullptr))
-      if (auto* ic = dynamic_cast<ClassObject*>(v.AsObject())) {
-        cls->interfaces.push_back(ic);
-        for (ClassObject* x : ic->interfaces) cls->interfaces.push_back(x);
-      }
+    vm.FindDefinition(unit.names[i], v, nullptr);
+    if (auto* ic = dynamic_cast<ClassObject*>(v.AsObject())) {
+      cls->interfaces.push_back(ic);
+      for (ClassObject* x : ic->interfaces) cls->interfaces.push_back(x);
+    } else {
+      cls->pending_interfaces.push_back(unit.names[i]);
+    }
   }
   cls->scope = scope;
   cls->scope.push_back(Value(static_cast<Object*>(cls)));
   unit.classes[index] = cls;
   BuildTraits(vm, unit, inst.traits, cls->instance_traits, cls, false);
-  // An interface method is found under the public name too, as the implementing class's
-  // public method answers calls through the interface's namespace.
-  if (!cls->is_interface) {
-    for (ClassObject* ic : cls->interfaces)
-      for (const Trait& t : ic->instance_traits.list)
-        if (!cls->instance_traits.FindQ(t.name.view(), t.ns))
-          if (const Trait* pub = cls->instance_traits.FindQ(t.name.view(), vm.public_ns())) {
-            Trait copy = *pub;
-            copy.ns = t.ns;
-            cls->instance_traits.Put(copy);
-          }
-  }
+  AddInterfaceAliases(vm, cls);
   BuildTraits(vm, unit, ac.traits, cls->static_traits, cls, true);
   cls->set_traits(&cls->static_traits);
   cls->prototype = vm.heap().New<Object>(ObjectKind::kPlain, vm.classes().object,

@@ -231,6 +231,9 @@ class Vm {
   std::vector<ClassObject*> error_classes_;
 };
 
+// True when cls or a base implements iface, directly or through the interfaces it extends.
+bool Implements(Vm& vm, ClassObject* cls, ClassObject* iface);
+
 template <typename T>
 T* ThisAs(Vm& vm, const Value& self, const char* class_name) {
   if (auto* t = dynamic_cast<T*>(self.AsObject())) return t;
