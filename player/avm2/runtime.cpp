@@ -14,17 +14,17 @@ namespace flashsaver::avm2 {
 namespace {
 
 // An interface method is found under the public name too, as the implementing class's public
-// method answers calls through the interface's namespace.
+// method answers calls through the interface's namespace. A subclass's override replaces the
+// inherited alias.
 void AddInterfaceAliases(Vm& vm, ClassObject* cls) {
   if (cls->is_interface) return;
   for (ClassObject* ic : cls->interfaces)
     for (const Trait& t : ic->instance_traits.list)
-      if (!cls->instance_traits.FindQ(t.name.view(), t.ns))
-        if (const Trait* pub = cls->instance_traits.FindQ(t.name.view(), vm.public_ns())) {
-          Trait copy = *pub;
-          copy.ns = t.ns;
-          cls->instance_traits.Put(copy);
-        }
+      if (const Trait* pub = cls->instance_traits.FindQ(t.name.view(), vm.public_ns())) {
+        Trait copy = *pub;
+        copy.ns = t.ns;
+        cls->instance_traits.Put(copy);
+      }
 }
 
 void ResolvePendingInterfaces(Vm& vm, ClassObject* cls, int depth) {
@@ -82,6 +82,19 @@ ClassObject* NewClass(Vm& vm, AbcUnit& unit, uint32_t index, ClassObject* base,
     if (base->is_final)
       vm.ThrowError(ErrorType::kVerifyError, 1103, {cls->qualified, base->qualified});
     cls->instance_traits = base->instance_traits;
+    // What the base has in its protected namespace, the class has in its own: a subclass
+    // method reaches inherited protected members through the subclass's namespace.
+    if (base->protected_ns && cls->protected_ns && base->protected_ns != cls->protected_ns) {
+      std::vector<Trait> inherited;
+      for (const Trait& t : cls->instance_traits.list)
+        if (t.ns == base->protected_ns &&
+            !cls->instance_traits.FindQ(t.name.view(), cls->protected_ns))
+          inherited.push_back(t);
+      for (Trait& t : inherited) {
+        t.ns = cls->protected_ns;
+        cls->instance_traits.Put(std::move(t));
+      }
+    }
     cls->interfaces = base->interfaces;
     cls->native = base->native;
   }
