@@ -126,8 +126,20 @@ ClassObject* SlotType(Vm& vm, const Trait& t) {
   return t.type_class;
 }
 
+// A name as property errors print it: a single non-public namespace shows as uri::name.
+std::string NameForError(const Name& name) {
+  std::string shown = name.local.ToUtf8();
+  if (!name.IsPublic() && name.set.size() == 1 && name.set[0] && !name.set[0]->uri.empty())
+    shown = name.set[0]->uri.ToUtf8() + "::" + shown;
+  return shown;
+}
+
+// A read that finds nothing on a sealed object. A name that could not be a dynamic property
+// (no public namespace, or an attribute) looked up in a namespace set is #1081, else #1069.
 [[noreturn]] void NotFound(Vm& vm, const Value& obj, const Name& name) {
-  vm.ThrowError(ErrorType::kReferenceError, 1069, {name.local.ToUtf8(), vm.TypeNameForError(obj)});
+  bool dynamic_name = name.IsPublic() && !name.attribute;
+  vm.ThrowError(ErrorType::kReferenceError, !dynamic_name && name.set.size() > 1 ? 1081 : 1069,
+                {NameForError(name), vm.TypeNameForError(obj)});
 }
 
 // A public dynamic property on a prototype chain. Array.prototype is itself an Array, so an
@@ -291,7 +303,7 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
     }
   }
   if (!o || o->sealed() || !name.IsPublic() || name.any_name)
-    ThrowError(ErrorType::kReferenceError, 1056, {name.local.ToUtf8(), TypeNameForError(obj)});
+    ThrowError(ErrorType::kReferenceError, 1056, {NameForError(name), TypeNameForError(obj)});
   o->dynamic().Set(name.local, v);
 }
 
@@ -320,7 +332,8 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   if (bool r; XmlDeleteProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
-  if (!o) return false;
+  // A primitive has no properties of its own to delete.
+  if (!o) ThrowError(ErrorType::kReferenceError, 1120, {NameForError(name), TypeNameForError(obj)});
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0) return a->Delete(static_cast<uint32_t>(i));

@@ -337,6 +337,7 @@ Value Vm::Descendants(const Value& obj, const Name& name) {
 }
 
 Value Vm::CheckFilter(const Value& v) {
+  if (v.IsNullish()) ThrowError(ErrorType::kTypeError, v.IsNull() ? 1009 : 1010);
   if (!v.IsObject() || !v.AsObject()->cls() ||
       (v.AsObject()->cls()->qualified != "XML" && v.AsObject()->cls()->qualified != "XMLList"))
     ThrowError(ErrorType::kTypeError, 1123, {TypeNameForError(v)});
