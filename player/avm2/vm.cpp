@@ -152,6 +152,13 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
           break;
         }
       }
+      // A static in the AS3 namespace answers public lookups too (class methods have no
+      // prototype to carry the public function).
+      if (is_static && m.ns == MemberNs::kAS3) {
+        Trait pub = t;
+        pub.ns = public_ns_;
+        traits.Put(std::move(pub));
+      }
       traits.Put(std::move(t));
     }
   };

@@ -144,14 +144,15 @@ Value Substring(Vm& vm, const Value& self, std::span<const Value> args) {
   if (b > e) std::swap(b, e);
   return Value(Str(s.str().substr(b, e - b)));
 }
+// substr's end is start + length, taken from the end when negative and clamped as the start
+// is; an end before the start gives "".
 Value Substr(Vm& vm, const Value& self, std::span<const Value> args) {
   Str s = ThisString(vm, self);
   double b = RelIndex(ArgNumber(vm, args, 0, 0), s.size());
-  double n = args.size() > 1 && !args[1].IsUndefined() ? ToInteger(vm.ToNumber(args[1]))
-                                                       : static_cast<double>(s.size());
-  n = std::min(std::max(n, 0.0), static_cast<double>(s.size()) - b);
-  if (n <= 0) return Value(Str());
-  return Value(Str(s.str().substr(static_cast<size_t>(b), static_cast<size_t>(n))));
+  double e = args.size() > 1 ? RelIndex(ToInteger(vm.ToNumber(args[1])) + b, s.size())
+                             : static_cast<double>(s.size());
+  if (e <= b) return Value(Str());
+  return Value(Str(s.str().substr(static_cast<size_t>(b), static_cast<size_t>(e - b))));
 }
 // Simple case mappings of the common alphabets (one unit to one unit).
 char16_t LowerOf(char16_t c) {
@@ -341,7 +342,7 @@ const NativeClass& StringClass() {
                   AS3Method("match", StringMatch, 1),
                   AS3Method("replace", StringReplace, 2),
                   AS3Method("search", StringSearch, 1)};
-    c.statics = {Method("fromCharCode", FromCharCode, 1), Const("length", Value(int32_t{1}))};
+    c.statics = {AS3Method("fromCharCode", FromCharCode, 1), Const("length", Value(int32_t{1}))};
     c.call = StringCall;
     return c;
   }();
