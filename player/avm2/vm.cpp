@@ -221,6 +221,9 @@ void Vm::InstallBuiltins() {
       classes_.error = cls;
     } else if (q == "__AS3__.vec::Vector") {
       classes_.vector = cls;
+    } else if (q == "Date") {
+      // Date.prototype is itself a Date: its methods are fixed there (writes are #1037).
+      cls->prototype->set_traits(&cls->instance_traits);
     }
   }
   // Object, Class and Function were made before Class existed: give them their class now.

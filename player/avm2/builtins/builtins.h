@@ -41,5 +41,6 @@ void InstallUriFunctions(Vm& vm);
 void DictionaryKeyName(Vm& vm, const Value& obj, const Value& key, Name& n);
 // Hides the builtins a movie of this SWF version does not see (JSON came with SWF 13).
 void ApplySwfVersionGates(Vm& vm, int swf_version);
+void HideNumberMathStatics(Vm& vm);
 
 }  // namespace flashsaver::avm2

@@ -437,6 +437,7 @@ Value JsonCall(Vm& vm, const Value&, std::span<const Value> args) {
 
 void ApplySwfVersionGates(Vm& vm, int swf_version) {
   if (swf_version < 13) vm.UnregisterBuiltinDefinition("", "JSON");
+  if (swf_version < 16) HideNumberMathStatics(vm);
 }
 
 const NativeClass& JsonClass() {

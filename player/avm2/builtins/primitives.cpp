@@ -282,6 +282,24 @@ const NativeClass& NumberClass() {
   return spec;
 }
 
+// Number's copies of Math's constants and functions came with SWF 16; older movies see none.
+void HideNumberMathStatics(Vm& vm) {
+  ClassObject* number = vm.classes().number;
+  if (!number) return;
+  Traits kept;
+  kept.slot_count = number->static_traits.slot_count;
+  kept.slot_defaults = number->static_traits.slot_defaults;
+  const auto& math = MathClass().statics;
+  for (const Trait& t : number->static_traits.list) {
+    bool from_math = std::any_of(math.begin(), math.end(), [&](const NativeMember& m) {
+      return t.ns == vm.public_ns() && t.name.ToUtf8() == m.name;
+    });
+    if (!from_math) kept.Put(t);
+  }
+  number->static_traits = std::move(kept);
+  number->set_traits(&number->static_traits);
+}
+
 const NativeClass& IntClass() {
   static const NativeClass spec = [] {
     NativeClass c;
