@@ -29,13 +29,14 @@ ClassObject* Vm::ClassOf(const Value& v) {
       return nullptr;
     case ValueType::kBoolean:
       return classes_.boolean;
+    // Flash keeps integers of 29 bits (-2^28 .. 2^28-1) as ints and every other number as a
+    // double, so a number's class is int or Number by that range, whatever its static type.
     case ValueType::kInt:
-      return classes_.int_;
     case ValueType::kUInt:
-      return v.AsUInt() <= 0x7FFFFFFF ? classes_.int_ : classes_.uint;
     case ValueType::kNumber: {
       double d = v.AsDouble();
-      if (d == std::trunc(d) && std::fabs(d) < 2147483648.0 && !(d == 0 && std::signbit(d)))
+      if (d == std::trunc(d) && d >= -268435456.0 && d <= 268435455.0 &&
+          !(d == 0 && std::signbit(d)))
         return classes_.int_;
       return classes_.number;
     }
