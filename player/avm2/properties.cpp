@@ -339,7 +339,12 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0) return a->Delete(static_cast<uint32_t>(i));
   }
-  if (FindTrait(obj, name)) return false;
+  // A vector's elements cannot be deleted, but the delete reports success.
+  if (auto* vec = dynamic_cast<VectorObject*>(o);
+      vec && name.IsPublic() && ArrayIndex(name.local.view()) >= 0)
+    return true;
+  // Fixed properties cannot be deleted, nor anything from a sealed object.
+  if (FindTrait(obj, name) || o->sealed()) return false;
   if (!name.IsPublic()) return false;
   o->dynamic().Erase(name.local.view());
   return true;
