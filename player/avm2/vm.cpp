@@ -201,6 +201,16 @@ void Vm::InstallBuiltins() {
           classes_.object->static_traits.Put(t);
     } else if (q == "Function") {
       classes_.function = cls;
+      // The prototype functions made before Function existed become Functions now.
+      for (ClassObject* made : {classes_.object, classes_.klass, cls}) {
+        if (!made || !made->prototype) continue;
+        for (auto& e : made->prototype->dynamic().entries())
+          if (auto* f = dynamic_cast<FunctionObject*>(e.value.AsObject()); f && !f->cls()) {
+            f->set_cls(cls);
+            f->set_proto(cls->prototype);
+            f->set_traits(&cls->instance_traits);
+          }
+      }
     } else if (q == "Boolean") {
       classes_.boolean = cls;
     } else if (q == "Number") {
