@@ -94,24 +94,22 @@ bool ElementFast(const Value& obj, const Value& key, ArrayObject*& a, uint32_t& 
   return false;
 }
 
+// Scopes answer by their fixed traits and own dynamic properties; with-scopes, primitives and the
+// outermost scope (the global) by a full lookup that takes in their prototype chains.
 Value FindProperty(Vm& vm, Frame& f, const Name& name, bool strict) {
+  auto holds = [&](const Value& s, bool full) {
+    if (s.IsNullish()) return false;
+    Object* o = s.AsObject();
+    if (full || !o) return vm.HasProperty(s, name);
+    return (o->traits() && o->traits()->Find(name)) ||
+           (name.IsPublic() && o->dynamic().Find(name.local.view()) != nullptr);
+  };
   for (size_t i = f.scopes.size(); i-- > 0;) {
-    const Value& s = f.scopes[i];
-    Object* o = s.AsObject();
-    if (!o) continue;
-    if (f.with_scope[i] ? vm.HasProperty(s, name)
-                        : ((o->traits() && o->traits()->Find(name)) ||
-                           (name.IsPublic() && o->dynamic().Find(name.local.view()))))
-      return s;
+    bool outermost = i == 0 && f.outer->empty();
+    if (holds(f.scopes[i], f.with_scope[i] || outermost)) return f.scopes[i];
   }
-  for (size_t i = f.outer->size(); i-- > 0;) {
-    const Value& s = (*f.outer)[i];
-    Object* o = s.AsObject();
-    if (!o) continue;
-    if ((o->traits() && o->traits()->Find(name)) ||
-        (name.IsPublic() && o->dynamic().Find(name.local.view())))
-      return s;
-  }
+  for (size_t i = f.outer->size(); i-- > 0;)
+    if (holds((*f.outer)[i], i == 0)) return (*f.outer)[i];
   Value def;
   Object* holder = nullptr;
   if (vm.FindDefinition(name, def, &holder)) return Value(holder);
