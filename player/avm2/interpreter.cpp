@@ -94,8 +94,10 @@ bool ElementFast(const Value& obj, const Value& key, ArrayObject*& a, uint32_t& 
   return false;
 }
 
-// Scopes answer by their fixed traits and own dynamic properties; with-scopes, primitives and the
-// outermost scope (the global) by a full lookup that takes in their prototype chains.
+// Scopes answer by their fixed traits and own dynamic properties; with-scopes and primitives by
+// a full lookup that takes in their prototype chains. A global object (and the outermost scope)
+// answers by its traits at once, by its dynamic properties and prototypes only after the
+// domain's definitions.
 Value FindProperty(Vm& vm, Frame& f, const Name& name, bool strict) {
   auto holds = [&](const Value& s, bool full) {
     if (s.IsNullish()) return false;
@@ -104,15 +106,24 @@ Value FindProperty(Vm& vm, Frame& f, const Name& name, bool strict) {
     return (o->traits() && o->traits()->Find(name)) ||
            (name.IsPublic() && o->dynamic().Find(name.local.view()) != nullptr);
   };
-  for (size_t i = f.scopes.size(); i-- > 0;) {
-    bool outermost = i == 0 && f.outer->empty();
-    if (holds(f.scopes[i], f.with_scope[i] || outermost)) return f.scopes[i];
-  }
+  const Value* global = nullptr;
+  auto check = [&](const Value& s, bool with, bool outermost) {
+    Object* o = s.AsObject();
+    if (!with && ((o && o->kind() == ObjectKind::kGlobal) || outermost)) {
+      if (o && o->traits() && o->traits()->Find(name)) return true;
+      if (!global) global = &s;
+      return false;
+    }
+    return holds(s, with);
+  };
+  for (size_t i = f.scopes.size(); i-- > 0;)
+    if (check(f.scopes[i], f.with_scope[i], i == 0 && f.outer->empty())) return f.scopes[i];
   for (size_t i = f.outer->size(); i-- > 0;)
-    if (holds((*f.outer)[i], i == 0)) return (*f.outer)[i];
+    if (check((*f.outer)[i], false, i == 0)) return (*f.outer)[i];
   Value def;
   Object* holder = nullptr;
   if (vm.FindDefinition(name, def, &holder)) return Value(holder);
+  if (global && holds(*global, true)) return *global;
   if (strict) vm.ThrowError(ErrorType::kReferenceError, 1065, {name.local.ToUtf8()});
   if (!f.outer->empty()) return (*f.outer)[0];
   return f.scopes.empty() ? Value() : f.scopes[0];
