@@ -41,10 +41,11 @@ Value BoolValueOf(Vm& vm, const Value& self, std::span<const Value>) {
   return self;
 }
 
-double ThisNumber(Vm& vm, const Value& self) {
+// The error names the method that was borrowed.
+double ThisNumber(Vm& vm, const Value& self, const char* method = "Number.prototype.toString") {
   if (self.IsNumeric()) return self.AsDouble();
   if (self.AsObject() == vm.classes().number->prototype) return 0;
-  vm.ThrowError(ErrorType::kTypeError, 1004, {"Number.prototype.toString"});
+  vm.ThrowError(ErrorType::kTypeError, 1004, {method});
 }
 
 Value NumToString(Vm& vm, const Value& self, std::span<const Value> args) {
@@ -55,7 +56,7 @@ Value NumToString(Vm& vm, const Value& self, std::span<const Value> args) {
   return Value(Str::FromUtf8(t.text));
 }
 Value NumValueOf(Vm& vm, const Value& self, std::span<const Value>) {
-  return Value(ThisNumber(vm, self));
+  return Value(ThisNumber(vm, self, "Number.prototype.valueOf"));
 }
 template <NumberText (*F)(double, int)>
 Value NumFormat(Vm& vm, const Value& self, std::span<const Value> args) {
@@ -84,6 +85,11 @@ Value StrLength(Vm& vm, const Value& self, std::span<const Value>) {
 Value StrToString(Vm& vm, const Value& self, std::span<const Value>) {
   if (!self.IsString() && self.AsObject() != vm.classes().string->prototype)
     vm.ThrowError(ErrorType::kTypeError, 1004, {"String.prototype.toString"});
+  return Value(ThisString(vm, self));
+}
+Value StrValueOf(Vm& vm, const Value& self, std::span<const Value>) {
+  if (!self.IsString() && self.AsObject() != vm.classes().string->prototype)
+    vm.ThrowError(ErrorType::kTypeError, 1004, {"String.prototype.valueOf"});
   return Value(ThisString(vm, self));
 }
 Value CharAt(Vm& vm, const Value& self, std::span<const Value> args) {
@@ -627,7 +633,7 @@ const NativeClass& StringClass() {
     c.flags = class_flag::kFinal | class_flag::kSealed;
     c.instance = {Getter("length", StrLength),
                   AS3Method("toString", StrToString),
-                  AS3Method("valueOf", StrToString),
+                  AS3Method("valueOf", StrValueOf),
                   AS3Method("charAt", CharAt, 1),
                   AS3Method("charCodeAt", CharCodeAt, 1),
                   AS3Method("concat", Concat),
