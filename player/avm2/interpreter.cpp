@@ -729,7 +729,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kIsTypeLate: {
             Value c = Pop(f), v = Pop(f);
             auto* cls = dynamic_cast<ClassObject*>(c.AsObject());
-            if (c.IsNullish()) vm.ThrowError(ErrorType::kTypeError, c.IsNull() ? 1009 : 1010);
+            // A type that is no object at all fails as a null object would (undefined as such).
+            if (!c.IsObject()) vm.ThrowError(ErrorType::kTypeError, c.IsUndefined() ? 1010 : 1009);
             if (!cls) vm.ThrowError(ErrorType::kTypeError, 1041);
             bool is = vm.IsType(v, cls);
             st.push_back(ins.op == Op::kIsTypeLate ? Value(is) : is ? v : Value::Null());
