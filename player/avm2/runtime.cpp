@@ -263,6 +263,14 @@ Value AddValues(Vm& vm, const Value& a, const Value& b) {
     if (s.size() > vm.limits().max_string) vm.ThrowError(ErrorType::kError, 1000);
     return Value(Str(std::move(s)));
   }
+  // With a string on either side, the other side converts as a string (toString first),
+  // not through the hint-less primitive conversion.
+  if (a.IsString() || b.IsString()) {
+    std::u16string s = vm.ToString(a).str();
+    s += vm.ToString(b).str();
+    if (s.size() > vm.limits().max_string) vm.ThrowError(ErrorType::kError, 1000);
+    return Value(Str(std::move(s)));
+  }
   Value pa = vm.ToPrimitive(a), pb = vm.ToPrimitive(b);
   if (pa.IsString() || pb.IsString()) {
     std::u16string s = vm.ToString(pa).str();
@@ -331,6 +339,7 @@ Value Vm::ApplyType(const Value& base, std::span<const Value> params) {
 }
 
 Value Vm::Descendants(const Value& obj, const Name& name) {
+  if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   if (descendants_hook) return descendants_hook(*this, obj, name);
   if (IsXmlOrList(obj)) return XmlDescendants(*this, obj, name);
   ThrowError(ErrorType::kTypeError, 1016, {TypeNameForError(obj)});
