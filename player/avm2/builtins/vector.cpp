@@ -232,7 +232,8 @@ Value Concat(Vm& vm, const Value& self, std::span<const Value> args) {
   VectorObject* out = NewLike(vm, v);
   out->items = v->items;
   for (const Value& a : args) {
-    auto* o = dynamic_cast<VectorObject*>(a.AsObject());
+    // Each argument must be a vector of the receiver's own class (#1034 otherwise).
+    auto* o = dynamic_cast<VectorObject*>(vm.Coerce(a, v->cls()).AsObject());
     if (!o)
       vm.ThrowError(ErrorType::kTypeError, 1034, {vm.TypeNameForError(a), v->cls()->qualified});
     for (const Value& x : o->items) out->items.push_back(vm.Coerce(x, out->type));
