@@ -70,8 +70,9 @@ class Vm {
   // Display objects with enterFrame listeners, in the order they were added.
   std::vector<Object*> enter_frame_targets;
   std::map<ClassObject*, ClassObject*> vector_classes;  // Vector.<T> by T
-  Object* display_root = nullptr;                       // the document class instance
-  Object* display_stage = nullptr;                      // the Stage
+  int swf_version = 0;  // the movie's SWF version, for version-dependent rules (0: newest)
+  Object* display_root = nullptr;   // the document class instance
+  Object* display_stage = nullptr;  // the Stage
   // Roots the host holds (display objects, listeners).
   std::function<void(Tracer&)> host_roots;
   void Trace(std::string_view line);

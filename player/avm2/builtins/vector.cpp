@@ -231,7 +231,10 @@ Value Concat(Vm& vm, const Value& self, std::span<const Value> args) {
   VectorObject* v = This(vm, self);
   VectorObject* out = NewLike(vm, v);
   out->items = v->items;
-  for (const Value& a : args) {
+  // Movies before SWF 11 get the arguments appended last to first, as Flash did then.
+  std::vector<Value> order(args.begin(), args.end());
+  if (vm.swf_version > 0 && vm.swf_version < 11) std::reverse(order.begin(), order.end());
+  for (const Value& a : order) {
     // Each argument must be a vector of the receiver's own class (#1034 otherwise).
     auto* o = dynamic_cast<VectorObject*>(vm.Coerce(a, v->cls()).AsObject());
     if (!o)
