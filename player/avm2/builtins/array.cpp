@@ -122,7 +122,7 @@ Value SliceFn(Vm& vm, const Value& self, std::span<const Value> args) {
 }
 Value Splice(Vm& vm, const Value& self, std::span<const Value> args) {
   ArrayObject* a = This(vm, self);
-  if (args.empty()) return Value(static_cast<Object*>(vm.NewArray()));
+  if (args.empty()) return Value();  // splice() removes nothing and returns undefined
   std::vector<Value> v = Elements(vm, a);
   uint32_t b = RelIndex(vm, args, 0, 0, a->length());
   uint32_t n = args.size() > 1
