@@ -33,12 +33,11 @@ inline bool ReadVarU30(std::span<const uint8_t> data, size_t& pos, uint32_t& val
   return true;
 }
 
-// An s32: the 32 bits of a u32 taken as signed.
+// An s32: read as a u32 and taken as its two's complement, without sign extension of shorter
+// encodings (0xFF 0xFF 0xFF 0x7F is 268435455), as Flash reads it; negatives take five bytes.
 inline bool ReadVarS32(std::span<const uint8_t> data, size_t& pos, int32_t& value) {
   uint32_t v = 0;
   if (!ReadVarU32(data, pos, v)) return false;
-  // The player takes the bits as they come: a short encoding is not sign-extended, so only a
-  // five-byte one gives a negative number (as compilers write them).
   value = static_cast<int32_t>(v);
   return true;
 }

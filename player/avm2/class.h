@@ -49,6 +49,9 @@ class ClassObject : public Object {
   std::string qualified;  // "flash.display::Sprite", "Test" (getQualifiedClassName)
   ClassObject* super = nullptr;
   std::vector<ClassObject*> interfaces;  // implemented, with those of the bases
+  // Interfaces named before their own newclass ran (a script may define them after their
+  // users); found on the first type check that needs them.
+  std::vector<Name> pending_interfaces;
   Traits instance_traits;
   Traits static_traits;
   Object* prototype = nullptr;

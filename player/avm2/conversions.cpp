@@ -41,10 +41,12 @@ Value Vm::ToPrimitive(const Value& v, int hint) {
   if (hint == 2) std::swap(order[0], order[1]);
   for (const char* m : order) {
     Value f = GetProperty(v, std::string_view(m));
-    if (f.AsObject() && f.AsObject()->kind() == ObjectKind::kFunction) {
-      Value r = Call(f, v, {});
-      if (r.IsPrimitive()) return r;
-    }
+    // Flash calls the method as callproperty does: a value that is no function is #1006.
+    if (!f.AsObject() || (f.AsObject()->kind() != ObjectKind::kFunction &&
+                          f.AsObject()->kind() != ObjectKind::kClass))
+      ThrowError(ErrorType::kTypeError, 1006, {m});
+    Value r = Call(f, v, {});
+    if (r.IsPrimitive()) return r;
   }
   ThrowError(ErrorType::kTypeError, 1050, {TypeNameForError(v)});
 }

@@ -94,27 +94,36 @@ bool ElementFast(const Value& obj, const Value& key, ArrayObject*& a, uint32_t& 
   return false;
 }
 
+// Scopes answer by their fixed traits and own dynamic properties; with-scopes and primitives by
+// a full lookup that takes in their prototype chains. A global object (and the outermost scope)
+// answers by its traits at once, by its dynamic properties and prototypes only after the
+// domain's definitions.
 Value FindProperty(Vm& vm, Frame& f, const Name& name, bool strict) {
-  for (size_t i = f.scopes.size(); i-- > 0;) {
-    const Value& s = f.scopes[i];
+  auto holds = [&](const Value& s, bool full) {
+    if (s.IsNullish()) return false;
     Object* o = s.AsObject();
-    if (!o) continue;
-    if (f.with_scope[i] ? vm.HasProperty(s, name)
-                        : ((o->traits() && o->traits()->Find(name)) ||
-                           (name.IsPublic() && o->dynamic().Find(name.local.view()))))
-      return s;
-  }
-  for (size_t i = f.outer->size(); i-- > 0;) {
-    const Value& s = (*f.outer)[i];
+    if (full || !o) return vm.HasProperty(s, name);
+    return (o->traits() && o->traits()->Find(name)) ||
+           (name.IsPublic() && o->dynamic().Find(name.local.view()) != nullptr);
+  };
+  const Value* global = nullptr;
+  auto check = [&](const Value& s, bool with, bool outermost) {
     Object* o = s.AsObject();
-    if (!o) continue;
-    if ((o->traits() && o->traits()->Find(name)) ||
-        (name.IsPublic() && o->dynamic().Find(name.local.view())))
-      return s;
-  }
+    if (!with && ((o && o->kind() == ObjectKind::kGlobal) || outermost)) {
+      if (o && o->traits() && o->traits()->Find(name)) return true;
+      if (!global) global = &s;
+      return false;
+    }
+    return holds(s, with);
+  };
+  for (size_t i = f.scopes.size(); i-- > 0;)
+    if (check(f.scopes[i], f.with_scope[i], i == 0 && f.outer->empty())) return f.scopes[i];
+  for (size_t i = f.outer->size(); i-- > 0;)
+    if (check((*f.outer)[i], false, i == 0)) return (*f.outer)[i];
   Value def;
   Object* holder = nullptr;
   if (vm.FindDefinition(name, def, &holder)) return Value(holder);
+  if (global && holds(*global, true)) return *global;
   if (strict) vm.ThrowError(ErrorType::kReferenceError, 1065, {name.local.ToUtf8()});
   if (!f.outer->empty()) return (*f.outer)[0];
   return f.scopes.empty() ? Value() : f.scopes[0];
@@ -720,6 +729,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kIsTypeLate: {
             Value c = Pop(f), v = Pop(f);
             auto* cls = dynamic_cast<ClassObject*>(c.AsObject());
+            // A type that is no object at all fails as a null object would (undefined as such).
+            if (!c.IsObject()) vm.ThrowError(ErrorType::kTypeError, c.IsUndefined() ? 1010 : 1009);
             if (!cls) vm.ThrowError(ErrorType::kTypeError, 1041);
             bool is = vm.IsType(v, cls);
             st.push_back(ins.op == Op::kIsTypeLate ? Value(is) : is ? v : Value::Null());

@@ -224,6 +224,17 @@ void BuildTraits(Vm& vm, AbcUnit& unit, const std::vector<AbcTrait>& abc_traits,
         break;
       }
     }
+    // An override in the class's protected namespace also overrides the trait that callers
+    // in the base classes reach through their own protected namespaces.
+    if (home && !is_static && home->protected_ns && t.ns == home->protected_ns &&
+        (t.type == TraitType::kMethod || t.type == TraitType::kAccessor)) {
+      for (ClassObject* k = home->super; k; k = k->super)
+        if (k->protected_ns && out.FindQ(t.name.view(), k->protected_ns)) {
+          Trait alias = t;
+          alias.ns = k->protected_ns;
+          out.Put(std::move(alias));
+        }
+    }
     out.Put(std::move(t));
   }
 }

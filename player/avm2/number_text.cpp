@@ -216,6 +216,8 @@ NumberText NumberToPrecision(double n, int precision) {
 }
 
 double StringToNumber(std::u16string_view s) {
+  // Flash reads the text as a C string: a NUL character ends it.
+  s = s.substr(0, s.find(u'\0'));
   size_t i = SkipSpaces(s, 0);
   if (i == s.size()) return 0;
   size_t end = i;

@@ -198,6 +198,12 @@ Value ArrayObject::Get(uint32_t i) const {
   return it == sparse_.end() ? Value() : it->second;
 }
 
+Value* ArrayObject::Find(uint32_t i) {
+  if (i < dense_.size()) return &dense_[i];
+  auto it = sparse_.find(i);
+  return it == sparse_.end() ? nullptr : &it->second;
+}
+
 void ArrayObject::Set(uint32_t i, Value v) {
   if (i < dense_.size()) {
     dense_[i] = std::move(v);

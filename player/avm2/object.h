@@ -183,6 +183,8 @@ class ArrayObject : public Object {
   void SetLength(uint32_t n);
   bool Has(uint32_t i) const;
   Value Get(uint32_t i) const;
+  Value* Find(uint32_t i);  // null for a hole
+  bool HasHoles() const { return dense_.size() + sparse_.size() < length_; }
   void Set(uint32_t i, Value v);
   bool Delete(uint32_t i);
   void Push(Value v) { Set(length_, std::move(v)); }

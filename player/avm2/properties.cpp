@@ -7,6 +7,7 @@
 #include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
+#include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
 namespace flashsaver::avm2 {
@@ -29,13 +30,14 @@ ClassObject* Vm::ClassOf(const Value& v) {
       return nullptr;
     case ValueType::kBoolean:
       return classes_.boolean;
+    // Flash keeps integers of 29 bits (-2^28 .. 2^28-1) as ints and every other number as a
+    // double, so a number's class is int or Number by that range, whatever its static type.
     case ValueType::kInt:
-      return classes_.int_;
     case ValueType::kUInt:
-      return v.AsUInt() <= 0x7FFFFFFF ? classes_.int_ : classes_.uint;
     case ValueType::kNumber: {
       double d = v.AsDouble();
-      if (d == std::trunc(d) && std::fabs(d) < 2147483648.0 && !(d == 0 && std::signbit(d)))
+      if (d == std::trunc(d) && d >= -268435456.0 && d <= 268435455.0 &&
+          !(d == 0 && std::signbit(d)))
         return classes_.int_;
       return classes_.number;
     }
@@ -126,11 +128,55 @@ ClassObject* SlotType(Vm& vm, const Trait& t) {
   return t.type_class;
 }
 
+// A name as property errors print it: a single non-public namespace shows as uri::name.
+std::string NameForError(const Name& name) {
+  std::string shown = name.local.ToUtf8();
+  if (!name.IsPublic() && name.set.size() == 1 && name.set[0] && !name.set[0]->uri.empty())
+    shown = name.set[0]->uri.ToUtf8() + "::" + shown;
+  return shown;
+}
+
+// A read that finds nothing on a sealed object. A name that could not be a dynamic property
+// (no public namespace, or an attribute) looked up in a namespace set is #1081, else #1069.
 [[noreturn]] void NotFound(Vm& vm, const Value& obj, const Name& name) {
-  vm.ThrowError(ErrorType::kReferenceError, 1069, {name.local.ToUtf8(), vm.TypeNameForError(obj)});
+  bool dynamic_name = name.IsPublic() && !name.attribute;
+  vm.ThrowError(ErrorType::kReferenceError, !dynamic_name && name.set.size() > 1 ? 1081 : 1069,
+                {NameForError(name), vm.TypeNameForError(obj)});
+}
+
+// A public dynamic property on a prototype chain. Array.prototype is itself an Array, so an
+// index there is one of its elements.
+Value* FindInProtos(Object* p, std::u16string_view key) {
+  int64_t index = -2;
+  for (; p; p = p->proto()) {
+    if (auto* a = dynamic_cast<ArrayObject*>(p)) {
+      if (index == -2) index = Vm::ArrayIndex(key);
+      if (index >= 0)
+        if (Value* v = a->Find(static_cast<uint32_t>(index))) return v;
+    }
+    if (Value* v = p->dynamic().Find(key)) return v;
+  }
+  return nullptr;
+}
+
+// A vector's element index for a name; -1 for a name that is no number. A number that is not
+// an index (negative, fractional, "7.0") is out of the vector's range.
+int64_t VectorIndex(Vm& vm, VectorObject* vec, const Str& name) {
+  int64_t i = Vm::ArrayIndex(name.view());
+  if (i >= 0 || name.empty()) return i;
+  double d = StringToNumber(name.view());
+  if (std::isnan(d)) return -1;
+  vm.ThrowError(ErrorType::kRangeError, 1125, {name.ToUtf8(), std::to_string(vec->items.size())});
 }
 
 }  // namespace
+
+Value Vm::ArrayElement(ArrayObject* a, uint32_t i) {
+  if (Value* v = a->Find(i)) return *v;
+  std::u16string key = Utf8ToUtf16(std::to_string(i));
+  Value* v = FindInProtos(a->proto(), key);
+  return v ? *v : Value();
+}
 
 const Trait* Vm::FindTrait(const Value& obj, const Name& name) {
   Object* o = obj.AsObject();
@@ -174,7 +220,7 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return a->Get(static_cast<uint32_t>(i));
   }
   if (auto* vec = dynamic_cast<VectorObject*>(o); vec && name.IsPublic()) {
-    int64_t i = ArrayIndex(name.local.view());
+    int64_t i = VectorIndex(*this, vec, name.local);
     if (i >= 0) {
       if (static_cast<size_t>(i) >= vec->items.size())
         ThrowError(ErrorType::kRangeError, 1125,
@@ -202,8 +248,7 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
   if (name.IsPublic()) {
     if (o)
       if (Value* v = o->dynamic().Find(name.local.view())) return *v;
-    for (Object* p = o ? o->proto() : ProtoOf(obj); p; p = p->proto())
-      if (Value* v = p->dynamic().Find(name.local.view())) return *v;
+    if (Value* v = FindInProtos(o ? o->proto() : ProtoOf(obj), name.local.view())) return *v;
   }
   if (!o || o->sealed()) NotFound(*this, obj, name);
   return Value();
@@ -221,7 +266,7 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
     }
   }
   if (auto* vec = dynamic_cast<VectorObject*>(o); vec && name.IsPublic()) {
-    int64_t i = ArrayIndex(name.local.view());
+    int64_t i = VectorIndex(*this, vec, name.local);
     if (i >= 0) {
       auto n = static_cast<size_t>(i);
       // A Vector grows only by one, at its end, and never when fixed.
@@ -262,7 +307,7 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
     }
   }
   if (!o || o->sealed() || !name.IsPublic() || name.any_name)
-    ThrowError(ErrorType::kReferenceError, 1056, {name.local.ToUtf8(), TypeNameForError(obj)});
+    ThrowError(ErrorType::kReferenceError, 1056, {NameForError(name), TypeNameForError(obj)});
   o->dynamic().Set(name.local, v);
 }
 
@@ -278,26 +323,34 @@ bool Vm::HasProperty(const Value& obj, const Name& name) {
     if (i >= 0 && a->Has(static_cast<uint32_t>(i))) return true;
   }
   if (bool has; o && name.IsPublic() && ByteArrayHasIndex(o, name.local.view(), has)) return has;
+  if (auto* vec = dynamic_cast<VectorObject*>(o); vec && name.IsPublic()) {
+    int64_t i = ArrayIndex(name.local.view());
+    if (i >= 0) return static_cast<size_t>(i) < vec->items.size();
+  }
   if (FindTrait(obj, name)) return true;
   if (!name.IsPublic()) return false;
   if (o && o->dynamic().Find(name.local.view())) return true;
-  for (Object* p = o ? o->proto() : ProtoOf(obj); p; p = p->proto())
-    if (p->dynamic().Find(name.local.view())) return true;
-  return false;
+  return FindInProtos(o ? o->proto() : ProtoOf(obj), name.local.view()) != nullptr;
 }
 
 bool Vm::DeleteProperty(const Value& obj, const Name& name) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   if (bool r; XmlDeleteProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
-  if (!o) return false;
+  // A primitive has no properties of its own to delete.
+  if (!o) ThrowError(ErrorType::kReferenceError, 1120, {NameForError(name), TypeNameForError(obj)});
   if (auto* a = dynamic_cast<ArrayObject*>(o); a && name.IsPublic()) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0) return a->Delete(static_cast<uint32_t>(i));
   }
   // Nothing on a ByteArray can be deleted: its bytes are not properties and it is sealed.
   if (dynamic_cast<ByteArrayObject*>(o)) return false;
-  if (FindTrait(obj, name)) return false;
+  // A vector's elements cannot be deleted, but the delete reports success.
+  if (auto* vec = dynamic_cast<VectorObject*>(o);
+      vec && name.IsPublic() && ArrayIndex(name.local.view()) >= 0)
+    return true;
+  // Fixed properties cannot be deleted, nor anything from a sealed object.
+  if (FindTrait(obj, name) || o->sealed()) return false;
   if (!name.IsPublic()) return false;
   o->dynamic().Erase(name.local.view());
   return true;
@@ -456,7 +509,9 @@ bool Vm::IsType(const Value& v, ClassObject* type) {
   Object* o = v.AsObject();
   if (!o) return false;
   ClassObject* c = o->cls();
-  return c && c->IsSubclassOf(type);
+  if (!c) return false;
+  if (c->IsSubclassOf(type)) return true;
+  return type->is_interface && Implements(*this, c, type);
 }
 
 Value Vm::Coerce(const Value& v, ClassObject* type) {

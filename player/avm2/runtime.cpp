@@ -11,6 +11,57 @@
 
 namespace flashsaver::avm2 {
 
+namespace {
+
+// An interface method is found under the public name too, as the implementing class's public
+// method answers calls through the interface's namespace. A subclass's override replaces the
+// inherited alias.
+void AddInterfaceAliases(Vm& vm, ClassObject* cls) {
+  if (cls->is_interface) return;
+  for (ClassObject* ic : cls->interfaces)
+    for (const Trait& t : ic->instance_traits.list)
+      if (const Trait* pub = cls->instance_traits.FindQ(t.name.view(), vm.public_ns())) {
+        Trait copy = *pub;
+        copy.ns = t.ns;
+        cls->instance_traits.Put(copy);
+      }
+}
+
+void ResolvePendingInterfaces(Vm& vm, ClassObject* cls, int depth) {
+  if (cls->pending_interfaces.empty() || depth > 32) return;
+  std::vector<Name> names;
+  names.swap(cls->pending_interfaces);
+  for (const Name& n : names) {
+    Value v;
+    auto* ic =
+        vm.FindDefinition(n, v, nullptr) ? dynamic_cast<ClassObject*>(v.AsObject()) : nullptr;
+    if (!ic) {
+      cls->pending_interfaces.push_back(n);
+      continue;
+    }
+    ResolvePendingInterfaces(vm, ic, depth + 1);
+    cls->interfaces.push_back(ic);
+    for (ClassObject* x : ic->interfaces) cls->interfaces.push_back(x);
+  }
+  AddInterfaceAliases(vm, cls);
+}
+
+bool ImplementsFrom(Vm& vm, ClassObject* cls, ClassObject* iface, int depth) {
+  if (depth > 32) return false;
+  for (ClassObject* k = cls; k; k = k->super) {
+    ResolvePendingInterfaces(vm, k, depth);
+    for (ClassObject* i : k->interfaces)
+      if (i == iface || ImplementsFrom(vm, i, iface, depth + 1)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Implements(Vm& vm, ClassObject* cls, ClassObject* iface) {
+  return ImplementsFrom(vm, cls, iface, 0);
+}
+
 ClassObject* NewClass(Vm& vm, AbcUnit& unit, uint32_t index, ClassObject* base,
                       const std::vector<Value>& scope) {
   const AbcInstance& inst = unit.file.instances.at(index);
@@ -31,37 +82,37 @@ ClassObject* NewClass(Vm& vm, AbcUnit& unit, uint32_t index, ClassObject* base,
     if (base->is_final)
       vm.ThrowError(ErrorType::kVerifyError, 1103, {cls->qualified, base->qualified});
     cls->instance_traits = base->instance_traits;
+    // What the base has in its protected namespace, the class has in its own: a subclass
+    // method reaches inherited protected members through the subclass's namespace.
+    if (base->protected_ns && cls->protected_ns && base->protected_ns != cls->protected_ns) {
+      std::vector<Trait> inherited;
+      for (const Trait& t : cls->instance_traits.list)
+        if (t.ns == base->protected_ns &&
+            !cls->instance_traits.FindQ(t.name.view(), cls->protected_ns))
+          inherited.push_back(t);
+      for (Trait& t : inherited) {
+        t.ns = cls->protected_ns;
+        cls->instance_traits.Put(std::move(t));
+      }
+    }
     cls->interfaces = base->interfaces;
     cls->native = base->native;
   }
   for (uint32_t i : inst.interfaces) {
     Value v;
-    if (vm.FindDefinition(unit.names[i], v, nullptr))
-      if (auto* ic = dynamic_cast<ClassObject*>(v.AsObject())) {
-        cls->interfaces.push_back(ic);
-        for (ClassObject* x : ic->interfaces) cls->interfaces.push_back(x);
-      }
+    vm.FindDefinition(unit.names[i], v, nullptr);
+    if (auto* ic = dynamic_cast<ClassObject*>(v.AsObject())) {
+      cls->interfaces.push_back(ic);
+      for (ClassObject* x : ic->interfaces) cls->interfaces.push_back(x);
+    } else {
+      cls->pending_interfaces.push_back(unit.names[i]);
+    }
   }
   cls->scope = scope;
   cls->scope.push_back(Value(static_cast<Object*>(cls)));
   unit.classes[index] = cls;
   BuildTraits(vm, unit, inst.traits, cls->instance_traits, cls, false);
-  // An interface method is found under the public name too, as the implementing class's
-  // public method answers calls through the interface's namespace. An alias inherited from a
-  // base follows the subclass's override.
-  if (!cls->is_interface) {
-    for (ClassObject* ic : cls->interfaces)
-      for (const Trait& t : ic->instance_traits.list)
-        if (const Trait* pub = cls->instance_traits.FindQ(t.name.view(), vm.public_ns()))
-          if (const Trait* old = cls->instance_traits.FindQ(t.name.view(), t.ns);
-              !old || (base && base->instance_traits.FindQ(t.name.view(), t.ns) &&
-                       (old->method != pub->method || old->getter != pub->getter ||
-                        old->setter != pub->setter))) {
-            Trait copy = *pub;
-            copy.ns = t.ns;
-            cls->instance_traits.Put(copy);
-          }
-  }
+  AddInterfaceAliases(vm, cls);
   BuildTraits(vm, unit, ac.traits, cls->static_traits, cls, true);
   cls->set_traits(&cls->static_traits);
   cls->prototype = vm.heap().New<Object>(ObjectKind::kPlain, vm.classes().object,
@@ -126,6 +177,13 @@ bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
   }
   while (o) {
     uint32_t base = 0;
+    if (auto* v = dynamic_cast<VectorObject*>(o)) {
+      base = static_cast<uint32_t>(v->items.size());
+      if (index < base) {
+        ++index;
+        return true;
+      }
+    }
     if (auto* a = dynamic_cast<ArrayObject*>(o)) {
       base = a->length();
       if (index < base) {
@@ -162,12 +220,13 @@ Value EnumName(Vm&, const Value& obj, uint32_t index) {
   Object* o = obj.AsObject();
   if (!o || index == 0) return Value();
   uint32_t base = 0;
+  if (auto* v = dynamic_cast<VectorObject*>(o)) {
+    base = static_cast<uint32_t>(v->items.size());
+    if (index <= base) return Value(index - 1);
+  }
   if (auto* a = dynamic_cast<ArrayObject*>(o)) {
     base = a->length();
     // Flash names an array's elements by int: `for (k in a)` gives `k is int`.
-    if (index <= base) return Value::Numeric(static_cast<double>(index - 1));
-  } else if (auto* v = dynamic_cast<VectorObject*>(o)) {
-    base = static_cast<uint32_t>(v->items.size());
     if (index <= base) return Value::Numeric(static_cast<double>(index - 1));
   }
   const auto& es = o->dynamic().entries();
@@ -190,12 +249,13 @@ Value EnumValue(Vm& vm, const Value& obj, uint32_t index) {
   Object* o = obj.AsObject();
   if (!o || index == 0) return Value();
   uint32_t base = 0;
-  if (auto* a = dynamic_cast<ArrayObject*>(o)) {
-    base = a->length();
-    if (index <= base) return a->Get(index - 1);
-  } else if (auto* v = dynamic_cast<VectorObject*>(o)) {
+  if (auto* v = dynamic_cast<VectorObject*>(o)) {
     base = static_cast<uint32_t>(v->items.size());
     if (index <= base) return v->items[index - 1];
+  }
+  if (auto* a = dynamic_cast<ArrayObject*>(o)) {
+    base = a->length();
+    if (index <= base) return vm.ArrayElement(a, index - 1);
   }
   const auto& es = o->dynamic().entries();
   if (index - base - 1 < es.size()) return es[index - base - 1].value;
@@ -208,6 +268,14 @@ Value AddValues(Vm& vm, const Value& a, const Value& b) {
   if (a.IsString() && b.IsString()) {
     std::u16string s = a.AsStr().str();
     s += b.AsStr().str();
+    if (s.size() > vm.limits().max_string) vm.ThrowError(ErrorType::kError, 1000);
+    return Value(Str(std::move(s)));
+  }
+  // With a string on either side, the other side converts as a string (toString first),
+  // not through the hint-less primitive conversion.
+  if (a.IsString() || b.IsString()) {
+    std::u16string s = vm.ToString(a).str();
+    s += vm.ToString(b).str();
     if (s.size() > vm.limits().max_string) vm.ThrowError(ErrorType::kError, 1000);
     return Value(Str(std::move(s)));
   }
@@ -281,12 +349,14 @@ Value Vm::ApplyType(const Value& base, std::span<const Value> params) {
 }
 
 Value Vm::Descendants(const Value& obj, const Name& name) {
+  if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   if (descendants_hook) return descendants_hook(*this, obj, name);
   if (IsXmlOrList(obj)) return XmlDescendants(*this, obj, name);
   ThrowError(ErrorType::kTypeError, 1016, {TypeNameForError(obj)});
 }
 
 Value Vm::CheckFilter(const Value& v) {
+  if (v.IsNullish()) ThrowError(ErrorType::kTypeError, v.IsNull() ? 1009 : 1010);
   if (!v.IsObject() || !v.AsObject()->cls() ||
       (v.AsObject()->cls()->qualified != "XML" && v.AsObject()->cls()->qualified != "XMLList"))
     ThrowError(ErrorType::kTypeError, 1123, {TypeNameForError(v)});

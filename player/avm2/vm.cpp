@@ -158,6 +158,13 @@ ClassObject* Vm::DefineNativeClass(const NativeClass& spec) {
         case MemberKind::kImplements:
           break;
       }
+      // A static in the AS3 namespace answers public lookups too (class methods have no
+      // prototype to carry the public function).
+      if (is_static && m.ns == MemberNs::kAS3) {
+        Trait pub = t;
+        pub.ns = public_ns_;
+        traits.Put(std::move(pub));
+      }
       traits.Put(std::move(t));
     }
   };
@@ -213,6 +220,16 @@ void Vm::InstallBuiltins() {
           classes_.object->static_traits.Put(t);
     } else if (q == "Function") {
       classes_.function = cls;
+      // The prototype functions made before Function existed become Functions now.
+      for (ClassObject* made : {classes_.object, classes_.klass, cls}) {
+        if (!made || !made->prototype) continue;
+        for (auto& e : made->prototype->dynamic().entries())
+          if (auto* f = dynamic_cast<FunctionObject*>(e.value.AsObject()); f && !f->cls()) {
+            f->set_cls(cls);
+            f->set_proto(cls->prototype);
+            f->set_traits(&cls->instance_traits);
+          }
+      }
     } else if (q == "Boolean") {
       classes_.boolean = cls;
     } else if (q == "Number") {
@@ -233,6 +250,9 @@ void Vm::InstallBuiltins() {
       classes_.error = cls;
     } else if (q == "__AS3__.vec::Vector") {
       classes_.vector = cls;
+    } else if (q == "Date") {
+      // Date.prototype is itself a Date: its methods are fixed there (writes are #1037).
+      cls->prototype->set_traits(&cls->instance_traits);
     }
   }
   // Object, Class and Function were made before Class existed: give them their class now.

@@ -72,8 +72,9 @@ class Vm {
   // Display objects with enterFrame listeners, in the order they were added.
   std::vector<Object*> enter_frame_targets;
   std::map<ClassObject*, ClassObject*> vector_classes;  // Vector.<T> by T
-  Object* display_root = nullptr;                       // the document class instance
-  Object* display_stage = nullptr;                      // the Stage
+  int swf_version = 0;  // the movie's SWF version, for version-dependent rules (0: newest)
+  Object* display_root = nullptr;   // the document class instance
+  Object* display_stage = nullptr;  // the Stage
   // Roots the host holds (display objects, listeners).
   std::function<void(Tracer&)> host_roots;
   void Trace(std::string_view line);
@@ -120,6 +121,8 @@ class Vm {
   Name PublicName(std::string_view local) { return PublicName(Utf8ToUtf16(local)); }
   // Index of a name that is an array index ("12"), or -1.
   static int64_t ArrayIndex(std::u16string_view s);
+  // An array element; a hole reads through the prototype chain as any missing property does.
+  Value ArrayElement(ArrayObject* a, uint32_t i);
 
   // ---- Errors -----------------------------------------------------------------------------
   // Throws a new error of the type with Flash's message for id ("Error #1009: ..."), its %1, %2
@@ -240,6 +243,9 @@ class Vm {
   uint32_t poll_counter_ = 0;
   std::vector<ClassObject*> error_classes_;
 };
+
+// True when cls or a base implements iface, directly or through the interfaces it extends.
+bool Implements(Vm& vm, ClassObject* cls, ClassObject* iface);
 
 template <typename T>
 T* ThisAs(Vm& vm, const Value& self, const char* class_name) {

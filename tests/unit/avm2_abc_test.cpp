@@ -294,8 +294,9 @@ TEST(VerifierTest, MessagesAreFlashs) {
             "Error #1011: Method Main/run() contained illegal opcode 255 at offset 1.");
 }
 
-// Variable-length integers as Flash reads them: s32 is not sign-extended from a short encoding
-// (only five bytes give a negative number), u30 refuses a fifth byte beyond 30 bits, pushshort keeps 16 bits of any u32.
+// Variable-length integers as Flash reads them: s32 is a u32 taken as signed (no sign
+// extension of short encodings), u30 refuses a fifth byte beyond 30 bits, pushshort keeps 16 bits
+// of any u32.
 TEST(AbcIntsTest, DecodeAsFlashDoes) {
   struct Row {
     Bytes bytes;
@@ -307,7 +308,8 @@ TEST(AbcIntsTest, DecodeAsFlashDoes) {
       {{0x3F}, true, 63},
       {{0xFF, 0x3F}, true, 8191},
       {{0x80, 0x40}, true, 8192},
-      {{0xD6, 0xE8, 0x48}, true, 0x123456},
+      {{0xFF, 0xFF, 0xFF, 0x7F}, true, 268435455},
+      {{0x80, 0x80, 0x80, 0x80, 0x08}, true, -2147483647 - 1},
       {{0xFF, 0xFF, 0xFF, 0xFF, 0x0F}, true, -1},
       {{0x80, 0x80}, false, 0},  // runs past the end
   };

@@ -11,6 +11,15 @@ namespace {
 
 ArrayObject* This(Vm& vm, const Value& self) { return ThisAs<ArrayObject>(vm, self, "Array"); }
 
+// The elements as the generic algorithms read them: a hole reads through the prototype.
+std::vector<Value> Elements(Vm& vm, ArrayObject* a) {
+  std::vector<Value> v = a->ToVector();
+  if (a->HasHoles() && a->proto())
+    for (uint32_t i = 0; i < v.size(); ++i)
+      if (!a->Has(i)) v[i] = vm.ArrayElement(a, i);
+  return v;
+}
+
 Object* CreateArray(Vm& vm, ClassObject* cls) {
   return vm.heap().New<ArrayObject>(cls, cls->prototype);
 }
@@ -48,7 +57,7 @@ Str Join(Vm& vm, ArrayObject* a, const Str& sep) {
   std::u16string out;
   for (uint32_t i = 0; i < a->length(); ++i) {
     if (i) out += sep.str();
-    Value v = a->Get(i);
+    Value v = vm.ArrayElement(a, i);
     if (!v.IsNullish()) out += vm.ToString(v).str();
     if (out.size() > vm.limits().max_string) vm.ThrowError(ErrorType::kError, 1000);
   }
@@ -71,14 +80,14 @@ Value Push(Vm& vm, const Value& self, std::span<const Value> args) {
 Value PopFn(Vm& vm, const Value& self, std::span<const Value>) {
   ArrayObject* a = This(vm, self);
   if (a->length() == 0) return Value();
-  Value v = a->Get(a->length() - 1);
+  Value v = vm.ArrayElement(a, a->length() - 1);
   a->SetLength(a->length() - 1);
   return v;
 }
 Value Shift(Vm& vm, const Value& self, std::span<const Value>) {
   ArrayObject* a = This(vm, self);
   if (a->length() == 0) return Value();
-  std::vector<Value> v = a->ToVector();
+  std::vector<Value> v = Elements(vm, a);
   Value first = v.front();
   v.erase(v.begin());
   a->Assign(std::move(v));
@@ -86,7 +95,7 @@ Value Shift(Vm& vm, const Value& self, std::span<const Value>) {
 }
 Value Unshift(Vm& vm, const Value& self, std::span<const Value> args) {
   ArrayObject* a = This(vm, self);
-  std::vector<Value> v = a->ToVector();
+  std::vector<Value> v = Elements(vm, a);
   v.insert(v.begin(), args.begin(), args.end());
   a->Assign(std::move(v));
   return Value(a->length());
@@ -108,13 +117,13 @@ Value SliceFn(Vm& vm, const Value& self, std::span<const Value> args) {
   uint32_t b = RelIndex(vm, args, 0, 0, a->length());
   uint32_t e = RelIndex(vm, args, 1, 4294967295.0, a->length());
   std::vector<Value> out;
-  for (uint32_t i = b; i < e; ++i) out.push_back(a->Get(i));
+  for (uint32_t i = b; i < e; ++i) out.push_back(vm.ArrayElement(a, i));
   return Value(static_cast<Object*>(vm.NewArray(std::move(out))));
 }
 Value Splice(Vm& vm, const Value& self, std::span<const Value> args) {
   ArrayObject* a = This(vm, self);
-  if (args.empty()) return Value(static_cast<Object*>(vm.NewArray()));
-  std::vector<Value> v = a->ToVector();
+  if (args.empty()) return Value();  // splice() removes nothing and returns undefined
+  std::vector<Value> v = Elements(vm, a);
   uint32_t b = RelIndex(vm, args, 0, 0, a->length());
   uint32_t n = args.size() > 1
                    ? static_cast<uint32_t>(std::clamp(ToInteger(vm.ToNumber(args[1])), 0.0,
@@ -142,14 +151,23 @@ Value IndexOfFn(Vm& vm, const Value& self, std::span<const Value> args) {
   ArrayObject* a = This(vm, self);
   Value x = Arg(args, 0);
   for (uint32_t i = RelIndex(vm, args, 1, 0, a->length()); i < a->length(); ++i)
-    if (StrictEquals(a->Get(i), x)) return Value(static_cast<int32_t>(i));
+    if (StrictEquals(vm.ArrayElement(a, i), x)) return Value(static_cast<int32_t>(i));
   return Value(-1);
 }
 Value LastIndexOfFn(Vm& vm, const Value& self, std::span<const Value> args) {
   ArrayObject* a = This(vm, self);
   Value x = Arg(args, 0);
-  for (int64_t i = static_cast<int64_t>(a->length()) - 1; i >= 0; --i)
-    if (StrictEquals(a->Get(static_cast<uint32_t>(i)), x)) return Value(static_cast<int32_t>(i));
+  if (a->length() == 0) return Value(-1);
+  // The search starts at fromIndex (from the end when negative), clamped into the array.
+  double from = static_cast<double>(a->length()) - 1;
+  if (args.size() > 1) {
+    double d = ToInteger(vm.ToNumber(args[1]));
+    if (d < 0) d += a->length();
+    from = std::clamp(d, 0.0, from);
+  }
+  for (auto i = static_cast<int64_t>(from); i >= 0; --i)
+    if (StrictEquals(vm.ArrayElement(a, static_cast<uint32_t>(i)), x))
+      return Value(static_cast<int32_t>(i));
   return Value(-1);
 }
 // forEach, map, filter, every, some: 0..4.
@@ -160,7 +178,7 @@ Value Iterate(Vm& vm, const Value& self, std::span<const Value> args) {
   Value fn = vm.Coerce(Arg(args, 0), vm.classes().function), t = Arg(args, 1);
   std::vector<Value> out;
   for (uint32_t i = 0; i < a->length(); ++i) {
-    Value v = a->Get(i);
+    Value v = vm.ArrayElement(a, i);
     Value call_args[3] = {v, Value(static_cast<int32_t>(i)), self};
     Value r = vm.Call(fn, t, call_args);
     if (K == 1) out.push_back(r);
@@ -185,14 +203,14 @@ const NativeClass& ArrayClass() {
                   AS3Method("join", JoinFn, 1),
                   ProtoMethod("toString", ToStringFn),
                   ProtoMethod("toLocaleString", ToStringFn),
-                  AS3Method("push", Push, 1),
+                  AS3Method("push", Push),
                   AS3Method("pop", PopFn),
                   AS3Method("shift", Shift),
-                  AS3Method("unshift", Unshift, 1),
+                  AS3Method("unshift", Unshift),
                   AS3Method("reverse", Reverse),
                   AS3Method("slice", SliceFn, 2),
                   AS3Method("splice", Splice, 2),
-                  AS3Method("concat", ConcatFn, 1),
+                  AS3Method("concat", ConcatFn),
                   AS3Method("indexOf", IndexOfFn, 1),
                   AS3Method("lastIndexOf", LastIndexOfFn, 1),
                   AS3Method("forEach", Iterate<0>, 1).Needs(1),

@@ -42,6 +42,7 @@ void InstallUriFunctions(Vm& vm);
 void DictionaryKeyName(Vm& vm, const Value& obj, const Value& key, Name& n);
 // Hides the builtins a movie of this SWF version does not see (JSON came with SWF 13).
 void ApplySwfVersionGates(Vm& vm, int swf_version);
+void HideNumberMathStatics(Vm& vm);
 
 // ByteArray, AMF, ApplicationDomain and domain memory (byte_array*.cpp, amf*.cpp,
 // application_domain.cpp).

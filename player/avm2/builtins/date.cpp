@@ -220,7 +220,7 @@ const NativeClass& DateClass() {
         Getter("time", GetTime),
         Setter("time", SetTimeProperty),
     };
-    c.statics = {Method("parse", Parse, 1), Method("UTC", Utc, 7),
+    c.statics = {AS3Method("parse", Parse, 1), AS3Method("UTC", Utc, 7),
                  Const("length", Value(int32_t{7}))};
     c.constructor = DateConstruct;
     c.call = DateCall;

@@ -37,6 +37,7 @@ std::string FormatErrorMessage(int id, std::initializer_list<std::string> args) 
       {1075, "Math is not a function."},
       {1077, "Illegal read of write-only property %1 on %2."},
       {1080, "Illegal value for namespace."},
+      {1081, "Property %1 not found on %2 and there is no default value."},
       {1103, "Class %1 cannot extend final base class."},
       {1107, "The ABC data is corrupt, attempt to read out of bounds."},
       {1112, "Argument count mismatch on class coercion.  Expected 1, got %1."},

@@ -14,11 +14,29 @@
 namespace flashsaver::avm2 {
 namespace {
 
+// The debugger's log drops NUL characters and shows a lone surrogate as U+FFFD.
+std::string TraceText(std::u16string_view s) {
+  std::u16string clean;
+  clean.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    char16_t c = s[i];
+    if (c == 0) continue;
+    bool high = c >= 0xD800 && c < 0xDC00, low = c >= 0xDC00 && c < 0xE000;
+    if (high && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+      clean += c;
+      clean += s[++i];
+      continue;
+    }
+    clean += high || low ? char16_t{0xFFFD} : c;
+  }
+  return Utf16ToUtf8(clean);
+}
+
 Value TraceFn(Vm& vm, const Value&, std::span<const Value> args) {
   std::string line;
   for (size_t i = 0; i < args.size(); ++i) {
     if (i) line += ' ';
-    line += vm.ToString(args[i]).ToUtf8();
+    line += TraceText(vm.ToString(args[i]).view());
   }
   // A carriage return breaks the line as a newline does.
   std::string out;
@@ -37,11 +55,16 @@ Value IsNaNFn(Vm& vm, const Value&, std::span<const Value> args) {
 Value IsFiniteFn(Vm& vm, const Value&, std::span<const Value> args) {
   return Value(std::isfinite(ArgNumber(vm, args, 0, NAN)));
 }
+// The text parameter is typed String: an undefined argument arrives as null, read as "null".
+Str StringParam(Vm& vm, std::span<const Value> args) {
+  if (args.empty()) return Str(u"undefined");
+  return args[0].IsNullish() ? Str(u"null") : vm.ToString(args[0]);
+}
 Value ParseIntFn(Vm& vm, const Value&, std::span<const Value> args) {
-  return Value(ParseInt(ArgString(vm, args, 0, Str(u"undefined")).view(), ArgInt(vm, args, 1, 0)));
+  return Value(ParseInt(StringParam(vm, args).view(), ArgInt(vm, args, 1, 0)));
 }
 Value ParseFloatFn(Vm& vm, const Value&, std::span<const Value> args) {
-  return Value(ParseFloat(ArgString(vm, args, 0, Str(u"undefined")).view()));
+  return Value(ParseFloat(StringParam(vm, args).view()));
 }
 Value GetTimerFn(Vm&, const Value&, std::span<const Value>) {
   static const auto start = std::chrono::steady_clock::now();
@@ -118,7 +141,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
         &ObjectClass(),  &ClassClass(),  &FunctionClass(), &NamespaceClass(), &QNameClass(),
         &BooleanClass(), &NumberClass(), &IntClass(),      &UIntClass(),      &StringClass(),
         &ArrayClass(),   &MathClass(),   &VectorClass(),   &DateClass(),      &XmlClass(),
-        &XmlListClass(), &RegExpClass(), &JsonClass(), &DictionaryClass()};
+        &XmlListClass(), &RegExpClass(), &JsonClass(),     &DictionaryClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : EventClasses()) l.push_back(e);
     for (const NativeClass* e : GeomClasses()) l.push_back(e);

@@ -436,7 +436,9 @@ Value JsonCall(Vm& vm, const Value&, std::span<const Value> args) {
 }  // namespace
 
 void ApplySwfVersionGates(Vm& vm, int swf_version) {
+  vm.swf_version = swf_version;
   if (swf_version < 13) vm.UnregisterBuiltinDefinition("", "JSON");
+  if (swf_version < 16) HideNumberMathStatics(vm);
 }
 
 const NativeClass& JsonClass() {

@@ -41,6 +41,8 @@ Value Pow(Vm& vm, const Value&, std::span<const Value> args) {
   double x = ArgNumber(vm, args, 0, NAN), y = ArgNumber(vm, args, 1, NAN);
   // ECMAScript: 1 and -1 to an infinite power, and anything to a NaN power, are NaN.
   if (std::isnan(y) || (std::isinf(y) && std::fabs(x) == 1)) return Value(NAN);
+  // Flash gives -0 for -Infinity to any negative power, even ones.
+  if (x == -INFINITY && y < 0) return Value(-0.0);
   return Value(std::pow(x, y));
 }
 

@@ -53,6 +53,9 @@ Value IsPrototypeOf(Vm& vm, const Value& self, std::span<const Value> args) {
 Value ObjectToString(Vm& vm, const Value& self, std::span<const Value>) {
   if (auto* c = dynamic_cast<ClassObject*>(self.AsObject()))
     return Value(Str(u"[class " + c->name.str() + u"]"));
+  // A function shows its method's number: "[object Function-12]".
+  if (auto* f = dynamic_cast<FunctionObject*>(self.AsObject()); f && f->method)
+    return Value(Str::FromUtf8("[object Function-" + std::to_string(f->method->index) + "]"));
   ClassObject* c = vm.ClassOf(self);
   std::u16string n = c ? c->name.str() : u"Object";
   // A script's global object prints as "global".

@@ -21,7 +21,8 @@ bool IsAlnum(char16_t c) {
 Value Escape(Vm& vm, const Value&, std::span<const Value> args) {
   if (args.empty()) return Value(Str(u"undefined"));
   std::u16string out;
-  const Str text = vm.ToString(args[0]);  // kept alive for the loop
+  // The parameter is typed String: undefined arrives as null.
+  const Str text = args[0].IsUndefined() ? Str(u"null") : vm.ToString(args[0]);
   for (char16_t c : text.str()) {
     if (IsAlnum(c) || std::u16string_view(u"@-_.*+/").find(c) != std::u16string_view::npos) {
       out.push_back(c);
@@ -39,7 +40,7 @@ Value Escape(Vm& vm, const Value&, std::span<const Value> args) {
 
 Value Unescape(Vm& vm, const Value&, std::span<const Value> args) {
   if (args.empty()) return Value(Str(u"undefined"));
-  std::u16string s = vm.ToString(args[0]).str(), out;
+  std::u16string s = args[0].IsUndefined() ? u"null" : vm.ToString(args[0]).str(), out;
   auto hex = [&](size_t from, size_t n, int& v) {
     v = 0;
     for (size_t k = from; k < from + n; ++k) {

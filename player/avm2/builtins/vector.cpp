@@ -14,13 +14,24 @@ VectorObject* This(Vm& vm, const Value& self) {
   return ThisAs<VectorObject>(vm, self, "__AS3__.vec.Vector");
 }
 
+// Only int, uint and Number have vectors of their own; every other type shares the object
+// vector, whose empty slots hold null (a Vector.<Boolean>'s included).
+bool IsNumericType(Vm& vm, ClassObject* type) {
+  return type &&
+         (type == vm.classes().int_ || type == vm.classes().uint || type == vm.classes().number);
+}
+
 Value DefaultFor(Vm& vm, ClassObject* type) {
   if (!type) return Value();
   if (type == vm.classes().int_) return Value(int32_t{0});
   if (type == vm.classes().uint) return Value(uint32_t{0});
-  if (type == vm.classes().number) return Value(NAN);
-  if (type == vm.classes().boolean) return Value(false);
+  if (type == vm.classes().number) return Value::Numeric(0);
   return Value::Null();
+}
+
+// What pop and shift give on an empty vector: undefined, as the numeric vectors' typed result.
+Value EmptyResult(Vm& vm, ClassObject* type) {
+  return IsNumericType(vm, type) ? vm.Coerce(Value(), type) : Value();
 }
 
 Object* CreateVector(Vm& vm, ClassObject* cls) {
@@ -100,7 +111,7 @@ Value Push(Vm& vm, const Value& self, std::span<const Value> args) {
 Value Pop(Vm& vm, const Value& self, std::span<const Value>) {
   VectorObject* v = This(vm, self);
   CheckNotFixed(vm, v);
-  if (v->items.empty()) return Value();
+  if (v->items.empty()) return EmptyResult(vm, v->type);
   Value x = v->items.back();
   v->items.pop_back();
   return x;
@@ -108,7 +119,7 @@ Value Pop(Vm& vm, const Value& self, std::span<const Value>) {
 Value Shift(Vm& vm, const Value& self, std::span<const Value>) {
   VectorObject* v = This(vm, self);
   CheckNotFixed(vm, v);
-  if (v->items.empty()) return Value();
+  if (v->items.empty()) return EmptyResult(vm, v->type);
   Value x = v->items.front();
   v->items.erase(v->items.begin());
   return x;
@@ -133,6 +144,45 @@ Value Join(Vm& vm, const Value& self, std::span<const Value> args) {
   return Value(Str(std::move(out)));
 }
 Value ToStringFn(Vm& vm, const Value& self, std::span<const Value>) { return Join(vm, self, {}); }
+// Each element's own toLocaleString (Object's gives "[object Boolean]" for a Boolean).
+Value ToLocaleStringFn(Vm& vm, const Value& self, std::span<const Value>) {
+  VectorObject* v = This(vm, self);
+  std::u16string out;
+  for (size_t i = 0; i < v->items.size(); ++i) {
+    if (i) out += u',';
+    if (!v->items[i].IsNullish())
+      out += vm.ToString(vm.CallMethod(v->items[i], "toLocaleString", {})).str();
+    if (out.size() > vm.limits().max_string) vm.ThrowError(ErrorType::kError, 1000);
+  }
+  return Value(Str(std::move(out)));
+}
+// An index from the end when negative, clamped into 0..len.
+size_t ClampIndex(double d, size_t len) {
+  if (d < 0) d += static_cast<double>(len);
+  return static_cast<size_t>(std::clamp(d, 0.0, static_cast<double>(len)));
+}
+Value InsertAt(Vm& vm, const Value& self, std::span<const Value> args) {
+  VectorObject* v = This(vm, self);
+  CheckNotFixed(vm, v);
+  size_t at = ClampIndex(ToInteger(vm.ToNumber(Arg(args, 0))), v->items.size());
+  Value x = vm.Coerce(Arg(args, 1), v->type);
+  v->items.insert(v->items.begin() + static_cast<ptrdiff_t>(at), x);
+  return Value();
+}
+Value RemoveAt(Vm& vm, const Value& self, std::span<const Value> args) {
+  VectorObject* v = This(vm, self);
+  CheckNotFixed(vm, v);
+  double d = ToInteger(vm.ToNumber(Arg(args, 0)));
+  double n = static_cast<double>(v->items.size());
+  if (d < 0) d += n;
+  if (d < 0 || d >= n)
+    vm.ThrowError(ErrorType::kRangeError, 1125,
+                  {vm.ToString(Value::Numeric(d)).ToUtf8(), std::to_string(v->items.size())});
+  auto at = static_cast<size_t>(d);
+  Value x = v->items[at];
+  v->items.erase(v->items.begin() + static_cast<ptrdiff_t>(at));
+  return x;
+}
 double Rel(Vm& vm, std::span<const Value> args, size_t i, double def, size_t len) {
   double d = i < args.size() && !args[i].IsUndefined() ? ToInteger(vm.ToNumber(args[i])) : def;
   if (d < 0) d = std::max(0.0, static_cast<double>(len) + d);
@@ -184,8 +234,12 @@ Value Concat(Vm& vm, const Value& self, std::span<const Value> args) {
   VectorObject* v = This(vm, self);
   VectorObject* out = NewLike(vm, v);
   out->items = v->items;
-  for (const Value& a : args) {
-    auto* o = dynamic_cast<VectorObject*>(a.AsObject());
+  // Movies before SWF 11 get the arguments appended last to first, as Flash did then.
+  std::vector<Value> order(args.begin(), args.end());
+  if (vm.swf_version > 0 && vm.swf_version < 11) std::reverse(order.begin(), order.end());
+  for (const Value& a : order) {
+    // Each argument must be a vector of the receiver's own class (#1034 otherwise).
+    auto* o = dynamic_cast<VectorObject*>(vm.Coerce(a, v->cls()).AsObject());
     if (!o)
       vm.ThrowError(ErrorType::kTypeError, 1034, {vm.TypeNameForError(a), v->cls()->qualified});
     for (const Value& x : o->items) out->items.push_back(vm.Coerce(x, out->type));
@@ -235,7 +289,9 @@ ClassObject* SpecializeVector(Vm& vm, ClassObject* generic, ClassObject* type) {
   c->name = Str::FromUtf8("Vector.<" + tname + ">");
   c->ns = generic->ns;
   c->qualified = "__AS3__.vec::Vector.<" + tname + ">";
-  c->super = vm.classes().object;
+  // Vectors of object types are all object vectors: Vector.<String> is a Vector.<*>.
+  c->super = type && !IsNumericType(vm, type) ? SpecializeVector(vm, generic, nullptr)
+                                              : vm.classes().object;
   c->set_sealed(true);
   c->instance_traits = generic->instance_traits;
   c->static_traits = generic->static_traits;
@@ -267,18 +323,20 @@ const NativeClass& VectorClass() {
                   Setter("length", SetLength),
                   Getter("fixed", Fixed),
                   Setter("fixed", SetFixed),
-                  AS3Method("push", Push, 1),
+                  AS3Method("push", Push),
                   AS3Method("pop", Pop),
                   AS3Method("shift", Shift),
-                  AS3Method("unshift", Unshift, 1),
+                  AS3Method("unshift", Unshift),
                   AS3Method("join", Join, 1),
                   AS3Method("toString", ToStringFn),
-                  AS3Method("toLocaleString", ToStringFn),
+                  AS3Method("toLocaleString", ToLocaleStringFn),
+                  AS3Method("insertAt", InsertAt, 2),
+                  AS3Method("removeAt", RemoveAt, 1),
                   AS3Method("indexOf", IndexOf, 1),
                   AS3Method("lastIndexOf", LastIndexOf, 1),
                   AS3Method("slice", Slice, 2),
                   AS3Method("splice", Splice, 2),
-                  AS3Method("concat", Concat, 1),
+                  AS3Method("concat", Concat),
                   AS3Method("reverse", Reverse),
                   AS3Method("forEach", Iterate<0>, 1).Needs(1),
                   AS3Method("map", Iterate<1>, 1).Needs(1),

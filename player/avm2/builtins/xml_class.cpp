@@ -76,7 +76,14 @@ Value InsertChildBefore(Vm& vm, const Value& self, std::span<const Value> args) 
   return InsertChild(vm, self, args, false);
 }
 
+// A null or undefined name is no name: #1009 / #1010.
+void CheckNameArg(Vm& vm, std::span<const Value> args) {
+  if (!args.empty() && args[0].IsNullish())
+    vm.ThrowError(ErrorType::kTypeError, args[0].IsNull() ? 1009 : 1010);
+}
+
 Value Attribute(Vm& vm, const Value& self, std::span<const Value> args) {
+  CheckNameArg(vm, args);
   XmlQuery q = QueryFromValue(vm, Arg(args, 0), true);
   return ListOf(vm, self, XmlGet(Node(vm, self), q), q);
 }
@@ -88,6 +95,7 @@ Value Attributes(Vm& vm, const Value& self, std::span<const Value>) {
 }
 
 Value Child(Vm& vm, const Value& self, std::span<const Value> args) {
+  CheckNameArg(vm, args);
   XmlNode& x = Node(vm, self);
   XmlQuery q = QueryFromValue(vm, Arg(args, 0));
   if (auto index = q.Index()) {

@@ -22,7 +22,10 @@ XmlListObject* Resolve(Vm& vm, XmlListObject* list, int depth = 0) {
     base = x->node;
   } else if (XmlListObject* outer = AsXmlList(list->target_object)) {
     XmlListObject* resolved = Resolve(vm, outer, depth + 1);
-    if (!resolved || resolved->nodes.size() != 1) return nullptr;
+    if (!resolved || resolved->nodes.empty()) return nullptr;
+    // Flash creates the missing property by assigning to the base list, which fails when
+    // the list holds more than one item.
+    if (resolved->nodes.size() > 1) ThrowXmlError(vm, MakeXmlError(1089));
     base = resolved->nodes[0];
   }
   if (!base) return nullptr;

@@ -32,8 +32,16 @@ Value Gather(Vm& vm, const Value& self, const char* method, std::span<const Valu
   return ListValue(NewXmlList(vm, std::move(out), self, property));
 }
 
+// child() and attribute() take a name: null or undefined is no name (#1009 / #1010), even
+// for an empty list.
+void CheckNameArg(Vm& vm, std::string_view method, std::span<const Value> args) {
+  if ((method == "child" || method == "attribute") && !args.empty() && args[0].IsNullish())
+    vm.ThrowError(ErrorType::kTypeError, args[0].IsNull() ? 1009 : 1010);
+}
+
 template <const char* kMethod>
 Value GatherFn(Vm& vm, const Value& self, std::span<const Value> args) {
+  CheckNameArg(vm, kMethod, args);
   return Gather(vm, self, kMethod, args);
 }
 
