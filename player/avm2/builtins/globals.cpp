@@ -5,7 +5,9 @@
 #include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/xml_class.h"
 #include "player/avm2/builtins/regexp_class.h"
+#include "player/avm2/display/bitmap_data_object.h"
 #include "player/avm2/display/display_host.h"
+#include "player/avm2/display/filter_objects.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -111,9 +113,12 @@ std::span<const NativeClass* const> AllNativeClasses() {
         &ObjectClass(),  &ClassClass(),  &FunctionClass(), &NamespaceClass(), &QNameClass(),
         &BooleanClass(), &NumberClass(), &IntClass(),      &UIntClass(),      &StringClass(),
         &ArrayClass(),   &MathClass(),   &VectorClass(),   &DateClass(),      &XmlClass(),
-        &XmlListClass(), &RegExpClass(), &JsonClass(), &DictionaryClass()};
+        &XmlListClass(), &RegExpClass(), &JsonClass(),     &DictionaryClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
+    // flash.display.BitmapData and flash.filters.
+    l.push_back(&BitmapDataClass());
+    for (const NativeClass* e : FilterClasses()) l.push_back(e);
     return l;
   }();
   return list;
