@@ -170,9 +170,8 @@ Value BitmapHitTest(Vm& vm, const Value& self, std::span<const Value> args) {
     return Value(HitTestBox(b, threshold, box));
   }
   if (IsInstance(vm, second, "flash.geom::Point")) {
-    // A fully transparent pixel is never hit, whatever the threshold.
     const auto [px, py] = ReadPoint(vm, second);
-    return Value(HitTestBox(b, std::max<uint8_t>(threshold, 1),
+    return Value(HitTestBox(b, threshold,
                             PixelBox{px - fx, py - fy, px - fx + 1, py - fy + 1}));
   }
   ThrowWrongType(vm, "0", "BitmapData");
