@@ -171,8 +171,7 @@ Value BitmapHitTest(Vm& vm, const Value& self, std::span<const Value> args) {
   }
   if (IsInstance(vm, second, "flash.geom::Point")) {
     const auto [px, py] = ReadPoint(vm, second);
-    return Value(HitTestBox(b, threshold,
-                            PixelBox{px - fx, py - fy, px - fx + 1, py - fy + 1}));
+    return Value(HitTestBox(b, threshold, PixelBox{px - fx, py - fy, px - fx + 1, py - fy + 1}));
   }
   ThrowWrongType(vm, "0", "BitmapData");
 }

@@ -448,4 +448,28 @@ std::optional<DisplacementSettings> DisplacementOfObject(Vm& vm, const Value& va
   return d;
 }
 
+std::vector<Filter> FiltersOfArray(Vm& vm, const Value& array) {
+  std::vector<Filter> out;
+  for (const Value& item : Items(vm, array)) {
+    if (!IsFilterObject(item)) {
+      vm.Throw(vm.MakeErrorWithText(
+          ErrorType::kArgumentError, 2005,
+          "Error #2005: Parameter 0 is of the incorrect type. Should be type Filter."));
+    }
+    if (auto f = FilterOfObject(item)) out.push_back(std::move(*f));
+  }
+  return out;
+}
+
+Value ArrayOfFilters(Vm& vm, std::span<const Filter> filters) {
+  std::vector<Value> items;
+  for (const Filter& f : filters) items.push_back(ObjectOfFilter(vm, f));
+  return Value(static_cast<Object*>(vm.NewArray(std::move(items))));
+}
+
+Value CloneFilter(Vm& vm, const Value& filter) {
+  if (!IsFilterObject(filter)) return Value::Null();
+  return vm.CallMethod(filter, "clone", {});
+}
+
 }  // namespace flashsaver::avm2

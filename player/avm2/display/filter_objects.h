@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "player/avm2/natives.h"
 #include "player/avm2/value.h"
@@ -23,6 +24,15 @@ bool IsFilterObject(const Value& value);
 std::optional<Filter> FilterOfObject(const Value& value);
 // A new object of the class that draws filter, as DisplayObject.filters returns it.
 Value ObjectOfFilter(Vm& vm, const Filter& filter);
+
+// DisplayObject.filters: the filters an array (or Vector) of filter objects draws, in order;
+// null and undefined are none. Anything but a filter object in it throws ArgumentError #2005,
+// as Flash does. Filters the renderer does not draw are left out.
+std::vector<Filter> FiltersOfArray(Vm& vm, const Value& array);
+// A new Array of new filter objects, as DisplayObject.filters reads back.
+Value ArrayOfFilters(Vm& vm, std::span<const Filter> filters);
+// A copy of a filter object (its class's clone()).
+Value CloneFilter(Vm& vm, const Value& filter);
 
 // A DisplacementMapFilter's settings, for BitmapData.applyFilter.
 struct DisplacementSettings {
