@@ -118,6 +118,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     // flash.display.BitmapData and flash.filters.
     l.push_back(&BitmapDataClass());
+    l.push_back(&BitmapDataChannelClass());
     for (const NativeClass* e : FilterClasses()) l.push_back(e);
     return l;
   }();

@@ -250,6 +250,19 @@ Value SetPixels(Vm& vm, const Value& self, std::span<const Value> args) {
 
 }  // namespace
 
+const NativeClass& BitmapDataChannelClass() {
+  static const NativeClass spec = [] {
+    NativeClass c;
+    c.package = "flash.display";
+    c.name = "BitmapDataChannel";
+    c.flags = class_flag::kFinal | class_flag::kSealed;
+    c.statics = {Const("RED", Value(1u)), Const("GREEN", Value(2u)), Const("BLUE", Value(4u)),
+                 Const("ALPHA", Value(8u))};
+    return c;
+  }();
+  return spec;
+}
+
 const NativeClass& BitmapDataClass() {
   static const NativeClass spec = [] {
     NativeClass c;

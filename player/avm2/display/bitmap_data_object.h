@@ -25,6 +25,8 @@ class BitmapDataObject final : public BoxedObject {
 std::shared_ptr<BitmapPixels> PixelsOf(Object* object);
 
 const NativeClass& BitmapDataClass();
+// flash.display.BitmapDataChannel's constants.
+const NativeClass& BitmapDataChannelClass();
 
 // Internal to the BitmapData files: the receiver's live pixels (ArgumentError #2015 when
 // disposed), an argument's (TypeError #2007 naming it when null, #2015 when disposed).

@@ -361,6 +361,15 @@ NativeClass FilterClassSpec() {
   return c;
 }
 
+NativeClass ConstantsClass(const char* name, std::vector<NativeMember> statics) {
+  NativeClass c;
+  c.package = "flash.filters";
+  c.name = name;
+  c.flags = class_flag::kFinal | class_flag::kSealed;
+  c.statics = std::move(statics);
+  return c;
+}
+
 }  // namespace
 
 std::span<const NativeClass* const> FilterClasses() {
@@ -397,8 +406,20 @@ std::span<const NativeClass* const> FilterClasses() {
                                          FilterClassSpec<FilterClass::kColorMatrix>(),
                                          FilterClassSpec<FilterClass::kConvolution>(),
                                          FilterClassSpec<FilterClass::kDisplacementMap>()};
+  // The string and number constants of the filter arguments.
+  static const NativeClass kQuality =
+      ConstantsClass("BitmapFilterQuality",
+                     {Const("LOW", Value(1)), Const("MEDIUM", Value(2)), Const("HIGH", Value(3))});
+  static const NativeClass kType =
+      ConstantsClass("BitmapFilterType",
+                     {Const("INNER", Value(Str(u"inner"))), Const("OUTER", Value(Str(u"outer"))),
+                      Const("FULL", Value(Str(u"full")))});
+  static const NativeClass kMode = ConstantsClass(
+      "DisplacementMapFilterMode",
+      {Const("WRAP", Value(Str(u"wrap"))), Const("CLAMP", Value(Str(u"clamp"))),
+       Const("IGNORE", Value(Str(u"ignore"))), Const("COLOR", Value(Str(u"color")))});
   static const auto kList = [] {
-    std::vector<const NativeClass*> l{&kBase, &kShader};
+    std::vector<const NativeClass*> l{&kBase, &kShader, &kQuality, &kType, &kMode};
     for (const NativeClass& c : kClasses) l.push_back(&c);
     return l;
   }();
