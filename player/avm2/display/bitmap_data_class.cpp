@@ -17,8 +17,17 @@ namespace flashsaver::avm2 {
 constexpr int32_t kMaxSide = 8191;
 constexpr int64_t kMaxPixels = 16777215;
 
+BitmapDataObject* AsBitmapData(Object* o) {
+  // Every instance of BitmapData and its subclasses is made by its create, so the class says
+  // what the object is without a dynamic_cast (setPixel32 loops call this millions of times).
+  if (o && o->kind() == ObjectKind::kBoxed && o->cls() && o->cls()->native == &BitmapDataClass()) {
+    return static_cast<BitmapDataObject*>(o);
+  }
+  return nullptr;
+}
+
 std::shared_ptr<BitmapPixels> PixelsOf(Object* object) {
-  auto* b = dynamic_cast<BitmapDataObject*>(object);
+  auto* b = AsBitmapData(object);
   if (!b || !b->pixels || b->pixels->disposed) return nullptr;
   return b->pixels;
 }
@@ -29,7 +38,8 @@ void ThrowInvalidBitmap(Vm& vm) {
 }
 
 BitmapPixels& LivePixels(Vm& vm, const Value& self) {
-  auto* b = ThisAs<BitmapDataObject>(vm, self, "flash.display.BitmapData");
+  auto* b = AsBitmapData(self.AsObject());
+  if (!b) b = ThisAs<BitmapDataObject>(vm, self, "flash.display.BitmapData");
   if (!b->pixels || b->pixels->disposed) ThrowInvalidBitmap(vm);
   return *b->pixels;
 }
@@ -42,7 +52,7 @@ Value NeededArg(Vm& vm, std::span<const Value> args, size_t i, const char* name)
 
 BitmapPixels& PixelsArg(Vm& vm, std::span<const Value> args, size_t i, const char* name) {
   Value v = NeededArg(vm, args, i, name);
-  auto* b = dynamic_cast<BitmapDataObject*>(v.AsObject());
+  auto* b = AsBitmapData(v.AsObject());
   if (!b) {
     vm.ThrowError(ErrorType::kTypeError, 1034,
                   {vm.TypeNameForError(v), "flash.display.BitmapData"});
@@ -164,8 +174,9 @@ Value Dispose(Vm& vm, const Value& self, std::span<const Value>) {
   return Value();
 }
 
+// lock and unlock: changes show at the next frame anyway.
 Value Ignore(Vm& vm, const Value& self, std::span<const Value>) {
-  LivePixels(vm, self);
+  ThisAs<BitmapDataObject>(vm, self, "flash.display.BitmapData");
   return Value();
 }
 

@@ -239,7 +239,7 @@ Value BitmapDraw(Vm& vm, const Value& self, std::span<const Value> args) {
   if (!Arg(args, 4).IsNullish()) clip = ReadBox(vm, args[4]);
   const bool smooth = ArgBool(vm, args, 5);
   std::shared_ptr<BitmapPixels> bitmap = PixelsOf(source.AsObject());
-  if (!bitmap && dynamic_cast<BitmapDataObject*>(source.AsObject())) ThrowInvalidBitmap(vm);
+  if (!bitmap && AsBitmapData(source.AsObject())) ThrowInvalidBitmap(vm);
   DisplayHost* host = vm.display_host;
   DrawIntoBitmap(b, clip, smooth, blend, [&](Canvas& canvas) {
     if (bitmap) {

@@ -21,6 +21,8 @@ class BitmapDataObject final : public BoxedObject {
   std::shared_ptr<BitmapPixels> pixels;
 };
 
+// The object as a BitmapData (or subclass) instance; null for anything else.
+BitmapDataObject* AsBitmapData(Object* object);
 // The pixels of a BitmapData value; null for anything else and for disposed bitmaps.
 std::shared_ptr<BitmapPixels> PixelsOf(Object* object);
 
