@@ -163,30 +163,37 @@ void DisplaceBitmap(BitmapPixels& dest, const BitmapPixels& source, PixelBox box
       uint32_t out = from.Row(sy)[sx];
       if (mx >= 0 && my >= 0 && mx < p.map->width() && my < p.map->height()) {
         const uint32_t m = UnpremultiplyArgb(p.map->picture.Row(my)[mx]);
-        const double ox = (Component(m, p.component_x) - 128) * scale_x / 256;
-        const double oy = (Component(m, p.component_y) - 128) * scale_y / 256;
-        int32_t lx = sx + static_cast<int32_t>(std::floor(std::clamp(ox, -1e8, 1e8)));
-        int32_t ly = sy + static_cast<int32_t>(std::floor(std::clamp(oy, -1e8, 1e8)));
-        const bool inside = lx >= 0 && ly >= 0 && lx < w && ly < h;
-        if (!inside) {
+        const double ox =
+            std::clamp((Component(m, p.component_x) - 128) * scale_x / 256, -1e8, 1e8);
+        const double oy =
+            std::clamp((Component(m, p.component_y) - 128) * scale_y / 256, -1e8, 1e8);
+        // The lookup falls between pixels: the four around it are mixed by their nearness.
+        const double fx = std::floor(ox), fy = std::floor(oy);
+        const double wx = ox - fx, wy = oy - fy;
+        const int32_t lx = sx + static_cast<int32_t>(fx), ly = sy + static_cast<int32_t>(fy);
+        auto fetch = [&](int32_t x0, int32_t y0) {
+          if (x0 >= 0 && y0 >= 0 && x0 < w && y0 < h) return from.Row(y0)[x0];
           switch (p.mode) {
             case 0:
-              lx = Wrap(lx, w);
-              ly = Wrap(ly, h);
-              break;
+              return from.Row(Wrap(y0, h))[Wrap(x0, w)];
             case 1:
-              lx = std::clamp(lx, 0, w - 1);
-              ly = std::clamp(ly, 0, h - 1);
-              break;
+              return from.Row(std::clamp(y0, 0, h - 1))[std::clamp(x0, 0, w - 1)];
             case 2:
-              lx = sx;
-              ly = sy;
-              break;
+              return from.Row(sy)[sx];
             default:
-              break;
+              return fill;
           }
+        };
+        const uint32_t c00 = fetch(lx, ly), c10 = fetch(lx + 1, ly);
+        const uint32_t c01 = fetch(lx, ly + 1), c11 = fetch(lx + 1, ly + 1);
+        out = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+          auto ch = [shift](uint32_t c) { return static_cast<double>(c >> shift & 0xFF); };
+          const double top = ch(c00) * (1 - wx) + ch(c10) * wx;
+          const double bottom = ch(c01) * (1 - wx) + ch(c11) * wx;
+          const double v = top * (1 - wy) + bottom * wy;
+          out |= static_cast<uint32_t>(std::clamp(std::lround(v), 0L, 255L)) << shift;
         }
-        out = inside || p.mode != 3 ? from.Row(ly)[lx] : fill;
       }
       if (!dest.transparent) out = PremultiplyArgb(StoredColour(dest, UnpremultiplyArgb(out)));
       dest.picture.Row(ty)[tx] = out;

@@ -167,10 +167,10 @@ TEST(Avm2Filters, ConvertToTheRenderersFiltersAndBack) {
 }
 
 TEST(BitmapDisplacement, ModesDecideLookupsOutsideTheSource) {
-  // A 4x1 source; a map moving every lookup 2 to the right (red 255, scale 5: 2.48, floored).
+  // A 4x1 source; a map moving every lookup exactly 2 to the right (red 130, scale 256).
   BitmapPixels source = *MakeBitmap(4, 1, true, 0);
   for (int32_t x = 0; x < 4; ++x) SetPixel32(source, x, 0, 0xFF000000u | static_cast<uint32_t>(x));
-  BitmapPixels map = *MakeBitmap(4, 1, true, 0xFFFF0000u);
+  BitmapPixels map = *MakeBitmap(4, 1, true, 0xFF820000u);
   struct Case {
     int mode;
     uint32_t last;  // what the pixel at x = 3 reads from x = 5
@@ -180,7 +180,7 @@ TEST(BitmapDisplacement, ModesDecideLookupsOutsideTheSource) {
     DisplacementParams p;
     p.map = &map;
     p.component_x = 1;
-    p.scale_x = 5;
+    p.scale_x = 256;
     p.mode = c.mode;
     p.colour = 0x80FF0000u;
     DisplaceBitmap(dest, source, source.Bounds(), 0, 0, p);
