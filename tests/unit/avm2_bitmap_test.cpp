@@ -50,7 +50,9 @@ TEST(Avm2BitmapData, RefusesSizesPastFlashTenLimits) {
       New(vm, "flash.display::BitmapData", {c.w, c.h});
     });
     EXPECT_EQ(error.empty(), c.ok) << c.w << "x" << c.h << ": " << error;
-    if (!c.ok) EXPECT_EQ(error, "ArgumentError: Error #2015: Invalid BitmapData.");
+    if (!c.ok) {
+      EXPECT_EQ(error, "ArgumentError: Error #2015: Invalid BitmapData.");
+    }
   }
 }
 
@@ -105,11 +107,11 @@ TEST(Avm2BitmapData, VectorsRoundTripClippedAndShortInputChangesNothing) {
   v->items.pop_back();
   EXPECT_EQ(ErrorOf(vm,
                     [&] {
-                      vm.CallMethod(b, "setVector", {Rect(vm, 0, 0, 3, 2), all});
+                      vm.CallMethod(b, "setVector", std::vector<Value>{Rect(vm, 0, 0, 3, 2), all});
                     }),
             "RangeError: Error #2006: The supplied index is out of bounds.");
   v->items.assign(6, Value(0xFFFFFFFFu));
-  vm.CallMethod(b, "setVector", {Rect(vm, 0, 0, 3, 2), all});
+  vm.CallMethod(b, "setVector", std::vector<Value>{Rect(vm, 0, 0, 3, 2), all});
   EXPECT_EQ(vm.ToNumber(vm.CallMethod(b, "getPixel32", std::vector<Value>{2, 1})), 4294967295.0);
 }
 
