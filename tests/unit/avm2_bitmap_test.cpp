@@ -115,6 +115,55 @@ TEST(Avm2BitmapData, VectorsRoundTripClippedAndShortInputChangesNothing) {
   EXPECT_EQ(vm.ToNumber(vm.CallMethod(b, "getPixel32", std::vector<Value>{2, 1})), 4294967295.0);
 }
 
+// Pixel methods reading geometry by name: draw through a matrix and a colour transform, a copy
+// clipped at the edges, a negative-size rectangle that touches nothing.
+TEST(Avm2BitmapData, ReadGeometryByPropertyName) {
+  Vm vm;
+  const Value src = New(vm, "flash.display::BitmapData", {2, 2, false, Value(0xFF0000FFu)});
+  struct Case {
+    const char* method;
+    std::vector<Value> args;
+    int32_t x, y;
+    uint32_t pixel;
+  } cases[] = {
+      {"draw",
+       {src, Obj(vm, {{"a", 2}, {"b", 0}, {"c", 0}, {"d", 2}, {"tx", 1}, {"ty", 1}})},
+       4,
+       4,
+       0xFF0000FFu},
+      {"draw",
+       {src, Obj(vm, {{"a", 2}, {"b", 0}, {"c", 0}, {"d", 2}, {"tx", 1}, {"ty", 1}})},
+       0,
+       0,
+       0},
+      {"draw",
+       {src, Value::Null(),
+        Obj(vm, {{"redMultiplier", 1},
+                 {"greenMultiplier", 1},
+                 {"blueMultiplier", 0},
+                 {"alphaMultiplier", 1},
+                 {"redOffset", 255},
+                 {"greenOffset", 0},
+                 {"blueOffset", 0},
+                 {"alphaOffset", 0}})},
+       1,
+       1,
+       0xFFFF0000u},
+      {"copyPixels",
+       {src, Rect(vm, -1, -1, 9, 9), Obj(vm, {{"x", 4}, {"y", 4}})},
+       5,
+       5,
+       0xFF0000FFu},
+      {"fillRect", {Rect(vm, 3, 3, -2, 2), Value(0xFFFFFFFFu)}, 2, 3, 0},
+  };
+  for (const Case& c : cases) {
+    const Value dest = New(vm, "flash.display::BitmapData", {6, 6, true, Value(0u)});
+    vm.CallMethod(dest, c.method, c.args);
+    EXPECT_EQ(vm.ToUint32(vm.CallMethod(dest, "getPixel32", std::vector<Value>{c.x, c.y})), c.pixel)
+        << c.method << " at " << c.x << "," << c.y;
+  }
+}
+
 TEST(Avm2Filters, KeepDefaultsClampsAndCloneApart) {
   Vm vm;
   struct Case {
