@@ -123,4 +123,18 @@ double As3Host::StageWidth() { return movie_.header.stage.Width().value / 20.0; 
 double As3Host::StageHeight() { return movie_.header.stage.Height().value / 20.0; }
 double As3Host::FrameRate() { return movie_.header.frame_rate.PerSecond(); }
 
+bool As3Host::SymbolBitmap(avm2::ClassObject* cls, Picture& out) {
+  // The class itself or the nearest base class a SymbolClass entry links to a library symbol.
+  for (avm2::ClassObject* c = cls; c; c = c->super) {
+    for (const auto& [id, name] : movie_.symbol_classes) {
+      if (id == 0 || (name != c->qualified && vm_->FindClass(name) != c)) continue;
+      // A bitmap that cannot be decoded (a zero size, say) gives an empty bitmap, as in Flash.
+      const Picture* picture = movie_.library.FindBitmap(id);
+      out = picture ? *picture : Picture{};
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace flashsaver

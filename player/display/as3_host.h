@@ -38,6 +38,7 @@ class As3Host final : public avm2::DisplayHost {
   double StageWidth() override;
   double StageHeight() override;
   double FrameRate() override;
+  bool SymbolBitmap(avm2::ClassObject* cls, Picture& out) override;
 
  private:
   void LoadFrameCode(int32_t frame);

@@ -393,8 +393,9 @@ bool HitTestBitmaps(const BitmapPixels& a, uint8_t a_threshold, const BitmapPixe
   const PixelBox overlap = Intersect(a.Bounds(), PixelBox{dx, dy, dx + b.width(), dy + b.height()});
   for (int32_t y = overlap.top; y < overlap.bottom; ++y) {
     for (int32_t x = overlap.left; x < overlap.right; ++x) {
-      if (Hits(a.picture.Row(y)[x], a_threshold) &&
-          Hits(b.picture.Row(y - dy)[x - dx], b_threshold)) {
+      // Between two bitmaps the thresholds are plain: at 0 even transparent pixels meet.
+      if (a.picture.Row(y)[x] >> 24 >= a_threshold &&
+          b.picture.Row(y - dy)[x - dx] >> 24 >= b_threshold) {
         return true;
       }
     }

@@ -10,10 +10,10 @@
 
 #include "player/avm1/heap.h"
 #include "player/display/bitmap_data_character.h"
+#include "player/display/bitmap_data_draw.h"
 #include "player/display/clip_drawing.h"
 #include "player/avm1/display/filter_classes.h"
 #include "player/avm1/display/script_host.h"
-#include "player/render/agg_canvas.h"
 
 namespace flashsaver {
 namespace {
@@ -213,20 +213,11 @@ Value CopyChannelMethod(Vm& vm, const CallArgs& c) {
 }
 
 ColorTransform TransformOf(Vm& vm, Object* t) {
-  ColorTransform ct;
-  if (!t) return ct;
-  auto term = [](double v) {
-    return static_cast<int16_t>(std::isfinite(v) ? std::clamp(v, -32768.0, 32767.0) : 0);
-  };
-  ct.r_mult = term(Field(vm, t, "redMultiplier") * 256);
-  ct.g_mult = term(Field(vm, t, "greenMultiplier") * 256);
-  ct.b_mult = term(Field(vm, t, "blueMultiplier") * 256);
-  ct.a_mult = term(Field(vm, t, "alphaMultiplier") * 256);
-  ct.r_add = term(Field(vm, t, "redOffset"));
-  ct.g_add = term(Field(vm, t, "greenOffset"));
-  ct.b_add = term(Field(vm, t, "blueOffset"));
-  ct.a_add = term(Field(vm, t, "alphaOffset"));
-  return ct;
+  if (!t) return ColorTransform{};
+  auto f = [&](const char* name) { return Field(vm, t, name); };
+  return TransformOfTerms(f("redMultiplier"), f("greenMultiplier"), f("blueMultiplier"),
+                          f("alphaMultiplier"), f("redOffset"), f("greenOffset"), f("blueOffset"),
+                          f("alphaOffset"));
 }
 
 Value ColorTransformMethod(Vm& vm, const CallArgs& c) {
@@ -349,28 +340,7 @@ Value ApplyFilterMethod(Vm& vm, const CallArgs& c) {
   auto a = ReadCopyArgs(vm, c);
   const std::optional<Filter> filter = FilterOfObject(c.Arg(3));
   if (!a || !filter) return Value(-1);
-  // The source box goes into a picture of its own with room for what the filter spreads, is
-  // filtered there and lands on dest spread and all, as generateFilterRect tells. Only what can
-  // land on dest is kept, with up to kContext pixels around it to spread in from: that bounds
-  // the picture by dest's size whatever the radius.
-  constexpr int32_t kContext = 512;
-  const PixelBox box = Intersect(a->box, a->source->Bounds());
-  if (box.Empty()) return 0;
-  const int32_t dx = a->dx + (box.left - a->box.left), dy = a->dy + (box.top - a->box.top);
-  const PixelBox spread = FilterMargins(*filter, 1, 1);
-  const PixelBox whole{dx - spread.left, dy - spread.top, dx + box.Width() + spread.right,
-                       dy + box.Height() + spread.bottom};
-  const PixelBox reach = Intersect(whole, a->dest->Bounds());
-  if (reach.Empty()) return 0;
-  const PixelBox area = Intersect(whole, PixelBox{reach.left - kContext, reach.top - kContext,
-                                                  reach.right + kContext, reach.bottom + kContext});
-  BitmapPixels work;
-  work.picture = Picture(area.Width(), area.Height());
-  CopyPixels(work, *a->source, box, dx - area.left, dy - area.top, {}, false);
-  ApplyFilter(*filter, work.picture, work.Bounds(), 1, 1);
-  const PixelBox landing{reach.left - area.left, reach.top - area.top, reach.right - area.left,
-                         reach.bottom - area.top};
-  CopyPixels(*a->dest, work, landing, reach.left, reach.top, {}, false);
+  ApplyFilterToBitmap(*a->dest, *a->source, a->box, a->dx, a->dy, *filter);
   return 0;
 }
 
@@ -378,12 +348,8 @@ Value GenerateFilterRect(Vm& vm, const CallArgs& c) {
   const BitmapPixels* b = This(c);
   const std::optional<Filter> filter = FilterOfObject(c.Arg(1));
   if (!b || !c.Arg(0).AsObject()) return Value();
-  PixelBox box = BoxOf(vm, c.Arg(0));
-  if (filter) {
-    const PixelBox m = FilterMargins(*filter, 1, 1);
-    box = {box.left - m.left, box.top - m.top, box.right + m.right, box.bottom + m.bottom};
-  }
-  return RectValue(vm, box);
+  const PixelBox box = BoxOf(vm, c.Arg(0));
+  return RectValue(vm, filter ? FilterRect(box, *filter) : box);
 }
 
 Value ColorBoundsMethod(Vm& vm, const CallArgs& c) {
@@ -439,36 +405,16 @@ Value DrawMethod(Vm& vm, const CallArgs& c) {
     m = Matrix{num("a"), num("b"), num("c"), num("d"), num("tx"), num("ty")};
   }
   const ColorTransform ct = TransformOf(vm, c.Arg(2).AsObject());
-  CanvasOptions options;
-  options.smooth_bitmaps = vm.ToBool(c.Arg(5));
-  if (c.Arg(4).AsObject()) options.clip = Intersect(BoxOf(vm, c.Arg(4)), b->Bounds());
-  if (c.Arg(4).AsObject() && options.clip.Empty()) return Value();
-  const std::optional<uint8_t> blend = BlendModeFromValue(vm, c.Arg(3));
-  auto draw = [&](Canvas& canvas) {
-    if (blend && *blend > 1) {
-      LayerEffects effects;
-      effects.blend = BlendModeOf(*blend);
-      canvas.BeginLayer(effects);
-    }
-    if (Clip* clip = ScriptHost::ClipOf(c.Arg(0).AsObject())) {
-      ScriptHost& host = HostOf(vm);
-      host.list().RenderClip(*clip, canvas, m * Matrix::Scale(0.05, 0.05), ct);
+  const bool smooth = vm.ToBool(c.Arg(5));
+  std::optional<PixelBox> clip;
+  if (c.Arg(4).AsObject()) clip = BoxOf(vm, c.Arg(4));
+  DrawIntoBitmap(*b, clip, smooth, BlendModeFromValue(vm, c.Arg(3)), [&](Canvas& canvas) {
+    if (Clip* clip_object = ScriptHost::ClipOf(c.Arg(0).AsObject())) {
+      HostOf(vm).list().RenderClip(*clip_object, canvas, m * Matrix::Scale(0.05, 0.05), ct);
     } else if (const BitmapPixels* source = PixelsOf(c.Arg(0))) {
-      // A bitmap drawn into itself reads a copy.
-      auto picture = std::make_shared<const Picture>(source->picture);
-      canvas.DrawShape(BitmapRectDrawing(picture, options.smooth_bitmaps),
-                       RenderState{m * Matrix::Scale(0.05, 0.05), ct}, HostOf(vm).movie().library);
+      DrawBitmapOnCanvas(canvas, *source, m, ct, smooth);
     }
-    if (blend && *blend > 1) canvas.EndLayer();
-  };
-  {
-    AggCanvas canvas(b->picture, options);
-    draw(canvas);
-  }
-  if (!b->transparent) {
-    for (uint32_t& p : b->picture.pixels) p |= 0xFF000000u;
-  }
-  b->Changed();
+  });
   return Value();
 }
 

@@ -8,11 +8,13 @@
 #include <cmath>
 #include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "player/avm1/heap.h"
 #include "player/display/control_records.h"
 #include "player/avm1/display/script_host.h"
+#include "player/display/filter_values.h"
 
 namespace flashsaver {
 namespace {
@@ -22,61 +24,16 @@ using avm1::Object;
 using avm1::Value;
 using avm1::Vm;
 
-enum class Kind : uint8_t {
-  kDropShadow,
-  kBlur,
-  kGlow,
-  kBevel,
-  kGradientGlow,
-  kGradientBevel,
-  kColorMatrix,
-  kConvolution,
-  kDisplacementMap,
-};
-
-constexpr const char* kClassNames[] = {
-    "DropShadowFilter",  "BlurFilter",         "GlowFilter",
-    "BevelFilter",       "GradientGlowFilter", "GradientBevelFilter",
-    "ColorMatrixFilter", "ConvolutionFilter",  "DisplacementMapFilter",
-};
+using Kind = FilterClass;
+constexpr const auto& kClassNames = kFilterClassNames;
 
 constexpr double kRadians = std::numbers::pi / 180;
 
-constexpr std::array<double, 20> kIdentity{1, 0, 0, 0, 0, 0, 1, 0, 0, 0,
-                                           0, 0, 1, 0, 0, 0, 0, 0, 1, 0};
-
-class FilterObject final : public Object {
+class FilterObject final : public Object, public FilterValues {
  public:
-  explicit FilterObject(Kind k) : Object(avm1::ObjectKind::kOther), kind(k) {}
-  Kind kind;
-  double distance = 4;
-  double angle = 0.785398163;  // radians; the player's own default, which reads back just under 45
-  uint32_t color = 0;          // a bevel's shadow
-  double alpha = 1;
-  uint32_t highlight_color = 0xFFFFFF;
-  double highlight_alpha = 1;
-  double blur_x = 4, blur_y = 4, strength = 1;
-  int quality = 1;
-  bool inner = false, knockout = false, hide_object = false;
-  std::string type = "inner";
-  // Gradient entries: the first `stops` are in use; those past it keep their alphas and
-  // ratios for when the colours grow again, as the player's do.
-  struct Stop {
-    uint32_t rgb = 0;
-    double alpha = 0;  // in 1/255 steps
-    double ratio = 0;  // 0..255, whole
-  };
-  std::vector<Stop> gradient;
-  size_t stops = 0;
-  int matrix_x = 0, matrix_y = 0;
-  std::vector<double> matrix;  // convolution
-  double divisor = 1, bias = 0;
-  bool preserve_alpha = true, clamp = true;
-  std::array<double, 20> colour_matrix = kIdentity;
+  explicit FilterObject(Kind k) : Object(avm1::ObjectKind::kOther), FilterValues(k) {}
+  using FilterValues::kind;
   Value map_bitmap, map_point;
-  int component_x = 0, component_y = 0;
-  double scale_x = 0, scale_y = 0;
-  std::string mode = "wrap";
 
   void Trace(avm1::Tracer& t) override {
     Object::Trace(t);
@@ -98,10 +55,7 @@ Object* ProtoOf(Vm& vm, Kind kind) {
 
 FilterObject* This(const CallArgs& c) { return dynamic_cast<FilterObject*>(c.this_obj); }
 
-double Clamp(double v, double lo, double hi) { return std::isnan(v) ? lo : std::clamp(v, lo, hi); }
-double ClampKeepingNaN(double v, double lo, double hi) {
-  return std::isnan(v) ? v : std::clamp(v, lo, hi);
-}
+double Clamp(double v, double lo, double hi) { return ClampFilterNumber(v, lo, hi); }
 uint32_t Rgb(Vm& vm, const Value& v) { return static_cast<uint32_t>(vm.ToInt(v)) & 0xFFFFFF; }
 
 std::vector<Value> Items(Vm& vm, const Value& v) {
@@ -119,39 +73,7 @@ Value ArrayOf(Vm& vm, const std::vector<T>& items) {
   return vm.NewArray(values);
 }
 
-enum class Prop : uint8_t {
-  kDistance,
-  kAngle,
-  kColor,
-  kAlpha,
-  kHighlightColor,
-  kHighlightAlpha,
-  kBlurX,
-  kBlurY,
-  kStrength,
-  kQuality,
-  kInner,
-  kKnockout,
-  kHideObject,
-  kType,
-  kColors,
-  kAlphas,
-  kRatios,
-  kMatrixX,
-  kMatrixY,
-  kMatrix,
-  kDivisor,
-  kBias,
-  kPreserveAlpha,
-  kClamp,
-  kMapBitmap,
-  kMapPoint,
-  kComponentX,
-  kComponentY,
-  kScaleX,
-  kScaleY,
-  kMode,
-};
+using Prop = FilterProp;
 
 Value Get(Vm& vm, FilterObject& f, Prop p) {
   switch (p) {
@@ -272,32 +194,25 @@ void Set(Vm& vm, FilterObject& f, Prop p, const Value& v) {
     case Prop::kHideObject:
       f.hide_object = vm.ToBool(v);
       break;
-    case Prop::kType: {
-      const std::string t = vm.ToString(v);
-      f.type = t == "inner" || t == "outer" ? t : "full";
+    case Prop::kType:
+      SetBevelType(f, vm.ToString(v));
       break;
-    }
     case Prop::kColors: {
       if (!v.AsObject()) break;
-      const std::vector<Value> items = Items(vm, v);
-      if (f.gradient.size() < items.size()) f.gradient.resize(items.size());
-      for (size_t i = 0; i < items.size(); ++i) f.gradient[i].rgb = Rgb(vm, items[i]);
-      f.stops = items.size();
+      std::vector<uint32_t> rgbs;
+      for (const Value& item : Items(vm, v)) rgbs.push_back(Rgb(vm, item));
+      SetGradientColours(f, rgbs);
       break;
     }
     case Prop::kAlphas:
     case Prop::kRatios: {
-      // Only entries that have a colour take a value; a shorter array drops the rest.
       if (!v.AsObject()) break;
-      const std::vector<Value> items = Items(vm, v);
-      f.stops = std::min(f.stops, items.size());
-      for (size_t i = 0; i < f.stops; ++i) {
-        const double n = vm.ToNumber(items[i]);
-        if (p == Prop::kAlphas) {
-          f.gradient[i].alpha = std::lround(Clamp(n, 0, 1) * 255) / 255.0;
-        } else {
-          f.gradient[i].ratio = std::trunc(Clamp(n, 0, 255));
-        }
+      std::vector<double> numbers;
+      for (const Value& item : Items(vm, v)) numbers.push_back(vm.ToNumber(item));
+      if (p == Prop::kAlphas) {
+        SetGradientAlphas(f, numbers);
+      } else {
+        SetGradientRatios(f, numbers);
       }
       break;
     }
@@ -350,11 +265,9 @@ void Set(Vm& vm, FilterObject& f, Prop p, const Value& v) {
     case Prop::kScaleY:
       f.scale_y = vm.ToNumber(v);
       break;
-    case Prop::kMode: {
-      const std::string m = vm.ToString(v);
-      f.mode = m == "clamp" || m == "ignore" || m == "color" ? m : "wrap";
+    case Prop::kMode:
+      SetDisplacementMode(f, vm.ToString(v));
       break;
-    }
   }
 }
 
@@ -374,98 +287,33 @@ struct PropEntry {
   Prop prop;
   avm1::NativeFn get, set;
 };
-#define FS_PROP(name, p) \
-  { name, Prop::p, Getter<Prop::p>, Setter<Prop::p> }
 
-// Each class's properties in its constructor's argument order.
-const std::vector<PropEntry>& PropsOf(Kind kind) {
-  static const std::vector<PropEntry> kShadow{
-      FS_PROP("distance", kDistance), FS_PROP("angle", kAngle),          FS_PROP("color", kColor),
-      FS_PROP("alpha", kAlpha),       FS_PROP("blurX", kBlurX),          FS_PROP("blurY", kBlurY),
-      FS_PROP("strength", kStrength), FS_PROP("quality", kQuality),      FS_PROP("inner", kInner),
-      FS_PROP("knockout", kKnockout), FS_PROP("hideObject", kHideObject)};
-  static const std::vector<PropEntry> kBlur{FS_PROP("blurX", kBlurX), FS_PROP("blurY", kBlurY),
-                                            FS_PROP("quality", kQuality)};
-  static const std::vector<PropEntry> kGlow{
-      FS_PROP("color", kColor), FS_PROP("alpha", kAlpha),       FS_PROP("blurX", kBlurX),
-      FS_PROP("blurY", kBlurY), FS_PROP("strength", kStrength), FS_PROP("quality", kQuality),
-      FS_PROP("inner", kInner), FS_PROP("knockout", kKnockout)};
-  static const std::vector<PropEntry> kBevel{FS_PROP("distance", kDistance),
-                                             FS_PROP("angle", kAngle),
-                                             FS_PROP("highlightColor", kHighlightColor),
-                                             FS_PROP("highlightAlpha", kHighlightAlpha),
-                                             FS_PROP("shadowColor", kColor),
-                                             FS_PROP("shadowAlpha", kAlpha),
-                                             FS_PROP("blurX", kBlurX),
-                                             FS_PROP("blurY", kBlurY),
-                                             FS_PROP("strength", kStrength),
-                                             FS_PROP("quality", kQuality),
-                                             FS_PROP("type", kType),
-                                             FS_PROP("knockout", kKnockout)};
-  static const std::vector<PropEntry> kGradient{
-      FS_PROP("distance", kDistance), FS_PROP("angle", kAngle),       FS_PROP("colors", kColors),
-      FS_PROP("alphas", kAlphas),     FS_PROP("ratios", kRatios),     FS_PROP("blurX", kBlurX),
-      FS_PROP("blurY", kBlurY),       FS_PROP("strength", kStrength), FS_PROP("quality", kQuality),
-      FS_PROP("type", kType),         FS_PROP("knockout", kKnockout)};
-  static const std::vector<PropEntry> kColorMatrix{FS_PROP("matrix", kMatrix)};
-  static const std::vector<PropEntry> kConvolution{
-      FS_PROP("matrixX", kMatrixX), FS_PROP("matrixY", kMatrixY),
-      FS_PROP("matrix", kMatrix),   FS_PROP("divisor", kDivisor),
-      FS_PROP("bias", kBias),       FS_PROP("preserveAlpha", kPreserveAlpha),
-      FS_PROP("clamp", kClamp),     FS_PROP("color", kColor),
-      FS_PROP("alpha", kAlpha)};
-  static const std::vector<PropEntry> kDisplacement{FS_PROP("mapBitmap", kMapBitmap),
-                                                    FS_PROP("mapPoint", kMapPoint),
-                                                    FS_PROP("componentX", kComponentX),
-                                                    FS_PROP("componentY", kComponentY),
-                                                    FS_PROP("scaleX", kScaleX),
-                                                    FS_PROP("scaleY", kScaleY),
-                                                    FS_PROP("mode", kMode),
-                                                    FS_PROP("color", kColor),
-                                                    FS_PROP("alpha", kAlpha)};
-  switch (kind) {
-    case Kind::kDropShadow:
-      return kShadow;
-    case Kind::kBlur:
-      return kBlur;
-    case Kind::kGlow:
-      return kGlow;
-    case Kind::kBevel:
-      return kBevel;
-    case Kind::kGradientGlow:
-    case Kind::kGradientBevel:
-      return kGradient;
-    case Kind::kColorMatrix:
-      return kColorMatrix;
-    case Kind::kConvolution:
-      return kConvolution;
-    case Kind::kDisplacementMap:
-      return kDisplacement;
-  }
-  return kBlur;
+template <size_t... I>
+constexpr std::array<std::pair<avm1::NativeFn, avm1::NativeFn>, sizeof...(I)> Accessors(
+    std::index_sequence<I...>) {
+  return {std::pair<avm1::NativeFn, avm1::NativeFn>{&Getter<static_cast<Prop>(I)>,
+                                                    &Setter<static_cast<Prop>(I)>}...};
 }
-#undef FS_PROP
 
-// The constructor's defaults that differ from FilterObject's own.
-void SetDefaults(FilterObject& f) {
-  switch (f.kind) {
-    case Kind::kGlow:
-      f.color = 0xFF0000;
-      f.blur_x = f.blur_y = 6;
-      f.strength = 2;
-      break;
-    case Kind::kConvolution:
-    case Kind::kDisplacementMap:
-      f.alpha = 0;
-      break;
-    default:
-      break;
-  }
+// Each class's properties in its constructor's argument order, with their natives.
+const std::vector<PropEntry>& PropsOf(Kind kind) {
+  static constexpr auto kAccessors = Accessors(std::make_index_sequence<kFilterPropCount>());
+  static const auto kTables = [] {
+    std::array<std::vector<PropEntry>, std::size(kFilterClassNames)> tables;
+    for (size_t k = 0; k < tables.size(); ++k) {
+      for (const FilterPropName& p : FilterPropsOf(static_cast<Kind>(k))) {
+        const auto& [get, set] = kAccessors[static_cast<size_t>(p.prop)];
+        tables[k].push_back({p.name, p.prop, get, set});
+      }
+    }
+    return tables;
+  }();
+  return kTables[static_cast<size_t>(kind)];
 }
 
 FilterObject* NewFilter(Vm& vm, Kind kind, Object* callee = nullptr) {
   auto* f = vm.New<FilterObject>(kind);
-  SetDefaults(*f);
+  SetFilterDefaults(*f);
   Object* proto = callee ? vm.GetMember(callee, "prototype").AsObject() : nullptr;
   if (!proto) proto = ProtoOf(vm, kind);
   f->Define("__proto__", proto);
@@ -497,19 +345,9 @@ Value Clone(Vm& vm, const CallArgs& c) {
   FilterObject* f = This(c);
   if (!f) return Value();
   FilterObject* copy = NewFilter(vm, f->kind);
-  // Every field but the object's own properties: the values the class keeps.
-  copy->distance = f->distance, copy->angle = f->angle, copy->color = f->color;
-  copy->alpha = f->alpha, copy->highlight_color = f->highlight_color;
-  copy->highlight_alpha = f->highlight_alpha, copy->blur_x = f->blur_x, copy->blur_y = f->blur_y;
-  copy->strength = f->strength, copy->quality = f->quality, copy->inner = f->inner;
-  copy->knockout = f->knockout, copy->hide_object = f->hide_object, copy->type = f->type;
-  copy->gradient = f->gradient, copy->stops = f->stops;
-  copy->matrix_x = f->matrix_x, copy->matrix_y = f->matrix_y, copy->matrix = f->matrix;
-  copy->divisor = f->divisor, copy->bias = f->bias, copy->preserve_alpha = f->preserve_alpha;
-  copy->clamp = f->clamp, copy->colour_matrix = f->colour_matrix;
+  // Every value the class keeps, but not the object's own properties.
+  static_cast<FilterValues&>(*copy) = *f;
   copy->map_bitmap = f->map_bitmap, copy->map_point = f->map_point;
-  copy->component_x = f->component_x, copy->component_y = f->component_y;
-  copy->scale_x = f->scale_x, copy->scale_y = f->scale_y, copy->mode = f->mode;
   return copy;
 }
 
@@ -525,18 +363,6 @@ void Accessor(Vm& vm, Object* proto, const char* name, avm1::NativeFn get, avm1:
   p.getter = vm.NewNative(get);
   p.setter = set ? vm.NewNative(set) : nullptr;
   if (!existing) p.flags = flags;
-}
-
-// Alpha truncates to its byte, as the player stores it.
-Rgba ToRgba(uint32_t rgb, double alpha) {
-  return Rgba{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
-              static_cast<uint8_t>(rgb), static_cast<uint8_t>(Clamp(alpha, 0, 1) * 255 + 1e-7)};
-}
-uint32_t RgbOf(Rgba c) { return static_cast<uint32_t>(c.r << 16 | c.g << 8 | c.b); }
-double Finite(double v) { return std::isfinite(v) ? v : 0; }
-// A fixed-point value with `one` steps per unit, as the record stores it.
-double Fixed(double v, double one) {
-  return std::trunc(std::clamp(Finite(v) * one, -2147483648.0, 2147483647.0)) / one;
 }
 
 }  // namespace
@@ -573,142 +399,18 @@ void InstallFilterClasses(Vm& vm) {
 
 std::optional<Filter> FilterOfObject(const Value& value) {
   const auto* f = dynamic_cast<const FilterObject*>(value.AsObject());
-  if (!f || f->kind == Kind::kDisplacementMap) return std::nullopt;
-  // In the units of a PlaceObject3 record, so a clip reads back what a placed one would.
-  Filter out;
-  out.blur_x = Fixed(f->blur_x, 65536);
-  out.blur_y = Fixed(f->blur_y, 65536);
-  out.angle = Fixed(f->angle, 65536);
-  out.distance = Fixed(f->distance, 65536);
-  out.strength = Fixed(f->strength, 256);
-  out.passes = f->quality;
-  out.knockout = f->knockout;
-  out.colour = ToRgba(f->color, f->alpha);
-  switch (f->kind) {
-    case Kind::kDropShadow:
-      out.kind = FilterKind::kDropShadow;
-      out.inner = f->inner;
-      out.hide_object = f->hide_object;
-      break;
-    case Kind::kBlur:
-      out.kind = FilterKind::kBlur;
-      break;
-    case Kind::kGlow:
-      out.kind = FilterKind::kGlow;
-      out.inner = f->inner;
-      out.distance = 0;
-      break;
-    case Kind::kBevel:
-    case Kind::kGradientGlow:
-    case Kind::kGradientBevel:
-      out.kind = f->kind == Kind::kBevel          ? FilterKind::kBevel
-                 : f->kind == Kind::kGradientGlow ? FilterKind::kGradientGlow
-                                                  : FilterKind::kGradientBevel;
-      out.highlight = ToRgba(f->highlight_color, f->highlight_alpha);
-      out.inner = f->type == "inner";
-      out.on_top = f->type == "full";
-      if (f->kind != Kind::kBevel) {
-        for (size_t i = 0; i < f->stops && i < 16; ++i) {
-          const FilterObject::Stop& stop = f->gradient[i];
-          out.gradient.emplace_back(static_cast<uint8_t>(stop.ratio), ToRgba(stop.rgb, stop.alpha));
-        }
-      }
-      break;
-    case Kind::kColorMatrix:
-      out.kind = FilterKind::kColorMatrix;
-      for (size_t i = 0; i < out.colour_matrix.size(); ++i) {
-        out.colour_matrix[i] = static_cast<float>(Finite(f->colour_matrix[i]));
-      }
-      break;
-    case Kind::kConvolution: {
-      out.kind = FilterKind::kConvolution;
-      out.matrix_x = f->matrix_x;
-      out.matrix_y = f->matrix_y;
-      out.divisor = static_cast<float>(Finite(f->divisor));
-      out.bias = static_cast<float>(Finite(f->bias));
-      // The matrix the renderer reads is exactly matrixX by matrixY; missing entries are 0.
-      const size_t n = static_cast<size_t>(f->matrix_x) * static_cast<size_t>(f->matrix_y);
-      out.matrix.assign(n, 0.0f);
-      for (size_t i = 0; i < n && i < f->matrix.size(); ++i) {
-        out.matrix[i] = static_cast<float>(Finite(f->matrix[i]));
-      }
-      out.default_colour = ToRgba(f->color, f->alpha);
-      out.clamp = f->clamp;
-      out.preserve_alpha = f->preserve_alpha;
-      break;
-    }
-    case Kind::kDisplacementMap:
-      break;
-  }
-  return out;
+  if (!f) return std::nullopt;
+  return FilterOfValues(*f);
 }
 
 Value ObjectOfFilter(Vm& vm, const Filter& in) {
-  Kind kind = Kind::kBlur;
-  switch (in.kind) {
-    case FilterKind::kDropShadow:
-      kind = Kind::kDropShadow;
-      break;
-    case FilterKind::kBlur:
-      kind = Kind::kBlur;
-      break;
-    case FilterKind::kGlow:
-      kind = Kind::kGlow;
-      break;
-    case FilterKind::kBevel:
-      kind = Kind::kBevel;
-      break;
-    case FilterKind::kGradientGlow:
-      kind = Kind::kGradientGlow;
-      break;
-    case FilterKind::kConvolution:
-      kind = Kind::kConvolution;
-      break;
-    case FilterKind::kColorMatrix:
-      kind = Kind::kColorMatrix;
-      break;
-    case FilterKind::kGradientBevel:
-      kind = Kind::kGradientBevel;
-      break;
-  }
-  FilterObject* f = NewFilter(vm, kind);
-  f->blur_x = Clamp(in.blur_x, 0, 255);
-  f->blur_y = Clamp(in.blur_y, 0, 255);
-  f->angle = in.angle;
-  f->distance = in.distance;
-  f->strength = Clamp(in.strength, 0, 255);
-  f->quality = std::clamp(in.passes, 0, 15);
-  f->inner = in.inner;
-  f->knockout = in.knockout;
-  f->hide_object = in.hide_object;
-  f->color = RgbOf(in.colour);
-  f->alpha = in.colour.a / 255.0;
-  f->highlight_color = RgbOf(in.highlight);
-  f->highlight_alpha = in.highlight.a / 255.0;
-  f->type = in.on_top ? "full" : in.inner ? "inner" : "outer";
-  for (const auto& [ratio, c] : in.gradient)
-    f->gradient.push_back({RgbOf(c), c.a / 255.0, ratio * 1.0});
-  f->stops = f->gradient.size();
-  f->matrix_x = in.matrix_x;
-  f->matrix_y = in.matrix_y;
-  f->matrix.assign(in.matrix.begin(), in.matrix.end());
-  f->divisor = in.divisor;
-  f->bias = in.bias;
-  f->clamp = in.clamp;
-  f->preserve_alpha = in.preserve_alpha;
-  if (in.kind == FilterKind::kConvolution) {
-    f->color = RgbOf(in.default_colour);
-    f->alpha = in.default_colour.a / 255.0;
-  }
-  for (size_t i = 0; i < in.colour_matrix.size(); ++i) f->colour_matrix[i] = in.colour_matrix[i];
+  const FilterValues values = ValuesOfFilter(in);
+  FilterObject* f = NewFilter(vm, values.kind);
+  static_cast<FilterValues&>(*f) = values;
   return f;
 }
 
 namespace {
-
-constexpr const char* kBlendNames[] = {"normal",  "normal", "layer",      "multiply", "screen",
-                                       "lighten", "darken", "difference", "add",      "subtract",
-                                       "invert",  "alpha",  "erase",      "overlay",  "hardlight"};
 
 // The display object behind a clip's or a text field's script object; null for the root,
 // which has none, and for detached objects.
@@ -769,17 +471,9 @@ Value SetCache(Vm& vm, const CallArgs& c) {
 
 }  // namespace
 
-const char* BlendModeName(uint8_t mode) {
-  return mode < std::size(kBlendNames) ? kBlendNames[mode] : "normal";
-}
-
 std::optional<uint8_t> BlendModeFromValue(Vm& vm, const Value& value) {
   if (value.IsString()) {
-    const std::string name = vm.ToString(value);
-    for (uint8_t i = 1; i < std::size(kBlendNames); ++i) {
-      if (name == kBlendNames[i]) return i;
-    }
-    return std::nullopt;
+    return BlendModeFromName(vm.ToString(value));
   }
   if (!value.IsNumber()) return std::nullopt;
   // Whole part; 0 is normal too.

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "player/avm1/vm.h"
+#include "player/display/bitmap_data_draw.h"
 #include "player/render/filters.h"
 
 namespace flashsaver {
@@ -21,8 +22,6 @@ std::optional<Filter> FilterOfObject(const avm1::Value& value);
 // A new object of the class that draws filter, as a clip's `filters` returns it.
 avm1::Value ObjectOfFilter(avm1::Vm& vm, const Filter& filter);
 
-// The blend mode's name ("normal", "multiply", ...); 0 and unknown values are "normal".
-const char* BlendModeName(uint8_t mode);
 // A name or a number 1..14; nothing for anything else.
 std::optional<uint8_t> BlendModeFromValue(avm1::Vm& vm, const avm1::Value& value);
 

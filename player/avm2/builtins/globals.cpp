@@ -5,7 +5,9 @@
 #include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/xml_class.h"
 #include "player/avm2/builtins/regexp_class.h"
+#include "player/avm2/display/bitmap_data_object.h"
 #include "player/avm2/display/display_host.h"
+#include "player/avm2/display/filter_objects.h"
 #include "player/avm2/events/events.h"
 #include "player/avm2/geom/geom.h"
 #include "player/avm2/number_text.h"
@@ -149,6 +151,10 @@ std::span<const NativeClass* const> AllNativeClasses() {
     for (const NativeClass* e : DataInterfaces()) l.push_back(e);
     l.push_back(&ByteArrayClass());
     l.push_back(&ApplicationDomainClass());
+    // flash.display.BitmapData and flash.filters.
+    l.push_back(&BitmapDataClass());
+    l.push_back(&BitmapDataChannelClass());
+    for (const NativeClass* e : FilterClasses()) l.push_back(e);
     return l;
   }();
   return list;

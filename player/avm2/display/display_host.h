@@ -9,6 +9,13 @@
 #include "player/avm2/events/events.h"
 #include "player/avm2/natives.h"
 
+namespace flashsaver {
+class Canvas;
+struct ColorTransform;
+struct Matrix;
+struct Picture;
+}  // namespace flashsaver
+
 namespace flashsaver::avm2 {
 
 class DisplayHost {
@@ -23,6 +30,13 @@ class DisplayHost {
   virtual double StageWidth() = 0;
   virtual double StageHeight() = 0;
   virtual double FrameRate() = 0;
+  // BitmapData.draw of a display object: draws it onto the canvas through the matrix (the
+  // object's pixels to the canvas's) and transform; false for objects it does not show.
+  virtual bool RenderObject(Object*, Canvas&, const Matrix&, const ColorTransform&) {
+    return false;
+  }
+  // The pixels of the library bitmap a BitmapData subclass is linked to; false when none is.
+  virtual bool SymbolBitmap(ClassObject*, Picture&) { return false; }
 };
 
 std::span<const NativeClass* const> DisplayClasses();
