@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "player/avm2/abc_unit.h"
+#include "player/avm2/builtins/proxy.h"
 #include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
@@ -181,6 +182,8 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
       return vec->items[static_cast<size_t>(i)];
     }
   }
+  // A Proxy answers names of any namespace itself, traits or not.
+  if (ProxyObject* p = AsProxy(o); p && name.any_ns) return ProxyGet(*this, p, name);
   {
     if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
@@ -197,6 +200,7 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
       }
     }
   }
+  if (ProxyObject* p = AsProxy(o)) return ProxyGet(*this, p, name);
   if (name.IsPublic()) {
     if (o)
       if (Value* v = o->dynamic().Find(name.local.view())) return *v;
@@ -234,6 +238,7 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
       return;
     }
   }
+  if (ProxyObject* p = AsProxy(o); p && name.any_ns) return ProxySet(*this, p, name, v);
   {
     if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
@@ -258,6 +263,7 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
       }
     }
   }
+  if (ProxyObject* p = AsProxy(o)) return ProxySet(*this, p, name, v);
   if (!o || o->sealed() || !name.IsPublic() || name.any_name)
     ThrowError(ErrorType::kReferenceError, 1056, {name.local.ToUtf8(), TypeNameForError(obj)});
   o->dynamic().Set(name.local, v);
@@ -266,6 +272,8 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
 bool Vm::HasProperty(const Value& obj, const Name& name) {
   if (bool r; XmlHasProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
+  // `in` asks a Proxy even for names its traits hold.
+  if (ProxyObject* p = AsProxy(o)) return ProxyHas(*this, p, name.local);
   if (o == builtin_global_) {
     Value v;
     if (BuiltinDefinition(name, v)) return true;
@@ -291,6 +299,8 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
     int64_t i = ArrayIndex(name.local.view());
     if (i >= 0) return a->Delete(static_cast<uint32_t>(i));
   }
+  if (ProxyObject* p = AsProxy(o); p && (name.any_ns || !FindTrait(obj, name)))
+    return ProxyDelete(*this, p, name);
   if (FindTrait(obj, name)) return false;
   if (!name.IsPublic()) return false;
   o->dynamic().Erase(name.local.view());
@@ -301,8 +311,11 @@ Value Vm::CallProperty(const Value& obj, const Name& name, std::span<const Value
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   if (Value r; XmlCallProperty(*this, obj, name, args, r)) return r;
   {
-    if (const Trait* t = FindTrait(obj, name); t && t->type == TraitType::kMethod)
-      return Invoke(t->method, obj, args, nullptr, nullptr);
+    if (ProxyObject* p = AsProxy(obj.AsObject()); p && name.any_ns)
+      return ProxyCall(*this, p, name, args);
+    const Trait* t = FindTrait(obj, name);
+    if (t && t->type == TraitType::kMethod) return Invoke(t->method, obj, args, nullptr, nullptr);
+    if (ProxyObject* p = AsProxy(obj.AsObject()); p && !t) return ProxyCall(*this, p, name, args);
   }
   Value f = GetProperty(obj, name);
   if (!f.AsObject() ||

@@ -4,6 +4,7 @@
 
 #include "player/avm2/abc_tags.h"
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/builtins/timers.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
@@ -107,6 +108,9 @@ void As3Host::RunFrame() {
       });
   }
   RunFrameScripts();
+  // Timers fire between frames: those due before the next frame runs, after this one's scripts.
+  double rate = FrameRate();
+  avm2::RunDueTimers(*vm_, clock_ms_ + (rate > 0 ? 1000.0 / rate : 0));
   vm_->MaybeCollect();
 }
 

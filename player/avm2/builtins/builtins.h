@@ -39,6 +39,12 @@ void InstallGlobalFunctions(Vm& vm);
 void InstallUriFunctions(Vm& vm);
 // For a Dictionary and an object key, the name that key's entry lives under; else n unchanged.
 void DictionaryKeyName(Vm& vm, const Value& obj, const Value& key, Name& n);
+// flash.utils: Proxy, Timer (with flash.events.TimerEvent), the flash_proxy namespace and the
+// timer functions.
+const NativeClass& ProxyClass();
+const NativeClass& TimerClass();
+const NativeClass& TimerEventClass();
+void InstallUtilsFunctions(Vm& vm);
 // Hides the builtins a movie of this SWF version does not see (JSON came with SWF 13).
 void ApplySwfVersionGates(Vm& vm, int swf_version);
 

@@ -84,6 +84,7 @@ void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "trace", TraceFn, 1);
   InstallDisplayFunctions(vm);
   InstallUriFunctions(vm);
+  InstallUtilsFunctions(vm);
   Define(vm, "", "isNaN", IsNaNFn, 1);
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
@@ -114,6 +115,8 @@ std::span<const NativeClass* const> AllNativeClasses() {
         &XmlListClass(), &RegExpClass(), &JsonClass(), &DictionaryClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
+    // flash.utils and its events, after the display classes they extend.
+    for (const NativeClass* e : {&ProxyClass(), &TimerEventClass(), &TimerClass()}) l.push_back(e);
     return l;
   }();
   return list;
