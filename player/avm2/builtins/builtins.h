@@ -45,6 +45,10 @@ const NativeClass& ProxyClass();
 const NativeClass& TimerClass();
 const NativeClass& TimerEventClass();
 void InstallUtilsFunctions(Vm& vm);
+// flash.xml: the ActionScript 2 style XML tree.
+const NativeClass& XmlNodeClass();
+const NativeClass& XmlDocumentClass();
+const NativeClass& XmlNodeTypeClass();
 // Hides the builtins a movie of this SWF version does not see (JSON came with SWF 13).
 void ApplySwfVersionGates(Vm& vm, int swf_version);
 

@@ -116,7 +116,9 @@ std::span<const NativeClass* const> AllNativeClasses() {
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     // flash.utils and its events, after the display classes they extend.
-    for (const NativeClass* e : {&ProxyClass(), &TimerEventClass(), &TimerClass()}) l.push_back(e);
+    for (const NativeClass* e : {&ProxyClass(), &TimerEventClass(), &TimerClass(), &XmlNodeClass(),
+                                 &XmlDocumentClass(), &XmlNodeTypeClass()})
+      l.push_back(e);
     return l;
   }();
   return list;
