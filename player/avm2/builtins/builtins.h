@@ -45,6 +45,7 @@ const NativeClass& ProxyClass();
 const NativeClass& TimerClass();
 const NativeClass& TimerEventClass();
 void InstallUtilsFunctions(Vm& vm);
+void InstallDescribeType(Vm& vm);
 // flash.xml: the ActionScript 2 style XML tree.
 const NativeClass& XmlNodeClass();
 const NativeClass& XmlDocumentClass();

@@ -251,6 +251,7 @@ const NativeClass& ClassClass() {
     c.package = "";
     c.name = "Class";
     c.instance = {Getter("prototype", ClassPrototype)};
+    c.statics = {Const("length", Value(int32_t{1}))};
     return c;
   }();
   return spec;

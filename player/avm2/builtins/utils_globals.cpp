@@ -14,6 +14,7 @@ void InstallUtilsFunctions(Vm& vm) {
   vm.global()->dynamic().FindEntry(key.view())->enumerable = false;
   vm.RegisterBuiltinDefinition("flash.utils", "flash_proxy", key);
   InstallTimerFunctions(vm);
+  InstallDescribeType(vm);
 }
 
 }  // namespace flashsaver::avm2

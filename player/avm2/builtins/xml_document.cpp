@@ -355,35 +355,45 @@ Value DocToString(Vm& vm, const Value& self, std::span<const Value> args) {
 
 }  // namespace
 
+constexpr const char* kNode = "flash.xml::XMLNode";
+constexpr const char* kNodes = "flash.xml::XMLNode,flash.xml::XMLNode";
+
 const NativeClass& XmlNodeClass() {
   static const NativeClass spec = [] {
     NativeClass c;
     c.package = "flash.xml";
     c.name = "XMLNode";
-    c.instance = {Slot("nodeType", Value(uint32_t{0})),
-                  Slot("nodeName", Value::Null()),
-                  Slot("nodeValue", Value::Null()),
-                  Slot("parentNode", Value::Null()),
-                  Slot("firstChild", Value::Null()),
-                  Slot("lastChild", Value::Null()),
-                  Slot("previousSibling", Value::Null()),
-                  Slot("nextSibling", Value::Null()),
-                  Getter("attributes", GetAttributes),
-                  Setter("attributes", SetAttributes),
-                  Getter("childNodes", GetChildNodes),
-                  Getter("localName", GetLocalName),
-                  Getter("prefix", GetPrefix),
-                  Getter("namespaceURI", GetNamespaceUri),
-                  Method("getNamespaceForPrefix", GetNamespaceForPrefix, 1).Needs(1),
-                  Method("getPrefixForNamespace", GetPrefixForNamespace, 1).Needs(1),
-                  Method("hasChildNodes", HasChildNodes),
-                  Method("appendChild", AppendChild, 1).Needs(1),
-                  Method("insertBefore", InsertBefore, 2).Needs(2),
-                  Method("removeNode", RemoveNode),
-                  Method("cloneNode", CloneNode, 1).Needs(1),
-                  Method("toString", NodeToString)};
+    c.instance = {Slot("nodeType", Value(uint32_t{0})).Type("uint"),
+                  Slot("nodeName", Value::Null()).Type("String"),
+                  Slot("nodeValue", Value::Null()).Type("String"),
+                  Slot("parentNode", Value::Null()).Type(kNode),
+                  Slot("firstChild", Value::Null()).Type(kNode),
+                  Slot("lastChild", Value::Null()).Type(kNode),
+                  Slot("previousSibling", Value::Null()).Type(kNode),
+                  Slot("nextSibling", Value::Null()).Type(kNode),
+                  Getter("attributes", GetAttributes).Type("Object"),
+                  Setter("attributes", SetAttributes).Params("Object"),
+                  Getter("childNodes", GetChildNodes).Type("Array"),
+                  Getter("localName", GetLocalName).Type("String"),
+                  Getter("prefix", GetPrefix).Type("String"),
+                  Getter("namespaceURI", GetNamespaceUri).Type("String"),
+                  Method("getNamespaceForPrefix", GetNamespaceForPrefix, 1)
+                      .Needs(1)
+                      .Type("String")
+                      .Params("String"),
+                  Method("getPrefixForNamespace", GetPrefixForNamespace, 1)
+                      .Needs(1)
+                      .Type("String")
+                      .Params("String"),
+                  Method("hasChildNodes", HasChildNodes).Type("Boolean"),
+                  Method("appendChild", AppendChild, 1).Needs(1).Type("void").Params(kNode),
+                  Method("insertBefore", InsertBefore, 2).Needs(2).Type("void").Params(kNodes),
+                  Method("removeNode", RemoveNode).Type("void"),
+                  Method("cloneNode", CloneNode, 1).Needs(1).Type(kNode).Params("Boolean"),
+                  Method("toString", NodeToString).Type("String")};
     c.constructor = NodeInit;
     c.constructor_length = 2;
+    c.constructor_params = "uint,String";
     c.create = CreateNode;
     return c;
   }();
@@ -396,16 +406,17 @@ const NativeClass& XmlDocumentClass() {
     c.package = "flash.xml";
     c.name = "XMLDocument";
     c.super_name = "flash.xml::XMLNode";
-    c.instance = {Slot("ignoreWhite", Value(false)),
-                  Slot("xmlDecl", Value::Null()),
-                  Slot("docTypeDecl", Value::Null()),
-                  Slot("idMap", Value::Null()),
-                  Method("parseXML", ParseXml, 1).Needs(1),
-                  Method("createElement", CreateElement, 1).Needs(1),
-                  Method("createTextNode", CreateTextNode, 1).Needs(1),
-                  Method("toString", DocToString)};
+    c.instance = {Slot("ignoreWhite", Value(false)).Type("Boolean"),
+                  Slot("xmlDecl", Value::Null()).Type("Object"),
+                  Slot("docTypeDecl", Value::Null()).Type("Object"),
+                  Slot("idMap", Value::Null()).Type("Object"),
+                  Method("parseXML", ParseXml, 1).Needs(1).Type("void").Params("String"),
+                  Method("createElement", CreateElement, 1).Needs(1).Type(kNode).Params("String"),
+                  Method("createTextNode", CreateTextNode, 1).Needs(1).Type(kNode).Params("String"),
+                  Method("toString", DocToString).Type("String")};
     c.constructor = DocInit;
     c.constructor_length = 0;
+    c.constructor_params = "String?";
     return c;
   }();
   return spec;
