@@ -33,6 +33,7 @@ As3Host::As3Host(const MovieDefinition& movie, DisplayList& list,
   vm_->set_limits(limits);
   avm2::SetXmlSwfVersion(*vm_, movie.header.version);
   avm2::ApplySwfVersionGates(*vm_, movie.header.version);
+  avm2::SetSandboxType(*vm_, (movie.file_attributes & 0x01) != 0);  // FileAttributes UseNetwork
 }
 
 As3Host::~As3Host() = default;

@@ -50,6 +50,13 @@ void InstallDescribeType(Vm& vm);
 const NativeClass& XmlNodeClass();
 const NativeClass& XmlDocumentClass();
 const NativeClass& XmlNodeTypeClass();
+// flash.system: System, Capabilities, Security; escapeMultiByte and unescapeMultiByte.
+const NativeClass& SystemClass();
+const NativeClass& CapabilitiesClass();
+const NativeClass& SecurityClass();
+void InstallSystemFunctions(Vm& vm);
+// Security.sandboxType of a local movie: localWithNetwork when it asked for network access.
+void SetSandboxType(Vm& vm, bool use_network);
 // Hides the builtins a movie of this SWF version does not see (JSON came with SWF 13).
 void ApplySwfVersionGates(Vm& vm, int swf_version);
 

@@ -117,7 +117,8 @@ std::span<const NativeClass* const> AllNativeClasses() {
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     // flash.utils and its events, after the display classes they extend.
     for (const NativeClass* e : {&ProxyClass(), &TimerEventClass(), &TimerClass(), &XmlNodeClass(),
-                                 &XmlDocumentClass(), &XmlNodeTypeClass()})
+                                 &XmlDocumentClass(), &XmlNodeTypeClass(), &SystemClass(),
+                                 &CapabilitiesClass(), &SecurityClass()})
       l.push_back(e);
     return l;
   }();

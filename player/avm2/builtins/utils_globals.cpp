@@ -15,6 +15,7 @@ void InstallUtilsFunctions(Vm& vm) {
   vm.RegisterBuiltinDefinition("flash.utils", "flash_proxy", key);
   InstallTimerFunctions(vm);
   InstallDescribeType(vm);
+  InstallSystemFunctions(vm);
 }
 
 }  // namespace flashsaver::avm2
