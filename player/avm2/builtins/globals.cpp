@@ -64,9 +64,22 @@ Value GetQualifiedSuperclassNameFn(Vm& vm, const Value&, std::span<const Value> 
   if (!c || !c->super) return Value::Null();
   return Value(Str::FromUtf8(c->super->qualified));
 }
+// A class, function or constant by its qualified name: "pkg.Name", "pkg::Name" or "Name".
 Value GetDefinitionByNameFn(Vm& vm, const Value&, std::span<const Value> args) {
   std::string name = ArgString(vm, args, 0).ToUtf8();
   if (ClassObject* c = vm.FindClass(name)) return Value(static_cast<Object*>(c));
+  size_t sep = name.rfind("::");
+  size_t skip = 2;
+  if (sep == std::string::npos) {
+    sep = name.rfind('.');
+    skip = 1;
+  }
+  Name n;
+  std::string package = sep == std::string::npos ? "" : name.substr(0, sep);
+  n.local = Str::FromUtf8(sep == std::string::npos ? name : name.substr(sep + skip));
+  n.set.push_back(vm.InternNs(NsKind::kPublic, Str::FromUtf8(package)));
+  Value v;
+  if (!n.local.empty() && vm.FindDefinition(n, v, nullptr)) return v;
   vm.ThrowError(ErrorType::kReferenceError, 1065, {name});
 }
 
@@ -112,13 +125,13 @@ std::span<const NativeClass* const> AllNativeClasses() {
         &ObjectClass(),  &ClassClass(),  &FunctionClass(), &NamespaceClass(), &QNameClass(),
         &BooleanClass(), &NumberClass(), &IntClass(),      &UIntClass(),      &StringClass(),
         &ArrayClass(),   &MathClass(),   &VectorClass(),   &DateClass(),      &XmlClass(),
-        &XmlListClass(), &RegExpClass(), &JsonClass(), &DictionaryClass()};
+        &XmlListClass(), &RegExpClass(), &JsonClass(),     &DictionaryClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     // flash.utils and its events, after the display classes they extend.
-    for (const NativeClass* e : {&ProxyClass(), &TimerEventClass(), &TimerClass(), &XmlNodeClass(),
-                                 &XmlDocumentClass(), &XmlNodeTypeClass(), &SystemClass(),
-                                 &CapabilitiesClass(), &SecurityClass()})
+    for (const NativeClass* e :
+         {&ProxyClass(), &TimerEventClass(), &TimerClass(), &XmlNodeClass(), &XmlDocumentClass(),
+          &XmlNodeTypeClass(), &SystemClass(), &CapabilitiesClass(), &SecurityClass()})
       l.push_back(e);
     return l;
   }();

@@ -118,7 +118,11 @@ std::u16string FromBytes(std::string_view b) {
   std::u16string out;
   for (size_t i = 0; i < b.size();) {
     auto u = static_cast<uint8_t>(b[i]);
-    int n = u < 0x80 ? 0 : (u & 0xE0) == 0xC0 ? 1 : (u & 0xF0) == 0xE0 ? 2 : (u & 0xF8) == 0xF0 ? 3 : -1;
+    int n = u < 0x80             ? 0
+            : (u & 0xE0) == 0xC0 ? 1
+            : (u & 0xF0) == 0xE0 ? 2
+            : (u & 0xF8) == 0xF0 ? 3
+                                 : -1;
     uint32_t c = n == 0 ? u : n == 1 ? (u & 0x1F) : n == 2 ? (u & 0x0F) : (u & 0x07);
     bool ok = n >= 0 && i + static_cast<size_t>(n) < b.size() + (n == 0 ? 1 : 0);
     for (int k = 1; ok && k <= n; ++k) {
@@ -202,8 +206,7 @@ void Define(Vm& vm, const char* name, NativeFn fn, int length) {
 
 void SetSandboxType(Vm& vm, bool use_network) {
   Str key{std::u16string(kSandboxKey)};
-  vm.global()->dynamic().Set(key,
-                             Value(Str(use_network ? u"localWithNetwork" : u"localWithFile")));
+  vm.global()->dynamic().Set(key, Value(Str(use_network ? u"localWithNetwork" : u"localWithFile")));
   vm.global()->dynamic().FindEntry(key.view())->enumerable = false;
 }
 
@@ -218,19 +221,20 @@ const NativeClass& SystemClass() {
     c.package = "flash.system";
     c.name = "System";
     c.flags = class_flag::kFinal | class_flag::kSealed;
-    c.statics = {Getter("totalMemory", TotalMemory).Type("uint"),
-                 Getter("totalMemoryNumber", TotalMemoryNumber).Type("Number"),
-                 Getter("freeMemory", Zero).Type("Number"),
-                 Getter("privateMemory", TotalMemoryNumber).Type("Number"),
-                 Getter("useCodePage", False).Type("Boolean"),
-                 Setter("useCodePage", Nothing).Params("Boolean"),
-                 Method("setClipboard", SetClipboard, 1).Type("void").Params("String"),
-                 Method("gc", Nothing).Type("void"),
-                 Method("pause", Nothing).Type("void"),
-                 Method("resume", Nothing).Type("void"),
-                 Method("exit", Nothing, 1).Type("void").Params("uint"),
-                 Method("disposeXML", Nothing, 1).Type("void").Params("XML"),
-                 Method("pauseForGCIfCollectionImminent", Nothing, 1).Type("void").Params("Number?")};
+    c.statics = {
+        Getter("totalMemory", TotalMemory).Type("uint"),
+        Getter("totalMemoryNumber", TotalMemoryNumber).Type("Number"),
+        Getter("freeMemory", Zero).Type("Number"),
+        Getter("privateMemory", TotalMemoryNumber).Type("Number"),
+        Getter("useCodePage", False).Type("Boolean"),
+        Setter("useCodePage", Nothing).Params("Boolean"),
+        Method("setClipboard", SetClipboard, 1).Type("void").Params("String"),
+        Method("gc", Nothing).Type("void"),
+        Method("pause", Nothing).Type("void"),
+        Method("resume", Nothing).Type("void"),
+        Method("exit", Nothing, 1).Type("void").Params("uint"),
+        Method("disposeXML", Nothing, 1).Type("void").Params("XML"),
+        Method("pauseForGCIfCollectionImminent", Nothing, 1).Type("void").Params("Number?")};
     return c;
   }();
   return spec;
@@ -244,40 +248,41 @@ const NativeClass& CapabilitiesClass() {
     c.flags = class_flag::kFinal | class_flag::kSealed;
     auto text = [](const char* n, NativeFn f) { return Getter(n, f).Type("String"); };
     auto flag = [](const char* n, NativeFn f) { return Getter(n, f).Type("Boolean"); };
-    c.statics = {text("version", Text<kVersion>),
-                 text("playerType", Text<kPlayerType>),
-                 text("os", Text<kOs>),
-                 text("manufacturer", Text<kManufacturer>),
-                 text("language", Text<kLanguage>),
-                 text("screenColor", Text<kScreenColor>),
-                 text("cpuArchitecture", Text<kCpu>),
-                 text("touchscreenType", Text<kTouch>),
-                 text("maxLevelIDC", Text<kLevelIdc>),
-                 text("serverString", ServerString),
-                 Getter("screenResolutionX", ScreenX).Type("Number"),
-                 Getter("screenResolutionY", ScreenY).Type("Number"),
-                 Getter("screenDPI", ScreenDpi).Type("Number"),
-                 Getter("pixelAspectRatio", PixelAspect).Type("Number"),
-                 flag("isDebugger", Flag<false>),
-                 flag("hasAccessibility", Flag<false>),
-                 flag("hasAudio", Flag<true>),
-                 flag("hasMP3", Flag<true>),
-                 flag("hasIME", Flag<true>),
-                 flag("hasPrinting", Flag<false>),
-                 flag("hasStreamingAudio", Flag<true>),
-                 flag("hasStreamingVideo", Flag<true>),
-                 flag("hasVideoEncoder", Flag<true>),
-                 flag("hasAudioEncoder", Flag<true>),
-                 flag("hasEmbeddedVideo", Flag<true>),
-                 flag("hasScreenBroadcast", Flag<false>),
-                 flag("hasScreenPlayback", Flag<false>),
-                 flag("hasTLS", Flag<true>),
-                 flag("isEmbeddedInAcrobat", Flag<false>),
-                 flag("localFileReadDisable", Flag<false>),
-                 flag("avHardwareDisable", Flag<false>),
-                 flag("supports32BitProcesses", Flag<true>),
-                 flag("supports64BitProcesses", Flag<true>),
-                 Method("hasMultiChannelAudio", HasMultiChannelAudio, 1).Type("Boolean").Params("String")};
+    c.statics = {
+        text("version", Text<kVersion>),
+        text("playerType", Text<kPlayerType>),
+        text("os", Text<kOs>),
+        text("manufacturer", Text<kManufacturer>),
+        text("language", Text<kLanguage>),
+        text("screenColor", Text<kScreenColor>),
+        text("cpuArchitecture", Text<kCpu>),
+        text("touchscreenType", Text<kTouch>),
+        text("maxLevelIDC", Text<kLevelIdc>),
+        text("serverString", ServerString),
+        Getter("screenResolutionX", ScreenX).Type("Number"),
+        Getter("screenResolutionY", ScreenY).Type("Number"),
+        Getter("screenDPI", ScreenDpi).Type("Number"),
+        Getter("pixelAspectRatio", PixelAspect).Type("Number"),
+        flag("isDebugger", Flag<false>),
+        flag("hasAccessibility", Flag<false>),
+        flag("hasAudio", Flag<true>),
+        flag("hasMP3", Flag<true>),
+        flag("hasIME", Flag<true>),
+        flag("hasPrinting", Flag<false>),
+        flag("hasStreamingAudio", Flag<true>),
+        flag("hasStreamingVideo", Flag<true>),
+        flag("hasVideoEncoder", Flag<true>),
+        flag("hasAudioEncoder", Flag<true>),
+        flag("hasEmbeddedVideo", Flag<true>),
+        flag("hasScreenBroadcast", Flag<false>),
+        flag("hasScreenPlayback", Flag<false>),
+        flag("hasTLS", Flag<true>),
+        flag("isEmbeddedInAcrobat", Flag<false>),
+        flag("localFileReadDisable", Flag<false>),
+        flag("avHardwareDisable", Flag<false>),
+        flag("supports32BitProcesses", Flag<true>),
+        flag("supports64BitProcesses", Flag<true>),
+        Method("hasMultiChannelAudio", HasMultiChannelAudio, 1).Type("Boolean").Params("String")};
     return c;
   }();
   return spec;
