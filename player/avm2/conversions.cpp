@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "player/avm2/builtins/proxy.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
@@ -40,6 +41,12 @@ Value Vm::ToPrimitive(const Value& v, int hint) {
   const char* order[2] = {"valueOf", "toString"};
   if (hint == 2) std::swap(order[0], order[1]);
   for (const char* m : order) {
+    // A Proxy is asked to call the method (its callProperty), not for the function.
+    if (AsProxy(o)) {
+      Value r = CallProperty(v, PublicName(std::string_view(m)), {});
+      if (r.IsPrimitive()) return r;
+      continue;
+    }
     Value f = GetProperty(v, std::string_view(m));
     // Flash calls the method as callproperty does: a value that is no function is #1006.
     if (!f.AsObject() || (f.AsObject()->kind() != ObjectKind::kFunction &&

@@ -515,8 +515,9 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kNewObject: {
             auto a = PopArgs(f, ins.operand[0] * 2);
             Object* o = vm.NewObject();
-            for (size_t i = 0; i + 1 < a.size(); i += 2)
-              o->dynamic().Set(vm.ToString(a[i]), a[i + 1]);
+            // Flash stores the pairs from the top of the stack down: the last written first.
+            for (size_t i = a.size() & ~size_t{1}; i >= 2; i -= 2)
+              o->dynamic().Set(vm.ToString(a[i - 2]), a[i - 1]);
             st.push_back(Value(o));
             break;
           }

@@ -53,8 +53,11 @@ struct NativeMember {
   MemberNs ns = MemberNs::kPublic;
   // Arguments a method cannot do without: fewer throw ArgumentError #1063 before it runs.
   int required = 0;
-  // A slot's declared type (qualified class name); null for "*". Stores coerce to it.
+  // The declared type of a slot, const or accessor, or a method's return type (qualified, "*"
+  // when null): stores into a slot coerce to it, and describeType shows it. A method's parameter
+  // types, comma-separated, "?" marking optional ones ("String,int?").
   const char* type = nullptr;
+  const char* params = nullptr;
 
   // `Method("abs", Abs, 1).Needs(1)`: the call checks the count, not the native.
   NativeMember Needs(int n) const {
@@ -62,38 +65,55 @@ struct NativeMember {
     m.required = n;
     return m;
   }
-  // `Slot("x", Value(0.0)).Typed("Number")`
-  NativeMember Typed(const char* t) const {
+  // `Getter("x", GetX).Type("Number")`, `Method("f", F, 2).Type("void").Params("String,int?")`.
+  NativeMember Type(const char* t) const {
     NativeMember m = *this;
     m.type = t;
     return m;
   }
+  NativeMember Params(const char* p) const {
+    NativeMember m = *this;
+    m.params = p;
+    return m;
+  }
+  // `Slot("x", Value(0.0)).Typed("Number")`: the same as Type.
+  NativeMember Typed(const char* t) const { return Type(t); }
 };
 
+inline NativeMember MakeMember(MemberKind kind, const char* name, NativeFn fn, int length, Value v,
+                               MemberNs ns) {
+  NativeMember m;
+  m.kind = kind;
+  m.name = name;
+  m.fn = fn;
+  m.length = length;
+  m.value = std::move(v);
+  m.ns = ns;
+  return m;
+}
 inline NativeMember Method(const char* name, NativeFn fn, int length = 0) {
-  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPublic, 0, nullptr};
+  return MakeMember(MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPublic);
 }
 inline NativeMember AS3Method(const char* name, NativeFn fn, int length = 0) {
-  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kAS3, 0, nullptr};
+  return MakeMember(MemberKind::kMethod, name, fn, length, Value(), MemberNs::kAS3);
 }
 inline NativeMember ProtoMethod(const char* name, NativeFn fn, int length = 0) {
-  return {MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPrototype, 0, nullptr};
+  return MakeMember(MemberKind::kMethod, name, fn, length, Value(), MemberNs::kPrototype);
 }
 inline NativeMember Getter(const char* name, NativeFn fn) {
-  return {MemberKind::kGetter, name, fn, 0, Value(), MemberNs::kPublic, 0, nullptr};
+  return MakeMember(MemberKind::kGetter, name, fn, 0, Value(), MemberNs::kPublic);
 }
 inline NativeMember Setter(const char* name, NativeFn fn) {
-  return {MemberKind::kSetter, name, fn, 1, Value(), MemberNs::kPublic, 0, nullptr};
+  return MakeMember(MemberKind::kSetter, name, fn, 1, Value(), MemberNs::kPublic);
 }
 inline NativeMember Const(const char* name, Value v) {
-  return {MemberKind::kConst, name, nullptr, 0, std::move(v), MemberNs::kPublic, 0, nullptr};
+  return MakeMember(MemberKind::kConst, name, nullptr, 0, std::move(v), MemberNs::kPublic);
 }
 inline NativeMember Slot(const char* name, Value v) {
-  return {MemberKind::kSlot, name, nullptr, 0, std::move(v), MemberNs::kPublic, 0, nullptr};
+  return MakeMember(MemberKind::kSlot, name, nullptr, 0, std::move(v), MemberNs::kPublic);
 }
 inline NativeMember Implements(const char* interface_name) {
-  return {MemberKind::kImplements, interface_name, nullptr, 0, Value(), MemberNs::kPublic, 0,
-          nullptr};
+  return MakeMember(MemberKind::kImplements, interface_name, nullptr, 0, Value(), MemberNs::kPublic);
 }
 
 namespace class_flag {
@@ -114,6 +134,8 @@ struct NativeClass {
   // Makes an instance with C++ storage; null: a plain object (or the base's create).
   Object* (*create)(Vm& vm, ClassObject* cls) = nullptr;
   int constructor_length = 0;  // the class's `length`
+  // For describeType: the constructor's parameter types as NativeMember::params has them.
+  const char* constructor_params = nullptr;
 };
 
 // Flash's error classes, for Vm::ThrowError.

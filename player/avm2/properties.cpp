@@ -4,6 +4,7 @@
 
 #include "player/avm2/abc_unit.h"
 #include "player/avm2/builtins/byte_array.h"
+#include "player/avm2/builtins/proxy.h"
 #include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
@@ -229,6 +230,8 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
     }
   }
   if (Value r; o && name.IsPublic() && ByteArrayGetIndex(o, name.local.view(), r)) return r;
+  // A Proxy answers names of any namespace itself, traits or not.
+  if (ProxyObject* p = AsProxy(o); p && name.any_ns) return ProxyGet(*this, p, name);
   {
     if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
@@ -245,6 +248,7 @@ Value Vm::GetProperty(const Value& obj, const Name& name) {
       }
     }
   }
+  if (ProxyObject* p = AsProxy(o)) return ProxyGet(*this, p, name);
   if (name.IsPublic()) {
     if (o)
       if (Value* v = o->dynamic().Find(name.local.view())) return *v;
@@ -282,6 +286,7 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
     }
   }
   if (o && name.IsPublic() && ByteArraySetIndex(*this, o, name.local.view(), v)) return;
+  if (ProxyObject* p = AsProxy(o); p && name.any_ns) return ProxySet(*this, p, name, v);
   {
     if (const Trait* t = FindTrait(obj, name)) {
       switch (t->type) {
@@ -306,6 +311,7 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
       }
     }
   }
+  if (ProxyObject* p = AsProxy(o)) return ProxySet(*this, p, name, v);
   if (!o || o->sealed() || !name.IsPublic() || name.any_name)
     ThrowError(ErrorType::kReferenceError, 1056, {NameForError(name), TypeNameForError(obj)});
   o->dynamic().Set(name.local, v);
@@ -314,6 +320,8 @@ void Vm::SetProperty(const Value& obj, const Name& name, const Value& v, bool in
 bool Vm::HasProperty(const Value& obj, const Name& name) {
   if (bool r; XmlHasProperty(*this, obj, name, r)) return r;
   Object* o = obj.AsObject();
+  // `in` asks a Proxy even for names its traits hold.
+  if (ProxyObject* p = AsProxy(o)) return ProxyHas(*this, p, name.local);
   if (o == builtin_global_) {
     Value v;
     if (BuiltinDefinition(name, v)) return true;
@@ -349,6 +357,8 @@ bool Vm::DeleteProperty(const Value& obj, const Name& name) {
   if (auto* vec = dynamic_cast<VectorObject*>(o);
       vec && name.IsPublic() && ArrayIndex(name.local.view()) >= 0)
     return true;
+  if (ProxyObject* p = AsProxy(o); p && (name.any_ns || !FindTrait(obj, name)))
+    return ProxyDelete(*this, p, name);
   // Fixed properties cannot be deleted, nor anything from a sealed object.
   if (FindTrait(obj, name) || o->sealed()) return false;
   if (!name.IsPublic()) return false;
@@ -360,8 +370,11 @@ Value Vm::CallProperty(const Value& obj, const Name& name, std::span<const Value
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   if (Value r; XmlCallProperty(*this, obj, name, args, r)) return r;
   {
-    if (const Trait* t = FindTrait(obj, name); t && t->type == TraitType::kMethod)
-      return Invoke(t->method, obj, args, nullptr, nullptr);
+    if (ProxyObject* p = AsProxy(obj.AsObject()); p && name.any_ns)
+      return ProxyCall(*this, p, name, args);
+    const Trait* t = FindTrait(obj, name);
+    if (t && t->type == TraitType::kMethod) return Invoke(t->method, obj, args, nullptr, nullptr);
+    if (ProxyObject* p = AsProxy(obj.AsObject()); p && !t) return ProxyCall(*this, p, name, args);
   }
   Value f = GetProperty(obj, name);
   if (!f.AsObject() ||

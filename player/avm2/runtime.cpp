@@ -5,6 +5,7 @@
 #include "player/avm2/abc_unit.h"
 #include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/error.h"
+#include "player/avm2/builtins/proxy.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/avm2/frame.h"
 #include "player/avm2/vm.h"
@@ -170,6 +171,11 @@ bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
     return next != 0;
   }
   Object* o = obj.AsObject();
+  // A Proxy enumerates what its nextNameIndex gives, not its prototype chain.
+  if (ProxyObject* p = AsProxy(o)) {
+    index = ProxyNextIndex(vm, p, index);
+    return index != 0;
+  }
   if (!o && !obj.IsNullish() && index == 0) {
     // A primitive enumerates its prototype's properties.
     o = vm.ProtoOf(obj);
@@ -218,6 +224,7 @@ bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
 Value EnumName(Vm&, const Value& obj, uint32_t index) {
   if (Value r; XmlNextName(obj, index, r)) return r;
   Object* o = obj.AsObject();
+  if (ProxyObject* p = AsProxy(o)) return ProxyNextName(vm, p, index);
   if (!o || index == 0) return Value();
   uint32_t base = 0;
   if (auto* v = dynamic_cast<VectorObject*>(o)) {
@@ -247,6 +254,7 @@ Value EnumName(Vm&, const Value& obj, uint32_t index) {
 Value EnumValue(Vm& vm, const Value& obj, uint32_t index) {
   if (Value r; XmlNextValue(vm, obj, index, r)) return r;
   Object* o = obj.AsObject();
+  if (ProxyObject* p = AsProxy(o)) return ProxyNextValue(vm, p, index);
   if (!o || index == 0) return Value();
   uint32_t base = 0;
   if (auto* v = dynamic_cast<VectorObject*>(o)) {
@@ -351,6 +359,7 @@ Value Vm::ApplyType(const Value& base, std::span<const Value> params) {
 Value Vm::Descendants(const Value& obj, const Name& name) {
   if (obj.IsNullish()) ThrowError(ErrorType::kTypeError, obj.IsNull() ? 1009 : 1010);
   if (descendants_hook) return descendants_hook(*this, obj, name);
+  if (ProxyObject* p = AsProxy(obj.AsObject())) return ProxyDescendants(*this, p, name);
   if (IsXmlOrList(obj)) return XmlDescendants(*this, obj, name);
   ThrowError(ErrorType::kTypeError, 1016, {TypeNameForError(obj)});
 }

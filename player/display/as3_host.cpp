@@ -4,6 +4,7 @@
 
 #include "player/avm2/abc_tags.h"
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/builtins/timers.h"
 #include "player/avm2/builtins/xml_support.h"
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
@@ -32,6 +33,7 @@ As3Host::As3Host(const MovieDefinition& movie, DisplayList& list,
   vm_->set_limits(limits);
   avm2::SetXmlSwfVersion(*vm_, movie.header.version);
   avm2::ApplySwfVersionGates(*vm_, movie.header.version);
+  avm2::SetSandboxType(*vm_, (movie.file_attributes & 0x01) != 0);  // FileAttributes UseNetwork
 }
 
 As3Host::~As3Host() = default;
@@ -104,6 +106,9 @@ void As3Host::RunFrame() {
   avm2::BroadcastEvent(*vm_, "frameConstructed");
   RunFrameScripts();
   avm2::BroadcastEvent(*vm_, "exitFrame");
+  // Timers fire between frames: those due before the next frame runs, after this one's scripts.
+  double rate = FrameRate();
+  avm2::RunDueTimers(*vm_, clock_ms_ + (rate > 0 ? 1000.0 / rate : 0));
   vm_->MaybeCollect();
 }
 

@@ -28,6 +28,9 @@ class As3Host final : public avm2::DisplayHost {
 
   // After the display list ran a frame.
   void RunFrame();
+  // The time of the frame RunFrame runs, in ms since the movie started; after the frame, the
+  // timers due before the next one fire.
+  void set_clock(double ms) { clock_ms_ = ms; }
 
   int32_t CurrentFrame() override;
   int32_t TotalFrames() override;
@@ -51,6 +54,7 @@ class As3Host final : public avm2::DisplayHost {
   std::set<int32_t> loaded_frames_;
   bool started_ = false;
   int32_t scripted_frame_ = -1;
+  double clock_ms_ = 0;
 };
 
 }  // namespace flashsaver

@@ -48,7 +48,10 @@ void MoviePlayer::AdvanceFrame() {
   // The script clock runs with the frames, so a run repeats whatever the machine's speed.
   state_->scripts.set_clock(static_cast<double>(state_->frames_run++) * state_->scripts.frame_ms());
   state_->scripts.Tick();
-  if (state_->as3) state_->as3->RunFrame();
+  if (state_->as3) {
+    state_->as3->set_clock(state_->scripts.Milliseconds());
+    state_->as3->RunFrame();
+  }
   state_->sound.EndTick();
   DispatchSoundCompletions(state_->scripts);
 }

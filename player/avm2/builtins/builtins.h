@@ -40,6 +40,24 @@ void InstallGlobalFunctions(Vm& vm);
 void InstallUriFunctions(Vm& vm);
 // For a Dictionary and an object key, the name that key's entry lives under; else n unchanged.
 void DictionaryKeyName(Vm& vm, const Value& obj, const Value& key, Name& n);
+// flash.utils: Proxy, Timer (with flash.events.TimerEvent), the flash_proxy namespace and the
+// timer functions.
+const NativeClass& ProxyClass();
+const NativeClass& TimerClass();
+const NativeClass& TimerEventClass();
+void InstallUtilsFunctions(Vm& vm);
+void InstallDescribeType(Vm& vm);
+// flash.xml: the ActionScript 2 style XML tree.
+const NativeClass& XmlNodeClass();
+const NativeClass& XmlDocumentClass();
+const NativeClass& XmlNodeTypeClass();
+// flash.system: System, Capabilities, Security; escapeMultiByte and unescapeMultiByte.
+const NativeClass& SystemClass();
+const NativeClass& CapabilitiesClass();
+const NativeClass& SecurityClass();
+void InstallSystemFunctions(Vm& vm);
+// Security.sandboxType of a local movie: localWithNetwork when it asked for network access.
+void SetSandboxType(Vm& vm, bool use_network);
 // Hides the builtins a movie of this SWF version does not see (JSON came with SWF 13).
 void ApplySwfVersionGates(Vm& vm, int swf_version);
 void HideNumberMathStatics(Vm& vm);

@@ -45,6 +45,7 @@ const NativeClass& DictionaryClass() {
     c.name = "Dictionary";
     c.constructor = DictionaryConstruct;
     c.constructor_length = 1;
+    c.constructor_params = "Boolean?";
     c.create = CreateDictionary;
     return c;
   }();

@@ -107,7 +107,7 @@ Value ErrorConstruct(Vm& vm, const Value& self, std::span<const Value> args) {
     if (const Trait* tr = t->FindQ(name, vm.public_ns())) o->slots()[tr->slot] = std::move(v);
   };
   set(u"message", args.empty() ? Value(Str()) : Value(vm.ToString(args[0])));
-  set(u"errorID", Value(args.size() > 1 ? vm.ToInt32(args[1]) : 0));
+  e->error_id = args.size() > 1 ? vm.ToInt32(args[1]) : 0;
   for (ClassObject* k = o->cls(); k; k = k->super)
     if (k->native_class) {
       set(u"name", Value(k->name));
@@ -136,10 +136,9 @@ Value ErrorGetStackTrace(Vm& vm, const Value& self, std::span<const Value> a) {
   return Value(Str(s.AsStr().str() + Utf8ToUtf16(e->stack)));
 }
 
-Value ErrorId(Vm& vm, const Value& self, std::span<const Value>) {
-  (void)vm;
-  (void)self;
-  return Value(int32_t{0});
+Value ErrorId(Vm&, const Value& self, std::span<const Value>) {
+  auto* e = dynamic_cast<ErrorObject*>(self.AsObject());
+  return Value(e ? e->error_id : int32_t{0});
 }
 
 Value ThrowErrorStatic(Vm& vm, const Value&, std::span<const Value> args) {
@@ -156,13 +155,16 @@ NativeClass MakeErrorClass(const char* package, const char* name, const char* su
   c.constructor_length = 1;
   c.create = CreateError;
   c.call = ErrorCall;
-  c.statics = {Const("length", Value(int32_t{1}))};
+  c.constructor_params = "String?,int?";
+  // The core error classes declare a static length; those of flash.errors do not.
+  if (!*package) c.statics = {Const("length", Value(int32_t{1}))};
   if (std::string_view(name) == "Error") {
-    c.instance = {Slot("message", Value(Str())), Slot("name", Value(Str(u"Error"))),
+    c.instance = {Slot("message", Value(Str())).Type("*"),
+                  Slot("name", Value(Str(u"Error"))).Type("*"),
                   ProtoMethod("toString", ErrorToString),
-                  Method("getStackTrace", ErrorGetStackTrace), Slot("errorID", Value(int32_t{0}))};
+                  Method("getStackTrace", ErrorGetStackTrace).Type("String"),
+                  Getter("errorID", ErrorId).Type("int")};
     c.statics.push_back(Method("throwError", ThrowErrorStatic));
-    (void)ErrorId;
   }
   return c;
 }

@@ -12,6 +12,7 @@ class ErrorObject : public BoxedObject {
  public:
   ErrorObject(ClassObject* cls, Object* proto) : BoxedObject(cls, proto) {}
   std::string stack;  // "\n\tat Class/method()" lines
+  int32_t error_id = 0;
 };
 
 // Flash's text for an error number, "Error #1009: Cannot access ...", its %1.. filled in.

@@ -91,9 +91,22 @@ Value GetQualifiedSuperclassNameFn(Vm& vm, const Value&, std::span<const Value> 
   if (!c || !c->super) return Value::Null();
   return Value(Str::FromUtf8(c->super->qualified));
 }
+// A class, function or constant by its qualified name: "pkg.Name", "pkg::Name" or "Name".
 Value GetDefinitionByNameFn(Vm& vm, const Value&, std::span<const Value> args) {
   std::string name = ArgString(vm, args, 0).ToUtf8();
   if (ClassObject* c = vm.FindClass(name)) return Value(static_cast<Object*>(c));
+  size_t sep = name.rfind("::");
+  size_t skip = 2;
+  if (sep == std::string::npos) {
+    sep = name.rfind('.');
+    skip = 1;
+  }
+  Name n;
+  std::string package = sep == std::string::npos ? "" : name.substr(0, sep);
+  n.local = Str::FromUtf8(sep == std::string::npos ? name : name.substr(sep + skip));
+  n.set.push_back(vm.InternNs(NsKind::kPublic, Str::FromUtf8(package)));
+  Value v;
+  if (!n.local.empty() && vm.FindDefinition(n, v, nullptr)) return v;
   vm.ThrowError(ErrorType::kReferenceError, 1065, {name});
 }
 
@@ -115,6 +128,7 @@ void InstallGlobalFunctions(Vm& vm) {
   Define(vm, "", "trace", TraceFn, 1);
   InstallDisplayFunctions(vm);
   InstallUriFunctions(vm);
+  InstallUtilsFunctions(vm);
   Define(vm, "", "isNaN", IsNaNFn, 1);
   Define(vm, "", "isFinite", IsFiniteFn, 1);
   Define(vm, "", "parseInt", ParseIntFn, 2);
@@ -155,6 +169,11 @@ std::span<const NativeClass* const> AllNativeClasses() {
     l.push_back(&BitmapDataClass());
     l.push_back(&BitmapDataChannelClass());
     for (const NativeClass* e : FilterClasses()) l.push_back(e);
+    // flash.utils and its events, after the display classes they extend.
+    for (const NativeClass* e :
+         {&ProxyClass(), &TimerEventClass(), &TimerClass(), &XmlNodeClass(), &XmlDocumentClass(),
+          &XmlNodeTypeClass(), &SystemClass(), &CapabilitiesClass(), &SecurityClass()})
+      l.push_back(e);
     return l;
   }();
   return list;

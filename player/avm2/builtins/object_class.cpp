@@ -1,14 +1,14 @@
 // Object, Class, Function, Namespace and QName.
 #include "player/avm2/abc_file.h"
 #include "player/avm2/builtins/builtins.h"
+#include "player/avm2/builtins/proxy.h"
 #include "player/avm2/abc_unit.h"
 #include "player/avm2/vm.h"
 
 namespace flashsaver::avm2 {
 namespace {
 
-Value HasOwnProperty(Vm& vm, const Value& self, std::span<const Value> args) {
-  Str name = ArgString(vm, args, 0, Str(u"undefined"));
+Value OwnProperty(Vm& vm, const Value& self, const Str& name) {
   Object* o = self.AsObject();
   if (!o) {
     ClassObject* c = vm.ClassOf(self);
@@ -20,6 +20,19 @@ Value HasOwnProperty(Vm& vm, const Value& self, std::span<const Value> args) {
   }
   if (o->traits() && o->traits()->FindQ(name.view(), vm.public_ns())) return Value(true);
   return Value(o->dynamic().Find(name.view()) != nullptr);
+}
+
+// The AS3 method asks a Proxy's hasProperty; the prototype's function sees no own properties on
+// a Proxy.
+Value HasOwnProperty(Vm& vm, const Value& self, std::span<const Value> args) {
+  Str name = ArgString(vm, args, 0, Str(u"undefined"));
+  if (ProxyObject* p = AsProxy(self.AsObject())) return Value(ProxyHas(vm, p, name));
+  return OwnProperty(vm, self, name);
+}
+Value ProtoHasOwnProperty(Vm& vm, const Value& self, std::span<const Value> args) {
+  Str name = ArgString(vm, args, 0, Str(u"undefined"));
+  if (AsProxy(self.AsObject())) return Value(false);
+  return OwnProperty(vm, self, name);
 }
 
 Value PropertyIsEnumerable(Vm& vm, const Value& self, std::span<const Value> args) {
@@ -219,6 +232,7 @@ const NativeClass& ObjectClass() {
     c.name = "Object";
     c.super_name = "";
     c.instance = {AS3Method("hasOwnProperty", HasOwnProperty, 1),
+                  ProtoMethod("hasOwnProperty", ProtoHasOwnProperty, 1),
                   AS3Method("propertyIsEnumerable", PropertyIsEnumerable, 1),
                   AS3Method("isPrototypeOf", IsPrototypeOf, 1),
                   ProtoMethod("setPropertyIsEnumerable", SetPropertyIsEnumerable, 2),
@@ -240,6 +254,7 @@ const NativeClass& ClassClass() {
     c.package = "";
     c.name = "Class";
     c.instance = {Getter("prototype", ClassPrototype)};
+    c.statics = {Const("length", Value(int32_t{1}))};
     return c;
   }();
   return spec;

@@ -543,6 +543,7 @@ const NativeClass& BooleanClass() {
     c.instance = {AS3Method("toString", BoolToString), AS3Method("valueOf", BoolValueOf)};
     c.statics = {Const("length", Value(int32_t{1}))};
     c.call = BooleanCall;
+    c.constructor_params = "*?";
     return c;
   }();
   return spec;
@@ -568,6 +569,7 @@ const NativeClass& NumberClass() {
     // Number also has Math's constants and functions as statics.
     for (const NativeMember& m : MathClass().statics) c.statics.push_back(m);
     c.call = NumberCall;
+    c.constructor_params = "*?";
     return c;
   }();
   return spec;
@@ -604,6 +606,7 @@ const NativeClass& IntClass() {
                  Const("MIN_VALUE", Value(int32_t{-2147483647 - 1})),
                  Const("length", Value(int32_t{1}))};
     c.call = IntCall;
+    c.constructor_params = "*?";
     return c;
   }();
   return spec;
@@ -621,6 +624,7 @@ const NativeClass& UIntClass() {
     c.statics = {Const("MAX_VALUE", Value(uint32_t{4294967295u})),
                  Const("MIN_VALUE", Value(uint32_t{0})), Const("length", Value(int32_t{1}))};
     c.call = UIntCall;
+    c.constructor_params = "*?";
     return c;
   }();
   return spec;
@@ -653,6 +657,7 @@ const NativeClass& StringClass() {
                   AS3Method("search", StringSearch, 1)};
     c.statics = {AS3Method("fromCharCode", FromCharCode, 1), Const("length", Value(int32_t{1}))};
     c.call = StringCall;
+    c.constructor_params = "*?";
     return c;
   }();
   return spec;

@@ -135,9 +135,6 @@ Value StageHeight(Vm& vm, const Value&, std::span<const Value>) {
 Value FrameRate(Vm& vm, const Value&, std::span<const Value>) {
   return Value(Host(vm) ? Host(vm)->FrameRate() : 24.0);
 }
-Value TotalMemory(Vm& vm, const Value&, std::span<const Value>) {
-  return Value(static_cast<uint32_t>(vm.heap().size() * 64));
-}
 Value Fscommand(Vm&, const Value&, std::span<const Value>) { return Value(); }
 
 NativeClass Make(const char* package, const char* name, const char* super,
@@ -188,10 +185,6 @@ std::span<const NativeClass* const> DisplayClasses() {
            {Getter("stageWidth", StageWidth), Getter("stageHeight", StageHeight),
             Getter("frameRate", FrameRate), Setter("frameRate", Ignore)},
            {}, nullptr, nullptr),
-      Make("flash.system", "System", "Object", {},
-           {Getter("totalMemory", TotalMemory), Method("gc", Ignore), Method("pause", Ignore),
-            Method("resume", Ignore), Method("exit", Ignore)},
-           nullptr, nullptr),
   };
   static const NativeClass* ptrs[std::size(k)];
   for (size_t i = 0; i < std::size(k); ++i) ptrs[i] = &k[i];
