@@ -221,7 +221,7 @@ bool EnumerateNext(Vm& vm, Value& obj, uint32_t& index) {
   return false;
 }
 
-Value EnumName(Vm&, const Value& obj, uint32_t index) {
+Value EnumName(Vm& vm, const Value& obj, uint32_t index) {
   if (Value r; XmlNextName(obj, index, r)) return r;
   Object* o = obj.AsObject();
   if (ProxyObject* p = AsProxy(o)) return ProxyNextName(vm, p, index);
