@@ -67,7 +67,8 @@ class Vm {
   std::function<bool()> interrupt;
   // The player's side of the display classes; null when no movie runs (tests).
   class DisplayHost* display_host = nullptr;
-  // Display objects with enterFrame listeners, in the order they were added.
+  // Objects with listeners of broadcast events (enterFrame, frameConstructed, exitFrame,
+  // render), in the order they were added.
   std::vector<Object*> enter_frame_targets;
   std::map<ClassObject*, ClassObject*> vector_classes;  // Vector.<T> by T
   Object* display_root = nullptr;                       // the document class instance

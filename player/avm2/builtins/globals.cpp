@@ -6,6 +6,7 @@
 #include "player/avm2/builtins/xml_class.h"
 #include "player/avm2/builtins/regexp_class.h"
 #include "player/avm2/display/display_host.h"
+#include "player/avm2/display/display_natives.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -114,6 +115,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
         &XmlListClass(), &RegExpClass(), &JsonClass(), &DictionaryClass()};
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : DisplayClasses()) l.push_back(e);
+    for (const NativeClass* e : DisplayListClasses()) l.push_back(e);
     return l;
   }();
   return list;

@@ -8,11 +8,29 @@
 #include "player/avm2/object.h"
 #include "player/avm2/natives.h"
 
+namespace flashsaver {
+class DisplayList;
+struct DisplayObject;
+struct Clip;
+}  // namespace flashsaver
+
 namespace flashsaver::avm2 {
 
 class DisplayHost {
  public:
   virtual ~DisplayHost() = default;
+  // The list the display classes bind to; null when no movie runs.
+  DisplayList* list = nullptr;
+  // Set while the player makes the script object of an object the timeline placed (or of the
+  // root, which has a clip but no object): the new object binds to it instead of a new one.
+  flashsaver::DisplayObject* binding = nullptr;
+  Clip* binding_clip = nullptr;
+  // stage.invalidate() asked for a render event before the next frame is drawn.
+  bool render_requested = false;
+  // The class the movie links to a library symbol (SymbolClass), empty when none.
+  virtual std::string SymbolClassOf(const Clip& placer, uint16_t character_id) = 0;
+  // Sends a clip (not only the root) to a frame (0-based, clamped).
+  virtual void GotoClip(Clip& clip, int32_t frame) = 0;
   virtual int32_t CurrentFrame() = 0;  // 0-based
   virtual int32_t TotalFrames() = 0;
   virtual bool Playing() = 0;
