@@ -82,6 +82,15 @@ std::string As3Host::SymbolClassOf(const Clip& placer, uint16_t character_id) {
   return {};
 }
 
+int32_t As3Host::SymbolOfClass(const std::string& qualified) {
+  std::string dotted = qualified;
+  if (const size_t colons = dotted.rfind("::"); colons != std::string::npos)
+    dotted.replace(colons, 2, ".");
+  for (const auto& [id, name] : movie_.symbol_classes)
+    if (id != 0 && (name == dotted || name == qualified)) return id;
+  return -1;
+}
+
 void As3Host::GotoClip(Clip& clip, int32_t frame) {
   if (&clip == &list_.root()) {
     if (frame != clip.current_frame) list_.GotoFrame(frame);
@@ -190,6 +199,7 @@ void As3Host::ConstructRoot() {
     avm2::Object* root = vm_->CreateInstance(cls);
     binding_clip = nullptr;
     vm_->display_root = root;
+    if (auto* o = dynamic_cast<avm2::NodeObject*>(root)) o->name = avm2::Str(u"root1");
     if (auto* d = dynamic_cast<avm2::DispatcherObject*>(root)) d->parent = vm_->display_stage;
     // The children of the first frame are there before the constructor runs.
     for (DisplayObject* child : std::vector<DisplayObject*>(list_.root().order)) {

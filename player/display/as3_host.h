@@ -44,6 +44,9 @@ class As3Host final : public avm2::DisplayHost, public DisplayHooks {
   double FrameRate() override;
   std::string SymbolClassOf(const Clip& placer, uint16_t character_id) override;
   void GotoClip(Clip& clip, int32_t frame) override;
+  int32_t SymbolOfClass(const std::string& qualified) override;
+  // Makes and constructs the script objects of the clips placed since the last call.
+  void ConstructPlaced() override;
 
   void ClipPlaced(Clip&) override {}
   void ClipLoaded(Clip& clip) override;
@@ -56,8 +59,6 @@ class As3Host final : public avm2::DisplayHost, public DisplayHooks {
  private:
   void LoadFrameCode(int32_t frame);
   void ConstructRoot();
-  // Makes and constructs the script objects of the clips placed since the last call.
-  void ConstructPlaced();
   // Sets the named timeline children of a clip into its object's properties.
   void SetNamedChildren(Clip& clip, avm2::Object* object);
   void SetNamed(avm2::Object* parent, const DisplayObject& child);

@@ -779,7 +779,8 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
   // takes no number.
   if (name && !name->empty()) {
     object->name = *name;
-  } else if (container || type == CharacterType::kEditText) {
+  } else if (container || type == CharacterType::kEditText || indexed_) {
+    // ActionScript 3 names every object.
     object->name = "instance" + std::to_string(++instances_);
   }
   // An imported sprite or button plays with its library's characters and scripts.
@@ -979,6 +980,7 @@ std::unique_ptr<DisplayObject> DisplayList::NewNode(bool container) {
   object->live_count = &live_objects_;
   ++live_objects_;
   object->scripted = true;
+  object->name = "instance" + std::to_string(++instances_);
   if (container) {
     object->clip = std::make_unique<Clip>();
     object->clip->movie = main_;
@@ -986,6 +988,15 @@ std::unique_ptr<DisplayObject> DisplayList::NewNode(bool container) {
     object->clip->hooks = hooks_;
     object->clip->indexed = true;
   }
+  return object;
+}
+
+std::unique_ptr<DisplayObject> DisplayList::NewSymbolNode(uint16_t character_id) {
+  std::unique_ptr<DisplayObject> object = Create(character_id, 0, 0, root_, 0);
+  if (!object) return nullptr;
+  object->parent = nullptr;
+  object->scripted = true;
+  Start(*object, 0);
   return object;
 }
 

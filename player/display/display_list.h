@@ -188,6 +188,9 @@ class DisplayList {
   // A new object off the list for a script (new Sprite(), new Shape()): a container when
   // asked, else an empty leaf. Null past the limits.
   std::unique_ptr<DisplayObject> NewNode(bool container);
+  // A library symbol made by a script (new of its linked class), off the list, with its first
+  // frame placed. Null when the symbol is unknown or past the limits.
+  std::unique_ptr<DisplayObject> NewSymbolNode(uint16_t character_id);
   // Puts an object off the list into `parent` at the child index (clamped); it gets a depth of
   // its own above the timeline's, so the timeline never touches it.
   DisplayObject& Insert(Clip& parent, std::unique_ptr<DisplayObject> object, size_t index);

@@ -29,6 +29,10 @@ class DisplayHost {
   bool render_requested = false;
   // The class the movie links to a library symbol (SymbolClass), empty when none.
   virtual std::string SymbolClassOf(const Clip& placer, uint16_t character_id) = 0;
+  // The library symbol linked to a class ("pkg::Name"), or -1.
+  virtual int32_t SymbolOfClass(const std::string& qualified) = 0;
+  // Makes the objects of what the timeline placed (a symbol's first frame, made by `new`).
+  virtual void ConstructPlaced() = 0;
   // Sends a clip (not only the root) to a frame (0-based, clamped).
   virtual void GotoClip(Clip& clip, int32_t frame) = 0;
   virtual int32_t CurrentFrame() = 0;  // 0-based

@@ -148,6 +148,18 @@ Object* CreateNodeObject(Vm& vm, ClassObject* cls) {
     host->binding_clip = nullptr;
     return o;
   }
+  // A class linked to a library symbol makes the symbol, its first frame's objects made
+  // before its constructor runs.
+  for (ClassObject* k = cls; k && !k->native_class; k = k->super) {
+    const int32_t id = host->SymbolOfClass(k->qualified);
+    if (id < 0) continue;
+    o->owned = host->list->NewSymbolNode(static_cast<uint16_t>(id));
+    if (!o->owned) break;
+    o->node = o->owned.get();
+    o->node->script3 = o;
+    host->ConstructPlaced();
+    return o;
+  }
   // Containers and shapes hold a clip: children, or the drawing of `graphics`.
   bool container = false;
   for (const char* base : {"flash.display::DisplayObjectContainer", "flash.display::Shape"}) {

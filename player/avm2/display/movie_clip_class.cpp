@@ -79,7 +79,8 @@ Value PrevFrame(Vm& vm, const Value& self, std::span<const Value>) {
 }
 Value CurrentFrame(Vm& vm, const Value& self, std::span<const Value>) {
   Clip* c = ClipOf(vm, self);
-  if (!c || !c->timeline) return Value(c ? 1 : 0);
+  // A clip made by `new MovieClip()` has no frames to be on.
+  if (!c || !c->timeline) return Value(0);
   return Value(std::max(1, c->current_frame + 1));
 }
 Value TotalFrames(Vm& vm, const Value& self, std::span<const Value>) {
