@@ -489,6 +489,10 @@ void DisplayList::ForgetMasks(const DisplayObject& object) {
   }
 }
 
+void DisplayList::StopMasking(const DisplayObject& mask) {
+  std::erase_if(script_masks_, [&mask](const auto& entry) { return entry.second == &mask; });
+}
+
 const DisplayObject* DisplayList::ScriptMaskOf(const DisplayObject& masked) const {
   if (script_masks_.empty()) return nullptr;
   const auto it = script_masks_.find(&masked);

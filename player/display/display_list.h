@@ -205,6 +205,8 @@ class DisplayList {
   // The pair is forgotten when either goes.
   void SetScriptMask(DisplayObject& masked, DisplayObject* mask);
   void ForgetMasks(const DisplayObject& object);
+  // ActionScript 3: an object masks one other at most; this one stops masking the one it did.
+  void StopMasking(const DisplayObject& mask);
   const DisplayObject* ScriptMaskOf(const DisplayObject& masked) const;
   bool IsScriptMask(const DisplayObject& object) const;
 

@@ -294,6 +294,10 @@ Value SetMask(Vm& vm, const Value& self, std::span<const Value> args) {
   DisplayHost* host = vm.display_host;
   if (!n || !host || !host->list) return Value();
   auto* mask = dynamic_cast<NodeObject*>(Arg(args, 0).AsObject());
+  // Objects that mask, or are masked, by script stop masking the timeline's layers.
+  n->clip_depth = 0;
+  if (mask && mask->node) mask->node->clip_depth = 0;
+  if (mask && mask->node) host->list->StopMasking(*mask->node);
   host->list->SetScriptMask(*n, mask ? mask->node : nullptr);
   return Value();
 }
