@@ -246,7 +246,7 @@ Value GetRoot(Vm& vm, const Value& self, std::span<const Value>) {
   DisplayHost* host = vm.display_host;
   const Clip* c = ClipAbove(o);
   for (int guard = 0; c && c->owner && guard <= kMaxClipNesting + 2; ++guard) {
-    if (!c->owner->parent) return Value(c->owner->script3);  // the top of a tree off the list
+    if (!c->owner->parent) return Value::Null();  // off the list
     c = c->owner->parent;
   }
   if (!c || !host || !host->list) return Value(o->node ? nullptr : self.AsObject());
