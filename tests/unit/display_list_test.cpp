@@ -274,8 +274,8 @@ TEST(DisplayList, GotoFirstFrameKeepsTheObjectsPlacedThere) {
 // ActionScript 3 clips draw in child order: scripts move objects by index, and the timeline
 // puts a new depth below the next timeline object above it, leaving script-owned ones alone.
 TEST(DisplayList, IndexedClipsKeepTheScriptsOrderBesideTheTimelines) {
-  Played p = Load({Place(1, 1, 10), Place(5, 5, 50), ShowFrame(), Place(3, 3, 30),
-                   Place(7, 7, 70), ShowFrame(), Remove(5), ShowFrame()});
+  Played p = Load({Place(1, 1, 10), Place(5, 5, 50), ShowFrame(), Place(3, 3, 30), Place(7, 7, 70),
+                   ShowFrame(), Remove(5), ShowFrame()});
   DisplayList& list = *p.list;
   list.set_indexed(true);
   list.AdvanceFrame();
