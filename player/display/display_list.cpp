@@ -914,7 +914,9 @@ void DisplayList::Render(Canvas& canvas, const Matrix& stage_to_target) const {
   DrawVisitor visit{canvas, movie_.library, std::hypot(stage_to_target.a, stage_to_target.b) * 20,
                     std::hypot(stage_to_target.c, stage_to_target.d) * 20};
   Walker<DrawVisitor> walker(visit, kMaxClipNesting, movie_.scaling_grids, this, stage_to_target);
-  walker.WalkClip(root_, stage_to_target, {}, 0, 0);
+  if (root_transform.visible) {
+    walker.WalkClip(root_, stage_to_target * root_transform.matrix, root_transform.color, 0, 0);
+  }
   for (const auto& [level, object] : levels_) {
     if (object->visible) {
       walker.WalkClip(*object->clip, stage_to_target * object->matrix, object->color, 0, 0);
@@ -935,7 +937,9 @@ std::vector<DrawnLeaf> DisplayList::Leaves() const {
   LeafVisitor visit;
   visit.pass = static_cast<uint16_t>(++leaf_passes_ << 8);
   Walker<LeafVisitor> walker(visit, kMaxClipNesting, movie_.scaling_grids, this);
-  walker.WalkClip(root_, Matrix{}, {}, 0, 0);
+  if (root_transform.visible) {
+    walker.WalkClip(root_, root_transform.matrix, root_transform.color, 0, 0);
+  }
   for (const auto& [level, object] : levels_) {
     if (object->visible) walker.WalkClip(*object->clip, object->matrix, object->color, 0, 0);
   }

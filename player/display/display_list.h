@@ -222,6 +222,9 @@ class DisplayList {
   // movie is null (unloadMovie). Its first frame runs with the next GotoClip or frame.
   void ReplaceContent(Clip& clip, std::shared_ptr<const MovieDefinition> movie);
 
+  // The root's own position, scale, colour and visibility, which ActionScript 3 sets; drawn
+  // around the root's clip.
+  DisplayObject root_transform;
   Clip& root() { return root_; }
   const Clip& root() const { return root_; }
   int32_t root_frames() const { return static_cast<int32_t>(movie_.root.frames.size()); }

@@ -147,12 +147,13 @@ Value RemoveChildren(Vm& vm, const Value& self, std::span<const Value> args) {
   NodeObject* p = NodeOf(vm, self);
   const int64_t n = static_cast<int64_t>(Count(vm, p));
   const int64_t begin = ArgInt(vm, args, 0, 0);
-  const int64_t end = ArgInt(vm, args, 1, INT32_MAX);
-  if (begin < 0 || (n == 0 && (begin > 0 || args.size() > 1)) ||
-      (n > 0 && (begin >= n || (end != INT32_MAX && end >= n))) || end < begin) {
-    if (n == 0 && begin == 0 && end == INT32_MAX) return Value();
-    vm.ThrowError(ErrorType::kRangeError, 2006);
+  int64_t end = ArgInt(vm, args, 1, INT32_MAX);
+  // Without an end, everything from `begin` goes, and a begin past the end removes nothing.
+  if (end == INT32_MAX) {
+    if (begin >= n) return Value();
+    end = n - 1;
   }
+  if (begin < 0 || end < 0 || begin > end || end >= n) vm.ThrowError(ErrorType::kRangeError, 2006);
   const int64_t last = std::min(end, n - 1);
   std::vector<NodeObject*> gone;
   for (int64_t i = begin; i <= last; ++i)

@@ -56,7 +56,15 @@ Matrix Invert(const Matrix& m) {
                 (m.b * m.tx - m.a * m.ty) / det};
 }
 
-flashsaver::DisplayObject* Node(Vm& vm, const Value& self) { return NodeOf(vm, self)->node; }
+// The node whose transform the object's properties read and write: the root's is kept by the
+// list apart from its clip.
+flashsaver::DisplayObject* Node(Vm& vm, const Value& self) {
+  NodeObject* o = NodeOf(vm, self);
+  if (o->node) return o->node;
+  DisplayHost* host = vm.display_host;
+  if (host && host->list && o->root_clip == &host->list->root()) return &host->list->root_transform;
+  return nullptr;
+}
 
 // A finite number from the argument; nullopt for NaN, which leaves the property as it was.
 std::optional<double> Finite(Vm& vm, std::span<const Value> args) {

@@ -88,7 +88,7 @@ Value TotalFrames(Vm& vm, const Value& self, std::span<const Value>) {
 }
 Value IsPlaying(Vm& vm, const Value& self, std::span<const Value>) {
   Clip* c = ClipOf(vm, self);
-  return Value(c && c->timeline && c->playing && Frames(c) > 1);
+  return Value(c && c->playing);
 }
 
 // Labels by frame, as Flash lists them (by frame, then by name).
