@@ -178,7 +178,7 @@ void As3Host::ConstructPlaced() {
   }
 }
 
-void As3Host::ConstructRoot() {
+void As3Host::AllocateRoot() {
   std::string name = "flash.display::MovieClip";
   for (const auto& entry : movie_.symbol_classes) {
     if (entry.first == 0) name = entry.second;
@@ -201,22 +201,28 @@ void As3Host::ConstructRoot() {
     vm_->display_root = root;
     if (auto* o = dynamic_cast<avm2::NodeObject*>(root)) o->name = avm2::Str(u"root1");
     if (auto* d = dynamic_cast<avm2::DispatcherObject*>(root)) d->parent = vm_->display_stage;
+    return avm2::Value();
+  });
+}
+
+void As3Host::ConstructRoot() {
+  avm2::Object* root = vm_->display_root;
+  if (!root) return;
+  vm_->RunGuarded([&] {
     // The children of the first frame are there before the constructor runs.
     for (DisplayObject* child : std::vector<DisplayObject*>(list_.root().order)) {
       if (auto* o = dynamic_cast<avm2::NodeObject*>(avm2::ScriptObjectOf(*vm_, *child)))
         o->parent = root;
     }
     SetNamedChildren(list_.root(), root);
-    vm_->ConstructInto(cls, root, {});
+    vm_->ConstructInto(root->cls(), root, {});
     return avm2::Value();
   });
-  if (vm_->display_root) {
-    vm_->RunGuarded([&] {
-      avm2::SendDisplayEvent(*vm_, vm_->display_root, "added", true);
-      avm2::SendDisplayEvent(*vm_, vm_->display_root, "addedToStage", false);
-      return avm2::Value();
-    });
-  }
+  vm_->RunGuarded([&] {
+    avm2::SendDisplayEvent(*vm_, root, "added", true);
+    avm2::SendDisplayEvent(*vm_, root, "addedToStage", false);
+    return avm2::Value();
+  });
 }
 
 void As3Host::RunFrameScript(Clip& clip) {
@@ -263,6 +269,7 @@ void As3Host::RunFrame() {
   LoadFrameCode(list_.root().current_frame);
   if (!started_) {
     started_ = true;
+    AllocateRoot();
     ConstructPlaced();
     ConstructRoot();
   } else {

@@ -58,6 +58,8 @@ class As3Host final : public avm2::DisplayHost, public DisplayHooks {
 
  private:
   void LoadFrameCode(int32_t frame);
+  // The root's object is made before the first frame's objects, and constructed after them.
+  void AllocateRoot();
   void ConstructRoot();
   // Sets the named timeline children of a clip into its object's properties.
   void SetNamedChildren(Clip& clip, avm2::Object* object);
