@@ -28,19 +28,17 @@ TEST(Avm2Display, ScriptBuiltListKeepsFlashsRules) {
   player.SetTraceOutput([&](std::string_view line) { lines.emplace_back(line); });
   for (int i = 0; i < 5; ++i) player.AdvanceFrame();
   const std::vector<std::string> expected = {
-      "c,a,b",
-      "c,b,a",
-      "a,b,c",
+      "c,a,b", "c,b,a", "a,b,c",
       "c,b,a",  // addChildAt, setChildIndex, swapChildren(At)
-      "at5 2006",
-      "self 2024",
-      "loop 2150",
-      "notmine 2025",
+      "at5 2006", "self 2024", "loop 2150", "notmine 2025",
       "c,a b true true",   // a child moved under a sibling
       "1 true true true",  // a removed tree is off the stage, without a root
       "false false 1",     // ... and back on it when added again
       "20 10",
       "10 40 2 90",  // width and height from the drawing, after scale and rotation
+      // A new MovieClip: angles kept within -180..180, alpha in 256ths, positions in whole
+      // twips toward zero, no frame to be on.
+      "-90 0.296875 1.2 -2.25 0 1", "170 -1 false true 0",
       "frame3 80"};  // enterFrame ran on frames 2 and 3
   EXPECT_EQ(lines, expected);
 

@@ -41,6 +41,11 @@ class Main extends Sprite {
     log(box.width + " " + box.height);
     box.scaleX = 2; box.rotation = 90;
     log(box.width + " " + box.height + " " + box.scaleX + " " + box.rotation);
+    var p = new flash.display.MovieClip();
+    p.rotation = 270; p.alpha = 0.3; p.x = 1.234; p.y = -2.26;
+    log(p.rotation + " " + p.alpha + " " + p.x + " " + p.y + " " + p.currentFrame + " " + p.totalFrames);
+    p.rotation = -190; p.scaleY = -1; p.visible = false;
+    log(p.rotation + " " + p.scaleY + " " + p.visible + " " + (p.parent == null) + " " + p.numChildren);
     addEventListener(Event.ENTER_FRAME, tick);
   }
   function tick(e:Event) {
