@@ -22,11 +22,20 @@ void Goto(Vm& vm, Clip& clip, int32_t frame) {
   vm.display_host->GotoClip(clip, std::clamp(frame, 0, Frames(&clip) - 1));
 }
 
+// A frame number as a goto takes it: truncated to an int, a number out of the int range (or
+// NaN) becoming the lowest int, then made 0-based with the int's wraparound, so the lowest
+// int names the last frame.
+int32_t FrameOf(double n) {
+  const int32_t f = n >= -2147483648.0 && n < 2147483648.0 ? static_cast<int32_t>(n) : INT32_MIN;
+  return static_cast<int32_t>(static_cast<uint32_t>(f) - 1u);
+}
+
 // The 0-based frame a goto names: a label, or a frame number (also as text).
 int32_t FrameArg(Vm& vm, Clip& clip, std::span<const Value> args) {
   const Value v = Arg(args, 0);
-  if (v.IsString()) {
-    const std::string label = v.AsStr().ToUtf8();
+  // Objects name a frame by their text, as strings do.
+  if (v.IsString() || v.AsObject()) {
+    const std::string label = vm.ToString(v).ToUtf8();
     if (clip.timeline) {
       const auto it = clip.timeline->labels.find(label);
       if (it != clip.timeline->labels.end()) return it->second;
@@ -34,9 +43,9 @@ int32_t FrameArg(Vm& vm, Clip& clip, std::span<const Value> args) {
     const double n = vm.ToNumber(v);
     if (std::isnan(n) || label.empty())
       vm.ThrowError(ErrorType::kArgumentError, 2109, {label, kSceneName});
-    return DoubleToInt32(n) - 1;
+    return FrameOf(n);
   }
-  return vm.ToInt32(v) - 1;
+  return FrameOf(vm.ToNumber(v));
 }
 
 Value Stop(Vm& vm, const Value& self, std::span<const Value>) {
