@@ -69,7 +69,8 @@ class Vm {
   class DisplayHost* display_host = nullptr;
   // The display list's side of flash.geom.Transform; null: Transforms keep their own values.
   class TransformHost* transform_host = nullptr;
-  // Display objects with enterFrame listeners, in the order they were added.
+  // Objects with listeners of broadcast events (enterFrame, frameConstructed, exitFrame,
+  // render), in the order they were added.
   std::vector<Object*> enter_frame_targets;
   std::map<ClassObject*, ClassObject*> vector_classes;  // Vector.<T> by T
   int swf_version = 0;  // the movie's SWF version, for version-dependent rules (0: newest)

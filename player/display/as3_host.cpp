@@ -6,6 +6,7 @@
 #include "player/avm2/builtins/builtins.h"
 #include "player/avm2/builtins/timers.h"
 #include "player/avm2/builtins/xml_support.h"
+#include "player/avm2/display/display_node.h"
 #include "player/display/display_list.h"
 #include "player/display/movie_definition.h"
 #include "player/swf/tag_codes.h"
@@ -25,6 +26,11 @@ As3Host::As3Host(const MovieDefinition& movie, DisplayList& list,
   };
   vm_->interrupt = [&interrupt] { return interrupt && interrupt(); };
   vm_->display_host = this;
+  this->list = &list;
+  vm_->host_roots = [this](avm2::Tracer& t) {
+    avm2::MarkTree(t, list_.root());
+    avm2::MarkTree(t, list_.stage_clip());
+  };
   avm2::ScriptLimits limits;
   if (movie.max_recursion_depth)
     limits.max_recursion = std::clamp<int>(*movie.max_recursion_depth, 16, 256);
@@ -36,82 +42,248 @@ As3Host::As3Host(const MovieDefinition& movie, DisplayList& list,
   avm2::SetSandboxType(*vm_, (movie.file_attributes & 0x01) != 0);  // FileAttributes UseNetwork
 }
 
-As3Host::~As3Host() = default;
+As3Host::~As3Host() {
+  // The list outlives the machine: its nodes forget their objects, and nothing calls back.
+  closing_ = true;
+  list_.set_hooks(nullptr);
+  std::vector<Clip*> stack = list_.Roots();
+  stack.push_back(&list_.stage_clip());
+  while (!stack.empty()) {
+    Clip* c = stack.back();
+    stack.pop_back();
+    c->hooks = nullptr;
+    for (auto& [depth, child] : c->children) {
+      child->script3 = nullptr;
+      if (child->clip) stack.push_back(child->clip.get());
+    }
+  }
+  vm_.reset();
+}
 
 void As3Host::LoadFrameCode(int32_t frame) {
-  if (frame < 0 || frame >= static_cast<int32_t>(movie_.root.frames.size())) return;
-  if (!loaded_frames_.insert(frame).second) return;
-  for (const auto& [code, body] : movie_.root.frames[static_cast<size_t>(frame)].abc_blocks) {
-    if (code == swf_tag::kDoAbc) {
-      std::optional<avm2::DoAbcTag> tag = avm2::ReadDoAbcTag(body);
-      if (tag) vm_->LoadAbc(tag->abc, (tag->flags & avm2::DoAbcTag::kLazyInitialize) != 0);
-    } else {
-      vm_->LoadAbc(avm2::ReadDoAbcOldTag(body).abc, false);
+  // A jump past frames runs their code too, in frame order.
+  frame = std::min(frame, static_cast<int32_t>(movie_.root.frames.size()) - 1);
+  while (loaded_up_to_ < frame) {
+    ++loaded_up_to_;
+    for (const auto& [code, body] :
+         movie_.root.frames[static_cast<size_t>(loaded_up_to_)].abc_blocks) {
+      if (code == swf_tag::kDoAbc) {
+        std::optional<avm2::DoAbcTag> tag = avm2::ReadDoAbcTag(body);
+        if (tag) vm_->LoadAbc(tag->abc, (tag->flags & avm2::DoAbcTag::kLazyInitialize) != 0);
+      } else {
+        vm_->LoadAbc(avm2::ReadDoAbcOldTag(body).abc, false);
+      }
     }
   }
 }
 
-void As3Host::ConstructRoot() {
-  for (const auto& entry : movie_.symbol_classes) {
-    if (entry.first != 0) continue;
-    const std::string& name = entry.second;
+std::string As3Host::SymbolClassOf(const Clip& placer, uint16_t character_id) {
+  if (placer.movie.get() != &movie_) return {};
+  for (const auto& [id, name] : movie_.symbol_classes)
+    if (id == character_id && id != 0) return name;
+  return {};
+}
+
+int32_t As3Host::SymbolOfClass(const std::string& qualified) {
+  std::string dotted = qualified;
+  if (const size_t colons = dotted.rfind("::"); colons != std::string::npos)
+    dotted.replace(colons, 2, ".");
+  for (const auto& [id, name] : movie_.symbol_classes)
+    if (id != 0 && (name == dotted || name == qualified)) return id;
+  return -1;
+}
+
+void As3Host::GotoClip(Clip& clip, int32_t frame) {
+  if (&clip == &list_.root()) {
+    if (frame != clip.current_frame) list_.GotoFrame(frame);
+  } else {
+    list_.GotoClip(clip, frame);
+  }
+  // The objects a jump places are made at once, as Flash makes them.
+  LoadFrameCode(list_.root().current_frame);
+  ConstructPlaced();
+}
+
+void As3Host::ClipLoaded(Clip& clip) {
+  if (!closing_ && clip.owner && !clip.owner->scripted) placed_.push_back(&clip);
+}
+
+void As3Host::ClipRemoved(Clip& clip) {
+  if (closing_) return;
+  std::erase(placed_, &clip);
+  std::erase(due_, &clip);
+  std::erase(running_, &clip);
+}
+
+void As3Host::FrameRan(Clip& clip, int32_t) {
+  if (closing_) return;
+  if (std::find(due_.begin(), due_.end(), &clip) == due_.end()) due_.push_back(&clip);
+}
+
+void As3Host::NodeGone(DisplayObject& node) {
+  if (closing_) return;
+  if (auto* o = dynamic_cast<avm2::NodeObject*>(node.script3)) {
+    o->node = nullptr;
+    o->parent = nullptr;
+  }
+  node.script3 = nullptr;
+}
+
+// The player's own names (instance1...) are no instance names: no property gets them.
+bool IsInstanceName(const std::string& name) {
+  if (name.empty()) return false;
+  if (name.rfind("instance", 0) != 0 || name.size() == 8) return true;
+  return name.find_first_not_of("0123456789", 8) != std::string::npos;
+}
+
+void As3Host::SetNamed(avm2::Object* parent, const DisplayObject& child) {
+  if (!parent || child.scripted || !IsInstanceName(child.name)) return;
+  avm2::Object* object = avm2::ScriptObjectOf(*vm_, const_cast<DisplayObject&>(child));
+  if (!object) return;
+  vm_->RunGuarded([&] {
+    vm_->SetProperty(avm2::Value(parent), child.name, avm2::Value(object));
+    return avm2::Value();
+  });
+}
+
+void As3Host::SetNamedChildren(Clip& clip, avm2::Object* object) {
+  std::vector<DisplayObject*> named;
+  for (DisplayObject* child : clip.order) named.push_back(child);
+  for (DisplayObject* child : named) SetNamed(object, *child);
+}
+
+void As3Host::ConstructPlaced() {
+  // Children come before their parents; constructors may place more (gotos), which join the
+  // end. ClipRemoved takes removed clips out of the queue.
+  for (size_t guard = 0; guard < 4 * kMaxDisplayObjects && !placed_.empty(); ++guard) {
+    Clip* clip = placed_.front();
+    placed_.erase(placed_.begin());
+    DisplayObject* node = clip->owner;
+    if (!node) continue;
+    avm2::Object* object = avm2::ScriptObjectOf(*vm_, *node);
+    auto* o = dynamic_cast<avm2::NodeObject*>(object);
+    if (!o) continue;
+    SetNamedChildren(*clip, object);
+    if (node->parent) SetNamed(avm2::ScriptObjectOfClip(*vm_, *node->parent), *node);
     vm_->RunGuarded([&] {
-      avm2::ClassObject* cls = vm_->FindClass(name);
-      if (!cls) return avm2::Value();
-      // Flash links only a Sprite to the root; other classes ran their scripts but get no root.
-      if (avm2::ClassObject* sprite = vm_->FindClass("flash.display::Sprite");
-          sprite && !cls->IsSubclassOf(sprite)) {
-        vm_->Trace("TypeError: Error #2023: Class " + cls->qualified +
-                   "$ must inherit from Sprite to link to the root.");
-        return avm2::Value();
-      }
-      if (avm2::ClassObject* stage_cls = vm_->FindClass("flash.display::Stage"))
-        vm_->display_stage = vm_->CreateInstance(stage_cls);
-      avm2::Object* root = vm_->CreateInstance(cls);
-      vm_->display_root = root;
-      if (auto* d = dynamic_cast<avm2::DispatcherObject*>(root)) d->parent = vm_->display_stage;
-      vm_->ConstructInto(cls, root, {});
+      vm_->ConstructInto(object->cls(), object, {});
       return avm2::Value();
     });
-    break;
+    if (o->node && o->node->parent) {
+      vm_->RunGuarded([&] {
+        avm2::SendDisplayEvent(*vm_, object, "added", true);
+        if (o->node && avm2::OnStage(*vm_, o->node->parent))
+          avm2::SendDisplayEvent(*vm_, object, "addedToStage", false);
+        return avm2::Value();
+      });
+    }
+  }
+}
+
+void As3Host::AllocateRoot() {
+  std::string name = "flash.display::MovieClip";
+  for (const auto& entry : movie_.symbol_classes) {
+    if (entry.first == 0) name = entry.second;
+  }
+  vm_->RunGuarded([&] {
+    avm2::ClassObject* cls = vm_->FindClass(name);
+    if (!cls) return avm2::Value();
+    // Flash links only a Sprite to the root; other classes ran their scripts but get no root.
+    if (avm2::ClassObject* sprite = vm_->FindClass("flash.display::Sprite");
+        sprite && !cls->IsSubclassOf(sprite) && cls != sprite) {
+      vm_->Trace("TypeError: Error #2023: Class " + cls->qualified +
+                 "$ must inherit from Sprite to link to the root.");
+      return avm2::Value();
+    }
+    if (avm2::ClassObject* stage_cls = vm_->FindClass("flash.display::Stage"))
+      vm_->display_stage = vm_->CreateInstance(stage_cls);
+    binding_clip = &list_.root();
+    avm2::Object* root = vm_->CreateInstance(cls);
+    binding_clip = nullptr;
+    vm_->display_root = root;
+    if (auto* o = dynamic_cast<avm2::NodeObject*>(root)) o->name = avm2::Str(u"root1");
+    if (auto* d = dynamic_cast<avm2::DispatcherObject*>(root)) d->parent = vm_->display_stage;
+    return avm2::Value();
+  });
+}
+
+void As3Host::ConstructRoot() {
+  avm2::Object* root = vm_->display_root;
+  if (!root) return;
+  vm_->RunGuarded([&] {
+    // The children of the first frame are there before the constructor runs.
+    for (DisplayObject* child : std::vector<DisplayObject*>(list_.root().order)) {
+      if (auto* o = dynamic_cast<avm2::NodeObject*>(avm2::ScriptObjectOf(*vm_, *child)))
+        o->parent = root;
+    }
+    SetNamedChildren(list_.root(), root);
+    vm_->ConstructInto(root->cls(), root, {});
+    return avm2::Value();
+  });
+  vm_->RunGuarded([&] {
+    avm2::SendDisplayEvent(*vm_, root, "added", true);
+    avm2::SendDisplayEvent(*vm_, root, "addedToStage", false);
+    return avm2::Value();
+  });
+}
+
+void As3Host::RunFrameScript(Clip& clip) {
+  auto* o = dynamic_cast<avm2::NodeObject*>(avm2::ScriptObjectOfClip(*vm_, clip));
+  if (!o) return;
+  for (const auto& [f, fn] : o->frame_scripts) {
+    if (f != clip.current_frame) continue;
+    avm2::Value script = fn;
+    vm_->RunGuarded([&] { return vm_->Call(script, avm2::Value(o), {}); });
+    return;
   }
 }
 
 void As3Host::RunFrameScripts() {
-  // A frame script that jumps runs the target frame's script too, a bounded number of times.
-  for (int guard = 0; guard < 16; ++guard) {
-    int32_t frame = list_.root().current_frame;
-    if (frame == scripted_frame_) return;
-    scripted_frame_ = frame;
-    LoadFrameCode(frame);
-    auto* root = dynamic_cast<avm2::DispatcherObject*>(vm_->display_root);
-    if (!root) return;
-    for (const auto& [f, fn] : root->frame_scripts) {
-      if (f != frame) continue;
-      avm2::Value script = fn;
-      vm_->RunGuarded([&] { return vm_->Call(script, avm2::Value(root), {}); });
-      break;
+  // Parents before children, in child order; a script's jump makes its target's script due,
+  // which runs in a further pass, a bounded number of times.
+  for (int pass = 0; pass < 16 && !due_.empty(); ++pass) {
+    running_.clear();
+    std::vector<Clip*> stack = {&list_.stage_clip(), &list_.root()};
+    while (!stack.empty() && running_.size() < kMaxDisplayObjects) {
+      Clip* c = stack.back();
+      stack.pop_back();
+      if (std::find(due_.begin(), due_.end(), c) != due_.end()) running_.push_back(c);
+      for (auto it = c->order.rbegin(); it != c->order.rend(); ++it)
+        if ((*it)->clip) stack.push_back((*it)->clip.get());
     }
+    due_.clear();
+    // ClipRemoved takes clips that earlier scripts removed out of running_.
+    for (size_t i = 0; i < running_.size(); ++i) RunFrameScript(*running_[i]);
+    running_.clear();
   }
 }
 
+void As3Host::Broadcast(const char* type) { avm2::BroadcastEvent(*vm_, type); }
+
 void As3Host::RunFrame() {
+  LoadFrameCode(list_.root().current_frame);
   if (!started_) {
     started_ = true;
-    LoadFrameCode(list_.root().current_frame);
+    AllocateRoot();
+    ConstructPlaced();
     ConstructRoot();
   } else {
-    avm2::BroadcastEvent(*vm_, "enterFrame");
+    Broadcast("enterFrame");
+    ConstructPlaced();
   }
-  avm2::BroadcastEvent(*vm_, "frameConstructed");
+  Broadcast("frameConstructed");
   RunFrameScripts();
-  avm2::BroadcastEvent(*vm_, "exitFrame");
+  ConstructPlaced();
+  Broadcast("exitFrame");
+  if (render_requested) {
+    render_requested = false;
+    Broadcast("render");
+  }
   // Timers fire between frames: those due before the next frame runs, after this one's scripts.
   double rate = FrameRate();
   avm2::RunDueTimers(*vm_, clock_ms_ + (rate > 0 ? 1000.0 / rate : 0));
   vm_->MaybeCollect();
 }
-
 int32_t As3Host::CurrentFrame() { return std::max(0, list_.root().current_frame); }
 int32_t As3Host::TotalFrames() { return list_.root_frames(); }
 bool As3Host::Playing() { return list_.root().playing; }

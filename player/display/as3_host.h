@@ -1,15 +1,19 @@
-// Runs an ActionScript 3 movie's scripts alongside the root timeline: each DoABC as its frame is
-// first reached, the document class (SymbolClass 0) built on the first frame, frame scripts
-// (addFrameScript) and enterFrame listeners.
+// Runs an ActionScript 3 movie's scripts alongside the display list: each DoABC as its frame is
+// first reached, a script object for every clip the timeline places (its linked class or
+// MovieClip), the document class on the first frame, and each frame's phases as Flash Player
+// runs them: enterFrame, construction of new objects, frameConstructed, frame scripts,
+// exitFrame (and render after stage.invalidate()).
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <set>
 #include <string_view>
+#include <vector>
 
 #include "player/avm2/display/display_host.h"
 #include "player/avm2/vm.h"
+#include "player/display/display_list.h"
 
 namespace flashsaver {
 
@@ -19,7 +23,7 @@ class DisplayList;
 // True when the movie's scripts are ActionScript 3 (SWF 9+ with the AS3 FileAttributes flag).
 bool IsAs3Movie(const MovieDefinition& movie);
 
-class As3Host final : public avm2::DisplayHost {
+class As3Host final : public avm2::DisplayHost, public DisplayHooks {
  public:
   As3Host(const MovieDefinition& movie, DisplayList& list,
           const std::function<void(std::string_view)>& trace,
@@ -42,19 +46,43 @@ class As3Host final : public avm2::DisplayHost {
   double StageHeight() override;
   double FrameRate() override;
   bool SymbolBitmap(avm2::ClassObject* cls, Picture& out) override;
+  std::string SymbolClassOf(const Clip& placer, uint16_t character_id) override;
+  void GotoClip(Clip& clip, int32_t frame) override;
+  int32_t SymbolOfClass(const std::string& qualified) override;
+  // Makes and constructs the script objects of the clips placed since the last call.
+  void ConstructPlaced() override;
+
+  void ClipPlaced(Clip&) override {}
+  void ClipLoaded(Clip& clip) override;
+  void ClipRemoved(Clip& clip) override;
+  void ClipEnterFrame(Clip&) override {}
+  void FrameRan(Clip& clip, int32_t frame) override;
+  void TextRemoved(DisplayObject&) override {}
+  void NodeGone(DisplayObject& node) override;
 
  private:
   void LoadFrameCode(int32_t frame);
+  // The root's object is made before the first frame's objects, and constructed after them.
+  void AllocateRoot();
   void ConstructRoot();
+  // Sets the named timeline children of a clip into its object's properties.
+  void SetNamedChildren(Clip& clip, avm2::Object* object);
+  void SetNamed(avm2::Object* parent, const DisplayObject& child);
   void RunFrameScripts();
+  void RunFrameScript(Clip& clip);
+  void Broadcast(const char* type);
+
+  bool closing_ = false;
+  std::vector<Clip*> placed_;   // clips placed, children before parents, not yet constructed
+  std::vector<Clip*> due_;      // clips whose frame changed: their frame scripts are due
+  std::vector<Clip*> running_;  // the clips whose frame scripts this pass runs
 
   const MovieDefinition& movie_;
   DisplayList& list_;
   std::unique_ptr<avm2::Vm> vm_;
-  std::set<int32_t> loaded_frames_;
   bool started_ = false;
-  int32_t scripted_frame_ = -1;
   double clock_ms_ = 0;
+  int32_t loaded_up_to_ = -1;
 };
 
 }  // namespace flashsaver

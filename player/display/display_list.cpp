@@ -155,17 +155,18 @@ class Walker {
     if (level > max_level_) return;
     if (clip.drawing && !clip.drawing->empty()) visit_.Drawn(clip, m, c, mask_key);
     std::vector<std::pair<int32_t, uint64_t>> masks;  // clip depth, key before it
-    for (const auto& [depth, object] : clip.children) {
+    auto child = [&](const DisplayObject* object) {
+      const int32_t depth = object->depth;
       while (!masks.empty() && depth > masks.back().first) {
         mask_key = masks.back().second;
         masks.pop_back();
         visit_.PopMask();
       }
-      if (!object->visible) continue;
+      if (!object->visible) return;
       const DisplayObject* script_mask = nullptr;
       if (list_) {
         // A script mask is drawn only as the mask of the object it masks.
-        if (list_->IsScriptMask(*object)) continue;
+        if (list_->IsScriptMask(*object)) return;
         script_mask = list_->ScriptMaskOf(*object);
       }
       if (script_mask) {
@@ -184,7 +185,7 @@ class Walker {
         masks.emplace_back(object->clip_depth, mask_key);
         mask_key = mask_built;
         if (script_mask) visit_.PopMask();
-        continue;
+        return;
       }
       const uint64_t key = script_mask ? MixKey(mask_key, script_mask->serial) : mask_key;
       const auto* drawable = dynamic_cast<const DrawableCharacter*>(object->character);
@@ -195,7 +196,7 @@ class Walker {
         const ColorTransform oc = c * object->color;
         const uint64_t layer_key = MixKey(key, EffectsKey(*object));
         // The fuzz build's clang cannot capture a structured binding.
-        auto look = [&, obj = object.get()] { return LookOf(*obj, om, oc, layer_key, level); };
+        auto look = [&, obj = object] { return LookOf(*obj, om, oc, layer_key, level); };
         if (visit_.BeginLayer(*object, om, look)) {
           WalkObject(*object, om, oc, layer_key, level);
           visit_.EndLayer();
@@ -204,6 +205,11 @@ class Walker {
         WalkObject(*object, om, c * object->color, key, level);
       }
       if (script_mask) visit_.PopMask();
+    };
+    if (clip.indexed) {
+      for (const DisplayObject* object : clip.order) child(object);
+    } else {
+      for (const auto& [depth, object] : clip.children) child(object.get());
     }
     for (size_t i = 0; i < masks.size(); ++i) visit_.PopMask();
   }
@@ -453,6 +459,8 @@ std::optional<SwfRect> ChangedArea(const std::vector<DrawnLeaf>& before,
 
 DisplayObject::~DisplayObject() {
   if (live_count) --*live_count;
+  if (parent && parent->indexed) std::erase(parent->order, this);
+  if (script3 && parent && parent->hooks) parent->hooks->NodeGone(*this);
   if (masks_in) masks_in->ForgetMasks(*this);
   if (text_script && parent && parent->hooks) parent->hooks->TextRemoved(*this);
 }
@@ -479,6 +487,10 @@ void DisplayList::ForgetMasks(const DisplayObject& object) {
   for (auto it = script_masks_.begin(); it != script_masks_.end();) {
     it = it->second == &object ? script_masks_.erase(it) : std::next(it);
   }
+}
+
+void DisplayList::StopMasking(const DisplayObject& mask) {
+  std::erase_if(script_masks_, [&mask](const auto& entry) { return entry.second == &mask; });
 }
 
 const DisplayObject* DisplayList::ScriptMaskOf(const DisplayObject& masked) const {
@@ -535,6 +547,7 @@ DisplayObject* DisplayList::AddScripted(Clip& parent, uint16_t character_id, int
     object->clip->movie = parent.movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
+    object->clip->indexed = indexed_;
   } else {
     object = Create(character_id, parent.current_frame, level, parent, depth, &name);
     if (!object) return nullptr;
@@ -542,9 +555,7 @@ DisplayObject* DisplayList::AddScripted(Clip& parent, uint16_t character_id, int
   object->scripted = true;
   object->name = name;
   // The old object goes first, so its unload comes before the new one's load.
-  parent.children.erase(depth);
-  DisplayObject* raw = object.get();
-  parent.children.emplace(depth, std::move(object));
+  DisplayObject* raw = Put(parent, depth, std::move(object));
   Start(*raw, level);
   return raw;
 }
@@ -565,10 +576,7 @@ DisplayObject* DisplayList::AddScriptedText(Clip& parent,
   object->character = character.get();
   object->text = std::make_unique<TextField>(character->definition());
   object->own_character = std::move(character);
-  parent.children.erase(depth);
-  DisplayObject* raw = object.get();
-  parent.children.emplace(depth, std::move(object));
-  return raw;
+  return Put(parent, depth, std::move(object));
 }
 
 DisplayObject* DisplayList::AddScriptedLeaf(Clip& parent,
@@ -585,10 +593,7 @@ DisplayObject* DisplayList::AddScriptedLeaf(Clip& parent,
   object->scripted = true;
   object->character = character.get();
   object->own_character = std::move(character);
-  parent.children.erase(depth);
-  DisplayObject* raw = object.get();
-  parent.children.emplace(depth, std::move(object));
-  return raw;
+  return Put(parent, depth, std::move(object));
 }
 
 DisplayList::DisplayList(const MovieDefinition& movie)
@@ -601,6 +606,7 @@ void DisplayList::AdvanceFrame() {
   ++tick_;
   created_this_tick_ = 0;
   for (Clip* clip : Roots()) AdvanceClip(*clip, 0);
+  if (stage_clip_) AdvanceClip(*stage_clip_, 0);
 }
 
 Clip* DisplayList::LevelClip(int32_t level) {
@@ -710,9 +716,7 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
         *place.character_id, frame, level, clip, place.depth, place.name ? &*place.name : nullptr);
     if (!object) return;
     ApplyPlace(*object, place);
-    if (it != clip.children.end()) clip.children.erase(it);
-    DisplayObject* raw = object.get();
-    clip.children.emplace(place.depth, std::move(object));
+    DisplayObject* raw = Put(clip, place.depth, std::move(object));
     Start(*raw, level);
     return;
   }
@@ -738,8 +742,7 @@ void DisplayList::Place(Clip& clip, const PlaceCommand& place, int32_t frame, in
       object->name = existing.name;
       object->clip_depth = existing.clip_depth;
       ApplyPlace(*object, place);
-      it->second = std::move(object);
-      Start(*it->second, level);
+      Start(*Put(clip, place.depth, std::move(object)), level);
       return;
     }
   }
@@ -780,7 +783,8 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
   // no number, nor does one placed with an empty name, which keeps it (instanceNameTest).
   if (name) {
     object->name = *name;
-  } else if (container || type == CharacterType::kEditText) {
+  } else if (container || type == CharacterType::kEditText || indexed_) {
+    // ActionScript 3 names every object.
     object->name = "instance" + std::to_string(++instances_);
   }
   // An imported sprite or button plays with its library's characters and scripts.
@@ -794,6 +798,7 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
     object->clip->movie = clip_movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
+    object->clip->indexed = indexed_;
   } else if (type == CharacterType::kEditText) {
     object->text =
         std::make_unique<TextField>(static_cast<const EditTextCharacter*>(character)->definition());
@@ -802,6 +807,7 @@ std::unique_ptr<DisplayObject> DisplayList::Create(uint16_t id, int32_t frame, i
     object->clip->movie = clip_movie;
     object->clip->owner = object.get();
     object->clip->hooks = hooks_;
+    object->clip->indexed = indexed_;
     ShowButtonRecords(*object, button_state::kUp, level);
   }
   return object;
@@ -819,7 +825,7 @@ void DisplayList::ShowButtonRecords(DisplayObject& object, uint8_t state, int le
     child->filters = record.filters;
     child->blend_mode = record.blend_mode;
     Start(*child, level + 1);
-    object.clip->children.insert_or_assign(record.depth, std::move(child));
+    Put(*object.clip, record.depth, std::move(child));
   }
 }
 
@@ -850,9 +856,7 @@ void DisplayList::SetButtonState(Clip& button, uint8_t state) {
     child->color = record->color;
     child->filters = record->filters;
     child->blend_mode = record->blend_mode;
-    DisplayObject* raw = child.get();
-    button.children.emplace(depth, std::move(child));
-    Start(*raw, level);
+    Start(*Put(button, depth, std::move(child)), level);
   }
 }
 
@@ -902,9 +906,7 @@ void DisplayList::GotoClipFrame(Clip& clip, int32_t frame, int level) {
                place.fields.name ? &*place.fields.name : nullptr);
     if (!object) continue;
     ApplyPlace(*object, place.fields);
-    DisplayObject* raw = object.get();
-    clip.children.emplace(depth, std::move(object));
-    Start(*raw, level);
+    Start(*Put(clip, depth, std::move(object)), level);
   }
 }
 
@@ -912,12 +914,15 @@ void DisplayList::Render(Canvas& canvas, const Matrix& stage_to_target) const {
   DrawVisitor visit{canvas, movie_.library, std::hypot(stage_to_target.a, stage_to_target.b) * 20,
                     std::hypot(stage_to_target.c, stage_to_target.d) * 20};
   Walker<DrawVisitor> walker(visit, kMaxClipNesting, movie_.scaling_grids, this, stage_to_target);
-  walker.WalkClip(root_, stage_to_target, {}, 0, 0);
+  if (root_transform.visible) {
+    walker.WalkClip(root_, stage_to_target * root_transform.matrix, root_transform.color, 0, 0);
+  }
   for (const auto& [level, object] : levels_) {
     if (object->visible) {
       walker.WalkClip(*object->clip, stage_to_target * object->matrix, object->color, 0, 0);
     }
   }
+  if (stage_clip_) walker.WalkClip(*stage_clip_, stage_to_target, {}, 0, 0);
 }
 
 void DisplayList::RenderClip(const Clip& clip, Canvas& canvas, const Matrix& clip_to_target,
@@ -932,13 +937,123 @@ std::vector<DrawnLeaf> DisplayList::Leaves() const {
   LeafVisitor visit;
   visit.pass = static_cast<uint16_t>(++leaf_passes_ << 8);
   Walker<LeafVisitor> walker(visit, kMaxClipNesting, movie_.scaling_grids, this);
-  walker.WalkClip(root_, Matrix{}, {}, 0, 0);
+  if (root_transform.visible) {
+    walker.WalkClip(root_, root_transform.matrix, root_transform.color, 0, 0);
+  }
   for (const auto& [level, object] : levels_) {
     if (object->visible) walker.WalkClip(*object->clip, object->matrix, object->color, 0, 0);
   }
+  if (stage_clip_) walker.WalkClip(*stage_clip_, Matrix{}, {}, 0, 0);
   std::sort(visit.leaves.begin(), visit.leaves.end(),
             [](const DrawnLeaf& a, const DrawnLeaf& b) { return a.serial < b.serial; });
   return std::move(visit.leaves);
+}
+
+DisplayObject* DisplayList::Put(Clip& clip, int32_t depth, std::unique_ptr<DisplayObject> object) {
+  DisplayObject* raw = object.get();
+  const auto it = clip.children.find(depth);
+  size_t at = clip.order.size();
+  if (clip.indexed) {
+    // A replacement takes the old object's index; a new depth goes below the next timeline
+    // object above it, or on top when there is none (objects from scripts do not count).
+    const DisplayObject* before = nullptr;
+    if (it != clip.children.end()) {
+      before = it->second.get();
+    } else {
+      for (auto above = clip.children.upper_bound(depth); above != clip.children.end(); ++above) {
+        if (!above->second->scripted) {
+          before = above->second.get();
+          break;
+        }
+      }
+    }
+    if (before)
+      at = static_cast<size_t>(std::find(clip.order.begin(), clip.order.end(), before) -
+                               clip.order.begin());
+  }
+  if (it != clip.children.end()) clip.children.erase(it);
+  clip.children.emplace(depth, std::move(object));
+  if (clip.indexed) {
+    at = std::min(at, clip.order.size());
+    clip.order.insert(clip.order.begin() + static_cast<std::ptrdiff_t>(at), raw);
+  }
+  return raw;
+}
+
+std::unique_ptr<DisplayObject> DisplayList::NewNode(bool container) {
+  if (live_objects_ >= kMaxDisplayObjects) return nullptr;
+  auto object = std::make_unique<DisplayObject>();
+  object->serial = next_serial_++;
+  object->created_tick = tick_;
+  object->live_count = &live_objects_;
+  ++live_objects_;
+  object->scripted = true;
+  object->name = "instance" + std::to_string(++instances_);
+  if (container) {
+    object->clip = std::make_unique<Clip>();
+    object->clip->movie = main_;
+    object->clip->owner = object.get();
+    object->clip->hooks = hooks_;
+    object->clip->indexed = true;
+  }
+  return object;
+}
+
+std::unique_ptr<DisplayObject> DisplayList::NewSymbolNode(uint16_t character_id) {
+  std::unique_ptr<DisplayObject> object = Create(character_id, 0, 0, root_, 0);
+  if (!object) return nullptr;
+  object->parent = nullptr;
+  object->scripted = true;
+  Start(*object, 0);
+  return object;
+}
+
+DisplayObject& DisplayList::Insert(Clip& parent, std::unique_ptr<DisplayObject> object,
+                                   size_t index) {
+  // Script depths only grow; should they ever run out, free ones are reused from the top.
+  if (next_script_depth_ == INT32_MAX) next_script_depth_ = kFirstScriptDepth;
+  int32_t depth = next_script_depth_++;
+  while (parent.children.count(depth) && depth < INT32_MAX) ++depth;
+  DisplayObject* raw = object.get();
+  raw->parent = &parent;
+  raw->depth = depth;
+  raw->scripted = true;
+  parent.children.insert_or_assign(depth, std::move(object));
+  index = std::min(index, parent.order.size());
+  parent.order.insert(parent.order.begin() + static_cast<std::ptrdiff_t>(index), raw);
+  return *raw;
+}
+
+std::unique_ptr<DisplayObject> DisplayList::Detach(DisplayObject& object) {
+  Clip* parent = object.parent;
+  if (!parent) return nullptr;
+  const auto it = parent->children.find(object.depth);
+  if (it == parent->children.end() || it->second.get() != &object) return nullptr;
+  std::unique_ptr<DisplayObject> owned = std::move(it->second);
+  parent->children.erase(it);
+  std::erase(parent->order, &object);
+  object.parent = nullptr;
+  ForgetMasks(object);
+  return owned;
+}
+
+void DisplayList::Reorder(DisplayObject& object, size_t index) {
+  if (!object.parent) return;
+  std::vector<DisplayObject*>& order = object.parent->order;
+  std::erase(order, &object);
+  index = std::min(index, order.size());
+  order.insert(order.begin() + static_cast<std::ptrdiff_t>(index), &object);
+}
+
+Clip& DisplayList::stage_clip() {
+  if (!stage_clip_) {
+    stage_clip_ = std::make_unique<Clip>();
+    stage_clip_->movie = main_;
+    stage_clip_->hooks = hooks_;
+    stage_clip_->indexed = true;
+    stage_clip_->playing = false;
+  }
+  return *stage_clip_;
 }
 
 }  // namespace flashsaver

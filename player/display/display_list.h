@@ -19,6 +19,9 @@ namespace flashsaver {
 namespace avm1 {
 class Object;
 }
+namespace avm2 {
+class Object;
+}
 
 struct DisplayObject;
 struct Clip;
@@ -42,6 +45,8 @@ class DisplayHooks {
   virtual void FrameRan(Clip& clip, int32_t frame) = 0;
   // A text field with a script object is about to go.
   virtual void TextRemoved(DisplayObject& object) = 0;
+  // An object with an ActionScript 3 object is about to go: the script object forgets it.
+  virtual void NodeGone(DisplayObject&) {}
 };
 
 // The root, a sprite instance (with its timeline) or a button instance (without one).
@@ -57,6 +62,11 @@ struct Clip {
   int32_t current_frame = -1;  // 0-based; -1 before the first frame ran
   bool playing = true;
   uint8_t button_state = 1;  // buttons: the state shown (button_state bits)
+  // ActionScript 3 clips keep the children in an order of their own (the child index), which
+  // scripts change; the timeline still addresses them by depth. Before `children`: the
+  // children leave it as they go.
+  bool indexed = false;
+  std::vector<DisplayObject*> order;
   std::map<int32_t, std::unique_ptr<DisplayObject>> children;  // by depth, drawn bottom first
   std::unique_ptr<ClipDrawing> drawing;  // the drawing API's shape, under the children
   // duplicateMovieClip hands the clip's text snapshot on to the copy: a TextSnapshot made of
@@ -100,8 +110,9 @@ struct DisplayObject {
   std::unique_ptr<TextField> text;
   std::shared_ptr<const Character> own_character;  // made by a script (createTextField)
   avm1::Object* text_script = nullptr;
-  std::optional<bool> focus_rect;  // SWF 6 and later: set by script, null until then
-  uint16_t text_revision = 0;      // counts changes, so a changed text redraws
+  avm2::Object* script3 = nullptr;  // the ActionScript 3 object, in ActionScript 3 movies
+  std::optional<bool> focus_rect;   // SWF 6 and later: set by script, null until then
+  uint16_t text_revision = 0;       // counts changes, so a changed text redraws
   size_t* live_count = nullptr;
 };
 
@@ -168,10 +179,34 @@ class DisplayList {
   // Nesting level of a clip (root 0).
   static int LevelOf(const Clip& clip);
 
+  // ActionScript 3: every clip keeps a child order (Clip::order), the timeline places by depth
+  // into it, and scripts move objects by index.
+  void set_indexed(bool indexed) {
+    indexed_ = indexed;
+    root_.indexed = indexed;
+  }
+  // A new object off the list for a script (new Sprite(), new Shape()): a container when
+  // asked, else an empty leaf. Null past the limits.
+  std::unique_ptr<DisplayObject> NewNode(bool container);
+  // A library symbol made by a script (new of its linked class), off the list, with its first
+  // frame placed. Null when the symbol is unknown or past the limits.
+  std::unique_ptr<DisplayObject> NewSymbolNode(uint16_t character_id);
+  // Puts an object off the list into `parent` at the child index (clamped); it gets a depth of
+  // its own above the timeline's, so the timeline never touches it.
+  DisplayObject& Insert(Clip& parent, std::unique_ptr<DisplayObject> object, size_t index);
+  // Takes an object off its parent; the caller owns it.
+  std::unique_ptr<DisplayObject> Detach(DisplayObject& object);
+  // Moves a child to another index of its parent's order (clamped).
+  static void Reorder(DisplayObject& object, size_t index);
+  // The children of an ActionScript 3 stage besides the root, drawn above it.
+  Clip& stage_clip();
+
   // setMask: `mask` (a clip) masks `masked` instead of being drawn; null removes the mask.
   // The pair is forgotten when either goes.
   void SetScriptMask(DisplayObject& masked, DisplayObject* mask);
   void ForgetMasks(const DisplayObject& object);
+  // ActionScript 3: an object masks one other at most; this one stops masking the one it did.
+  void StopMasking(const DisplayObject& mask);
   const DisplayObject* ScriptMaskOf(const DisplayObject& masked) const;
   bool IsScriptMask(const DisplayObject& object) const;
 
@@ -187,6 +222,9 @@ class DisplayList {
   // movie is null (unloadMovie). Its first frame runs with the next GotoClip or frame.
   void ReplaceContent(Clip& clip, std::shared_ptr<const MovieDefinition> movie);
 
+  // The root's own position, scale, colour and visibility, which ActionScript 3 sets; drawn
+  // around the root's clip.
+  DisplayObject root_transform;
   Clip& root() { return root_; }
   const Clip& root() const { return root_; }
   int32_t root_frames() const { return static_cast<int32_t>(movie_.root.frames.size()); }
@@ -214,7 +252,12 @@ class DisplayList {
                                         int32_t depth, const std::string* name = nullptr);
   void Start(DisplayObject& object, int level);
   void ShowButtonRecords(DisplayObject& object, uint8_t state, int level);
+  // Puts a new object at a depth, replacing what is there in the child order too.
+  DisplayObject* Put(Clip& clip, int32_t depth, std::unique_ptr<DisplayObject> object);
   DisplayHooks* hooks_ = nullptr;
+  bool indexed_ = false;
+  int32_t next_script_depth_ = kFirstScriptDepth;
+  static constexpr int32_t kFirstScriptDepth = 0x40000000;
 
   const MovieDefinition& movie_;
   std::shared_ptr<const MovieDefinition> main_;  // movie_, not owned
@@ -228,6 +271,7 @@ class DisplayList {
   size_t created_this_tick_ = 0;
   Clip root_;
   std::map<int32_t, std::unique_ptr<DisplayObject>> levels_;  // _level1 and up
+  std::unique_ptr<Clip> stage_clip_;
 };
 
 }  // namespace flashsaver

@@ -16,8 +16,12 @@ struct MoviePlayer::State {
         sound(movie->sounds, movie->exports, movie->root, movie->header.frame_rate.PerSecond()),
         scripts(*movie, list) {
     scripts.sound = &sound;
-    if (IsAs3Movie(*movie))
+    if (IsAs3Movie(*movie)) {
       as3 = std::make_unique<As3Host>(*movie, list, scripts.trace_output, scripts.interrupt);
+      // The ActionScript 3 side hears the list instead of the AS1 host.
+      list.set_indexed(true);
+      list.set_hooks(as3.get());
+    }
     list.on_frame = [this](const Clip& clip, int32_t frame) {
       // The sounds of loaded movies are not in this library.
       if (clip.movie.get() != movie.get()) return;

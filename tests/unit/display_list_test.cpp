@@ -271,6 +271,28 @@ TEST(DisplayList, GotoFirstFrameKeepsTheObjectsPlacedThere) {
   EXPECT_EQ(p.list->root().children.at(1)->clip->current_frame, 1) << "the sprite keeps its frame";
 }
 
+// ActionScript 3 clips draw in child order: scripts move objects by index, and the timeline
+// puts a new depth below the next timeline object above it, leaving script-owned ones alone.
+TEST(DisplayList, IndexedClipsKeepTheScriptsOrderBesideTheTimelines) {
+  Played p = Load({Place(1, 1, 10), Place(5, 5, 50), ShowFrame(), Place(3, 3, 30), Place(7, 7, 70),
+                   ShowFrame(), Remove(5), ShowFrame()});
+  DisplayList& list = *p.list;
+  list.set_indexed(true);
+  list.AdvanceFrame();
+  Clip& root = list.root();
+  std::unique_ptr<DisplayObject> one = list.Detach(*root.children.at(1));
+  ASSERT_TRUE(one);
+  EXPECT_EQ(Drawn(list), "5@50");
+  EXPECT_TRUE(list.Insert(root, std::move(one), root.order.size()).scripted);
+  EXPECT_EQ(Drawn(list), "5@50 1@10");
+  list.AdvanceFrame();
+  EXPECT_EQ(Drawn(list), "3@30 5@50 1@10 7@70");
+  DisplayList::Reorder(*root.order.back(), 0);
+  EXPECT_EQ(Drawn(list), "7@70 3@30 5@50 1@10");
+  list.AdvanceFrame();
+  EXPECT_EQ(Drawn(list), "7@70 3@30 1@10") << "a removal keeps the order of the rest";
+}
+
 TEST(DisplayList, ButtonsDrawTheirUpStateWithTheirTransform) {
   SwfBytes b1;  // DefineButton: one up record (shape 2), one down-only record (shape 3)
   b1.U16(30).U8(0x01).U16(2).U16(1).Matrix(50, 0).U8(0x04).U16(3).U16(2).Matrix(0, 0).U8(0);

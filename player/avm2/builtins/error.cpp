@@ -56,6 +56,13 @@ std::string FormatErrorMessage(int id, std::initializer_list<std::string> args) 
       {2007, "Parameter %1 must be non-null."},
       {2025, "The supplied DisplayObject must be a child of the caller."},
       {2109, "Frame label %1 not found in scene %2."},
+      // The display list's.
+      {2008, "Parameter %1 must be one of the accepted values."},
+      {2024, "An object cannot be added as a child of itself."},
+      {2078, "The name property of a Timeline-placed object cannot be modified."},
+      {2150,
+       "An object cannot be added as a child to one of it's children (or children's children, "
+       "etc.)."},
       {1128, "Incorrect number of type parameters for %1. Expected %2, got %3."},
       {1123, "Filter operator not supported on type %1."},
       {1125, "The index %1 is out of range %2."},

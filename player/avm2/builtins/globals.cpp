@@ -10,6 +10,7 @@
 #include "player/avm2/display/filter_objects.h"
 #include "player/avm2/events/events.h"
 #include "player/avm2/geom/geom.h"
+#include "player/avm2/display/display_natives.h"
 #include "player/avm2/number_text.h"
 #include "player/avm2/vm.h"
 
@@ -161,7 +162,6 @@ std::span<const NativeClass* const> AllNativeClasses() {
     for (const NativeClass* e : ErrorClasses()) l.push_back(e);
     for (const NativeClass* e : EventClasses()) l.push_back(e);
     for (const NativeClass* e : GeomClasses()) l.push_back(e);
-    for (const NativeClass* e : DisplayClasses()) l.push_back(e);
     for (const NativeClass* e : DataInterfaces()) l.push_back(e);
     l.push_back(&ByteArrayClass());
     l.push_back(&ApplicationDomainClass());
@@ -174,6 +174,7 @@ std::span<const NativeClass* const> AllNativeClasses() {
          {&ProxyClass(), &TimerEventClass(), &TimerClass(), &XmlNodeClass(), &XmlDocumentClass(),
           &XmlNodeTypeClass(), &SystemClass(), &CapabilitiesClass(), &SecurityClass()})
       l.push_back(e);
+    for (const NativeClass* e : DisplayListClasses()) l.push_back(e);
     return l;
   }();
   return list;

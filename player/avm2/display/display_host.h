@@ -14,6 +14,9 @@ class Canvas;
 struct ColorTransform;
 struct Matrix;
 struct Picture;
+class DisplayList;
+struct DisplayObject;
+struct Clip;
 }  // namespace flashsaver
 
 namespace flashsaver::avm2 {
@@ -21,6 +24,22 @@ namespace flashsaver::avm2 {
 class DisplayHost {
  public:
   virtual ~DisplayHost() = default;
+  // The list the display classes bind to; null when no movie runs.
+  DisplayList* list = nullptr;
+  // Set while the player makes the script object of an object the timeline placed (or of the
+  // root, which has a clip but no object): the new object binds to it instead of a new one.
+  flashsaver::DisplayObject* binding = nullptr;
+  Clip* binding_clip = nullptr;
+  // stage.invalidate() asked for a render event before the next frame is drawn.
+  bool render_requested = false;
+  // The class the movie links to a library symbol (SymbolClass), empty when none.
+  virtual std::string SymbolClassOf(const Clip& placer, uint16_t character_id) = 0;
+  // The library symbol linked to a class ("pkg::Name"), or -1.
+  virtual int32_t SymbolOfClass(const std::string& qualified) = 0;
+  // Makes the objects of what the timeline placed (a symbol's first frame, made by `new`).
+  virtual void ConstructPlaced() = 0;
+  // Sends a clip (not only the root) to a frame (0-based, clamped).
+  virtual void GotoClip(Clip& clip, int32_t frame) = 0;
   virtual int32_t CurrentFrame() = 0;  // 0-based
   virtual int32_t TotalFrames() = 0;
   virtual bool Playing() = 0;
@@ -39,7 +58,6 @@ class DisplayHost {
   virtual bool SymbolBitmap(ClassObject*, Picture&) { return false; }
 };
 
-std::span<const NativeClass* const> DisplayClasses();
 void InstallDisplayFunctions(Vm& vm);
 
 }  // namespace flashsaver::avm2
