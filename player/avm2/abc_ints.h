@@ -33,16 +33,11 @@ inline bool ReadVarU30(std::span<const uint8_t> data, size_t& pos, uint32_t& val
   return true;
 }
 
-// An s32: the top bit of the last byte read is the sign, extended to 32 bits.
+// An s32. Flash reads it as a u32 taken as signed: a short form is never sign-extended (a
+// negative value needs all five bytes), whatever the file format's notes say.
 inline bool ReadVarS32(std::span<const uint8_t> data, size_t& pos, int32_t& value) {
-  const size_t start = pos;
   uint32_t v = 0;
   if (!ReadVarU32(data, pos, v)) return false;
-  const int bits = static_cast<int>(pos - start) * 7;
-  if (bits < 32) {
-    const uint32_t sign = 1u << (bits - 1);
-    v = (v ^ sign) - sign;  // sign-extend
-  }
   value = static_cast<int32_t>(v);
   return true;
 }

@@ -294,8 +294,8 @@ TEST(VerifierTest, MessagesAreFlashs) {
             "Error #1011: Method Main/run() contained illegal opcode 255 at offset 1.");
 }
 
-// Variable-length integers as Flash reads them: s32 takes its sign from the last byte's top
-// bit, u30 refuses a fifth byte beyond 30 bits, pushshort keeps 16 bits of any u32.
+// Variable-length integers as Flash reads them: s32 is a u32 taken as signed (short forms are
+// never sign-extended), u30 refuses a fifth byte beyond 30 bits, pushshort keeps 16 bits of any u32.
 TEST(AbcIntsTest, DecodeAsFlashDoes) {
   struct Row {
     Bytes bytes;
@@ -303,10 +303,11 @@ TEST(AbcIntsTest, DecodeAsFlashDoes) {
     int32_t s32;
   };
   const Row rows[] = {
-      {{0x7F}, true, -1},
+      {{0x7F}, true, 127},
       {{0x3F}, true, 63},
       {{0xFF, 0x3F}, true, 8191},
-      {{0x80, 0x40}, true, -8192},
+      {{0x80, 0x40}, true, 8192},
+      {{0xB9, 0x60}, true, 12345},
       {{0xFF, 0xFF, 0xFF, 0xFF, 0x0F}, true, -1},
       {{0x80, 0x80}, false, 0},  // runs past the end
   };
