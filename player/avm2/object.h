@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -65,11 +67,17 @@ struct Trait {
   bool final = false;
 };
 
+// Hashes UTF-16 keys and views alike, so lookups by a view make no string.
+struct U16Hash {
+  using is_transparent = void;
+  size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+};
+
 // The fixed members of a class's instances, of a class object, of a script's global object or of
 // an activation. A subclass's traits start as a copy of its base's.
 struct Traits {
   std::vector<Trait> list;
-  std::unordered_multimap<std::u16string, uint32_t> by_name;
+  std::unordered_multimap<std::u16string, uint32_t, U16Hash, std::equal_to<>> by_name;
   uint32_t slot_count = 0;
   std::vector<Value> slot_defaults;  // initial slot values, by slot
 
@@ -103,7 +111,7 @@ class PropertyMap {
 
  private:
   std::vector<Entry> entries_;
-  std::unordered_map<std::u16string, uint32_t> index_;
+  std::unordered_map<std::u16string, uint32_t, U16Hash, std::equal_to<>> index_;
   size_t deleted_ = 0;
 };
 

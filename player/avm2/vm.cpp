@@ -378,8 +378,7 @@ bool Vm::LoadAbc(std::span<const uint8_t> bytes, bool lazy) {
   return true;
 }
 
-void Vm::CheckLimits() {
-  if (++poll_counter_ % 1024 != 0) return;
+void Vm::PollLimits() {
   if (std::chrono::steady_clock::now() > deadline)
     ThrowError(ErrorType::kError, 1502,
                {std::to_string(static_cast<int>(limits_.timeout_seconds))});

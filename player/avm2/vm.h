@@ -79,7 +79,7 @@ class Vm {
   // ---- Values and conversions (may call script) -------------------------------------------
   Str ToString(const Value& v);
   double ToNumber(const Value& v);
-  int32_t ToInt32(const Value& v) { return DoubleToInt32(ToNumber(v)); }
+  int32_t ToInt32(const Value& v) { return v.IsInt() ? v.AsInt() : DoubleToInt32(ToNumber(v)); }
   uint32_t ToUint32(const Value& v) { return DoubleToUint32(ToNumber(v)); }
   static bool ToBoolean(const Value& v);
   // hint: 0 none, 1 number, 2 string.
@@ -182,7 +182,11 @@ class Vm {
   // Hides a builtin from scripts (a class newer than the movie's SWF version).
   void UnregisterBuiltinDefinition(std::string_view package, std::string_view name);
   std::vector<Frame*>& frames() { return frames_; }
-  void CheckLimits();
+  // Counts an instruction; every 1024th looks at the clock and the interrupt.
+  void CheckLimits() {
+    if ((++poll_counter_ & 1023u) == 0) PollLimits();
+  }
+  void PollLimits();
   void SetSlot(Object* o, uint32_t slot, const Value& v);
   bool InstanceOf(const Value& v, const Value& type);
   Value ApplyType(const Value& base, std::span<const Value> params);
