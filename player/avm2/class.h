@@ -28,6 +28,13 @@ struct DecodedInstruction {
   Instruction ins;
   const Traits* traits = nullptr;
   const Trait* trait = nullptr;
+  // findproperty and getlex: where the name was found along a scope chain of this signature
+  // (index into the frame's scopes then its outer chain, or -1 for the definition `holder`),
+  // valid while PropertyMap::Epoch() stays at `epoch` (0: nothing remembered).
+  uint64_t epoch = 0;
+  uint64_t chain_signature = 0;
+  int32_t chain_index = -1;
+  Object* holder = nullptr;
 };
 
 struct MethodInfo {

@@ -107,9 +107,8 @@ const Name& ReadName(Vm& vm, AbcUnit& unit, Frame& f, uint32_t index, Name& scra
   return n;
 }
 
-bool ElementFast(const Value& obj, const Value& key, ArrayObject*& a, uint32_t& index) {
-  a = dynamic_cast<ArrayObject*>(obj.AsObject());
-  if (!a) return false;
+// A key that names an index: a whole number from 0 to 2^32 - 2.
+bool IndexKey(const Value& key, uint32_t& index) {
   if (key.IsInt() && key.AsInt() >= 0) {
     index = static_cast<uint32_t>(key.AsInt());
     return true;
@@ -128,27 +127,88 @@ bool ElementFast(const Value& obj, const Value& key, ArrayObject*& a, uint32_t& 
   return false;
 }
 
-Value FindProperty(Vm& vm, Frame& f, const Name& name, bool strict) {
+bool ElementFast(const Value& obj, const Value& key, ArrayObject*& a, uint32_t& index) {
+  a = dynamic_cast<ArrayObject*>(obj.AsObject());
+  return a && IndexKey(key, index);
+}
+
+// v[i] of a Vector with a public index name; the long way handles what is out of range.
+VectorObject* VectorElement(const Value& obj, const Value& key, uint32_t& index) {
+  Object* o = obj.AsObject();
+  if (!o || o->kind() != ObjectKind::kBoxed) return nullptr;
+  auto* v = dynamic_cast<VectorObject*>(o);
+  return v && IndexKey(key, index) ? v : nullptr;
+}
+
+// What a scope lookup depends on besides dynamic names: each scope object's traits, and the
+// identity of those that have dynamic properties.
+uint64_t ChainSignature(const Frame& f) {
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ (f.scopes.size() * 31 + f.outer->size());
+  auto mix = [&h](const Value& s) {
+    const Object* o = s.AsObject();
+    auto bits = reinterpret_cast<uintptr_t>(o ? o->traits() : nullptr);
+    if (o && o->dynamic_count() != 0) bits ^= reinterpret_cast<uintptr_t>(o) * 0x100000001B3ull;
+    h = (h ^ bits) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 29;
+  };
+  for (const Value& s : f.scopes) mix(s);
+  for (const Value& s : *f.outer) mix(s);
+  return h;
+}
+
+bool ScopeHas(const Object* o, const Name& name) {
+  return (o->traits() && o->traits()->Find(name)) ||
+         (o->dynamic_count() != 0 && name.IsPublic() &&
+          const_cast<Object*>(o)->dynamic().Find(name.local.view()));
+}
+
+Value FindProperty(Vm& vm, Frame& f, const Name& name, bool strict,
+                   DecodedInstruction* cache = nullptr) {
+  // A `with` scope answers through HasProperty, which may run script: never remembered.
+  bool cacheable = cache != nullptr;
+  for (bool w : f.with_scope) cacheable = cacheable && !w;
+  uint64_t signature = 0;
+  const uint64_t epoch = PropertyMap::Epoch();
+  if (cacheable) {
+    signature = ChainSignature(f);
+    if (cache->epoch == epoch && cache->chain_signature == signature) {
+      if (cache->chain_index < 0) return Value(cache->holder);
+      auto k = static_cast<size_t>(cache->chain_index);
+      return k < f.scopes.size() ? f.scopes[k] : (*f.outer)[k - f.scopes.size()];
+    }
+  }
+  auto remember = [&](int32_t index, Object* holder) {
+    if (!cacheable) return;
+    cache->epoch = epoch;
+    cache->chain_signature = signature;
+    cache->chain_index = index;
+    cache->holder = holder;
+  };
   for (size_t i = f.scopes.size(); i-- > 0;) {
     const Value& s = f.scopes[i];
     Object* o = s.AsObject();
     if (!o) continue;
-    if (f.with_scope[i] ? vm.HasProperty(s, name)
-                        : ((o->traits() && o->traits()->Find(name)) ||
-                           (name.IsPublic() && o->dynamic().Find(name.local.view()))))
+    if (f.with_scope[i] ? vm.HasProperty(s, name) : ScopeHas(o, name)) {
+      remember(static_cast<int32_t>(i), nullptr);
       return s;
+    }
   }
   for (size_t i = f.outer->size(); i-- > 0;) {
     const Value& s = (*f.outer)[i];
     Object* o = s.AsObject();
     if (!o) continue;
-    if ((o->traits() && o->traits()->Find(name)) ||
-        (name.IsPublic() && o->dynamic().Find(name.local.view())))
+    if (ScopeHas(o, name)) {
+      remember(static_cast<int32_t>(f.scopes.size() + i), nullptr);
       return s;
+    }
   }
   Value def;
   Object* holder = nullptr;
-  if (vm.FindDefinition(name, def, &holder)) return Value(holder);
+  if (vm.FindDefinition(name, def, &holder)) {
+    // Finding a definition may run its script, which may move the epoch: remembered only if not.
+    if (PropertyMap::Epoch() == epoch && holder) remember(-1, holder);
+    return Value(holder);
+  }
   if (strict) vm.ThrowError(ErrorType::kReferenceError, 1065, {name.local.ToUtf8()});
   if (!f.outer->empty()) return (*f.outer)[0];
   return f.scopes.empty() ? Value() : f.scopes[0];
@@ -680,7 +740,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kFindProperty: {
             Name scratch;
             const Name& n = ReadName(vm, unit, f, op0, scratch);
-            st.push_back(FindProperty(vm, f, n, ins.op == Op::kFindPropStrict));
+            st.push_back(FindProperty(vm, f, n, ins.op == Op::kFindPropStrict,
+                                      IsStaticName(unit, op0) ? ip : nullptr));
             break;
           }
           case Op::kFindDef: {
@@ -693,7 +754,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           }
           case Op::kGetLex: {
             const Name& n = unit.names[op0];
-            Value scope = FindProperty(vm, f, n, true);
+            Value scope = FindProperty(vm, f, n, true, ip);
             st.push_back(vm.GetProperty(scope, n));
             break;
           }
@@ -715,6 +776,12 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
                 Value v = a->Get(i);
                 st.pop_back();
                 st.back() = v;
+                break;
+              }
+              if (VectorObject* vec = VectorElement(st[st.size() - 2], st.back(), i);
+                  vec && i < vec->items.size() && unit.names[op0].IsPublic()) {
+                Value v = vec->items[i];
+                ReplaceTopTwo(st, std::move(v));
                 break;
               }
             }
@@ -747,6 +814,22 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
               uint32_t i;
               if (ElementFast(st[st.size() - 2], st.back(), a, i)) {
                 a->Set(i, v);
+                st.resize(st.size() - 2);
+                break;
+              }
+              // A Vector takes a value within its length, or one more at its end unless fixed.
+              if (VectorObject* vec = VectorElement(st[st.size() - 2], st.back(), i);
+                  vec && unit.names[op0].IsPublic() &&
+                  (i < vec->items.size() || (i == vec->items.size() && !vec->fixed))) {
+                Value c = vm.Coerce(v, vec->type);
+                // The coercion may have run script (valueOf) that resized the Vector.
+                if (i < vec->items.size())
+                  vec->items[i] = std::move(c);
+                else if (i == vec->items.size() && !vec->fixed)
+                  vec->items.push_back(std::move(c));
+                else
+                  vm.ThrowError(ErrorType::kRangeError, 1125,
+                                {std::to_string(i), std::to_string(vec->items.size())});
                 st.resize(st.size() - 2);
                 break;
               }

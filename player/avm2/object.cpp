@@ -88,11 +88,13 @@ void PropertyMap::Set(const Str& key, Value v) {
   }
   index_.emplace(key.str(), static_cast<uint32_t>(entries_.size()));
   entries_.push_back({key, std::move(v), true, false});
+  Touch();
 }
 
 bool PropertyMap::Erase(std::u16string_view key) {
   auto it = index_.find(key);
   if (it == index_.end()) return false;
+  Touch();
   Entry& e = entries_[it->second];
   e.deleted = true;
   e.value = Value();

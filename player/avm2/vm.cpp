@@ -294,18 +294,21 @@ bool Vm::FindDefinition(const Name& name, Value& out, Object** holder) {
 void Vm::RegisterDefinition(const Str& local, Ns ns, Object* global, AbcUnit* unit,
                             uint32_t script) {
   // The first definition of a name wins, as in Flash's domain.
+  PropertyMap::Touch();
   definitions_.emplace(std::make_pair(ns, local.str()), Definition{global, unit, script, local});
 }
 
 void Vm::RegisterBuiltinDefinition(std::string_view package, std::string_view name,
                                    const Str& key) {
   Ns ns = InternNs(NsKind::kPublic, Str::FromUtf8(package));
+  PropertyMap::Touch();
   definitions_[{ns, Utf8ToUtf16(name)}] = Definition{builtin_global_, nullptr, 0, key};
 }
 
 void Vm::UnregisterBuiltinDefinition(std::string_view package, std::string_view name) {
   Ns ns = InternNs(NsKind::kPublic, Str::FromUtf8(package));
   auto it = definitions_.find({ns, Utf8ToUtf16(name)});
+  PropertyMap::Touch();
   if (it != definitions_.end() && !it->second.unit) definitions_.erase(it);
 }
 
