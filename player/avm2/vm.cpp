@@ -295,6 +295,7 @@ void Vm::RegisterDefinition(const Str& local, Ns ns, Object* global, AbcUnit* un
                             uint32_t script) {
   // The first definition of a name wins, as in Flash's domain.
   PropertyMap::Touch();
+  ++definitions_version_;
   definitions_.emplace(std::make_pair(ns, local.str()), Definition{global, unit, script, local});
 }
 
@@ -302,6 +303,7 @@ void Vm::RegisterBuiltinDefinition(std::string_view package, std::string_view na
                                    const Str& key) {
   Ns ns = InternNs(NsKind::kPublic, Str::FromUtf8(package));
   PropertyMap::Touch();
+  ++definitions_version_;
   definitions_[{ns, Utf8ToUtf16(name)}] = Definition{builtin_global_, nullptr, 0, key};
 }
 
@@ -309,6 +311,7 @@ void Vm::UnregisterBuiltinDefinition(std::string_view package, std::string_view 
   Ns ns = InternNs(NsKind::kPublic, Str::FromUtf8(package));
   auto it = definitions_.find({ns, Utf8ToUtf16(name)});
   PropertyMap::Touch();
+  ++definitions_version_;
   if (it != definitions_.end() && !it->second.unit) definitions_.erase(it);
 }
 

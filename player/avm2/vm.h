@@ -192,6 +192,7 @@ class Vm {
   Value ApplyType(const Value& base, std::span<const Value> params);
   // The class a type multiname names (Vector.<T> included); false when it is not defined.
   bool ResolveType(const AbcUnit& unit, uint32_t index, Value& out);
+  bool ResolveTypeUncached(const AbcUnit& unit, uint32_t index, Value& out);
   // E4X hooks: the XML classes replace these.
   std::function<Value(Vm&, const Value&, const Name&)> descendants_hook;
   Value Descendants(const Value& obj, const Name& name);
@@ -230,6 +231,7 @@ class Vm {
   std::map<std::pair<Ns, std::u16string>, Definition> definitions_;
   std::vector<Frame*> frames_;
   uint32_t poll_counter_ = 0;
+  uint64_t definitions_version_ = 1;  // moves whenever a definition is made or removed
   std::vector<ClassObject*> error_classes_;
 };
 
