@@ -28,13 +28,14 @@ struct DecodedInstruction {
   Instruction ins;
   const Traits* traits = nullptr;
   const Trait* trait = nullptr;
-  // findproperty and getlex: where the name was found along a scope chain of this signature
-  // (index into the frame's scopes then its outer chain, or -1 for the definition `holder`),
-  // valid while PropertyMap::Epoch() stays at `epoch` (0: nothing remembered).
+  // findproperty and getlex: the position along the scope chain (innermost first) where the
+  // name was found, the chain up to there having this signature; a position of the chain's
+  // length means the definition `holder`. Valid while PropertyMap::Epoch() stays at `epoch`.
   uint64_t epoch = 0;
   uint64_t chain_signature = 0;
-  int32_t chain_index = -1;
+  uint32_t chain_position = 0;
   Object* holder = nullptr;
+  bool static_name = false;  // a multiname operand without runtime parts
 };
 
 struct MethodInfo {

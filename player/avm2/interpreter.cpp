@@ -140,19 +140,25 @@ VectorObject* VectorElement(const Value& obj, const Value& key, uint32_t& index)
   return v && IndexKey(key, index) ? v : nullptr;
 }
 
-// What a scope lookup depends on besides dynamic names: each scope object's traits, and the
-// identity of those that have dynamic properties.
-uint64_t ChainSignature(const Frame& f) {
-  uint64_t h = 0x9E3779B97F4A7C15ull ^ (f.scopes.size() * 31 + f.outer->size());
-  auto mix = [&h](const Value& s) {
-    const Object* o = s.AsObject();
+// The scope chain in lookup order: the frame's scopes from the innermost, then its outer chain
+// from the innermost.
+const Value& ChainAt(const Frame& f, size_t position) {
+  const size_t local = f.scopes.size();
+  return position < local ? f.scopes[local - 1 - position]
+                          : (*f.outer)[f.outer->size() - 1 - (position - local)];
+}
+
+// What a scope lookup depends on besides dynamic names, for the chain's first `count` scopes:
+// each scope object's traits, and the identity of those that have dynamic properties.
+uint64_t ChainSignature(const Frame& f, size_t count) {
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ count;
+  for (size_t p = 0; p < count; ++p) {
+    const Object* o = ChainAt(f, p).AsObject();
     auto bits = reinterpret_cast<uintptr_t>(o ? o->traits() : nullptr);
     if (o && o->dynamic_count() != 0) bits ^= reinterpret_cast<uintptr_t>(o) * 0x100000001B3ull;
     h = (h ^ bits) * 0xFF51AFD7ED558CCDull;
     h ^= h >> 29;
-  };
-  for (const Value& s : f.scopes) mix(s);
-  for (const Value& s : *f.outer) mix(s);
+  }
   return h;
 }
 
@@ -167,46 +173,36 @@ Value FindProperty(Vm& vm, Frame& f, const Name& name, bool strict,
   // A `with` scope answers through HasProperty, which may run script: never remembered.
   bool cacheable = cache != nullptr;
   for (bool w : f.with_scope) cacheable = cacheable && !w;
-  uint64_t signature = 0;
+  const size_t length = f.scopes.size() + f.outer->size();
   const uint64_t epoch = PropertyMap::Epoch();
-  if (cacheable) {
-    signature = ChainSignature(f);
-    if (cache->epoch == epoch && cache->chain_signature == signature) {
-      if (cache->chain_index < 0) return Value(cache->holder);
-      auto k = static_cast<size_t>(cache->chain_index);
-      return k < f.scopes.size() ? f.scopes[k] : (*f.outer)[k - f.scopes.size()];
-    }
+  if (cacheable && cache->epoch == epoch && cache->chain_position <= length) {
+    const size_t p = cache->chain_position;
+    if (cache->chain_signature == ChainSignature(f, p == length ? p : p + 1))
+      return p == length ? Value(cache->holder) : ChainAt(f, p);
   }
-  auto remember = [&](int32_t index, Object* holder) {
+  auto remember = [&](size_t position, Object* holder) {
     if (!cacheable) return;
     cache->epoch = epoch;
-    cache->chain_signature = signature;
-    cache->chain_index = index;
+    cache->chain_position = static_cast<uint32_t>(position);
+    cache->chain_signature = ChainSignature(f, position == length ? position : position + 1);
     cache->holder = holder;
   };
-  for (size_t i = f.scopes.size(); i-- > 0;) {
-    const Value& s = f.scopes[i];
+  for (size_t p = 0; p < length; ++p) {
+    const Value& s = ChainAt(f, p);
     Object* o = s.AsObject();
     if (!o) continue;
-    if (f.with_scope[i] ? vm.HasProperty(s, name) : ScopeHas(o, name)) {
-      remember(static_cast<int32_t>(i), nullptr);
-      return s;
-    }
-  }
-  for (size_t i = f.outer->size(); i-- > 0;) {
-    const Value& s = (*f.outer)[i];
-    Object* o = s.AsObject();
-    if (!o) continue;
-    if (ScopeHas(o, name)) {
-      remember(static_cast<int32_t>(f.scopes.size() + i), nullptr);
-      return s;
+    const bool with = p < f.scopes.size() && f.with_scope[f.scopes.size() - 1 - p];
+    if (with ? vm.HasProperty(s, name) : ScopeHas(o, name)) {
+      Value found = s;
+      remember(p, nullptr);
+      return found;
     }
   }
   Value def;
   Object* holder = nullptr;
   if (vm.FindDefinition(name, def, &holder)) {
     // Finding a definition may run its script, which may move the epoch: remembered only if not.
-    if (PropertyMap::Epoch() == epoch && holder) remember(-1, holder);
+    if (PropertyMap::Epoch() == epoch && holder) remember(length, holder);
     return Value(holder);
   }
   if (strict) vm.ThrowError(ErrorType::kReferenceError, 1065, {name.local.ToUtf8()});
@@ -314,6 +310,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
   std::span<const uint8_t> code(body.code);
   if (m->decoded_at.size() != code.size()) m->decoded_at.assign(code.size(), nullptr);
   f.stack.reserve(std::min<size_t>(body.max_stack, 256));
+  f.scopes.reserve(std::min<size_t>(body.max_scope_depth, 64));
+  f.with_scope.reserve(std::min<size_t>(body.max_scope_depth, 64));
   uint32_t pc = 0;
   ClassObject* return_type = nullptr;
   bool return_type_known = info.return_type == 0;
@@ -327,6 +325,9 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           if (DecodeInstruction(code, pc, decoded) != DecodeResult::kOk)
             vm.ThrowError(ErrorType::kVerifyError, 1011, {m->trace_name, std::to_string(pc)});
           ip = m->decoded_at[pc] = &m->decoded.emplace_back(DecodedInstruction{decoded});
+          const auto index = static_cast<uint64_t>(decoded.operand[0]);
+          ip->static_name =
+              index < unit.names.size() && IsStaticName(unit, static_cast<uint32_t>(index));
         }
         const Instruction& ins = ip->ins;
         vm.CheckLimits();
@@ -666,7 +667,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kCallPropLex:
           case Op::kCallPropVoid: {
             const auto argc = static_cast<size_t>(ins.operand[1]);
-            if (IsStaticName(unit, op0) && st.size() > argc) {
+            if (ip->static_name && st.size() > argc) {
               // Arguments stay on this frame's stack while the callee runs on its own.
               Value obj = st[st.size() - 1 - argc];
               std::span<const Value> args_view(st.data() + (st.size() - argc), argc);
@@ -741,7 +742,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             Name scratch;
             const Name& n = ReadName(vm, unit, f, op0, scratch);
             st.push_back(FindProperty(vm, f, n, ins.op == Op::kFindPropStrict,
-                                      IsStaticName(unit, op0) ? ip : nullptr));
+                                      ip->static_name ? ip : nullptr));
             break;
           }
           case Op::kFindDef: {
@@ -759,7 +760,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             break;
           }
           case Op::kGetProperty: {
-            if (IsStaticName(unit, op0) && !st.empty()) {
+            if (ip->static_name && !st.empty()) {
               Object* o = st.back().AsObject();
               if (const Trait* t = CachedTrait(vm, *ip, o, unit.names[op0])) {
                 if (t->type != TraitType::kMethod && t->type != TraitType::kAccessor &&
@@ -795,7 +796,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           }
           case Op::kSetProperty:
           case Op::kInitProperty: {
-            if (IsStaticName(unit, op0) && st.size() >= 2) {
+            if (ip->static_name && st.size() >= 2) {
               Object* o = st[st.size() - 2].AsObject();
               const Trait* t = CachedTrait(vm, *ip, o, unit.names[op0]);
               if (t &&
