@@ -24,6 +24,9 @@ struct AbcUnit {
   std::vector<Name> names;                                 // the static part of each multiname
   std::vector<std::unique_ptr<Traits>> activation_traits;  // by body, made on first use
   std::vector<std::unique_ptr<Traits>> catch_traits;       // made per newcatch
+  // Classes that type multinames named, by multiname index, with the Vm's definitions version
+  // they were found under (a class, once defined, stays what its name means).
+  mutable std::vector<std::pair<uint64_t, ClassObject*>> resolved_types;
 
   // The compile-time part of a multiname (runtime parts come from the stack).
   Name StaticName(uint32_t index) const;

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "player/avm2/instruction.h"
 #include "player/avm2/object.h"
 
 namespace flashsaver::avm2 {
@@ -19,6 +21,22 @@ struct NativeClass;
 
 // A native function: `self` is the receiver (undefined for a plain call), args as given.
 using NativeFn = Value (*)(Vm& vm, const Value& self, std::span<const Value> args);
+
+// An instruction with what its last run learnt: for a property access by a fixed name, the trait
+// that name found on objects with these traits (traits never change once built).
+struct DecodedInstruction {
+  Instruction ins;
+  const Traits* traits = nullptr;
+  const Trait* trait = nullptr;
+  // findproperty and getlex: the position along the scope chain (innermost first) where the
+  // name was found, the chain up to there having this signature; a position of the chain's
+  // length means the definition `holder`. Valid while PropertyMap::Epoch() stays at `epoch`.
+  uint64_t epoch = 0;
+  uint64_t chain_signature = 0;
+  uint32_t chain_position = 0;
+  Object* holder = nullptr;
+  bool static_name = false;  // a multiname operand without runtime parts
+};
 
 struct MethodInfo {
   AbcUnit* unit = nullptr;  // null for natives
@@ -33,6 +51,11 @@ struct MethodInfo {
   Object* global = nullptr;     // the script's global object, for script-level methods
   bool is_static = false;
   bool checked = false;  // verified before first run
+  // The body's instructions, decoded on first run and kept: at[pc] is the one starting at pc
+  // (null until reached). The list never moves what it holds, so a running frame keeps its
+  // pointer while a nested call of the same method decodes more.
+  std::vector<DecodedInstruction*> decoded_at;
+  std::deque<DecodedInstruction> decoded;
 };
 
 class ClassObject : public Object {

@@ -1,5 +1,6 @@
-// The interpreter of ABC method bodies. Every instruction decodes through DecodeInstruction; a
-// script throw is a C++ ScriptException caught here against the body's exception table.
+// The interpreter of ABC method bodies. Every instruction decodes through DecodeInstruction, once
+// per body (the method keeps what it decoded); a script throw is a C++ ScriptException caught here
+// against the body's exception table.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,33 @@ Value AddValues(Vm& vm, const Value& a, const Value& b);
 
 namespace {
 
+// The two numbers on top of the stack, when both are numbers: a binary operation on them runs
+// no script and replaces them in place.
+bool TopNumbers(std::vector<Value>& st, double& x, double& y) {
+  if (st.size() < 2) return false;
+  const Value& a = st[st.size() - 2];
+  const Value& b = st.back();
+  if (!a.IsNumeric() || !b.IsNumeric()) return false;
+  x = a.AsDouble();
+  y = b.AsDouble();
+  return true;
+}
+
+bool TopInts(std::vector<Value>& st, int32_t& x, int32_t& y) {
+  if (st.size() < 2) return false;
+  const Value& a = st[st.size() - 2];
+  const Value& b = st.back();
+  if (!a.IsInt() || !b.IsInt()) return false;
+  x = a.AsInt();
+  y = b.AsInt();
+  return true;
+}
+
+void ReplaceTopTwo(std::vector<Value>& st, Value v) {
+  st.pop_back();
+  st.back() = std::move(v);
+}
+
 struct FrameGuard {
   Vm& vm;
   FrameGuard(Vm& v, Frame* f) : vm(v) { vm.frames().push_back(f); }
@@ -45,10 +73,16 @@ std::vector<Value> PopArgs(Frame& f, int64_t n) {
   return args;
 }
 
-// The name of a multiname operand, with its runtime parts popped from the stack.
-Name ReadName(Vm& vm, AbcUnit& unit, Frame& f, uint32_t index, Value* runtime_key = nullptr) {
-  Name n = unit.names[index];
-  if (unit.NeedsRuntimeName(index)) {
+// The name of a multiname operand: the unit's own when it has no runtime parts, else `scratch`
+// made with its runtime parts popped from the stack.
+const Name& ReadName(Vm& vm, AbcUnit& unit, Frame& f, uint32_t index, Name& scratch,
+                     Value* runtime_key = nullptr) {
+  const bool runtime_name = unit.NeedsRuntimeName(index);
+  const bool runtime_ns = unit.NeedsRuntimeNs(index);
+  if (!runtime_name && !runtime_ns) return unit.names[index];
+  Name& n = scratch;
+  n = unit.names[index];
+  if (runtime_name) {
     Value v = Pop(f);
     if (runtime_key) *runtime_key = v;
     if (auto* q = dynamic_cast<QNameObject*>(v.AsObject())) {
@@ -63,7 +97,7 @@ Name ReadName(Vm& vm, AbcUnit& unit, Frame& f, uint32_t index, Value* runtime_ke
     }
     n.any_name = false;
   }
-  if (unit.NeedsRuntimeNs(index)) {
+  if (runtime_ns) {
     Value v = Pop(f);
     auto* ns = dynamic_cast<NamespaceObject*>(v.AsObject());
     if (!ns) vm.ThrowError(ErrorType::kTypeError, 1080);
@@ -73,9 +107,8 @@ Name ReadName(Vm& vm, AbcUnit& unit, Frame& f, uint32_t index, Value* runtime_ke
   return n;
 }
 
-bool ElementFast(const Value& obj, const Value& key, ArrayObject*& a, uint32_t& index) {
-  a = dynamic_cast<ArrayObject*>(obj.AsObject());
-  if (!a) return false;
+// A key that names an index: a whole number from 0 to 2^32 - 2.
+bool IndexKey(const Value& key, uint32_t& index) {
   if (key.IsInt() && key.AsInt() >= 0) {
     index = static_cast<uint32_t>(key.AsInt());
     return true;
@@ -94,11 +127,25 @@ bool ElementFast(const Value& obj, const Value& key, ArrayObject*& a, uint32_t& 
   return false;
 }
 
+bool ElementFast(const Value& obj, const Value& key, ArrayObject*& a, uint32_t& index) {
+  a = dynamic_cast<ArrayObject*>(obj.AsObject());
+  return a && IndexKey(key, index);
+}
+
+// v[i] of a Vector with a public index name; the long way handles what is out of range.
+VectorObject* VectorElement(const Value& obj, const Value& key, uint32_t& index) {
+  Object* o = obj.AsObject();
+  if (!o || o->kind() != ObjectKind::kBoxed) return nullptr;
+  auto* v = dynamic_cast<VectorObject*>(o);
+  return v && IndexKey(key, index) ? v : nullptr;
+}
+
 // Scopes answer by their fixed traits and own dynamic properties; with-scopes and primitives by
 // a full lookup that takes in their prototype chains. A global object (and the outermost scope)
 // answers by its traits at once, by its dynamic properties and prototypes only after the
 // domain's definitions.
-Value FindProperty(Vm& vm, Frame& f, const Name& name, bool strict) {
+Value FindProperty(Vm& vm, Frame& f, const Name& name, bool strict,
+                   [[maybe_unused]] DecodedInstruction* cache = nullptr) {
   auto holds = [&](const Value& s, bool full) {
     if (s.IsNullish()) return false;
     Object* o = s.AsObject();
@@ -136,6 +183,35 @@ const Trait* SuperTrait(Vm& vm, MethodInfo* m, const Name& name) {
 }
 
 double Num(Vm& vm, const Value& v) { return v.IsNumeric() ? v.AsDouble() : vm.ToNumber(v); }
+
+// The trait a fixed name finds on o, remembered by the instruction for objects with the same
+// traits. Only objects whose lookup starts at their traits take this path: instances of script
+// classes, class objects, activations and script globals; null sends the rest the long way.
+const Trait* CachedTrait(Vm& vm, DecodedInstruction& di, Object* o, const Name& name) {
+  if (!o || !o->traits()) return nullptr;
+  switch (o->kind()) {
+    case ObjectKind::kPlain:
+    case ObjectKind::kClass:
+    case ObjectKind::kActivation:
+      break;
+    case ObjectKind::kGlobal:
+      if (o == vm.global()) return nullptr;
+      break;
+    default:
+      return nullptr;
+  }
+  if (di.traits != o->traits()) {
+    di.traits = o->traits();
+    di.trait = di.traits->Find(name);
+  }
+  return di.trait;
+}
+
+bool IsStaticName(const AbcUnit& unit, uint32_t index) {
+  return !unit.NeedsRuntimeName(index) && !unit.NeedsRuntimeNs(index);
+}
+
+bool SlotTypeKnown(const Trait& t) { return t.type_class || t.type_name == 0 || !t.unit; }
 
 }  // namespace
 
@@ -198,16 +274,28 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
     m->checked = true;
   }
   std::span<const uint8_t> code(body.code);
+  if (m->decoded_at.size() != code.size()) m->decoded_at.assign(code.size(), nullptr);
+  f.stack.reserve(std::min<size_t>(body.max_stack, 256));
+  f.scopes.reserve(std::min<size_t>(body.max_scope_depth, 64));
+  f.with_scope.reserve(std::min<size_t>(body.max_scope_depth, 64));
   uint32_t pc = 0;
-  Instruction ins;
   ClassObject* return_type = nullptr;
   bool return_type_known = info.return_type == 0;
   for (;;) {
     try {
       for (;;) {
         if (pc >= code.size()) return Value();
-        if (DecodeInstruction(code, pc, ins) != DecodeResult::kOk)
-          vm.ThrowError(ErrorType::kVerifyError, 1011, {m->trace_name, std::to_string(pc)});
+        DecodedInstruction* ip = m->decoded_at[pc];
+        if (!ip) {
+          Instruction decoded;
+          if (DecodeInstruction(code, pc, decoded) != DecodeResult::kOk)
+            vm.ThrowError(ErrorType::kVerifyError, 1011, {m->trace_name, std::to_string(pc)});
+          ip = m->decoded_at[pc] = &m->decoded.emplace_back(DecodedInstruction{decoded});
+          const auto index = static_cast<uint64_t>(decoded.operand[0]);
+          ip->static_name =
+              index < unit.names.size() && IsStaticName(unit, static_cast<uint32_t>(index));
+        }
+        const Instruction& ins = ip->ins;
         vm.CheckLimits();
         uint32_t next = pc + ins.length;
         auto target = [&](int64_t t) {
@@ -259,6 +347,47 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kIfNle:
           case Op::kIfNgt:
           case Op::kIfNge: {
+            double x, y;
+            if (TopNumbers(st, x, y)) {
+              bool r;
+              switch (ins.op) {
+                case Op::kIfEq:
+                case Op::kIfStrictEq:
+                  r = x == y;
+                  break;
+                case Op::kIfNe:
+                case Op::kIfStrictNe:
+                  r = x != y;
+                  break;
+                case Op::kIfLt:
+                  r = x < y;
+                  break;
+                case Op::kIfNlt:
+                  r = !(x < y);
+                  break;
+                case Op::kIfLe:
+                  r = x <= y;
+                  break;
+                case Op::kIfNle:
+                  r = !(x <= y);
+                  break;
+                case Op::kIfGt:
+                  r = x > y;
+                  break;
+                case Op::kIfNgt:
+                  r = !(x > y);
+                  break;
+                case Op::kIfGe:
+                  r = x >= y;
+                  break;
+                default:
+                  r = !(x >= y);
+                  break;
+              }
+              st.resize(st.size() - 2);
+              if (r) next = target(ins.operand[0]);
+              break;
+            }
             Value b = Pop(f), a = Pop(f);
             bool r = false;
             switch (ins.op) {
@@ -427,7 +556,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kCallSuper:
           case Op::kCallSuperVoid: {
             auto a = PopArgs(f, ins.operand[1]);
-            Name n = ReadName(vm, unit, f, op0);
+            Name scratch;
+            const Name& n = ReadName(vm, unit, f, op0, scratch);
             Value recv = Pop(f);
             const Trait* t = SuperTrait(vm, m, n);
             Value r;
@@ -443,7 +573,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             break;
           }
           case Op::kGetSuper: {
-            Name n = ReadName(vm, unit, f, op0);
+            Name scratch;
+            const Name& n = ReadName(vm, unit, f, op0, scratch);
             Value recv = Pop(f);
             const Trait* t = SuperTrait(vm, m, n);
             if (!t) {
@@ -459,7 +590,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           }
           case Op::kSetSuper: {
             Value v = Pop(f);
-            Name n = ReadName(vm, unit, f, op0);
+            Name scratch;
+            const Name& n = ReadName(vm, unit, f, op0, scratch);
             Value recv = Pop(f);
             const Trait* t = SuperTrait(vm, m, n);
             if (t && t->type == TraitType::kAccessor && t->setter)
@@ -489,7 +621,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           }
           case Op::kConstructProp: {
             auto a = PopArgs(f, ins.operand[1]);
-            Name n = ReadName(vm, unit, f, op0);
+            Name scratch;
+            const Name& n = ReadName(vm, unit, f, op0, scratch);
             Value obj = Pop(f);
             Value c = vm.GetProperty(obj, n);
             if (!c.AsObject()) vm.ThrowError(ErrorType::kTypeError, 1007);
@@ -499,8 +632,22 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kCallProperty:
           case Op::kCallPropLex:
           case Op::kCallPropVoid: {
+            const auto argc = static_cast<size_t>(ins.operand[1]);
+            if (ip->static_name && st.size() > argc) {
+              // Arguments stay on this frame's stack while the callee runs on its own.
+              Value obj = st[st.size() - 1 - argc];
+              std::span<const Value> args_view(st.data() + (st.size() - argc), argc);
+              const Trait* t = CachedTrait(vm, *ip, obj.AsObject(), unit.names[op0]);
+              Value r = t && t->type == TraitType::kMethod
+                            ? vm.Invoke(t->method, obj, args_view, nullptr, nullptr)
+                            : vm.CallProperty(obj, unit.names[op0], args_view);
+              st.resize(st.size() - argc - 1);
+              if (ins.op != Op::kCallPropVoid) st.push_back(std::move(r));
+              break;
+            }
             auto a = PopArgs(f, ins.operand[1]);
-            Name n = ReadName(vm, unit, f, op0);
+            Name scratch;
+            const Name& n = ReadName(vm, unit, f, op0, scratch);
             Value obj = Pop(f);
             Value r = vm.CallProperty(obj, n, a);
             if (ins.op != Op::kCallPropVoid) st.push_back(r);
@@ -546,7 +693,8 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kEscXAttr: {
             Value v = ins.op == Op::kGetDescendants ? Value() : Pop(f);
             if (ins.op == Op::kGetDescendants) {
-              Name n = ReadName(vm, unit, f, op0);
+              Name scratch;
+              const Name& n = ReadName(vm, unit, f, op0, scratch);
               Value obj = Pop(f);
               st.push_back(vm.Descendants(obj, n));
             } else if (ins.op == Op::kCheckFilter) {
@@ -558,8 +706,10 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           }
           case Op::kFindPropStrict:
           case Op::kFindProperty: {
-            Name n = ReadName(vm, unit, f, op0);
-            st.push_back(FindProperty(vm, f, n, ins.op == Op::kFindPropStrict));
+            Name scratch;
+            const Name& n = ReadName(vm, unit, f, op0, scratch);
+            st.push_back(FindProperty(vm, f, n, ins.op == Op::kFindPropStrict,
+                                      ip->static_name ? ip : nullptr));
             break;
           }
           case Op::kFindDef: {
@@ -572,11 +722,21 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           }
           case Op::kGetLex: {
             const Name& n = unit.names[op0];
-            Value scope = FindProperty(vm, f, n, true);
+            Value scope = FindProperty(vm, f, n, true, ip);
             st.push_back(vm.GetProperty(scope, n));
             break;
           }
           case Op::kGetProperty: {
+            if (ip->static_name && !st.empty()) {
+              Object* o = st.back().AsObject();
+              if (const Trait* t = CachedTrait(vm, *ip, o, unit.names[op0])) {
+                if (t->type != TraitType::kMethod && t->type != TraitType::kAccessor &&
+                    t->slot < o->slots().size()) {
+                  st.back() = o->slots()[t->slot];
+                  break;
+                }
+              }
+            }
             if (unit.NeedsRuntimeName(op0) && !unit.NeedsRuntimeNs(op0) && st.size() >= 2) {
               ArrayObject* a;
               uint32_t i;
@@ -586,16 +746,36 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
                 st.back() = v;
                 break;
               }
+              if (VectorObject* vec = VectorElement(st[st.size() - 2], st.back(), i);
+                  vec && i < vec->items.size() && unit.names[op0].IsPublic()) {
+                Value v = vec->items[i];
+                ReplaceTopTwo(st, std::move(v));
+                break;
+              }
             }
             Value key;
-            Name n = ReadName(vm, unit, f, op0, &key);
+            Name scratch;
+            const Name& n = ReadName(vm, unit, f, op0, scratch, &key);
             Value obj = Pop(f);
-            DictionaryKeyName(vm, obj, key, n);
+            if (key.AsObject()) DictionaryKeyName(vm, obj, key, scratch);
             st.push_back(vm.GetProperty(obj, n));
             break;
           }
           case Op::kSetProperty:
           case Op::kInitProperty: {
+            if (ip->static_name && st.size() >= 2) {
+              Object* o = st[st.size() - 2].AsObject();
+              const Trait* t = CachedTrait(vm, *ip, o, unit.names[op0]);
+              if (t &&
+                  (t->type == TraitType::kSlot ||
+                   (t->type == TraitType::kConst && ins.op == Op::kInitProperty)) &&
+                  t->slot < o->slots().size() && SlotTypeKnown(*t)) {
+                ClassObject* type = t->type_class;
+                o->slots()[t->slot] = type ? vm.Coerce(st.back(), type) : st.back();
+                st.resize(st.size() - 2);
+                break;
+              }
+            }
             Value v = Pop(f);
             if (unit.NeedsRuntimeName(op0) && !unit.NeedsRuntimeNs(op0) && st.size() >= 2) {
               ArrayObject* a;
@@ -605,19 +785,37 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
                 st.resize(st.size() - 2);
                 break;
               }
+              // A Vector takes a value within its length, or one more at its end unless fixed.
+              if (VectorObject* vec = VectorElement(st[st.size() - 2], st.back(), i);
+                  vec && unit.names[op0].IsPublic() &&
+                  (i < vec->items.size() || (i == vec->items.size() && !vec->fixed))) {
+                Value c = vm.Coerce(v, vec->type);
+                // The coercion may have run script (valueOf) that resized the Vector.
+                if (i < vec->items.size())
+                  vec->items[i] = std::move(c);
+                else if (i == vec->items.size() && !vec->fixed)
+                  vec->items.push_back(std::move(c));
+                else
+                  vm.ThrowError(ErrorType::kRangeError, 1125,
+                                {std::to_string(i), std::to_string(vec->items.size())});
+                st.resize(st.size() - 2);
+                break;
+              }
             }
             Value key;
-            Name n = ReadName(vm, unit, f, op0, &key);
+            Name scratch;
+            const Name& n = ReadName(vm, unit, f, op0, scratch, &key);
             Value obj = Pop(f);
-            DictionaryKeyName(vm, obj, key, n);
+            if (key.AsObject()) DictionaryKeyName(vm, obj, key, scratch);
             vm.SetProperty(obj, n, v, ins.op == Op::kInitProperty);
             break;
           }
           case Op::kDeleteProperty: {
             Value key;
-            Name n = ReadName(vm, unit, f, op0, &key);
+            Name scratch;
+            const Name& n = ReadName(vm, unit, f, op0, scratch, &key);
             Value obj = Pop(f);
-            DictionaryKeyName(vm, obj, key, n);
+            if (key.AsObject()) DictionaryKeyName(vm, obj, key, scratch);
             st.push_back(Value(vm.DeleteProperty(obj, n)));
             break;
           }
@@ -682,6 +880,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           }
           case Op::kConvertI:
           case Op::kCoerceI:
+            if (!st.empty() && st.back().IsInt()) break;
             st.push_back(Value(vm.ToInt32(Pop(f))));
             break;
           case Op::kConvertU:
@@ -690,6 +889,7 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             break;
           case Op::kConvertD:
           case Op::kCoerceD:
+            if (!st.empty() && st.back().IsNumber()) break;
             st.push_back(Value(vm.ToNumber(Pop(f))));
             break;
           case Op::kConvertB:
@@ -794,6 +994,10 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
             break;
           }
           case Op::kAdd: {
+            if (double x, y; TopNumbers(st, x, y)) {
+              ReplaceTopTwo(st, Value::Numeric(x + y));
+              break;
+            }
             Value b = Pop(f), a = Pop(f);
             st.push_back(AddValues(vm, a, b));
             break;
@@ -802,23 +1006,35 @@ Value Execute(Vm& vm, MethodInfo* m, const Value& self, std::span<const Value> a
           case Op::kMultiply:
           case Op::kDivide:
           case Op::kModulo: {
-            Value b = Pop(f), a = Pop(f);
-            double x = Num(vm, a), y = Num(vm, b);
+            double x, y;
+            if (!TopNumbers(st, x, y)) {
+              Value b = Pop(f), a = Pop(f);
+              x = Num(vm, a);
+              y = Num(vm, b);
+              st.push_back(Value());
+              st.push_back(Value());
+            }
             double r = ins.op == Op::kSubtract   ? x - y
                        : ins.op == Op::kMultiply ? x * y
                        : ins.op == Op::kDivide   ? x / y
                                                  : std::fmod(x, y);
-            st.push_back(Value::Numeric(r));
+            ReplaceTopTwo(st, Value::Numeric(r));
             break;
           }
           case Op::kAddI:
           case Op::kSubtractI:
           case Op::kMultiplyI: {
-            Value b = Pop(f), a = Pop(f);
-            uint32_t x = static_cast<uint32_t>(vm.ToInt32(a)),
-                     y = static_cast<uint32_t>(vm.ToInt32(b));
+            int32_t xi, yi;
+            if (!TopInts(st, xi, yi)) {
+              Value b = Pop(f), a = Pop(f);
+              xi = vm.ToInt32(a);
+              yi = vm.ToInt32(b);
+              st.push_back(Value());
+              st.push_back(Value());
+            }
+            auto x = static_cast<uint32_t>(xi), y = static_cast<uint32_t>(yi);
             uint32_t r = ins.op == Op::kAddI ? x + y : ins.op == Op::kSubtractI ? x - y : x * y;
-            st.push_back(Value(static_cast<int32_t>(r)));
+            ReplaceTopTwo(st, Value(static_cast<int32_t>(r)));
             break;
           }
           case Op::kLShift:

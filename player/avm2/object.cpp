@@ -20,7 +20,7 @@ bool Name::IsPublic() const {
 }
 
 const Trait* Traits::Find(const Name& name) const {
-  auto [b, e] = by_name.equal_range(name.local.str());
+  auto [b, e] = by_name.equal_range(name.local.view());
   for (auto it = b; it != e; ++it) {
     const Trait& t = list[it->second];
     if (name.HasNs(t.ns)) return &t;
@@ -29,7 +29,7 @@ const Trait* Traits::Find(const Name& name) const {
 }
 
 const Trait* Traits::FindQ(std::u16string_view local, Ns ns) const {
-  auto [b, e] = by_name.equal_range(std::u16string(local));
+  auto [b, e] = by_name.equal_range(local);
   for (auto it = b; it != e; ++it)
     if (list[it->second].ns == ns) return &list[it->second];
   return nullptr;
@@ -70,13 +70,13 @@ Value* PropertyMap::Find(std::u16string_view key) {
 }
 
 const PropertyMap::Entry* PropertyMap::FindEntry(std::u16string_view key) const {
-  auto it = index_.find(std::u16string(key));
+  auto it = index_.find(key);
   if (it == index_.end()) return nullptr;
   return &entries_[it->second];
 }
 
 PropertyMap::Entry* PropertyMap::FindEntry(std::u16string_view key) {
-  auto it = index_.find(std::u16string(key));
+  auto it = index_.find(key);
   if (it == index_.end()) return nullptr;
   return &entries_[it->second];
 }
@@ -88,11 +88,13 @@ void PropertyMap::Set(const Str& key, Value v) {
   }
   index_.emplace(key.str(), static_cast<uint32_t>(entries_.size()));
   entries_.push_back({key, std::move(v), true, false});
+  Touch();
 }
 
 bool PropertyMap::Erase(std::u16string_view key) {
-  auto it = index_.find(std::u16string(key));
+  auto it = index_.find(key);
   if (it == index_.end()) return false;
+  Touch();
   Entry& e = entries_[it->second];
   e.deleted = true;
   e.value = Value();

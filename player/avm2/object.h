@@ -5,9 +5,12 @@
 // properties (only names in the public namespace), then along its prototype chain.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -65,11 +68,17 @@ struct Trait {
   bool final = false;
 };
 
+// Hashes UTF-16 keys and views alike, so lookups by a view make no string.
+struct U16Hash {
+  using is_transparent = void;
+  size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+};
+
 // The fixed members of a class's instances, of a class object, of a script's global object or of
 // an activation. A subclass's traits start as a copy of its base's.
 struct Traits {
   std::vector<Trait> list;
-  std::unordered_multimap<std::u16string, uint32_t> by_name;
+  std::unordered_multimap<std::u16string, uint32_t, U16Hash, std::equal_to<>> by_name;
   uint32_t slot_count = 0;
   std::vector<Value> slot_defaults;  // initial slot values, by slot
 
@@ -94,6 +103,10 @@ class PropertyMap {
   Entry* FindEntry(std::u16string_view key);
   void Set(const Str& key, Value v);
   bool Erase(std::u16string_view key);
+  // Counts names added to or erased from any map, and definitions made: a name lookup along a
+  // scope chain that was remembered stays right while this does not move.
+  static uint64_t Epoch() { return epoch_.load(std::memory_order_relaxed); }
+  static void Touch() { epoch_.fetch_add(1, std::memory_order_relaxed); }
   size_t live() const { return entries_.size() - deleted_; }
   // Enumeration by position: 0 ends; positions are 1-based so hasnext2 can use 0 as "done".
   uint32_t NextIndex(uint32_t index) const;  // next live, enumerable position after index
@@ -103,8 +116,9 @@ class PropertyMap {
 
  private:
   std::vector<Entry> entries_;
-  std::unordered_map<std::u16string, uint32_t> index_;
+  std::unordered_map<std::u16string, uint32_t, U16Hash, std::equal_to<>> index_;
   size_t deleted_ = 0;
+  static inline std::atomic<uint64_t> epoch_{1};
 };
 
 enum class ObjectKind : uint8_t {
@@ -142,6 +156,7 @@ class Object {
   void set_traits(const Traits* t);  // sizes the slots from the traits' defaults
   std::vector<Value>& slots() { return slots_; }
   PropertyMap& dynamic() { return dynamic_; }
+  size_t dynamic_count() const { return dynamic_.live(); }
   bool sealed() const { return sealed_; }
   void set_sealed(bool s) { sealed_ = s; }
 

@@ -326,6 +326,24 @@ void Vm::SetSlot(Object* o, uint32_t slot, const Value& v) {
 }
 
 bool Vm::ResolveType(const AbcUnit& unit, uint32_t index, Value& out) {
+  if (index < unit.resolved_types.size() &&
+      unit.resolved_types[index].first == definitions_version_) {
+    out = Value(static_cast<Object*>(unit.resolved_types[index].second));
+    return true;
+  }
+  const uint64_t version = definitions_version_;
+  if (!ResolveTypeUncached(unit, index, out)) return false;
+  // Remembered only when nothing was defined meanwhile (resolving may run a script).
+  if (auto* c = dynamic_cast<ClassObject*>(out.AsObject());
+      c && version == definitions_version_ && index < unit.file.multinames.size()) {
+    if (unit.resolved_types.size() != unit.file.multinames.size())
+      unit.resolved_types.assign(unit.file.multinames.size(), {0, nullptr});
+    unit.resolved_types[index] = {version, c};
+  }
+  return true;
+}
+
+bool Vm::ResolveTypeUncached(const AbcUnit& unit, uint32_t index, Value& out) {
   if (index < unit.file.multinames.size() &&
       unit.file.multinames[index].kind == MultinameKind::kTypeName) {
     const AbcMultiname& m = unit.file.multinames[index];

@@ -85,14 +85,6 @@ std::string Utf16ToUtf8(std::u16string_view s) {
   return out;
 }
 
-Value Value::Numeric(double d) {
-  if (d >= -2147483648.0 && d <= 2147483647.0) {
-    auto i = static_cast<int32_t>(d);
-    if (i == d && !(d == 0 && std::signbit(d))) return Value(i);
-  }
-  return Value(d);
-}
-
 bool StrictEquals(const Value& a, const Value& b) {
   if (bool r; XmlStrictEquals(a, b, r)) return r;
   if (a.IsNumeric() && b.IsNumeric()) return a.AsDouble() == b.AsDouble();

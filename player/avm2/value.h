@@ -4,6 +4,7 @@
 // may call script (valueOf, toString) live in the Vm.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -106,6 +107,14 @@ class Value {
   };
   Str s_;
 };
+
+inline Value Value::Numeric(double d) {
+  if (d >= -2147483648.0 && d <= 2147483647.0) {
+    auto i = static_cast<int32_t>(d);
+    if (i == d && !(d == 0 && std::signbit(d))) return Value(i);
+  }
+  return Value(d);
+}
 
 // Strict equality (===) of two values without calling script.
 bool StrictEquals(const Value& a, const Value& b);

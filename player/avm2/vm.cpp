@@ -333,18 +333,24 @@ bool Vm::FindDefinition(const Name& name, Value& out, Object** holder) {
 void Vm::RegisterDefinition(const Str& local, Ns ns, Object* global, AbcUnit* unit,
                             uint32_t script) {
   // The first definition of a name wins, as in Flash's domain.
+  PropertyMap::Touch();
+  ++definitions_version_;
   definitions_.emplace(std::make_pair(ns, local.str()), Definition{global, unit, script, local});
 }
 
 void Vm::RegisterBuiltinDefinition(std::string_view package, std::string_view name,
                                    const Str& key) {
   Ns ns = InternNs(NsKind::kPublic, Str::FromUtf8(package));
+  PropertyMap::Touch();
+  ++definitions_version_;
   definitions_[{ns, Utf8ToUtf16(name)}] = Definition{builtin_global_, nullptr, 0, key};
 }
 
 void Vm::UnregisterBuiltinDefinition(std::string_view package, std::string_view name) {
   Ns ns = InternNs(NsKind::kPublic, Str::FromUtf8(package));
   auto it = definitions_.find({ns, Utf8ToUtf16(name)});
+  PropertyMap::Touch();
+  ++definitions_version_;
   if (it != definitions_.end() && !it->second.unit) definitions_.erase(it);
 }
 
@@ -417,8 +423,7 @@ bool Vm::LoadAbc(std::span<const uint8_t> bytes, bool lazy) {
   return true;
 }
 
-void Vm::CheckLimits() {
-  if (++poll_counter_ % 1024 != 0) return;
+void Vm::PollLimits() {
   if (std::chrono::steady_clock::now() > deadline)
     ThrowError(ErrorType::kError, 1502,
                {std::to_string(static_cast<int>(limits_.timeout_seconds))});

@@ -83,7 +83,7 @@ class Vm {
   // ---- Values and conversions (may call script) -------------------------------------------
   Str ToString(const Value& v);
   double ToNumber(const Value& v);
-  int32_t ToInt32(const Value& v) { return DoubleToInt32(ToNumber(v)); }
+  int32_t ToInt32(const Value& v) { return v.IsInt() ? v.AsInt() : DoubleToInt32(ToNumber(v)); }
   uint32_t ToUint32(const Value& v) { return DoubleToUint32(ToNumber(v)); }
   static bool ToBoolean(const Value& v);
   // hint: 0 none, 1 number, 2 string.
@@ -188,12 +188,17 @@ class Vm {
   // Hides a builtin from scripts (a class newer than the movie's SWF version).
   void UnregisterBuiltinDefinition(std::string_view package, std::string_view name);
   std::vector<Frame*>& frames() { return frames_; }
-  void CheckLimits();
+  // Counts an instruction; every 1024th looks at the clock and the interrupt.
+  void CheckLimits() {
+    if ((++poll_counter_ & 1023u) == 0) PollLimits();
+  }
+  void PollLimits();
   void SetSlot(Object* o, uint32_t slot, const Value& v);
   bool InstanceOf(const Value& v, const Value& type);
   Value ApplyType(const Value& base, std::span<const Value> params);
   // The class a type multiname names (Vector.<T> included); false when it is not defined.
   bool ResolveType(const AbcUnit& unit, uint32_t index, Value& out);
+  bool ResolveTypeUncached(const AbcUnit& unit, uint32_t index, Value& out);
   // E4X hooks: the XML classes replace these.
   std::function<Value(Vm&, const Value&, const Name&)> descendants_hook;
   Value Descendants(const Value& obj, const Name& name);
@@ -242,6 +247,7 @@ class Vm {
   std::map<std::pair<Ns, std::u16string>, Definition> definitions_;
   std::vector<Frame*> frames_;
   uint32_t poll_counter_ = 0;
+  uint64_t definitions_version_ = 1;  // moves whenever a definition is made or removed
   std::vector<ClassObject*> error_classes_;
 };
 
