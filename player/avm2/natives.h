@@ -113,7 +113,8 @@ inline NativeMember Slot(const char* name, Value v) {
   return MakeMember(MemberKind::kSlot, name, nullptr, 0, std::move(v), MemberNs::kPublic);
 }
 inline NativeMember Implements(const char* interface_name) {
-  return MakeMember(MemberKind::kImplements, interface_name, nullptr, 0, Value(), MemberNs::kPublic);
+  return MakeMember(MemberKind::kImplements, interface_name, nullptr, 0, Value(),
+                    MemberNs::kPublic);
 }
 
 namespace class_flag {
