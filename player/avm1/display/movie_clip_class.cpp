@@ -111,8 +111,10 @@ Value AttachMovie(Vm& vm, const CallArgs& c) {
   }
   if (!character) return Value();
   Value result = Added(host, host.list().AddScripted(*clip, character, key, vm.ToString(c.Arg(1))));
-  CopyInit(vm, result.AsObject(), c.Arg(3));
-  if (Clip* added = ScriptHost::ClipOf(result.AsObject())) host.Construct(*added);
+  Clip* added = ScriptHost::ClipOf(result.AsObject());
+  // A button takes no init object (attachMovieTest).
+  if (!added || !ScriptHost::IsButton(*added)) CopyInit(vm, result.AsObject(), c.Arg(3));
+  if (added) host.Construct(*added);
   return result;
 }
 
