@@ -468,19 +468,34 @@ void ScriptHost::CloneClip(Object* obj, std::string_view name, int32_t depth) {
     return;
   }
   if (!clip->owner || !clip->owner->parent) return;
-  DisplayObject& source = *clip->owner;
-  DisplayObject* copy = list_.AddScripted(*source.parent, source.character_id, depth + kDepthOffset,
-                                          std::string(name));
+  // Taken before the copy is placed: a copy at the source's own depth replaces the source.
+  const DisplayObject& source = *clip->owner;
+  Clip& parent = *source.parent;
+  const uint16_t character_id = source.character_id;
+  const Matrix matrix = source.matrix;
+  const ColorTransform color = source.color;
+  const bool visible = source.visible;
+  const std::span<const uint8_t> clip_actions = source.clip_actions;
+  const bool has_script_transform = source.has_script_transform;
+  const double xscale = source.script_xscale, yscale = source.script_yscale;
+  const double rotation = source.script_rotation;
+  const bool snapshot_moved = clip->snapshot_moved;
+  const bool replaces_source = source.depth == depth + kDepthOffset;
+  DisplayObject* copy =
+      list_.AddScripted(parent, character_id, depth + kDepthOffset, std::string(name));
   if (!copy) return;
-  copy->matrix = source.matrix;
-  copy->color = source.color;
-  copy->visible = source.visible;
-  copy->clip_actions = source.clip_actions;
-  copy->has_script_transform = source.has_script_transform;
-  copy->script_xscale = source.script_xscale;
-  copy->script_yscale = source.script_yscale;
-  copy->script_rotation = source.script_rotation;
-  if (copy->clip) copy->clip->snapshot_moved = std::exchange(clip->snapshot_moved, true);
+  copy->matrix = matrix;
+  copy->color = color;
+  copy->visible = visible;
+  copy->clip_actions = clip_actions;
+  copy->has_script_transform = has_script_transform;
+  copy->script_xscale = xscale;
+  copy->script_yscale = yscale;
+  copy->script_rotation = rotation;
+  if (copy->clip) {
+    copy->clip->snapshot_moved = snapshot_moved;
+    if (!replaces_source) clip->snapshot_moved = true;
+  }
 }
 
 void ScriptHost::RemoveClip(Object* obj) {
